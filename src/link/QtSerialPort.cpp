@@ -1,0 +1,109 @@
+#include "link/QtSerialPort.h"
+
+#include "link/LinkError.h"
+
+namespace tarsyn::link {
+
+namespace {
+
+QString takeLatin1(QByteArray& buffer, int count) {
+    const QByteArray head = buffer.left(count);
+    buffer.remove(0, head.size());
+    return QString::fromLatin1(head);
+}
+
+}  // namespace
+
+QtSerialPort::QtSerialPort(QObject* parent) : QObject(parent) {
+    connect(&m_port, &QSerialPort::errorOccurred, this, &QtSerialPort::onError);
+}
+
+QtSerialPort::~QtSerialPort() {
+    if (m_port.isOpen()) m_port.close();
+}
+
+void QtSerialPort::OpenPort() {
+    if (m_port.isOpen()) return;
+    const QString device = DevicePathForPortName(m_name);
+    m_port.setPortName(device);
+    m_received.clear();
+    if (!m_port.open(QIODevice::ReadWrite))
+        throw SerialError(QStringLiteral("Could not open %1 (%2): %3").arg(m_name, device, m_port.errorString()));
+    const bool ok = m_port.setBaudRate(m_settings.baudRate) && m_port.setDataBits(m_settings.dataBits) &&
+                    m_port.setStopBits(m_settings.stopBits) && m_port.setParity(m_settings.parity) &&
+                    m_port.setFlowControl(QSerialPort::NoFlowControl);
+    if (!ok) {
+        const QString reason = m_port.errorString();
+        m_port.close();
+        throw SerialError(QStringLiteral("Could not configure %1: %2").arg(m_name, reason));
+    }
+    // DTR and RTS are held inactive; a pseudo-terminal has no modem lines, which is not an error.
+    m_port.setDataTerminalReady(false);
+    m_port.setRequestToSend(false);
+    m_port.clearError();
+}
+
+void QtSerialPort::ClosePort() {
+    if (m_port.isOpen()) m_port.close();
+    m_received.clear();
+}
+
+bool QtSerialPort::Connected() const { return m_port.isOpen(); }
+
+void QtSerialPort::requireOpen(const char* operation) const {
+    if (!m_port.isOpen())
+        throw SerialError(QStringLiteral("%1 failed: port %2 is not open").arg(QLatin1String(operation), m_name));
+}
+
+void QtSerialPort::fail(const QString& what) {
+    const QString reason = m_port.errorString();
+    const bool lost = m_port.error() == QSerialPort::ResourceError;
+    if (lost) ClosePort();
+    throw SerialError(QStringLiteral("%1 on %2: %3").arg(what, m_name, reason));
+}
+
+void QtSerialPort::onError(QSerialPort::SerialPortError error) {
+    // The device went away: close now so that Connected() tells the truth and a reopen can succeed.
+    if (error == QSerialPort::ResourceError && m_port.isOpen()) {
+        m_port.close();
+        m_received.clear();
+    }
+}
+
+void QtSerialPort::pullPending() {
+    // Take what the driver already holds without waiting: callers may be blocking the event loop.
+    while (m_port.isOpen() && m_port.waitForReadyRead(0)) {
+    }
+    if (!m_port.isOpen()) return;
+    if (m_port.error() == QSerialPort::ResourceError) fail(QStringLiteral("Read failed"));
+    QByteArray bytes = m_port.readAll();
+    bytes.replace('\0', QByteArray());  // null bytes are discarded on receive
+    m_received += bytes;
+}
+
+void QtSerialPort::PurgeQueues() {
+    requireOpen("Purge");
+    m_received.clear();
+    m_port.readAll();
+    if (!m_port.clear(QSerialPort::AllDirections)) fail(QStringLiteral("Purge failed"));
+}
+
+void QtSerialPort::WriteText(const QString& text) {
+    requireOpen("Write");
+    const QByteArray bytes = text.toLatin1();
+    const int timeout = 100 * int(bytes.size()) + 1000;
+    qint64 written = m_port.write(bytes);
+    if (written != bytes.size()) fail(QStringLiteral("Write failed"));
+    while (m_port.bytesToWrite() > 0) {
+        if (!m_port.waitForBytesWritten(timeout)) fail(QStringLiteral("Write timed out"));
+    }
+}
+
+QString QtSerialPort::ReadAvailable(int count) {
+    requireOpen("Read");
+    pullPending();
+    if (!m_port.isOpen()) throw SerialError(QStringLiteral("Read failed: device %1 was lost").arg(m_name));
+    return takeLatin1(m_received, count < 0 ? 0 : count);
+}
+
+}  // namespace tarsyn::link
