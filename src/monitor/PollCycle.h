@@ -1,0 +1,99 @@
+#pragma once
+
+#include <QDateTime>
+#include <QObject>
+#include <QTimer>
+
+#include "link/Clock.h"
+#include "link/SerialPort.h"
+
+namespace tarsyn::app {
+class LiveSettings;
+class Messages;
+}  // namespace tarsyn::app
+
+namespace tarsyn::monitor {
+
+class HistorySink;
+class LiveView;
+
+/// Images of the connection-state button `dport1`.
+constexpr int kNotLinkedImage = 2;
+constexpr int kLinkedImage = 7;
+/// Images of the connection-mode button `dport2`.
+constexpr int kRotationModeImage = 0;
+constexpr int kFixedModeImage = 1;
+
+/// The main window's one-second poll: keeps the link open, alternately asks for the delay block
+/// (0x0036, 22 bytes) and the live block (0x0006, 48 bytes), reads each reply one tick later and
+/// hands it to the display and the history recorder. It never waits except 300 ms after an open.
+/// Other windows that talk to the controller stop the timer, exchange, then set PollState to 1 and
+/// start the timer again.
+class PollCycle : public QObject {
+    Q_OBJECT
+public:
+    PollCycle(link::SerialPort& port, link::Sleeper& sleeper, const link::Clock& clock,
+              const app::LiveSettings& settings, const app::Messages& messages, LiveView& view,
+              QObject* parent = nullptr);
+
+    /// Start-up state: PortIndex 0 (or -1 when no port is configured), fixed mode, PollState 1.
+    void initialise(bool portsConfigured);
+
+    /// One tick of `tmr1` (the whole cycle). Unguarded failures are reported through tickFailed.
+    void tick();
+
+    QTimer& timer() { return m_timer; }  ///< `tmr1`, 1000 ms
+    void stopTimer() { m_timer.stop(); }
+    void startTimer() { m_timer.start(); }
+
+    /// The mode toggle on `dport2`: flips RotationMode and shows the mode at once.
+    void toggleRotationMode();
+    /// Every value panel to "0", every indicator to image 0.
+    void ClearLiveDisplay();
+
+    int PollState() const { return m_pollState; }
+    void setPollState(int s) { m_pollState = s; }
+    int PortIndex() const { return m_portIndex; }
+    void setPortIndex(int i) { m_portIndex = i; }
+    int SentPortIndex() const { return m_sentPortIndex; }
+    bool RotationMode() const { return m_rotationMode; }
+    void setRotationMode(bool on);
+    int ConnectionIndicator() const { return m_connectionImage; }
+    void setConnectionIndicator(int image);
+    bool linked() const { return m_connectionImage == kLinkedImage; }
+
+    link::SerialPort& port() { return m_port; }
+    void setHistorySink(HistorySink* sink) { m_history = sink; }
+
+signals:
+    /// An error the cycle does not swallow (non-numeric refresh time, recording failure…): the
+    /// window shows it in the standard error box; the next ticks run normally.
+    void tickFailed(const QString& message);
+
+private:
+    // Implementation owns the rest.
+    void connectionStep();
+    void readLiveReply();
+    void readDelayReply();
+    void sendLiveRequest();
+    void sendDelayRequest();
+    void showMode();
+
+    link::SerialPort& m_port;
+    link::Sleeper& m_sleeper;
+    const link::Clock& m_clock;
+    const app::LiveSettings& m_settings;
+    const app::Messages& m_messages;
+    LiveView& m_view;
+    HistorySink* m_history = nullptr;
+    QTimer m_timer;
+
+    int m_pollState = 1;
+    int m_portIndex = 0;
+    int m_sentPortIndex = 0;
+    bool m_rotationMode = false;
+    int m_connectionImage = kNotLinkedImage;
+    QDateTime m_nextRefreshTime;  // invalid = long past
+};
+
+}  // namespace tarsyn::monitor
