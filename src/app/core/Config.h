@@ -1,13 +1,15 @@
 #pragma once
 
 #include <QByteArray>
+#include <QHash>
 #include <QList>
 #include <QString>
 #include <stdexcept>
 
 namespace tarsyn::app {
 
-/// A write of an ini file that failed; the text is "Unable to write to <full path>".
+/// A write of an ini file that failed; the text is "Unable to write to <full path>" (followed by
+/// ": <reason>" when the write was refused because of what it was asked to write).
 class ConfigError : public std::runtime_error {
 public:
     explicit ConfigError(const QString& message) : std::runtime_error(message.toStdString()), m_message(message) {}
@@ -24,30 +26,66 @@ struct IniEntry {
     QString value;
 };
 
+/// All keys of one section, read in one pass (a catalogue's "Translations" when a window is re-labelled).
+/// Lookups ignore case and surrounding blanks like `Config::reini`; the first of duplicate keys wins.
+class IniSection {
+public:
+    /// The value of `key`, or `fallback` when the key is missing.
+    QString value(const QString& key, const QString& fallback = QStringLiteral("0")) const;
+    bool contains(const QString& key) const;
+    int size() const { return int(m_values.size()); }
+    void insert(const QString& key, const QString& value);  ///< keeps an existing key (first wins)
+
+private:
+    QHash<QString, QString> m_values;  // case-folded key -> value
+};
+
 /// The data folder's ini-format files (system.ini, the *.lag catalogues) with the semantics of Windows
-/// profile files: section and key names match without regard to case, every read defaults to "0",
-/// values come back cut at 2047 characters, a write keeps every other line and adds what is missing at
-/// the end. Files are read and written in the ANSI code page (GBK unless told otherwise). Every write
-/// replaces the file atomically. Nothing is cached: each call opens and closes the file.
+/// profile files: section and key names match without regard to case or surrounding blanks, the first
+/// of duplicate sections or keys is the one used, every read defaults to "0", values come back trimmed
+/// and cut at 2047 characters. A write keeps every other line of the file byte for byte (comments,
+/// order, blank lines, line endings), replaces a present key in place and adds a missing key after the
+/// last key of its section, a missing section at the end. New lines take the file's line ending
+/// (the first one found); a new file gets CR LF, so that files move freely between this program and
+/// installations on Windows. Surrounding quotes are not removed from values: what was written is what
+/// is read back (less surrounding blanks).
+///
+/// Files are read and written in the ANSI code page (GBK unless told otherwise); Qt's GBK converter
+/// comes from ICU, which the Debian Qt build links. Every write replaces the file atomically: a
+/// temporary file in the same folder is written, flushed and synced, then renamed over the old one and
+/// the folder synced, so a crash leaves the old file or the new one. Nothing is cached: each call opens
+/// and closes the file. File names are plain names inside the data folder; one with a path separator
+/// reads as missing and cannot be written.
 class Config {
 public:
     explicit Config(const QString& dataDir, const QByteArray& codePage = QByteArrayLiteral("GBK"));
 
     QString dataDir() const { return m_dataDir; }
     QByteArray codePage() const { return m_codePage; }
+    /// False when Qt has no converter for the code page; texts then pass as Latin-1.
+    bool codePageSupported() const;
     /// Full path of a file in the data folder.
     QString filePath(const QString& fileName) const;
 
     /// One value of `fileName` (relative to the data folder); "0" when the file, section or key is missing.
     QString reini(const QString& fileName, const QString& section, const QString& key) const;
+    /// Every key of one section, read once (empty when the file or section is missing).
+    IniSection readSection(const QString& fileName, const QString& section) const;
     /// Writes one value; raises ConfigError and changes nothing when the file cannot be written.
     void wrini(const QString& fileName, const QString& section, const QString& key, const QString& value);
-    /// Writes several values as one atomic replacement of the file: all of them or none.
+    /// Writes several values as one atomic replacement of the file: all of them or none. Raises
+    /// ConfigError before touching the file when a name or value cannot be stored (a line break, a
+    /// "=" or "]" in a name, a character the code page cannot hold).
     void wriniBatch(const QString& fileName, const QList<IniEntry>& entries);
 
     /// Text in the ANSI code page, as the file stores it.
     QByteArray toAnsi(const QString& text) const;
     QString fromAnsi(const QByteArray& bytes) const;
+    /// True when every character of `text` exists in the code page.
+    bool representable(const QString& text) const;
+
+    /// Longest value a read gives back, in characters.
+    static constexpr int kMaxValueLength = 2047;
 
 private:
     QString m_dataDir;
@@ -61,5 +99,8 @@ qint32 ProductHash(const QByteArray& ansiText);
 /// cjkl, ptkl; upper-case hexadecimal of the unsigned 32-bit pattern, at least two digits.
 QString CheckValue(const Config& config, const QString& language, const QString& flash, const QString& save2,
                    const QString& save1, const QString& ports, const QString& cjkl, const QString& ptkl);
+
+/// The check value of what section Set of system.ini holds now (each missing input counts as "0").
+QString StoredCheckValue(const Config& config);
 
 }  // namespace tarsyn::app
