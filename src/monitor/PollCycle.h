@@ -64,6 +64,10 @@ public:
 
     link::SerialPort& port() { return m_port; }
     void setHistorySink(HistorySink* sink) { m_history = sink; }
+    /// The display the cycle writes (the port dialog shows the port it opened there).
+    LiveView& view() { return m_view; }
+    /// After it, the next tick runs the connection step; invalid means long past.
+    QDateTime nextRefreshTime() const { return m_nextRefreshTime; }
 
 signals:
     /// An error the cycle does not swallow (non-numeric refresh time, recording failure…): the
@@ -72,8 +76,14 @@ signals:
 
 private:
     // Implementation owns the rest.
+    QString runTick();  // the error that ended the tick, or empty
     void connectionStep();
-    void readLiveReply();
+    bool handleEmptyPortList();
+    void rotateToNextEntry();
+    void reopenFixedEntry();
+    void openEntry(int index);
+    void showEntry();
+    void readLiveReply(QString& reply, bool& read);
     void readDelayReply();
     void sendLiveRequest();
     void sendDelayRequest();
@@ -94,6 +104,10 @@ private:
     bool m_rotationMode = false;
     int m_connectionImage = kNotLinkedImage;
     QDateTime m_nextRefreshTime;  // invalid = long past
+    bool m_inTick = false;
+    // The port list was found empty: the port was let go and the next connection step starts again
+    // at entry 0 in either mode.
+    bool m_portsGone = false;
 };
 
 }  // namespace tarsyn::monitor

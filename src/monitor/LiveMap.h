@@ -1,0 +1,72 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <array>
+#include <vector>
+
+namespace tarsyn::monitor {
+
+class LiveView;
+
+/// How a field of a polled block is turned into the text of its panel.
+enum class Conversion {
+    Integer,     ///< plain decimal, no padding
+    Tenths,      ///< value / 10 as "%-10.1f"
+    Hundredths,  ///< value / 100 as "%-10.2f"
+    Bits,        ///< one byte of eight indicators (see BitByte)
+};
+
+/// Picture sets of the indicators: alarms have three pictures (0 white, 1 red, 2 green), the
+/// states, inputs and outputs two (0 white, 1 green). A set bit is picture 1 in both.
+enum class PictureSet { Alarm, TwoState };
+
+/// One field of a polled block: 1-based position in the reply, width in characters, conversion and
+/// the panel that shows it (empty for a bit byte, whose indicators are in its BitByte).
+struct BlockField {
+    int position;
+    int width;
+    Conversion conversion;
+    const char* panel;
+};
+
+/// A byte of eight indicators: the names from bit 7 (first character of HexToBits) to bit 0.
+struct BitByte {
+    int position;
+    std::array<const char*, 8> indicators;
+};
+
+/// The live block, 48 bytes from 0x0006 read with "000400060030", in display order: the values
+/// before the bit bytes, the four bit bytes, then the values after them. Positions 23-26 (0x000E)
+/// carry nothing the window shows.
+const std::vector<BlockField>& LiveBlockFields();
+/// The delay block, 22 one-byte delays from 0x0036 read with "000400360016", `pnl41`…`pnl74`.
+const std::vector<BlockField>& DelayBlockFields();
+/// The four bit bytes of the live block: alarms (47), states (49), inputs (51), outputs (53).
+const std::array<BitByte, 4>& LiveBitBytes();
+
+/// The 43 value panels, live block first (ClearLiveDisplay sets them to "0").
+QStringList AllPanelNames();
+/// The 32 indicators `zs1`…`zs34` (24 and 32 are not used), in number order.
+QStringList IndicatorNames();
+/// Picture set of an indicator: Alarm for the nine alarm indicators `zs1`…`zs9` (overload, `zs7`,
+/// sits in the state byte but is an alarm), TwoState for every other name.
+PictureSet PictureSetOf(const QString& indicator);
+
+/// Panel text of a raw field value under a value conversion (not Bits).
+QString FormatValue(quint32 raw, Conversion conversion);
+
+/// The one engine that shows a polled block from its field table.
+class LiveDecoder {
+public:
+    /// Writes every field of `fields` read from `reply` into `view`, in table order. A field that is
+    /// not hexadecimal (or is cut by the end of the reply) raises ConversionError there: the fields
+    /// before it are already shown, the ones after keep their previous values.
+    static void display(const QString& reply, const std::vector<BlockField>& fields, LiveView& view);
+    static void displayLive(const QString& reply, LiveView& view) { display(reply, LiveBlockFields(), view); }
+    static void displayDelay(const QString& reply, LiveView& view) { display(reply, DelayBlockFields(), view); }
+    /// Every panel "0", every indicator picture 0.
+    static void clear(LiveView& view);
+};
+
+}  // namespace tarsyn::monitor

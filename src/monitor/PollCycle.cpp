@@ -1,0 +1,268 @@
+#include "monitor/PollCycle.h"
+
+#include <exception>
+
+#include "app/core/LiveSettings.h"
+#include "link/Codec.h"
+#include "link/LineSettings.h"
+#include "link/LinkError.h"
+#include "monitor/HistorySink.h"
+#include "monitor/LiveMap.h"
+#include "monitor/LiveView.h"
+
+namespace tarsyn::monitor {
+
+namespace {
+
+// 22 bytes from 0x0036 and 48 bytes from 0x0006; a full reply is "0004", the count, the data,
+// the check and CR LF: 56 and 106 characters, of which 52 and 104 make it usable.
+const QString kDelayRequest = QStringLiteral("000400360016");
+const QString kLiveRequest = QStringLiteral("000400060030");
+constexpr int kDelayReadCount = 56;
+constexpr int kDelayMinimum = 52;
+constexpr int kLiveReadCount = 106;
+constexpr int kLiveMinimum = 104;
+// The controller (or the USB adapter) needs a moment after an open before it answers.
+constexpr int kSettleAfterOpenMs = 300;
+
+QString describe(const std::exception& e) {
+    if (const auto* link = dynamic_cast<const link::LinkError*>(&e)) return link->message();
+    return QString::fromUtf8(e.what());
+}
+
+// One restartable request/reply step: every error is swallowed; the connection indicator is the
+// only sign of trouble and the next tick tries again.
+template <typename Step>
+void guarded(Step&& step) {
+    try {
+        step();
+    } catch (...) {
+    }
+}
+
+}  // namespace
+
+PollCycle::PollCycle(link::SerialPort& port, link::Sleeper& sleeper, const link::Clock& clock,
+                     const app::LiveSettings& settings, const app::Messages& messages, LiveView& view,
+                     QObject* parent)
+    : QObject(parent),
+      m_port(port),
+      m_sleeper(sleeper),
+      m_clock(clock),
+      m_settings(settings),
+      m_messages(messages),
+      m_view(view) {
+    m_timer.setObjectName(QStringLiteral("tmr1"));
+    m_timer.setInterval(1000);
+    connect(&m_timer, &QTimer::timeout, this, &PollCycle::tick);
+}
+
+void PollCycle::initialise(bool portsConfigured) {
+    m_portIndex = portsConfigured ? 0 : -1;
+    m_sentPortIndex = 0;
+    m_rotationMode = false;
+    m_pollState = 1;
+    m_nextRefreshTime = QDateTime();
+    m_portsGone = false;
+    showMode();
+    setConnectionIndicator(m_connectionImage);
+}
+
+void PollCycle::tick() {
+    // A tick never runs inside another (a sleeper or recorder that lets events run could re-enter);
+    // the error is reported after the tick is over, so ticks keep running while its box is open.
+    if (m_inTick) return;
+    m_inTick = true;
+    QString error;
+    try {
+        error = runTick();
+    } catch (const std::exception& e) {
+        error = describe(e);
+    } catch (...) {
+        error = QStringLiteral("Unknown error in the poll cycle");
+    }
+    m_inTick = false;
+    if (!error.isEmpty()) emit tickFailed(error);
+}
+
+QString PollCycle::runTick() {
+    // A port that closed itself (device lost) is no link, even before the next connection step
+    // reopens it: the commands gate on this picture.
+    if (m_connectionImage == kLinkedImage && !m_port.Connected()) setConnectionIndicator(kNotLinkedImage);
+    if (m_portIndex >= 0 && handleEmptyPortList()) return {};
+
+    // Step 1: connection, once per refresh interval.
+    const QDateTime now = m_clock.now();
+    if (m_portIndex >= 0 && (!m_nextRefreshTime.isValid() || now > m_nextRefreshTime)) {
+        const QString refresh = m_settings.refreshText();
+        bool ok = false;
+        const int seconds = refresh.trimmed().toInt(&ok);
+        if (!ok)
+            return QStringLiteral("The refresh time '%1' is not a whole number of seconds.").arg(refresh);
+        m_nextRefreshTime = now.addSecs(seconds);
+        connectionStep();
+        showEntry();
+    }
+
+    // Step 2: the live reply, then its recording outside the guard.
+    if (m_pollState == 4 && m_port.Connected() && m_sentPortIndex == m_portIndex) {
+        QString reply;
+        bool read = false;
+        guarded([&] { readLiveReply(reply, read); });
+        if (read && m_history) {
+            try {
+                m_history->recordLiveReply(reply, m_view.remarkText());
+            } catch (const std::exception& e) {
+                return describe(e);
+            }
+        }
+    }
+
+    // Step 3: the delay reply.
+    if (m_pollState == 2 && m_port.Connected() && m_sentPortIndex == m_portIndex)
+        guarded([&] { readDelayReply(); });
+
+    // Steps 4 and 5: the next request, so that every tick reads one reply and writes one request.
+    if (m_pollState == 3 && m_port.Connected()) guarded([&] { sendLiveRequest(); });
+    if (m_pollState == 1 && m_port.Connected()) guarded([&] { sendDelayRequest(); });
+    return {};
+}
+
+bool PollCycle::handleEmptyPortList() {
+    if (!m_settings.ports().isEmpty()) {
+        if (m_portsGone) m_nextRefreshTime = QDateTime();  // entries are back: connect at once
+        return false;
+    }
+    if (m_portsGone) return true;
+    // The entry being polled was removed: let its port go and show that nothing is linked.
+    m_portsGone = true;
+    guarded([&] { m_port.ClosePort(); });
+    ClearLiveDisplay();
+    setConnectionIndicator(kNotLinkedImage);
+    m_view.setEntryTexts(QString(), QString(), QString());
+    showMode();
+    m_pollState = 1;
+    return true;
+}
+
+void PollCycle::connectionStep() {
+    if (m_rotationMode)
+        rotateToNextEntry();
+    else
+        reopenFixedEntry();
+    m_portsGone = false;
+}
+
+void PollCycle::rotateToNextEntry() {
+    guarded([&] {
+        ClearLiveDisplay();
+        if (m_port.Connected()) m_port.ClosePort();
+        setConnectionIndicator(kNotLinkedImage);
+        guarded([&] {
+            int next = m_portsGone ? 0 : m_portIndex + 1;
+            if (next >= m_settings.ports().size()) next = 0;
+            openEntry(next);  // moves PortIndex first: a port that fails to open is left behind
+        });
+        m_pollState = 1;
+    });
+}
+
+void PollCycle::reopenFixedEntry() {
+    const int count = m_settings.ports().size();
+    if (m_port.Connected() && m_portIndex >= count) {
+        // The list shrank under the open entry: its port is no longer configured.
+        guarded([&] { m_port.ClosePort(); });
+    }
+    if (m_port.Connected()) return;
+    // A port that is not open is not a link, whatever the last reply was.
+    setConnectionIndicator(kNotLinkedImage);
+    guarded([&] {
+        ClearLiveDisplay();
+        openEntry(m_portsGone || m_portIndex >= count ? 0 : m_portIndex);
+        m_pollState = 1;
+    });
+}
+
+void PollCycle::openEntry(int index) {
+    const QVector<app::PortEntry> ports = m_settings.ports();
+    m_portIndex = index;
+    if (index < 0 || index >= ports.size())
+        throw link::SerialError(QStringLiteral("No port entry %1 in the port list").arg(index));
+    m_port.setPortName(ports.at(index).port);
+    m_port.setLineSettings(link::LineSettings::fromTexts("2400", "8", "1", "none"));
+    m_port.OpenPort();
+    m_sleeper.sleep(kSettleAfterOpenMs);
+}
+
+void PollCycle::showEntry() {
+    const QVector<app::PortEntry> ports = m_settings.ports();
+    if (m_portIndex >= 0 && m_portIndex < ports.size()) {
+        const app::PortEntry& e = ports.at(m_portIndex);
+        m_view.setEntryTexts(e.port, e.remark, e.notes);
+    } else {
+        m_view.setEntryTexts(QString(), QString(), QString());
+    }
+    showMode();
+}
+
+void PollCycle::readLiveReply(QString& reply, bool& read) {
+    reply = m_port.ReadAvailable(kLiveReadCount);
+    read = true;
+    m_port.PurgeQueues();  // whatever came late must not be taken for the next reply
+    m_pollState = 1;
+    if (reply.size() < kLiveMinimum) {
+        setConnectionIndicator(kNotLinkedImage);
+        return;
+    }
+    setConnectionIndicator(kLinkedImage);
+    LiveDecoder::displayLive(reply, m_view);
+}
+
+void PollCycle::readDelayReply() {
+    const QString reply = m_port.ReadAvailable(kDelayReadCount);
+    m_port.PurgeQueues();
+    m_pollState = 3;
+    if (reply.size() < kDelayMinimum) {
+        setConnectionIndicator(kNotLinkedImage);
+        return;
+    }
+    setConnectionIndicator(kLinkedImage);
+    LiveDecoder::displayDelay(reply, m_view);
+}
+
+void PollCycle::sendLiveRequest() {
+    m_port.PurgeQueues();
+    m_port.WriteText(link::BuildFrame(kLiveRequest));
+    m_pollState = 4;
+    m_sentPortIndex = m_portIndex;
+}
+
+void PollCycle::sendDelayRequest() {
+    m_port.PurgeQueues();
+    m_port.WriteText(link::BuildFrame(kDelayRequest));
+    m_pollState = 2;
+    m_sentPortIndex = m_portIndex;
+}
+
+void PollCycle::toggleRotationMode() {
+    m_rotationMode = !m_rotationMode;
+    showMode();
+}
+
+void PollCycle::setRotationMode(bool on) {
+    m_rotationMode = on;
+    showMode();
+}
+
+void PollCycle::ClearLiveDisplay() { LiveDecoder::clear(m_view); }
+
+void PollCycle::setConnectionIndicator(int image) {
+    m_connectionImage = image;
+    m_view.setConnectionImage(image);
+}
+
+void PollCycle::showMode() {
+    m_view.setMode(m_messages.text(m_rotationMode ? QStringLiteral("lxsb") : QStringLiteral("gdsb")), m_rotationMode);
+}
+
+}  // namespace tarsyn::monitor
