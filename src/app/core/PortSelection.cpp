@@ -1,0 +1,59 @@
+#include "app/core/PortSelection.h"
+
+#include "app/core/LiveSettings.h"
+#include "link/LineSettings.h"
+#include "link/LinkError.h"
+#include "link/SerialPort.h"
+
+namespace tarsyn::app {
+
+namespace {
+// Images of the connection-state button `dport1`.
+constexpr int kLinked = 7;
+constexpr int kNotLinked = 2;
+}  // namespace
+
+PortSelection::PortSelection(const LiveSettings& settings, PortSwitchTarget& target)
+    : m_settings(settings), m_target(target) {}
+
+QStringList PortSelection::portNames() const {
+    QStringList names;
+    for (const PortEntry& row : m_settings.ports()) names << row.port;
+    return names;
+}
+
+int PortSelection::initialSelection() const {
+    const int index = m_target.PortIndex();
+    return index >= 0 && index < m_settings.ports().size() ? index : -1;
+}
+
+int PortSelection::effectiveIndex(const QStringList& names, int selectedIndex, const QString& boxText) {
+    if (selectedIndex < 0 || selectedIndex >= names.size()) return -1;
+    return names[selectedIndex] == boxText ? selectedIndex : -1;
+}
+
+QString PortSelection::apply(int selectedIndex, const QString& boxText) {
+    m_target.setPortIndex(effectiveIndex(portNames(), selectedIndex, boxText));
+    const QString name = boxText.trimmed();
+    link::SerialPort& port = m_target.port();
+    try {
+        if (port.Connected()) {
+            port.ClosePort();
+            m_target.setConnectionIndicator(kNotLinked);
+        }
+        port.setPortName(name);
+        port.setLineSettings(link::LineSettings::fromTexts("2400", "8", "1", "none"));
+        port.OpenPort();
+        // Linked at once, before any reply: the next polled reply corrects it if nothing answers.
+        if (port.Connected()) m_target.setConnectionIndicator(kLinked);
+    } catch (const link::LinkError&) {
+        m_target.setConnectionIndicator(kNotLinked);
+    }
+    m_target.setPollState(1);
+    m_target.setRotationMode(false);
+    m_target.showFixedPort(name);
+    m_target.ClearLiveDisplay();
+    return name;
+}
+
+}  // namespace tarsyn::app
