@@ -1,0 +1,165 @@
+#include "app/Catalogue.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QGroupBox>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStackedWidget>
+#include <QTabWidget>
+#include <QToolBar>
+#include <QToolButton>
+#include <QWidget>
+
+#include "app/core/Config.h"
+
+namespace tarsyn::app {
+
+namespace {
+
+const QString kTranslations = QStringLiteral("Translations");
+
+QString captionKey(const QString& name) { return name + QStringLiteral(".Caption"); }
+QString hintKey(const QString& name) { return name + QStringLiteral(".Hint"); }
+
+bool shownIn(const QAction* action, bool (*test)(QObject*)) {
+    const QList<QObject*> owners = action->associatedObjects();
+    for (QObject* o : owners)
+        if (test(o)) return true;
+    return false;
+}
+
+bool isMenu(QObject* o) { return qobject_cast<QMenu*>(o) || qobject_cast<QMenuBar*>(o); }
+bool isToolBar(QObject* o) { return qobject_cast<QToolBar*>(o); }
+
+// The tab widget whose page `w` is (a page sits in the tab widget's internal stack).
+QTabWidget* tabWidgetOfPage(QWidget* w) {
+    QWidget* stack = w->parentWidget();
+    if (!qobject_cast<QStackedWidget*>(stack)) return nullptr;
+    auto* tabs = qobject_cast<QTabWidget*>(stack->parentWidget());
+    return tabs && tabs->indexOf(w) >= 0 ? tabs : nullptr;
+}
+
+// Sets one text through `set` when the catalogue has the key and the text differs.
+template <typename Get, typename Set>
+int apply(const IniSection& t, const QString& key, Get get, Set set) {
+    const QString current = get();
+    const QString wanted = t.value(key, current);
+    if (wanted == current) return 0;
+    set(wanted);
+    return 1;
+}
+
+}  // namespace
+
+ControlClasses ControlClassesForWindow(const QString& name) {
+    using namespace WindowControls;
+    if (name == QLatin1String("TForm1")) return kMainWindow;
+    if (name == QLatin1String("TForm2")) return kSettingsWindow;
+    if (name == QLatin1String("TForm7")) return kCurvePage;
+    if (name == QLatin1String("TForm9")) return kControlBitsPage;
+    if (name == QLatin1String("TForm12") || name == QLatin1String("TForm17")) return kTabbedWindow;
+    if (name == QLatin1String("TForm16")) return kLoginDialog;
+    static const QStringList plain{"Tgsm", "TForm5", "TForm6", "TForm8", "TForm10", "TForm11"};
+    if (plain.contains(name)) return kPlainWindow;
+    return {};
+}
+
+QString CatalogueFileName(const QString& language) { return language + QStringLiteral(".lag"); }
+
+QStringList LanguageCatalogues(const QString& dataDir) {
+    // Only names ending exactly in ".lag": the catalogue is later opened as <language> + ".lag".
+    const QFileInfoList files =
+        QDir(dataDir).entryInfoList({QStringLiteral("*.lag")}, QDir::Files | QDir::Hidden | QDir::System,
+                                    QDir::Name | QDir::IgnoreCase);
+    QStringList names;
+    for (const QFileInfo& f : files) {
+        const QString name = f.fileName();
+        if (!name.endsWith(QLatin1String(".lag"))) continue;
+        const QString language = name.chopped(4);
+        if (!language.isEmpty()) names << language;
+    }
+    return names;
+}
+
+int SetActiveLanguage(QWidget* window, const Config& config, const QString& language, ControlClasses classes) {
+    if (!window || classes == ControlClasses()) return 0;
+    const IniSection t = config.readSection(CatalogueFileName(language), kTranslations);
+    if (t.size() == 0) return 0;  // a missing catalogue behaves as an empty one
+    int changed = 0;
+    const QList<QObject*> objects = window->findChildren<QObject*>();
+    for (QObject* o : objects) {
+        const QString name = o->objectName();
+        if (name.isEmpty() || name.startsWith(QLatin1String("qt_"))) continue;  // Qt's own inner parts
+        const QString caption = captionKey(name);
+
+        if (auto* b = qobject_cast<QCheckBox*>(o)) {
+            if (classes & ControlClass::CheckBoxes)
+                changed += apply(t, caption, [b] { return b->text(); }, [b](const QString& s) { b->setText(s); });
+        } else if (auto* b = qobject_cast<QRadioButton*>(o)) {
+            if (classes & ControlClass::RadioButtons)
+                changed += apply(t, caption, [b] { return b->text(); }, [b](const QString& s) { b->setText(s); });
+        } else if (auto* b = qobject_cast<QPushButton*>(o)) {
+            if (classes & ControlClass::PushButtons) {
+                changed += apply(t, caption, [b] { return b->text(); }, [b](const QString& s) { b->setText(s); });
+                changed += apply(t, hintKey(name), [b] { return b->toolTip(); },
+                                 [b](const QString& s) { b->setToolTip(s); });
+            }
+        } else if (auto* b = qobject_cast<QToolButton*>(o)) {
+            const bool onToolBar = qobject_cast<QToolBar*>(b->parentWidget()) != nullptr;
+            if (classes & (onToolBar ? ControlClass::ToolbarButtons : ControlClass::SpeedButtons))
+                changed += apply(t, caption, [b] { return b->text(); }, [b](const QString& s) { b->setText(s); });
+        } else if (auto* l = qobject_cast<QLabel*>(o)) {
+            if (classes & ControlClass::Labels)
+                changed += apply(t, caption, [l] { return l->text(); }, [l](const QString& s) { l->setText(s); });
+        } else if (auto* g = qobject_cast<QGroupBox*>(o)) {
+            if (classes & ControlClass::GroupBoxes)
+                changed += apply(t, caption, [g] { return g->title(); }, [g](const QString& s) { g->setTitle(s); });
+        } else if (auto* m = qobject_cast<QMenu*>(o)) {
+            if (classes & ControlClass::MenuItems)
+                changed += apply(t, caption, [m] { return m->title(); }, [m](const QString& s) { m->setTitle(s); });
+        } else if (auto* a = qobject_cast<QAction*>(o)) {
+            // An action in both a menu and a toolbar is one object: it is set once.
+            if (((classes & ControlClass::MenuItems) && shownIn(a, isMenu)) ||
+                ((classes & ControlClass::ToolbarButtons) && shownIn(a, isToolBar)))
+                changed += apply(t, caption, [a] { return a->text(); }, [a](const QString& s) { a->setText(s); });
+        } else if (auto* w = qobject_cast<QWidget*>(o)) {
+            if (!(classes & ControlClass::TabSheets)) continue;
+            if (QTabWidget* tabs = tabWidgetOfPage(w)) {
+                const int index = tabs->indexOf(w);
+                changed += apply(t, caption, [tabs, index] { return tabs->tabText(index); },
+                                 [tabs, index](const QString& s) { tabs->setTabText(index, s); });
+            }
+        }
+    }
+    return changed;
+}
+
+QString TranslationText(const Config& config, const QString& language, const QString& key) {
+    return config.reini(CatalogueFileName(language), kTranslations, key);
+}
+
+QString HelpFileName(const QString& language) { return language + QStringLiteral(".hlp"); }
+
+bool LoadHelpText(const Config& config, const QString& language, QString& text, QString& error) {
+    const QString path = QDir::toNativeSeparators(config.filePath(HelpFileName(language)));
+    QFile f(config.filePath(HelpFileName(language)));
+    if (QFileInfo(f.fileName()).isDir() || !f.open(QIODevice::ReadOnly)) {
+        const QString reason = QFileInfo(f.fileName()).isDir() ? QStringLiteral("Is a directory") : f.errorString();
+        error = QStringLiteral("Cannot open file \"%1\". %2").arg(path, reason);
+        return false;
+    }
+    // Whole file, line by line: both CR LF and LF files show as plain lines.
+    QString loaded = config.fromAnsi(f.readAll());
+    loaded.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    text = loaded;
+    error.clear();
+    return true;
+}
+
+}  // namespace tarsyn::app
