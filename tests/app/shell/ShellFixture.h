@@ -1,0 +1,62 @@
+#pragma once
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "app/core/Config.h"
+#include "app/core/LiveSettings.h"
+
+namespace tarsyn::test {
+
+/// A data folder with a consistent system.ini and a catalogue "Test.lag" whose messages are their own
+/// keys ("dl2" reads "dl2"), so a test sees which message was shown.
+struct ShellFixture {
+    QTemporaryDir dir;
+    app::Config config{dir.path()};
+    app::LiveSettings live;
+    app::Messages messages{config, live};
+
+    static constexpr const char* kSuper = "admin1";
+    static constexpr const char* kOrdinary = "user22";
+
+    explicit ShellFixture(int ports = 3, const QString& flash = QStringLiteral("10")) {
+        QFile lag(config.filePath(QStringLiteral("Test.lag")));
+        if (lag.open(QIODevice::WriteOnly)) {
+            QByteArray text = "[Messages]\n";
+            for (const char* key : {"dl1", "dl2", "dl20", "dl28", "dl29", "dl33", "Form2caption", "Form11caption",
+                                    "Form16caption", "port", "remark", "notes", "gdsb"})
+                text += QByteArray(key) + '=' + key + '\n';
+            lag.write(text);
+        }
+        QList<app::IniEntry> e{{"Set", "language", "Test"}, {"Set", "flash", flash},
+                               {"Set", "save2", "5"},       {"Set", "save1", "60"},
+                               {"Set", "ports", QString::number(ports)}};
+        for (int i = 0; i < ports; ++i) {
+            const QString n = QString::number(i);
+            e << app::IniEntry{"Set", "port" + n, "com" + QString::number(i + 1)}
+              << app::IniEntry{"Set", "remark" + n, "gen" + n} << app::IniEntry{"Set", "portremark" + n, "notes " + n};
+        }
+        e << app::IniEntry{"Set", "cjkl", hashOf(kSuper)} << app::IniEntry{"Set", "ptkl", hashOf(kOrdinary)};
+        config.wriniBatch("system.ini", e);
+        reseal();
+        live.load(config);
+    }
+
+    QString hashOf(const QString& password) const {
+        return QString::number(app::ProductHash(config.toAnsi(password)));
+    }
+    QString read(const QString& key) const { return config.reini("system.ini", "Set", key); }
+    /// Recomputes "jzm" from what the file holds now.
+    void reseal() {
+        config.wrini("system.ini", "Set", "jzm",
+                     app::CheckValue(config, read("language"), read("flash"), read("save2"), read("save1"),
+                                     read("ports"), read("cjkl"), read("ptkl")));
+    }
+    QByteArray fileBytes() const {
+        QFile f(config.filePath("system.ini"));
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+};
+
+}  // namespace tarsyn::test
