@@ -86,6 +86,10 @@ bool PseudoTerminal::createLink(const QString& linkPath) {
     return true;
 }
 
+void PseudoTerminal::discardUnread() {
+    if (m_slave >= 0) tcflush(m_slave, TCIFLUSH);
+}
+
 void PseudoTerminal::removeLink() {
     if (m_linkPath.isEmpty()) return;
     // A newer simulator may have taken the path over; its link is not ours to remove.

@@ -22,6 +22,9 @@ public:
     /// Removes the link if it still points at this device.
     void removeLink();
 
+    /// Drops what was sent to the device and nobody read (a client that went away mid-reply).
+    void discardUnread();
+
     int masterFd() const { return m_master; }
     QString slavePath() const { return m_slavePath; }
     QString errorString() const { return m_error; }

@@ -2,6 +2,7 @@
 // training without hardware. The first line of standard output is the device to open.
 
 #include <errno.h>
+#include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
 #include <string.h>
@@ -142,6 +143,10 @@ int main(int argc, char** argv) {
         fprintf(stderr, "tarsyn-sim: pipe: %s\n", strerror(errno));
         return 1;
     }
+    for (int fd : g_signalPipe) {
+        fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);  // a signal handler must never block
+        fcntl(fd, F_SETFD, FD_CLOEXEC);
+    }
     struct sigaction sa {};
     sa.sa_handler = onSignal;
     sigemptyset(&sa.sa_mask);
@@ -236,13 +241,15 @@ int main(int argc, char** argv) {
                 }
             }
         }
-        // Send what is due. A full pty buffer (nobody reading) is retried a little later.
+        // Send what is due. A full pty buffer means earlier replies lie unread (their client is
+        // gone): they are dropped, and the write is retried a little later.
         const qint64 now = steadyUs();
         while (!outgoing.empty() && outgoing.front().dueUs <= now) {
             Outgoing& o = outgoing.front();
             const ssize_t n = write(pty.masterFd(), o.data.constData(), size_t(o.data.size()));
             if (n < 0) {
                 if (errno == EAGAIN || errno == EINTR) {
+                    if (errno == EAGAIN) pty.discardUnread();
                     o.dueUs = now + 10000;
                 } else {
                     logLine(verbose, QStringLiteral("write failed: %1").arg(QString::fromLocal8Bit(strerror(errno))));
