@@ -1,0 +1,380 @@
+#include "history/HistoryStore.h"
+
+#include <QDir>
+#include <QSqlDatabase>
+#include <QSqlDriver>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QStringList>
+
+#include "app/core/Config.h"
+
+namespace tarsyn::history {
+
+namespace {
+
+constexpr int kRowsPerInsert = 100;  // rows per multi-row INSERT in bulk appends (2,200 parameters)
+
+QString quoted(const QString& identifier) { return QLatin1Char('"') + identifier + QLatin1Char('"'); }
+
+QString quotedTable(HistoryTable table) { return quoted(tableName(table)); }
+
+QString columnList() {
+    QStringList names{quoted(QStringLiteral("sj")), quoted(QStringLiteral("port"))};
+    for (const HistoryColumn& c : historyColumns()) names << quoted(QLatin1String(c.name));
+    return names.join(QLatin1Char(','));
+}
+
+QString placeholders(int rows) {
+    QString one = QStringLiteral("(?,?");
+    for (int i = 0; i < kValueCount; ++i) one += QStringLiteral(",?");
+    one += QLatin1Char(')');
+    QStringList all;
+    for (int r = 0; r < rows; ++r) all << one;
+    return all.join(QLatin1Char(','));
+}
+
+// A null QString binds as SQL NULL; an empty remark or stamp must stay an empty text.
+QVariant text(const QString& s) { return s.isNull() ? QVariant(QStringLiteral("")) : QVariant(s); }
+
+QString errorText(const QSqlError& e) {
+    QString t = e.text().trimmed();
+    return t.isEmpty() ? QStringLiteral("unknown database error") : t;
+}
+
+HistoryRow readRow(const QSqlQuery& q) {
+    HistoryRow row;
+    row.sj = q.value(0).toString();
+    row.port = q.value(1).toString();
+    for (int i = 0; i < kValueCount; ++i) row.values[size_t(i)] = q.value(2 + i).toDouble();
+    return row;
+}
+
+}  // namespace
+
+// ---- HistoryLocation ----
+
+HistoryLocation HistoryLocation::sqliteFile(const QString& path) {
+    HistoryLocation l;
+    l.kind = Kind::Sqlite;
+    l.sqlitePath = path;
+    return l;
+}
+
+HistoryLocation HistoryLocation::postgresUrl(const PostgresUrl& url) {
+    HistoryLocation l;
+    l.kind = Kind::Postgres;
+    l.postgres = url;
+    return l;
+}
+
+HistoryLocation HistoryLocation::fromSetting(const QString& dbSetting, const QString& dataDir) {
+    const QString value = dbSetting.trimmed();
+    if (value.isEmpty() || value == QLatin1String("0"))
+        return sqliteFile(QDir(dataDir).filePath(QStringLiteral("kalde.db")));
+    PostgresUrl url;
+    QString why;
+    if (PostgresUrl::parse(value, &url, &why)) return postgresUrl(url);
+    HistoryLocation l;
+    l.error = QStringLiteral("The history database setting [History] db in system.ini is not usable: %1.").arg(why);
+    return l;
+}
+
+HistoryLocation HistoryLocation::fromConfig(const app::Config& config) {
+    return fromSetting(config.reini(QStringLiteral("system.ini"), QStringLiteral("History"), QStringLiteral("db")),
+                       config.dataDir());
+}
+
+QString HistoryLocation::displayText() const {
+    switch (kind) {
+    case Kind::Sqlite: return QDir::toNativeSeparators(sqlitePath);
+    case Kind::Postgres: return postgres.displayText();
+    case Kind::Invalid: break;
+    }
+    return QStringLiteral("[History] db");
+}
+
+// ---- HistoryStore ----
+
+HistoryStore::HistoryStore(HistoryLocation location)
+    : m_location(std::move(location)),
+      // Unique while this object lives, without any shared counter.
+      m_connectionName(QStringLiteral("tarsyn-history-%1").arg(quintptr(this), 0, 16)) {}
+
+HistoryStore::~HistoryStore() {
+    disconnect();
+    if (QSqlDatabase::contains(m_connectionName)) QSqlDatabase::removeDatabase(m_connectionName);
+}
+
+std::unique_ptr<HistoryStore> HistoryStore::open(const app::Config& config) {
+    auto store = std::make_unique<HistoryStore>(HistoryLocation::fromConfig(config));
+    store->connect();
+    return store;
+}
+
+QSqlDatabase HistoryStore::database() const { return QSqlDatabase::database(m_connectionName, false); }
+
+bool HistoryStore::isOpen() const { return QSqlDatabase::contains(m_connectionName) && database().isOpen(); }
+
+bool HistoryStore::connect() {
+    disconnect();
+    m_lastError.clear();
+    if (m_location.kind == HistoryLocation::Kind::Invalid) {
+        m_lastError = m_location.error;
+        return false;
+    }
+    const bool pg = m_location.kind == HistoryLocation::Kind::Postgres;
+    const QString driver = pg ? QStringLiteral("QPSQL") : QStringLiteral("QSQLITE");
+    if (!QSqlDatabase::isDriverAvailable(driver)) {
+        m_lastError = QStringLiteral("Cannot open the history database %1: the Qt SQL driver %2 is not installed.")
+                          .arg(m_location.displayText(), driver);
+        return false;
+    }
+    QSqlDatabase db = QSqlDatabase::contains(m_connectionName) ? database()
+                                                                : QSqlDatabase::addDatabase(driver, m_connectionName);
+    if (pg) {
+        const PostgresUrl& u = m_location.postgres;
+        db.setHostName(u.host);
+        if (u.port > 0) db.setPort(u.port);
+        db.setUserName(u.user);
+        db.setPassword(u.password);  // empty: libpq looks in PGPASSWORD and ~/.pgpass
+        db.setDatabaseName(u.database);
+        QString options = u.options;
+        // An unreachable server must not hold the program for libpq's default of forever.
+        if (!options.contains(QLatin1String("connect_timeout=")))
+            options += (options.isEmpty() ? QString() : QStringLiteral(";")) + QStringLiteral("connect_timeout=5");
+        db.setConnectOptions(options);
+    } else {
+        db.setDatabaseName(m_location.sqlitePath);
+    }
+    if (!db.open()) {
+        m_lastError = QStringLiteral("Cannot open the history database %1: %2")
+                          .arg(m_location.displayText(), errorText(db.lastError()));
+        db.close();
+        return false;
+    }
+    try {
+        if (!pg) {
+            QSqlQuery q(db);
+            // WAL lets the curve window read while a row is written; FULL makes a commit survive a
+            // power cut, not just a crash of the program.
+            if (!q.exec(QStringLiteral("PRAGMA journal_mode=WAL")) || !q.next() ||
+                q.value(0).toString().compare(QLatin1String("wal"), Qt::CaseInsensitive) != 0)
+                throw HistoryError(QStringLiteral("cannot switch to write-ahead logging: %1").arg(errorText(q.lastError())));
+            q.finish();
+            if (!q.exec(QStringLiteral("PRAGMA synchronous=FULL")))
+                throw HistoryError(errorText(q.lastError()));
+        }
+        if (pg) {
+            // "already exists, skipping" notices of the schema check would land on stderr at every start.
+            QSqlQuery q(db);
+            if (!q.exec(QStringLiteral("SET client_min_messages TO WARNING"))) throw HistoryError(errorText(q.lastError()));
+        }
+        createSchema(db);
+    } catch (const HistoryError& e) {
+        m_lastError = QStringLiteral("Cannot open the history database %1: %2").arg(m_location.displayText(), e.message());
+        disconnect();
+        return false;
+    }
+    return true;
+}
+
+void HistoryStore::disconnect() {
+    m_prepared.clear();  // prepared statements belong to the connection
+    if (QSqlDatabase::contains(m_connectionName)) {
+        QSqlDatabase db = database();
+        if (db.isOpen()) db.close();
+    }
+}
+
+bool HistoryStore::ping() {
+    if (!isOpen()) return false;
+    QSqlQuery q(database());
+    const bool ok = q.exec(QStringLiteral("SELECT 1")) && q.next();
+    q.finish();
+    return ok;
+}
+
+void HistoryStore::createSchema(QSqlDatabase& db) {
+    const bool pg = m_location.kind == HistoryLocation::Kind::Postgres;
+    QStringList statements;
+    for (HistoryTable t : {HistoryTable::Day, HistoryTable::Hour}) {
+        // "C" collation on PostgreSQL: "sj" is compared and sorted as plain text, which equals time order.
+        QStringList cols{quoted(QStringLiteral("sj")) + (pg ? QStringLiteral(" TEXT COLLATE \"C\" NOT NULL")
+                                                            : QStringLiteral(" TEXT NOT NULL")),
+                         quoted(QStringLiteral("port")) + QStringLiteral(" TEXT NOT NULL")};
+        for (const HistoryColumn& c : historyColumns())
+            cols << quoted(QLatin1String(c.name)) + QLatin1Char(' ') +
+                        (c.isReal() ? (pg ? QStringLiteral("DOUBLE PRECISION") : QStringLiteral("REAL"))
+                                    : QStringLiteral("INTEGER"));
+        const QString name = tableName(t);
+        statements << QStringLiteral("CREATE TABLE IF NOT EXISTS %1 (%2)").arg(quoted(name), cols.join(QLatin1Char(',')));
+        // ("port","sj") serves the curve window's per-device read, ("sj") the purge of all devices.
+        statements << QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 (\"port\",\"sj\")")
+                          .arg(quoted(name + QStringLiteral("_port_sj")), quoted(name));
+        statements << QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 (\"sj\")")
+                          .arg(quoted(name + QStringLiteral("_sj")), quoted(name));
+    }
+    if (!db.transaction()) throw HistoryError(errorText(db.lastError()));
+    QSqlQuery q(db);
+    // Several PCs may start at once against one server; IF NOT EXISTS alone can still collide in
+    // the catalogue, so the creators take turns (the lock ends with the transaction).
+    if (pg && !q.exec(QStringLiteral("SELECT pg_advisory_xact_lock(7316202400)"))) {
+        const QString why = errorText(q.lastError());
+        db.rollback();
+        throw HistoryError(why);
+    }
+    for (const QString& sql : statements) {
+        if (!q.exec(sql)) {
+            const QString why = errorText(q.lastError());
+            db.rollback();
+            throw HistoryError(QStringLiteral("cannot create the history tables: %1").arg(why));
+        }
+    }
+    if (!db.commit()) {
+        const QString why = errorText(db.lastError());
+        db.rollback();
+        throw HistoryError(QStringLiteral("cannot create the history tables: %1").arg(why));
+    }
+}
+
+HistoryError HistoryStore::failure(HistoryTable table, const QString& what, const QString& reason) const {
+    return HistoryError(QStringLiteral("History table \"%1\" (%2), %3: %4")
+                            .arg(tableName(table), m_location.displayText(), what, reason));
+}
+
+QSqlDatabase HistoryStore::requireOpen(HistoryTable table) const {
+    QSqlDatabase db = database();
+    if (!db.isOpen())
+        throw failure(table, QStringLiteral("no connection"),
+                      m_lastError.isEmpty() ? QStringLiteral("the history database is not open") : m_lastError);
+    return db;
+}
+
+QSqlQuery& HistoryStore::prepared(const QString& key, const QString& sql, HistoryTable table) {
+    auto it = m_prepared.find(key);
+    if (it != m_prepared.end()) return *it->second;
+    auto q = std::make_unique<QSqlQuery>(database());
+    if (!q->prepare(sql)) throw failure(table, QStringLiteral("prepare"), errorText(q->lastError()));
+    return *m_prepared.emplace(key, std::move(q)).first->second;
+}
+
+void HistoryStore::insertRows(QSqlDatabase& db, HistoryTable table, const HistoryRow* rows, int count) {
+    const QString insert = QStringLiteral("INSERT INTO %1 (%2) VALUES ").arg(quotedTable(table), columnList());
+    const auto& cols = historyColumns();
+    int done = 0;
+    while (done < count) {
+        const int n = qMin(kRowsPerInsert, count - done);
+        // Single rows (the recorder) and full chunks reuse their statement; a bulk tail gets its own.
+        std::unique_ptr<QSqlQuery> tail;
+        QSqlQuery* q = nullptr;
+        if (n == 1 || n == kRowsPerInsert) {
+            q = &prepared(tableName(table) + QStringLiteral("/insert") + QString::number(n), insert + placeholders(n), table);
+        } else {
+            tail = std::make_unique<QSqlQuery>(db);
+            if (!tail->prepare(insert + placeholders(n)))
+                throw failure(table, QStringLiteral("prepare"), errorText(tail->lastError()));
+            q = tail.get();
+        }
+        int p = 0;
+        for (int r = 0; r < n; ++r) {
+            const HistoryRow& row = rows[done + r];
+            q->bindValue(p++, text(row.sj));
+            q->bindValue(p++, text(row.port));
+            for (size_t i = 0; i < cols.size(); ++i) {
+                const double v = row.values[i];
+                q->bindValue(p++, cols[i].isReal() ? QVariant(v) : QVariant(qlonglong(v)));
+            }
+        }
+        if (!q->exec()) throw failure(table, QStringLiteral("insert"), errorText(q->lastError()));
+        q->finish();  // lets SQLite reset the statement at once rather than at its next use
+        done += n;
+    }
+}
+
+void HistoryStore::record(HistoryTable table, const QDateTime& cutoff, const HistoryRow& row) {
+    QSqlDatabase db = requireOpen(table);
+    if (!db.transaction()) throw failure(table, QStringLiteral("begin"), errorText(db.lastError()));
+    try {
+        QSqlQuery& purge = prepared(tableName(table) + QStringLiteral("/purge"),
+                                    QStringLiteral("DELETE FROM %1 WHERE \"sj\" < ?").arg(quotedTable(table)), table);
+        purge.bindValue(0, text(stampText(cutoff)));
+        if (!purge.exec()) throw failure(table, QStringLiteral("purge"), errorText(purge.lastError()));
+        purge.finish();
+        insertRows(db, table, &row, 1);
+        if (!db.commit()) throw failure(table, QStringLiteral("commit"), errorText(db.lastError()));
+    } catch (...) {
+        db.rollback();
+        throw;
+    }
+}
+
+void HistoryStore::appendRows(HistoryTable table, const QVector<HistoryRow>& rows) {
+    if (rows.isEmpty()) return;
+    QSqlDatabase db = requireOpen(table);
+    if (!db.transaction()) throw failure(table, QStringLiteral("begin"), errorText(db.lastError()));
+    try {
+        insertRows(db, table, rows.constData(), int(rows.size()));
+        if (!db.commit()) throw failure(table, QStringLiteral("commit"), errorText(db.lastError()));
+    } catch (...) {
+        db.rollback();
+        throw;
+    }
+}
+
+int HistoryStore::purgeBefore(HistoryTable table, const QDateTime& cutoff) {
+    QSqlDatabase db = requireOpen(table);
+    QSqlQuery q(db);
+    if (!q.prepare(QStringLiteral("DELETE FROM %1 WHERE \"sj\" < ?").arg(quotedTable(table))))
+        throw failure(table, QStringLiteral("purge"), errorText(q.lastError()));
+    q.bindValue(0, text(stampText(cutoff)));
+    if (!q.exec()) throw failure(table, QStringLiteral("purge"), errorText(q.lastError()));
+    return q.numRowsAffected();
+}
+
+QVector<HistoryRow> HistoryStore::rowsSince(HistoryTable table, const QString& port, const QDateTime& since) {
+    QSqlDatabase db = requireOpen(table);
+    QSqlQuery q(db);
+    q.setForwardOnly(true);
+    const QString sql = QStringLiteral("SELECT %1 FROM %2 WHERE \"port\" = ? AND \"sj\" >= ? ORDER BY \"sj\"")
+                            .arg(columnList(), quotedTable(table));
+    if (!q.prepare(sql)) throw failure(table, QStringLiteral("read"), errorText(q.lastError()));
+    q.bindValue(0, text(port));
+    q.bindValue(1, text(stampText(since)));
+    if (!q.exec()) throw failure(table, QStringLiteral("read"), errorText(q.lastError()));
+    QVector<HistoryRow> rows;
+    while (q.next()) rows.append(readRow(q));
+    if (q.lastError().isValid()) throw failure(table, QStringLiteral("read"), errorText(q.lastError()));
+    return rows;
+}
+
+QVector<HistoryPoint> HistoryStore::columnSince(HistoryTable table, const QString& port, const QDateTime& since,
+                                                const QString& column) {
+    // The column name is checked against the twenty known ones, never pasted in as given.
+    const int index = valueColumnIndex(column);
+    if (index < 0)
+        throw failure(table, QStringLiteral("read"), QStringLiteral("there is no history column \"%1\"").arg(column));
+    QSqlDatabase db = requireOpen(table);
+    QSqlQuery q(db);
+    q.setForwardOnly(true);
+    const QString sql = QStringLiteral("SELECT \"sj\", %1 FROM %2 WHERE \"port\" = ? AND \"sj\" >= ? ORDER BY \"sj\"")
+                            .arg(quoted(QLatin1String(historyColumns()[size_t(index)].name)), quotedTable(table));
+    if (!q.prepare(sql)) throw failure(table, QStringLiteral("read"), errorText(q.lastError()));
+    q.bindValue(0, text(port));
+    q.bindValue(1, text(stampText(since)));
+    if (!q.exec()) throw failure(table, QStringLiteral("read"), errorText(q.lastError()));
+    QVector<HistoryPoint> points;
+    while (q.next()) points.append({q.value(0).toString(), q.value(1).toDouble()});
+    if (q.lastError().isValid()) throw failure(table, QStringLiteral("read"), errorText(q.lastError()));
+    return points;
+}
+
+qint64 HistoryStore::rowCount(HistoryTable table) {
+    QSqlDatabase db = requireOpen(table);
+    QSqlQuery q(db);
+    if (!q.exec(QStringLiteral("SELECT COUNT(*) FROM %1").arg(quotedTable(table))) || !q.next())
+        throw failure(table, QStringLiteral("count"), errorText(q.lastError()));
+    return q.value(0).toLongLong();
+}
+
+}  // namespace tarsyn::history

@@ -1,0 +1,112 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+#include <QVector>
+#include <map>
+#include <memory>
+#include <stdexcept>
+
+#include "history/HistoryColumns.h"
+#include "history/PostgresUrl.h"
+
+class QSqlDatabase;
+class QSqlQuery;
+
+namespace tarsyn::app {
+class Config;
+}
+
+namespace tarsyn::history {
+
+/// A history database operation that failed; the text names the table and the database's reason.
+class HistoryError : public std::runtime_error {
+public:
+    explicit HistoryError(const QString& message) : std::runtime_error(message.toStdString()), m_message(message) {}
+    QString message() const { return m_message; }
+
+private:
+    QString m_message;
+};
+
+/// Where the history lives: the embedded file "kalde.db" in the data folder, or a shared PostgreSQL
+/// database named in system.ini [History] db. A setting that cannot be understood is kept as an
+/// invalid location whose error says why, so that opening reports it like any other failure.
+struct HistoryLocation {
+    enum class Kind { Sqlite, Postgres, Invalid };
+    Kind kind = Kind::Invalid;
+    QString sqlitePath;
+    PostgresUrl postgres;
+    QString error;
+
+    static HistoryLocation sqliteFile(const QString& path);
+    static HistoryLocation postgresUrl(const PostgresUrl& url);
+    /// From the value of [History] db ("0" or empty: not set, so the embedded file) and the data folder.
+    static HistoryLocation fromSetting(const QString& dbSetting, const QString& dataDir);
+    /// Reads system.ini [History] db through `config`; the data folder is the config's.
+    static HistoryLocation fromConfig(const app::Config& config);
+    /// The file path or the URL without its password.
+    QString displayText() const;
+};
+
+/// The history database: tables "24xs" and "nls", 22 columns each ("sj", "port", "sj1"…"sj20"), on
+/// SQLite or PostgreSQL through its own named Qt SQL connection. Creates whatever tables and indexes are
+/// missing when it connects. Every statement binds its values; none is built from data. Use it on the
+/// thread that created it. Operations raise HistoryError.
+class HistoryStore {
+public:
+    explicit HistoryStore(HistoryLocation location);
+    ~HistoryStore();
+    HistoryStore(const HistoryStore&) = delete;
+    HistoryStore& operator=(const HistoryStore&) = delete;
+
+    /// The program's store: location from system.ini [History] db, then connect(). Never null; when
+    /// the connection failed, isOpen() is false and lastError() holds the text to show the operator.
+    static std::unique_ptr<HistoryStore> open(const app::Config& config);
+
+    /// Opens the connection and creates missing tables and indexes; false with lastError() on failure.
+    bool connect();
+    /// Closes the connection (also done by the destructor).
+    void disconnect();
+    bool isOpen() const;
+    /// The reason of the last failed connect(), or empty.
+    QString lastError() const { return m_lastError; }
+    /// A cheap round trip; false when the connection has been lost (server restarted, file gone).
+    bool ping();
+
+    const HistoryLocation& location() const { return m_location; }
+    /// Name of this store's QSqlDatabase connection (for tools and tests that inspect the tables).
+    QString connectionName() const { return m_connectionName; }
+
+    /// The recorder's table procedure in one transaction: delete rows with "sj" < cutoff (text order),
+    /// then append `row`. Either both happen or neither.
+    void record(HistoryTable table, const QDateTime& cutoff, const HistoryRow& row);
+    /// Appends many rows in one transaction (bulk loads, imports).
+    void appendRows(HistoryTable table, const QVector<HistoryRow>& rows);
+    /// Deletes rows of every port with "sj" < cutoff; returns how many went.
+    int purgeBefore(HistoryTable table, const QDateTime& cutoff);
+    /// Rows of `port` with "sj" >= since (an invalid `since`: all of them), in "sj" order.
+    QVector<HistoryRow> rowsSince(HistoryTable table, const QString& port, const QDateTime& since);
+    /// One value column ("sj1"…"sj20") of `port` with "sj" >= since, in "sj" order; an unknown
+    /// column name is an error.
+    QVector<HistoryPoint> columnSince(HistoryTable table, const QString& port, const QDateTime& since,
+                                      const QString& column);
+    /// Rows in the table, all ports.
+    qint64 rowCount(HistoryTable table);
+
+private:
+    QSqlDatabase database() const;
+    QSqlDatabase requireOpen(HistoryTable table) const;
+    void createSchema(QSqlDatabase& db);
+    QSqlQuery& prepared(const QString& key, const QString& sql, HistoryTable table);
+    void insertRows(QSqlDatabase& db, HistoryTable table, const HistoryRow* rows, int count);
+    HistoryError failure(HistoryTable table, const QString& what, const QString& reason) const;
+
+    HistoryLocation m_location;
+    QString m_connectionName;
+    QString m_lastError;
+    // Statements of the recording path, prepared once per connection.
+    std::map<QString, std::unique_ptr<QSqlQuery>> m_prepared;
+};
+
+}  // namespace tarsyn::history

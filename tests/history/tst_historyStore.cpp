@@ -1,0 +1,371 @@
+#include <QtTest>
+
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <memory>
+
+#include "FakeClock.h"
+#include "HistoryTestSupport.h"
+#include "history/HistoryRecorder.h"
+#include "history/HistoryStore.h"
+
+using namespace tarsyn;
+using namespace tarsyn::history;
+
+namespace {
+
+const QDateTime kStart(QDate(2026, 3, 1), QTime(12, 0, 0));
+
+/// Runs one SQL text on the store's own connection, as another tool (or PC) would.
+bool execOn(HistoryStore& store, const QString& sql) {
+    QSqlQuery q(QSqlDatabase::database(store.connectionName()));
+    const bool ok = q.exec(sql);
+    if (!ok) qWarning() << sql << q.lastError().text();
+    return ok;
+}
+
+}  // namespace
+
+/// The store and the recorder against a real database. The same suite runs on SQLite and, with
+/// TARSYN_HISTORY_BACKEND=postgresql, on the server named by TARSYN_TEST_PG_URL.
+class TestHistoryStore : public QObject {
+    Q_OBJECT
+
+    bool m_postgres = false;
+    std::unique_ptr<QTemporaryDir> m_dir;
+    test::FakeClock m_clock;
+    QString m_day = "1";    // "save2", minutes
+    QString m_hour = "60";  // "save1", seconds
+    QStringList m_errors;
+
+    HistoryLocation location() const {
+        if (!m_postgres) return HistoryLocation::sqliteFile(m_dir->filePath("kalde.db"));
+        return HistoryLocation::fromSetting(qEnvironmentVariable("TARSYN_TEST_PG_URL"), QString());
+    }
+    std::unique_ptr<HistoryStore> openStore() {
+        auto s = std::make_unique<HistoryStore>(location());
+        if (!s->connect()) qWarning() << s->lastError();
+        return s;
+    }
+    std::unique_ptr<HistoryRecorder> recorderOn(HistoryStore& store) {
+        return std::make_unique<HistoryRecorder>(
+            store, m_clock, [this] { return m_day; }, [this] { return m_hour; },
+            [this](const QString& e) { m_errors << e; });
+    }
+
+private slots:
+    void initTestCase() {
+        m_postgres = qEnvironmentVariable("TARSYN_HISTORY_BACKEND") == QLatin1String("postgresql");
+        if (m_postgres && qEnvironmentVariableIsEmpty("TARSYN_TEST_PG_URL")) {
+            if (qEnvironmentVariable("CI") == QLatin1String("true"))
+                QFAIL("TARSYN_TEST_PG_URL is not set: in CI the PostgreSQL history must be tested "
+                      "(source scripts/pg-throwaway first)");
+            QSKIP("TARSYN_TEST_PG_URL is not set; source scripts/pg-throwaway to test the PostgreSQL history");
+        }
+    }
+
+    void init() {
+        m_dir = std::make_unique<QTemporaryDir>();
+        m_clock.set(kStart);
+        m_day = "1";
+        m_hour = "60";
+        m_errors.clear();
+        if (m_postgres) {  // a fresh pair of tables on the shared server
+            HistoryStore s(location());
+            QVERIFY2(s.connect(), qPrintable(s.lastError()));
+            for (const char* t : {"24xs", "nls", "24xs_away", "nls_away"})
+                QVERIFY(execOn(s, QString("DROP TABLE IF EXISTS \"%1\"").arg(t)));
+        }
+    }
+
+    void valuesReadBackUnchanged_data() {
+        QTest::addColumn<quint32>("raw");  // put into every recorded field (one byte for the power factor)
+        QTest::newRow("zero") << 0u;
+        QTest::newRow("maximum: 65535, 6553.5, 2.55") << 0xFFFFu;
+        QTest::newRow("0x55: 85, 8.5, 0.85") << 0x55u;
+    }
+    void valuesReadBackUnchanged() {
+        QFETCH(quint32, raw);
+        auto store = openStore();
+        QVERIFY(store->isOpen());
+        std::array<quint32, kValueCount> fields;
+        fields.fill(raw);
+        fields[16] = raw & 0xFF;
+        const QString reply = test::liveReply(fields);
+        auto recorder = recorderOn(*store);
+        recorder->recordLiveReply(reply, "A");
+
+        const HistoryRow expected = rowFromReply(reply, "A", "2026-03-01 12:00:00");
+        for (HistoryTable t : {HistoryTable::Day, HistoryTable::Hour}) {
+            const QVector<HistoryRow> rows = store->rowsSince(t, "A", kStart.addSecs(-1));
+            QCOMPARE(rows.size(), 1);
+            QCOMPARE(rows[0].sj, QString("2026-03-01 12:00:00"));
+            QCOMPARE(rows[0].port, QString("A"));
+            for (size_t i = 0; i < kValueCount; ++i) QCOMPARE(rows[0].values[i], expected.values[i]);
+        }
+        // Integer columns hold integers and real ones reals, in the database itself.
+        QSqlQuery q(QSqlDatabase::database(store->connectionName()));
+        QVERIFY(q.exec("SELECT \"sj1\", \"sj7\", \"sj17\" FROM \"nls\"") && q.next());
+        QCOMPARE(q.value(0).toLongLong(), qlonglong(raw));
+        QVERIFY(q.value(0).toString().indexOf('.') < 0);
+        QCOMPARE(q.value(1).toDouble(), raw / 10.0);
+        QCOMPARE(q.value(2).toDouble(), (raw & 0xFF) / 100.0);
+    }
+
+    void firstAcceptedReplyGoesIntoBothTables() {
+        auto store = openStore();
+        auto recorder = recorderOn(*store);
+        QVERIFY(!recorder->nextDayTime().isValid());  // "0": long past
+        recorder->recordLiveReply(test::countingReply(), "Set 1");
+        QCOMPARE(store->rowCount(HistoryTable::Day), 1);
+        QCOMPARE(store->rowCount(HistoryTable::Hour), 1);
+        QCOMPARE(recorder->nextDayTime(), kStart.addSecs(60));
+        QCOMPARE(recorder->nextHourTime(), kStart.addSecs(60));
+        m_clock.advanceSecs(2);
+        recorder->recordLiveReply(test::countingReply(), "Set 1");  // not due yet
+        QCOMPARE(store->rowCount(HistoryTable::Hour), 1);
+        QVERIFY(m_errors.isEmpty());
+    }
+
+    void twoHoursOfRepliesKeepDayAndHourWindows() {
+        auto store = openStore();
+        auto recorder = recorderOn(*store);
+        // One live reply every 2 s for two hours; a row is due once now is later than N, so with
+        // N = last + 60 s the rows come every 62 s.
+        for (int t = 0; t <= 7200; t += 2) {
+            m_clock.set(kStart.addSecs(t));
+            recorder->recordLiveReply(test::countingReply(), "A");
+        }
+        const qint64 day = store->rowCount(HistoryTable::Day);
+        const qint64 hour = store->rowCount(HistoryTable::Hour);
+        QVERIFY2(day >= 110 && day <= 121, qPrintable(QString::number(day)));
+        QVERIFY2(hour >= 55 && hour <= 61, qPrintable(QString::number(hour)));
+        // Nothing older than an hour stays in "nls"; "24xs" still has the first row.
+        const QVector<HistoryRow> hourRows = store->rowsSince(HistoryTable::Hour, "A", QDateTime());
+        const QDateTime last = QDateTime::fromString(hourRows.last().sj, QLatin1String(kStampFormat));
+        QVERIFY(hourRows.first().sj >= stampText(last.addSecs(-3600)));
+        QCOMPARE(store->rowsSince(HistoryTable::Day, "A", QDateTime()).first().sj, stampText(kStart));
+        QVERIFY(m_errors.isEmpty());
+    }
+
+    void purgeKeepsTheRowAtTheCutoff_data() {
+        QTest::addColumn<int>("table");
+        QTest::addColumn<int>("retention");
+        QTest::newRow("24xs keeps 23:59:59") << int(HistoryTable::Day) << 86399;
+        QTest::newRow("nls keeps 01:00:00") << int(HistoryTable::Hour) << 3600;
+    }
+    void purgeKeepsTheRowAtTheCutoff() {
+        QFETCH(int, table);
+        QFETCH(int, retention);
+        const auto t = HistoryTable(table);
+        auto store = openStore();
+        const QDateTime cutoff = kStart.addSecs(-retention);
+        // Rows of another device: the purge is for every device.
+        QVector<HistoryRow> rows;
+        for (int offset : {-1, 0, 1})
+            rows << rowFromReply(test::countingReply(), "other", stampText(cutoff.addSecs(offset)));
+        store->appendRows(t, rows);
+        auto recorder = recorderOn(*store);
+        recorder->recordLiveReply(test::countingReply(), "A");
+        const QVector<HistoryRow> left = store->rowsSince(t, "other", QDateTime());
+        QCOMPARE(left.size(), 2);
+        QCOMPARE(left[0].sj, stampText(cutoff));
+        QCOMPARE(left[1].sj, stampText(cutoff.addSecs(1)));
+    }
+
+    void remarkIsStoredTrimmedAndIntact_data() {
+        QTest::addColumn<QString>("remark");
+        QTest::addColumn<QString>("port");
+        QTest::newRow("blanks and tabs") << " \tSet  one\t " << "Set  one";
+        QTest::newRow("apostrophe") << "  O'Brien's set\t" << "O'Brien's set";
+        QTest::newRow("would-be injection") << "x'); DELETE FROM \"24xs\"; --" << "x'); DELETE FROM \"24xs\"; --";
+        QTest::newRow("empty") << QString() << QString("");
+        QTest::newRow("Chinese") << QString::fromUtf8(" 机组 1 ") << QString::fromUtf8("机组 1");
+    }
+    void remarkIsStoredTrimmedAndIntact() {
+        QFETCH(QString, remark);
+        QFETCH(QString, port);
+        auto store = openStore();
+        store->appendRows(HistoryTable::Day, {rowFromReply(test::countingReply(), "B", stampText(kStart))});
+        auto recorder = recorderOn(*store);
+        recorder->recordLiveReply(test::countingReply(), remark);
+        QVERIFY(m_errors.isEmpty());
+        for (HistoryTable t : {HistoryTable::Day, HistoryTable::Hour}) {
+            const QVector<HistoryRow> rows = store->rowsSince(t, port, QDateTime());
+            QCOMPARE(rows.size(), 1);
+            QCOMPARE(rows[0].port, port);
+        }
+        QCOMPARE(store->rowCount(HistoryTable::Day), 2);  // the other device's row is still there
+    }
+
+    void shortRepliesRecordNothing_data() {
+        QTest::addColumn<int>("length");
+        QTest::addColumn<int>("rows");
+        QTest::newRow("empty") << 0 << 0;
+        QTest::newRow("103 characters") << 103 << 0;
+        QTest::newRow("104 characters (no CR LF)") << 104 << 1;
+        QTest::newRow("106 characters") << 106 << 1;
+    }
+    void shortRepliesRecordNothing() {
+        QFETCH(int, length);
+        auto store = openStore();
+        auto recorder = recorderOn(*store);
+        recorder->recordLiveReply(test::countingReply().left(length), "A");
+        QTEST(int(store->rowCount(HistoryTable::Day)), "rows");
+        QTEST(int(store->rowCount(HistoryTable::Hour)), "rows");
+        QVERIFY(m_errors.isEmpty());
+    }
+
+    void failingTableIsReportedOnceAndRecordingResumes_data() {
+        QTest::addColumn<QString>("broken");
+        QTest::newRow("24xs gone") << "24xs";
+        QTest::newRow("nls gone") << "nls";
+    }
+    void failingTableIsReportedOnceAndRecordingResumes() {
+        QFETCH(QString, broken);
+        const HistoryTable bad = broken == "24xs" ? HistoryTable::Day : HistoryTable::Hour;
+        const HistoryTable good = bad == HistoryTable::Day ? HistoryTable::Hour : HistoryTable::Day;
+        m_day = "0";
+        m_hour = "0";  // every reply is due
+        auto store = openStore();
+        auto recorder = recorderOn(*store);
+        QSignalSpy status(recorder.get(), &HistoryRecorder::statusChanged);
+        QVERIFY(execOn(*store, QString("ALTER TABLE \"%1\" RENAME TO \"%1_away\"").arg(broken)));
+
+        for (int i = 0; i < 5; ++i) {
+            m_clock.advanceSecs(2);
+            recorder->recordLiveReply(test::countingReply(), "A");
+        }
+        QCOMPARE(m_errors.size(), 1);
+        QVERIFY2(m_errors[0].contains(QString("\"%1\"").arg(broken)), qPrintable(m_errors[0]));
+        QCOMPARE(status.count(), 1);
+        QCOMPARE(status.at(0).at(0).toBool(), false);
+        QVERIFY(!recorder->isOk());
+        QCOMPARE(store->rowCount(good), 5);  // the other table goes on
+        const QDateTime nextBad = bad == HistoryTable::Day ? recorder->nextDayTime() : recorder->nextHourTime();
+        QVERIFY(!nextBad.isValid());  // never advanced
+
+        QVERIFY(execOn(*store, QString("ALTER TABLE \"%1_away\" RENAME TO \"%1\"").arg(broken)));
+        m_clock.advanceSecs(2);
+        recorder->recordLiveReply(test::countingReply(), "A");
+        QCOMPARE(store->rowCount(bad), 1);
+        QCOMPARE(status.count(), 2);
+        QCOMPARE(status.at(1).at(0).toBool(), true);
+        QVERIFY(recorder->isOk());
+        QCOMPARE(m_errors.size(), 1);
+    }
+
+    void badReplyOrCadenceWritesNothingAndRetries_data() {
+        QTest::addColumn<QString>("reply");
+        QTest::addColumn<QString>("hourCadence");
+        QTest::addColumn<QString>("word");  // in the message
+        QString bad = test::countingReply();
+        bad[66] = QLatin1Char('x');  // generator voltage A at 67
+        QTest::newRow("non-hex field") << bad << "60" << "bad field";
+        QTest::newRow("cadence not a number") << test::countingReply() << "1O" << "\"1O\"";
+        QTest::newRow("negative cadence") << test::countingReply() << "-5" << "save1";
+    }
+    void badReplyOrCadenceWritesNothingAndRetries() {
+        QFETCH(QString, reply);
+        QFETCH(QString, hourCadence);
+        QFETCH(QString, word);
+        m_hour = hourCadence;
+        auto store = openStore();
+        auto recorder = recorderOn(*store);
+        recorder->recordLiveReply(reply, "A");
+        m_clock.advanceSecs(2);
+        recorder->recordLiveReply(reply, "A");
+        QCOMPARE(m_errors.size(), 1);
+        QVERIFY2(m_errors[0].contains(word), qPrintable(m_errors[0]));
+        QCOMPARE(store->rowCount(HistoryTable::Hour), 0);
+        QVERIFY(!recorder->nextHourTime().isValid());
+
+        m_hour = "60";
+        m_clock.advanceSecs(2);
+        recorder->recordLiveReply(test::countingReply(), "A");
+        QCOMPARE(store->rowCount(HistoryTable::Hour), 1);
+        QVERIFY(recorder->isOk());
+    }
+
+    void cadenceChangeTakesEffectAfterTheCurrentPeriod() {
+        auto store = openStore();
+        auto recorder = recorderOn(*store);
+        recorder->recordLiveReply(test::countingReply(), "A");  // N = 12:01:00
+        m_hour = "10";
+        m_clock.advanceSecs(30);
+        recorder->recordLiveReply(test::countingReply(), "A");
+        QCOMPARE(store->rowCount(HistoryTable::Hour), 1);
+        m_clock.advanceSecs(32);  // 12:01:02
+        recorder->recordLiveReply(test::countingReply(), "A");
+        QCOMPARE(recorder->nextHourTime(), m_clock.now().addSecs(10));
+        QCOMPARE(store->rowCount(HistoryTable::Hour), 2);
+    }
+
+    void curveQueriesSelectOnePortInOrder() {
+        auto store = openStore();
+        QVector<HistoryRow> rows;
+        // Inserted out of order and mixed with another device.
+        for (int s : {30, 10, 20, 0}) {
+            rows << rowFromReply(test::countingReply(quint32(s)), "A", stampText(kStart.addSecs(s)));
+            rows << rowFromReply(test::countingReply(), "B", stampText(kStart.addSecs(s)));
+        }
+        store->appendRows(HistoryTable::Hour, rows);
+        const QVector<HistoryRow> a = store->rowsSince(HistoryTable::Hour, "A", kStart.addSecs(10));
+        QCOMPARE(a.size(), 3);
+        QCOMPARE(a[0].sj, stampText(kStart.addSecs(10)));
+        QCOMPARE(a[2].sj, stampText(kStart.addSecs(30)));
+        const QVector<HistoryPoint> speed = store->columnSince(HistoryTable::Hour, "A", kStart, "sj10");
+        QCOMPARE(speed.size(), 4);
+        QCOMPARE(speed[1].value, 20.0);  // sj10 carries 10 + the offset
+        QCOMPARE(speed[3].sj, stampText(kStart.addSecs(30)));
+        try {
+            store->columnSince(HistoryTable::Hour, "A", kStart, "sj0");
+            QFAIL("an unknown column was accepted");
+        } catch (const HistoryError& e) {
+            QVERIFY2(e.message().contains("sj0"), qPrintable(e.message()));
+        }
+        QCOMPARE(store->purgeBefore(HistoryTable::Hour, kStart.addSecs(20)), 4);
+        QCOMPARE(store->rowCount(HistoryTable::Hour), 4);
+    }
+
+    void aSecondStoreSharesTheHistory() {
+        // Two PCs (or the curve window of another program) on one history.
+        auto writer = openStore();
+        auto reader = openStore();
+        QVERIFY(reader->isOpen());
+        auto recorder = recorderOn(*writer);
+        recorder->recordLiveReply(test::countingReply(), "A");
+        QCOMPARE(reader->rowsSince(HistoryTable::Day, "A", QDateTime()).size(), 1);
+    }
+
+    void lostServerConnectionIsReopened() {
+        if (!m_postgres) QSKIP("only a server connection can be lost");
+        m_day = "0";
+        m_hour = "0";
+        auto store = openStore();
+        auto admin = openStore();
+        auto recorder = recorderOn(*store);
+        QSignalSpy status(recorder.get(), &HistoryRecorder::statusChanged);
+        recorder->recordLiveReply(test::countingReply(), "A");
+        // The server ends the recorder's session, as a restart would.
+        QSqlQuery q(QSqlDatabase::database(store->connectionName()));
+        QVERIFY(q.exec("SELECT pg_backend_pid()") && q.next());
+        const int pid = q.value(0).toInt();
+        q = QSqlQuery();
+        QVERIFY(execOn(*admin, QString("SELECT pg_terminate_backend(%1)").arg(pid)));
+        m_clock.advanceSecs(2);
+        recorder->recordLiveReply(test::countingReply(), "A");  // "24xs" fails; "nls" finds the session gone
+        QCOMPARE(m_errors.size(), 1);
+        m_clock.advanceSecs(2);
+        recorder->recordLiveReply(test::countingReply(), "A");
+        QVERIFY(recorder->isOk());
+        QCOMPARE(status.count(), 2);
+        QCOMPARE(admin->rowCount(HistoryTable::Day), 2);
+        QCOMPARE(admin->rowCount(HistoryTable::Hour), 3);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestHistoryStore)
+#include "tst_historyStore.moc"
