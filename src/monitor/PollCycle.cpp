@@ -52,6 +52,7 @@ PollCycle::PollCycle(link::SerialPort& port, link::Sleeper& sleeper, const link:
       m_settings(settings),
       m_messages(messages),
       m_view(view) {
+    m_timer.setParent(this);  // findable as `tmr1` under the window; still destroyed as a member first
     m_timer.setObjectName(QStringLiteral("tmr1"));
     m_timer.setInterval(1000);
     connect(&m_timer, &QTimer::timeout, this, &PollCycle::tick);
@@ -82,7 +83,14 @@ void PollCycle::tick() {
         error = QStringLiteral("Unknown error in the poll cycle");
     }
     m_inTick = false;
-    if (!error.isEmpty()) emit tickFailed(error);
+    // A fault that persists (a refresh time that is not a number, a database that stays locked) is
+    // reported once, not by a box every second; a clean tick or a different fault reports again.
+    if (error.isEmpty() || error == m_lastError) {
+        m_lastError = error;
+        return;
+    }
+    m_lastError = error;
+    emit tickFailed(error);
 }
 
 QString PollCycle::runTick() {

@@ -71,7 +71,8 @@ public:
 
 signals:
     /// An error the cycle does not swallow (non-numeric refresh time, recording failure…): the
-    /// window shows it in the standard error box; the next ticks run normally.
+    /// window shows it in the standard error box; the next ticks run normally. Consecutive ticks that
+    /// fail with the same message report it once.
     void tickFailed(const QString& message);
 
 private:
@@ -105,6 +106,7 @@ private:
     int m_connectionImage = kNotLinkedImage;
     QDateTime m_nextRefreshTime;  // invalid = long past
     bool m_inTick = false;
+    QString m_lastError;  // of the previous tick, empty when it went through
     // The port list was found empty: the port was let go and the next connection step starts again
     // at entry 0 in either mode.
     bool m_portsGone = false;

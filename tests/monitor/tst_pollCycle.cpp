@@ -123,6 +123,7 @@ private slots:
     void portListShrinksUnderFixedEntry();
     void historyGetsEveryLiveReplyWithRemark();
     void failingRecorderEndsTickOnly();
+    void persistentFaultReportedOnce();
     void timerIsOneSecond();
 };
 
@@ -494,6 +495,22 @@ void TestPollCycle::failingRecorderEndsTickOnly() {
     rig.tick();
     QCOMPARE(rig.cycle.PollState(), 2);
     QCOMPARE(failed.size(), 1);
+}
+
+void TestPollCycle::persistentFaultReportedOnce() {
+    Rig rig(1, "x");
+    QSignalSpy failed(&rig.cycle, &PollCycle::tickFailed);
+    rig.cycle.initialise(true);
+    rig.ticksUntil(5);
+    QCOMPARE(failed.size(), 1);
+    rig.settings.setRefreshText("y");  // a different fault is reported
+    rig.tick();
+    QCOMPARE(failed.size(), 2);
+    rig.settings.setRefreshText("1");
+    rig.tick();
+    rig.settings.setRefreshText("y");  // the same fault again after a clean tick
+    rig.ticksUntil(10);
+    QCOMPARE(failed.size(), 3);
 }
 
 void TestPollCycle::timerIsOneSecond() {

@@ -1,0 +1,106 @@
+#pragma once
+
+#include <QHash>
+#include <QMainWindow>
+#include <memory>
+
+#include "monitor/LiveView.h"
+
+class QAction;
+class QLabel;
+class QPushButton;
+class QToolButton;
+class QGroupBox;
+
+namespace tarsyn::link {
+class Clock;
+class SerialPort;
+class Sleeper;
+}  // namespace tarsyn::link
+
+namespace tarsyn::monitor {
+class PollCycle;
+}
+
+namespace tarsyn::app {
+
+class Config;
+class IndicatorLamp;
+class LiveSettings;
+class Messages;
+class Prompter;
+
+/// The main window `TForm1`: toolbar, status strip, the live readings, delays and indicators, and the
+/// menu bar. It shows what its PollCycle decodes and hands every command to whoever connects to it;
+/// it does no protocol work itself.
+class MainWindow : public QMainWindow, public monitor::LiveView {
+    Q_OBJECT
+public:
+    /// Creation: title from "Form1caption", the stored language on the controls, the poll state from
+    /// system.ini ("Ports" "0": the cycle opens nothing by itself), mode display, `tmr1` running.
+    MainWindow(const Config& config, const LiveSettings& settings, const Messages& messages, link::SerialPort& port,
+               link::Sleeper& sleeper, const link::Clock& clock, Prompter& prompter, QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    monitor::PollCycle& poll() { return *m_poll; }
+
+    /// The language hot key's step for this window: catalogue texts, title "Form1caption", and the
+    /// mode label and picture of the current mode.
+    void relabel();
+
+    /// Controls other parts wire to (the toolbar's command buttons `dport3`…`dport7`, the ten
+    /// calibration buttons `btn11`…`btn20`, any menu action by objectName).
+    QToolButton* toolButton(const QString& objectName) const;
+    QPushButton* calibrationButton(int number) const;  ///< 11…20
+    QAction* menuAction(const QString& objectName) const;
+    QLabel* panel(const QString& objectName) const { return m_panels.value(objectName); }
+    IndicatorLamp* indicator(const QString& objectName) const { return m_lamps.value(objectName); }
+    int connectionImage() const { return m_connectionImage; }
+    int modeImage() const { return m_modeImage; }
+
+    // LiveView
+    void setPanelText(const QString& panel, const QString& text) override;
+    void setIndicatorImage(const QString& indicator, int image) override;
+    void setConnectionImage(int image) override;
+    void setMode(const QString& label, bool rotation) override;
+    void setEntryTexts(const QString& port, const QString& remark, const QString& notes) override;
+    void setPortText(const QString& port) override;
+    QString remarkText() const override;
+
+signals:
+    /// `btnzdck` or menu `connect1`: the port dialog.
+    void portDialogRequested();
+    /// `dport20` or menu `Set1`: the settings window (behind its access gate).
+    void settingsRequested();
+
+private:
+    void showTickError(const QString& message);
+    // Layout (MainWindowLayout.cpp).
+    void buildToolBar();
+    void buildMenus();
+    QWidget* buildStatusStrip();
+    QGroupBox* buildReadingsGroup();
+    QGroupBox* buildDelaysGroup();
+    QGroupBox* buildIndicatorsGroup();
+    QLabel* addPanel(const QString& name);
+
+    const Config& m_config;
+    const LiveSettings& m_settings;
+    const Messages& m_messages;
+    Prompter& m_prompter;
+    std::unique_ptr<monitor::PollCycle> m_poll;
+
+    QHash<QString, QLabel*> m_panels;
+    QHash<QString, IndicatorLamp*> m_lamps;
+    QToolButton* m_connectionButton = nullptr;
+    QToolButton* m_modeButton = nullptr;
+    QLabel* m_modeLabel = nullptr;
+    QLabel* m_portLabel = nullptr;
+    QLabel* m_notesLabel = nullptr;
+    QLabel* m_remarkLabel = nullptr;
+    int m_connectionImage = -1;
+    int m_modeImage = -1;
+    bool m_tickErrorOpen = false;
+};
+
+}  // namespace tarsyn::app

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QPointer>
+#include <QWidget>
+
+#include "app/core/Prompter.h"
+
+namespace tarsyn::app {
+
+/// The program's message and input boxes, all titled "Tarsyn", shown over `parent` (the main window
+/// once it exists).
+class WidgetPrompter : public Prompter {
+public:
+    explicit WidgetPrompter(QWidget* parent = nullptr) : m_parent(parent) {}
+    void setParentWidget(QWidget* parent) { m_parent = parent; }
+
+    void information(const QString& text) override;
+    bool confirm(const QString& text) override;
+    bool input(const QString& caption, const QString& prompt, QString& text) override;
+    void error(const QString& text) override;
+
+private:
+    QPointer<QWidget> m_parent;
+};
+
+}  // namespace tarsyn::app
