@@ -1,4 +1,199 @@
+// The shipped catalogues and help files: every message key the program looks up is in both
+// catalogues, both parse in their code page, and the two hold the same keys so that switching back
+// and forth restores every text.
+//
+// Convention for message keys in code: always a string literal at the call, either
+// `messages.text("dl4")` / `m_messages.text(...)` or `text(QStringLiteral("dl4"))`; keys kept in a
+// table are spelled out as literals too ("dl8", "Form6caption"), which this scan also finds.
 #include <QtTest>
-class TestCatalogueFiles : public QObject { Q_OBJECT };
+
+#include <QDirIterator>
+#include <QRegularExpression>
+#include <QStringDecoder>
+
+#include "app/Catalogue.h"
+#include "app/core/Config.h"
+
+using namespace tarsyn::app;
+
+namespace {
+
+QString sourceDir() {
+    const QString env = qEnvironmentVariable("TARSYN_SOURCE_DIR");
+    return env.isEmpty() ? QStringLiteral(TARSYN_SOURCE_DIR_FALLBACK) : env;
+}
+QString dataDir() { return sourceDir() + QStringLiteral("/data"); }
+
+QByteArray readBytes(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// Keys of one section, in file order, straight from the text (Config only answers by key).
+QStringList sectionKeys(const Config& config, const QString& file, const QString& section) {
+    QStringList keys;
+    bool in = false;
+    const QStringList lines = config.fromAnsi(readBytes(config.filePath(file))).split(QStringLiteral("\r\n"));
+    for (const QString& line : lines) {
+        const QString t = line.trimmed();
+        if (t.startsWith(QLatin1Char('['))) {
+            in = t.mid(1, t.indexOf(QLatin1Char(']')) - 1).compare(section, Qt::CaseInsensitive) == 0;
+            continue;
+        }
+        const int eq = line.indexOf(QLatin1Char('='));
+        if (in && eq > 0 && !t.startsWith(QLatin1Char(';'))) keys << line.left(eq).trimmed();
+    }
+    return keys;
+}
+
+QStringList fixedMessageKeys() {
+    QStringList keys{"Form1caption",  "Form2caption",  "Form3caption",  "Form5caption",  "Form6caption",
+                     "Form7caption",  "Form8caption",  "Form9caption",  "Form10caption", "Form11caption",
+                     "Form12caption", "Form13caption", "Form16caption", "Form17caption", "gsmcaption",
+                     "port",          "remark",        "notes",         "lxsb",          "gdsb"};
+    for (int i = 1; i <= 33; ++i)
+        if (i < 21 || i > 27) keys << QStringLiteral("dl%1").arg(i);
+    return keys;
+}
+
+QStringList alarmKeys() {
+    QStringList keys;
+    for (int code = 0x01; code <= 0x20; ++code)
+        keys << QStringLiteral("E%1").arg(code, 2, 16, QLatin1Char('0')).toUpper();
+    return keys;
+}
+
+// Message keys named in the program's sources.
+QMap<QString, QString> scannedMessageKeys() {
+    static const QRegularExpression call(
+        QStringLiteral("(?:essages\\s*(?:\\.|->)\\s*text\\(\\s*(?:QStringLiteral\\(\\s*)?|"
+                       "\\btext\\(\\s*QStringLiteral\\(\\s*)\"([^\"\\\\]+)\""));
+    static const QRegularExpression tableLiteral(
+        QStringLiteral("\"((?:dl\\d+)|(?:Form\\d+caption)|gsmcaption|lxsb|gdsb)\""));
+    QMap<QString, QString> found;  // key -> where
+    QDirIterator it(sourceDir() + QStringLiteral("/src"), {"*.cpp", "*.h"}, QDir::Files, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        const QString text = QString::fromUtf8(readBytes(path));
+        for (const QRegularExpression* re : {&call, &tableLiteral}) {
+            auto m = re->globalMatch(text);
+            while (m.hasNext()) found.insert(m.next().captured(1), QFileInfo(path).fileName());
+        }
+    }
+    return found;
+}
+
+}  // namespace
+
+class TestCatalogueFiles : public QObject {
+    Q_OBJECT
+private slots:
+    void bothCataloguesShip() {
+        const QStringList languages = LanguageCatalogues(dataDir());
+        QVERIFY2(languages.contains("Chinese"), qPrintable(languages.join(',')));
+        QVERIFY(languages.contains("English"));
+    }
+
+    void everyMessageKeyIsInBothCatalogues_data() {
+        QTest::addColumn<QString>("language");
+        QTest::newRow("Chinese") << "Chinese";
+        QTest::newRow("English") << "English";
+    }
+    void everyMessageKeyIsInBothCatalogues() {
+        QFETCH(QString, language);
+        const Config config(dataDir());
+        const IniSection messages = config.readSection(CatalogueFileName(language), "Messages");
+        QStringList missing;
+        for (const QString& key : fixedMessageKeys() + alarmKeys())
+            if (!messages.contains(key)) missing << key;
+        const QMap<QString, QString> scanned = scannedMessageKeys();
+        QVERIFY2(scanned.size() > 0 || !QFileInfo::exists(sourceDir() + "/src/app/MainWindow.cpp"),
+                 "the source scan found no message lookups");
+        for (auto it = scanned.cbegin(); it != scanned.cend(); ++it)
+            if (!messages.contains(it.key())) missing << it.key() + " (" + it.value() + ")";
+        QVERIFY2(missing.isEmpty(), qPrintable("missing in " + language + ".lag: " + missing.join(", ")));
+    }
+
+    void cataloguesHoldTheSameKeys_data() {
+        QTest::addColumn<QString>("section");
+        QTest::newRow("Translations") << "Translations";
+        QTest::newRow("Messages") << "Messages";
+    }
+    void cataloguesHoldTheSameKeys() {
+        // A key only one catalogue has would keep the other language's text after a switch back.
+        QFETCH(QString, section);
+        const Config config(dataDir());
+        const QStringList zh = sectionKeys(config, "Chinese.lag", section);
+        const QStringList en = sectionKeys(config, "English.lag", section);
+        QVERIFY(zh.size() > 20);
+        QCOMPARE(QSet<QString>(zh.cbegin(), zh.cend()), QSet<QString>(en.cbegin(), en.cend()));
+        QCOMPARE(zh.size(), QSet<QString>(zh.cbegin(), zh.cend()).size());  // no duplicate keys
+        for (const QString& lang : {QStringLiteral("Chinese"), QStringLiteral("English")}) {
+            const IniSection s = config.readSection(CatalogueFileName(lang), section);
+            for (const QString& key : zh)
+                QVERIFY2(!s.value(key).isEmpty(), qPrintable(lang + ": empty " + key));
+        }
+    }
+
+    void valueLabelsHaveNoCaptionKeys() {
+        // These controls show readings, dates or names; a caption key would overwrite the value at
+        // every language switch.
+        const Config config(dataDir());
+        const QStringList keys = sectionKeys(config, "English.lag", "Translations");
+        static const QRegularExpression valueControl(QStringLiteral(
+            "^(pnl\\d+|zs\\d+|lblbt[012]|lbl999|lblgzts|lbldqzy|lblgzzys|lblgzfgh|lblgjzdmc|lblckh|lbldqrq|lbldqri|"
+            "lbldw1?|lbly[01]1?|lblym1?|lblx[0-3]|lblx1[1-3]|lblx01|lblxm1?|lblnlm(in|ax)2|lbl24m(in|ax)2|lblgy\\d|mmohelp)\\."));
+        for (const QString& key : keys) QVERIFY2(!valueControl.match(key).hasMatch(), qPrintable(key));
+    }
+
+    void chineseCatalogueIsGbkAndRoundTrips() {
+        const QByteArray bytes = readBytes(dataDir() + "/Chinese.lag");
+        QVERIFY(!bytes.isEmpty());
+        QStringDecoder gbk("GBK");
+        const QString text = gbk.decode(bytes);
+        QVERIFY(!gbk.hasError());
+        QStringDecoder utf8(QStringDecoder::Utf8);
+        const QString asUtf8 = utf8.decode(bytes);
+        Q_UNUSED(asUtf8);
+        QVERIFY2(utf8.hasError(), "Chinese.lag must be GBK, not UTF-8");
+        QVERIFY(!bytes.startsWith("\xEF\xBB\xBF"));
+        QVERIFY(bytes.contains("\r\n"));
+
+        const Config config(dataDir());
+        QCOMPARE(TranslationText(config, "Chinese", "Set1.Caption"), QStringLiteral(u"系统设置(&S)"));
+        QCOMPARE(TranslationText(config, "Chinese", "lbl11.Caption"), QStringLiteral(u"机组电压A相"));
+        QCOMPARE(TranslationText(config, "Chinese", "btngsm3.Caption"), QStringLiteral(u"从模块读"));
+        QCOMPARE(TranslationText(config, "Chinese", "rbdz2.Caption"), QStringLiteral(u"脉冲(保持2秒后断开)"));
+        QCOMPARE(config.reini("Chinese.lag", "Messages", "E08"), QStringLiteral(u"紧急停机"));
+    }
+
+    void englishCatalogueIsPlainAscii() {
+        const QByteArray bytes = readBytes(dataDir() + "/English.lag");
+        QVERIFY(!bytes.isEmpty());
+        for (char c : bytes) QVERIFY2(uchar(c) < 0x80, "English.lag must read the same in every code page");
+        const Config config(dataDir());
+        QCOMPARE(TranslationText(config, "English", "Set1.Caption"), QStringLiteral("&Settings..."));
+        QCOMPARE(config.reini("English.lag", "Messages", "dl2"), QStringLiteral("Do you really want to exit?"));
+    }
+
+    void helpFilesShip_data() {
+        QTest::addColumn<QString>("language");
+        QTest::addColumn<QString>("mustMention");
+        QTest::newRow("Chinese") << "Chinese" << QStringLiteral(u"登录");
+        QTest::newRow("English") << "English" << "log in";
+    }
+    void helpFilesShip() {
+        QFETCH(QString, language);
+        QFETCH(QString, mustMention);
+        const Config config(dataDir());
+        QString text, error;
+        QVERIFY2(LoadHelpText(config, language, text, error), qPrintable(error));
+        QVERIFY(text.size() > 1500);
+        QVERIFY(text.contains("Shift+End"));
+        QVERIFY(text.contains(mustMention, Qt::CaseInsensitive));
+        QVERIFY(!text.contains(QChar::ReplacementCharacter));
+    }
+};
+
 QTEST_GUILESS_MAIN(TestCatalogueFiles)
 #include "tst_catalogueFiles.moc"
