@@ -11,8 +11,8 @@ namespace {
 // interval, cranking, bypass detection, fuel cut-off, pre-supply, idle start, idle stop, speed-up,
 // low oil pressure, high water temperature, generator voltage, oil temperature/level, speed signal
 // loss, low battery, changeover, generator frequency, overspeed, overload, warm-up, speed-down.
-constexpr quint8 kFactoryDelays[addr::kDelayCount] = {60, 5,  10, 8, 10, 15, 3,  10, 10, 5,  2,
-                                                      5,  5,  5,  5, 30, 10, 5,  1,  10, 30, 5};
+constexpr quint8 kFactoryDelays[addr::kDelayCount] = {60, 5, 10, 8, 10, 15, 3, 10, 10, 5,  2,
+                                                      5,  5, 5,  5, 30, 10, 5, 1,  10, 30, 5};
 
 struct WordValue {
     int address;
@@ -36,10 +36,16 @@ constexpr WordValue kFactoryWords[] = {
     {0x0084, 1530},  // speed-up upper limit, rpm
     {0x0086, 1470},  // speed-down lower limit, rpm
     // Calibration references: the true value each channel was last calibrated to.
-    {0x0094, 100}, {0x0096, 100}, {0x0098, 100},  // currents A, B, C
-    {0x009A, 230}, {0x009C, 230}, {0x009E, 230},  // generator voltages A, B, C
-    {0x00A0, 240},                                // battery, tenths of a volt
-    {0x00A2, 230}, {0x00A4, 230}, {0x00A6, 230},  // mains voltages A, B, C
+    {0x0094, 100},
+    {0x0096, 100},
+    {0x0098, 100},  // currents A, B, C
+    {0x009A, 230},
+    {0x009C, 230},
+    {0x009E, 230},  // generator voltages A, B, C
+    {0x00A0, 240},  // battery, tenths of a volt
+    {0x00A2, 230},
+    {0x00A4, 230},
+    {0x00A6, 230},  // mains voltages A, B, C
 };
 
 struct ByteValue {
@@ -81,10 +87,10 @@ struct LogEntry {
 
 // What a controller in service for a while has seen: mostly mains trouble and a few engine alarms.
 constexpr LogEntry kFactoryLog[] = {
-    {0x01, 2009, 3, 7, 14, 5, 9},   {0x05, 2009, 6, 21, 3, 41, 17},  {0x03, 2009, 8, 2, 22, 10, 0},
-    {0x04, 2009, 11, 15, 7, 30, 45}, {0x05, 2009, 12, 31, 23, 59, 58}, {0x02, 2010, 1, 12, 9, 1, 2},
-    {0x08, 2010, 2, 28, 16, 20, 33}, {0x06, 2010, 4, 3, 11, 11, 11},  {0x01, 2010, 5, 19, 18, 45, 5},
-    {0x07, 2010, 7, 8, 6, 0, 59},    {0x03, 2010, 9, 30, 13, 27, 40}, {0x09, 2010, 10, 10, 10, 10, 10},
+    {0x01, 2009, 3, 7, 14, 5, 9},     {0x05, 2009, 6, 21, 3, 41, 17},   {0x03, 2009, 8, 2, 22, 10, 0},
+    {0x04, 2009, 11, 15, 7, 30, 45},  {0x05, 2009, 12, 31, 23, 59, 58}, {0x02, 2010, 1, 12, 9, 1, 2},
+    {0x08, 2010, 2, 28, 16, 20, 33},  {0x06, 2010, 4, 3, 11, 11, 11},   {0x01, 2010, 5, 19, 18, 45, 5},
+    {0x07, 2010, 7, 8, 6, 0, 59},     {0x03, 2010, 9, 30, 13, 27, 40},  {0x09, 2010, 10, 10, 10, 10, 10},
     {0x01, 2010, 12, 24, 20, 15, 30},
 };
 
@@ -157,8 +163,12 @@ void ControllerMemory::appendAlarm(quint8 code, const QDateTime& when) {
     const QDate d = when.date();
     const QTime t = when.time();
     const int at = addr::kAlarmRecords + count * addr::kAlarmRecordSize;
-    const quint8 record[addr::kAlarmRecordSize] = {code,           toBcd(d.year() % 100), toBcd(d.month()),
-                                                   toBcd(d.day()), toBcd(t.hour()),       toBcd(t.minute()),
+    const quint8 record[addr::kAlarmRecordSize] = {code,
+                                                   toBcd(d.year() % 100),
+                                                   toBcd(d.month()),
+                                                   toBcd(d.day()),
+                                                   toBcd(t.hour()),
+                                                   toBcd(t.minute()),
                                                    toBcd(t.second())};
     for (int i = 0; i < addr::kAlarmRecordSize; ++i) setByte(at + i, record[i]);
     setByte(addr::kAlarmLog, quint8(count + 1));

@@ -9,7 +9,7 @@ namespace tarsyn::sim {
 /// Addresses of the controller's memory map (addresses count bytes).
 namespace addr {
 constexpr int kSize = 1024;
-constexpr int kLive = 0x0006;          // 48 bytes of readings and bit fields, refreshed by the engine model
+constexpr int kLive = 0x0006;  // 48 bytes of readings and bit fields, refreshed by the engine model
 constexpr int kLiveCount = 48;
 constexpr int kAlarmBits = 0x001A;
 constexpr int kStateBits = 0x001B;
@@ -22,11 +22,11 @@ constexpr int kConfigStart = 0x004C;    // delays, alarm limits, system paramete
 constexpr int kConfigEnd = 0x0088;      // one past the speed-down lower limit at 0x0086
 constexpr int kCalibration = 0x0094;    // ten words: currents, generator volts, battery, mains volts
 constexpr int kCalibrationCount = 20;
-constexpr int kSms = 0x0150;            // station name (16 bytes) and five phone numbers (6 bytes each)
+constexpr int kSms = 0x0150;  // station name (16 bytes) and five phone numbers (6 bytes each)
 constexpr int kSmsCount = 46;
-constexpr int kCurves = 0x0180;         // three curves of eight (hundredths of a volt, value) points
+constexpr int kCurves = 0x0180;  // three curves of eight (hundredths of a volt, value) points
 constexpr int kCurvesCount = 96;
-constexpr int kAlarmLog = 0x0200;       // record count, one spare byte, then 7-byte records
+constexpr int kAlarmLog = 0x0200;  // record count, one spare byte, then 7-byte records
 constexpr int kAlarmRecords = 0x0202;
 constexpr int kAlarmRecordSize = 7;
 constexpr int kAlarmLogCapacity = (kSize - kAlarmRecords) / kAlarmRecordSize;

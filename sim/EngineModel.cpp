@@ -56,10 +56,20 @@ void EngineModel::advance(qint64 now) {
         qint64 end = -1;
         Phase next = m_phase;
         switch (m_phase) {
-        case Phase::Cranking: end = m_phaseStartMs + kCrankMs; next = Phase::RunningUp; break;
-        case Phase::RunningUp: end = m_phaseStartMs + kRunUpMs; next = Phase::Running; break;
-        case Phase::Stopping: end = m_phaseStartMs + kStopMs; next = Phase::Stopped; break;
-        default: break;
+            case Phase::Cranking:
+                end = m_phaseStartMs + kCrankMs;
+                next = Phase::RunningUp;
+                break;
+            case Phase::RunningUp:
+                end = m_phaseStartMs + kRunUpMs;
+                next = Phase::Running;
+                break;
+            case Phase::Stopping:
+                end = m_phaseStartMs + kStopMs;
+                next = Phase::Stopped;
+                break;
+            default:
+                break;
         }
         const bool phaseEnds = end >= 0 && end <= now;
         const qint64 segmentEnd = phaseEnds ? end : now;
@@ -76,11 +86,16 @@ void EngineModel::advance(qint64 now) {
 double EngineModel::rpmAt(qint64 now) const {
     const double t = double(now - m_phaseStartMs);
     switch (m_phase) {
-    case Phase::Stopped: return 0;
-    case Phase::Cranking: return kCrankRpm * qMin(1.0, t / 300.0);
-    case Phase::RunningUp: return kCrankRpm + (kRatedRpm - kCrankRpm) * qMin(1.0, t / kRunUpMs);
-    case Phase::Running: return kRatedRpm;
-    case Phase::Stopping: return m_stopFromRpm * qMax(0.0, 1.0 - t / kStopMs);
+        case Phase::Stopped:
+            return 0;
+        case Phase::Cranking:
+            return kCrankRpm * qMin(1.0, t / 300.0);
+        case Phase::RunningUp:
+            return kCrankRpm + (kRatedRpm - kCrankRpm) * qMin(1.0, t / kRunUpMs);
+        case Phase::Running:
+            return kRatedRpm;
+        case Phase::Stopping:
+            return m_stopFromRpm * qMax(0.0, 1.0 - t / kStopMs);
     }
     return 0;
 }

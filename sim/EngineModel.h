@@ -79,9 +79,9 @@ private:
     qint64 m_phaseStartMs = 0;
     qint64 m_lastMs = 0;
     double m_stopFromRpm = 0;
-    qint64 m_runMs = 0;              // engine turning time since the model started
-    double m_waterTemp = 25.0;       // C, relaxes toward 82 while running and 25 while stopped
-    std::array<double, 10> m_gain;   // calibration factors, in the order of the calibration words
+    qint64 m_runMs = 0;             // engine turning time since the model started
+    double m_waterTemp = 25.0;      // C, relaxes toward 82 while running and 25 while stopped
+    std::array<double, 10> m_gain;  // calibration factors, in the order of the calibration words
 };
 
 }  // namespace tarsyn::sim

@@ -15,7 +15,8 @@ struct FaultOptions {
 /// Applies the fault options to each reply on its way out; the noise follows the seed.
 class ReplyShaper {
 public:
-    ReplyShaper(const FaultOptions& faults, quint32 seed) : m_faults(faults), m_state((seed * 2654435761u) | 1u) {}
+    ReplyShaper(const FaultOptions& faults, quint32 seed)
+        : m_faults(faults), m_state((seed * 2654435761u) | 1u) {}
 
     /// What goes on the line for `reply`: empty with noAnswer, else the reply cut to shortLength
     /// and, with garbage, preceded by one to four characters that are not hexadecimal digits.

@@ -81,27 +81,32 @@ int main(int argc, char** argv) {
                        "protocol) until SIGTERM, SIGINT or 'quit'.\n\n") +
         QLatin1String(kStdinHelp));
     parser.addHelpOption();
-    const QCommandLineOption linkOpt(QStringLiteral("link"),
-                                     QStringLiteral("Make <path> a symbolic link to the device (a stale link is replaced)."),
-                                     QStringLiteral("path"));
-    const QCommandLineOption seedOpt(QStringLiteral("seed"), QStringLiteral("Seed of the reading jitter and noise (default 1)."),
+    const QCommandLineOption linkOpt(
+        QStringLiteral("link"),
+        QStringLiteral("Make <path> a symbolic link to the device (a stale link is replaced)."),
+        QStringLiteral("path"));
+    const QCommandLineOption seedOpt(QStringLiteral("seed"),
+                                     QStringLiteral("Seed of the reading jitter and noise (default 1)."),
                                      QStringLiteral("n"), QStringLiteral("1"));
-    const QCommandLineOption paceOpt(QStringLiteral("pace"),
-                                     QStringLiteral("Send replies at the real 2400-baud rate (about 4.2 ms a character)."));
-    const QCommandLineOption delayOpt(QStringLiteral("delay"), QStringLiteral("Answer <ms> milliseconds late."),
-                                      QStringLiteral("ms"), QStringLiteral("0"));
-    const QCommandLineOption alarmOpt(QStringLiteral("alarm"), QStringLiteral("Start with the emergency stop raised."));
-    const QCommandLineOption runningOpt(QStringLiteral("running"),
-                                        QStringLiteral("Start with the engine running and supplying the load."));
+    const QCommandLineOption paceOpt(
+        QStringLiteral("pace"),
+        QStringLiteral("Send replies at the real 2400-baud rate (about 4.2 ms a character)."));
+    const QCommandLineOption delayOpt(QStringLiteral("delay"),
+                                      QStringLiteral("Answer <ms> milliseconds late."), QStringLiteral("ms"),
+                                      QStringLiteral("0"));
+    const QCommandLineOption alarmOpt(QStringLiteral("alarm"),
+                                      QStringLiteral("Start with the emergency stop raised."));
+    const QCommandLineOption runningOpt(
+        QStringLiteral("running"), QStringLiteral("Start with the engine running and supplying the load."));
     const QCommandLineOption noAnswerOpt(QStringLiteral("no-answer"), QStringLiteral("Never answer."));
-    const QCommandLineOption shortOpt(QStringLiteral("short"), QStringLiteral("Cut every reply to <n> characters."),
-                                      QStringLiteral("n"));
+    const QCommandLineOption shortOpt(
+        QStringLiteral("short"), QStringLiteral("Cut every reply to <n> characters."), QStringLiteral("n"));
     const QCommandLineOption garbageOpt(QStringLiteral("garbage"),
                                         QStringLiteral("Send a few noise characters before every reply."));
     const QCommandLineOption verboseOpt(QStringLiteral("verbose"),
                                         QStringLiteral("Log every request and reply to standard error."));
-    parser.addOptions({linkOpt, seedOpt, paceOpt, delayOpt, alarmOpt, runningOpt, noAnswerOpt, shortOpt, garbageOpt,
-                       verboseOpt});
+    parser.addOptions({linkOpt, seedOpt, paceOpt, delayOpt, alarmOpt, runningOpt, noAnswerOpt, shortOpt,
+                       garbageOpt, verboseOpt});
     parser.process(app);  // --help prints and exits; an unknown option is reported and exits 1
 
     auto number = [&](const QCommandLineOption& opt, const char* what, qint64 max) -> qint64 {
@@ -192,14 +197,22 @@ int main(int argc, char** argv) {
 
     auto console = [&](const QByteArray& raw) {
         const QString line = QString::fromLocal8Bit(raw).trimmed().toLower();
-        if (line == QLatin1String("alarm on")) engine.setAlarm(true, true);
-        else if (line == QLatin1String("alarm off")) engine.setAlarm(false, false);
-        else if (line == QLatin1String("start")) engine.start();
-        else if (line == QLatin1String("stop")) engine.resetStop();
-        else if (line == QLatin1String("auto")) engine.automatic();
-        else if (line == QLatin1String("test")) engine.test();
-        else if (line == QLatin1String("quit")) quit = true;
-        else if (!line.isEmpty()) fprintf(stderr, "tarsyn-sim: unknown command '%s'\n%s", qPrintable(line), kStdinHelp);
+        if (line == QLatin1String("alarm on"))
+            engine.setAlarm(true, true);
+        else if (line == QLatin1String("alarm off"))
+            engine.setAlarm(false, false);
+        else if (line == QLatin1String("start"))
+            engine.start();
+        else if (line == QLatin1String("stop"))
+            engine.resetStop();
+        else if (line == QLatin1String("auto"))
+            engine.automatic();
+        else if (line == QLatin1String("test"))
+            engine.test();
+        else if (line == QLatin1String("quit"))
+            quit = true;
+        else if (!line.isEmpty())
+            fprintf(stderr, "tarsyn-sim: unknown command '%s'\n%s", qPrintable(line), kStdinHelp);
         engine.refresh();
     };
 
@@ -220,8 +233,10 @@ int main(int argc, char** argv) {
         if (ready > 0 && stdinOpen && (fds[2].revents & (POLLIN | POLLHUP))) {
             char buf[256];
             const ssize_t n = read(0, buf, sizeof buf);
-            if (n <= 0) stdinOpen = false;  // no console: serve the line only
-            else for (const QByteArray& l : consoleLines.feed(QByteArray(buf, int(n)))) console(l);
+            if (n <= 0)
+                stdinOpen = false;  // no console: serve the line only
+            else
+                for (const QByteArray& l : consoleLines.feed(QByteArray(buf, int(n)))) console(l);
         }
         if (ready > 0 && (fds[0].revents & POLLIN)) {
             char buf[512];
@@ -230,13 +245,15 @@ int main(int argc, char** argv) {
                 for (const QByteArray& line : requests.feed(QByteArray(buf, int(n)))) {
                     const Reply reply = handler.handle(line);
                     if (!reply.answered) {
-                        logLine(verbose, QStringLiteral("<- %1  (no answer: %2)").arg(printable(line), reply.reason));
+                        logLine(verbose,
+                                QStringLiteral("<- %1  (no answer: %2)").arg(printable(line), reply.reason));
                         continue;
                     }
                     const QByteArray sent = shaper.shape(reply.text);
-                    logLine(verbose, QStringLiteral("<- %1  -> %2").arg(printable(line),
-                                                                          sent.isEmpty() ? QStringLiteral("(nothing sent)")
-                                                                                         : printable(sent)));
+                    logLine(verbose,
+                            QStringLiteral("<- %1  -> %2")
+                                .arg(printable(line),
+                                     sent.isEmpty() ? QStringLiteral("(nothing sent)") : printable(sent)));
                     schedule(sent);
                 }
             }
@@ -252,7 +269,8 @@ int main(int argc, char** argv) {
                     if (errno == EAGAIN) pty.discardUnread();
                     o.dueUs = now + 10000;
                 } else {
-                    logLine(verbose, QStringLiteral("write failed: %1").arg(QString::fromLocal8Bit(strerror(errno))));
+                    logLine(verbose,
+                            QStringLiteral("write failed: %1").arg(QString::fromLocal8Bit(strerror(errno))));
                     outgoing.pop_front();
                 }
                 break;

@@ -33,12 +33,16 @@ struct Controller {
     }
     quint32 read(int address, int width) {
         const int bytes = (width + 1) / 2;
-        const QString reply = ask(QStringLiteral("0004%1%2").arg(link::ToHex(quint32(address), 4), link::ToHex(quint32(bytes), 4)));
+        const QString reply = ask(
+            QStringLiteral("0004%1%2").arg(link::ToHex(quint32(address), 4), link::ToHex(quint32(bytes), 4)));
         return HexField(reply, 7, width);
     }
     int liveByte(int address) { return int(read(address, 2)); }
     int liveWord(int address) { return int(read(address, 4)); }
-    void runFor(int ms) { clock.advanceMs(ms); engine.refresh(); }
+    void runFor(int ms) {
+        clock.advanceMs(ms);
+        engine.refresh();
+    }
 };
 
 }  // namespace
@@ -73,7 +77,10 @@ private slots:
 void TestSimController::blockReadIsAWellFormedReply_data() {
     QTest::addColumn<QString>("request");
     QTest::addColumn<int>("count");
-    const struct { const char* request; int count; } reads[] = {
+    const struct {
+        const char* request;
+        int count;
+    } reads[] = {
         {"000400060030", 48}, {"000400360016", 22}, {"0004001A0004", 4},  {"0004004C000A", 10},
         {"00040056000C", 12}, {"000401800020", 32}, {"000401A00020", 32}, {"000401C00020", 32},
         {"00040076000D", 13}, {"000400800002", 2},  {"000400620026", 38}, {"00040150002E", 46},
@@ -171,7 +178,8 @@ void TestSimController::smsBlockHoldsStationAndPhones() {
     const QString reply = c.ask(QStringLiteral("00040150002E"));
     QCOMPARE(reply.size(), 102);
     // The station name's bytes, zero-filled to 16; phones as digits with F fill.
-    QCOMPARE(QByteArray::fromHex(reply.mid(6, 32).toLatin1()), QByteArray("GENSET-01").leftJustified(16, '\0'));
+    QCOMPARE(QByteArray::fromHex(reply.mid(6, 32).toLatin1()),
+             QByteArray("GENSET-01").leftJustified(16, '\0'));
     QCOMPARE(reply.mid(38, 12), QStringLiteral("13800138000F"));
     QCOMPARE(reply.mid(50, 12), QStringLiteral("13912345678F"));
     QCOMPARE(reply.mid(62, 12), QStringLiteral("FFFFFFFFFFFF"));
@@ -228,20 +236,26 @@ void TestSimController::malformedRequestsGetNoAnswer_data() {
     QTest::newRow("wrong check") << QByteArray("00040006003033") << "check";
     QTest::newRow("no check") << QByteArray("000400060030") << "length";
     QTest::newRow("too short") << QByteArray("0004000632") << "length";
-    QTest::newRow("read one digit long") << link::BuildFrame("0004000600301").toLatin1().chopped(2) << "length";
+    QTest::newRow("read one digit long")
+        << link::BuildFrame("0004000600301").toLatin1().chopped(2) << "length";
     QTest::newRow("write too short") << link::BuildFrame("0007004C1E").toLatin1().chopped(2) << "length";
-    QTest::newRow("single write value too short") << link::BuildFrame("00060082001").toLatin1().chopped(2) << "length";
+    QTest::newRow("single write value too short")
+        << link::BuildFrame("00060082001").toLatin1().chopped(2) << "length";
     QTest::newRow("lower-case digit") << QByteArray("00040006003a3a") << "hexadecimal";
     QTest::newRow("not hexadecimal") << QByteArray("0004000G003032") << "position 8";
     QTest::newRow("space inside") << QByteArray("0004 000600302") << "position 5";
     QTest::newRow("other station") << link::BuildFrame("010400060030").toLatin1().chopped(2) << "station";
-    QTest::newRow("unknown function") << link::BuildFrame("000300060030").toLatin1().chopped(2) << "function 03";
+    QTest::newRow("unknown function")
+        << link::BuildFrame("000300060030").toLatin1().chopped(2) << "function 03";
     QTest::newRow("read beyond 1024") << link::BuildFrame("000403F00020").toLatin1().chopped(2) << "beyond";
     QTest::newRow("read count 0") << link::BuildFrame("000400060000").toLatin1().chopped(2) << "count";
     QTest::newRow("read count 256") << link::BuildFrame("000400000100").toLatin1().chopped(2) << "count";
-    QTest::newRow("word write at the last byte") << link::BuildFrame("000703FF1234").toLatin1().chopped(2) << "beyond";
-    QTest::newRow("single write beyond") << link::BuildFrame("000604000001").toLatin1().chopped(2) << "beyond";
-    QTest::newRow("unknown command") << link::BuildFrame("0005100500FF").toLatin1().chopped(2) << "command 1005";
+    QTest::newRow("word write at the last byte")
+        << link::BuildFrame("000703FF1234").toLatin1().chopped(2) << "beyond";
+    QTest::newRow("single write beyond")
+        << link::BuildFrame("000604000001").toLatin1().chopped(2) << "beyond";
+    QTest::newRow("unknown command") << link::BuildFrame("0005100500FF").toLatin1().chopped(2)
+                                     << "command 1005";
     QTest::newRow("command data") << link::BuildFrame("000510010000").toLatin1().chopped(2) << "00FF";
 }
 
@@ -295,7 +309,7 @@ void TestSimController::startRunsTheEngineUpAndStopStopsIt() {
     QVERIFY(qAbs(c.liveWord(0x0034) - 1500) <= 3);
     QVERIFY(qAbs(c.liveWord(0x0032) - 500) <= 1);  // 50.0 Hz
     for (int a : {0x0024, 0x0026, 0x0028}) QVERIFY(qAbs(c.liveWord(a) - 230) <= 3);
-    QVERIFY(c.liveWord(0x001E) > 100);             // the load draws current
+    QVERIFY(c.liveWord(0x001E) > 100);              // the load draws current
     QVERIFY(qAbs(c.liveByte(0x0019) - 0x55) <= 1);  // power factor 0.85
     QVERIFY(c.liveWord(0x0014) > 500);              // tenths of a kW
     QVERIFY(c.liveWord(0x002C) > 300);              // oil pressure
@@ -321,7 +335,7 @@ void TestSimController::runningHoursGrowWhileRunning() {
     c.ask(QStringLiteral("0005100100FF"));
     c.runFor(3600 * 1000);
     QCOMPARE(c.read(0x0016, 6), before + 10);  // tenths of an hour
-    QVERIFY(c.liveWord(0x002A) > 70);           // and the water is hot by now
+    QVERIFY(c.liveWord(0x002A) > 70);          // and the water is hot by now
 }
 
 void TestSimController::alarmShowsRedStopsEngineAndIsLogged() {
@@ -331,8 +345,8 @@ void TestSimController::alarmShowsRedStopsEngineAndIsLogged() {
     c.clock.set(QDateTime(QDate(2026, 3, 1), QTime(12, 34, 56)));
     c.engine.setAlarm(true, true);
     c.runFor(0);
-    QCOMPARE(c.liveByte(0x001A), 0x81);  // emergency stop and voltage/frequency fault: red
-    QCOMPARE(c.liveByte(0x001C), 0x80);  // the emergency stop input
+    QCOMPARE(c.liveByte(0x001A), 0x81);         // emergency stop and voltage/frequency fault: red
+    QCOMPARE(c.liveByte(0x001C), 0x80);         // the emergency stop input
     QCOMPARE(c.liveByte(0x001D) & 0x24, 0x20);  // fault output, generator breaker open
     QCOMPARE(c.read(0x0200, 2), quint32(14));
     const QString log = c.ask(QStringLiteral("00040256002A"));
@@ -405,8 +419,7 @@ void TestSimController::lineBufferSplitsLines_data() {
     QTest::newRow("split across reads") << L{"0004", "0006003032\r", "\n"} << L{"00040006003032"};
     QTest::newRow("no end yet") << L{"000400060030"} << L{};
     QTest::newRow("empty lines skipped") << L{"\r\n\nAB\r\n"} << L{"AB"};
-    QTest::newRow("runaway noise dropped to its LF")
-        << L{QByteArray(300, 'X'), "YY\nAB\n"} << L{"AB"};
+    QTest::newRow("runaway noise dropped to its LF") << L{QByteArray(300, 'X'), "YY\nAB\n"} << L{"AB"};
 }
 
 void TestSimController::lineBufferSplitsLines() {

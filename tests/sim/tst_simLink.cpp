@@ -61,12 +61,12 @@ void TestSimLink::liveAndDelayBlocksOverThePty() {
     const QString live = liveReply(link);
     QCOMPARE(live.size(), 106);
     QVERIFY(live.startsWith(QStringLiteral("000430")));
-    QVERIFY(qAbs(int(link::HexField(live, 19, 4)) - 500) <= 1);   // mains 50.0 Hz
-    QVERIFY(qAbs(int(link::HexField(live, 91, 4)) - 242) <= 3);   // battery about 24 V
-    QVERIFY(live.endsWith(QStringLiteral("\r\n")));               // no CR/LF translation on the way
+    QVERIFY(qAbs(int(link::HexField(live, 19, 4)) - 500) <= 1);  // mains 50.0 Hz
+    QVERIFY(qAbs(int(link::HexField(live, 91, 4)) - 242) <= 3);  // battery about 24 V
+    QVERIFY(live.endsWith(QStringLiteral("\r\n")));              // no CR/LF translation on the way
 
     link.Transaction(QStringLiteral("000400360016"), 56, kWaitMs);
-    QCOMPARE(link.LastReply().size(), 54);  // the whole reply is 54 characters
+    QCOMPARE(link.LastReply().size(), 54);                             // the whole reply is 54 characters
     QVERIFY(link.LastReply().startsWith(QStringLiteral("0004163C")));  // cool-down 60 s
 }
 
@@ -153,7 +153,8 @@ void TestSimLink::lostDeviceClosesThePortAndRestartedSimReopens() {
     // A pseudo-terminal whose controller side closed reads as end-of-file, which QSerialPort reports
     // as ReadError; QtSerialPort counts only ResourceError as a lost device, so the read alone
     // leaves it open until the next purge fails.
-    if (port.Connected()) QEXPECT_FAIL("", "QtSerialPort does not treat ReadError (EOF) as a lost device", Continue);
+    if (port.Connected())
+        QEXPECT_FAIL("", "QtSerialPort does not treat ReadError (EOF) as a lost device", Continue);
     QVERIFY(!port.Connected());
     // The next exchange fails on the lost device and closes the port.
     QVERIFY_THROWS_EXCEPTION(SerialError, link.Transaction(QStringLiteral("000400060030"), 106, kWaitMs));
@@ -210,8 +211,10 @@ void TestSimLink::faultOptionsShapeReplies() {
     link::ThreadSleeper sleeper;
     ControllerLink link(port, sleeper);
     const QString reply = liveReply(link);
-    if (size >= 0) QCOMPARE(reply.size(), size);
-    else QVERIFY(reply.size() == 106);  // noise ahead: the last characters are cut off instead
+    if (size >= 0)
+        QCOMPARE(reply.size(), size);
+    else
+        QVERIFY(reply.size() == 106);  // noise ahead: the last characters are cut off instead
     QCOMPARE(reply.startsWith(QStringLiteral("000430")), startsWithHeader);
 }
 
