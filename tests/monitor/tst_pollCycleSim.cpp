@@ -1,0 +1,114 @@
+// End to end: the real serial port layer and the poll cycle against tarsyn-sim on a pseudo-terminal.
+// Ticks are driven by hand with a fake clock; between ticks the test only lets the reply arrive.
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "FakeClock.h"
+#include "RecordingView.h"
+#include "SimProcess.h"
+#include "app/core/Config.h"
+#include "app/core/LiveSettings.h"
+#include "link/QtSerialPort.h"
+#include "monitor/PollCycle.h"
+
+using namespace tarsyn;
+using namespace tarsyn::monitor;
+
+namespace {
+
+// Time for a reply of up to 106 characters to cross the pseudo-terminal.
+constexpr int kReplyWaitMs = 600;
+
+struct Rig {
+    Rig() {
+        settings.setLanguage("none");
+        settings.setRefreshText("2");
+        settings.setPorts({{linkPath(), "Sim", "virtual"}});
+        cycle.initialise(true);
+    }
+    QString linkPath() const { return dir.filePath("controller"); }
+    void tick() {
+        clock.advanceSecs(1);
+        cycle.tick();
+        QTest::qWait(kReplyWaitMs);
+    }
+
+    QTemporaryDir dir;
+    app::Config config{dir.path()};
+    app::LiveSettings settings;
+    app::Messages messages{config, settings};
+    test::FakeClock clock;
+    test::FakeSleeper sleeper{&clock};
+    link::QtSerialPort port;
+    test::RecordingView view;
+    PollCycle cycle{port, sleeper, clock, settings, messages, view};
+};
+
+void checkSimulatorReadings(const test::RecordingView& view) {
+    // The delays in force are the controller's factory delays: cool-down 60 s ... speed-down 5 s.
+    QCOMPARE(view.panels.value("pnl41"), QString("60"));
+    QCOMPARE(view.panels.value("pnl74"), QString("5"));
+    // Mains at 220 V and 50 Hz with a little jitter.
+    const int mainsA = view.panels.value("pnl34").toInt();
+    QVERIFY2(mainsA > 200 && mainsA < 240, qPrintable(view.panels.value("pnl34")));
+    const double hz = view.panels.value("pnl21").toDouble();
+    QVERIFY2(hz > 49.5 && hz < 50.5, qPrintable(view.panels.value("pnl21")));
+    QCOMPARE(view.panels.value("pnl21").size(), 10);
+    // Started with the emergency stop raised: alarm bits 7 and 0.
+    QCOMPARE(view.indicators.value("zs9"), 1);
+    QCOMPARE(view.indicators.value("zs1"), 1);
+    QCOMPARE(view.indicators.value("zs5"), 0);
+}
+
+}  // namespace
+
+class TestPollCycleSim : public QObject {
+    Q_OBJECT
+private slots:
+    void showsSimulatorValuesWithinThreeTicks();
+    void recoversAfterSimulatorRestart();
+};
+
+void TestPollCycleSim::showsSimulatorValuesWithinThreeTicks() {
+    Rig rig;
+    test::SimProcess sim;
+    QVERIFY(sim.start({"--link", rig.linkPath(), "--alarm"}));
+    QSignalSpy failed(&rig.cycle, &PollCycle::tickFailed);
+    for (int i = 0; i < 3; ++i) rig.tick();
+    QCOMPARE(rig.cycle.ConnectionIndicator(), kLinkedImage);
+    QCOMPARE(rig.view.port, rig.linkPath());
+    checkSimulatorReadings(rig.view);
+    QCOMPARE(failed.size(), 0);
+}
+
+void TestPollCycleSim::recoversAfterSimulatorRestart() {
+    Rig rig;
+    test::SimProcess sim;
+    QVERIFY(sim.start({"--link", rig.linkPath(), "--alarm"}));
+    QSignalSpy failed(&rig.cycle, &PollCycle::tickFailed);
+    for (int i = 0; i < 3; ++i) rig.tick();
+    QCOMPARE(rig.cycle.ConnectionIndicator(), kLinkedImage);
+
+    sim.stop();  // the device disappears under the open port
+    for (int i = 0; i < 3; ++i) rig.tick();
+    QCOMPARE(rig.cycle.ConnectionIndicator(), kNotLinkedImage);
+    QVERIFY(!rig.port.Connected());
+
+    QVERIFY(sim.start({"--link", rig.linkPath(), "--alarm"}));
+    rig.view.panels.clear();
+    rig.view.indicators.clear();
+    // Back within one refresh interval (2 s) plus the two ticks that read a delay and a live reply.
+    int ticks = 0;
+    auto liveShown = [&] { return rig.view.panels.value("pnl34", "0") != QLatin1String("0"); };
+    while (ticks < 5 && !(rig.cycle.ConnectionIndicator() == kLinkedImage && liveShown())) {
+        rig.tick();
+        ++ticks;
+    }
+    QCOMPARE(rig.cycle.ConnectionIndicator(), kLinkedImage);
+    checkSimulatorReadings(rig.view);
+    QCOMPARE(failed.size(), 0);
+}
+
+QTEST_GUILESS_MAIN(TestPollCycleSim)
+#include "tst_pollCycleSim.moc"
