@@ -57,14 +57,16 @@ void QtSerialPort::requireOpen(const char* operation) const {
 
 void QtSerialPort::fail(const QString& what) {
     const QString reason = m_port.errorString();
-    const bool lost = m_port.error() == QSerialPort::ResourceError;
+    // A vanished device shows as a resource error; a pseudo-terminal whose far side closed reads
+    // end-of-file, which QSerialPort reports as a read error. Both mean the link is gone.
+    const bool lost = m_port.error() == QSerialPort::ResourceError || m_port.error() == QSerialPort::ReadError;
     if (lost) ClosePort();
     throw SerialError(QStringLiteral("%1 on %2: %3").arg(what, m_name, reason));
 }
 
 void QtSerialPort::onError(QSerialPort::SerialPortError error) {
     // The device went away: close now so that Connected() tells the truth and a reopen can succeed.
-    if (error == QSerialPort::ResourceError && m_port.isOpen()) {
+    if ((error == QSerialPort::ResourceError || error == QSerialPort::ReadError) && m_port.isOpen()) {
         m_port.close();
         m_received.clear();
     }
@@ -75,7 +77,8 @@ void QtSerialPort::pullPending() {
     while (m_port.isOpen() && m_port.waitForReadyRead(0)) {
     }
     if (!m_port.isOpen()) return;
-    if (m_port.error() == QSerialPort::ResourceError) fail(QStringLiteral("Read failed"));
+    if (m_port.error() == QSerialPort::ResourceError || m_port.error() == QSerialPort::ReadError)
+        fail(QStringLiteral("Read failed"));
     QByteArray bytes = m_port.readAll();
     bytes.replace('\0', QByteArray());  // null bytes are discarded on receive
     m_received += bytes;
