@@ -17,6 +17,7 @@
 #include <QWidget>
 
 #include "app/core/Config.h"
+#include "app/core/DataFolder.h"
 
 namespace tarsyn::app {
 
@@ -72,20 +73,7 @@ ControlClasses ControlClassesForWindow(const QString& name) {
 
 QString CatalogueFileName(const QString& language) { return language + QStringLiteral(".lag"); }
 
-QStringList LanguageCatalogues(const QString& dataDir) {
-    // Only names ending exactly in ".lag": the catalogue is later opened as <language> + ".lag".
-    const QFileInfoList files =
-        QDir(dataDir).entryInfoList({QStringLiteral("*.lag")}, QDir::Files | QDir::Hidden | QDir::System,
-                                    QDir::Name | QDir::IgnoreCase);
-    QStringList names;
-    for (const QFileInfo& f : files) {
-        const QString name = f.fileName();
-        if (!name.endsWith(QLatin1String(".lag"))) continue;
-        const QString language = name.chopped(4);
-        if (!language.isEmpty()) names << language;
-    }
-    return names;
-}
+QStringList LanguageCatalogues(const QString& dataDir) { return CatalogueNames(dataDir); }
 
 int SetActiveLanguage(QWidget* window, const Config& config, const QString& language, ControlClasses classes) {
     if (!window || classes == ControlClasses()) return 0;

@@ -1,0 +1,187 @@
+#include "app/core/InitConfig.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#include "app/core/Config.h"
+#include "app/core/DataFolder.h"
+
+namespace tarsyn::app {
+
+namespace {
+
+const QString kIni = QStringLiteral("system.ini");
+const QString kSet = QStringLiteral("Set");
+constexpr int kRefreshSeconds = 6;
+constexpr int kMaxPasswordLength = 30;  // what the settings window's password boxes accept
+
+int roundHalfEven(int numerator, int denominator) {
+    int q = numerator / denominator;
+    const int r = numerator % denominator;
+    if (2 * r > denominator || (2 * r == denominator && (q & 1))) ++q;
+    return q;
+}
+
+InitConfigResult refused(const QString& message) { return {1, message}; }
+
+// A password from its option or, failing that, from the operator (typed twice).
+bool obtainPassword(const std::optional<QString>& given, const QString& which, const PasswordReader& read,
+                    QString& password, QString& error) {
+    if (given) {
+        password = *given;
+        return true;
+    }
+    QString again;
+    if (!read || !read(QStringLiteral("%1 password: ").arg(which), password) ||
+        !read(QStringLiteral("%1 password again: ").arg(which), again)) {
+        error = QStringLiteral("No %1 password given (use --%2-password or type it at the prompt)")
+                    .arg(which.toLower(), which.toLower());
+        return false;
+    }
+    if (password != again) {
+        error = QStringLiteral("The two %1 passwords typed differ").arg(which.toLower());
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+QString ParseInitConfigOptions(const QStringList& arguments, InitConfigOptions& options) {
+    for (int i = 1; i < arguments.size(); ++i) {
+        QString name = arguments.at(i);
+        std::optional<QString> inlineValue;
+        const int eq = name.indexOf(QLatin1Char('='));
+        if (name.startsWith(QLatin1String("--")) && eq > 0) {
+            inlineValue = name.mid(eq + 1);
+            name = name.left(eq);
+        }
+        auto value = [&](QString& out) -> QString {
+            if (inlineValue) {
+                out = *inlineValue;
+                return {};
+            }
+            if (i + 1 >= arguments.size()) return QStringLiteral("%1 needs a value").arg(name);
+            out = arguments.at(++i);
+            return {};
+        };
+        QString v, error;
+        if (name == QLatin1String("--init-config") && !inlineValue) continue;
+        if (name == QLatin1String("--data-dir")) {
+            error = value(v);  // resolved by the data folder; only skipped here
+        } else if (name == QLatin1String("--language")) {
+            error = value(options.language);
+        } else if (name == QLatin1String("--super-password")) {
+            if ((error = value(v)).isEmpty()) options.superPassword = v;
+        } else if (name == QLatin1String("--ordinary-password")) {
+            if ((error = value(v)).isEmpty()) options.ordinaryPassword = v;
+        } else if (name == QLatin1String("--port")) {
+            if ((error = value(v)).isEmpty()) options.ports << v;
+        } else if (name == QLatin1String("--force") && !inlineValue) {
+            options.force = true;
+        } else {
+            return QStringLiteral("Unknown option for --init-config: %1").arg(arguments.at(i));
+        }
+        if (!error.isEmpty()) return error;
+    }
+    return {};
+}
+
+InitConfigResult InitConfig(const QString& dataDir, const InitConfigOptions& options,
+                            const PasswordReader& readPassword, const QByteArray& codePage) {
+    Config config(dataDir, codePage);
+    const QString iniPath = QDir::toNativeSeparators(config.filePath(kIni));
+    if (!QFileInfo(dataDir).isDir())
+        return refused(QStringLiteral("Data folder \"%1\" does not exist").arg(QDir::toNativeSeparators(dataDir)));
+
+    // Language: one of the installed catalogues.
+    const QStringList languages = CatalogueNames(dataDir);
+    QString language = options.language;
+    if (language.isEmpty()) {
+        if (languages.isEmpty())
+            return refused(QStringLiteral("No language catalogue (*.lag) in \"%1\"; install one or give --language")
+                               .arg(QDir::toNativeSeparators(dataDir)));
+        language = languages.contains(QStringLiteral("Chinese")) ? QStringLiteral("Chinese") : languages.first();
+    } else if (!languages.contains(language)) {
+        return refused(QStringLiteral("No catalogue \"%1.lag\" in \"%2\" (installed: %3)")
+                           .arg(language, QDir::toNativeSeparators(dataDir),
+                                languages.isEmpty() ? QStringLiteral("none") : languages.join(QStringLiteral(", "))));
+    }
+
+    // Ports: names, no repeats.
+    for (int i = 0; i < options.ports.size(); ++i) {
+        const QString port = options.ports.at(i).trimmed();
+        if (port.isEmpty()) return refused(QStringLiteral("Port %1 has an empty name").arg(i + 1));
+        for (int j = 0; j < i; ++j)
+            if (options.ports.at(j).trimmed() == port)
+                return refused(QStringLiteral("Port \"%1\" is given twice").arg(port));
+    }
+
+    // An existing file is kept unless the operator says otherwise, before asking for passwords.
+    if (QFileInfo::exists(config.filePath(kIni)) && !options.force)
+        return refused(QStringLiteral("\"%1\" already exists; give --force to replace its settings").arg(iniPath));
+
+    QString super, ordinary, error;
+    if (!obtainPassword(options.superPassword, QStringLiteral("Super"), readPassword, super, error) ||
+        !obtainPassword(options.ordinaryPassword, QStringLiteral("Ordinary"), readPassword, ordinary, error))
+        return refused(error);
+    const std::pair<QString, QString> checks[] = {{super, QStringLiteral("super")},
+                                                  {ordinary, QStringLiteral("ordinary")}};
+    for (const auto& [text, which] : checks) {
+        if (text.isEmpty()) return refused(QStringLiteral("The %1 password is empty").arg(which));
+        if (text.size() > kMaxPasswordLength)
+            return refused(QStringLiteral("The %1 password is longer than %2 characters").arg(which).arg(kMaxPasswordLength));
+        if (!config.representable(text))
+            return refused(QStringLiteral("The %1 password has characters that code page %2 cannot hold")
+                               .arg(which, QString::fromLatin1(codePage)));
+    }
+    if (super == ordinary) return refused(QStringLiteral("The super and ordinary passwords must differ"));
+    const qint32 superHash = ProductHash(config.toAnsi(super));
+    const qint32 ordinaryHash = ProductHash(config.toAnsi(ordinary));
+    // The login compares hashes, super first: equal hashes would let the ordinary password in as super.
+    if (superHash == ordinaryHash)
+        return refused(QStringLiteral("The two passwords give the same hash; choose another ordinary password"));
+
+    const int rows = int(options.ports.size());
+    const QString flash = QString::number(kRefreshSeconds);
+    const QString save1 = QString::number(qMax(60, kRefreshSeconds * rows));
+    const QString save2 = QString::number(qMax(1, roundHalfEven(kRefreshSeconds * rows, 60) + 1));
+    const QString ports = QString::number(rows);
+    const QString cjkl = QString::number(superHash);
+    const QString ptkl = QString::number(ordinaryHash);
+
+    QList<IniEntry> entries{{kSet, QStringLiteral("language"), language},
+                            {kSet, QStringLiteral("flash"), flash},
+                            {kSet, QStringLiteral("save2"), save2},
+                            {kSet, QStringLiteral("save1"), save1},
+                            {kSet, QStringLiteral("ports"), ports}};
+    for (int i = 0; i < rows; ++i) {
+        const QString row = QString::number(i);
+        const QString port = options.ports.at(i).trimmed();
+        entries << IniEntry{kSet, QStringLiteral("port") + row, port}
+                << IniEntry{kSet, QStringLiteral("remark") + row, port}
+                << IniEntry{kSet, QStringLiteral("portremark") + row, QString()};
+    }
+    entries << IniEntry{kSet, QStringLiteral("cjkl"), cjkl} << IniEntry{kSet, QStringLiteral("ptkl"), ptkl}
+            << IniEntry{kSet, QStringLiteral("jzm"), CheckValue(config, language, flash, save2, save1, ports, cjkl, ptkl)};
+    try {
+        config.wriniBatch(kIni, entries);
+    } catch (const ConfigError& e) {
+        return {2, e.message()};
+    }
+    if (config.reini(kIni, kSet, QStringLiteral("jzm")) != StoredCheckValue(config))
+        return {2, QStringLiteral("\"%1\" was written but does not pass its check; look for a second [Set] section")
+                       .arg(iniPath)};
+    return {0, QStringLiteral("Wrote \"%1\": language %2, %3 port(s), refresh %4 s, intervals %5 s and %6 min")
+                   .arg(iniPath, language, ports, flash, save1, save2)};
+}
+
+InitConfigResult RunInitConfig(const QStringList& arguments, const QString& dataDir,
+                               const PasswordReader& readPassword, const QByteArray& codePage) {
+    InitConfigOptions options;
+    const QString error = ParseInitConfigOptions(arguments, options);
+    if (!error.isEmpty()) return refused(error);
+    return InitConfig(dataDir, options, readPassword, codePage);
+}
+
+}  // namespace tarsyn::app
