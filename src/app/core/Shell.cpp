@@ -122,11 +122,14 @@ void Shell::slideOut(QObject* window, int ms, std::function<void()> done) {
     animation->setStartValue(start);
     animation->setEndValue(start + QPoint(width, 0));
     QPointer<QObject> target(window);
-    QObject::connect(animation, &QAbstractAnimation::finished, window, [target, start, done] {
-        if (target) {
-            QMetaObject::invokeMethod(target, "hide");
-            target->setProperty("pos", start);  // a later showing puts it back where it was
-        }
+    // Stopped rather than finished: another animation of the same property stops this one without
+    // "finished", and the forced exit must still go on.
+    QObject::connect(animation, &QAbstractAnimation::stateChanged, window,
+                     [target, done](QAbstractAnimation::State now, QAbstractAnimation::State) {
+        if (now != QAbstractAnimation::Stopped) return;
+        // Only the forced exit slides the window out, and the window closes right after: the
+        // position is not put back.
+        if (target) QMetaObject::invokeMethod(target, "hide");
         if (done) done();
     });
     animation->start(QAbstractAnimation::DeleteWhenStopped);

@@ -66,7 +66,7 @@ public:
     bool hideOnMinimise() const;
 
     /// Default slide-out: moves `window` ("pos" property) left to right by its width over `ms`, hides
-    /// it and calls `done`.
+    /// it and calls `done` (also when another animation of its position cuts it short).
     static void slideOut(QObject* window, int ms, std::function<void()> done);
 
     bool loginRunning() const { return m_loginRunning; }

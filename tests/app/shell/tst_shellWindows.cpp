@@ -1,0 +1,436 @@
+// The shell's windows bound to their logic, offscreen: login dialog, settings window, port dialog,
+// tray icon, and the lifecycle attached to a real top-level widget.
+#include <QApplication>
+#include <QClipboard>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTreeWidget>
+#include <QtTest>
+#include <algorithm>
+
+#include "FakeSerialPort.h"
+#include "ScriptedPrompter.h"
+#include "ShellFixture.h"
+#include "app/LoginDialog.h"
+#include "app/PortDialog.h"
+#include "app/SettingsWindow.h"
+#include "app/TrayIcon.h"
+#include "app/core/AccessLevel.h"
+#include "app/core/PortSelection.h"
+#include "app/core/SettingsLogic.h"
+#include "app/core/Shell.h"
+
+using namespace tarsyn;
+using namespace tarsyn::app;
+
+namespace {
+struct Target : PortSwitchTarget {
+    test::FakeSerialPort serial;
+    int portIndex = 1, pollState = 2, indicator = 2;
+    bool rotation = true;
+    QString shown;
+    int PortIndex() const override { return portIndex; }
+    void setPortIndex(int i) override { portIndex = i; }
+    link::SerialPort& port() override { return serial; }
+    void setConnectionIndicator(int image) override { indicator = image; }
+    void setPollState(int s) override { pollState = s; }
+    void setRotationMode(bool on) override { rotation = on; }
+    void showFixedPort(const QString& name) override { shown = name; }
+    void ClearLiveDisplay() override {}
+};
+
+/// Presses the buttons of a modal dialog once its event loop runs; the passwords go in one by one.
+void pressLater(LoginDialog& dialog, QStringList passwords, bool exitAtEnd = false) {
+    QTimer::singleShot(0, &dialog, [&dialog, passwords, exitAtEnd] {
+        auto* confirm = dialog.findChild<QPushButton*>("btnButton1");
+        for (const QString& p : passwords) {
+            if (!dialog.isVisible()) return;
+            QTest::keyClicks(dialog.passwordEdit(), p);
+            confirm->click();
+            QVERIFY(dialog.passwordEdit()->text().isEmpty());  // cleared at every press
+        }
+        if (exitAtEnd && dialog.isVisible()) dialog.findChild<QPushButton*>("btnButton2")->click();
+        if (dialog.isVisible()) dialog.reject();  // the close box
+    });
+}
+}  // namespace
+
+class TestShellWindows : public QObject {
+    Q_OBJECT
+private slots:
+    void loginDialogControls() {
+        test::ShellFixture fx;
+        test::ScriptedPrompter prompter;
+        Access access;
+        LoginLogic logic(fx.config, access, fx.messages, prompter);
+        int translated = 0;
+        LoginDialog dialog(logic, fx.messages, [&](QWidget* w) {
+            ++translated;
+            QCOMPARE(w->objectName(), QString("TForm16"));
+        });
+        QCOMPARE(translated, 1);
+        QCOMPARE(dialog.objectName(), QString("TForm16"));
+        QCOMPARE(dialog.windowTitle(), QString("Form16caption"));
+        QCOMPARE(dialog.findChild<QLabel*>("lbldlma")->text(), QString("登录密码："));
+        QCOMPARE(dialog.findChild<QPushButton*>("btnButton1")->text(), QString("确认"));
+        QCOMPARE(dialog.findChild<QPushButton*>("btnButton2")->text(), QString("退出"));
+    }
+
+    void passwordShownAsDollars() {
+        test::ShellFixture fx;
+        test::ScriptedPrompter prompter;
+        Access access;
+        LoginLogic logic(fx.config, access, fx.messages, prompter);
+        LoginDialog dialog(logic, fx.messages);
+        QLineEdit* edit = dialog.findChild<QLineEdit*>("edtEdit2");
+        QVERIFY(edit);
+        dialog.show();
+        QTest::keyClicks(edit, "abc");
+        QCOMPARE(edit->text(), QString("abc"));
+        QCOMPARE(edit->displayText(), QString("$$$"));
+        QTest::keyClick(edit, Qt::Key_Backspace);
+        QCOMPARE(edit->displayText(), QString("$$"));
+        QApplication::clipboard()->setText("xyz");
+        edit->paste();
+        QCOMPARE(edit->text(), QString("abxyz"));
+        QCOMPARE(edit->displayText(), QString("$$$$$"));
+        dialog.hide();
+    }
+
+    void loginFlows_data() {
+        QTest::addColumn<QStringList>("passwords");
+        QTest::addColumn<bool>("exitButton");
+        QTest::addColumn<int>("result");
+        QTest::addColumn<int>("level");
+        QTest::newRow("wrong, wrong, right") << QStringList{"a", "b", test::ShellFixture::kOrdinary} << false
+                                             << int(LoginResult::Granted) << 99;
+        QTest::newRow("three wrong") << QStringList{"a", "b", "c"} << false << int(LoginResult::ForcedExit) << 3;
+        QTest::newRow("exit button") << QStringList{"a"} << true << int(LoginResult::Exit) << 10000;
+        QTest::newRow("close box") << QStringList{"a"} << false << int(LoginResult::Closed) << 1;
+    }
+    void loginFlows() {
+        QFETCH(QStringList, passwords);
+        QFETCH(bool, exitButton);
+        QFETCH(int, result);
+        QFETCH(int, level);
+        test::ShellFixture fx;
+        test::ScriptedPrompter prompter;
+        Access access;
+        LoginLogic logic(fx.config, access, fx.messages, prompter);
+        LoginDialog dialog(logic, fx.messages);
+        pressLater(dialog, passwords, exitButton);
+        QCOMPARE(int(dialog.runModal()), result);
+        QCOMPARE(access.AccessLevel(), level);
+        QVERIFY(!dialog.isVisible());
+    }
+
+    void settingsWindowBuiltFromFile() {
+        test::ShellFixture fx;
+        test::ScriptedPrompter prompter;
+        SettingsLogic logic(fx.config, fx.live, fx.messages, prompter);
+        fx.live.setRefreshText("999");  // creation reads the file again
+        SettingsWindow window(logic, fx.live, fx.messages);
+        QCOMPARE(window.objectName(), QString("TForm2"));
+        QCOMPARE(window.windowTitle(), QString("Form2caption"));
+        auto* language = window.findChild<QComboBox*>("cbb1");
+        QVERIFY(language->isEditable());
+        QCOMPARE(language->currentText(), QString("Test"));
+        QCOMPARE(language->count(), 1);
+        auto* refresh = window.findChild<QComboBox*>("cbb2");
+        QVERIFY(refresh->isEditable());
+        QCOMPARE(refresh->count(), 4);
+        QCOMPARE(refresh->itemText(3), QString("120"));
+        QCOMPARE(refresh->currentText(), QString("10"));
+        QCOMPARE(window.findChild<QLineEdit*>("cbbnls")->text(), QString("60"));
+        QCOMPARE(window.findChild<QLineEdit*>("cbb24s")->text(), QString("5"));
+        for (const char* name : {"edtcjgly", "edtptgly"}) {
+            auto* pw = window.findChild<QLineEdit*>(name);
+            QCOMPARE(pw->maxLength(), 30);
+            QCOMPARE(pw->echoMode(), QLineEdit::Password);
+            QVERIFY(pw->text().isEmpty());
+        }
+        auto* list = window.findChild<QTreeWidget*>("lv1");
+        QCOMPARE(list->topLevelItemCount(), 3);
+        QCOMPARE(list->topLevelItem(2)->text(0), QString("com3"));
+        QCOMPARE(list->topLevelItem(2)->text(2), QString("notes 2"));
+        QCOMPARE(list->headerItem()->text(0), QString("port"));
+        QCOMPARE(list->headerItem()->text(1), QString("remark"));
+        QCOMPARE(list->headerItem()->text(2), QString("notes"));
+        QCOMPARE(list->columnWidth(0), 40);
+        QCOMPARE(list->columnWidth(1), 60);
+        QCOMPARE(list->columnWidth(2), 260);
+        QCOMPARE(list->editTriggers(), QAbstractItemView::NoEditTriggers);
+        QCOMPARE(list->selectionBehavior(), QAbstractItemView::SelectRows);
+        QVERIFY(window.findChild<QWidget*>("pnl1")->isHidden());
+        QCOMPARE(window.findChild<QLineEdit*>("edt1")->text(), QString("com1"));
+        QCOMPARE(window.findChild<QLineEdit*>("edtbz")->text(), QString("com1"));
+        QCOMPARE(window.findChild<QPushButton*>("btnszq")->text(), QString("退出"));
+        QCOMPARE(window.findChild<QLabel*>("lbl1")->text(), QString("language"));
+        QCOMPARE(window.findChild<QGroupBox*>("grp1")->title(), QString("设备清单"));
+    }
+
+    void settingsEditsAreLive() {
+        test::ShellFixture fx;
+        test::ScriptedPrompter prompter;
+        SettingsLogic logic(fx.config, fx.live, fx.messages, prompter);
+        SettingsWindow window(logic, fx.live, fx.messages);
+        window.show();
+        auto* refresh = window.findChild<QComboBox*>("cbb2");
+        refresh->setCurrentText("60");
+        QCOMPARE(fx.live.refreshText(), QString("60"));
+        auto* hour = window.findChild<QLineEdit*>("cbbnls");
+        hour->setText("100");
+        QCOMPARE(fx.live.hourIntervalText(), QString("100"));
+        emit hour->editingFinished();  // leaving the box raises it: 60 s x 3 rows
+        QCOMPARE(hour->text(), QString("180"));
+        auto* day = window.findChild<QLineEdit*>("cbb24s");
+        day->setText("1");
+        QEvent leave(QEvent::Leave);
+        QApplication::sendEvent(day, &leave);
+        QCOMPARE(day->text(), QString("4"));
+        QCOMPARE(fx.live.dayIntervalText(), QString("4"));
+
+        // Adding: a clash keeps the panel open, a new port joins the list and the live settings.
+        window.showAddPanel();
+        auto* panel = window.findChild<QWidget*>("pnl1");
+        QVERIFY(panel->isVisible());
+        window.findChild<QLineEdit*>("edt1")->setText("com2");
+        window.findChild<QLineEdit*>("edtbz")->setText("new");
+        window.findChild<QPushButton*>("btnqd")->click();
+        QCOMPARE(prompter.shown, QStringList{"info:dl20"});
+        QVERIFY(panel->isVisible());
+        window.findChild<QLineEdit*>("edt1")->setText("COM2");
+        window.findChild<QPushButton*>("btnqd")->click();
+        QVERIFY(!panel->isVisible());
+        auto* list = window.findChild<QTreeWidget*>("lv1");
+        QCOMPARE(list->topLevelItemCount(), 4);
+        QCOMPARE(fx.live.ports().last().port, QString("COM2"));
+
+        list->setCurrentItem(list->topLevelItem(0));
+        window.deleteSelected();
+        QCOMPARE(list->topLevelItemCount(), 3);
+        QCOMPARE(fx.live.ports().first().port, QString("com2"));
+
+        // Declining the save: the window closes, the edits stay in effect, the file keeps the old values.
+        const QByteArray before = fx.fileBytes();
+        window.findChild<QPushButton*>("btnszq")->click();
+        QVERIFY(!window.isVisible());
+        QCOMPARE(fx.fileBytes(), before);
+        QCOMPARE(fx.live.refreshText(), QString("60"));
+    }
+
+    void equalPasswordsKeepSettingsOpen() {
+        test::ShellFixture fx;
+        test::ScriptedPrompter prompter;
+        prompter.defaultAnswer = true;
+        SettingsLogic logic(fx.config, fx.live, fx.messages, prompter);
+        SettingsWindow window(logic, fx.live, fx.messages);
+        window.show();
+        window.findChild<QLineEdit*>("edtcjgly")->setText("same");
+        window.findChild<QLineEdit*>("edtptgly")->setText("same");
+        const QByteArray before = fx.fileBytes();
+        window.close();  // the close box runs the same procedure
+        QVERIFY(window.isVisible());
+        QCOMPARE(prompter.shown, (QStringList{"confirm:dl1", "info:dl28"}));
+        QCOMPARE(fx.fileBytes(), before);
+        window.findChild<QLineEdit*>("edtptgly")->setText("other");
+        window.close();
+        QVERIFY(!window.isVisible());
+        QCOMPARE(fx.read("cjkl"), fx.hashOf("same"));
+        QCOMPARE(fx.read("ptkl"), fx.hashOf("other"));
+        // Hidden, not destroyed: the boxes keep what was typed.
+        QCOMPARE(window.findChild<QLineEdit*>("edtcjgly")->text(), QString("same"));
+    }
+
+    void nonNumericRefreshNamesTheLabel() {
+        test::ShellFixture fx;
+        test::ScriptedPrompter prompter;
+        prompter.defaultAnswer = true;
+        SettingsLogic logic(fx.config, fx.live, fx.messages, prompter);
+        SettingsWindow window(logic, fx.live, fx.messages, [](QWidget* w) {
+            w->findChild<QLabel*>("lbl2")->setText("Refresh");  // as a catalogue would
+        });
+        window.show();
+        window.findChild<QComboBox*>("cbb2")->setCurrentText("ten");
+        const QByteArray before = fx.fileBytes();
+        window.close();
+        QVERIFY(window.isVisible());
+        QVERIFY2(prompter.shown.last().startsWith("info:Refresh must be a whole number of seconds"),
+                 qPrintable(prompter.shown.last()));
+        QCOMPARE(fx.fileBytes(), before);
+        window.hide();
+    }
+
+    void languageFollowsLiveSettings() {
+        test::ShellFixture fx;
+        QFile other(fx.config.filePath("Other.lag"));
+        QVERIFY(other.open(QIODevice::WriteOnly));
+        other.write("[Messages]\nForm2caption=Einstellungen\nport=P\n");
+        other.close();
+        test::ScriptedPrompter prompter;
+        SettingsLogic logic(fx.config, fx.live, fx.messages, prompter);
+        SettingsWindow window(logic, fx.live, fx.messages);
+        QCOMPARE(window.languageBox()->count(), 2);
+        window.selectLanguage(0);  // "Other" sorts first
+        QCOMPARE(fx.live.language(), QString("Other"));
+        window.relabel();
+        QCOMPARE(window.windowTitle(), QString("Einstellungen"));
+        QCOMPARE(window.findChild<QTreeWidget*>("lv1")->headerItem()->text(0), QString("P"));
+        QCOMPARE(window.findChild<QTreeWidget*>("lv1")->headerItem()->text(1), QString("0"));  // missing key
+        fx.live.setLanguage("Test");  // someone else (the hot key) changes it: the box follows
+        QCOMPARE(window.languageBox()->currentText(), QString("Test"));
+    }
+
+    void portDialogTypedName() {
+        test::ShellFixture fx;
+        Target target;
+        PortSelection logic(fx.live, target);
+        PortDialog dialog(logic, fx.messages);
+        QCOMPARE(dialog.objectName(), QString("TForm11"));
+        QCOMPARE(dialog.findChild<QPushButton*>("btnzdck")->text(), QString("指定"));
+        QCOMPARE(dialog.findChild<QPushButton*>("btnqx")->text(), QString("取消"));
+        dialog.prepare();
+        QCOMPARE(dialog.windowTitle(), QString("Form11caption"));
+        auto* box = dialog.findChild<QComboBox*>("cbbzdck");
+        QCOMPARE(box->count(), 3);
+        QCOMPARE(box->currentIndex(), 1);  // PortIndex
+        QCOMPARE(box->currentText(), QString("com2"));
+        box->setEditText(" /dev/ttyS7 ");
+        dialog.show();
+        dialog.findChild<QPushButton*>("btnzdck")->click();
+        QVERIFY(!dialog.isVisible());
+        QCOMPARE(target.portIndex, -1);
+        QCOMPARE(target.serial.portName(), QString("/dev/ttyS7"));
+        QVERIFY(target.serial.Connected());
+        QCOMPARE(target.indicator, 7);
+        QCOMPARE(target.pollState, 1);
+        QVERIFY(!target.rotation);
+        QCOMPARE(target.shown, QString("/dev/ttyS7"));
+
+        // A pick from the list keeps its index; the list is the one as it stands now.
+        fx.live.setPorts(fx.live.ports() << PortEntry{"com9", "n", ""});
+        target.portIndex = 3;
+        dialog.prepare();
+        QCOMPARE(box->currentText(), QString("com9"));
+        dialog.applyPressed();
+        QCOMPARE(target.portIndex, 3);
+    }
+
+    void trayIcon() {
+        QWidget main;
+        QWidget settings;
+        main.show();
+        TrayIcon tray(&main);
+        tray.setSecondaryWindows({&settings});
+        QCOMPARE(TrayIcon::frames().size(), 4);
+        for (const QIcon& frame : TrayIcon::frames()) QVERIFY(!frame.pixmap(32, 32).toImage().isNull());
+        QVERIFY(!tray.shown());
+        QVERIFY(!tray.canBringBack());
+        tray.startAnimation();
+        QVERIFY(tray.shown());
+        QVERIFY(tray.animating());
+        QCOMPARE(tray.timer().interval(), 400);
+        for (int i = 1; i <= 5; ++i) {
+            QMetaObject::invokeMethod(&tray.timer(), "timeout");
+            QCOMPARE(tray.frameIndex(), i % 4);
+        }
+        tray.click();
+        QVERIFY(!main.isVisible());
+        tray.click();
+        QVERIFY(main.isVisible());
+        settings.show();  // a secondary window open: the click does nothing
+        tray.click();
+        QVERIFY(main.isVisible());
+        // Offscreen there is no notification area, so a hidden main window could not come back.
+        QCOMPARE(tray.canBringBack(), tray.available());
+    }
+
+    void shellAttachedToWindow() {
+        test::ShellFixture fx;
+        test::ScriptedPrompter prompter;
+        prompter.answers = {false, true};
+        Access access;
+        int logins = 0;
+        bool canHide = true;
+        ShellHooks hooks;
+        hooks.runLogin = [&] {
+            ++logins;
+            return LoginResult::Granted;
+        };
+        hooks.canHideToTray = [&] { return canHide; };
+        Shell shell(fx.config, access, fx.messages, prompter, hooks);
+        QWidget main;
+        shell.attach(&main);
+        main.show();
+        QTRY_COMPARE(logins, 1);
+        main.show();  // already visible: no new showing
+        QCoreApplication::processEvents();
+        QCOMPARE(logins, 1);
+
+        // Minimise hides it while it can be brought back; showing again asks for the password again.
+        main.setWindowState(Qt::WindowMinimized);
+        QTRY_VERIFY(!main.isVisible());
+        QVERIFY(!(main.windowState() & Qt::WindowMinimized));
+        main.show();
+        QTRY_COMPARE(logins, 2);
+        // Without a way back, a minimise stays a minimise.
+        canHide = false;
+        main.setWindowState(Qt::WindowMinimized);
+        QCoreApplication::processEvents();
+        QVERIFY(main.isVisible());
+        main.setWindowState(Qt::WindowNoState);
+
+        QVERIFY(!main.close());  // No at dl2
+        QVERIFY(main.isVisible());
+        QVERIFY(main.close());  // Yes
+        QCOMPARE(prompter.shown, (QStringList{"confirm:dl2", "confirm:dl2"}));
+    }
+
+    void slideOutMovesRightAndHides() {
+        QWidget main;
+        main.setGeometry(100, 100, 200, 100);
+        main.show();
+        const QPoint start = main.pos();
+        bool done = false;
+        QList<int> xs;
+        QTimer probe;
+        QObject::connect(&probe, &QTimer::timeout, [&] { xs << main.pos().x(); });
+        probe.start(5);
+        Shell::slideOut(&main, 60, [&] { done = true; });
+        QTRY_VERIFY(done);
+        QVERIFY(!main.isVisible());
+        QVERIFY(!xs.isEmpty());
+        QVERIFY(std::is_sorted(xs.begin(), xs.end()));  // left to right
+        QVERIFY(xs.last() > start.x());
+    }
+
+    void failedCheckAtShowingEndsWithoutQuestion() {
+        test::ShellFixture fx;
+        fx.config.wrini("system.ini", "Set", "flash", "77");  // edited by hand: "jzm" no longer matches
+        test::ScriptedPrompter prompter;
+        Access access;
+        int logins = 0;
+        ShellHooks hooks;
+        hooks.runLogin = [&] {
+            ++logins;
+            return LoginResult::Granted;
+        };
+        // The real 1200 ms slide-out is shortened; everything else is the program's own path.
+        hooks.slideOut = [&](std::function<void()> done) { done(); };
+        Shell shell(fx.config, access, fx.messages, prompter, hooks);
+        QWidget main;
+        shell.attach(&main);
+        main.show();
+        QTRY_VERIFY(!main.isVisible());
+        QVERIFY(access.exiting());
+        QCOMPARE(logins, 0);
+        QCOMPARE(prompter.shown, QStringList{"info:system.ini Error!"});
+    }
+};
+
+QTEST_MAIN(TestShellWindows)
+#include "tst_shellWindows.moc"
