@@ -151,6 +151,22 @@ private slots:
         QCOMPARE(edit->selectedText(), QStringLiteral("some text"));
     }
 
+    void platformKeyPressFiresOnce() {
+        // A press from the platform passes the top-level QWindow and then the widget: one signal.
+        LanguageHotKey hotKey;
+        hotKey.registerKey();
+        QSignalSpy spy(&hotKey, &LanguageHotKey::triggered);
+        QWidget w;
+        auto* edit = new QLineEdit("text", &w);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        w.activateWindow();
+        edit->setFocus();
+        QTest::keyClick(w.windowHandle(), Qt::Key_End, Qt::ShiftModifier);
+        QCOMPARE(spy.size(), 1);
+        QCOMPARE(edit->selectedText(), QString());
+    }
+
     void hotKeyWorksInsideModalWindows() {
         LanguageHotKey hotKey;
         hotKey.registerKey();
