@@ -8,8 +8,22 @@
 
 #include "app/core/LiveSettings.h"
 #include "app/core/PortSelection.h"
+#include "monitor/LiveView.h"
+#include "monitor/PollCycle.h"
 
 namespace tarsyn::app {
+
+int PollCyclePortTarget::PortIndex() const { return m_poll.PortIndex(); }
+void PollCyclePortTarget::setPortIndex(int index) { m_poll.setPortIndex(index); }
+link::SerialPort& PollCyclePortTarget::port() { return m_poll.port(); }
+void PollCyclePortTarget::setConnectionIndicator(int image) { m_poll.setConnectionIndicator(image); }
+void PollCyclePortTarget::setPollState(int state) { m_poll.setPollState(state); }
+void PollCyclePortTarget::setRotationMode(bool on) { m_poll.setRotationMode(on); }
+void PollCyclePortTarget::showFixedPort(const QString& portName) {
+    m_view.setMode(m_messages.text(QStringLiteral("gdsb")), false);
+    m_view.setPortText(portName);
+}
+void PollCyclePortTarget::ClearLiveDisplay() { m_poll.ClearLiveDisplay(); }
 
 PortDialog::PortDialog(PortSelection& logic, const Messages& messages, Translator translate, QWidget* parent)
     : QDialog(parent), m_logic(logic), m_messages(messages), m_translate(std::move(translate)) {

@@ -3,12 +3,39 @@
 #include <QDialog>
 #include <functional>
 
+#include "app/core/PortSelection.h"
+
 class QComboBox;
+
+namespace tarsyn::monitor {
+class LiveView;
+class PollCycle;
+}  // namespace tarsyn::monitor
 
 namespace tarsyn::app {
 
 class Messages;
 class PortSelection;
+
+/// The port dialog's target in the program: the main window's poll cycle and its status strip.
+class PollCyclePortTarget : public PortSwitchTarget {
+public:
+    PollCyclePortTarget(monitor::PollCycle& poll, monitor::LiveView& view, const Messages& messages)
+        : m_poll(poll), m_view(view), m_messages(messages) {}
+    int PortIndex() const override;
+    void setPortIndex(int index) override;
+    link::SerialPort& port() override;
+    void setConnectionIndicator(int image) override;
+    void setPollState(int state) override;
+    void setRotationMode(bool on) override;
+    void showFixedPort(const QString& portName) override;
+    void ClearLiveDisplay() override;
+
+private:
+    monitor::PollCycle& m_poll;
+    monitor::LiveView& m_view;
+    const Messages& m_messages;
+};
 
 /// The port dialog `TForm11`: picks one port (or takes a typed name) and puts the main window in
 /// fixed-port mode on it. Open to every access level.

@@ -12,6 +12,7 @@
 #include <QtTest>
 #include <algorithm>
 
+#include "FakeClock.h"
 #include "FakeSerialPort.h"
 #include "ScriptedPrompter.h"
 #include "ShellFixture.h"
@@ -23,6 +24,8 @@
 #include "app/core/PortSelection.h"
 #include "app/core/SettingsLogic.h"
 #include "app/core/Shell.h"
+#include "monitor/LiveView.h"
+#include "monitor/PollCycle.h"
 
 using namespace tarsyn;
 using namespace tarsyn::app;
@@ -41,6 +44,23 @@ struct Target : PortSwitchTarget {
     void setRotationMode(bool on) override { rotation = on; }
     void showFixedPort(const QString& name) override { shown = name; }
     void ClearLiveDisplay() override {}
+};
+
+/// The main window's surface as recorded texts.
+struct RecordingView : monitor::LiveView {
+    QString mode, port;
+    bool rotation = true;
+    int connection = -1, cleared = 0;
+    void setPanelText(const QString&, const QString& text) override { cleared += text == "0"; }
+    void setIndicatorImage(const QString&, int) override {}
+    void setConnectionImage(int image) override { connection = image; }
+    void setMode(const QString& label, bool on) override {
+        mode = label;
+        rotation = on;
+    }
+    void setEntryTexts(const QString& p, const QString&, const QString&) override { port = p; }
+    void setPortText(const QString& p) override { port = p; }
+    QString remarkText() const override { return {}; }
 };
 
 /// Presses the buttons of a modal dialog once its event loop runs; the passwords go in one by one.
@@ -318,6 +338,33 @@ private slots:
         QCOMPARE(box->currentText(), QString("com9"));
         dialog.applyPressed();
         QCOMPARE(target.portIndex, 3);
+    }
+
+    void portDialogDrivesThePollCycle() {
+        test::ShellFixture fx;
+        test::FakeSerialPort serial;
+        test::FakeClock clock;
+        test::FakeSleeper sleeper(&clock);
+        RecordingView view;
+        monitor::PollCycle poll(serial, sleeper, clock, fx.live, fx.messages, view);
+        poll.setRotationMode(true);
+        poll.setPollState(3);
+        PollCyclePortTarget target(poll, view, fx.messages);
+        PortSelection logic(fx.live, target);
+        PortDialog dialog(logic, fx.messages);
+        dialog.prepare();
+        dialog.findChild<QComboBox*>("cbbzdck")->setEditText("ttyS9");
+        dialog.applyPressed();
+        QCOMPARE(poll.PortIndex(), -1);
+        QCOMPARE(poll.PollState(), 1);
+        QVERIFY(!poll.RotationMode());
+        QCOMPARE(poll.ConnectionIndicator(), monitor::kLinkedImage);
+        QCOMPARE(view.connection, monitor::kLinkedImage);
+        QCOMPARE(view.mode, QString("gdsb"));
+        QVERIFY(!view.rotation);
+        QCOMPARE(view.port, QString("ttyS9"));
+        QVERIFY(view.cleared > 0);
+        QCOMPARE(serial.openedNames, QStringList{"ttyS9"});
     }
 
     void trayIcon() {
