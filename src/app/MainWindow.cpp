@@ -47,6 +47,7 @@ MainWindow::MainWindow(const Config& config, const LiveSettings& settings, const
     // Creation steps: title, stored language, poll state, mode display; then the timer runs.
     setWindowTitle(m_messages.text(QStringLiteral("Form1caption")));
     SetActiveLanguage(this, m_config, m_settings.language(), WindowControls::kMainWindow);
+    setEntryTexts(QString(), QString(), QString());
     const bool portsConfigured = m_config.reini(QStringLiteral("system.ini"), QStringLiteral("Set"),
                                                 QStringLiteral("Ports")) != QLatin1String("0");
     m_poll->ClearLiveDisplay();
@@ -57,7 +58,13 @@ MainWindow::MainWindow(const Config& config, const LiveSettings& settings, const
 MainWindow::~MainWindow() { m_poll->stopTimer(); }
 
 void MainWindow::relabel() {
+    // The panels and the entry labels are labels too, but they hold readings and the current entry
+    // (the remark is what the recorder stores): a catalogue entry must not replace them.
+    QHash<QLabel*, QString> data;
+    for (QLabel* l : std::as_const(m_panels)) data.insert(l, l->text());
+    for (QLabel* l : {m_portLabel, m_notesLabel, m_remarkLabel}) data.insert(l, l->text());
     SetActiveLanguage(this, m_config, m_settings.language(), WindowControls::kMainWindow);
+    for (auto it = data.cbegin(); it != data.cend(); ++it) it.key()->setText(it.value());
     setWindowTitle(m_messages.text(QStringLiteral("Form1caption")));
     m_poll->setRotationMode(m_poll->RotationMode());  // shows the mode label of the new language
 }

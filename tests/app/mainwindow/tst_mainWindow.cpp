@@ -65,7 +65,7 @@ struct Rig {
                   "[Messages]\r\nForm1caption=Monitor B\r\ngdsb=Fixed B\r\nlxsb=Rotating B\r\n"
                   "[Translations]\r\nlbl11.Caption=Gen volts A\r\nGroupBox1.Caption=Readings\r\n"
                   "dport3.Caption=Start\r\nstart1.Caption=Start set\r\nTabSheet2.Caption=Inputs\r\n"
-                  "lblzs9.Caption=E-stop\r\nbtn11.Caption=Cal\r\n");
+                  "lblzs9.Caption=E-stop\r\nbtn11.Caption=Cal\r\npnl34.Caption=design\r\nlbl999.Caption=design\r\n");
         settings.load(config);
         window = std::make_unique<MainWindow>(config, settings, messages, port, sleeper, clock, prompter);
         window->poll().stopTimer();  // the test drives the ticks
@@ -198,6 +198,8 @@ void TestMainWindow::modeButtonToggles() {
 
 void TestMainWindow::relabelAppliesLanguage() {
     Rig rig;
+    rig.tick();
+    rig.window->setPanelText("pnl34", "231");
     rig.window->toolButton("dport2")->click();
     rig.settings.setLanguage("B");  // what the language hot key does before calling relabel
     rig.window->relabel();
@@ -214,6 +216,9 @@ void TestMainWindow::relabelAppliesLanguage() {
     QCOMPARE(w.modeImage(), monitor::kRotationModeImage);
     QCOMPARE(w.findChild<QLabel*>("lbl12")->text(), QString("机组电压B相"));  // no key: unchanged
     QCOMPARE(w.panel("pnl11")->text(), QString("0"));
+    // Readings and the current entry are data, not captions.
+    QCOMPARE(w.panel("pnl34")->text(), QString("231"));
+    QCOMPARE(w.remarkText(), QString("Station A"));
 }
 
 void TestMainWindow::menuCommandsClickTheirButtons() {
@@ -270,6 +275,7 @@ void TestMainWindow::noPortsConfigured() {
 // its size hint) and, when TARSYN_SCREENSHOT_DIR is set, a PNG to look at.
 void TestMainWindow::looksRight() {
     Rig rig;
+    rig.tick();  // the status strip shows the entry
     rig.window->resize(1000, 700);
     rig.window->show();
     QVERIFY(QTest::qWaitForWindowExposed(rig.window.get()));
