@@ -164,6 +164,10 @@ bool HistoryStore::connect() {
             q.finish();
             if (!q.exec(QStringLiteral("PRAGMA synchronous=FULL")))
                 throw HistoryError(errorText(q.lastError()));
+            // A device's rows are spread over the file (all devices record at once): a curve read
+            // touches one page per row, so keep pages in memory rather than read them one by one.
+            q.exec(QStringLiteral("PRAGMA cache_size=-32768"));      // 32 MiB
+            q.exec(QStringLiteral("PRAGMA mmap_size=268435456"));    // 256 MiB
         }
         if (pg) {
             // "already exists, skipping" notices of the schema check would land on stderr at every start.
@@ -259,7 +263,8 @@ QSqlQuery& HistoryStore::prepared(const QString& key, const QString& sql, Histor
     return *m_prepared.emplace(key, std::move(q)).first->second;
 }
 
-void HistoryStore::insertRows(QSqlDatabase& db, HistoryTable table, const HistoryRow* rows, int count) {
+void HistoryStore::insertRows(QSqlDatabase& db, HistoryTable table, int count,
+                              const std::function<HistoryRow(int)>& rowAt) {
     const QString insert = QStringLiteral("INSERT INTO %1 (%2) VALUES ").arg(quotedTable(table), columnList());
     const auto& cols = historyColumns();
     int done = 0;
@@ -278,7 +283,7 @@ void HistoryStore::insertRows(QSqlDatabase& db, HistoryTable table, const Histor
         }
         int p = 0;
         for (int r = 0; r < n; ++r) {
-            const HistoryRow& row = rows[done + r];
+            const HistoryRow row = rowAt(done + r);
             q->bindValue(p++, text(row.sj));
             q->bindValue(p++, text(row.port));
             for (size_t i = 0; i < cols.size(); ++i) {
@@ -301,7 +306,7 @@ void HistoryStore::record(HistoryTable table, const QDateTime& cutoff, const His
         purge.bindValue(0, text(stampText(cutoff)));
         if (!purge.exec()) throw failure(table, QStringLiteral("purge"), errorText(purge.lastError()));
         purge.finish();
-        insertRows(db, table, &row, 1);
+        insertRows(db, table, 1, [&row](int) { return row; });
         if (!db.commit()) throw failure(table, QStringLiteral("commit"), errorText(db.lastError()));
     } catch (...) {
         db.rollback();
@@ -310,11 +315,15 @@ void HistoryStore::record(HistoryTable table, const QDateTime& cutoff, const His
 }
 
 void HistoryStore::appendRows(HistoryTable table, const QVector<HistoryRow>& rows) {
-    if (rows.isEmpty()) return;
+    appendRows(table, int(rows.size()), [&rows](int i) { return rows[i]; });
+}
+
+void HistoryStore::appendRows(HistoryTable table, int count, const std::function<HistoryRow(int)>& rowAt) {
+    if (count <= 0) return;
     QSqlDatabase db = requireOpen(table);
     if (!db.transaction()) throw failure(table, QStringLiteral("begin"), errorText(db.lastError()));
     try {
-        insertRows(db, table, rows.constData(), int(rows.size()));
+        insertRows(db, table, count, rowAt);
         if (!db.commit()) throw failure(table, QStringLiteral("commit"), errorText(db.lastError()));
     } catch (...) {
         db.rollback();

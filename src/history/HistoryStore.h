@@ -3,6 +3,7 @@
 #include <QDateTime>
 #include <QString>
 #include <QVector>
+#include <functional>
 #include <map>
 #include <memory>
 #include <stdexcept>
@@ -83,6 +84,8 @@ public:
     void record(HistoryTable table, const QDateTime& cutoff, const HistoryRow& row);
     /// Appends many rows in one transaction (bulk loads, imports).
     void appendRows(HistoryTable table, const QVector<HistoryRow>& rows);
+    /// The same for `count` rows made one at a time by `rowAt(i)`, so that a large load need not sit in memory.
+    void appendRows(HistoryTable table, int count, const std::function<HistoryRow(int)>& rowAt);
     /// Deletes rows of every port with "sj" < cutoff; returns how many went.
     int purgeBefore(HistoryTable table, const QDateTime& cutoff);
     /// Rows of `port` with "sj" >= since (an invalid `since`: all of them), in "sj" order.
@@ -99,7 +102,7 @@ private:
     QSqlDatabase requireOpen(HistoryTable table) const;
     void createSchema(QSqlDatabase& db);
     QSqlQuery& prepared(const QString& key, const QString& sql, HistoryTable table);
-    void insertRows(QSqlDatabase& db, HistoryTable table, const HistoryRow* rows, int count);
+    void insertRows(QSqlDatabase& db, HistoryTable table, int count, const std::function<HistoryRow(int)>& rowAt);
     HistoryError failure(HistoryTable table, const QString& what, const QString& reason) const;
 
     HistoryLocation m_location;
