@@ -22,7 +22,8 @@ public:
     /// Applies the catalogue's control texts to a window (labels, push buttons with hints).
     using Translator = std::function<void(QWidget*)>;
 
-    LoginDialog(LoginLogic& logic, const Messages& messages, Translator translate = {}, QWidget* parent = nullptr);
+    LoginDialog(LoginLogic& logic, const Messages& messages, Translator translate = {},
+                QWidget* parent = nullptr);
 
     /// Shows the dialog modally (the main window's timers keep running) and tells how it ended.
     LoginResult runModal();

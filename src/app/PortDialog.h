@@ -45,7 +45,8 @@ public:
     /// Applies the catalogue's control texts to a window (labels, push buttons with hints).
     using Translator = std::function<void(QWidget*)>;
 
-    PortDialog(PortSelection& logic, const Messages& messages, Translator translate = {}, QWidget* parent = nullptr);
+    PortDialog(PortSelection& logic, const Messages& messages, Translator translate = {},
+               QWidget* parent = nullptr);
 
     /// Catalogue texts (creation and language hot key). The title is set at each showing.
     void relabel();

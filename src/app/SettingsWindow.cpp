@@ -42,7 +42,11 @@ QPushButton* button(QWidget* parent, const char* name, const QString& text) {
 
 SettingsWindow::SettingsWindow(SettingsLogic& logic, LiveSettings& settings, const Messages& messages,
                                Translator translate, QWidget* parent)
-    : QDialog(parent), m_logic(logic), m_settings(settings), m_messages(messages), m_translate(std::move(translate)) {
+    : QDialog(parent),
+      m_logic(logic),
+      m_settings(settings),
+      m_messages(messages),
+      m_translate(std::move(translate)) {
     setObjectName(QStringLiteral("TForm2"));
     setModal(true);
 
@@ -148,7 +152,8 @@ SettingsWindow::SettingsWindow(SettingsLogic& logic, LiveSettings& settings, con
     // Creation: the stored settings, the catalogue list, the stored language applied.
     m_logic.load();
     m_language->addItems(m_logic.catalogueList());
-    m_refresh->addItems({QStringLiteral("6"), QStringLiteral("10"), QStringLiteral("60"), QStringLiteral("120")});
+    m_refresh->addItems(
+        {QStringLiteral("6"), QStringLiteral("10"), QStringLiteral("60"), QStringLiteral("120")});
     showSettings();
     relabel();
 
@@ -176,7 +181,8 @@ SettingsWindow::SettingsWindow(SettingsLogic& logic, LiveSettings& settings, con
 void SettingsWindow::relabel() {
     if (m_translate) m_translate(this);
     setWindowTitle(m_messages.text(QStringLiteral("Form2caption")));
-    m_list->setHeaderLabels({m_messages.text(QStringLiteral("port")), m_messages.text(QStringLiteral("remark")),
+    m_list->setHeaderLabels({m_messages.text(QStringLiteral("port")),
+                             m_messages.text(QStringLiteral("remark")),
                              m_messages.text(QStringLiteral("notes"))});
 }
 
@@ -189,7 +195,8 @@ void SettingsWindow::selectLanguage(int index) {
 void SettingsWindow::showSettings() {
     m_showing = true;
     if (m_language->currentText() != m_settings.language()) m_language->setCurrentText(m_settings.language());
-    if (m_refresh->currentText() != m_settings.refreshText()) m_refresh->setCurrentText(m_settings.refreshText());
+    if (m_refresh->currentText() != m_settings.refreshText())
+        m_refresh->setCurrentText(m_settings.refreshText());
     if (m_hour->text() != m_settings.hourIntervalText()) m_hour->setText(m_settings.hourIntervalText());
     if (m_day->text() != m_settings.dayIntervalText()) m_day->setText(m_settings.dayIntervalText());
     fillRows();
@@ -201,12 +208,14 @@ void SettingsWindow::fillRows() {
     bool same = m_list->topLevelItemCount() == rows.size();
     for (int i = 0; same && i < rows.size(); ++i) {
         const QTreeWidgetItem* item = m_list->topLevelItem(i);
-        same = item->text(0) == rows[i].port && item->text(1) == rows[i].remark && item->text(2) == rows[i].notes;
+        same = item->text(0) == rows[i].port && item->text(1) == rows[i].remark &&
+               item->text(2) == rows[i].notes;
     }
     if (same) return;
     const int selected = m_list->indexOfTopLevelItem(m_list->currentItem());
     m_list->clear();
-    for (const PortEntry& row : rows) m_list->addTopLevelItem(new QTreeWidgetItem({row.port, row.remark, row.notes}));
+    for (const PortEntry& row : rows)
+        m_list->addTopLevelItem(new QTreeWidgetItem({row.port, row.remark, row.notes}));
     if (selected >= 0 && selected < rows.size()) m_list->setCurrentItem(m_list->topLevelItem(selected));
 }
 

@@ -14,9 +14,8 @@ TrayIcon::TrayIcon(QWidget* mainWindow, QObject* parent) : QObject(parent), m_ma
     m_timer.setInterval(kFrameIntervalMs);
     connect(&m_timer, &QTimer::timeout, this, &TrayIcon::nextFrame);
     if (QSystemTrayIcon::isSystemTrayAvailable()) {
-        m_tray = new QSystemTrayIcon(QApplication::windowIcon().isNull() ? m_frames.first()
-                                                                          : QApplication::windowIcon(),
-                                     this);
+        m_tray = new QSystemTrayIcon(
+            QApplication::windowIcon().isNull() ? m_frames.first() : QApplication::windowIcon(), this);
         m_tray->setToolTip(QStringLiteral("Tarsyn"));
         connect(m_tray, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
             if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick) click();

@@ -32,16 +32,18 @@ std::optional<qint64> WholeNumber(const QString& text) {
     return v;
 }
 
-SettingsLogic::SettingsLogic(Config& config, LiveSettings& settings, const Messages& messages, Prompter& prompter)
+SettingsLogic::SettingsLogic(Config& config, LiveSettings& settings, const Messages& messages,
+                             Prompter& prompter)
     : m_config(config), m_settings(settings), m_messages(messages), m_prompter(prompter) {}
 
 void SettingsLogic::load() { m_settings.load(m_config); }
 
 QStringList SettingsLogic::catalogueList() const {
     QStringList names;
-    const QStringList files = QDir(m_config.dataDir())
-                                  .entryList({QStringLiteral("*.lag")},
-                                             QDir::Files | QDir::Hidden | QDir::System, QDir::Name | QDir::IgnoreCase);
+    const QStringList files =
+        QDir(m_config.dataDir())
+            .entryList({QStringLiteral("*.lag")}, QDir::Files | QDir::Hidden | QDir::System,
+                       QDir::Name | QDir::IgnoreCase);
     for (const QString& f : files) names << f.left(f.size() - 4);
     return names;
 }
@@ -108,7 +110,8 @@ QString SettingsLogic::refusal(const QString& label, const QString& unit, const 
         .arg(label, unit, QString::number(kMaxValue), text);
 }
 
-SettingsLogic::CloseResult SettingsLogic::close(const QString& superPassword, const QString& ordinaryPassword) {
+SettingsLogic::CloseResult SettingsLogic::close(const QString& superPassword,
+                                                const QString& ordinaryPassword) {
     if (!m_prompter.confirm(m_messages.text(QStringLiteral("dl1")))) return CloseResult::Closed;
     if (!superPassword.isEmpty() && superPassword == ordinaryPassword) {
         m_prompter.information(m_messages.text(QStringLiteral("dl28")));
@@ -124,7 +127,8 @@ SettingsLogic::CloseResult SettingsLogic::close(const QString& superPassword, co
     }
     const auto hour = WholeNumber(m_settings.hourIntervalText());
     if (!hour) {
-        m_prompter.information(refusal(m_hourLabel, QStringLiteral("seconds"), m_settings.hourIntervalText()));
+        m_prompter.information(
+            refusal(m_hourLabel, QStringLiteral("seconds"), m_settings.hourIntervalText()));
         return CloseResult::StayOpen;
     }
     const auto day = WholeNumber(m_settings.dayIntervalText());
@@ -136,7 +140,8 @@ SettingsLogic::CloseResult SettingsLogic::close(const QString& superPassword, co
     const IntervalMinimums min = IntervalMinimums::of(*refresh, rows.size());
     if (min.hourSeconds > kMaxValue) {
         m_prompter.information(
-            QStringLiteral("%1 × %2 ports is too long a recording interval (more than %3 seconds). Nothing was saved.")
+            QStringLiteral(
+                "%1 × %2 ports is too long a recording interval (more than %3 seconds). Nothing was saved.")
                 .arg(m_refreshLabel, QString::number(rows.size()), QString::number(kMaxValue)));
         return CloseResult::StayOpen;
     }

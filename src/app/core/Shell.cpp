@@ -13,8 +13,8 @@
 
 namespace tarsyn::app {
 
-Shell::Shell(const Config& config, Access& access, const Messages& messages, Prompter& prompter, ShellHooks hooks,
-             QObject* parent)
+Shell::Shell(const Config& config, Access& access, const Messages& messages, Prompter& prompter,
+             ShellHooks hooks, QObject* parent)
     : QObject(parent),
       m_config(config),
       m_access(access),
@@ -32,8 +32,8 @@ bool Shell::settingsCheckPasses() const {
     const QString ini = QStringLiteral("system.ini");
     const QString set = QStringLiteral("Set");
     auto read = [&](const char* key) { return m_config.reini(ini, set, QString::fromLatin1(key)); };
-    const QString expected = CheckValue(m_config, read("language"), read("flash"), read("save2"), read("save1"),
-                                        read("ports"), read("cjkl"), read("ptkl"));
+    const QString expected = CheckValue(m_config, read("language"), read("flash"), read("save2"),
+                                        read("save1"), read("ports"), read("cjkl"), read("ptkl"));
     return expected == read("jzm");
 }
 
@@ -126,12 +126,12 @@ void Shell::slideOut(QObject* window, int ms, std::function<void()> done) {
     // "finished", and the forced exit must still go on.
     QObject::connect(animation, &QAbstractAnimation::stateChanged, window,
                      [target, done](QAbstractAnimation::State now, QAbstractAnimation::State) {
-        if (now != QAbstractAnimation::Stopped) return;
-        // Only the forced exit slides the window out, and the window closes right after: the
-        // position is not put back.
-        if (target) QMetaObject::invokeMethod(target, "hide");
-        if (done) done();
-    });
+                         if (now != QAbstractAnimation::Stopped) return;
+                         // Only the forced exit slides the window out, and the window closes right after: the
+                         // position is not put back.
+                         if (target) QMetaObject::invokeMethod(target, "hide");
+                         if (done) done();
+                     });
     animation->start(QAbstractAnimation::DeleteWhenStopped);
 }
 

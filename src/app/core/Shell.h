@@ -43,8 +43,8 @@ public:
     static constexpr int kSlideOutMs = 1200;
     static constexpr const char* kSettingsError = "system.ini Error!";
 
-    Shell(const Config& config, Access& access, const Messages& messages, Prompter& prompter, ShellHooks hooks,
-          QObject* parent = nullptr);
+    Shell(const Config& config, Access& access, const Messages& messages, Prompter& prompter,
+          ShellHooks hooks, QObject* parent = nullptr);
 
     /// Watches `window` (QWidget): a non-spontaneous show runs `mainWindowShown` once control returns
     /// to the event loop; a close asks `closeRequested`; a minimise hides the window when

@@ -1,13 +1,13 @@
 #include "app/core/SingleInstance.h"
 
-#include <QCryptographicHash>
-#include <QDir>
-#include <QFile>
-
-#include <cerrno>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <cerrno>
 
 namespace tarsyn::app {
 

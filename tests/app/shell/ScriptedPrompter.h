@@ -29,7 +29,7 @@ public:
     void error(const QString& text) override { shown << QStringLiteral("error:") + text; }
 
     QStringList shown;
-    QList<bool> answers;      // confirm answers in order; then defaultAnswer
+    QList<bool> answers;  // confirm answers in order; then defaultAnswer
     bool defaultAnswer = false;
     QStringList inputs;
 };

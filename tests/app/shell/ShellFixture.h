@@ -24,18 +24,21 @@ struct ShellFixture {
         QFile lag(config.filePath(QStringLiteral("Test.lag")));
         if (lag.open(QIODevice::WriteOnly)) {
             QByteArray text = "[Messages]\n";
-            for (const char* key : {"dl1", "dl2", "dl20", "dl28", "dl29", "dl33", "Form2caption", "Form11caption",
-                                    "Form16caption", "port", "remark", "notes", "gdsb"})
+            for (const char* key : {"dl1", "dl2", "dl20", "dl28", "dl29", "dl33", "Form2caption",
+                                    "Form11caption", "Form16caption", "port", "remark", "notes", "gdsb"})
                 text += QByteArray(key) + '=' + key + '\n';
             lag.write(text);
         }
-        QList<app::IniEntry> e{{"Set", "language", "Test"}, {"Set", "flash", flash},
-                               {"Set", "save2", "5"},       {"Set", "save1", "60"},
+        QList<app::IniEntry> e{{"Set", "language", "Test"},
+                               {"Set", "flash", flash},
+                               {"Set", "save2", "5"},
+                               {"Set", "save1", "60"},
                                {"Set", "ports", QString::number(ports)}};
         for (int i = 0; i < ports; ++i) {
             const QString n = QString::number(i);
             e << app::IniEntry{"Set", "port" + n, "com" + QString::number(i + 1)}
-              << app::IniEntry{"Set", "remark" + n, "gen" + n} << app::IniEntry{"Set", "portremark" + n, "notes " + n};
+              << app::IniEntry{"Set", "remark" + n, "gen" + n}
+              << app::IniEntry{"Set", "portremark" + n, "notes " + n};
         }
         e << app::IniEntry{"Set", "cjkl", hashOf(kSuper)} << app::IniEntry{"Set", "ptkl", hashOf(kOrdinary)};
         config.wriniBatch("system.ini", e);

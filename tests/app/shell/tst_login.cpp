@@ -55,17 +55,18 @@ private slots:
         QTest::addColumn<int>("wrongMessages");
         const QString super = test::ShellFixture::kSuper, ordinary = test::ShellFixture::kOrdinary;
         QTest::newRow("super at once") << QStringList{super} << QList<Outcome>{Outcome::Granted} << 100 << 0;
-        QTest::newRow("ordinary at once") << QStringList{ordinary} << QList<Outcome>{Outcome::Granted} << 99 << 0;
+        QTest::newRow("ordinary at once")
+            << QStringList{ordinary} << QList<Outcome>{Outcome::Granted} << 99 << 0;
         // The count reaches 3 on the third press, but a correct password is recognised first.
         QTest::newRow("wrong, wrong, right")
-            << QStringList{"x", "y", ordinary} << QList<Outcome>{Outcome::Retry, Outcome::Retry, Outcome::Granted}
-            << 99 << 2;
+            << QStringList{"x", "y", ordinary}
+            << QList<Outcome>{Outcome::Retry, Outcome::Retry, Outcome::Granted} << 99 << 2;
         QTest::newRow("wrong, wrong, super")
-            << QStringList{"x", "", super} << QList<Outcome>{Outcome::Retry, Outcome::Retry, Outcome::Granted} << 100
-            << 2;
-        QTest::newRow("three wrong")
-            << QStringList{"x", "y", "z"} << QList<Outcome>{Outcome::Retry, Outcome::Retry, Outcome::ForcedExit} << 3
-            << 3;
+            << QStringList{"x", "", super} << QList<Outcome>{Outcome::Retry, Outcome::Retry, Outcome::Granted}
+            << 100 << 2;
+        QTest::newRow("three wrong") << QStringList{"x", "y", "z"}
+                                     << QList<Outcome>{Outcome::Retry, Outcome::Retry, Outcome::ForcedExit}
+                                     << 3 << 3;
         QTest::newRow("case matters") << QStringList{"ADMIN1"} << QList<Outcome>{Outcome::Retry} << 1 << 1;
     }
     void firstLogin() {
@@ -181,10 +182,14 @@ private slots:
     void tamperedSettingsEndWithoutLogin_data() {
         QTest::addColumn<QString>("key");
         QTest::addColumn<QString>("value");
-        QTest::newRow("jzm in lower case") << "jzm" << "lower";
-        QTest::newRow("flash edited by hand") << "flash" << "6";
-        QTest::newRow("ptkl edited by hand") << "ptkl" << "12345";
-        QTest::newRow("jzm missing") << "jzm" << "remove";
+        QTest::newRow("jzm in lower case") << "jzm"
+                                           << "lower";
+        QTest::newRow("flash edited by hand") << "flash"
+                                              << "6";
+        QTest::newRow("ptkl edited by hand") << "ptkl"
+                                             << "12345";
+        QTest::newRow("jzm missing") << "jzm"
+                                     << "remove";
     }
     void tamperedSettingsEndWithoutLogin() {
         QFETCH(QString, key);
@@ -301,8 +306,9 @@ private slots:
         QTest::newRow("Yes: full clean-up")
             << true << QStringList{} << QStringList{"closePort", "unregisterHotKey", "disconnectDatabase"};
         // Closing the port may fail; the rest of the clean-up still runs.
-        QTest::newRow("Yes, port error ignored") << true << QStringList{"closePort"}
-                                                 << QStringList{"closePort", "unregisterHotKey", "disconnectDatabase"};
+        QTest::newRow("Yes, port error ignored")
+            << true << QStringList{"closePort"}
+            << QStringList{"closePort", "unregisterHotKey", "disconnectDatabase"};
     }
     void confirmedClose() {
         QFETCH(bool, answer);

@@ -70,7 +70,8 @@ private slots:
             << 0 << "  /dev/ttyUSB0 " << false << -1 << "/dev/ttyUSB0"
             << QStringList{"indicator 7", "fixed /dev/ttyUSB0", "clear"};
         QTest::newRow("typed with nothing selected")
-            << -1 << "com7" << true << -1 << "com7" << QStringList{"indicator 2", "indicator 7", "fixed com7", "clear"};
+            << -1 << "com7" << true << -1 << "com7"
+            << QStringList{"indicator 2", "indicator 7", "fixed com7", "clear"};
     }
     void apply() {
         QFETCH(int, selected);

@@ -16,7 +16,8 @@ Q_DECLARE_METATYPE(CloseResult)
 namespace {
 QVector<PortEntry> rowsOf(int n) {
     QVector<PortEntry> rows;
-    for (int i = 0; i < n; ++i) rows.append({QStringLiteral("com%1").arg(i + 1), QStringLiteral("g%1").arg(i), {}});
+    for (int i = 0; i < n; ++i)
+        rows.append({QStringLiteral("com%1").arg(i + 1), QStringLiteral("g%1").arg(i), {}});
     return rows;
 }
 }  // namespace
@@ -54,12 +55,30 @@ private slots:
         QTest::addColumn<QString>("save2");
         QTest::addColumn<QString>("raised1");
         QTest::addColumn<QString>("raised2");
-        QTest::newRow("10 s x 3") << "10" << 3 << "20" << "0" << "30" << "1";
-        QTest::newRow("60 s x 3") << "60" << 3 << "100" << "2" << "180" << "4";
-        QTest::newRow("50 s x 3") << "50" << 3 << "149" << "2" << "150" << "3";
-        QTest::newRow("large enough stays") << "10" << 3 << "45" << "7" << "45" << "7";
-        QTest::newRow("not a number stays") << "10" << 3 << "abc" << "1.5" << "abc" << "1.5";
-        QTest::newRow("refresh not a number") << "x" << 3 << "1" << "0" << "1" << "0";
+        QTest::newRow("10 s x 3") << "10" << 3 << "20"
+                                  << "0"
+                                  << "30"
+                                  << "1";
+        QTest::newRow("60 s x 3") << "60" << 3 << "100"
+                                  << "2"
+                                  << "180"
+                                  << "4";
+        QTest::newRow("50 s x 3") << "50" << 3 << "149"
+                                  << "2"
+                                  << "150"
+                                  << "3";
+        QTest::newRow("large enough stays") << "10" << 3 << "45"
+                                            << "7"
+                                            << "45"
+                                            << "7";
+        QTest::newRow("not a number stays") << "10" << 3 << "abc"
+                                            << "1.5"
+                                            << "abc"
+                                            << "1.5";
+        QTest::newRow("refresh not a number") << "x" << 3 << "1"
+                                              << "0"
+                                              << "1"
+                                              << "0";
     }
     void raisedOnLeaving() {
         QFETCH(QString, refresh);
@@ -87,7 +106,7 @@ private slots:
         prompter.answers = {true};
         SettingsLogic logic(fx.config, fx.live, fx.messages, prompter);
         const QString oldPtkl = fx.read("ptkl");
-        fx.live.setRefreshText("60");          // 3 rows: save1 at least 180, save2 at least 4
+        fx.live.setRefreshText("60");  // 3 rows: save1 at least 180, save2 at least 4
         fx.live.setHourIntervalText("100");
         fx.live.setDayIntervalText("2");
         QCOMPARE(logic.close("newsuper", QString()), CloseResult::Saved);
@@ -140,25 +159,55 @@ private slots:
         QTest::addColumn<QString>("save2");
         QTest::addColumn<CloseResult>("result");
         QTest::addColumn<QString>("message");
-        QTest::newRow("No at dl1") << false << "" << "" << "60" << "60" << "5" << CloseResult::Closed << "";
-        QTest::newRow("equal passwords") << true << "same" << "same" << "60" << "60" << "5" << CloseResult::StayOpen
-                                         << "info:dl28";
-        QTest::newRow("refresh not a number")
-            << true << "" << "" << "abc" << "60" << "5" << CloseResult::StayOpen
-            << "info:刷新时间 must be a whole number of seconds (0 to 2147483647), not 'abc'. Nothing was saved.";
-        QTest::newRow("save1 negative") << true << "" << "" << "10" << "-5" << "5" << CloseResult::StayOpen
-                                        << "info:保存时间1 must be a whole number of seconds (0 to 2147483647), not "
-                                           "'-5'. Nothing was saved.";
-        QTest::newRow("save2 decimal") << true << "" << "" << "10" << "60" << "1.5" << CloseResult::StayOpen
-                                       << "info:保存时间2 must be a whole number of minutes (0 to 2147483647), not "
-                                          "'1.5'. Nothing was saved.";
-        QTest::newRow("refresh empty") << true << "" << "" << "" << "60" << "5" << CloseResult::StayOpen
-                                       << "info:刷新时间 must be a whole number of seconds (0 to 2147483647), not ''. "
-                                          "Nothing was saved.";
-        QTest::newRow("refresh too large") << true << "" << "" << "99999999999" << "60" << "5"
-                                           << CloseResult::StayOpen
-                                           << "info:刷新时间 must be a whole number of seconds (0 to 2147483647), not "
-                                              "'99999999999'. Nothing was saved.";
+        QTest::newRow("No at dl1") << false << ""
+                                   << ""
+                                   << "60"
+                                   << "60"
+                                   << "5" << CloseResult::Closed << "";
+        QTest::newRow("equal passwords") << true << "same"
+                                         << "same"
+                                         << "60"
+                                         << "60"
+                                         << "5" << CloseResult::StayOpen << "info:dl28";
+        QTest::newRow("refresh not a number") << true << ""
+                                              << ""
+                                              << "abc"
+                                              << "60"
+                                              << "5" << CloseResult::StayOpen
+                                              << "info:刷新时间 must be a whole number of seconds (0 to "
+                                                 "2147483647), not 'abc'. Nothing was saved.";
+        QTest::newRow("save1 negative")
+            << true << ""
+            << ""
+            << "10"
+            << "-5"
+            << "5" << CloseResult::StayOpen
+            << "info:保存时间1 must be a whole number of seconds (0 to 2147483647), not "
+               "'-5'. Nothing was saved.";
+        QTest::newRow("save2 decimal")
+            << true << ""
+            << ""
+            << "10"
+            << "60"
+            << "1.5" << CloseResult::StayOpen
+            << "info:保存时间2 must be a whole number of minutes (0 to 2147483647), not "
+               "'1.5'. Nothing was saved.";
+        QTest::newRow("refresh empty")
+            << true << ""
+            << ""
+            << ""
+            << "60"
+            << "5" << CloseResult::StayOpen
+            << "info:刷新时间 must be a whole number of seconds (0 to 2147483647), not ''. "
+               "Nothing was saved.";
+        QTest::newRow("refresh too large")
+            << true << ""
+            << ""
+            << "99999999999"
+            << "60"
+            << "5" << CloseResult::StayOpen
+            << "info:刷新时间 must be a whole number of seconds (0 to 2147483647), not "
+               "'99999999999'. Nothing was saved.";
     }
     void closeRefusals() {
         QFETCH(bool, answer);
@@ -181,7 +230,7 @@ private slots:
         QStringList expected{"confirm:dl1"};
         if (!message.isEmpty()) expected << message;
         QCOMPARE(prompter.shown, expected);
-        QCOMPARE(fx.fileBytes(), before);        // nothing written
+        QCOMPARE(fx.fileBytes(), before);          // nothing written
         QCOMPARE(fx.live.refreshText(), refresh);  // and nothing the operator typed is lost
         QCOMPARE(fx.live.hourIntervalText(), save1);
     }
@@ -214,7 +263,8 @@ private slots:
         prompter.answers = {true};
         SettingsLogic logic(broken, fx.live, fx.messages, prompter);
         QCOMPARE(logic.close({}, {}), CloseResult::StayOpen);
-        QVERIFY2(prompter.shown.last().startsWith("error:Unable to write to"), qPrintable(prompter.shown.last()));
+        QVERIFY2(prompter.shown.last().startsWith("error:Unable to write to"),
+                 qPrintable(prompter.shown.last()));
     }
 
     void duplicatePorts_data() {
@@ -222,11 +272,16 @@ private slots:
         QTest::addColumn<QString>("remark");
         QTest::addColumn<int>("messages");
         // Listed: com1/gen0, com2/gen1, com3/gen2.
-        QTest::newRow("new port and remark") << "com4" << "gen9" << 0;
-        QTest::newRow("same port") << "com2" << "other" << 1;
-        QTest::newRow("same remark") << "com9" << "gen2" << 1;
-        QTest::newRow("port of one row, remark of another") << "com1" << "gen2" << 2;
-        QTest::newRow("case differs: accepted") << "COM1" << "GEN0" << 0;
+        QTest::newRow("new port and remark") << "com4"
+                                             << "gen9" << 0;
+        QTest::newRow("same port") << "com2"
+                                   << "other" << 1;
+        QTest::newRow("same remark") << "com9"
+                                     << "gen2" << 1;
+        QTest::newRow("port of one row, remark of another") << "com1"
+                                                            << "gen2" << 2;
+        QTest::newRow("case differs: accepted") << "COM1"
+                                                << "GEN0" << 0;
     }
     void duplicatePorts() {
         QFETCH(QString, port);
@@ -275,7 +330,8 @@ private slots:
 
     void catalogueListFromDataFolder() {
         test::ShellFixture fx;
-        QFile b(fx.config.filePath("b.lag")), a(fx.config.filePath("Alpha.lag")), h(fx.config.filePath("x.hlp"));
+        QFile b(fx.config.filePath("b.lag")), a(fx.config.filePath("Alpha.lag")),
+            h(fx.config.filePath("x.hlp"));
         QVERIFY(b.open(QIODevice::WriteOnly) && a.open(QIODevice::WriteOnly) && h.open(QIODevice::WriteOnly));
         test::ScriptedPrompter prompter;
         SettingsLogic logic(fx.config, fx.live, fx.messages, prompter);

@@ -128,7 +128,8 @@ private slots:
         QTest::addColumn<int>("level");
         QTest::newRow("wrong, wrong, right") << QStringList{"a", "b", test::ShellFixture::kOrdinary} << false
                                              << int(LoginResult::Granted) << 99;
-        QTest::newRow("three wrong") << QStringList{"a", "b", "c"} << false << int(LoginResult::ForcedExit) << 3;
+        QTest::newRow("three wrong") << QStringList{"a", "b", "c"} << false << int(LoginResult::ForcedExit)
+                                     << 3;
         QTest::newRow("exit button") << QStringList{"a"} << true << int(LoginResult::Exit) << 10000;
         QTest::newRow("close box") << QStringList{"a"} << false << int(LoginResult::Closed) << 1;
     }
