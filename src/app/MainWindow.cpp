@@ -1,9 +1,11 @@
 #include "app/MainWindow.h"
 
 #include <QAction>
+#include <QCloseEvent>
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
+#include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -108,6 +110,26 @@ void MainWindow::setMode(const QString& label, bool rotation) {
     m_modeImage = image;
     m_modeButton->setIcon(MainWindowPictures::mode(image));
 }
+
+void MainWindow::setHistoryStatus(bool ok, const QString& text) {
+    if (!m_historyLabel) return;
+    m_historyLabel->setText(text);
+    m_historyLabel->setStyleSheet(ok ? QStringLiteral("color: #1d7a2e;") : QStringLiteral("color: #b3261e; font-weight: bold;"));
+    m_historyLabel->setVisible(!text.isEmpty());
+    if (ok && !text.isEmpty()) {
+        // "works again" is news for a moment, not a state to keep on screen.
+        QTimer::singleShot(15000, m_historyLabel, [label = m_historyLabel, text] {
+            if (label->text() == text) label->hide();
+        });
+    }
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    QMainWindow::closeEvent(event);
+    if (event->isAccepted()) emit closed();
+}
+
+QString MainWindow::historyStatusText() const { return m_historyLabel ? m_historyLabel->text() : QString(); }
 
 void MainWindow::setEntryTexts(const QString& port, const QString& remark, const QString& notes) {
     m_portLabel->setText(port);

@@ -7,6 +7,7 @@
 #include "monitor/LiveView.h"
 
 class QAction;
+class QCloseEvent;
 class QLabel;
 class QPushButton;
 class QToolButton;
@@ -56,6 +57,10 @@ public:
     QLabel* panel(const QString& objectName) const { return m_panels.value(objectName); }
     IndicatorLamp* indicator(const QString& objectName) const { return m_lamps.value(objectName); }
     int connectionImage() const { return m_connectionImage; }
+    /// The history recorder's state in the status strip: a failure stays until recording works again;
+    /// the recovery text shows for a while.
+    void setHistoryStatus(bool ok, const QString& text);
+    QString historyStatusText() const;
     int modeImage() const { return m_modeImage; }
 
     // LiveView
@@ -72,6 +77,11 @@ signals:
     void portDialogRequested();
     /// `dport20` or menu `Set1`: the settings window (behind its access gate).
     void settingsRequested();
+    /// The window has closed: the program ends.
+    void closed();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     void showTickError(const QString& message);
@@ -98,6 +108,7 @@ private:
     QLabel* m_portLabel = nullptr;
     QLabel* m_notesLabel = nullptr;
     QLabel* m_remarkLabel = nullptr;
+    QLabel* m_historyLabel = nullptr;
     int m_connectionImage = -1;
     int m_modeImage = -1;
     bool m_tickErrorOpen = false;

@@ -226,9 +226,14 @@ QWidget* MainWindow::buildStatusStrip() {
     m_notesLabel = caption("lblbt2", QString(), strip);
     m_remarkLabel = caption("lbl999", QString(), strip);
     m_remarkLabel->hide();  // the device name the history recorder stores; not shown
+    // The history recorder's state: empty while recording works, its failure while it does not.
+    m_historyLabel = new QLabel(strip);
+    m_historyLabel->setObjectName(QStringLiteral("lblhistory"));
+    m_historyLabel->hide();
     row->addWidget(m_modeLabel);
     row->addWidget(m_portLabel);
     row->addWidget(m_notesLabel, 1);
+    row->addWidget(m_historyLabel);
     row->addWidget(m_remarkLabel);
     return strip;
 }
@@ -309,7 +314,7 @@ QGroupBox* MainWindow::buildIndicatorsGroup() {
     // Legend: white inactive, red abnormal, green running.
     auto* legend = new QHBoxLayout;
     const std::tuple<int, const char*> legendRows[] = {{0, "正常(无效)状态"}, {1, "异常状态"}, {2, "运行状态"}};
-    int n = 1;
+    int n = 0;  // lbltl0…lbltl2, as the catalogues name them
     for (const auto& [image, text] : legendRows) {
         auto* lamp = new IndicatorLamp(QStringLiteral("imgtl%1").arg(n), true, group);
         lamp->setImage(image);

@@ -1,43 +1,218 @@
-// Program entry: data folder, settings, the serial port and the main window with its poll cycle.
-#include <QApplication>
+// Program entry: `tarsyn --init-config` makes a consistent system.ini; otherwise the single-instance
+// guard, the windows in their creation order, the login at every showing of the main window, polling.
+#include <termios.h>
+#include <unistd.h>
 
+#include <QApplication>
+#include <QTextStream>
+#include <cstdio>
+#include <memory>
+
+#include "app/Catalogue.h"
+#include "app/LanguageHotKey.h"
+#include "app/LanguageSwitcher.h"
+#include "app/LoginDialog.h"
 #include "app/MainWindow.h"
+#include "app/PortDialog.h"
+#include "app/SettingsWindow.h"
+#include "app/TrayIcon.h"
 #include "app/WidgetPrompter.h"
+#include "app/core/AccessLevel.h"
 #include "app/core/Config.h"
 #include "app/core/DataFolder.h"
+#include "app/core/InitConfig.h"
 #include "app/core/LiveSettings.h"
+#include "app/core/PortSelection.h"
+#include "app/core/SettingsLogic.h"
+#include "app/core/Shell.h"
+#include "app/core/SingleInstance.h"
+#include "history/HistoryRecorder.h"
+#include "history/HistoryStore.h"
 #include "link/Clock.h"
 #include "link/QtSerialPort.h"
+#include "monitor/PollCycle.h"
 
 using namespace tarsyn;
 
+namespace {
+
+const char* const kUsage =
+    "Usage: tarsyn [--data-dir DIR] [--code-page NAME]\n"
+    "       tarsyn --init-config [--data-dir DIR] [--code-page NAME] [--language NAME]\n"
+    "              [--port NAME [--remark TEXT]]... [--super-password TEXT --ordinary-password TEXT] [--force]\n"
+    "\n"
+    "  --data-dir DIR     data folder with system.ini, the catalogues, help files and kalde.db\n"
+    "                     (default: the folder of this executable)\n"
+    "  --code-page NAME   code page of system.ini, the catalogues and help files (default GBK)\n"
+    "  --init-config      write a consistent system.ini and exit; asks for the passwords unless given\n";
+
+/// The value of `--name VALUE` or `--name=VALUE`, the last one given; `fallback` when absent.
+QString optionValue(const QStringList& args, const QString& name, const QString& fallback) {
+    QString value = fallback;
+    for (int i = 1; i < args.size(); ++i) {
+        if (args.at(i) == name && i + 1 < args.size()) value = args.at(++i);
+        else if (args.at(i).startsWith(name + QLatin1Char('='))) value = args.at(i).mid(name.size() + 1);
+    }
+    return value;
+}
+
+/// Reads a password from the terminal without echo (or a plain line when stdin is not a terminal).
+bool readPassword(const QString& prompt, QString& password) {
+    QTextStream err(stderr);
+    err << prompt << Qt::flush;
+    const bool tty = isatty(STDIN_FILENO);
+    termios saved{};
+    if (tty && tcgetattr(STDIN_FILENO, &saved) == 0) {
+        termios quiet = saved;
+        quiet.c_lflag &= ~tcflag_t(ECHO);
+        tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet);
+    }
+    QTextStream in(stdin);
+    const bool ok = in.readLineInto(&password);
+    if (tty) {
+        tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved);
+        err << "\n" << Qt::flush;
+    }
+    return ok;
+}
+
+int runInitConfig(int argc, char* argv[]) {
+    QCoreApplication application(argc, argv);
+    const QStringList args = QCoreApplication::arguments();
+    const app::DataFolder folder = app::ResolveDataFolder(args);
+    if (!folder.ok()) {
+        std::fprintf(stderr, "%s\n", qPrintable(folder.error));
+        return 1;
+    }
+    const QByteArray codePage = optionValue(args, QStringLiteral("--code-page"), QStringLiteral("GBK")).toLatin1();
+    const app::InitConfigResult result = app::RunInitConfig(args, folder.path, readPassword, codePage);
+    std::fprintf(result.exitCode == 0 ? stdout : stderr, "%s\n", qPrintable(result.message));
+    return result.exitCode;
+}
+
+}  // namespace
+
 int main(int argc, char* argv[]) {
+    for (int i = 1; i < argc; ++i) {
+        const QByteArray arg(argv[i]);
+        if (arg == "--help" || arg == "-h") {
+            std::fputs(kUsage, stdout);
+            return 0;
+        }
+        if (arg == "--init-config") return runInitConfig(argc, argv);
+    }
+
+    // A second copy ends at once and silently; the running one is left alone.
+    app::SingleInstance instance;
+    if (!instance.acquire()) return 0;
+
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tarsyn"));
     QApplication::setApplicationDisplayName(QStringLiteral("Tarsyn"));
+    // Hidden to the tray is not closed: the program ends when the main window closes, not when the
+    // last visible window does.
+    QApplication::setQuitOnLastWindowClosed(false);
 
-    // --data-dir DIR, else the executable's folder; a folder that cannot be used is named and the
-    // program stops before touching anything.
     app::WidgetPrompter prompter;
-    const app::DataFolder folder = app::ResolveDataFolder(QCoreApplication::arguments());
+    const QStringList args = QCoreApplication::arguments();
+    for (int i = 1; i < args.size(); ++i) {
+        const QString& a = args.at(i);
+        const bool known = a == "--data-dir" || a == "--code-page" || a.startsWith("--data-dir=") ||
+                           a.startsWith("--code-page=");
+        if (!known) {
+            std::fprintf(stderr, "Unknown option: %s\n%s", qPrintable(a), kUsage);
+            return 2;
+        }
+        if (!a.contains(QLatin1Char('='))) ++i;
+    }
+    const app::DataFolder folder = app::ResolveDataFolder(args);
     if (!folder.ok()) {
         prompter.error(folder.error);
         return 1;
     }
-    const QString dataDir = folder.path;
+    const QByteArray codePage = optionValue(args, QStringLiteral("--code-page"), QStringLiteral("GBK")).toLatin1();
 
-    app::Config config(dataDir);
+    app::Config config(folder.path, codePage);
+    if (!config.codePageSupported()) {
+        prompter.error(QStringLiteral("Unknown code page: %1").arg(QString::fromLatin1(codePage)));
+        return 1;
+    }
     app::LiveSettings settings;
     settings.load(config);
     app::Messages messages(config, settings);
     link::QtSerialPort port;
     link::ThreadSleeper sleeper;
     link::SystemClock clock;
+    app::Access access;
+    auto translate = [&](QWidget* w) {
+        app::SetActiveLanguage(w, config, settings.language(), app::ControlClassesForWindow(w->objectName()));
+    };
 
+    // Windows, created once in their fixed order and shown and hidden until the program ends.
     app::MainWindow window(config, settings, messages, port, sleeper, clock, prompter);
     prompter.setParentWidget(&window);
+    app::SettingsLogic settingsLogic(config, settings, messages, prompter);
+    app::SettingsWindow settingsWindow(settingsLogic, settings, messages, translate, &window);
+    app::PollCyclePortTarget portTarget(window.poll(), window, messages);
+    app::PortSelection portSelection(settings, portTarget);
+    app::PortDialog portDialog(portSelection, messages, translate, &window);
+    app::LoginLogic loginLogic(config, access, messages, prompter);
+    app::LoginDialog loginDialog(loginLogic, messages, translate, &window);
+
+    // Shift+End cycles the language; each window re-labels itself, in the handler's order.
+    app::LanguageSwitcher switcher(settings, app::LanguageCatalogues(folder.path));
+    switcher.add(QStringLiteral("TForm1"), [&](const QString&) { window.relabel(); });
+    switcher.add(QStringLiteral("TForm2"), [&](const QString&) { settingsWindow.relabel(); });
+    switcher.add(QStringLiteral("TForm11"), [&](const QString&) { portDialog.relabel(); });
+    app::LanguageHotKey hotKey;
+    QObject::connect(&hotKey, &app::LanguageHotKey::triggered, &switcher, &app::LanguageSwitcher::advance);
+    hotKey.registerKey();
+
+    // History: a database that cannot be opened is reported once; the program runs on without it.
+    std::unique_ptr<history::HistoryStore> store = history::HistoryStore::open(config);
+    history::HistoryRecorder recorder(
+        *store, clock, [&settings] { return settings.dayIntervalText(); },
+        [&settings] { return settings.hourIntervalText(); }, [&prompter](const QString& m) { prompter.error(m); });
+    QObject::connect(&recorder, &history::HistoryRecorder::statusChanged, &window, &app::MainWindow::setHistoryStatus);
+    window.poll().setHistorySink(&recorder);
+    if (!store->isOpen()) {
+        window.setHistoryStatus(false, recorder.statusText());
+        prompter.error(store->lastError());
+    }
+
+    app::TrayIcon tray(&window);
+    tray.setSecondaryWindows({&settingsWindow, &portDialog, &loginDialog});
+
+    // Lifecycle: every showing checks system.ini and asks for the password; the close asks dl2; the
+    // forced exit slides the window out.
+    app::ShellHooks hooks;
+    hooks.closePort = [&] { port.ClosePort(); };
+    hooks.unregisterHotKey = [&] { hotKey.unregister(); };
+    hooks.disconnectDatabase = [&] {
+        window.poll().setHistorySink(nullptr);
+        store->disconnect();
+    };
+    hooks.runLogin = [&] { return loginDialog.runModal(); };
+    hooks.loggedIn = [&] { tray.startAnimation(); };
+    hooks.canHideToTray = [&] { return tray.canBringBack(); };
+    app::Shell shell(config, access, messages, prompter, hooks);
+    shell.attach(&window);
+    QObject::connect(&shell, &app::Shell::ending, &window, [&window] { window.poll().stopTimer(); });
+
+    QObject::connect(&window, &app::MainWindow::settingsRequested, &window, [&] {
+        if (app::SettingsGate(access, messages, prompter)) settingsWindow.exec();
+    });
+    QObject::connect(&window, &app::MainWindow::portDialogRequested, &window, [&] { portDialog.runModal(); });
+    // The program ends when the main window has closed (the shell decides whether it may).
+    QObject::connect(&window, &app::MainWindow::closed, &application, &QCoreApplication::quit, Qt::QueuedConnection);
+
     window.show();
     const int code = application.exec();
-    port.ClosePort();
+    window.poll().stopTimer();
+    window.poll().setHistorySink(nullptr);
+    try {
+        port.ClosePort();
+    } catch (const std::exception&) {
+    }
     return code;
 }

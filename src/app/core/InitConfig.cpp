@@ -67,8 +67,8 @@ QString ParseInitConfigOptions(const QStringList& arguments, InitConfigOptions& 
         };
         QString v, error;
         if (name == QLatin1String("--init-config") && !inlineValue) continue;
-        if (name == QLatin1String("--data-dir")) {
-            error = value(v);  // resolved by the data folder; only skipped here
+        if (name == QLatin1String("--data-dir") || name == QLatin1String("--code-page")) {
+            error = value(v);  // resolved by the program itself; only skipped here
         } else if (name == QLatin1String("--language")) {
             error = value(options.language);
         } else if (name == QLatin1String("--super-password")) {
@@ -77,6 +77,12 @@ QString ParseInitConfigOptions(const QStringList& arguments, InitConfigOptions& 
             if ((error = value(v)).isEmpty()) options.ordinaryPassword = v;
         } else if (name == QLatin1String("--port")) {
             if ((error = value(v)).isEmpty()) options.ports << v;
+        } else if (name == QLatin1String("--remark")) {
+            if ((error = value(v)).isEmpty()) {
+                if (options.ports.isEmpty()) return QStringLiteral("--remark must follow the --port it names");
+                while (options.remarks.size() < options.ports.size()) options.remarks << QString();
+                options.remarks[options.ports.size() - 1] = v;
+            }
         } else if (name == QLatin1String("--force") && !inlineValue) {
             options.force = true;
         } else {
@@ -159,7 +165,10 @@ InitConfigResult InitConfig(const QString& dataDir, const InitConfigOptions& opt
         const QString row = QString::number(i);
         const QString port = options.ports.at(i).trimmed();
         entries << IniEntry{kSet, QStringLiteral("port") + row, port}
-                << IniEntry{kSet, QStringLiteral("remark") + row, port}
+                << IniEntry{kSet, QStringLiteral("remark") + row,
+                            i < options.remarks.size() && !options.remarks.at(i).trimmed().isEmpty()
+                                ? options.remarks.at(i).trimmed()
+                                : port}
                 << IniEntry{kSet, QStringLiteral("portremark") + row, QString()};
     }
     entries << IniEntry{kSet, QStringLiteral("cjkl"), cjkl} << IniEntry{kSet, QStringLiteral("ptkl"), ptkl}

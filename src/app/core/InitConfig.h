@@ -14,6 +14,7 @@ struct InitConfigOptions {
     std::optional<QString> superPassword;    ///< not given: asked through the password reader
     std::optional<QString> ordinaryPassword;
     QStringList ports;                       ///< one row each, in order; none by default
+    QStringList remarks;                     ///< remark of each row; missing or empty: the port name
     bool force = false;                      ///< replace the settings of an existing system.ini
 };
 
@@ -30,7 +31,8 @@ struct InitConfigResult {
 
 /// Reads the options of --init-config from the program's arguments (arguments[0], the program, is
 /// skipped; "--init-config" and "--data-dir DIR" are left to their owners): `--language NAME`,
-/// `--super-password TEXT`, `--ordinary-password TEXT`, `--port NAME` (repeatable), `--force`, each
+/// `--super-password TEXT`, `--ordinary-password TEXT`, `--port NAME` (repeatable), `--remark TEXT` (the remark of the `--port` before it),
+/// `--code-page NAME` (skipped: the program's own), `--force`, each
 /// also as --option=value. Returns an error text for an unknown option or a missing value.
 QString ParseInitConfigOptions(const QStringList& arguments, InitConfigOptions& options);
 
