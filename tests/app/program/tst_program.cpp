@@ -1,0 +1,143 @@
+// The `tarsyn` executable itself: --init-config makes a system.ini that passes the start check, a
+// second copy ends at once with code 0, and bad options are refused before anything is touched.
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "app/core/Config.h"
+
+using namespace tarsyn;
+
+namespace {
+
+QString program() { return qEnvironmentVariable("TARSYN_BIN_DIR") + QStringLiteral("/tarsyn"); }
+
+struct Run {
+    int exitCode = -1;
+    QString out, err;
+    bool finished = false;
+};
+
+Run run(const QStringList& args, const QProcessEnvironment& env, int timeoutMs = 20000) {
+    QProcess p;
+    p.setProcessEnvironment(env);
+    p.start(program(), args);
+    Run r;
+    r.finished = p.waitForFinished(timeoutMs);
+    if (!r.finished) {
+        p.kill();
+        p.waitForFinished();
+    }
+    r.exitCode = p.exitCode();
+    r.out = QString::fromUtf8(p.readAllStandardOutput());
+    r.err = QString::fromUtf8(p.readAllStandardError());
+    return r;
+}
+
+/// A data folder holding the shipped catalogues, as an installation has them.
+bool withCatalogues(const QTemporaryDir& data) {
+    const QString source = qEnvironmentVariable("TARSYN_SOURCE_DIR") + QStringLiteral("/data/");
+    return QFile::copy(source + "English.lag", data.filePath("English.lag")) &&
+           QFile::copy(source + "Chinese.lag", data.filePath("Chinese.lag"));
+}
+
+}  // namespace
+
+class TestProgram : public QObject {
+    Q_OBJECT
+private slots:
+    void init() {
+        QVERIFY(m_runtime.isValid());
+        m_env = QProcessEnvironment::systemEnvironment();
+        m_env.insert("QT_QPA_PLATFORM", "offscreen");
+        // The single-instance lock lives in the runtime folder: keep this test's copies to themselves.
+        m_env.insert("XDG_RUNTIME_DIR", m_runtime.path());
+    }
+
+    void initConfigWritesAConsistentFile() {
+        QTemporaryDir data;
+        QVERIFY(withCatalogues(data));
+        const Run r = run({"--init-config", "--data-dir", data.path(), "--language", "English", "--super-password",
+                           "boss", "--ordinary-password", "crew", "--port", "ttyUSB0", "--remark", "Pump house",
+                           "--port", "COM2"},
+                          m_env);
+        QVERIFY2(r.finished && r.exitCode == 0, qPrintable(r.err));
+        app::Config config(data.path());
+        auto set = [&](const char* key) { return config.reini("system.ini", "Set", key); };
+        QCOMPARE(set("ports"), QString("2"));
+        QCOMPARE(set("port0"), QString("ttyUSB0"));
+        QCOMPARE(set("remark0"), QString("Pump house"));
+        QCOMPARE(set("remark1"), QString("COM2"));
+        QCOMPARE(set("cjkl"), QString::number(app::ProductHash("boss")));
+        QCOMPARE(set("jzm"), app::CheckValue(config, set("language"), set("flash"), set("save2"), set("save1"),
+                                             set("ports"), set("cjkl"), set("ptkl")));
+
+        // An existing file is kept unless --force is given.
+        const Run again = run({"--init-config", "--data-dir", data.path(), "--super-password", "a",
+                               "--ordinary-password", "b"},
+                              m_env);
+        QCOMPARE(again.exitCode, 1);
+        QCOMPARE(set("cjkl"), QString::number(app::ProductHash("boss")));
+    }
+
+    void initConfigRefusesEqualPasswords() {
+        QTemporaryDir data;
+        QVERIFY(withCatalogues(data));
+        const Run r = run({"--init-config", "--data-dir", data.path(), "--super-password", "same",
+                           "--ordinary-password", "same"},
+                          m_env);
+        QCOMPARE(r.exitCode, 1);
+        QVERIFY(!r.err.isEmpty());
+        QVERIFY(!QFile::exists(data.filePath("system.ini")));
+    }
+
+    void unknownOptionIsRefused() {
+        QTemporaryDir data;
+        const Run r = run({"--data-dir", data.path(), "--frobnicate"}, m_env);
+        QCOMPARE(r.exitCode, 2);
+        QVERIFY(r.err.contains("--frobnicate"));
+    }
+
+    void secondCopyEndsAtOnceWithCodeZero() {
+        QTemporaryDir data;
+        QVERIFY(withCatalogues(data));
+        QVERIFY(run({"--init-config", "--data-dir", data.path(), "--super-password", "boss", "--ordinary-password",
+                     "crew"},
+                    m_env)
+                    .exitCode == 0);
+        // The first copy waits at its login dialog; the second must not even get that far.
+        QProcess first;
+        first.setProcessEnvironment(m_env);
+        first.start(program(), {"--data-dir", data.path()});
+        QVERIFY(first.waitForStarted());
+        QTRY_VERIFY_WITH_TIMEOUT(QDir(m_runtime.path()).entryList(QDir::Files | QDir::Hidden).size() > 0, 10000);
+        QTest::qWait(500);
+        QCOMPARE(first.state(), QProcess::Running);
+
+        QElapsedTimer timer;
+        timer.start();
+        const Run second = run({"--data-dir", data.path()}, m_env, 10000);
+        QVERIFY(second.finished);
+        QCOMPARE(second.exitCode, 0);
+        QVERIFY(second.out.isEmpty());
+        QCOMPARE(first.state(), QProcess::Running);  // the first copy is left alone
+
+        first.kill();  // a crash leaves the lock behind in the file system, but not the lock itself
+        first.waitForFinished();
+        QProcess third;
+        third.setProcessEnvironment(m_env);
+        third.start(program(), {"--data-dir", data.path()});
+        QVERIFY(third.waitForStarted());
+        QTest::qWait(1500);
+        QCOMPARE(third.state(), QProcess::Running);  // not blocked by the stale lock
+        third.kill();
+        third.waitForFinished();
+    }
+
+private:
+    QTemporaryDir m_runtime;
+    QProcessEnvironment m_env;
+};
+
+QTEST_GUILESS_MAIN(TestProgram)
+#include "tst_program.moc"
