@@ -151,6 +151,21 @@ int main(int argc, char* argv[]) {
     // Windows, created once in their fixed order and shown and hidden until the program ends.
     app::MainWindow window(config, settings, messages, port, sleeper, clock, prompter);
     prompter.setParentWidget(&window);
+    // The main window's creation goes on: the language hot key, then the history database.
+    app::LanguageHotKey hotKey;
+    hotKey.registerKey();
+    // History: a database that cannot be opened is reported once; the program runs on without it.
+    std::unique_ptr<history::HistoryStore> store = history::HistoryStore::open(config);
+    history::HistoryRecorder recorder(
+        *store, clock, [&settings] { return settings.dayIntervalText(); },
+        [&settings] { return settings.hourIntervalText(); }, [&prompter](const QString& m) { prompter.error(m); });
+    QObject::connect(&recorder, &history::HistoryRecorder::statusChanged, &window, &app::MainWindow::setHistoryStatus);
+    window.poll().setHistorySink(&recorder);
+    if (!store->isOpen()) {
+        window.setHistoryStatus(false, recorder.statusText());
+        prompter.error(store->lastError());
+    }
+
     app::SettingsLogic settingsLogic(config, settings, messages, prompter);
     app::SettingsWindow settingsWindow(settingsLogic, settings, messages, translate, &window);
     app::PollCyclePortTarget portTarget(window.poll(), window, messages);
@@ -164,21 +179,7 @@ int main(int argc, char* argv[]) {
     switcher.add(QStringLiteral("TForm1"), [&](const QString&) { window.relabel(); });
     switcher.add(QStringLiteral("TForm2"), [&](const QString&) { settingsWindow.relabel(); });
     switcher.add(QStringLiteral("TForm11"), [&](const QString&) { portDialog.relabel(); });
-    app::LanguageHotKey hotKey;
     QObject::connect(&hotKey, &app::LanguageHotKey::triggered, &switcher, &app::LanguageSwitcher::advance);
-    hotKey.registerKey();
-
-    // History: a database that cannot be opened is reported once; the program runs on without it.
-    std::unique_ptr<history::HistoryStore> store = history::HistoryStore::open(config);
-    history::HistoryRecorder recorder(
-        *store, clock, [&settings] { return settings.dayIntervalText(); },
-        [&settings] { return settings.hourIntervalText(); }, [&prompter](const QString& m) { prompter.error(m); });
-    QObject::connect(&recorder, &history::HistoryRecorder::statusChanged, &window, &app::MainWindow::setHistoryStatus);
-    window.poll().setHistorySink(&recorder);
-    if (!store->isOpen()) {
-        window.setHistoryStatus(false, recorder.statusText());
-        prompter.error(store->lastError());
-    }
 
     app::TrayIcon tray(&window);
     tray.setSecondaryWindows({&settingsWindow, &portDialog, &loginDialog});
