@@ -159,6 +159,13 @@ SettingsLogic::CloseResult SettingsLogic::close(const QString& superPassword,
                              ? m_config.reini(kIni, kSet, QStringLiteral("ptkl"))
                              : QString::number(ProductHash(m_config.toAnsi(ordinaryPassword)));
 
+    // Two passwords with one hash are one password to the login, which tries the super hash first:
+    // the ordinary password would open the super level.
+    if ((!superPassword.isEmpty() || !ordinaryPassword.isEmpty()) && cjkl == ptkl) {
+        m_prompter.information(m_messages.text(QStringLiteral("dl28")));
+        return CloseResult::StayOpen;
+    }
+
     QList<IniEntry> entries{{kSet, QStringLiteral("language"), language},
                             {kSet, QStringLiteral("flash"), flash},
                             {kSet, QStringLiteral("save2"), save2},

@@ -169,6 +169,17 @@ private slots:
                                          << "60"
                                          << "60"
                                          << "5" << CloseResult::StayOpen << "info:dl28";
+        // "U" and "K" both hash to 8: the login could not tell them apart.
+        QTest::newRow("passwords with one hash") << true << "U"
+                                                 << "K"
+                                                 << "60"
+                                                 << "60"
+                                                 << "5" << CloseResult::StayOpen << "info:dl28";
+        QTest::newRow("new super password is the stored ordinary one")
+            << true << QString(test::ShellFixture::kOrdinary) << ""
+            << "60"
+            << "60"
+            << "5" << CloseResult::StayOpen << "info:dl28";
         QTest::newRow("refresh not a number") << true << ""
                                               << ""
                                               << "abc"
