@@ -136,11 +136,13 @@ int main(int argc, char** argv) {
     std::vector<std::unique_ptr<Bench>> benches;
     auto dir = std::make_unique<QTemporaryDir>();
     const QString file = dir->filePath(QStringLiteral("kalde.db"));
-    benches.push_back(std::make_unique<Bench>(QStringLiteral("sqlite"), HistoryLocation::sqliteFile(file), std::move(dir)));
+    benches.push_back(
+        std::make_unique<Bench>(QStringLiteral("sqlite"), HistoryLocation::sqliteFile(file), std::move(dir)));
     const QString url = qEnvironmentVariable("TARSYN_TEST_PG_URL");
     if (!url.isEmpty()) {
         const HistoryLocation pg = HistoryLocation::fromSetting(url, QString());
-        if (pg.kind != HistoryLocation::Kind::Postgres) qFatal("TARSYN_TEST_PG_URL: %s", qPrintable(pg.error));
+        if (pg.kind != HistoryLocation::Kind::Postgres)
+            qFatal("TARSYN_TEST_PG_URL: %s", qPrintable(pg.error));
         benches.push_back(std::make_unique<Bench>(QStringLiteral("postgresql"), pg, nullptr));
     } else {
         std::fprintf(stderr, "TARSYN_TEST_PG_URL is not set: PostgreSQL is not measured\n");
@@ -162,10 +164,11 @@ int main(int argc, char** argv) {
                 for (auto _ : st) rows = bench->readDay(fill);
                 st.counters["rows"] = rows;
             })->Unit(benchmark::kMicrosecond);
-            benchmark::RegisterBenchmark((e + "/record/" + f).c_str(), [bench, fill](benchmark::State& st) {
-                bench->store(fill);
-                for (auto _ : st) bench->record(fill);
-            })
+            benchmark::RegisterBenchmark((e + "/record/" + f).c_str(),
+                                         [bench, fill](benchmark::State& st) {
+                                             bench->store(fill);
+                                             for (auto _ : st) bench->record(fill);
+                                         })
                 ->Unit(benchmark::kMicrosecond)
                 // Commits wait for the disk, and the first writes after the fill's checkpoint copy whole
                 // pages into the log: short runs measure mostly that noise.
@@ -180,7 +183,8 @@ int main(int argc, char** argv) {
     benchmark::Shutdown();
 
     int status = 0;
-    std::printf("\nFull history (100 devices: 144,000 rows in 24xs, 360,000 in nls) against one device's rows:\n");
+    std::printf(
+        "\nFull history (100 devices: 144,000 rows in 24xs, 360,000 in nls) against one device's rows:\n");
     for (const auto& [name, pair] : ratios) {
         const auto full = reporter.times.find(pair.full);
         const auto small = reporter.times.find(pair.small);
@@ -188,8 +192,8 @@ int main(int argc, char** argv) {
         const double ratio = full->second / small->second;
         const bool ok = ratio < 2.0;
         if (!ok) status = 1;
-        std::printf("  %-24s full %10.1f us   one device %10.1f us   ratio %.2f  %s\n", name.c_str(), full->second,
-                    small->second, ratio, ok ? "ok (< 2)" : "TOO SLOW (>= 2)");
+        std::printf("  %-24s full %10.1f us   one device %10.1f us   ratio %.2f  %s\n", name.c_str(),
+                    full->second, small->second, ratio, ok ? "ok (< 2)" : "TOO SLOW (>= 2)");
     }
     return status;
 }

@@ -75,7 +75,8 @@ QString CatalogueFileName(const QString& language) { return language + QStringLi
 
 QStringList LanguageCatalogues(const QString& dataDir) { return CatalogueNames(dataDir); }
 
-int SetActiveLanguage(QWidget* window, const Config& config, const QString& language, ControlClasses classes) {
+int SetActiveLanguage(QWidget* window, const Config& config, const QString& language,
+                      ControlClasses classes) {
     if (!window || classes == ControlClasses()) return 0;
     const IniSection t = config.readSection(CatalogueFileName(language), kTranslations);
     if (t.size() == 0) return 0;  // a missing catalogue behaves as an empty one
@@ -88,40 +89,50 @@ int SetActiveLanguage(QWidget* window, const Config& config, const QString& lang
 
         if (auto* b = qobject_cast<QCheckBox*>(o)) {
             if (classes & ControlClass::CheckBoxes)
-                changed += apply(t, caption, [b] { return b->text(); }, [b](const QString& s) { b->setText(s); });
+                changed += apply(
+                    t, caption, [b] { return b->text(); }, [b](const QString& s) { b->setText(s); });
         } else if (auto* b = qobject_cast<QRadioButton*>(o)) {
             if (classes & ControlClass::RadioButtons)
-                changed += apply(t, caption, [b] { return b->text(); }, [b](const QString& s) { b->setText(s); });
+                changed += apply(
+                    t, caption, [b] { return b->text(); }, [b](const QString& s) { b->setText(s); });
         } else if (auto* b = qobject_cast<QPushButton*>(o)) {
             if (classes & ControlClass::PushButtons) {
-                changed += apply(t, caption, [b] { return b->text(); }, [b](const QString& s) { b->setText(s); });
-                changed += apply(t, hintKey(name), [b] { return b->toolTip(); },
-                                 [b](const QString& s) { b->setToolTip(s); });
+                changed += apply(
+                    t, caption, [b] { return b->text(); }, [b](const QString& s) { b->setText(s); });
+                changed += apply(
+                    t, hintKey(name), [b] { return b->toolTip(); },
+                    [b](const QString& s) { b->setToolTip(s); });
             }
         } else if (auto* b = qobject_cast<QToolButton*>(o)) {
             const bool onToolBar = qobject_cast<QToolBar*>(b->parentWidget()) != nullptr;
             if (classes & (onToolBar ? ControlClass::ToolbarButtons : ControlClass::SpeedButtons))
-                changed += apply(t, caption, [b] { return b->text(); }, [b](const QString& s) { b->setText(s); });
+                changed += apply(
+                    t, caption, [b] { return b->text(); }, [b](const QString& s) { b->setText(s); });
         } else if (auto* l = qobject_cast<QLabel*>(o)) {
             if (classes & ControlClass::Labels)
-                changed += apply(t, caption, [l] { return l->text(); }, [l](const QString& s) { l->setText(s); });
+                changed += apply(
+                    t, caption, [l] { return l->text(); }, [l](const QString& s) { l->setText(s); });
         } else if (auto* g = qobject_cast<QGroupBox*>(o)) {
             if (classes & ControlClass::GroupBoxes)
-                changed += apply(t, caption, [g] { return g->title(); }, [g](const QString& s) { g->setTitle(s); });
+                changed += apply(
+                    t, caption, [g] { return g->title(); }, [g](const QString& s) { g->setTitle(s); });
         } else if (auto* m = qobject_cast<QMenu*>(o)) {
             if (classes & ControlClass::MenuItems)
-                changed += apply(t, caption, [m] { return m->title(); }, [m](const QString& s) { m->setTitle(s); });
+                changed += apply(
+                    t, caption, [m] { return m->title(); }, [m](const QString& s) { m->setTitle(s); });
         } else if (auto* a = qobject_cast<QAction*>(o)) {
             // An action in both a menu and a toolbar is one object: it is set once.
             if (((classes & ControlClass::MenuItems) && shownIn(a, isMenu)) ||
                 ((classes & ControlClass::ToolbarButtons) && shownIn(a, isToolBar)))
-                changed += apply(t, caption, [a] { return a->text(); }, [a](const QString& s) { a->setText(s); });
+                changed += apply(
+                    t, caption, [a] { return a->text(); }, [a](const QString& s) { a->setText(s); });
         } else if (auto* w = qobject_cast<QWidget*>(o)) {
             if (!(classes & ControlClass::TabSheets)) continue;
             if (QTabWidget* tabs = tabWidgetOfPage(w)) {
                 const int index = tabs->indexOf(w);
-                changed += apply(t, caption, [tabs, index] { return tabs->tabText(index); },
-                                 [tabs, index](const QString& s) { tabs->setTabText(index, s); });
+                changed += apply(
+                    t, caption, [tabs, index] { return tabs->tabText(index); },
+                    [tabs, index](const QString& s) { tabs->setTabText(index, s); });
             }
         }
     }
@@ -138,7 +149,8 @@ bool LoadHelpText(const Config& config, const QString& language, QString& text, 
     const QString path = QDir::toNativeSeparators(config.filePath(HelpFileName(language)));
     QFile f(config.filePath(HelpFileName(language)));
     if (QFileInfo(f.fileName()).isDir() || !f.open(QIODevice::ReadOnly)) {
-        const QString reason = QFileInfo(f.fileName()).isDir() ? QStringLiteral("Is a directory") : f.errorString();
+        const QString reason =
+            QFileInfo(f.fileName()).isDir() ? QStringLiteral("Is a directory") : f.errorString();
         error = QStringLiteral("Cannot open file \"%1\". %2").arg(path, reason);
         return false;
     }

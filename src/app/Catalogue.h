@@ -27,14 +27,16 @@ Q_DECLARE_OPERATORS_FOR_FLAGS(ControlClasses)
 
 /// What each window kind translates.
 namespace WindowControls {
-inline constexpr ControlClasses kMainWindow{ControlClass::Labels, ControlClass::CheckBoxes, ControlClass::PushButtons,
-                                            ControlClass::MenuItems, ControlClass::ToolbarButtons,
-                                            ControlClass::GroupBoxes, ControlClass::TabSheets};
-inline constexpr ControlClasses kSettingsWindow{ControlClass::Labels,     ControlClass::CheckBoxes,
+inline constexpr ControlClasses kMainWindow{ControlClass::Labels,         ControlClass::CheckBoxes,
+                                            ControlClass::PushButtons,    ControlClass::MenuItems,
+                                            ControlClass::ToolbarButtons, ControlClass::GroupBoxes,
+                                            ControlClass::TabSheets};
+inline constexpr ControlClasses kSettingsWindow{ControlClass::Labels,      ControlClass::CheckBoxes,
                                                 ControlClass::PushButtons, ControlClass::GroupBoxes,
-                                                ControlClass::MenuItems,  ControlClass::SpeedButtons};
+                                                ControlClass::MenuItems,   ControlClass::SpeedButtons};
 /// Sensor curve page `TForm7`.
-inline constexpr ControlClasses kCurvePage{ControlClass::Labels, ControlClass::PushButtons, ControlClass::GroupBoxes};
+inline constexpr ControlClasses kCurvePage{ControlClass::Labels, ControlClass::PushButtons,
+                                           ControlClass::GroupBoxes};
 /// Control bits page `TForm9`.
 inline constexpr ControlClasses kControlBitsPage{ControlClass::Labels, ControlClass::PushButtons,
                                                  ControlClass::GroupBoxes, ControlClass::RadioButtons};

@@ -1,9 +1,10 @@
 #include "app/LanguageHotKey.h"
 
+#include <QtGui/qtguiglobal.h>
+
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QKeyEvent>
-#include <QtGui/qtguiglobal.h>
 
 #if defined(TARSYN_HAVE_X11) && QT_CONFIG(xcb)
 #define TARSYN_X11_GRAB 1
@@ -34,7 +35,8 @@ bool LanguageHotKey::isHotKey(const QKeyEvent* event) {
 LanguageHotKey::Mode LanguageHotKey::registerKey(bool systemWide) {
     unregister();
 #ifdef TARSYN_X11_GRAB
-    if (systemWide && qGuiApp && QGuiApplication::platformName() == QLatin1String("xcb") && x11::grab(m_keycode)) {
+    if (systemWide && qGuiApp && QGuiApplication::platformName() == QLatin1String("xcb") &&
+        x11::grab(m_keycode)) {
         qApp->installNativeEventFilter(this);
         m_mode = Mode::SystemWide;
         return m_mode;
@@ -71,7 +73,8 @@ bool LanguageHotKey::eventFilter(QObject* watched, QEvent* event) {
     // A platform key press reaches the top-level QWindow first and is then passed to the focus widget;
     // both pass this filter, so only widgets count. Consuming the press stops it travelling up the
     // parents, where it would pass here again.
-    if (event->type() == QEvent::KeyPress && watched->isWidgetType() && isHotKey(static_cast<QKeyEvent*>(event))) {
+    if (event->type() == QEvent::KeyPress && watched->isWidgetType() &&
+        isHotKey(static_cast<QKeyEvent*>(event))) {
         emit triggered();
         return true;
     }
@@ -83,16 +86,16 @@ bool LanguageHotKey::nativeEventFilter(const QByteArray& eventType, void* messag
 #ifdef TARSYN_X11_GRAB
     if (m_mode != Mode::SystemWide || eventType != QByteArrayLiteral("xcb_generic_event_t")) return false;
     switch (x11::inspect(message, m_keycode)) {
-    case x11::Seen::HotKey:
-        emit triggered();
-        return true;
-    case x11::Seen::GrabRefused:
-        // Another program holds Shift+End: the key still works inside this program.
-        unregister();
-        useApplicationWide();
-        return true;
-    case x11::Seen::Nothing:
-        break;
+        case x11::Seen::HotKey:
+            emit triggered();
+            return true;
+        case x11::Seen::GrabRefused:
+            // Another program holds Shift+End: the key still works inside this program.
+            unregister();
+            useApplicationWide();
+            return true;
+        case x11::Seen::Nothing:
+            break;
     }
 #else
     Q_UNUSED(eventType);
@@ -138,7 +141,8 @@ bool grab(unsigned& keycode) {
     const Window root = DefaultRootWindow(dpy);
     g_refused = false;
     XErrorHandler previous = XSetErrorHandler(recordRefusal);
-    for (unsigned mods : kModifierSets) XGrabKey(dpy, int(keycode), mods, root, False, GrabModeAsync, GrabModeAsync);
+    for (unsigned mods : kModifierSets)
+        XGrabKey(dpy, int(keycode), mods, root, False, GrabModeAsync, GrabModeAsync);
     XSync(dpy, False);
     XSetErrorHandler(previous);
     if (g_refused) {
@@ -168,7 +172,8 @@ Seen inspect(void* message, unsigned keycode) {
     if (type != XCB_KEY_PRESS) return Seen::Nothing;
     const auto* key = static_cast<const xcb_key_press_event_t*>(message);
     const unsigned others = XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_1 | XCB_MOD_MASK_4;
-    if (key->detail == keycode && (key->state & XCB_MOD_MASK_SHIFT) && !(key->state & others)) return Seen::HotKey;
+    if (key->detail == keycode && (key->state & XCB_MOD_MASK_SHIFT) && !(key->state & others))
+        return Seen::HotKey;
     return Seen::Nothing;
 }
 

@@ -18,8 +18,9 @@ int LanguageSwitcher::add(const QString& name, Relabel relabel) {
 }
 
 void LanguageSwitcher::remove(int id) {
-    m_entries.erase(std::remove_if(m_entries.begin(), m_entries.end(), [id](const Entry& e) { return e.id == id; }),
-                    m_entries.end());
+    m_entries.erase(
+        std::remove_if(m_entries.begin(), m_entries.end(), [id](const Entry& e) { return e.id == id; }),
+        m_entries.end());
 }
 
 QStringList LanguageSwitcher::registeredNames() const {

@@ -20,9 +20,13 @@
 namespace tarsyn::app {
 
 MainWindow::MainWindow(const Config& config, const LiveSettings& settings, const Messages& messages,
-                       link::SerialPort& port, link::Sleeper& sleeper, const link::Clock& clock, Prompter& prompter,
-                       QWidget* parent)
-    : QMainWindow(parent), m_config(config), m_settings(settings), m_messages(messages), m_prompter(prompter) {
+                       link::SerialPort& port, link::Sleeper& sleeper, const link::Clock& clock,
+                       Prompter& prompter, QWidget* parent)
+    : QMainWindow(parent),
+      m_config(config),
+      m_settings(settings),
+      m_messages(messages),
+      m_prompter(prompter) {
     setObjectName(QStringLiteral("TForm1"));
     buildToolBar();
     buildMenus();
@@ -114,7 +118,8 @@ void MainWindow::setMode(const QString& label, bool rotation) {
 void MainWindow::setHistoryStatus(bool ok, const QString& text) {
     if (!m_historyLabel) return;
     m_historyLabel->setText(text);
-    m_historyLabel->setStyleSheet(ok ? QStringLiteral("color: #1d7a2e;") : QStringLiteral("color: #b3261e; font-weight: bold;"));
+    m_historyLabel->setStyleSheet(ok ? QStringLiteral("color: #1d7a2e;")
+                                     : QStringLiteral("color: #b3261e; font-weight: bold;"));
     m_historyLabel->setVisible(!text.isEmpty());
     if (ok && !text.isEmpty()) {
         // "works again" is news for a moment, not a state to keep on screen.

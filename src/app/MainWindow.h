@@ -39,8 +39,9 @@ class MainWindow : public QMainWindow, public monitor::LiveView {
 public:
     /// Creation: title from "Form1caption", the stored language on the controls, the poll state from
     /// system.ini ("Ports" "0": the cycle opens nothing by itself), mode display, `tmr1` running.
-    MainWindow(const Config& config, const LiveSettings& settings, const Messages& messages, link::SerialPort& port,
-               link::Sleeper& sleeper, const link::Clock& clock, Prompter& prompter, QWidget* parent = nullptr);
+    MainWindow(const Config& config, const LiveSettings& settings, const Messages& messages,
+               link::SerialPort& port, link::Sleeper& sleeper, const link::Clock& clock, Prompter& prompter,
+               QWidget* parent = nullptr);
     ~MainWindow() override;
 
     monitor::PollCycle& poll() { return *m_poll; }

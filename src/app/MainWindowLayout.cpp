@@ -62,13 +62,13 @@ struct DelayRow {
 };
 
 const DelayRow kDelays[] = {
-    {"41", "冷却停机延时"},     {"42", "机组启动延时"},     {"43", "启动间隔延时"},
-    {"44", "启动运转延时"},     {"45", "旁路检测延时"},     {"46", "停机断油延时"},
-    {"51", "预供延时"},         {"52", "怠速启动延时"},     {"53", "怠速停机延时"},
-    {"54", "升速延时"},         {"55", "油压低延时"},       {"56", "水温高延时"},
+    {"41", "冷却停机延时"},     {"42", "机组启动延时"},      {"43", "启动间隔延时"},
+    {"44", "启动运转延时"},     {"45", "旁路检测延时"},      {"46", "停机断油延时"},
+    {"51", "预供延时"},         {"52", "怠速启动延时"},      {"53", "怠速停机延时"},
+    {"54", "升速延时"},         {"55", "油压低延时"},        {"56", "水温高延时"},
     {"61", "机组电压过限延时"}, {"62", "油温高/油位低延时"}, {"63", "速度信号丢失延时"},
-    {"64", "电池电压低延时"},   {"65", "倒转换延时"},       {"66", "机组频率过限延时"},
-    {"71", "超速延时"},         {"72", "过载延时"},         {"73", "暖机延时"},
+    {"64", "电池电压低延时"},   {"65", "倒转换延时"},        {"66", "机组频率过限延时"},
+    {"71", "超速延时"},         {"72", "过载延时"},          {"73", "暖机延时"},
     {"74", "降速延时"},
 };
 
@@ -86,13 +86,14 @@ const LampTab kLampTabs[] = {
 
 const QHash<int, QString>& lampCaptions() {
     static const QHash<int, QString> captions = {
-        {1, "电压频率故障"}, {2, "超速/失速"}, {3, "低电池电压"}, {4, "低油压"}, {5, "高水温"},
-        {6, "启动失败"}, {7, "过载"}, {8, "高油温/低油位"}, {9, "紧急停机"}, {10, "自动状态"},
-        {11, "启动状态"}, {12, "远程状态"}, {13, "供电状态"}, {14, "测试状态"}, {15, "复位状态"},
-        {16, "升降速失败"}, {17, "降速限位"}, {18, "升速限位"}, {19, "高油温/低油位"}, {20, "高水温"},
-        {21, "远程复位"}, {22, "远程启动"}, {23, "低油压"}, {25, "紧急停机"}, {26, "降速(怠速常闭)"},
-        {27, "升速(怠速常开)"}, {28, "机组合闸"}, {29, "预供"}, {30, "故障"}, {31, "供油"},
-        {33, "市电合闸"}, {34, "启动"},
+        {1, "电压频率故障"},    {2, "超速/失速"},       {3, "低电池电压"},     {4, "低油压"},
+        {5, "高水温"},          {6, "启动失败"},        {7, "过载"},           {8, "高油温/低油位"},
+        {9, "紧急停机"},        {10, "自动状态"},       {11, "启动状态"},      {12, "远程状态"},
+        {13, "供电状态"},       {14, "测试状态"},       {15, "复位状态"},      {16, "升降速失败"},
+        {17, "降速限位"},       {18, "升速限位"},       {19, "高油温/低油位"}, {20, "高水温"},
+        {21, "远程复位"},       {22, "远程启动"},       {23, "低油压"},        {25, "紧急停机"},
+        {26, "降速(怠速常闭)"}, {27, "升速(怠速常开)"}, {28, "机组合闸"},      {29, "预供"},
+        {30, "故障"},           {31, "供油"},           {33, "市电合闸"},      {34, "启动"},
     };
     return captions;
 }
@@ -180,12 +181,15 @@ void MainWindow::buildMenus() {
     connect(item(file, "Exit1", "退出系统(&Q)"), &QAction::triggered, this, &MainWindow::close);
 
     QMenu* system = menu("System1", "系统(&S)");
-    connect(item(system, "connect1", "连接方式(&C)"), &QAction::triggered, this, &MainWindow::portDialogRequested);
+    connect(item(system, "connect1", "连接方式(&C)"), &QAction::triggered, this,
+            &MainWindow::portDialogRequested);
     system->addSeparator();
     // Each command entry does exactly what its toolbar button does.
-    const std::pair<const char*, const char*> commands[] = {{"start1", "dport3"}, {"auto1", "dport4"},
-                                                             {"reset1", "dport5"}, {"test1", "dport6"},
-                                                             {"default1", "dport7"}};
+    const std::pair<const char*, const char*> commands[] = {{"start1", "dport3"},
+                                                            {"auto1", "dport4"},
+                                                            {"reset1", "dport5"},
+                                                            {"test1", "dport6"},
+                                                            {"default1", "dport7"}};
     const QString texts[] = {"启动模块(&S)", "自动模式(&A)", "复位停机(&R)", "测试状态(&T)", "出厂设置(&D)"};
     for (int i = 0; i < 5; ++i) {
         QToolButton* button = toolButton(QLatin1String(commands[i].second));
@@ -270,7 +274,8 @@ QGroupBox* MainWindow::buildReadingsGroup() {
             QLabel* panel = addPanel("pnl" + number);
             panel->setMinimumWidth(92);
             grid->addWidget(panel, r, c + 1);
-            if (*row.unit) grid->addWidget(caption("lbldw" + number, QString::fromUtf8(row.unit), group), r, c + 2);
+            if (*row.unit)
+                grid->addWidget(caption("lbldw" + number, QString::fromUtf8(row.unit), group), r, c + 2);
             if (row.calibrationButton) {
                 auto* b = new QPushButton(QStringLiteral("校准"), group);
                 b->setObjectName(QStringLiteral("btn%1").arg(row.calibrationButton));
@@ -313,7 +318,8 @@ QGroupBox* MainWindow::buildIndicatorsGroup() {
 
     // Legend: white inactive, red abnormal, green running.
     auto* legend = new QHBoxLayout;
-    const std::tuple<int, const char*> legendRows[] = {{0, "正常(无效)状态"}, {1, "异常状态"}, {2, "运行状态"}};
+    const std::tuple<int, const char*> legendRows[] = {
+        {0, "正常(无效)状态"}, {1, "异常状态"}, {2, "运行状态"}};
     int n = 0;  // lbltl0…lbltl2, as the catalogues name them
     for (const auto& [image, text] : legendRows) {
         auto* lamp = new IndicatorLamp(QStringLiteral("imgtl%1").arg(n), true, group);
@@ -337,7 +343,8 @@ QGroupBox* MainWindow::buildIndicatorsGroup() {
             for (int r = 0; r < 9 && tab.columns[c][r]; ++r) {
                 const int number = tab.columns[c][r];
                 const QString name = QStringLiteral("zs%1").arg(number);
-                auto* lamp = new IndicatorLamp(name, monitor::PictureSetOf(name) == monitor::PictureSet::Alarm, page);
+                auto* lamp =
+                    new IndicatorLamp(name, monitor::PictureSetOf(name) == monitor::PictureSet::Alarm, page);
                 m_lamps.insert(name, lamp);
                 grid->addWidget(lamp, r, c * 2);
                 grid->addWidget(caption("lbl" + name, lampCaptions().value(number), page), r, c * 2 + 1);

@@ -116,66 +116,66 @@ QIcon mode(int image) {
 QIcon tool(Tool which) {
     return drawn([which](QPainter& p) {
         switch (which) {
-        case Tool::Start:
-            disc(p, kGreen);
-            p.setPen(Qt::NoPen);
-            p.setBrush(kWhite);
-            p.drawPolygon(QPolygonF{QPointF(12, 9), QPointF(24, 16), QPointF(12, 23)});
-            break;
-        case Tool::Auto:
-        case Tool::Test: {
-            disc(p, which == Tool::Auto ? kBlue : kAmber);
-            QFont f = p.font();
-            f.setBold(true);
-            f.setPixelSize(17);
-            p.setFont(f);
-            p.setPen(kWhite);
-            p.drawText(QRectF(2, 2, 28, 28), Qt::AlignCenter, which == Tool::Auto ? "A" : "T");
-            break;
-        }
-        case Tool::Reset:
-            disc(p, kRed);
-            p.setPen(Qt::NoPen);
-            p.setBrush(kWhite);
-            p.drawRect(QRectF(11, 11, 10, 10));
-            break;
-        case Tool::Restore:
-            p.setBrush(Qt::NoBrush);
-            p.setPen(QPen(kGrey, 3, Qt::SolidLine, Qt::FlatCap));
-            p.drawArc(QRectF(5, 5, 22, 22), 120 * 16, 270 * 16);
-            arrowHead(p, QPointF(9.5, 8), 150, kGrey);
-            p.setBrush(kGrey);
-            p.setPen(Qt::NoPen);
-            p.drawEllipse(QPointF(16, 16), 3, 3);
-            break;
-        case Tool::Port:
-            p.setPen(QPen(kGrey.darker(120), 1.5));
-            p.setBrush(QColor(200, 205, 210));
-            p.drawPolygon(QPolygonF{QPointF(3, 10), QPointF(29, 10), QPointF(25, 23), QPointF(7, 23)});
-            p.setBrush(kGrey.darker(120));
-            p.setPen(Qt::NoPen);
-            for (int i = 0; i < 5; ++i) p.drawEllipse(QPointF(8 + i * 4, 14), 1.3, 1.3);
-            for (int i = 0; i < 4; ++i) p.drawEllipse(QPointF(10 + i * 4, 19), 1.3, 1.3);
-            break;
-        case Tool::Settings: {
-            p.translate(16, 16);
-            p.setPen(Qt::NoPen);
-            p.setBrush(kGrey);
-            for (int i = 0; i < 8; ++i) {
-                p.drawRect(QRectF(-2.5, -14, 5, 7));
-                p.rotate(45);
+            case Tool::Start:
+                disc(p, kGreen);
+                p.setPen(Qt::NoPen);
+                p.setBrush(kWhite);
+                p.drawPolygon(QPolygonF{QPointF(12, 9), QPointF(24, 16), QPointF(12, 23)});
+                break;
+            case Tool::Auto:
+            case Tool::Test: {
+                disc(p, which == Tool::Auto ? kBlue : kAmber);
+                QFont f = p.font();
+                f.setBold(true);
+                f.setPixelSize(17);
+                p.setFont(f);
+                p.setPen(kWhite);
+                p.drawText(QRectF(2, 2, 28, 28), Qt::AlignCenter, which == Tool::Auto ? "A" : "T");
+                break;
             }
-            p.drawEllipse(QPointF(0, 0), 10, 10);
-            p.setBrush(kWhite);
-            p.drawEllipse(QPointF(0, 0), 4, 4);
-            break;
-        }
-        case Tool::Exit:
-            p.setBrush(Qt::NoBrush);
-            p.setPen(QPen(kRed, 3, Qt::SolidLine, Qt::RoundCap));
-            p.drawArc(QRectF(6, 7, 20, 20), 125 * 16, -250 * 16);
-            p.drawLine(QPointF(16, 3), QPointF(16, 15));
-            break;
+            case Tool::Reset:
+                disc(p, kRed);
+                p.setPen(Qt::NoPen);
+                p.setBrush(kWhite);
+                p.drawRect(QRectF(11, 11, 10, 10));
+                break;
+            case Tool::Restore:
+                p.setBrush(Qt::NoBrush);
+                p.setPen(QPen(kGrey, 3, Qt::SolidLine, Qt::FlatCap));
+                p.drawArc(QRectF(5, 5, 22, 22), 120 * 16, 270 * 16);
+                arrowHead(p, QPointF(9.5, 8), 150, kGrey);
+                p.setBrush(kGrey);
+                p.setPen(Qt::NoPen);
+                p.drawEllipse(QPointF(16, 16), 3, 3);
+                break;
+            case Tool::Port:
+                p.setPen(QPen(kGrey.darker(120), 1.5));
+                p.setBrush(QColor(200, 205, 210));
+                p.drawPolygon(QPolygonF{QPointF(3, 10), QPointF(29, 10), QPointF(25, 23), QPointF(7, 23)});
+                p.setBrush(kGrey.darker(120));
+                p.setPen(Qt::NoPen);
+                for (int i = 0; i < 5; ++i) p.drawEllipse(QPointF(8 + i * 4, 14), 1.3, 1.3);
+                for (int i = 0; i < 4; ++i) p.drawEllipse(QPointF(10 + i * 4, 19), 1.3, 1.3);
+                break;
+            case Tool::Settings: {
+                p.translate(16, 16);
+                p.setPen(Qt::NoPen);
+                p.setBrush(kGrey);
+                for (int i = 0; i < 8; ++i) {
+                    p.drawRect(QRectF(-2.5, -14, 5, 7));
+                    p.rotate(45);
+                }
+                p.drawEllipse(QPointF(0, 0), 10, 10);
+                p.setBrush(kWhite);
+                p.drawEllipse(QPointF(0, 0), 4, 4);
+                break;
+            }
+            case Tool::Exit:
+                p.setBrush(Qt::NoBrush);
+                p.setPen(QPen(kRed, 3, Qt::SolidLine, Qt::RoundCap));
+                p.drawArc(QRectF(6, 7, 20, 20), 125 * 16, -250 * 16);
+                p.drawLine(QPointF(16, 3), QPointF(16, 15));
+                break;
         }
     });
 }

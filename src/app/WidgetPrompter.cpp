@@ -12,8 +12,8 @@ const QString kTitle = QStringLiteral("Tarsyn");
 void WidgetPrompter::information(const QString& text) { QMessageBox::information(m_parent, kTitle, text); }
 
 bool WidgetPrompter::confirm(const QString& text) {
-    return QMessageBox::question(m_parent, kTitle, text, QMessageBox::Yes | QMessageBox::No, QMessageBox::No) ==
-           QMessageBox::Yes;
+    return QMessageBox::question(m_parent, kTitle, text, QMessageBox::Yes | QMessageBox::No,
+                                 QMessageBox::No) == QMessageBox::Yes;
 }
 
 bool WidgetPrompter::input(const QString& caption, const QString& prompt, QString& text) {

@@ -39,7 +39,8 @@ namespace {
 const char* const kUsage =
     "Usage: tarsyn [--data-dir DIR] [--code-page NAME]\n"
     "       tarsyn --init-config [--data-dir DIR] [--code-page NAME] [--language NAME]\n"
-    "              [--port NAME [--remark TEXT]]... [--super-password TEXT --ordinary-password TEXT] [--force]\n"
+    "              [--port NAME [--remark TEXT]]... [--super-password TEXT --ordinary-password TEXT] "
+    "[--force]\n"
     "\n"
     "  --data-dir DIR     data folder with system.ini, the catalogues, help files and kalde.db\n"
     "                     (default: the folder of this executable)\n"
@@ -50,8 +51,10 @@ const char* const kUsage =
 QString optionValue(const QStringList& args, const QString& name, const QString& fallback) {
     QString value = fallback;
     for (int i = 1; i < args.size(); ++i) {
-        if (args.at(i) == name && i + 1 < args.size()) value = args.at(++i);
-        else if (args.at(i).startsWith(name + QLatin1Char('='))) value = args.at(i).mid(name.size() + 1);
+        if (args.at(i) == name && i + 1 < args.size())
+            value = args.at(++i);
+        else if (args.at(i).startsWith(name + QLatin1Char('=')))
+            value = args.at(i).mid(name.size() + 1);
     }
     return value;
 }
@@ -84,7 +87,8 @@ int runInitConfig(int argc, char* argv[]) {
         std::fprintf(stderr, "%s\n", qPrintable(folder.error));
         return 1;
     }
-    const QByteArray codePage = optionValue(args, QStringLiteral("--code-page"), QStringLiteral("GBK")).toLatin1();
+    const QByteArray codePage =
+        optionValue(args, QStringLiteral("--code-page"), QStringLiteral("GBK")).toLatin1();
     const app::InitConfigResult result = app::RunInitConfig(args, folder.path, readPassword, codePage);
     std::fprintf(result.exitCode == 0 ? stdout : stderr, "%s\n", qPrintable(result.message));
     return result.exitCode;
@@ -130,7 +134,8 @@ int main(int argc, char* argv[]) {
         prompter.error(folder.error);
         return 1;
     }
-    const QByteArray codePage = optionValue(args, QStringLiteral("--code-page"), QStringLiteral("GBK")).toLatin1();
+    const QByteArray codePage =
+        optionValue(args, QStringLiteral("--code-page"), QStringLiteral("GBK")).toLatin1();
 
     app::Config config(folder.path, codePage);
     if (!config.codePageSupported()) {
@@ -158,8 +163,10 @@ int main(int argc, char* argv[]) {
     std::unique_ptr<history::HistoryStore> store = history::HistoryStore::open(config);
     history::HistoryRecorder recorder(
         *store, clock, [&settings] { return settings.dayIntervalText(); },
-        [&settings] { return settings.hourIntervalText(); }, [&prompter](const QString& m) { prompter.error(m); });
-    QObject::connect(&recorder, &history::HistoryRecorder::statusChanged, &window, &app::MainWindow::setHistoryStatus);
+        [&settings] { return settings.hourIntervalText(); },
+        [&prompter](const QString& m) { prompter.error(m); });
+    QObject::connect(&recorder, &history::HistoryRecorder::statusChanged, &window,
+                     &app::MainWindow::setHistoryStatus);
     window.poll().setHistorySink(&recorder);
     if (!store->isOpen()) {
         window.setHistoryStatus(false, recorder.statusText());
@@ -205,7 +212,8 @@ int main(int argc, char* argv[]) {
     });
     QObject::connect(&window, &app::MainWindow::portDialogRequested, &window, [&] { portDialog.runModal(); });
     // The program ends when the main window has closed (the shell decides whether it may).
-    QObject::connect(&window, &app::MainWindow::closed, &application, &QCoreApplication::quit, Qt::QueuedConnection);
+    QObject::connect(&window, &app::MainWindow::closed, &application, &QCoreApplication::quit,
+                     Qt::QueuedConnection);
 
     window.show();
     const int code = application.exec();

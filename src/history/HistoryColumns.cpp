@@ -15,26 +15,26 @@ const std::array<HistoryColumn, kValueCount>& historyColumns() {
     // Positions in the live reply: data byte k of the block is at 7+2k; the running hours (39),
     // the four bit bytes (47-53) and the unused word at 23 are not recorded.
     static const std::array<HistoryColumn, kValueCount> kColumns = {{
-        {"sj1", 67, 4, 1},    // generator voltage A
-        {"sj2", 71, 4, 1},    // generator voltage B
-        {"sj3", 75, 4, 1},    // generator voltage C
-        {"sj4", 55, 4, 1},    // current A
-        {"sj5", 59, 4, 1},    // current B
-        {"sj6", 63, 4, 1},    // current C
-        {"sj7", 91, 4, 10},   // battery voltage
-        {"sj8", 19, 4, 10},   // mains frequency
-        {"sj9", 95, 4, 10},   // generator frequency
-        {"sj10", 99, 4, 1},   // engine speed
-        {"sj11", 79, 4, 1},   // water temperature
-        {"sj12", 27, 4, 1},   // water temperature 2
-        {"sj13", 83, 4, 1},   // oil pressure
-        {"sj14", 31, 4, 1},   // oil pressure 2
-        {"sj15", 35, 4, 10},  // power
-        {"sj16", 87, 4, 1},   // oil temperature / oil level reading
-        {"sj17", 45, 2, 100}, // power factor
-        {"sj18", 7, 4, 1},    // mains voltage A
-        {"sj19", 11, 4, 1},   // mains voltage B
-        {"sj20", 15, 4, 1},   // mains voltage C
+        {"sj1", 67, 4, 1},     // generator voltage A
+        {"sj2", 71, 4, 1},     // generator voltage B
+        {"sj3", 75, 4, 1},     // generator voltage C
+        {"sj4", 55, 4, 1},     // current A
+        {"sj5", 59, 4, 1},     // current B
+        {"sj6", 63, 4, 1},     // current C
+        {"sj7", 91, 4, 10},    // battery voltage
+        {"sj8", 19, 4, 10},    // mains frequency
+        {"sj9", 95, 4, 10},    // generator frequency
+        {"sj10", 99, 4, 1},    // engine speed
+        {"sj11", 79, 4, 1},    // water temperature
+        {"sj12", 27, 4, 1},    // water temperature 2
+        {"sj13", 83, 4, 1},    // oil pressure
+        {"sj14", 31, 4, 1},    // oil pressure 2
+        {"sj15", 35, 4, 10},   // power
+        {"sj16", 87, 4, 1},    // oil temperature / oil level reading
+        {"sj17", 45, 2, 100},  // power factor
+        {"sj18", 7, 4, 1},     // mains voltage A
+        {"sj19", 11, 4, 1},    // mains voltage B
+        {"sj20", 15, 4, 1},    // mains voltage C
     }};
     return kColumns;
 }

@@ -37,8 +37,8 @@ int valueColumnIndex(const QString& name);
 
 /// One row of either table.
 struct HistoryRow {
-    QString sj;    ///< "yyyy-MM-dd HH:mm:ss"
-    QString port;  ///< the port entry's remark, trimmed
+    QString sj;                                ///< "yyyy-MM-dd HH:mm:ss"
+    QString port;                              ///< the port entry's remark, trimmed
     std::array<double, kValueCount> values{};  ///< sj1…sj20; integer columns hold whole numbers
 };
 

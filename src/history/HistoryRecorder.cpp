@@ -57,7 +57,9 @@ void HistoryRecorder::recordTable(HistoryTable table, const QString& reply, cons
     bool numeric = false;
     const qint64 cadence = cadenceText.trimmed().toLongLong(&numeric);
     if (!numeric || cadence < 0) {
-        fail(index, QStringLiteral("History table \"%1\": the recording interval \"%2\" (%3) is not a whole number of %4.")
+        fail(index,
+             QStringLiteral(
+                 "History table \"%1\": the recording interval \"%2\" (%3) is not a whole number of %4.")
                  .arg(tableName(table), cadenceText, QLatin1String(rule.settingKey),
                       table == HistoryTable::Day ? QStringLiteral("minutes") : QStringLiteral("seconds")));
         return;
@@ -73,7 +75,8 @@ void HistoryRecorder::recordTable(HistoryTable table, const QString& reply, cons
         fail(index, e.message());
         return;
     } catch (const link::ConversionError& e) {
-        fail(index, QStringLiteral("History table \"%1\": the live reply has a bad field (%2).").arg(tableName(table), e.message()));
+        fail(index, QStringLiteral("History table \"%1\": the live reply has a bad field (%2).")
+                        .arg(tableName(table), e.message()));
         return;
     }
     next = m_clock.now().addSecs(cadence * rule.cadenceUnitSeconds);
@@ -87,7 +90,7 @@ bool HistoryRecorder::storeUsable(const QDateTime& now) {
     if (m_lastConnectAttempt.isValid() && now < m_lastConnectAttempt.addSecs(kReconnectSeconds)) {
         // Not yet time to try again; stay quietly in the failed state.
         fail(-1, m_store.lastError().isEmpty() ? QStringLiteral("The history database is not open.")
-                                                     : m_store.lastError());
+                                               : m_store.lastError());
         return false;
     }
     m_lastConnectAttempt = now;
@@ -98,8 +101,10 @@ bool HistoryRecorder::storeUsable(const QDateTime& now) {
 
 void HistoryRecorder::fail(int tableIndex, const QString& message) {
     const bool wasOk = isOk();
-    if (tableIndex < 0) m_failed[0] = m_failed[1] = true;
-    else m_failed[tableIndex] = true;
+    if (tableIndex < 0)
+        m_failed[0] = m_failed[1] = true;
+    else
+        m_failed[tableIndex] = true;
     if (!wasOk) return;  // already reported; the operator is told once per outage
     m_statusText = message;
     if (m_onError) m_onError(message);

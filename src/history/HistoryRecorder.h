@@ -33,8 +33,8 @@ public:
     /// program passes LiveSettings::dayIntervalText and hourIntervalText). When `store` is not open
     /// the recorder starts in the failed state without reporting again: the caller has shown
     /// store.lastError() already.
-    HistoryRecorder(HistoryStore& store, const link::Clock& clock, IntervalGetter dayMinutes, IntervalGetter hourSeconds,
-                    ErrorCallback onError, QObject* parent = nullptr);
+    HistoryRecorder(HistoryStore& store, const link::Clock& clock, IntervalGetter dayMinutes,
+                    IntervalGetter hourSeconds, ErrorCallback onError, QObject* parent = nullptr);
 
     /// Table "24xs", then table "nls", each when its time has come and the reply is long enough.
     void recordLiveReply(const QString& reply, const QString& remark) override;
@@ -64,7 +64,7 @@ private:
     QDateTime m_next[2];  // Day, Hour; invalid = long past
     QDateTime m_lastConnectAttempt;
     bool m_failed[2] = {false, false};  // per table: a failed table is tried at every reply
-    bool m_suspect = false;  // a statement failed: check the connection before the next one
+    bool m_suspect = false;             // a statement failed: check the connection before the next one
     QString m_statusText;
 };
 

@@ -76,20 +76,25 @@ HistoryLocation HistoryLocation::fromSetting(const QString& dbSetting, const QSt
     QString why;
     if (PostgresUrl::parse(value, &url, &why)) return postgresUrl(url);
     HistoryLocation l;
-    l.error = QStringLiteral("The history database setting [History] db in system.ini is not usable: %1.").arg(why);
+    l.error =
+        QStringLiteral("The history database setting [History] db in system.ini is not usable: %1.").arg(why);
     return l;
 }
 
 HistoryLocation HistoryLocation::fromConfig(const app::Config& config) {
-    return fromSetting(config.reini(QStringLiteral("system.ini"), QStringLiteral("History"), QStringLiteral("db")),
-                       config.dataDir());
+    return fromSetting(
+        config.reini(QStringLiteral("system.ini"), QStringLiteral("History"), QStringLiteral("db")),
+        config.dataDir());
 }
 
 QString HistoryLocation::displayText() const {
     switch (kind) {
-    case Kind::Sqlite: return QDir::toNativeSeparators(sqlitePath);
-    case Kind::Postgres: return postgres.displayText();
-    case Kind::Invalid: break;
+        case Kind::Sqlite:
+            return QDir::toNativeSeparators(sqlitePath);
+        case Kind::Postgres:
+            return postgres.displayText();
+        case Kind::Invalid:
+            break;
     }
     return QStringLiteral("[History] db");
 }
@@ -126,12 +131,14 @@ bool HistoryStore::connect() {
     const bool pg = m_location.kind == HistoryLocation::Kind::Postgres;
     const QString driver = pg ? QStringLiteral("QPSQL") : QStringLiteral("QSQLITE");
     if (!QSqlDatabase::isDriverAvailable(driver)) {
-        m_lastError = QStringLiteral("Cannot open the history database %1: the Qt SQL driver %2 is not installed.")
-                          .arg(m_location.displayText(), driver);
+        m_lastError =
+            QStringLiteral("Cannot open the history database %1: the Qt SQL driver %2 is not installed.")
+                .arg(m_location.displayText(), driver);
         return false;
     }
-    QSqlDatabase db = QSqlDatabase::contains(m_connectionName) ? database()
-                                                                : QSqlDatabase::addDatabase(driver, m_connectionName);
+    QSqlDatabase db = QSqlDatabase::contains(m_connectionName)
+                          ? database()
+                          : QSqlDatabase::addDatabase(driver, m_connectionName);
     if (pg) {
         const PostgresUrl& u = m_location.postgres;
         db.setHostName(u.host);
@@ -142,7 +149,8 @@ bool HistoryStore::connect() {
         QString options = u.options;
         // An unreachable server must not hold the program for libpq's default of forever.
         if (!options.contains(QLatin1String("connect_timeout=")))
-            options += (options.isEmpty() ? QString() : QStringLiteral(";")) + QStringLiteral("connect_timeout=5");
+            options +=
+                (options.isEmpty() ? QString() : QStringLiteral(";")) + QStringLiteral("connect_timeout=5");
         db.setConnectOptions(options);
     } else {
         db.setDatabaseName(m_location.sqlitePath);
@@ -160,23 +168,26 @@ bool HistoryStore::connect() {
             // power cut, not just a crash of the program.
             if (!q.exec(QStringLiteral("PRAGMA journal_mode=WAL")) || !q.next() ||
                 q.value(0).toString().compare(QLatin1String("wal"), Qt::CaseInsensitive) != 0)
-                throw HistoryError(QStringLiteral("cannot switch to write-ahead logging: %1").arg(errorText(q.lastError())));
+                throw HistoryError(
+                    QStringLiteral("cannot switch to write-ahead logging: %1").arg(errorText(q.lastError())));
             q.finish();
             if (!q.exec(QStringLiteral("PRAGMA synchronous=FULL")))
                 throw HistoryError(errorText(q.lastError()));
             // A device's rows are spread over the file (all devices record at once): a curve read
             // touches one page per row, so keep pages in memory rather than read them one by one.
-            q.exec(QStringLiteral("PRAGMA cache_size=-32768"));      // 32 MiB
-            q.exec(QStringLiteral("PRAGMA mmap_size=268435456"));    // 256 MiB
+            q.exec(QStringLiteral("PRAGMA cache_size=-32768"));    // 32 MiB
+            q.exec(QStringLiteral("PRAGMA mmap_size=268435456"));  // 256 MiB
         }
         if (pg) {
             // "already exists, skipping" notices of the schema check would land on stderr at every start.
             QSqlQuery q(db);
-            if (!q.exec(QStringLiteral("SET client_min_messages TO WARNING"))) throw HistoryError(errorText(q.lastError()));
+            if (!q.exec(QStringLiteral("SET client_min_messages TO WARNING")))
+                throw HistoryError(errorText(q.lastError()));
         }
         createSchema(db);
     } catch (const HistoryError& e) {
-        m_lastError = QStringLiteral("Cannot open the history database %1: %2").arg(m_location.displayText(), e.message());
+        m_lastError = QStringLiteral("Cannot open the history database %1: %2")
+                          .arg(m_location.displayText(), e.message());
         disconnect();
         return false;
     }
@@ -212,7 +223,8 @@ void HistoryStore::createSchema(QSqlDatabase& db) {
                         (c.isReal() ? (pg ? QStringLiteral("DOUBLE PRECISION") : QStringLiteral("REAL"))
                                     : QStringLiteral("INTEGER"));
         const QString name = tableName(t);
-        statements << QStringLiteral("CREATE TABLE IF NOT EXISTS %1 (%2)").arg(quoted(name), cols.join(QLatin1Char(',')));
+        statements << QStringLiteral("CREATE TABLE IF NOT EXISTS %1 (%2)")
+                          .arg(quoted(name), cols.join(QLatin1Char(',')));
         // ("port","sj") serves the curve window's per-device read, ("sj") the purge of all devices.
         statements << QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 (\"port\",\"sj\")")
                           .arg(quoted(name + QStringLiteral("_port_sj")), quoted(name));
@@ -250,8 +262,9 @@ HistoryError HistoryStore::failure(HistoryTable table, const QString& what, cons
 QSqlDatabase HistoryStore::requireOpen(HistoryTable table) const {
     QSqlDatabase db = database();
     if (!db.isOpen())
-        throw failure(table, QStringLiteral("no connection"),
-                      m_lastError.isEmpty() ? QStringLiteral("the history database is not open") : m_lastError);
+        throw failure(
+            table, QStringLiteral("no connection"),
+            m_lastError.isEmpty() ? QStringLiteral("the history database is not open") : m_lastError);
     return db;
 }
 
@@ -265,7 +278,8 @@ QSqlQuery& HistoryStore::prepared(const QString& key, const QString& sql, Histor
 
 void HistoryStore::insertRows(QSqlDatabase& db, HistoryTable table, int count,
                               const std::function<HistoryRow(int)>& rowAt) {
-    const QString insert = QStringLiteral("INSERT INTO %1 (%2) VALUES ").arg(quotedTable(table), columnList());
+    const QString insert =
+        QStringLiteral("INSERT INTO %1 (%2) VALUES ").arg(quotedTable(table), columnList());
     const auto& cols = historyColumns();
     int done = 0;
     while (done < count) {
@@ -274,7 +288,8 @@ void HistoryStore::insertRows(QSqlDatabase& db, HistoryTable table, int count,
         std::unique_ptr<QSqlQuery> tail;
         QSqlQuery* q = nullptr;
         if (n == 1 || n == kRowsPerInsert) {
-            q = &prepared(tableName(table) + QStringLiteral("/insert") + QString::number(n), insert + placeholders(n), table);
+            q = &prepared(tableName(table) + QStringLiteral("/insert") + QString::number(n),
+                          insert + placeholders(n), table);
         } else {
             tail = std::make_unique<QSqlQuery>(db);
             if (!tail->prepare(insert + placeholders(n)))
@@ -301,8 +316,9 @@ void HistoryStore::record(HistoryTable table, const QDateTime& cutoff, const His
     QSqlDatabase db = requireOpen(table);
     if (!db.transaction()) throw failure(table, QStringLiteral("begin"), errorText(db.lastError()));
     try {
-        QSqlQuery& purge = prepared(tableName(table) + QStringLiteral("/purge"),
-                                    QStringLiteral("DELETE FROM %1 WHERE \"sj\" < ?").arg(quotedTable(table)), table);
+        QSqlQuery& purge =
+            prepared(tableName(table) + QStringLiteral("/purge"),
+                     QStringLiteral("DELETE FROM %1 WHERE \"sj\" < ?").arg(quotedTable(table)), table);
         purge.bindValue(0, text(stampText(cutoff)));
         if (!purge.exec()) throw failure(table, QStringLiteral("purge"), errorText(purge.lastError()));
         purge.finish();
@@ -357,17 +373,19 @@ QVector<HistoryRow> HistoryStore::rowsSince(HistoryTable table, const QString& p
     return rows;
 }
 
-QVector<HistoryPoint> HistoryStore::columnSince(HistoryTable table, const QString& port, const QDateTime& since,
-                                                const QString& column) {
+QVector<HistoryPoint> HistoryStore::columnSince(HistoryTable table, const QString& port,
+                                                const QDateTime& since, const QString& column) {
     // The column name is checked against the twenty known ones, never pasted in as given.
     const int index = valueColumnIndex(column);
     if (index < 0)
-        throw failure(table, QStringLiteral("read"), QStringLiteral("there is no history column \"%1\"").arg(column));
+        throw failure(table, QStringLiteral("read"),
+                      QStringLiteral("there is no history column \"%1\"").arg(column));
     QSqlDatabase db = requireOpen(table);
     QSqlQuery q(db);
     q.setForwardOnly(true);
-    const QString sql = QStringLiteral("SELECT \"sj\", %1 FROM %2 WHERE \"port\" = ? AND \"sj\" >= ? ORDER BY \"sj\"")
-                            .arg(quoted(QLatin1String(historyColumns()[size_t(index)].name)), quotedTable(table));
+    const QString sql =
+        QStringLiteral("SELECT \"sj\", %1 FROM %2 WHERE \"port\" = ? AND \"sj\" >= ? ORDER BY \"sj\"")
+            .arg(quoted(QLatin1String(historyColumns()[size_t(index)].name)), quotedTable(table));
     if (!q.prepare(sql)) throw failure(table, QStringLiteral("read"), errorText(q.lastError()));
     q.bindValue(0, text(port));
     q.bindValue(1, text(stampText(since)));

@@ -23,7 +23,8 @@ namespace tarsyn::history {
 /// A history database operation that failed; the text names the table and the database's reason.
 class HistoryError : public std::runtime_error {
 public:
-    explicit HistoryError(const QString& message) : std::runtime_error(message.toStdString()), m_message(message) {}
+    explicit HistoryError(const QString& message)
+        : std::runtime_error(message.toStdString()), m_message(message) {}
     QString message() const { return m_message; }
 
 private:
@@ -84,7 +85,8 @@ public:
     void record(HistoryTable table, const QDateTime& cutoff, const HistoryRow& row);
     /// Appends many rows in one transaction (bulk loads, imports).
     void appendRows(HistoryTable table, const QVector<HistoryRow>& rows);
-    /// The same for `count` rows made one at a time by `rowAt(i)`, so that a large load need not sit in memory.
+    /// The same for `count` rows made one at a time by `rowAt(i)`, so that a large load need not sit in
+    /// memory.
     void appendRows(HistoryTable table, int count, const std::function<HistoryRow(int)>& rowAt);
     /// Deletes rows of every port with "sj" < cutoff; returns how many went.
     int purgeBefore(HistoryTable table, const QDateTime& cutoff);
@@ -102,7 +104,8 @@ private:
     QSqlDatabase requireOpen(HistoryTable table) const;
     void createSchema(QSqlDatabase& db);
     QSqlQuery& prepared(const QString& key, const QString& sql, HistoryTable table);
-    void insertRows(QSqlDatabase& db, HistoryTable table, int count, const std::function<HistoryRow(int)>& rowAt);
+    void insertRows(QSqlDatabase& db, HistoryTable table, int count,
+                    const std::function<HistoryRow(int)>& rowAt);
     HistoryError failure(HistoryTable table, const QString& what, const QString& reason) const;
 
     HistoryLocation m_location;

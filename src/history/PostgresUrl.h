@@ -10,12 +10,12 @@ namespace tarsyn::history {
 /// dbname may also come as query keys. Every other key (sslmode, connect_timeout…) is handed to libpq
 /// as it stands. An empty password lets libpq take it from PGPASSWORD or ~/.pgpass.
 struct PostgresUrl {
-    QString host;          ///< name, address, or socket folder (starts with '/'); empty = libpq default
-    int port = -1;         ///< -1 = libpq default
+    QString host;   ///< name, address, or socket folder (starts with '/'); empty = libpq default
+    int port = -1;  ///< -1 = libpq default
     QString user;
     QString password;
     QString database;
-    QString options;       ///< "key=value;key=value" for QSqlDatabase::setConnectOptions
+    QString options;  ///< "key=value;key=value" for QSqlDatabase::setConnectOptions
 
     /// Parses `url`; on a malformed URL returns false and says what is wrong in `error` (never
     /// repeating the password).

@@ -22,7 +22,8 @@ void ControllerLink::Transaction(const QString& request, int count, int waitMs) 
     finish(count);
 }
 
-void ControllerLink::PageTransaction(const QString& request, int count, int steps, const PageProgress& progress) {
+void ControllerLink::PageTransaction(const QString& request, int count, int steps,
+                                     const PageProgress& progress) {
     send(request);
     for (int i = 1; i <= steps; ++i) {
         if (progress) progress(i, steps);

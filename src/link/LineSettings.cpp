@@ -26,32 +26,48 @@ LineSettings LineSettings::fromTexts(const QString& baud, const QString& dataBit
     s.baudRate = b;
 
     const QString d = dataBits.trimmed();
-    if (d == "5") s.dataBits = QSerialPort::Data5;
-    else if (d == "6") s.dataBits = QSerialPort::Data6;
-    else if (d == "7") s.dataBits = QSerialPort::Data7;
-    else if (d == "8") s.dataBits = QSerialPort::Data8;
-    else throw unknown("data bits", dataBits);
+    if (d == "5")
+        s.dataBits = QSerialPort::Data5;
+    else if (d == "6")
+        s.dataBits = QSerialPort::Data6;
+    else if (d == "7")
+        s.dataBits = QSerialPort::Data7;
+    else if (d == "8")
+        s.dataBits = QSerialPort::Data8;
+    else
+        throw unknown("data bits", dataBits);
 
     const QString st = stopBits.trimmed();
-    if (st == "1") s.stopBits = QSerialPort::OneStop;
-    else if (st == "1.5") s.stopBits = QSerialPort::OneAndHalfStop;
-    else if (st == "2") s.stopBits = QSerialPort::TwoStop;
-    else throw unknown("stop bits", stopBits);
+    if (st == "1")
+        s.stopBits = QSerialPort::OneStop;
+    else if (st == "1.5")
+        s.stopBits = QSerialPort::OneAndHalfStop;
+    else if (st == "2")
+        s.stopBits = QSerialPort::TwoStop;
+    else
+        throw unknown("stop bits", stopBits);
 
     const QString p = parity.trimmed().toLower();
-    if (p == "none") s.parity = QSerialPort::NoParity;
-    else if (p == "odd") s.parity = QSerialPort::OddParity;
-    else if (p == "even") s.parity = QSerialPort::EvenParity;
-    else if (p == "mark") s.parity = QSerialPort::MarkParity;
-    else if (p == "space") s.parity = QSerialPort::SpaceParity;
-    else throw unknown("parity", parity);
+    if (p == "none")
+        s.parity = QSerialPort::NoParity;
+    else if (p == "odd")
+        s.parity = QSerialPort::OddParity;
+    else if (p == "even")
+        s.parity = QSerialPort::EvenParity;
+    else if (p == "mark")
+        s.parity = QSerialPort::MarkParity;
+    else if (p == "space")
+        s.parity = QSerialPort::SpaceParity;
+    else
+        throw unknown("parity", parity);
     return s;
 }
 
 QString DevicePathForPortName(const QString& portName) {
     const QString name = portName.trimmed();
     if (name.startsWith(QLatin1Char('/'))) return name;
-    static const QRegularExpression com(QStringLiteral("^com([1-9]\\d*)$"), QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression com(QStringLiteral("^com([1-9]\\d*)$"),
+                                        QRegularExpression::CaseInsensitiveOption);
     const auto m = com.match(name);
 #ifdef Q_OS_WIN
     Q_UNUSED(m);

@@ -19,7 +19,8 @@ struct LineSettings {
     static LineSettings controllerDefault() { return fromTexts("2400", "8", "1", "none"); }
 
     bool operator==(const LineSettings& o) const {
-        return baudRate == o.baudRate && dataBits == o.dataBits && stopBits == o.stopBits && parity == o.parity;
+        return baudRate == o.baudRate && dataBits == o.dataBits && stopBits == o.stopBits &&
+               parity == o.parity;
     }
 };
 

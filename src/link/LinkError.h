@@ -8,7 +8,8 @@ namespace tarsyn::link {
 /// Base of every error the controller link raises; carries the text shown to the user.
 class LinkError : public std::runtime_error {
 public:
-    explicit LinkError(const QString& message) : std::runtime_error(message.toStdString()), m_message(message) {}
+    explicit LinkError(const QString& message)
+        : std::runtime_error(message.toStdString()), m_message(message) {}
     QString message() const { return m_message; }
 
 private:

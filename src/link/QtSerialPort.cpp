@@ -28,7 +28,8 @@ void QtSerialPort::OpenPort() {
     m_port.setPortName(device);
     m_received.clear();
     if (!m_port.open(QIODevice::ReadWrite))
-        throw SerialError(QStringLiteral("Could not open %1 (%2): %3").arg(m_name, device, m_port.errorString()));
+        throw SerialError(
+            QStringLiteral("Could not open %1 (%2): %3").arg(m_name, device, m_port.errorString()));
     const bool ok = m_port.setBaudRate(m_settings.baudRate) && m_port.setDataBits(m_settings.dataBits) &&
                     m_port.setStopBits(m_settings.stopBits) && m_port.setParity(m_settings.parity) &&
                     m_port.setFlowControl(QSerialPort::NoFlowControl);
@@ -52,14 +53,16 @@ bool QtSerialPort::Connected() const { return m_port.isOpen(); }
 
 void QtSerialPort::requireOpen(const char* operation) const {
     if (!m_port.isOpen())
-        throw SerialError(QStringLiteral("%1 failed: port %2 is not open").arg(QLatin1String(operation), m_name));
+        throw SerialError(
+            QStringLiteral("%1 failed: port %2 is not open").arg(QLatin1String(operation), m_name));
 }
 
 void QtSerialPort::fail(const QString& what) {
     const QString reason = m_port.errorString();
     // A vanished device shows as a resource error; a pseudo-terminal whose far side closed reads
     // end-of-file, which QSerialPort reports as a read error. Both mean the link is gone.
-    const bool lost = m_port.error() == QSerialPort::ResourceError || m_port.error() == QSerialPort::ReadError;
+    const bool lost =
+        m_port.error() == QSerialPort::ResourceError || m_port.error() == QSerialPort::ReadError;
     if (lost) ClosePort();
     throw SerialError(QStringLiteral("%1 on %2: %3").arg(what, m_name, reason));
 }

@@ -108,10 +108,13 @@ PictureSet PictureSetOf(const QString& indicator) {
 
 QString FormatValue(quint32 raw, Conversion conversion) {
     switch (conversion) {
-    case C::Tenths: return QString::asprintf("%-10.1f", raw / 10.0);
-    case C::Hundredths: return QString::asprintf("%-10.2f", raw / 100.0);
-    case C::Integer:
-    case C::Bits: break;
+        case C::Tenths:
+            return QString::asprintf("%-10.1f", raw / 10.0);
+        case C::Hundredths:
+            return QString::asprintf("%-10.2f", raw / 100.0);
+        case C::Integer:
+        case C::Bits:
+            break;
     }
     return QString::number(raw);
 }
@@ -123,7 +126,8 @@ void LiveDecoder::display(const QString& reply, const std::vector<BlockField>& f
             const BitByte& byte = bitByteAt(f.position);
             const QString bits = link::HexToBits(text);  // bit 7 first
             for (int i = 0; i < 8; ++i)
-                view.setIndicatorImage(QLatin1String(byte.indicators[size_t(i)]), bits.at(i) == QLatin1Char('1') ? 1 : 0);
+                view.setIndicatorImage(QLatin1String(byte.indicators[size_t(i)]),
+                                       bits.at(i) == QLatin1Char('1') ? 1 : 0);
         } else {
             view.setPanelText(QLatin1String(f.panel), FormatValue(link::ParseHex(text), f.conversion));
         }

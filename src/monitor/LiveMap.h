@@ -64,7 +64,9 @@ public:
     /// before it are already shown, the ones after keep their previous values.
     static void display(const QString& reply, const std::vector<BlockField>& fields, LiveView& view);
     static void displayLive(const QString& reply, LiveView& view) { display(reply, LiveBlockFields(), view); }
-    static void displayDelay(const QString& reply, LiveView& view) { display(reply, DelayBlockFields(), view); }
+    static void displayDelay(const QString& reply, LiveView& view) {
+        display(reply, DelayBlockFields(), view);
+    }
     /// Every panel "0", every indicator picture 0.
     static void clear(LiveView& view);
 };

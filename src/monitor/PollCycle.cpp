@@ -270,7 +270,8 @@ void PollCycle::setConnectionIndicator(int image) {
 }
 
 void PollCycle::showMode() {
-    m_view.setMode(m_messages.text(m_rotationMode ? QStringLiteral("lxsb") : QStringLiteral("gdsb")), m_rotationMode);
+    m_view.setMode(m_messages.text(m_rotationMode ? QStringLiteral("lxsb") : QStringLiteral("gdsb")),
+                   m_rotationMode);
 }
 
 }  // namespace tarsyn::monitor

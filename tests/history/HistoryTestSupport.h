@@ -14,7 +14,8 @@ inline QString liveReply(const std::array<quint32, history::kValueCount>& raw) {
     QString body = QStringLiteral("000430") + QString(96, QLatin1Char('0'));
     const auto& cols = history::historyColumns();
     for (size_t i = 0; i < cols.size(); ++i)
-        body.replace(cols[i].position - 1, cols[i].width, link::ToHex(raw[i], cols[i].width).right(cols[i].width));
+        body.replace(cols[i].position - 1, cols[i].width,
+                     link::ToHex(raw[i], cols[i].width).right(cols[i].width));
     return link::BuildFrame(body);
 }
 

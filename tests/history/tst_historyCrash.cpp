@@ -1,10 +1,9 @@
-#include <QtTest>
-
 #include <QProcess>
 #include <QSet>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTemporaryDir>
+#include <QtTest>
 
 #include "history/HistoryStore.h"
 

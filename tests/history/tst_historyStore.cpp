@@ -1,9 +1,8 @@
-#include <QtTest>
-
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QTemporaryDir>
+#include <QtTest>
 #include <memory>
 
 #include "FakeClock.h"
@@ -60,9 +59,11 @@ private slots:
         m_postgres = qEnvironmentVariable("TARSYN_HISTORY_BACKEND") == QLatin1String("postgresql");
         if (m_postgres && qEnvironmentVariableIsEmpty("TARSYN_TEST_PG_URL")) {
             if (qEnvironmentVariable("CI") == QLatin1String("true"))
-                QFAIL("TARSYN_TEST_PG_URL is not set: in CI the PostgreSQL history must be tested "
-                      "(source scripts/pg-throwaway first)");
-            QSKIP("TARSYN_TEST_PG_URL is not set; source scripts/pg-throwaway to test the PostgreSQL history");
+                QFAIL(
+                    "TARSYN_TEST_PG_URL is not set: in CI the PostgreSQL history must be tested "
+                    "(source scripts/pg-throwaway first)");
+            QSKIP(
+                "TARSYN_TEST_PG_URL is not set; source scripts/pg-throwaway to test the PostgreSQL history");
         }
     }
 
@@ -178,9 +179,12 @@ private slots:
     void remarkIsStoredTrimmedAndIntact_data() {
         QTest::addColumn<QString>("remark");
         QTest::addColumn<QString>("port");
-        QTest::newRow("blanks and tabs") << " \tSet  one\t " << "Set  one";
-        QTest::newRow("apostrophe") << "  O'Brien's set\t" << "O'Brien's set";
-        QTest::newRow("would-be injection") << "x'); DELETE FROM \"24xs\"; --" << "x'); DELETE FROM \"24xs\"; --";
+        QTest::newRow("blanks and tabs") << " \tSet  one\t "
+                                         << "Set  one";
+        QTest::newRow("apostrophe") << "  O'Brien's set\t"
+                                    << "O'Brien's set";
+        QTest::newRow("would-be injection") << "x'); DELETE FROM \"24xs\"; --"
+                                            << "x'); DELETE FROM \"24xs\"; --";
         QTest::newRow("empty") << QString() << QString("");
         QTest::newRow("Chinese") << QString::fromUtf8(" 机组 1 ") << QString::fromUtf8("机组 1");
     }
@@ -244,7 +248,8 @@ private slots:
         QCOMPARE(status.at(0).at(0).toBool(), false);
         QVERIFY(!recorder->isOk());
         QCOMPARE(store->rowCount(good), 5);  // the other table goes on
-        const QDateTime nextBad = bad == HistoryTable::Day ? recorder->nextDayTime() : recorder->nextHourTime();
+        const QDateTime nextBad =
+            bad == HistoryTable::Day ? recorder->nextDayTime() : recorder->nextHourTime();
         QVERIFY(!nextBad.isValid());  // never advanced
 
         QVERIFY(execOn(*store, QString("ALTER TABLE \"%1_away\" RENAME TO \"%1\"").arg(broken)));
@@ -263,9 +268,12 @@ private slots:
         QTest::addColumn<QString>("word");  // in the message
         QString bad = test::countingReply();
         bad[66] = QLatin1Char('x');  // generator voltage A at 67
-        QTest::newRow("non-hex field") << bad << "60" << "bad field";
-        QTest::newRow("cadence not a number") << test::countingReply() << "1O" << "\"1O\"";
-        QTest::newRow("negative cadence") << test::countingReply() << "-5" << "save1";
+        QTest::newRow("non-hex field") << bad << "60"
+                                       << "bad field";
+        QTest::newRow("cadence not a number") << test::countingReply() << "1O"
+                                              << "\"1O\"";
+        QTest::newRow("negative cadence") << test::countingReply() << "-5"
+                                          << "save1";
     }
     void badReplyOrCadenceWritesNothingAndRetries() {
         QFETCH(QString, reply);

@@ -90,12 +90,18 @@ private slots:
     void hexToBits_data() {
         QTest::addColumn<QString>("hex");
         QTest::addColumn<QString>("bits");
-        QTest::newRow("00") << "00" << "00000000";
-        QTest::newRow("FF") << "FF" << "11111111";
-        QTest::newRow("single 1") << "1" << "0001";
-        QTest::newRow("A5") << "A5" << "10100101";
-        QTest::newRow("81 alarm byte") << "81" << "10000001";
-        QTest::newRow("lower case") << "a5" << "10100101";
+        QTest::newRow("00") << "00"
+                            << "00000000";
+        QTest::newRow("FF") << "FF"
+                            << "11111111";
+        QTest::newRow("single 1") << "1"
+                                  << "0001";
+        QTest::newRow("A5") << "A5"
+                            << "10100101";
+        QTest::newRow("81 alarm byte") << "81"
+                                       << "10000001";
+        QTest::newRow("lower case") << "a5"
+                                    << "10100101";
     }
     void hexToBits() {
         QFETCH(QString, hex);

@@ -20,12 +20,30 @@ private slots:
         QTest::addColumn<QString>("data");
         QTest::addColumn<QString>("stop");
         QTest::addColumn<QString>("parity");
-        QTest::newRow("baud") << "2401" << "8" << "1" << "none";
-        QTest::newRow("baud text") << "fast" << "8" << "1" << "none";
-        QTest::newRow("data bits") << "2400" << "9" << "1" << "none";
-        QTest::newRow("stop bits") << "2400" << "8" << "3" << "none";
-        QTest::newRow("parity") << "2400" << "8" << "1" << "nope";
-        QTest::newRow("empty") << "" << "8" << "1" << "none";
+        QTest::newRow("baud") << "2401"
+                              << "8"
+                              << "1"
+                              << "none";
+        QTest::newRow("baud text") << "fast"
+                                   << "8"
+                                   << "1"
+                                   << "none";
+        QTest::newRow("data bits") << "2400"
+                                   << "9"
+                                   << "1"
+                                   << "none";
+        QTest::newRow("stop bits") << "2400"
+                                   << "8"
+                                   << "3"
+                                   << "none";
+        QTest::newRow("parity") << "2400"
+                                << "8"
+                                << "1"
+                                << "nope";
+        QTest::newRow("empty") << ""
+                               << "8"
+                               << "1"
+                               << "none";
     }
     void unknownTextsAreErrors() {
         QFETCH(QString, baud);
@@ -37,12 +55,18 @@ private slots:
     void portNames_data() {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("device");
-        QTest::newRow("path") << "/dev/pts/7" << "/dev/pts/7";
-        QTest::newRow("bare") << "ttyUSB0" << "/dev/ttyUSB0";
-        QTest::newRow("COM1") << "COM1" << "/dev/ttyS0";
-        QTest::newRow("com3 lower case") << "com3" << "/dev/ttyS2";
-        QTest::newRow("Com12") << "Com12" << "/dev/ttyS11";
-        QTest::newRow("blanks trimmed") << "  ttyACM0 " << "/dev/ttyACM0";
+        QTest::newRow("path") << "/dev/pts/7"
+                              << "/dev/pts/7";
+        QTest::newRow("bare") << "ttyUSB0"
+                              << "/dev/ttyUSB0";
+        QTest::newRow("COM1") << "COM1"
+                              << "/dev/ttyS0";
+        QTest::newRow("com3 lower case") << "com3"
+                                         << "/dev/ttyS2";
+        QTest::newRow("Com12") << "Com12"
+                               << "/dev/ttyS11";
+        QTest::newRow("blanks trimmed") << "  ttyACM0 "
+                                        << "/dev/ttyACM0";
     }
     void portNames() {
         QFETCH(QString, name);

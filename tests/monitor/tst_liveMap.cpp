@@ -34,19 +34,45 @@ void TestLiveMap::liveField_data() {
     QTest::addColumn<QString>("hex");
     QTest::addColumn<QString>("panel");
     QTest::addColumn<QString>("shown");
-    QTest::newRow("integer without leading zeros") << 7 << "0004" << "pnl34" << "4";
-    QTest::newRow("integer full width") << 99 << "FFFF" << "pnl23" << "65535";
-    QTest::newRow("lower-case hex") << 67 << "00ff" << "pnl11" << "255";
-    QTest::newRow("mains frequency /10") << 19 << "01F4" << "pnl21" << "50.0      ";
-    QTest::newRow("power /10") << 35 << "0007" << "pnl31" << "0.7       ";
-    QTest::newRow("battery /10") << 91 << "0109" << "pnl17" << "26.5      ";
-    QTest::newRow("power factor 64") << 45 << "64" << "pnl33" << "1.00      ";
-    QTest::newRow("power factor 00") << 45 << "00" << "pnl33" << "0.00      ";
-    QTest::newRow("power factor 55") << 45 << "55" << "pnl33" << "0.85      ";
-    QTest::newRow("running time 24 bit") << 39 << "FFFFFF" << "pnl37" << "1677721.5 ";
-    QTest::newRow("running time low bytes") << 39 << "00000A" << "pnl37" << "1.0       ";
-    QTest::newRow("running time high byte") << 39 << "010000" << "pnl37" << "6553.6    ";
-    QTest::newRow("wide /10 keeps every digit") << 95 << "FFFF" << "pnl22" << "6553.5    ";
+    QTest::newRow("integer without leading zeros") << 7 << "0004"
+                                                   << "pnl34"
+                                                   << "4";
+    QTest::newRow("integer full width") << 99 << "FFFF"
+                                        << "pnl23"
+                                        << "65535";
+    QTest::newRow("lower-case hex") << 67 << "00ff"
+                                    << "pnl11"
+                                    << "255";
+    QTest::newRow("mains frequency /10") << 19 << "01F4"
+                                         << "pnl21"
+                                         << "50.0      ";
+    QTest::newRow("power /10") << 35 << "0007"
+                               << "pnl31"
+                               << "0.7       ";
+    QTest::newRow("battery /10") << 91 << "0109"
+                                 << "pnl17"
+                                 << "26.5      ";
+    QTest::newRow("power factor 64") << 45 << "64"
+                                     << "pnl33"
+                                     << "1.00      ";
+    QTest::newRow("power factor 00") << 45 << "00"
+                                     << "pnl33"
+                                     << "0.00      ";
+    QTest::newRow("power factor 55") << 45 << "55"
+                                     << "pnl33"
+                                     << "0.85      ";
+    QTest::newRow("running time 24 bit") << 39 << "FFFFFF"
+                                         << "pnl37"
+                                         << "1677721.5 ";
+    QTest::newRow("running time low bytes") << 39 << "00000A"
+                                            << "pnl37"
+                                            << "1.0       ";
+    QTest::newRow("running time high byte") << 39 << "010000"
+                                            << "pnl37"
+                                            << "6553.6    ";
+    QTest::newRow("wide /10 keeps every digit") << 95 << "FFFF"
+                                                << "pnl22"
+                                                << "6553.5    ";
 }
 
 void TestLiveMap::liveField() {
@@ -123,8 +149,8 @@ void TestLiveMap::liveTableCoversTheBlockOnce() {
 void TestLiveMap::liveDisplayOrder() {
     RecordingView view;
     LiveDecoder::displayLive(test::blockReply(test::liveData()), view);
-    const QStringList expectedStart = {"pnl34", "pnl35", "pnl36", "pnl21", "pnl25", "pnl27", "pnl31", "pnl37", "pnl33",
-                                       "zs9"};
+    const QStringList expectedStart = {"pnl34", "pnl35", "pnl36", "pnl21", "pnl25",
+                                       "pnl27", "pnl31", "pnl37", "pnl33", "zs9"};
     QCOMPARE(view.log.mid(0, expectedStart.size()), expectedStart);
     QCOMPARE(view.log.at(9 + 32), QString("pnl14"));
     QCOMPARE(view.log.last(), QString("pnl23"));
@@ -136,11 +162,16 @@ void TestLiveMap::nonHexFieldStopsThere_data() {
     QTest::addColumn<QString>("bad");
     QTest::addColumn<QString>("lastWritten");
     QTest::newRow("first field") << 7 << "00G0" << QString();
-    QTest::newRow("oil pressure 2") << 31 << "x" << "pnl25";
-    QTest::newRow("sign in running time") << 39 << "-1" << "pnl31";
-    QTest::newRow("blank in alarm byte") << 48 << " " << "pnl33";
-    QTest::newRow("output byte") << 53 << "Q" << "zs17";
-    QTest::newRow("engine speed") << 102 << "g" << "pnl22";
+    QTest::newRow("oil pressure 2") << 31 << "x"
+                                    << "pnl25";
+    QTest::newRow("sign in running time") << 39 << "-1"
+                                          << "pnl31";
+    QTest::newRow("blank in alarm byte") << 48 << " "
+                                         << "pnl33";
+    QTest::newRow("output byte") << 53 << "Q"
+                                 << "zs17";
+    QTest::newRow("engine speed") << 102 << "g"
+                                  << "pnl22";
 }
 
 void TestLiveMap::nonHexFieldStopsThere() {

@@ -35,7 +35,8 @@ QString delayReply(int firstDelay = 5) {
 
 // A live reply whose mains phase A (pnl34) reads `value`.
 QString liveReply(int value) {
-    return test::blockReply(test::liveData(0, QByteArray::fromHex(link::ToHex(quint32(value), 4).toLatin1())));
+    return test::blockReply(
+        test::liveData(0, QByteArray::fromHex(link::ToHex(quint32(value), 4).toLatin1())));
 }
 
 class RecordingSink : public HistorySink {
@@ -490,7 +491,7 @@ void TestPollCycle::failingRecorderEndsTickOnly() {
     QCOMPARE(failed.size(), 1);
     QCOMPARE(failed.at(0).at(0).toString(), QString("database is locked"));
     QCOMPARE(rig.view.panels.value("pnl34"), QString("100"));  // the display came first
-    QCOMPARE(rig.cycle.PollState(), 1);  // the request of this tick was not written
+    QCOMPARE(rig.cycle.PollState(), 1);                        // the request of this tick was not written
     rig.sink.fail = false;
     rig.tick();
     QCOMPARE(rig.cycle.PollState(), 2);

@@ -59,14 +59,15 @@ public:
     QStringList written;
     QStringList openedNames;
     link::LineSettings lineSettings;
-    std::function<void(const QString&)> onWrite;          // e.g. queue a reply for each request
-    std::function<bool(const QString&)> canOpen;          // which names exist
+    std::function<void(const QString&)> onWrite;  // e.g. queue a reply for each request
+    std::function<bool(const QString&)> canOpen;  // which names exist
     bool failOpen = false, failWrite = false, failRead = false, failClose = false;
     int openCount = 0, closeCount = 0, purgeCount = 0;
 
 private:
     void check(const char* op) const {
-        if (!m_open) throw link::SerialError(QStringLiteral("%1 failed: port not open").arg(QLatin1String(op)));
+        if (!m_open)
+            throw link::SerialError(QStringLiteral("%1 failed: port not open").arg(QLatin1String(op)));
     }
     QString m_name = QStringLiteral("COM1");
     bool m_open = false;

@@ -8,10 +8,11 @@
 #include <QStringEncoder>
 
 #ifdef Q_OS_UNIX
-#include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <cerrno>
 #else
 #include <QSaveFile>
 #endif
@@ -100,8 +101,9 @@ FileImage splitLines(const QByteArray& data) {
 }
 
 bool plainFileName(const QString& fileName) {
-    return !fileName.isEmpty() && !fileName.contains(QLatin1Char('/')) && !fileName.contains(QLatin1Char('\\')) &&
-           fileName != QLatin1String(".") && fileName != QLatin1String("..");
+    return !fileName.isEmpty() && !fileName.contains(QLatin1Char('/')) &&
+           !fileName.contains(QLatin1Char('\\')) && fileName != QLatin1String(".") &&
+           fileName != QLatin1String("..");
 }
 
 // Reads the whole file; false when it exists but cannot be read (a rewrite must then not start from
@@ -179,8 +181,7 @@ QString checkName(const QString& what, const QString& name) {
     if (what == QLatin1String("section") && name.contains(QLatin1Char(']')))
         return QStringLiteral("section name \"%1\" holds \"]\"").arg(name);
     if (what == QLatin1String("key")) {
-        if (name.contains(QLatin1Char('=')))
-            return QStringLiteral("key name \"%1\" holds \"=\"").arg(name);
+        if (name.contains(QLatin1Char('='))) return QStringLiteral("key name \"%1\" holds \"=\"").arg(name);
         const QString t = name.trimmed();
         if (t.startsWith(QLatin1Char('[')) || t.startsWith(QLatin1Char(';')))
             return QStringLiteral("key name \"%1\" starts with \"%2\"").arg(name, t.left(1));
@@ -196,7 +197,9 @@ QString IniSection::value(const QString& key, const QString& fallback) const {
     return m_values.value(key.trimmed().toCaseFolded(), fallback);
 }
 
-bool IniSection::contains(const QString& key) const { return m_values.contains(key.trimmed().toCaseFolded()); }
+bool IniSection::contains(const QString& key) const {
+    return m_values.contains(key.trimmed().toCaseFolded());
+}
 
 void IniSection::insert(const QString& key, const QString& value) {
     const QString k = key.trimmed().toCaseFolded();
@@ -205,7 +208,8 @@ void IniSection::insert(const QString& key, const QString& value) {
 
 // ---------------------------------------------------------------------------------------------------
 
-Config::Config(const QString& dataDir, const QByteArray& codePage) : m_dataDir(dataDir), m_codePage(codePage) {}
+Config::Config(const QString& dataDir, const QByteArray& codePage)
+    : m_dataDir(dataDir), m_codePage(codePage) {}
 
 bool Config::codePageSupported() const { return QStringEncoder(m_codePage.constData()).isValid(); }
 
@@ -277,7 +281,8 @@ IniSection Config::readSection(const QString& fileName, const QString& section) 
     return result;
 }
 
-void Config::wrini(const QString& fileName, const QString& section, const QString& key, const QString& value) {
+void Config::wrini(const QString& fileName, const QString& section, const QString& key,
+                   const QString& value) {
     wriniBatch(fileName, {{section, key, value}});
 }
 
@@ -286,7 +291,8 @@ void Config::wriniBatch(const QString& fileName, const QList<IniEntry>& entries)
     const QString failed = QStringLiteral("Unable to write to %1").arg(path);
     auto refuse = [&](const QString& reason) { throw ConfigError(failed + QStringLiteral(": ") + reason); };
 
-    if (!plainFileName(fileName)) refuse(QStringLiteral("\"%1\" is not a file name in the data folder").arg(fileName));
+    if (!plainFileName(fileName))
+        refuse(QStringLiteral("\"%1\" is not a file name in the data folder").arg(fileName));
     for (const IniEntry& e : entries) {
         QString why = checkName(QStringLiteral("section"), e.section);
         if (why.isEmpty()) why = checkName(QStringLiteral("key"), e.key);
@@ -374,8 +380,10 @@ qint32 ProductHash(const QByteArray& ansiText) {
         // p / 10 rounded half to even, on the signed value (C++ division truncates toward zero).
         qint32 q = p / 10;
         const qint32 r = p % 10;
-        if (r > 5 || (r == 5 && (q & 1))) ++q;
-        else if (r < -5 || (r == -5 && (q & 1))) --q;
+        if (r > 5 || (r == 5 && (q & 1)))
+            ++q;
+        else if (r < -5 || (r == -5 && (q & 1)))
+            --q;
         h = q;
     }
     return h;
@@ -391,8 +399,8 @@ QString StoredCheckValue(const Config& config) {
     const QString ini = QStringLiteral("system.ini");
     const QString set = QStringLiteral("Set");
     auto get = [&](const char* key) { return config.reini(ini, set, QString::fromLatin1(key)); };
-    return CheckValue(config, get("language"), get("flash"), get("save2"), get("save1"), get("ports"), get("cjkl"),
-                      get("ptkl"));
+    return CheckValue(config, get("language"), get("flash"), get("save2"), get("save1"), get("ports"),
+                      get("cjkl"), get("ptkl"));
 }
 
 }  // namespace tarsyn::app

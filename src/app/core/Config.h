@@ -12,7 +12,8 @@ namespace tarsyn::app {
 /// ": <reason>" when the write was refused because of what it was asked to write).
 class ConfigError : public std::runtime_error {
 public:
-    explicit ConfigError(const QString& message) : std::runtime_error(message.toStdString()), m_message(message) {}
+    explicit ConfigError(const QString& message)
+        : std::runtime_error(message.toStdString()), m_message(message) {}
     QString message() const { return m_message; }
 
 private:

@@ -43,9 +43,8 @@ DataFolder ResolveDataFolder(const QStringList& arguments) {
 
 QStringList CatalogueNames(const QString& dataDir) {
     // Only names ending exactly in ".lag": the catalogue is later opened as <language> + ".lag".
-    const QFileInfoList files =
-        QDir(dataDir).entryInfoList({QStringLiteral("*.lag")}, QDir::Files | QDir::Hidden | QDir::System,
-                                    QDir::Name | QDir::IgnoreCase);
+    const QFileInfoList files = QDir(dataDir).entryInfoList(
+        {QStringLiteral("*.lag")}, QDir::Files | QDir::Hidden | QDir::System, QDir::Name | QDir::IgnoreCase);
     QStringList names;
     for (const QFileInfo& f : files) {
         const QString name = f.fileName();

@@ -79,7 +79,8 @@ QString ParseInitConfigOptions(const QStringList& arguments, InitConfigOptions& 
             if ((error = value(v)).isEmpty()) options.ports << v;
         } else if (name == QLatin1String("--remark")) {
             if ((error = value(v)).isEmpty()) {
-                if (options.ports.isEmpty()) return QStringLiteral("--remark must follow the --port it names");
+                if (options.ports.isEmpty())
+                    return QStringLiteral("--remark must follow the --port it names");
                 while (options.remarks.size() < options.ports.size()) options.remarks << QString();
                 options.remarks[options.ports.size() - 1] = v;
             }
@@ -98,20 +99,24 @@ InitConfigResult InitConfig(const QString& dataDir, const InitConfigOptions& opt
     Config config(dataDir, codePage);
     const QString iniPath = QDir::toNativeSeparators(config.filePath(kIni));
     if (!QFileInfo(dataDir).isDir())
-        return refused(QStringLiteral("Data folder \"%1\" does not exist").arg(QDir::toNativeSeparators(dataDir)));
+        return refused(
+            QStringLiteral("Data folder \"%1\" does not exist").arg(QDir::toNativeSeparators(dataDir)));
 
     // Language: one of the installed catalogues.
     const QStringList languages = CatalogueNames(dataDir);
     QString language = options.language;
     if (language.isEmpty()) {
         if (languages.isEmpty())
-            return refused(QStringLiteral("No language catalogue (*.lag) in \"%1\"; install one or give --language")
-                               .arg(QDir::toNativeSeparators(dataDir)));
-        language = languages.contains(QStringLiteral("Chinese")) ? QStringLiteral("Chinese") : languages.first();
+            return refused(
+                QStringLiteral("No language catalogue (*.lag) in \"%1\"; install one or give --language")
+                    .arg(QDir::toNativeSeparators(dataDir)));
+        language =
+            languages.contains(QStringLiteral("Chinese")) ? QStringLiteral("Chinese") : languages.first();
     } else if (!languages.contains(language)) {
-        return refused(QStringLiteral("No catalogue \"%1.lag\" in \"%2\" (installed: %3)")
-                           .arg(language, QDir::toNativeSeparators(dataDir),
-                                languages.isEmpty() ? QStringLiteral("none") : languages.join(QStringLiteral(", "))));
+        return refused(
+            QStringLiteral("No catalogue \"%1.lag\" in \"%2\" (installed: %3)")
+                .arg(language, QDir::toNativeSeparators(dataDir),
+                     languages.isEmpty() ? QStringLiteral("none") : languages.join(QStringLiteral(", "))));
     }
 
     // Ports: names, no repeats.
@@ -125,7 +130,8 @@ InitConfigResult InitConfig(const QString& dataDir, const InitConfigOptions& opt
 
     // An existing file is kept unless the operator says otherwise, before asking for passwords.
     if (QFileInfo::exists(config.filePath(kIni)) && !options.force)
-        return refused(QStringLiteral("\"%1\" already exists; give --force to replace its settings").arg(iniPath));
+        return refused(
+            QStringLiteral("\"%1\" already exists; give --force to replace its settings").arg(iniPath));
 
     QString super, ordinary, error;
     if (!obtainPassword(options.superPassword, QStringLiteral("Super"), readPassword, super, error) ||
@@ -136,7 +142,9 @@ InitConfigResult InitConfig(const QString& dataDir, const InitConfigOptions& opt
     for (const auto& [text, which] : checks) {
         if (text.isEmpty()) return refused(QStringLiteral("The %1 password is empty").arg(which));
         if (text.size() > kMaxPasswordLength)
-            return refused(QStringLiteral("The %1 password is longer than %2 characters").arg(which).arg(kMaxPasswordLength));
+            return refused(QStringLiteral("The %1 password is longer than %2 characters")
+                               .arg(which)
+                               .arg(kMaxPasswordLength));
         if (!config.representable(text))
             return refused(QStringLiteral("The %1 password has characters that code page %2 cannot hold")
                                .arg(which, QString::fromLatin1(codePage)));
@@ -146,7 +154,8 @@ InitConfigResult InitConfig(const QString& dataDir, const InitConfigOptions& opt
     const qint32 ordinaryHash = ProductHash(config.toAnsi(ordinary));
     // The login compares hashes, super first: equal hashes would let the ordinary password in as super.
     if (superHash == ordinaryHash)
-        return refused(QStringLiteral("The two passwords give the same hash; choose another ordinary password"));
+        return refused(
+            QStringLiteral("The two passwords give the same hash; choose another ordinary password"));
 
     const int rows = int(options.ports.size());
     const QString flash = QString::number(kRefreshSeconds);
@@ -172,17 +181,20 @@ InitConfigResult InitConfig(const QString& dataDir, const InitConfigOptions& opt
                 << IniEntry{kSet, QStringLiteral("portremark") + row, QString()};
     }
     entries << IniEntry{kSet, QStringLiteral("cjkl"), cjkl} << IniEntry{kSet, QStringLiteral("ptkl"), ptkl}
-            << IniEntry{kSet, QStringLiteral("jzm"), CheckValue(config, language, flash, save2, save1, ports, cjkl, ptkl)};
+            << IniEntry{kSet, QStringLiteral("jzm"),
+                        CheckValue(config, language, flash, save2, save1, ports, cjkl, ptkl)};
     try {
         config.wriniBatch(kIni, entries);
     } catch (const ConfigError& e) {
         return {2, e.message()};
     }
     if (config.reini(kIni, kSet, QStringLiteral("jzm")) != StoredCheckValue(config))
-        return {2, QStringLiteral("\"%1\" was written but does not pass its check; look for a second [Set] section")
+        return {2, QStringLiteral(
+                       "\"%1\" was written but does not pass its check; look for a second [Set] section")
                        .arg(iniPath)};
-    return {0, QStringLiteral("Wrote \"%1\": language %2, %3 port(s), refresh %4 s, intervals %5 s and %6 min")
-                   .arg(iniPath, language, ports, flash, save1, save2)};
+    return {0,
+            QStringLiteral("Wrote \"%1\": language %2, %3 port(s), refresh %4 s, intervals %5 s and %6 min")
+                .arg(iniPath, language, ports, flash, save1, save2)};
 }
 
 InitConfigResult RunInitConfig(const QStringList& arguments, const QString& dataDir,

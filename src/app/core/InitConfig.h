@@ -10,12 +10,12 @@ namespace tarsyn::app {
 
 /// What `tarsyn --init-config` was asked to write.
 struct InitConfigOptions {
-    QString language;                        ///< empty: "Chinese" if installed, else the first catalogue
-    std::optional<QString> superPassword;    ///< not given: asked through the password reader
+    QString language;                      ///< empty: "Chinese" if installed, else the first catalogue
+    std::optional<QString> superPassword;  ///< not given: asked through the password reader
     std::optional<QString> ordinaryPassword;
-    QStringList ports;                       ///< one row each, in order; none by default
-    QStringList remarks;                     ///< remark of each row; missing or empty: the port name
-    bool force = false;                      ///< replace the settings of an existing system.ini
+    QStringList ports;    ///< one row each, in order; none by default
+    QStringList remarks;  ///< remark of each row; missing or empty: the port name
+    bool force = false;   ///< replace the settings of an existing system.ini
 };
 
 /// Reads one password from the operator (the program reads the terminal without echo); false when
@@ -31,7 +31,8 @@ struct InitConfigResult {
 
 /// Reads the options of --init-config from the program's arguments (arguments[0], the program, is
 /// skipped; "--init-config" and "--data-dir DIR" are left to their owners): `--language NAME`,
-/// `--super-password TEXT`, `--ordinary-password TEXT`, `--port NAME` (repeatable), `--remark TEXT` (the remark of the `--port` before it),
+/// `--super-password TEXT`, `--ordinary-password TEXT`, `--port NAME` (repeatable), `--remark TEXT` (the
+/// remark of the `--port` before it),
 /// `--code-page NAME` (skipped: the program's own), `--force`, each
 /// also as --option=value. Returns an error text for an unknown option or a missing value.
 QString ParseInitConfigOptions(const QStringList& arguments, InitConfigOptions& options);
@@ -43,7 +44,8 @@ QString ParseInitConfigOptions(const QStringList& arguments, InitConfigOptions& 
 /// of the passwords) and a matching "jzm". Refuses empty, too long, equal or equally hashing
 /// passwords, and an existing system.ini unless forced (then other sections and keys stay).
 InitConfigResult InitConfig(const QString& dataDir, const InitConfigOptions& options,
-                            const PasswordReader& readPassword, const QByteArray& codePage = QByteArrayLiteral("GBK"));
+                            const PasswordReader& readPassword,
+                            const QByteArray& codePage = QByteArrayLiteral("GBK"));
 
 /// Both steps for main(): parse `arguments`, then InitConfig.
 InitConfigResult RunInitConfig(const QStringList& arguments, const QString& dataDir,

@@ -13,7 +13,9 @@ struct PortEntry {
     QString port;
     QString remark;
     QString notes;
-    bool operator==(const PortEntry& o) const { return port == o.port && remark == o.remark && notes == o.notes; }
+    bool operator==(const PortEntry& o) const {
+        return port == o.port && remark == o.remark && notes == o.notes;
+    }
 };
 
 /// The program's live settings (section Set of system.ini, loaded once at start): the poll cycle reads
@@ -29,9 +31,9 @@ public:
     void load(const Config& config);
 
     QString language() const { return m_language; }
-    QString refreshText() const { return m_refresh; }       ///< "flash", whole seconds
-    QString hourIntervalText() const { return m_save1; }    ///< "save1", seconds, table "nls"
-    QString dayIntervalText() const { return m_save2; }     ///< "save2", minutes, table "24xs"
+    QString refreshText() const { return m_refresh; }     ///< "flash", whole seconds
+    QString hourIntervalText() const { return m_save1; }  ///< "save1", seconds, table "nls"
+    QString dayIntervalText() const { return m_save2; }   ///< "save2", minutes, table "24xs"
     QVector<PortEntry> ports() const { return m_ports; }
 
     void setLanguage(const QString& v);

@@ -1,6 +1,5 @@
-#include <QtTest>
-
 #include <QRandomGenerator>
+#include <QtTest>
 #include <cmath>
 
 #include "app/core/Config.h"
@@ -45,7 +44,8 @@ private:
 private slots:
     void init() {
         QVERIFY(m_dir.isValid());
-        for (const QString& f : QDir(m_dir.path()).entryList(QDir::Files | QDir::Hidden)) QFile::remove(path(f));
+        for (const QString& f : QDir(m_dir.path()).entryList(QDir::Files | QDir::Hidden))
+            QFile::remove(path(f));
     }
 
     // --- ProductHash and the check value ---------------------------------------------------------
@@ -57,8 +57,8 @@ private slots:
         QTest::newRow("abc worked example") << QByteArray("abc") << 970;
         QTest::newRow("code 85 half to even") << QByteArray("U") << 8;
         QTest::newRow("code 75 half to even") << QByteArray("K") << 8;
-        QTest::newRow("code 65 rounds down") << QByteArray("A") << 6;    // 6.5 -> 6
-        QTest::newRow("code 35 rounds up") << QByteArray("#") << 4;      // 3.5 -> 4
+        QTest::newRow("code 65 rounds down") << QByteArray("A") << 6;       // 6.5 -> 6
+        QTest::newRow("code 35 rounds up") << QByteArray("#") << 4;         // 3.5 -> 4
         QTest::newRow("code 255 uses 8 bits") << QByteArray("\xFF") << 26;  // 25.5 -> 26
         QTest::newRow("seven zeros") << QByteArray("0000000") << int(referenceHash("0000000"));
     }
@@ -93,8 +93,9 @@ private slots:
         QFETCH(QStringList, inputs);
         QFETCH(QString, expected);
         const Config config(m_dir.path());
-        QCOMPARE(CheckValue(config, inputs[0], inputs[1], inputs[2], inputs[3], inputs[4], inputs[5], inputs[6]),
-                 expected);
+        QCOMPARE(
+            CheckValue(config, inputs[0], inputs[1], inputs[2], inputs[3], inputs[4], inputs[5], inputs[6]),
+            expected);
     }
 
     void checkValueOfNegativeHashHasEightDigits() {
@@ -102,7 +103,14 @@ private slots:
         // Find a realistic settings text whose hash is negative.
         for (int ports = 0; ports < 1000; ++ports) {
             const QString p = QString::number(ports);
-            const qint32 h = ProductHash(config.toAnsi("Chinese" "6" "1" "60" + p + "-123456" "98765"));
+            const qint32 h =
+                ProductHash(config.toAnsi("Chinese"
+                                          "6"
+                                          "1"
+                                          "60" +
+                                          p +
+                                          "-123456"
+                                          "98765"));
             if (h >= 0) continue;
             const QString v = CheckValue(config, "Chinese", "6", "1", "60", p, "-123456", "98765");
             QCOMPARE(v.size(), 8);
@@ -147,29 +155,58 @@ private slots:
         QTest::addColumn<QString>("section");
         QTest::addColumn<QString>("key");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("plain") << "Set" << "flash" << "6";
-        QTest::newRow("case of section and key") << "SET" << "FLASH" << "6";
-        QTest::newRow("blanks around names") << " Set " << " flash " << "6";
-        QTest::newRow("Ports and ports are one key") << "Set" << "Ports" << "3";
-        QTest::newRow("value trimmed") << "Set" << "remark0" << "pump room";
-        QTest::newRow("empty value is empty") << "Set" << "portremark0" << "";
-        QTest::newRow("first duplicate key wins") << "Set" << "dup" << "first";
-        QTest::newRow("first duplicate section wins") << "Set" << "later" << "0";
-        QTest::newRow("missing key") << "Set" << "nothing" << "0";
-        QTest::newRow("missing section") << "Nope" << "flash" << "0";
-        QTest::newRow("comment is no key") << "Set" << ";note" << "0";
-        QTest::newRow("key of another section") << "Gsm" << "flash" << "0";
-        QTest::newRow("other section") << "Gsm" << "name" << "station 1";
-        QTest::newRow("equals inside value") << "Gsm" << "expr" << "a=b";
+        QTest::newRow("plain") << "Set"
+                               << "flash"
+                               << "6";
+        QTest::newRow("case of section and key") << "SET"
+                                                 << "FLASH"
+                                                 << "6";
+        QTest::newRow("blanks around names") << " Set "
+                                             << " flash "
+                                             << "6";
+        QTest::newRow("Ports and ports are one key") << "Set"
+                                                     << "Ports"
+                                                     << "3";
+        QTest::newRow("value trimmed") << "Set"
+                                       << "remark0"
+                                       << "pump room";
+        QTest::newRow("empty value is empty") << "Set"
+                                              << "portremark0"
+                                              << "";
+        QTest::newRow("first duplicate key wins") << "Set"
+                                                  << "dup"
+                                                  << "first";
+        QTest::newRow("first duplicate section wins") << "Set"
+                                                      << "later"
+                                                      << "0";
+        QTest::newRow("missing key") << "Set"
+                                     << "nothing"
+                                     << "0";
+        QTest::newRow("missing section") << "Nope"
+                                         << "flash"
+                                         << "0";
+        QTest::newRow("comment is no key") << "Set"
+                                           << ";note"
+                                           << "0";
+        QTest::newRow("key of another section") << "Gsm"
+                                                << "flash"
+                                                << "0";
+        QTest::newRow("other section") << "Gsm"
+                                       << "name"
+                                       << "station 1";
+        QTest::newRow("equals inside value") << "Gsm"
+                                             << "expr"
+                                             << "a=b";
     }
     void reiniLookups() {
         QFETCH(QString, section);
         QFETCH(QString, key);
         QFETCH(QString, expected);
-        writeBytes(path("system.ini"),
-                   "; settings\r\n[ Set ]\r\nflash = 6\r\nports=3\r\nremark0=  pump room  \r\nportremark0=\r\n"
-                   ";note=x\r\ndup=first\r\ndup=second\r\n\r\n[gsm]\r\nname=station 1\r\nexpr=a=b\r\n"
-                   "[set]\r\nlater=1\r\n");
+        writeBytes(
+            path("system.ini"),
+            "; settings\r\n[ Set ]\r\nflash = 6\r\nports=3\r\nremark0=  pump room  \r\nportremark0=\r\n"
+            ";note=x\r\ndup=first\r\ndup=second\r\n\r\n[gsm]\r\nname=station 1\r\nexpr=a=b\r\n"
+            "[set]\r\nlater=1\r\n");
         const Config config(m_dir.path());
         QCOMPARE(config.reini("system.ini", section, key), expected);
     }
@@ -196,8 +233,9 @@ private slots:
     }
 
     void readSectionReadsOnce() {
-        writeBytes(path("A.lag"), "[Translations]\nlbl1.Caption=Language\nBTN1.caption=\nlbl1.caption=again\n"
-                                  "[Messages]\ndl1=Save?\n");
+        writeBytes(path("A.lag"),
+                   "[Translations]\nlbl1.Caption=Language\nBTN1.caption=\nlbl1.caption=again\n"
+                   "[Messages]\ndl1=Save?\n");
         const Config config(m_dir.path());
         const IniSection t = config.readSection("A.lag", "translations");
         QCOMPARE(t.size(), 2);
@@ -216,37 +254,48 @@ private slots:
         QTest::addColumn<QString>("key");
         QTest::addColumn<QString>("value");
         QTest::addColumn<QByteArray>("after");
-        const QByteArray crlf = "; top comment\r\n[Set]\r\nlanguage=Chinese\r\n  ; kept\r\nPorts=3\r\n\r\n"
-                                "[Ys]\r\nys1=10\r\n";
+        const QByteArray crlf =
+            "; top comment\r\n[Set]\r\nlanguage=Chinese\r\n  ; kept\r\nPorts=3\r\n\r\n"
+            "[Ys]\r\nys1=10\r\n";
         QTest::newRow("replace in place, CRLF")
-            << crlf << "set" << "ports" << "2"
-            << QByteArray("; top comment\r\n[Set]\r\nlanguage=Chinese\r\n  ; kept\r\nPorts=2\r\n\r\n"
-                          "[Ys]\r\nys1=10\r\n");
+            << crlf << "set"
+            << "ports"
+            << "2"
+            << QByteArray(
+                   "; top comment\r\n[Set]\r\nlanguage=Chinese\r\n  ; kept\r\nPorts=2\r\n\r\n"
+                   "[Ys]\r\nys1=10\r\n");
         QTest::newRow("missing key after last key of its section")
-            << crlf << "Set" << "flash" << "10"
-            << QByteArray("; top comment\r\n[Set]\r\nlanguage=Chinese\r\n  ; kept\r\nPorts=3\r\nflash=10\r\n\r\n"
-                          "[Ys]\r\nys1=10\r\n");
-        QTest::newRow("missing section at the end")
-            << crlf << "Gsm" << "name" << "A"
-            << QByteArray(crlf + "[Gsm]\r\nname=A\r\n");
-        QTest::newRow("LF file stays LF")
-            << QByteArray("[Set]\nflash=6\n") << "Set" << "save1" << "60"
-            << QByteArray("[Set]\nflash=6\nsave1=60\n");
-        QTest::newRow("no newline at the end")
-            << QByteArray("[Set]\r\nflash=6") << "Set" << "save1" << "60"
-            << QByteArray("[Set]\r\nflash=6\r\nsave1=60\r\n");
-        QTest::newRow("replace keeps a missing final newline")
-            << QByteArray("[Set]\r\nflash=6") << "Set" << "flash" << "10" << QByteArray("[Set]\r\nflash=10");
-        QTest::newRow("empty section header only")
-            << QByteArray("[Set]\r\n[Ys]\r\n") << "Set" << "flash" << "6"
-            << QByteArray("[Set]\r\nflash=6\r\n[Ys]\r\n");
-        QTest::newRow("new file uses CR LF") << QByteArray() << "Set" << "flash" << "6"
-                                             << QByteArray("[Set]\r\nflash=6\r\n");
-        QTest::newRow("empty value") << QByteArray("[Set]\r\nportremark0=x\r\n") << "Set" << "portremark0" << ""
-                                     << QByteArray("[Set]\r\nportremark0=\r\n");
+            << crlf << "Set"
+            << "flash"
+            << "10"
+            << QByteArray(
+                   "; top comment\r\n[Set]\r\nlanguage=Chinese\r\n  ; kept\r\nPorts=3\r\nflash=10\r\n\r\n"
+                   "[Ys]\r\nys1=10\r\n");
+        QTest::newRow("missing section at the end") << crlf << "Gsm"
+                                                    << "name"
+                                                    << "A" << QByteArray(crlf + "[Gsm]\r\nname=A\r\n");
+        QTest::newRow("LF file stays LF") << QByteArray("[Set]\nflash=6\n") << "Set"
+                                          << "save1"
+                                          << "60" << QByteArray("[Set]\nflash=6\nsave1=60\n");
+        QTest::newRow("no newline at the end") << QByteArray("[Set]\r\nflash=6") << "Set"
+                                               << "save1"
+                                               << "60" << QByteArray("[Set]\r\nflash=6\r\nsave1=60\r\n");
+        QTest::newRow("replace keeps a missing final newline") << QByteArray("[Set]\r\nflash=6") << "Set"
+                                                               << "flash"
+                                                               << "10" << QByteArray("[Set]\r\nflash=10");
+        QTest::newRow("empty section header only") << QByteArray("[Set]\r\n[Ys]\r\n") << "Set"
+                                                   << "flash"
+                                                   << "6" << QByteArray("[Set]\r\nflash=6\r\n[Ys]\r\n");
+        QTest::newRow("new file uses CR LF") << QByteArray() << "Set"
+                                             << "flash"
+                                             << "6" << QByteArray("[Set]\r\nflash=6\r\n");
+        QTest::newRow("empty value") << QByteArray("[Set]\r\nportremark0=x\r\n") << "Set"
+                                     << "portremark0"
+                                     << "" << QByteArray("[Set]\r\nportremark0=\r\n");
         QTest::newRow("undecodable bytes elsewhere survive")
-            << QByteArray("[Gsm]\r\nraw=\x81\x20\xFF\r\n[Set]\r\nflash=6\r\n") << "Set" << "flash" << "10"
-            << QByteArray("[Gsm]\r\nraw=\x81\x20\xFF\r\n[Set]\r\nflash=10\r\n");
+            << QByteArray("[Gsm]\r\nraw=\x81\x20\xFF\r\n[Set]\r\nflash=6\r\n") << "Set"
+            << "flash"
+            << "10" << QByteArray("[Gsm]\r\nraw=\x81\x20\xFF\r\n[Set]\r\nflash=10\r\n");
     }
     void writeKeepsEverythingElse() {
         QFETCH(QByteArray, before);
@@ -263,10 +312,11 @@ private slots:
 
     void batchIsOneReplacementAndLeavesNoTemporaryFiles() {
         writeBytes(path("system.ini"), "[Set]\r\nflash=6\r\n");
-        QVERIFY(QFile::setPermissions(path("system.ini"), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                                              QFileDevice::ReadGroup));
+        QVERIFY(QFile::setPermissions(
+            path("system.ini"), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup));
         Config config(m_dir.path());
-        config.wriniBatch("system.ini", {{"Set", "flash", "10"}, {"Set", "ports", "1"}, {"Set", "port0", "com1"}});
+        config.wriniBatch("system.ini",
+                          {{"Set", "flash", "10"}, {"Set", "ports", "1"}, {"Set", "port0", "com1"}});
         QCOMPARE(readBytes(path("system.ini")), QByteArray("[Set]\r\nflash=10\r\nports=1\r\nport0=com1\r\n"));
         QCOMPARE(QDir(m_dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"system.ini"});
         QCOMPARE(QFile::permissions(path("system.ini")) & QFileDevice::Permissions(0x7077),
@@ -288,7 +338,8 @@ private slots:
         QCOMPARE(live.ports().at(1).remark, QStringLiteral("set 2"));
         QCOMPARE(live.ports().at(0).notes, QString());
 
-        config.wriniBatch("system.ini", {{"Set", "ports", "2"}, {"Set", "port0", "com1"}, {"Set", "port1", "com3"}});
+        config.wriniBatch("system.ini",
+                          {{"Set", "ports", "2"}, {"Set", "port0", "com1"}, {"Set", "port1", "com3"}});
         live.load(config);
         QCOMPARE(live.ports().size(), 2);
         QCOMPARE(live.ports().at(1).port, QStringLiteral("com3"));
@@ -329,12 +380,25 @@ private slots:
         QTest::addColumn<QString>("key");
         QTest::addColumn<QString>("value");
         QTest::addColumn<QString>("reason");
-        QTest::newRow("line break in value") << "Set" << "remark0" << "a\r\n[Set]\r\njzm=0" << "line break";
-        QTest::newRow("equals in key") << "Set" << "a=b" << "1" << "\"=\"";
-        QTest::newRow("bracket in section") << "S]x" << "k" << "1" << "\"]\"";
-        QTest::newRow("empty key") << "Set" << " " << "1" << "empty key";
-        QTest::newRow("not in the code page") << "Set" << "remark0" << QStringLiteral(u"pump \U0001F600")
-                                              << "code page GBK";
+        QTest::newRow("line break in value") << "Set"
+                                             << "remark0"
+                                             << "a\r\n[Set]\r\njzm=0"
+                                             << "line break";
+        QTest::newRow("equals in key") << "Set"
+                                       << "a=b"
+                                       << "1"
+                                       << "\"=\"";
+        QTest::newRow("bracket in section") << "S]x"
+                                            << "k"
+                                            << "1"
+                                            << "\"]\"";
+        QTest::newRow("empty key") << "Set"
+                                   << " "
+                                   << "1"
+                                   << "empty key";
+        QTest::newRow("not in the code page")
+            << "Set"
+            << "remark0" << QStringLiteral(u"pump \U0001F600") << "code page GBK";
     }
     void refusedWritesChangeNothing() {
         QFETCH(QString, section);
@@ -366,8 +430,9 @@ private slots:
             config.wrini("system.ini", "Set", "flash", "6");
             QFAIL("no error raised");
         } catch (const ConfigError& e) {
-            QCOMPARE(e.message(),
-                     QStringLiteral("Unable to write to %1").arg(QDir::toNativeSeparators(path("system.ini"))));
+            QCOMPARE(
+                e.message(),
+                QStringLiteral("Unable to write to %1").arg(QDir::toNativeSeparators(path("system.ini"))));
         }
         QVERIFY(QFileInfo(path("system.ini")).isDir());
         QCOMPARE(readBytes(path("system.ini/inside")), QByteArray("keep"));
@@ -379,8 +444,9 @@ private slots:
             missing.wrini("system.ini", "Set", "flash", "6");
             QFAIL("no error raised");
         } catch (const ConfigError& e) {
-            QCOMPARE(e.message(), QStringLiteral("Unable to write to %1")
-                                      .arg(QDir::toNativeSeparators(m_dir.filePath("no/such/folder/system.ini"))));
+            QCOMPARE(e.message(),
+                     QStringLiteral("Unable to write to %1")
+                         .arg(QDir::toNativeSeparators(m_dir.filePath("no/such/folder/system.ini"))));
         }
         QVERIFY(!QFileInfo::exists(m_dir.filePath("no")));
     }

@@ -21,17 +21,23 @@ private slots:
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<QString>("expected");  // "APP", "OTHER" or empty for an error
         QTest::addColumn<QString>("error");     // part of the error text
-        QTest::newRow("default is the program folder") << QStringList{"tarsyn"} << "APP" << "";
-        QTest::newRow("option") << QStringList{"tarsyn", "--data-dir", "OTHER"} << "OTHER" << "";
-        QTest::newRow("option with =") << QStringList{"tarsyn", "--data-dir=OTHER"} << "OTHER" << "";
+        QTest::newRow("default is the program folder") << QStringList{"tarsyn"} << "APP"
+                                                       << "";
+        QTest::newRow("option") << QStringList{"tarsyn", "--data-dir", "OTHER"} << "OTHER"
+                                << "";
+        QTest::newRow("option with =") << QStringList{"tarsyn", "--data-dir=OTHER"} << "OTHER"
+                                       << "";
         QTest::newRow("last wins") << QStringList{"tarsyn", "--data-dir", "/nowhere", "--data-dir", "OTHER"}
-                                   << "OTHER" << "";
+                                   << "OTHER"
+                                   << "";
         QTest::newRow("missing folder") << QStringList{"tarsyn", "--data-dir", "OTHER/none"} << ""
                                         << "does not exist";
         QTest::newRow("a file") << QStringList{"tarsyn", "--data-dir", "OTHER/plain.txt"} << ""
                                 << "is not a folder";
-        QTest::newRow("no value") << QStringList{"tarsyn", "--data-dir"} << "" << "needs a folder";
-        QTest::newRow("empty value") << QStringList{"tarsyn", "--data-dir="} << "" << "needs a folder";
+        QTest::newRow("no value") << QStringList{"tarsyn", "--data-dir"} << ""
+                                  << "needs a folder";
+        QTest::newRow("empty value") << QStringList{"tarsyn", "--data-dir="} << ""
+                                     << "needs a folder";
     }
     void resolves() {
         QFETCH(QStringList, arguments);

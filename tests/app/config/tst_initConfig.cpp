@@ -64,7 +64,8 @@ private slots:
         QCOMPARE(config.reini("system.ini", "Set", "Ports"), QStringLiteral("3"));
         QCOMPARE(config.reini("system.ini", "Set", "cjkl"), QString::number(ProductHash("boss")));
         QCOMPARE(config.reini("system.ini", "Set", "ptkl"), QString::number(ProductHash("crew")));
-        QCOMPARE(config.reini("system.ini", "Set", "jzm"), StoredCheckValue(config));  // passes the start check
+        QCOMPARE(config.reini("system.ini", "Set", "jzm"),
+                 StoredCheckValue(config));  // passes the start check
         LiveSettings live;
         live.load(config);
         QCOMPARE(live.ports().size(), 3);
@@ -77,11 +78,16 @@ private slots:
         QTest::addColumn<int>("rows");
         QTest::addColumn<QString>("save1");
         QTest::addColumn<QString>("save2");
-        QTest::newRow("no ports: form defaults") << 0 << "60" << "1";
-        QTest::newRow("10 ports: 60 s, 1+1") << 10 << "60" << "2";
-        QTest::newRow("15 ports: 1.5 rounds to 2") << 15 << "90" << "3";
-        QTest::newRow("25 ports: 2.5 rounds to 2") << 25 << "150" << "3";
-        QTest::newRow("35 ports: 3.5 rounds to 4") << 35 << "210" << "5";
+        QTest::newRow("no ports: form defaults") << 0 << "60"
+                                                 << "1";
+        QTest::newRow("10 ports: 60 s, 1+1") << 10 << "60"
+                                             << "2";
+        QTest::newRow("15 ports: 1.5 rounds to 2") << 15 << "90"
+                                                   << "3";
+        QTest::newRow("25 ports: 2.5 rounds to 2") << 25 << "150"
+                                                   << "3";
+        QTest::newRow("35 ports: 3.5 rounds to 4") << 35 << "210"
+                                                   << "5";
     }
     void intervalMinimums() {
         QFETCH(int, rows);
@@ -102,16 +108,30 @@ private slots:
         QTest::addColumn<QStringList>("ports");
         QTest::addColumn<QString>("language");
         QTest::addColumn<QString>("message");
-        QTest::newRow("empty super") << "" << "crew" << QStringList() << "" << "super password is empty";
-        QTest::newRow("empty ordinary") << "boss" << "" << QStringList() << "" << "ordinary password is empty";
-        QTest::newRow("equal") << "same" << "same" << QStringList() << "" << "must differ";
-        QTest::newRow("equal hashes") << "U" << "K" << QStringList() << "" << "same hash";  // both hash to 8
-        QTest::newRow("too long") << QString(31, 'x') << "crew" << QStringList() << "" << "longer than 30";
+        QTest::newRow("empty super") << ""
+                                     << "crew" << QStringList() << ""
+                                     << "super password is empty";
+        QTest::newRow("empty ordinary") << "boss"
+                                        << "" << QStringList() << ""
+                                        << "ordinary password is empty";
+        QTest::newRow("equal") << "same"
+                               << "same" << QStringList() << ""
+                               << "must differ";
+        QTest::newRow("equal hashes") << "U"
+                                      << "K" << QStringList() << ""
+                                      << "same hash";  // both hash to 8
+        QTest::newRow("too long") << QString(31, 'x') << "crew" << QStringList() << ""
+                                  << "longer than 30";
         QTest::newRow("not in GBK") << QStringLiteral(u"b\U0001F600") << "crew" << QStringList() << ""
                                     << "code page GBK";
-        QTest::newRow("port twice") << "boss" << "crew" << QStringList{"com1", "com1"} << "" << "given twice";
-        QTest::newRow("empty port") << "boss" << "crew" << QStringList{" "} << "" << "empty name";
-        QTest::newRow("unknown language") << "boss" << "crew" << QStringList() << "Klingon"
+        QTest::newRow("port twice") << "boss"
+                                    << "crew" << QStringList{"com1", "com1"} << ""
+                                    << "given twice";
+        QTest::newRow("empty port") << "boss"
+                                    << "crew" << QStringList{" "} << ""
+                                    << "empty name";
+        QTest::newRow("unknown language") << "boss"
+                                          << "crew" << QStringList() << "Klingon"
                                           << "No catalogue \"Klingon.lag\"";
     }
     void refusals() {
@@ -131,7 +151,11 @@ private slots:
 
     void existingFileNeedsForceAndKeepsOtherSections() {
         touch(ini(), "[Ys]\r\nys1=30\r\n[Set]\r\nLanguage=English\r\nports=5\r\nport4=com9\r\n");
-        const QByteArray before = [&] { QFile f(ini()); f.open(QIODevice::ReadOnly); return f.readAll(); }();
+        const QByteArray before = [&] {
+            QFile f(ini());
+            f.open(QIODevice::ReadOnly);
+            return f.readAll();
+        }();
         InitConfigOptions o = passwords();
         InitConfigResult r = InitConfig(m_dir->path(), o, {});
         QCOMPARE(r.exitCode, 1);
@@ -194,7 +218,8 @@ private slots:
         if (exitCode == 0) {
             QCOMPARE(terminal.prompts, (QStringList{"Super password: ", "Super password again: ",
                                                     "Ordinary password: ", "Ordinary password again: "}));
-            QCOMPARE(Config(m_dir->path()).reini("system.ini", "Set", "cjkl"), QString::number(ProductHash("boss")));
+            QCOMPARE(Config(m_dir->path()).reini("system.ini", "Set", "cjkl"),
+                     QString::number(ProductHash("boss")));
         }
     }
 
@@ -213,12 +238,22 @@ private slots:
         QTest::addColumn<QStringList>("ports");
         QTest::addColumn<QString>("language");
         QTest::addColumn<bool>("force");
-        QTest::newRow("all") << QStringList{"tarsyn", "--init-config", "--data-dir", "/x", "--language", "English",
-                                            "--port", "com1", "--port=com2", "--force", "--super-password=a b",
-                                            "--ordinary-password", "c"}
+        QTest::newRow("all") << QStringList{"tarsyn",
+                                            "--init-config",
+                                            "--data-dir",
+                                            "/x",
+                                            "--language",
+                                            "English",
+                                            "--port",
+                                            "com1",
+                                            "--port=com2",
+                                            "--force",
+                                            "--super-password=a b",
+                                            "--ordinary-password",
+                                            "c"}
                              << "" << QStringList{"com1", "com2"} << "English" << true;
-        QTest::newRow("unknown") << QStringList{"tarsyn", "--init-config", "--colour", "red"} << "Unknown option"
-                                 << QStringList() << "" << false;
+        QTest::newRow("unknown") << QStringList{"tarsyn", "--init-config", "--colour", "red"}
+                                 << "Unknown option" << QStringList() << "" << false;
         QTest::newRow("missing value") << QStringList{"tarsyn", "--init-config", "--port"} << "needs a value"
                                        << QStringList() << "" << false;
     }
@@ -243,9 +278,9 @@ private slots:
     }
 
     void runParsesThenWrites() {
-        const InitConfigResult r = RunInitConfig(
-            {"tarsyn", "--init-config", "--super-password", "boss", "--ordinary-password", "crew", "--port", "com1"},
-            m_dir->path(), {});
+        const InitConfigResult r = RunInitConfig({"tarsyn", "--init-config", "--super-password", "boss",
+                                                  "--ordinary-password", "crew", "--port", "com1"},
+                                                 m_dir->path(), {});
         QVERIFY2(r.exitCode == 0, qPrintable(r.message));
         QCOMPARE(Config(m_dir->path()).reini("system.ini", "Set", "port0"), QStringLiteral("com1"));
     }

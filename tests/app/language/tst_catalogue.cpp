@@ -1,5 +1,3 @@
-#include <QtTest>
-
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QLabel>
@@ -11,6 +9,7 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <QtTest>
 
 #include "app/Catalogue.h"
 #include "app/core/Config.h"
@@ -84,13 +83,12 @@ public:
 
     // name -> current text, for every translatable text of the window
     QMap<QString, QString> texts() const {
-        return {{"File1", menu->title()},           {"Set1", setAction->text()},
-                {"both1", bothAction->text()},      {"dport20", toolAction->text()},
-                {"tbtn1", toolButton->text()},      {"lbl1", label->text()},
-                {"chk1", check->text()},            {"rb1", radio->text()},
-                {"btn1", button->text()},           {"btn1.Hint", button->toolTip()},
-                {"grp1", group->title()},           {"tab1", tabs->tabText(0)},
-                {"sbtn1", speed->text()}};
+        return {
+            {"File1", menu->title()},         {"Set1", setAction->text()},   {"both1", bothAction->text()},
+            {"dport20", toolAction->text()},  {"tbtn1", toolButton->text()}, {"lbl1", label->text()},
+            {"chk1", check->text()},          {"rb1", radio->text()},        {"btn1", button->text()},
+            {"btn1.Hint", button->toolTip()}, {"grp1", group->title()},      {"tab1", tabs->tabText(0)},
+            {"sbtn1", speed->text()}};
     }
 
     QMenu* menu;
@@ -127,8 +125,8 @@ private slots:
 
     void catalogueList() {
         QTemporaryDir dir;
-        for (const char* name : {"English.lag", "chinese.lag", "Bravo.lag", ".hidden.lag", "upper.LAG", "notes.txt",
-                                 "English.hlp"})
+        for (const char* name : {"English.lag", "chinese.lag", "Bravo.lag", ".hidden.lag", "upper.LAG",
+                                 "notes.txt", "English.hlp"})
             writeFile(dir.filePath(name), "[Messages]\r\n");
         QVERIFY(QDir(dir.path()).mkdir("folder.lag"));
         QCOMPARE(LanguageCatalogues(dir.path()), (QStringList{".hidden", "Bravo", "chinese", "English"}));
@@ -161,20 +159,19 @@ private slots:
         QTest::addColumn<ControlClasses>("classes");
         QTest::addColumn<QStringList>("changed");
         using namespace WindowControls;
-        QTest::newRow("main window")
-            << kMainWindow
-            << QStringList{"File1", "Set1", "both1", "dport20", "tbtn1", "lbl1", "chk1", "btn1", "btn1.Hint", "grp1",
-                           "tab1"};
-        QTest::newRow("settings window") << kSettingsWindow
-                                         << QStringList{"File1", "Set1", "both1", "lbl1", "chk1", "btn1",
-                                                        "btn1.Hint", "grp1", "sbtn1"};
+        QTest::newRow("main window") << kMainWindow
+                                     << QStringList{"File1", "Set1", "both1",     "dport20", "tbtn1", "lbl1",
+                                                    "chk1",  "btn1", "btn1.Hint", "grp1",    "tab1"};
+        QTest::newRow("settings window")
+            << kSettingsWindow
+            << QStringList{"File1", "Set1", "both1", "lbl1", "chk1", "btn1", "btn1.Hint", "grp1", "sbtn1"};
         QTest::newRow("control bits page")
             << kControlBitsPage << QStringList{"lbl1", "rb1", "btn1", "btn1.Hint", "grp1"};
         QTest::newRow("plain window") << kPlainWindow << QStringList{"lbl1", "btn1", "btn1.Hint"};
-        QTest::newRow("tabbed window") << kTabbedWindow
-                                       << QStringList{"lbl1", "btn1", "btn1.Hint", "grp1", "tab1"};
-        QTest::newRow("toolbar only") << ControlClasses(ControlClass::ToolbarButtons)
-                                      << QStringList{"both1", "dport20", "tbtn1"};
+        QTest::newRow("tabbed window")
+            << kTabbedWindow << QStringList{"lbl1", "btn1", "btn1.Hint", "grp1", "tab1"};
+        QTest::newRow("toolbar only")
+            << ControlClasses(ControlClass::ToolbarButtons) << QStringList{"both1", "dport20", "tbtn1"};
         QTest::newRow("nothing") << ControlClasses() << QStringList{};
     }
     void classesDecideWhatChanges() {
@@ -198,10 +195,10 @@ private slots:
         const Config config(m_dir.path());
         SampleWindow w;
         SetActiveLanguage(&w, config, "Sparse", WindowControls::kMainWindow);
-        QCOMPARE(w.label->text(), QString());       // present but empty
-        QCOMPARE(w.button->toolTip(), QString());   // present but empty
+        QCOMPARE(w.label->text(), QString());                  // present but empty
+        QCOMPARE(w.button->toolTip(), QString());              // present but empty
         QCOMPARE(w.button->text(), QStringLiteral("Button"));  // missing: kept
-        QCOMPARE(w.group->title(), QStringLiteral("Spaced"));   // names match without case or blanks
+        QCOMPARE(w.group->title(), QStringLiteral("Spaced"));  // names match without case or blanks
         QCOMPARE(w.check->text(), QStringLiteral("Check"));
     }
 
@@ -215,7 +212,8 @@ private slots:
     }
 
     void oneEntryTranslatesTheButtonOfEveryPage() {
-        writeFile(m_dir.filePath("Pages.lag"), "[Translations]\r\nbtngsm1.Caption=Read\r\nbtngsm1.Hint=Read page\r\n");
+        writeFile(m_dir.filePath("Pages.lag"),
+                  "[Translations]\r\nbtngsm1.Caption=Read\r\nbtngsm1.Hint=Read page\r\n");
         const Config config(m_dir.path());
         QWidget delays, limits;
         delays.setObjectName("TForm6");
@@ -237,9 +235,9 @@ private slots:
     void gbkCatalogueRoundTripsChinese() {
         QStringEncoder gbk("GBK");
         const QString caption = QStringLiteral(u"系统设置(&S)");
-        writeFile(m_dir.filePath("Zh.lag"), "[Translations]\r\nSet1.Caption=" + gbk.encode(caption) +
-                                                "\r\n[Messages]\r\ndl2=" + gbk.encode(QStringLiteral(u"确定退出系统吗？")) +
-                                                "\r\n");
+        writeFile(m_dir.filePath("Zh.lag"),
+                  "[Translations]\r\nSet1.Caption=" + gbk.encode(caption) +
+                      "\r\n[Messages]\r\ndl2=" + gbk.encode(QStringLiteral(u"确定退出系统吗？")) + "\r\n");
         const Config config(m_dir.path());
         SampleWindow w;
         SetActiveLanguage(&w, config, "Zh", WindowControls::kMainWindow);
@@ -262,7 +260,8 @@ private slots:
         QVERIFY2(error.startsWith(QStringLiteral("Cannot open file \"%1\". ")
                                       .arg(QDir::toNativeSeparators(m_dir.filePath("Klingon.hlp")))),
                  qPrintable(error));
-        QVERIFY(error.size() > QStringLiteral("Cannot open file \"%1\". ").arg(m_dir.filePath("Klingon.hlp")).size());
+        QVERIFY(error.size() >
+                QStringLiteral("Cannot open file \"%1\". ").arg(m_dir.filePath("Klingon.hlp")).size());
     }
 };
 

@@ -5,11 +5,10 @@
 // Convention for message keys in code: always a string literal at the call, either
 // `messages.text("dl4")` / `m_messages.text(...)` or `text(QStringLiteral("dl4"))`; keys kept in a
 // table are spelled out as literals too ("dl8", "Form6caption"), which this scan also finds.
-#include <QtTest>
-
 #include <QDirIterator>
 #include <QRegularExpression>
 #include <QStringDecoder>
+#include <QtTest>
 
 #include "app/Catalogue.h"
 #include "app/core/Config.h"
@@ -71,7 +70,8 @@ QMap<QString, QString> scannedMessageKeys() {
     static const QRegularExpression tableLiteral(
         QStringLiteral("\"((?:dl\\d+)|(?:Form\\d+caption)|gsmcaption|lxsb|gdsb)\""));
     QMap<QString, QString> found;  // key -> where
-    QDirIterator it(sourceDir() + QStringLiteral("/src"), {"*.cpp", "*.h"}, QDir::Files, QDirIterator::Subdirectories);
+    QDirIterator it(sourceDir() + QStringLiteral("/src"), {"*.cpp", "*.h"}, QDir::Files,
+                    QDirIterator::Subdirectories);
     while (it.hasNext()) {
         const QString path = it.next();
         const QString text = QString::fromUtf8(readBytes(path));
@@ -140,9 +140,11 @@ private slots:
         // every language switch.
         const Config config(dataDir());
         const QStringList keys = sectionKeys(config, "English.lag", "Translations");
-        static const QRegularExpression valueControl(QStringLiteral(
-            "^(pnl\\d+|zs\\d+|lblbt[012]|lbl999|lblgzts|lbldqzy|lblgzzys|lblgzfgh|lblgjzdmc|lblckh|lbldqrq|lbldqri|"
-            "lbldw1?|lbly[01]1?|lblym1?|lblx[0-3]|lblx1[1-3]|lblx01|lblxm1?|lblnlm(in|ax)2|lbl24m(in|ax)2|lblgy\\d|mmohelp)\\."));
+        static const QRegularExpression valueControl(
+            QStringLiteral("^(pnl\\d+|zs\\d+|lblbt[012]|lbl999|lblgzts|lbldqzy|lblgzzys|lblgzfgh|lblgjzdmc|"
+                           "lblckh|lbldqrq|lbldqri|"
+                           "lbldw1?|lbly[01]1?|lblym1?|lblx[0-3]|lblx1[1-3]|lblx01|lblxm1?|lblnlm(in|ax)2|"
+                           "lbl24m(in|ax)2|lblgy\\d|mmohelp)\\."));
         for (const QString& key : keys) QVERIFY2(!valueControl.match(key).hasMatch(), qPrintable(key));
     }
 
@@ -173,14 +175,16 @@ private slots:
         for (char c : bytes) QVERIFY2(uchar(c) < 0x80, "English.lag must read the same in every code page");
         const Config config(dataDir());
         QCOMPARE(TranslationText(config, "English", "Set1.Caption"), QStringLiteral("&Settings..."));
-        QCOMPARE(config.reini("English.lag", "Messages", "dl2"), QStringLiteral("Do you really want to exit?"));
+        QCOMPARE(config.reini("English.lag", "Messages", "dl2"),
+                 QStringLiteral("Do you really want to exit?"));
     }
 
     void helpFilesShip_data() {
         QTest::addColumn<QString>("language");
         QTest::addColumn<QString>("mustMention");
         QTest::newRow("Chinese") << "Chinese" << QStringLiteral(u"登录");
-        QTest::newRow("English") << "English" << "log in";
+        QTest::newRow("English") << "English"
+                                 << "log in";
     }
     void helpFilesShip() {
         QFETCH(QString, language);

@@ -1,10 +1,9 @@
-#include <QtTest>
-
 #include <QDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QtTest>
 
 #include "app/Catalogue.h"
 #include "app/LanguageHotKey.h"
@@ -32,10 +31,12 @@ private:
 private slots:
     void initTestCase() {
         QVERIFY(m_dir.isValid());
-        writeFile(m_dir.filePath("A.lag"), "[Translations]\r\nlbl1.Caption=Alpha label\r\n"
-                                           "[Messages]\r\ndl4=A: no link\r\nForm1caption=A main\r\n");
-        writeFile(m_dir.filePath("B.lag"), "[Translations]\r\nlbl1.Caption=Bravo label\r\n"
-                                           "[Messages]\r\ndl4=B: no link\r\nForm1caption=B main\r\n");
+        writeFile(m_dir.filePath("A.lag"),
+                  "[Translations]\r\nlbl1.Caption=Alpha label\r\n"
+                  "[Messages]\r\ndl4=A: no link\r\nForm1caption=A main\r\n");
+        writeFile(m_dir.filePath("B.lag"),
+                  "[Translations]\r\nlbl1.Caption=Bravo label\r\n"
+                  "[Messages]\r\ndl4=B: no link\r\nForm1caption=B main\r\n");
         writeFile(m_dir.filePath("system.ini"), "[Set]\r\nlanguage=A\r\n");
     }
 
@@ -81,7 +82,8 @@ private slots:
         settings.setLanguage("A");
         LanguageSwitcher switcher(settings, {"A", "B"});
         QStringList trace;
-        for (const char* name : {"main", "settings", "about", "pages", "curves", "help", "alarms", "mode label"})
+        for (const char* name :
+             {"main", "settings", "about", "pages", "curves", "help", "alarms", "mode label"})
             switcher.add(name, [&, name](const QString& language) {
                 trace << QString::fromLatin1(name) + ":" + language + ":" + settings.language();
             });
@@ -89,8 +91,8 @@ private slots:
         switcher.remove(removed);
         QSignalSpy changed(&switcher, &LanguageSwitcher::languageChanged);
         switcher.advance();
-        QCOMPARE(trace, (QStringList{"main:B:B", "settings:B:B", "about:B:B", "pages:B:B", "curves:B:B", "help:B:B",
-                                     "alarms:B:B", "mode label:B:B"}));
+        QCOMPARE(trace, (QStringList{"main:B:B", "settings:B:B", "about:B:B", "pages:B:B", "curves:B:B",
+                                     "help:B:B", "alarms:B:B", "mode label:B:B"}));
         QCOMPARE(changed.size(), 1);
         QCOMPARE(changed.at(0).at(0).toString(), QStringLiteral("B"));
     }
@@ -115,9 +117,11 @@ private slots:
         QTest::addColumn<int>("modifiers");
         QTest::addColumn<bool>("fires");
         QTest::newRow("Shift+End") << int(Qt::Key_End) << int(Qt::ShiftModifier) << true;
-        QTest::newRow("Shift+keypad End") << int(Qt::Key_End) << int(Qt::ShiftModifier | Qt::KeypadModifier) << true;
+        QTest::newRow("Shift+keypad End")
+            << int(Qt::Key_End) << int(Qt::ShiftModifier | Qt::KeypadModifier) << true;
         QTest::newRow("End") << int(Qt::Key_End) << int(Qt::NoModifier) << false;
-        QTest::newRow("Ctrl+Shift+End") << int(Qt::Key_End) << int(Qt::ShiftModifier | Qt::ControlModifier) << false;
+        QTest::newRow("Ctrl+Shift+End")
+            << int(Qt::Key_End) << int(Qt::ShiftModifier | Qt::ControlModifier) << false;
         QTest::newRow("Shift+Home") << int(Qt::Key_Home) << int(Qt::ShiftModifier) << false;
     }
     void hotKeyRecognition() {
@@ -143,7 +147,7 @@ private slots:
         edit->setFocus();
         edit->setCursorPosition(0);
         QTest::keyClick(edit, Qt::Key_End, Qt::ShiftModifier);
-        QCOMPARE(spy.size(), 1);                 // not again for the parent it would travel to
+        QCOMPARE(spy.size(), 1);                    // not again for the parent it would travel to
         QCOMPARE(edit->selectedText(), QString());  // the line edit never saw it
         hotKey.unregister();
         QTest::keyClick(edit, Qt::Key_End, Qt::ShiftModifier);

@@ -57,15 +57,18 @@ QString liveReply(const QByteArray& data) {
 
 struct Rig {
     explicit Rig(const QByteArray& ports = "1") {
-        writeFile(dir.filePath("system.ini"), "[Set]\r\nlanguage=A\r\nflash=6\r\nPorts=" + ports +
-                                                  "\r\nPort0=COM7\r\nremark0=Station A\r\nportremark0=roof\r\n");
-        writeFile(dir.filePath("A.lag"),
-                  "[Messages]\r\nForm1caption=Monitor A\r\ngdsb=Fixed A\r\nlxsb=Rotating A\r\n[Translations]\r\n");
+        writeFile(dir.filePath("system.ini"),
+                  "[Set]\r\nlanguage=A\r\nflash=6\r\nPorts=" + ports +
+                      "\r\nPort0=COM7\r\nremark0=Station A\r\nportremark0=roof\r\n");
+        writeFile(
+            dir.filePath("A.lag"),
+            "[Messages]\r\nForm1caption=Monitor A\r\ngdsb=Fixed A\r\nlxsb=Rotating A\r\n[Translations]\r\n");
         writeFile(dir.filePath("B.lag"),
                   "[Messages]\r\nForm1caption=Monitor B\r\ngdsb=Fixed B\r\nlxsb=Rotating B\r\n"
                   "[Translations]\r\nlbl11.Caption=Gen volts A\r\nGroupBox1.Caption=Readings\r\n"
                   "dport3.Caption=Start\r\nstart1.Caption=Start set\r\nTabSheet2.Caption=Inputs\r\n"
-                  "lblzs9.Caption=E-stop\r\nbtn11.Caption=Cal\r\npnl34.Caption=design\r\nlbl999.Caption=design\r\n");
+                  "lblzs9.Caption=E-stop\r\nbtn11.Caption=Cal\r\npnl34.Caption=design\r\nlbl999.Caption="
+                  "design\r\n");
         settings.load(config);
         window = std::make_unique<MainWindow>(config, settings, messages, port, sleeper, clock, prompter);
         window->poll().stopTimer();  // the test drives the ticks
@@ -134,15 +137,16 @@ void TestMainWindow::everyNamedControlExists() {
         QVERIFY2(w.findChild<QLabel*>("lbl" + z), qPrintable("caption of " + z));
     }
     QCOMPARE(w.findChildren<IndicatorLamp*>(QRegularExpression("^zs\\d+$")).size(), 32);
-    for (const char* b : {"dport1", "dport2", "dport3", "dport4", "dport5", "dport6", "dport7", "dport8", "dport20",
-                          "btnzdck"})
+    for (const char* b : {"dport1", "dport2", "dport3", "dport4", "dport5", "dport6", "dport7", "dport8",
+                          "dport20", "btnzdck"})
         QVERIFY2(w.toolButton(b), b);
     for (int n = 11; n <= 20; ++n) {
         QVERIFY(w.calibrationButton(n));
         QCOMPARE(w.calibrationButton(n)->text(), QString("校准"));
     }
-    for (const char* a : {"Set1", "Exit1", "connect1", "start1", "auto1", "reset1", "test1", "default1", "yssz1",
-                          "qxsz1", "xtcs1", "kzw1", "bjsx1", "Q1", "E1", "gsm1", "print1", "help11", "About1"})
+    for (const char* a :
+         {"Set1", "Exit1", "connect1", "start1", "auto1", "reset1", "test1", "default1", "yssz1", "qxsz1",
+          "xtcs1", "kzw1", "bjsx1", "Q1", "E1", "gsm1", "print1", "help11", "About1"})
         QVERIFY2(w.menuAction(a), a);
     for (const char* l : {"lblbt0", "lblbt1", "lblbt2", "lbl999"}) QVERIFY2(w.findChild<QLabel*>(l), l);
     QVERIFY(w.findChild<QLabel*>("lbl999")->isHidden());
@@ -224,8 +228,11 @@ void TestMainWindow::relabelAppliesLanguage() {
 
 void TestMainWindow::menuCommandsClickTheirButtons() {
     Rig rig;
-    const std::pair<const char*, const char*> pairs[] = {
-        {"start1", "dport3"}, {"auto1", "dport4"}, {"reset1", "dport5"}, {"test1", "dport6"}, {"default1", "dport7"}};
+    const std::pair<const char*, const char*> pairs[] = {{"start1", "dport3"},
+                                                         {"auto1", "dport4"},
+                                                         {"reset1", "dport5"},
+                                                         {"test1", "dport6"},
+                                                         {"default1", "dport7"}};
     for (const auto& [action, button] : pairs) {
         QSignalSpy clicked(rig.window->toolButton(button), &QToolButton::clicked);
         rig.window->menuAction(action)->trigger();

@@ -57,10 +57,10 @@ private slots:
     void initConfigWritesAConsistentFile() {
         QTemporaryDir data;
         QVERIFY(withCatalogues(data));
-        const Run r = run({"--init-config", "--data-dir", data.path(), "--language", "English", "--super-password",
-                           "boss", "--ordinary-password", "crew", "--port", "ttyUSB0", "--remark", "Pump house",
-                           "--port", "COM2"},
-                          m_env);
+        const Run r = run(
+            {"--init-config", "--data-dir", data.path(), "--language", "English", "--super-password", "boss",
+             "--ordinary-password", "crew", "--port", "ttyUSB0", "--remark", "Pump house", "--port", "COM2"},
+            m_env);
         QVERIFY2(r.finished && r.exitCode == 0, qPrintable(r.err));
         app::Config config(data.path());
         auto set = [&](const char* key) { return config.reini("system.ini", "Set", key); };
@@ -69,13 +69,13 @@ private slots:
         QCOMPARE(set("remark0"), QString("Pump house"));
         QCOMPARE(set("remark1"), QString("COM2"));
         QCOMPARE(set("cjkl"), QString::number(app::ProductHash("boss")));
-        QCOMPARE(set("jzm"), app::CheckValue(config, set("language"), set("flash"), set("save2"), set("save1"),
-                                             set("ports"), set("cjkl"), set("ptkl")));
+        QCOMPARE(set("jzm"), app::CheckValue(config, set("language"), set("flash"), set("save2"),
+                                             set("save1"), set("ports"), set("cjkl"), set("ptkl")));
 
         // An existing file is kept unless --force is given.
-        const Run again = run({"--init-config", "--data-dir", data.path(), "--super-password", "a",
-                               "--ordinary-password", "b"},
-                              m_env);
+        const Run again = run(
+            {"--init-config", "--data-dir", data.path(), "--super-password", "a", "--ordinary-password", "b"},
+            m_env);
         QCOMPARE(again.exitCode, 1);
         QCOMPARE(set("cjkl"), QString::number(app::ProductHash("boss")));
     }
@@ -101,8 +101,8 @@ private slots:
     void secondCopyEndsAtOnceWithCodeZero() {
         QTemporaryDir data;
         QVERIFY(withCatalogues(data));
-        QVERIFY(run({"--init-config", "--data-dir", data.path(), "--super-password", "boss", "--ordinary-password",
-                     "crew"},
+        QVERIFY(run({"--init-config", "--data-dir", data.path(), "--super-password", "boss",
+                     "--ordinary-password", "crew"},
                     m_env)
                     .exitCode == 0);
         // The first copy waits at its login dialog; the second must not even get that far.
@@ -110,7 +110,8 @@ private slots:
         first.setProcessEnvironment(m_env);
         first.start(program(), {"--data-dir", data.path()});
         QVERIFY(first.waitForStarted());
-        QTRY_VERIFY_WITH_TIMEOUT(QDir(m_runtime.path()).entryList(QDir::Files | QDir::Hidden).size() > 0, 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(QDir(m_runtime.path()).entryList(QDir::Files | QDir::Hidden).size() > 0,
+                                 10000);
         QTest::qWait(500);
         QCOMPARE(first.state(), QProcess::Running);
 
