@@ -1,10 +1,13 @@
 // Program entry: `tarsyn --init-config` makes a consistent system.ini; otherwise the single-instance
 // guard, the windows in their creation order, the login at every showing of the main window, polling.
+#include <sys/socket.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <QApplication>
+#include <QSocketNotifier>
 #include <QTextStream>
+#include <csignal>
 #include <cstdio>
 #include <memory>
 
@@ -79,6 +82,32 @@ bool readPassword(const QString& prompt, QString& password) {
     return ok;
 }
 
+// SIGTERM, SIGINT and SIGHUP end the program through its event loop, so the port and the history
+// database are closed as at a normal exit. The handler only writes a byte; the loop does the rest.
+int g_signalPipe[2] = {-1, -1};
+
+void onTerminationSignal(int) {
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t n = ::write(g_signalPipe[1], &byte, 1);
+}
+
+void quitOnTerminationSignals(QObject* context) {
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, g_signalPipe) != 0) return;
+    auto* notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, context);
+    QObject::connect(notifier, &QSocketNotifier::activated, context, [] {
+        char byte = 0;
+        [[maybe_unused]] const ssize_t n = ::read(g_signalPipe[0], &byte, 1);
+        // exit(), not quit(): quit() would ask the main window to close, and its dl2 question has
+        // nobody to answer it. Every running loop, a modal dialog's included, ends here.
+        QCoreApplication::exit(0);
+    });
+    struct sigaction action {};
+    action.sa_handler = onTerminationSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (int sig : {SIGTERM, SIGINT, SIGHUP}) ::sigaction(sig, &action, nullptr);
+}
+
 int runInitConfig(int argc, char* argv[]) {
     QCoreApplication application(argc, argv);
     const QStringList args = QCoreApplication::arguments();
@@ -116,6 +145,7 @@ int main(int argc, char* argv[]) {
     // Hidden to the tray is not closed: the program ends when the main window closes, not when the
     // last visible window does.
     QApplication::setQuitOnLastWindowClosed(false);
+    quitOnTerminationSignals(&application);
 
     app::WidgetPrompter prompter;
     const QStringList args = QCoreApplication::arguments();

@@ -135,6 +135,28 @@ private slots:
         third.waitForFinished();
     }
 
+    void terminationSignalEndsTheProgramNormally() {
+        QTemporaryDir data;
+        QVERIFY(withCatalogues(data));
+        QVERIFY(run({"--init-config", "--data-dir", data.path(), "--super-password", "boss",
+                     "--ordinary-password", "crew"},
+                    m_env)
+                    .exitCode == 0);
+        QProcess p;
+        p.setProcessEnvironment(m_env);
+        p.start(program(), {"--data-dir", data.path()});
+        QVERIFY(p.waitForStarted());
+        // Up and waiting at its login once the history database exists.
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(data.filePath("kalde.db")), 10000);
+        QTest::qWait(300);
+        p.terminate();  // SIGTERM, as a session logout or `kill` sends
+        QVERIFY(p.waitForFinished(10000));
+        QCOMPARE(p.exitStatus(), QProcess::NormalExit);  // not killed by the signal
+        QCOMPARE(p.exitCode(), 0);
+        // The database was closed: its write-ahead log is checkpointed and gone.
+        QVERIFY(!QFile::exists(data.filePath("kalde.db-wal")));
+    }
+
 private:
     QTemporaryDir m_runtime;
     QProcessEnvironment m_env;
