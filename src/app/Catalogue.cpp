@@ -75,6 +75,16 @@ QString CatalogueFileName(const QString& language) { return language + QStringLi
 
 QStringList LanguageCatalogues(const QString& dataDir) { return CatalogueNames(dataDir); }
 
+// A control belongs to `window` unless another window (a dialog the window owns) stands between
+// them; menus are pop-up windows of their own but part of the window whose bar holds them.
+static bool ownedBy(const QObject* o, const QWidget* window) {
+    for (const QObject* p = o; p && p != window; p = p->parent()) {
+        const auto* w = qobject_cast<const QWidget*>(p);
+        if (w && w->isWindow() && !qobject_cast<const QMenu*>(w)) return false;
+    }
+    return true;
+}
+
 int SetActiveLanguage(QWidget* window, const Config& config, const QString& language,
                       ControlClasses classes) {
     if (!window || classes == ControlClasses()) return 0;
@@ -85,6 +95,7 @@ int SetActiveLanguage(QWidget* window, const Config& config, const QString& lang
     for (QObject* o : objects) {
         const QString name = o->objectName();
         if (name.isEmpty() || name.startsWith(QLatin1String("qt_"))) continue;  // Qt's own inner parts
+        if (!ownedBy(o, window)) continue;  // a dialog of this window is translated on its own
         const QString caption = captionKey(name);
 
         if (auto* b = qobject_cast<QCheckBox*>(o)) {

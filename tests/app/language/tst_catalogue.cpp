@@ -1,4 +1,5 @@
 #include <QCheckBox>
+#include <QDialog>
 #include <QGroupBox>
 #include <QLabel>
 #include <QMenuBar>
@@ -230,6 +231,27 @@ private slots:
         QCOMPARE(b->text(), QStringLiteral("Read"));
         QCOMPARE(b->toolTip(), QStringLiteral("Read page"));
         QCOMPARE(other->text(), QStringLiteral(u"保存"));
+    }
+
+    // The program's dialogs are children of the main window; translating the main window must not
+    // reach into them (the login dialog, for one, is translated only when it is created).
+    void ownedDialogsAreLeftToThemselves() {
+        writeFile(m_dir.filePath("Owned.lag"), kFullCatalogue);
+        const Config config(m_dir.path());
+        SampleWindow w;
+        auto* dialog = new QDialog(&w);
+        dialog->setObjectName("TForm16");
+        auto* inner = new QLabel("Label", dialog);
+        inner->setObjectName("lbl1");
+        auto* innerButton = new QPushButton("Button", dialog);
+        innerButton->setObjectName("btn1");
+        SetActiveLanguage(&w, config, "Owned", WindowControls::kMainWindow);
+        QCOMPARE(w.label->text(), QStringLiteral("T-lbl1"));
+        QCOMPARE(w.menu->title(), QStringLiteral("T-File1"));  // a menu is a window of its own, yet ours
+        QCOMPARE(inner->text(), QStringLiteral("Label"));
+        QCOMPARE(innerButton->text(), QStringLiteral("Button"));
+        SetActiveLanguage(dialog, config, "Owned", ControlClassesForWindow("TForm16"));
+        QCOMPARE(inner->text(), QStringLiteral("T-lbl1"));
     }
 
     void gbkCatalogueRoundTripsChinese() {
