@@ -240,24 +240,8 @@ bool Config::representable(const QString& text) const {
 }
 
 QString Config::reini(const QString& fileName, const QString& section, const QString& key) const {
-    const QString fallback = QStringLiteral("0");
-    if (!plainFileName(fileName)) return fallback;
-    QByteArray data;
-    if (!readWhole(filePath(fileName), data)) return fallback;
-    const FileImage image = splitLines(data);
-    bool inSection = false;
-    bool seenSection = false;
-    for (const RawLine& raw : image.lines) {
-        const ParsedLine p = parseLine(fromAnsi(raw.bytes));
-        if (p.kind == LineKind::Section) {
-            if (seenSection) return fallback;  // only the first section of that name counts
-            inSection = sameName(p.name, section);
-            seenSection = inSection;
-            continue;
-        }
-        if (inSection && p.kind == LineKind::Key && sameName(p.name, key)) return cutValue(p.value);
-    }
-    return fallback;
+    // Only the first section of that name counts, and in it the first key of that name.
+    return readSection(fileName, section).value(key);
 }
 
 IniSection Config::readSection(const QString& fileName, const QString& section) const {

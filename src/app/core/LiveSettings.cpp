@@ -5,19 +5,18 @@
 namespace tarsyn::app {
 
 void LiveSettings::load(const Config& config) {
-    const QString ini = QStringLiteral("system.ini");
-    const QString set = QStringLiteral("Set");
-    m_language = config.reini(ini, set, "language");
-    m_refresh = config.reini(ini, set, "flash");
-    m_save1 = config.reini(ini, set, "save1");
-    m_save2 = config.reini(ini, set, "save2");
+    // One reading of section Set; a missing key reads "0", as everywhere.
+    const IniSection set = config.readSection(QStringLiteral("system.ini"), QStringLiteral("Set"));
+    m_language = set.value("language");
+    m_refresh = set.value("flash");
+    m_save1 = set.value("save1");
+    m_save2 = set.value("save2");
     bool ok = false;
-    const int n = config.reini(ini, set, "Ports").toInt(&ok);
+    const int n = set.value("Ports").toInt(&ok);
     m_ports.clear();
     for (int i = 0; ok && i < n; ++i) {
         const QString row = QString::number(i);
-        m_ports.append({config.reini(ini, set, "Port" + row), config.reini(ini, set, "remark" + row),
-                        config.reini(ini, set, "portremark" + row)});
+        m_ports.append({set.value("Port" + row), set.value("remark" + row), set.value("portremark" + row)});
     }
     emit changed();
 }
