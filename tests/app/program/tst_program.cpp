@@ -41,6 +41,14 @@ bool withCatalogues(const QTemporaryDir& data) {
            QFile::copy(source + "Chinese.lag", data.filePath("Chinese.lag"));
 }
 
+/// A data folder with the catalogues and a system.ini made by --init-config (passwords boss / crew).
+bool configured(const QTemporaryDir& data, const QProcessEnvironment& env) {
+    return withCatalogues(data) && run({"--init-config", "--data-dir", data.path(), "--super-password",
+                                        "boss", "--ordinary-password", "crew"},
+                                       env)
+                                           .exitCode == 0;
+}
+
 }  // namespace
 
 class TestProgram : public QObject {
@@ -100,11 +108,7 @@ private slots:
 
     void secondCopyEndsAtOnceWithCodeZero() {
         QTemporaryDir data;
-        QVERIFY(withCatalogues(data));
-        QVERIFY(run({"--init-config", "--data-dir", data.path(), "--super-password", "boss",
-                     "--ordinary-password", "crew"},
-                    m_env)
-                    .exitCode == 0);
+        QVERIFY(configured(data, m_env));
         // The first copy waits at its login dialog; the second must not even get that far.
         QProcess first;
         first.setProcessEnvironment(m_env);
@@ -115,8 +119,6 @@ private slots:
         QTest::qWait(500);
         QCOMPARE(first.state(), QProcess::Running);
 
-        QElapsedTimer timer;
-        timer.start();
         const Run second = run({"--data-dir", data.path()}, m_env, 10000);
         QVERIFY(second.finished);
         QCOMPARE(second.exitCode, 0);
@@ -137,11 +139,7 @@ private slots:
 
     void terminationSignalEndsTheProgramNormally() {
         QTemporaryDir data;
-        QVERIFY(withCatalogues(data));
-        QVERIFY(run({"--init-config", "--data-dir", data.path(), "--super-password", "boss",
-                     "--ordinary-password", "crew"},
-                    m_env)
-                    .exitCode == 0);
+        QVERIFY(configured(data, m_env));
         QProcess p;
         p.setProcessEnvironment(m_env);
         p.start(program(), {"--data-dir", data.path()});
