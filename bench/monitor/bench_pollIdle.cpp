@@ -10,8 +10,8 @@
 #include <QTimer>
 
 #include "SimProcess.h"
-#include "app/core/Config.h"
-#include "app/core/LiveSettings.h"
+#include "config/Config.h"
+#include "config/LiveSettings.h"
 #include "link/Clock.h"
 #include "link/QtSerialPort.h"
 #include "monitor/LiveView.h"
@@ -57,12 +57,12 @@ void BM_IdlePollingCpu(benchmark::State& state) {
         state.SkipWithError("tarsyn-sim did not start");
         return;
     }
-    app::Config config(dir.path());
-    app::LiveSettings settings;
+    config::Config config(dir.path());
+    config::LiveSettings settings;
     settings.setLanguage("none");
     settings.setRefreshText("6");
     settings.setPorts({{device, "Idle", ""}});
-    app::Messages messages(config, settings);
+    config::Messages messages(config, settings);
     link::QtSerialPort port;
     link::ThreadSleeper sleeper;
     link::SystemClock clock;

@@ -13,8 +13,8 @@
 #include "Replies.h"
 #include "app/MainWindow.h"
 #include "app/WidgetPrompter.h"
-#include "app/core/Config.h"
-#include "app/core/LiveSettings.h"
+#include "config/Config.h"
+#include "config/LiveSettings.h"
 #include "monitor/LiveMap.h"
 #include "monitor/PollCycle.h"
 
@@ -65,9 +65,9 @@ struct Settings {
         settings.setPorts({{"COM1", "Bench", ""}});
     }
     QTemporaryDir dir;
-    app::Config config{dir.path()};
-    app::LiveSettings settings;
-    app::Messages messages{config, settings};
+    config::Config config{dir.path()};
+    config::LiveSettings settings;
+    config::Messages messages{config, settings};
 };
 
 void BM_DecodeLiveReply(benchmark::State& state) {

@@ -16,8 +16,8 @@
 #include <QToolButton>
 #include <QWidget>
 
-#include "app/core/Config.h"
-#include "app/core/DataFolder.h"
+#include "config/Config.h"
+#include "config/DataFolder.h"
 
 namespace tarsyn::app {
 
@@ -48,7 +48,7 @@ QTabWidget* tabWidgetOfPage(QWidget* w) {
 
 // Sets one text through `set` when the catalogue has the key and the text differs.
 template <typename Get, typename Set>
-int apply(const IniSection& t, const QString& key, Get get, Set set) {
+int apply(const config::IniSection& t, const QString& key, Get get, Set set) {
     const QString current = get();
     const QString wanted = t.value(key, current);
     if (wanted == current) return 0;
@@ -73,7 +73,7 @@ ControlClasses ControlClassesForWindow(const QString& name) {
 
 QString CatalogueFileName(const QString& language) { return language + QStringLiteral(".lag"); }
 
-QStringList LanguageCatalogues(const QString& dataDir) { return CatalogueNames(dataDir); }
+QStringList LanguageCatalogues(const QString& dataDir) { return config::CatalogueNames(dataDir); }
 
 // A control belongs to `window` unless another window (a dialog the window owns) stands between
 // them; menus are pop-up windows of their own but part of the window whose bar holds them.
@@ -85,10 +85,10 @@ static bool ownedBy(const QObject* o, const QWidget* window) {
     return true;
 }
 
-int SetActiveLanguage(QWidget* window, const Config& config, const QString& language,
+int SetActiveLanguage(QWidget* window, const config::Config& config, const QString& language,
                       ControlClasses classes) {
     if (!window || classes == ControlClasses()) return 0;
-    const IniSection t = config.readSection(CatalogueFileName(language), kTranslations);
+    const config::IniSection t = config.readSection(CatalogueFileName(language), kTranslations);
     if (t.size() == 0) return 0;  // a missing catalogue behaves as an empty one
     int changed = 0;
     const QList<QObject*> objects = window->findChildren<QObject*>();
@@ -150,13 +150,13 @@ int SetActiveLanguage(QWidget* window, const Config& config, const QString& lang
     return changed;
 }
 
-QString TranslationText(const Config& config, const QString& language, const QString& key) {
+QString TranslationText(const config::Config& config, const QString& language, const QString& key) {
     return config.reini(CatalogueFileName(language), kTranslations, key);
 }
 
 QString HelpFileName(const QString& language) { return language + QStringLiteral(".hlp"); }
 
-bool LoadHelpText(const Config& config, const QString& language, QString& text, QString& error) {
+bool LoadHelpText(const config::Config& config, const QString& language, QString& text, QString& error) {
     const QString path = QDir::toNativeSeparators(config.filePath(HelpFileName(language)));
     QFile f(config.filePath(HelpFileName(language)));
     if (QFileInfo(f.fileName()).isDir() || !f.open(QIODevice::ReadOnly)) {

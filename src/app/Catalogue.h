@@ -6,9 +6,12 @@
 
 class QWidget;
 
+namespace tarsyn::config {
+class Config;
+}  // namespace tarsyn::config
+
 namespace tarsyn::app {
 
-class Config;
 
 /// The kinds of control a window's catalogue pass translates; each window kind has its own set.
 enum class ControlClass {
@@ -65,16 +68,16 @@ QStringList LanguageCatalogues(const QString& dataDir);
 /// text as the default and sets it; push buttons also "<objectName>.Hint" for the tooltip. A present but
 /// empty value sets an empty text; a missing key (or a missing catalogue) keeps the current text. The
 /// catalogue is read once per call. Returns the number of texts set.
-int SetActiveLanguage(QWidget* window, const Config& config, const QString& language, ControlClasses classes);
+int SetActiveLanguage(QWidget* window, const config::Config& config, const QString& language, ControlClasses classes);
 
 /// One "Translations" entry read by name, "0" when missing (the curves window's channel names).
-QString TranslationText(const Config& config, const QString& language, const QString& key);
+QString TranslationText(const config::Config& config, const QString& language, const QString& key);
 
 /// The help file of a language: the name followed by ".hlp".
 QString HelpFileName(const QString& language);
 
 /// Loads the help text of `language` (data folder, code page of `config`). On failure returns false and
 /// sets `error` to "Cannot open file "<path>". <reason>", leaving `text` untouched.
-bool LoadHelpText(const Config& config, const QString& language, QString& text, QString& error);
+bool LoadHelpText(const config::Config& config, const QString& language, QString& text, QString& error);
 
 }  // namespace tarsyn::app

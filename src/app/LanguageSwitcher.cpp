@@ -2,11 +2,11 @@
 
 #include <algorithm>
 
-#include "app/core/LiveSettings.h"
+#include "config/LiveSettings.h"
 
 namespace tarsyn::app {
 
-LanguageSwitcher::LanguageSwitcher(LiveSettings& settings, const QStringList& languages, QObject* parent)
+LanguageSwitcher::LanguageSwitcher(config::LiveSettings& settings, const QStringList& languages, QObject* parent)
     : QObject(parent), m_settings(settings), m_languages(languages) {}
 
 void LanguageSwitcher::setLanguages(const QStringList& languages) { m_languages = languages; }

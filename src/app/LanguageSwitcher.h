@@ -6,9 +6,12 @@
 #include <QVector>
 #include <functional>
 
+namespace tarsyn::config {
+class LiveSettings;
+}  // namespace tarsyn::config
+
 namespace tarsyn::app {
 
-class LiveSettings;
 
 /// The one place where windows register for a language change. Each press of the language hot key
 /// advances a counter of its own (0 at start, not derived from the current language, so the first press
@@ -20,7 +23,7 @@ class LanguageSwitcher : public QObject {
 public:
     using Relabel = std::function<void(const QString& language)>;
 
-    LanguageSwitcher(LiveSettings& settings, const QStringList& languages, QObject* parent = nullptr);
+    LanguageSwitcher(config::LiveSettings& settings, const QStringList& languages, QObject* parent = nullptr);
 
     QStringList languages() const { return m_languages; }
     /// The catalogue list is built once at start; a new list keeps the counter where it is.
@@ -46,7 +49,7 @@ private:
         QString name;
         Relabel relabel;
     };
-    LiveSettings& m_settings;
+    config::LiveSettings& m_settings;
     QStringList m_languages;
     int m_counter = 0;
     int m_nextId = 1;

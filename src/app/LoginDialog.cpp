@@ -8,7 +8,7 @@
 #include <QVBoxLayout>
 
 #include "app/core/AccessLevel.h"
-#include "app/core/LiveSettings.h"
+#include "config/LiveSettings.h"
 
 namespace tarsyn::app {
 
@@ -26,7 +26,7 @@ public:
 };
 }  // namespace
 
-LoginDialog::LoginDialog(LoginLogic& logic, const Messages& messages, Translator translate, QWidget* parent)
+LoginDialog::LoginDialog(LoginLogic& logic, const config::Messages& messages, Translator translate, QWidget* parent)
     : QDialog(parent), m_logic(logic), m_messages(messages) {
     setObjectName(QStringLiteral("TForm16"));
     setModal(true);

@@ -9,10 +9,13 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 
+namespace tarsyn::config {
+class Messages;
+}  // namespace tarsyn::config
+
 namespace tarsyn::app {
 
 class LoginLogic;
-class Messages;
 
 /// The login dialog `TForm16`: a password edit that shows "$" for each character, confirm and exit.
 /// Translated once, when it is created; the language hot key leaves it alone.
@@ -22,7 +25,7 @@ public:
     /// Applies the catalogue's control texts to a window (labels, push buttons with hints).
     using Translator = std::function<void(QWidget*)>;
 
-    LoginDialog(LoginLogic& logic, const Messages& messages, Translator translate = {},
+    LoginDialog(LoginLogic& logic, const config::Messages& messages, Translator translate = {},
                 QWidget* parent = nullptr);
 
     /// Shows the dialog modally (the main window's timers keep running) and tells how it ended.
@@ -40,7 +43,7 @@ public slots:
 
 private:
     LoginLogic& m_logic;
-    const Messages& m_messages;
+    const config::Messages& m_messages;
     QLabel* m_label;
     QLineEdit* m_edit;
     QPushButton* m_confirm;

@@ -12,16 +12,16 @@
 #include "app/Catalogue.h"
 #include "app/Indicators.h"
 #include "app/MainWindowPictures.h"
-#include "app/core/Config.h"
-#include "app/core/LiveSettings.h"
-#include "app/core/Prompter.h"
+#include "config/Config.h"
+#include "config/LiveSettings.h"
+#include "config/Prompter.h"
 #include "monitor/PollCycle.h"
 
 namespace tarsyn::app {
 
-MainWindow::MainWindow(const Config& config, const LiveSettings& settings, const Messages& messages,
+MainWindow::MainWindow(const config::Config& config, const config::LiveSettings& settings, const config::Messages& messages,
                        link::SerialPort& port, link::Sleeper& sleeper, const link::Clock& clock,
-                       Prompter& prompter, QWidget* parent)
+                       config::Prompter& prompter, QWidget* parent)
     : QMainWindow(parent),
       m_config(config),
       m_settings(settings),

@@ -23,13 +23,16 @@ namespace tarsyn::monitor {
 class PollCycle;
 }
 
-namespace tarsyn::app {
-
+namespace tarsyn::config {
 class Config;
-class IndicatorLamp;
 class LiveSettings;
 class Messages;
 class Prompter;
+}  // namespace tarsyn::config
+
+namespace tarsyn::app {
+
+class IndicatorLamp;
 
 /// The main window `TForm1`: toolbar, status strip, the live readings, delays and indicators, and the
 /// menu bar. It shows what its PollCycle decodes and hands every command to whoever connects to it;
@@ -39,8 +42,8 @@ class MainWindow : public QMainWindow, public monitor::LiveView {
 public:
     /// Creation: title from "Form1caption", the stored language on the controls, the poll state from
     /// system.ini ("Ports" "0": the cycle opens nothing by itself), mode display, `tmr1` running.
-    MainWindow(const Config& config, const LiveSettings& settings, const Messages& messages,
-               link::SerialPort& port, link::Sleeper& sleeper, const link::Clock& clock, Prompter& prompter,
+    MainWindow(const config::Config& config, const config::LiveSettings& settings, const config::Messages& messages,
+               link::SerialPort& port, link::Sleeper& sleeper, const link::Clock& clock, config::Prompter& prompter,
                QWidget* parent = nullptr);
     ~MainWindow() override;
 
@@ -95,10 +98,10 @@ private:
     QGroupBox* buildIndicatorsGroup();
     QLabel* addPanel(const QString& name);
 
-    const Config& m_config;
-    const LiveSettings& m_settings;
-    const Messages& m_messages;
-    Prompter& m_prompter;
+    const config::Config& m_config;
+    const config::LiveSettings& m_settings;
+    const config::Messages& m_messages;
+    config::Prompter& m_prompter;
     std::unique_ptr<monitor::PollCycle> m_poll;
 
     QHash<QString, QLabel*> m_panels;

@@ -6,7 +6,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "app/core/LiveSettings.h"
+#include "config/LiveSettings.h"
 #include "app/core/PortSelection.h"
 #include "monitor/LiveView.h"
 #include "monitor/PollCycle.h"
@@ -25,7 +25,7 @@ void PollCyclePortTarget::showFixedPort(const QString& portName) {
 }
 void PollCyclePortTarget::ClearLiveDisplay() { m_poll.ClearLiveDisplay(); }
 
-PortDialog::PortDialog(PortSelection& logic, const Messages& messages, Translator translate, QWidget* parent)
+PortDialog::PortDialog(PortSelection& logic, const config::Messages& messages, Translator translate, QWidget* parent)
     : QDialog(parent), m_logic(logic), m_messages(messages), m_translate(std::move(translate)) {
     setObjectName(QStringLiteral("TForm11"));
     setModal(true);

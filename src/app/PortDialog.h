@@ -12,15 +12,18 @@ class LiveView;
 class PollCycle;
 }  // namespace tarsyn::monitor
 
+namespace tarsyn::config {
+class Messages;
+}  // namespace tarsyn::config
+
 namespace tarsyn::app {
 
-class Messages;
 class PortSelection;
 
 /// The port dialog's target in the program: the main window's poll cycle and its status strip.
 class PollCyclePortTarget : public PortSwitchTarget {
 public:
-    PollCyclePortTarget(monitor::PollCycle& poll, monitor::LiveView& view, const Messages& messages)
+    PollCyclePortTarget(monitor::PollCycle& poll, monitor::LiveView& view, const config::Messages& messages)
         : m_poll(poll), m_view(view), m_messages(messages) {}
     int PortIndex() const override;
     void setPortIndex(int index) override;
@@ -34,7 +37,7 @@ public:
 private:
     monitor::PollCycle& m_poll;
     monitor::LiveView& m_view;
-    const Messages& m_messages;
+    const config::Messages& m_messages;
 };
 
 /// The port dialog `TForm11`: picks one port (or takes a typed name) and puts the main window in
@@ -45,7 +48,7 @@ public:
     /// Applies the catalogue's control texts to a window (labels, push buttons with hints).
     using Translator = std::function<void(QWidget*)>;
 
-    PortDialog(PortSelection& logic, const Messages& messages, Translator translate = {},
+    PortDialog(PortSelection& logic, const config::Messages& messages, Translator translate = {},
                QWidget* parent = nullptr);
 
     /// Catalogue texts (creation and language hot key). The title is set at each showing.
@@ -64,7 +67,7 @@ public slots:
 
 private:
     PortSelection& m_logic;
-    const Messages& m_messages;
+    const config::Messages& m_messages;
     Translator m_translate;
     QComboBox* m_box;
 };

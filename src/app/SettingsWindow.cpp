@@ -16,7 +16,7 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
-#include "app/core/LiveSettings.h"
+#include "config/LiveSettings.h"
 #include "app/core/SettingsLogic.h"
 
 namespace tarsyn::app {
@@ -40,7 +40,7 @@ QPushButton* button(QWidget* parent, const char* name, const QString& text) {
 }
 }  // namespace
 
-SettingsWindow::SettingsWindow(SettingsLogic& logic, LiveSettings& settings, const Messages& messages,
+SettingsWindow::SettingsWindow(SettingsLogic& logic, config::LiveSettings& settings, const config::Messages& messages,
                                Translator translate, QWidget* parent)
     : QDialog(parent),
       m_logic(logic),
@@ -175,7 +175,7 @@ SettingsWindow::SettingsWindow(SettingsLogic& logic, LiveSettings& settings, con
     m_hour->installEventFilter(this);
     m_day->installEventFilter(this);
     // Live settings -> controls (the logic raising an interval, a save normalising a number).
-    connect(&m_settings, &LiveSettings::changed, this, &SettingsWindow::showSettings);
+    connect(&m_settings, &config::LiveSettings::changed, this, &SettingsWindow::showSettings);
 }
 
 void SettingsWindow::relabel() {
@@ -204,7 +204,7 @@ void SettingsWindow::showSettings() {
 }
 
 void SettingsWindow::fillRows() {
-    const QVector<PortEntry> rows = m_settings.ports();
+    const QVector<config::PortEntry> rows = m_settings.ports();
     bool same = m_list->topLevelItemCount() == rows.size();
     for (int i = 0; same && i < rows.size(); ++i) {
         const QTreeWidgetItem* item = m_list->topLevelItem(i);
@@ -214,7 +214,7 @@ void SettingsWindow::fillRows() {
     if (same) return;
     const int selected = m_list->indexOfTopLevelItem(m_list->currentItem());
     m_list->clear();
-    for (const PortEntry& row : rows)
+    for (const config::PortEntry& row : rows)
         m_list->addTopLevelItem(new QTreeWidgetItem({row.port, row.remark, row.notes}));
     if (selected >= 0 && selected < rows.size()) m_list->setCurrentItem(m_list->topLevelItem(selected));
 }

@@ -9,10 +9,13 @@ class QLineEdit;
 class QMenu;
 class QTreeWidget;
 
-namespace tarsyn::app {
-
+namespace tarsyn::config {
 class LiveSettings;
 class Messages;
+}  // namespace tarsyn::config
+
+namespace tarsyn::app {
+
 class SettingsLogic;
 
 /// The settings window `TForm2`. Its controls are the live settings: every change goes to the
@@ -25,7 +28,7 @@ public:
     /// hints, group boxes, menu items, speed buttons).
     using Translator = std::function<void(QWidget*)>;
 
-    SettingsWindow(SettingsLogic& logic, LiveSettings& settings, const Messages& messages,
+    SettingsWindow(SettingsLogic& logic, config::LiveSettings& settings, const config::Messages& messages,
                    Translator translate = {}, QWidget* parent = nullptr);
 
     /// Catalogue texts, title "Form2caption" and the list's column captions "port", "remark", "notes":
@@ -50,12 +53,12 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void showSettings();  // LiveSettings -> controls
+    void showSettings();  // config::LiveSettings -> controls
     void fillRows();
 
     SettingsLogic& m_logic;
-    LiveSettings& m_settings;
-    const Messages& m_messages;
+    config::LiveSettings& m_settings;
+    const config::Messages& m_messages;
     Translator m_translate;
     QComboBox* m_language;
     QComboBox* m_refresh;

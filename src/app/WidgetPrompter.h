@@ -3,13 +3,13 @@
 #include <QPointer>
 #include <QWidget>
 
-#include "app/core/Prompter.h"
+#include "config/Prompter.h"
 
 namespace tarsyn::app {
 
 /// The program's message and input boxes, all titled "Tarsyn", shown over `parent` (the main window
 /// once it exists).
-class WidgetPrompter : public Prompter {
+class WidgetPrompter : public config::Prompter {
 public:
     explicit WidgetPrompter(QWidget* parent = nullptr) : m_parent(parent) {}
     void setParentWidget(QWidget* parent) { m_parent = parent; }

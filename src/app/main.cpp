@@ -21,10 +21,10 @@
 #include "app/TrayIcon.h"
 #include "app/WidgetPrompter.h"
 #include "app/core/AccessLevel.h"
-#include "app/core/Config.h"
-#include "app/core/DataFolder.h"
-#include "app/core/InitConfig.h"
-#include "app/core/LiveSettings.h"
+#include "config/Config.h"
+#include "config/DataFolder.h"
+#include "config/InitConfig.h"
+#include "config/LiveSettings.h"
 #include "app/core/PortSelection.h"
 #include "app/core/SettingsLogic.h"
 #include "app/core/Shell.h"
@@ -111,14 +111,14 @@ void quitOnTerminationSignals(QObject* context) {
 int runInitConfig(int argc, char* argv[]) {
     QCoreApplication application(argc, argv);
     const QStringList args = QCoreApplication::arguments();
-    const app::DataFolder folder = app::ResolveDataFolder(args);
+    const config::DataFolder folder = config::ResolveDataFolder(args);
     if (!folder.ok()) {
         std::fprintf(stderr, "%s\n", qPrintable(folder.error));
         return 1;
     }
     const QByteArray codePage =
         optionValue(args, QStringLiteral("--code-page"), QStringLiteral("GBK")).toLatin1();
-    const app::InitConfigResult result = app::RunInitConfig(args, folder.path, readPassword, codePage);
+    const config::InitConfigResult result = config::RunInitConfig(args, folder.path, readPassword, codePage);
     std::fprintf(result.exitCode == 0 ? stdout : stderr, "%s\n", qPrintable(result.message));
     return result.exitCode;
 }
@@ -159,7 +159,7 @@ int main(int argc, char* argv[]) {
         }
         if (!a.contains(QLatin1Char('='))) ++i;
     }
-    const app::DataFolder folder = app::ResolveDataFolder(args);
+    const config::DataFolder folder = config::ResolveDataFolder(args);
     if (!folder.ok()) {
         prompter.error(folder.error);
         return 1;
@@ -167,14 +167,14 @@ int main(int argc, char* argv[]) {
     const QByteArray codePage =
         optionValue(args, QStringLiteral("--code-page"), QStringLiteral("GBK")).toLatin1();
 
-    app::Config config(folder.path, codePage);
+    config::Config config(folder.path, codePage);
     if (!config.codePageSupported()) {
         prompter.error(QStringLiteral("Unknown code page: %1").arg(QString::fromLatin1(codePage)));
         return 1;
     }
-    app::LiveSettings settings;
+    config::LiveSettings settings;
     settings.load(config);
-    app::Messages messages(config, settings);
+    config::Messages messages(config, settings);
     link::QtSerialPort port;
     link::ThreadSleeper sleeper;
     link::SystemClock clock;

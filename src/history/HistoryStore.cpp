@@ -7,7 +7,7 @@
 #include <QSqlQuery>
 #include <QStringList>
 
-#include "app/core/Config.h"
+#include "config/Config.h"
 
 namespace tarsyn::history {
 
@@ -81,7 +81,7 @@ HistoryLocation HistoryLocation::fromSetting(const QString& dbSetting, const QSt
     return l;
 }
 
-HistoryLocation HistoryLocation::fromConfig(const app::Config& config) {
+HistoryLocation HistoryLocation::fromConfig(const config::Config& config) {
     return fromSetting(
         config.reini(QStringLiteral("system.ini"), QStringLiteral("History"), QStringLiteral("db")),
         config.dataDir());
@@ -111,7 +111,7 @@ HistoryStore::~HistoryStore() {
     if (QSqlDatabase::contains(m_connectionName)) QSqlDatabase::removeDatabase(m_connectionName);
 }
 
-std::unique_ptr<HistoryStore> HistoryStore::open(const app::Config& config) {
+std::unique_ptr<HistoryStore> HistoryStore::open(const config::Config& config) {
     auto store = std::make_unique<HistoryStore>(HistoryLocation::fromConfig(config));
     store->connect();
     return store;

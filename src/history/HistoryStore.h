@@ -14,7 +14,7 @@
 class QSqlDatabase;
 class QSqlQuery;
 
-namespace tarsyn::app {
+namespace tarsyn::config {
 class Config;
 }
 
@@ -46,7 +46,7 @@ struct HistoryLocation {
     /// From the value of [History] db ("0" or empty: not set, so the embedded file) and the data folder.
     static HistoryLocation fromSetting(const QString& dbSetting, const QString& dataDir);
     /// Reads system.ini [History] db through `config`; the data folder is the config's.
-    static HistoryLocation fromConfig(const app::Config& config);
+    static HistoryLocation fromConfig(const config::Config& config);
     /// The file path or the URL without its password.
     QString displayText() const;
 };
@@ -64,7 +64,7 @@ public:
 
     /// The program's store: location from system.ini [History] db, then connect(). Never null; when
     /// the connection failed, isOpen() is false and lastError() holds the text to show the operator.
-    static std::unique_ptr<HistoryStore> open(const app::Config& config);
+    static std::unique_ptr<HistoryStore> open(const config::Config& config);
 
     /// Opens the connection and creates missing tables and indexes; false with lastError() on failure.
     bool connect();

@@ -2,7 +2,7 @@
 
 #include <exception>
 
-#include "app/core/LiveSettings.h"
+#include "config/LiveSettings.h"
 #include "link/Codec.h"
 #include "link/LineSettings.h"
 #include "link/LinkError.h"
@@ -43,7 +43,7 @@ void guarded(Step&& step) {
 }  // namespace
 
 PollCycle::PollCycle(link::SerialPort& port, link::Sleeper& sleeper, const link::Clock& clock,
-                     const app::LiveSettings& settings, const app::Messages& messages, LiveView& view,
+                     const config::LiveSettings& settings, const config::Messages& messages, LiveView& view,
                      QObject* parent)
     : QObject(parent),
       m_port(port),
@@ -192,7 +192,7 @@ void PollCycle::reopenFixedEntry() {
 }
 
 void PollCycle::openEntry(int index) {
-    const QVector<app::PortEntry> ports = m_settings.ports();
+    const QVector<config::PortEntry> ports = m_settings.ports();
     m_portIndex = index;
     if (index < 0 || index >= ports.size())
         throw link::SerialError(QStringLiteral("No port entry %1 in the port list").arg(index));
@@ -203,9 +203,9 @@ void PollCycle::openEntry(int index) {
 }
 
 void PollCycle::showEntry() {
-    const QVector<app::PortEntry> ports = m_settings.ports();
+    const QVector<config::PortEntry> ports = m_settings.ports();
     if (m_portIndex >= 0 && m_portIndex < ports.size()) {
-        const app::PortEntry& e = ports.at(m_portIndex);
+        const config::PortEntry& e = ports.at(m_portIndex);
         m_view.setEntryTexts(e.port, e.remark, e.notes);
     } else {
         m_view.setEntryTexts(QString(), QString(), QString());

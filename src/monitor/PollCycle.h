@@ -7,10 +7,10 @@
 #include "link/Clock.h"
 #include "link/SerialPort.h"
 
-namespace tarsyn::app {
+namespace tarsyn::config {
 class LiveSettings;
 class Messages;
-}  // namespace tarsyn::app
+}  // namespace tarsyn::config
 
 namespace tarsyn::monitor {
 
@@ -33,7 +33,7 @@ class PollCycle : public QObject {
     Q_OBJECT
 public:
     PollCycle(link::SerialPort& port, link::Sleeper& sleeper, const link::Clock& clock,
-              const app::LiveSettings& settings, const app::Messages& messages, LiveView& view,
+              const config::LiveSettings& settings, const config::Messages& messages, LiveView& view,
               QObject* parent = nullptr);
 
     /// Start-up state: PortIndex 0 (or -1 when no port is configured), fixed mode, PollState 1.
@@ -93,8 +93,8 @@ private:
     link::SerialPort& m_port;
     link::Sleeper& m_sleeper;
     const link::Clock& m_clock;
-    const app::LiveSettings& m_settings;
-    const app::Messages& m_messages;
+    const config::LiveSettings& m_settings;
+    const config::Messages& m_messages;
     LiveView& m_view;
     HistorySink* m_history = nullptr;
     QTimer m_timer;

@@ -6,7 +6,7 @@
 
 #include "FakeClock.h"
 #include "HistoryTestSupport.h"
-#include "app/core/Config.h"
+#include "config/Config.h"
 #include "history/HistoryRecorder.h"
 #include "history/HistoryStore.h"
 #include "link/LinkError.h"
@@ -136,7 +136,7 @@ private slots:
             QVERIFY(f.open(QIODevice::WriteOnly));
             f.write(iniText.toLatin1());
         }
-        app::Config config(dir.path());
+        config::Config config(dir.path());
         const HistoryLocation l = HistoryLocation::fromConfig(config);
         QCOMPARE(int(l.kind), kind);
         if (l.kind == HistoryLocation::Kind::Sqlite) QCOMPARE(l.sqlitePath, dir.filePath(detail));
@@ -214,7 +214,7 @@ private slots:
 
     void factoryCreatesTheEmbeddedFile() {
         QTemporaryDir dir;
-        app::Config config(dir.path());
+        config::Config config(dir.path());
         auto store = HistoryStore::open(config);
         QVERIFY2(store->isOpen(), qPrintable(store->lastError()));
         QVERIFY(QFile::exists(dir.filePath("kalde.db")));

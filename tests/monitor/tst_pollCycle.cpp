@@ -8,8 +8,8 @@
 #include "FakeSerialPort.h"
 #include "RecordingView.h"
 #include "Replies.h"
-#include "app/core/Config.h"
-#include "app/core/LiveSettings.h"
+#include "config/Config.h"
+#include "config/LiveSettings.h"
 #include "link/Codec.h"
 #include "link/LinkError.h"
 #include "monitor/HistorySink.h"
@@ -59,7 +59,7 @@ struct Rig {
         lag.close();
         settings.setLanguage("English");
         settings.setRefreshText(refresh);
-        QVector<app::PortEntry> ports;
+        QVector<config::PortEntry> ports;
         for (int i = 0; i < portCount; ++i)
             ports.append({QStringLiteral("COM%1").arg(i + 1), QStringLiteral("Set %1").arg(i + 1),
                           QStringLiteral("note %1").arg(i + 1)});
@@ -83,9 +83,9 @@ struct Rig {
     }
 
     QTemporaryDir dir;
-    app::Config config{dir.path()};
-    app::LiveSettings settings;
-    app::Messages messages{config, settings};
+    config::Config config{dir.path()};
+    config::LiveSettings settings;
+    config::Messages messages{config, settings};
     FakeClock clock;
     FakeSleeper sleeper{&clock};
     FakeSerialPort port;
@@ -431,7 +431,7 @@ void TestPollCycle::portListEmptiedWhilePolling() {
     rig.cycle.setRotationMode(rotation);
     rig.ticksUntil(4);
     QCOMPARE(rig.cycle.ConnectionIndicator(), kLinkedImage);
-    const QVector<app::PortEntry> before = rig.settings.ports();
+    const QVector<config::PortEntry> before = rig.settings.ports();
     rig.settings.setPorts({});
     const int written = rig.port.written.size();
     rig.ticksUntil(20);

@@ -7,8 +7,8 @@
 #include "FakeClock.h"
 #include "RecordingView.h"
 #include "SimProcess.h"
-#include "app/core/Config.h"
-#include "app/core/LiveSettings.h"
+#include "config/Config.h"
+#include "config/LiveSettings.h"
 #include "link/QtSerialPort.h"
 #include "monitor/PollCycle.h"
 
@@ -35,9 +35,9 @@ struct Rig {
     }
 
     QTemporaryDir dir;
-    app::Config config{dir.path()};
-    app::LiveSettings settings;
-    app::Messages messages{config, settings};
+    config::Config config{dir.path()};
+    config::LiveSettings settings;
+    config::Messages messages{config, settings};
     test::FakeClock clock;
     test::FakeSleeper sleeper{&clock};
     link::QtSerialPort port;

@@ -1,18 +1,18 @@
 #include "app/core/AccessLevel.h"
 
-#include "app/core/Config.h"
-#include "app/core/LiveSettings.h"
-#include "app/core/Prompter.h"
+#include "config/Config.h"
+#include "config/LiveSettings.h"
+#include "config/Prompter.h"
 
 namespace tarsyn::app {
 
-bool SettingsGate(const Access& access, const Messages& messages, Prompter& prompter) {
+bool SettingsGate(const Access& access, const config::Messages& messages, config::Prompter& prompter) {
     if (access.AccessLevel() == kSuperLevel) return true;
     prompter.information(messages.text(QStringLiteral("dl29")));
     return false;
 }
 
-LoginLogic::LoginLogic(const Config& config, Access& access, const Messages& messages, Prompter& prompter)
+LoginLogic::LoginLogic(const config::Config& config, Access& access, const config::Messages& messages, config::Prompter& prompter)
     : m_config(config), m_access(access), m_messages(messages), m_prompter(prompter) {}
 
 void LoginLogic::begin() { m_attempts = 0; }
@@ -24,7 +24,7 @@ LoginLogic::Outcome LoginLogic::confirm(const QString& password) {
     if (!repeated) m_access.setAccessLevel(m_access.AccessLevel() + 1);
 
     // Stored hashes are signed decimal texts; compare texts, as they stand in the file.
-    const QString hash = QString::number(ProductHash(m_config.toAnsi(password)));
+    const QString hash = QString::number(config::ProductHash(m_config.toAnsi(password)));
     const QString ini = QStringLiteral("system.ini");
     const QString set = QStringLiteral("Set");
     // Super first: if both stored hashes are equal, the super level wins.

@@ -2,11 +2,14 @@
 
 #include <QString>
 
-namespace tarsyn::app {
-
+namespace tarsyn::config {
 class Config;
 class Messages;
 class Prompter;
+}  // namespace tarsyn::config
+
+namespace tarsyn::app {
+
 
 /// Values of `AccessLevel` above the attempt count.
 constexpr int kOrdinaryLevel = 99;
@@ -32,7 +35,7 @@ private:
 
 /// Gate of the settings command (menu "系统设置(&S)", tool button `dport20`): only the super level may
 /// open the settings window; anyone else gets `dl29` and nothing happens. True when the window may open.
-bool SettingsGate(const Access& access, const Messages& messages, Prompter& prompter);
+bool SettingsGate(const Access& access, const config::Messages& messages, config::Prompter& prompter);
 
 /// What the login dialog does with a press of its confirm button or its exit button; no widgets.
 ///
@@ -47,7 +50,7 @@ class LoginLogic {
 public:
     enum class Outcome { Retry, Granted, ForcedExit };
 
-    LoginLogic(const Config& config, Access& access, const Messages& messages, Prompter& prompter);
+    LoginLogic(const config::Config& config, Access& access, const config::Messages& messages, config::Prompter& prompter);
 
     /// Called each time the dialog is about to be shown.
     void begin();
@@ -60,10 +63,10 @@ public:
     int attemptsThisLogin() const { return m_attempts; }
 
 private:
-    const Config& m_config;
+    const config::Config& m_config;
     Access& m_access;
-    const Messages& m_messages;
-    Prompter& m_prompter;
+    const config::Messages& m_messages;
+    config::Prompter& m_prompter;
     int m_attempts = 0;
 };
 

@@ -1,6 +1,6 @@
 #include "app/core/PortSelection.h"
 
-#include "app/core/LiveSettings.h"
+#include "config/LiveSettings.h"
 #include "link/LineSettings.h"
 #include "link/LinkError.h"
 #include "link/SerialPort.h"
@@ -13,12 +13,12 @@ constexpr int kLinked = 7;
 constexpr int kNotLinked = 2;
 }  // namespace
 
-PortSelection::PortSelection(const LiveSettings& settings, PortSwitchTarget& target)
+PortSelection::PortSelection(const config::LiveSettings& settings, PortSwitchTarget& target)
     : m_settings(settings), m_target(target) {}
 
 QStringList PortSelection::portNames() const {
     QStringList names;
-    for (const PortEntry& row : m_settings.ports()) names << row.port;
+    for (const config::PortEntry& row : m_settings.ports()) names << row.port;
     return names;
 }
 

@@ -7,9 +7,12 @@ namespace tarsyn::link {
 class SerialPort;
 }
 
+namespace tarsyn::config {
+class LiveSettings;
+}  // namespace tarsyn::config
+
 namespace tarsyn::app {
 
-class LiveSettings;
 
 /// What the port dialog changes in the main window: the poll cycle's state and the status strip.
 /// The program implements it over the PollCycle and the main window; tests with a plain struct.
@@ -33,7 +36,7 @@ public:
 /// The port dialog's logic: which names it offers and what "指定" does.
 class PortSelection {
 public:
-    PortSelection(const LiveSettings& settings, PortSwitchTarget& target);
+    PortSelection(const config::LiveSettings& settings, PortSwitchTarget& target);
 
     /// The port names of the settings' rows as they stand now, in row order. The dialog refills its
     /// box from this at every showing, so ports added in the settings window are offered at once.
@@ -49,7 +52,7 @@ public:
     QString apply(int selectedIndex, const QString& boxText);
 
 private:
-    const LiveSettings& m_settings;
+    const config::LiveSettings& m_settings;
     PortSwitchTarget& m_target;
 };
 

@@ -3,8 +3,8 @@
 #include <QDir>
 #include <limits>
 
-#include "app/core/Config.h"
-#include "app/core/Prompter.h"
+#include "config/Config.h"
+#include "config/Prompter.h"
 
 namespace tarsyn::app {
 
@@ -32,8 +32,8 @@ std::optional<qint64> WholeNumber(const QString& text) {
     return v;
 }
 
-SettingsLogic::SettingsLogic(Config& config, LiveSettings& settings, const Messages& messages,
-                             Prompter& prompter)
+SettingsLogic::SettingsLogic(config::Config& config, config::LiveSettings& settings, const config::Messages& messages,
+                             config::Prompter& prompter)
     : m_config(config), m_settings(settings), m_messages(messages), m_prompter(prompter) {}
 
 void SettingsLogic::load() { m_settings.load(m_config); }
@@ -79,12 +79,12 @@ void SettingsLogic::applyDayMinimum() {
     m_settings.setDayIntervalText(raisedDayInterval(m_settings.dayIntervalText()));
 }
 
-bool SettingsLogic::addPort(const PortEntry& entry) {
-    QVector<PortEntry> rows = m_settings.ports();
+bool SettingsLogic::addPort(const config::PortEntry& entry) {
+    QVector<config::PortEntry> rows = m_settings.ports();
     // Until a list has been saved once there is nothing to clash with: the stored count decides.
     if (m_config.reini(kIni, kSet, QStringLiteral("Ports")) != QLatin1String("0")) {
         bool clash = false;
-        for (const PortEntry& row : rows) {
+        for (const config::PortEntry& row : rows) {
             if (row.port == entry.port || row.remark == entry.remark) {
                 m_prompter.information(m_messages.text(QStringLiteral("dl20")));
                 clash = true;
@@ -98,7 +98,7 @@ bool SettingsLogic::addPort(const PortEntry& entry) {
 }
 
 bool SettingsLogic::deletePort(int row) {
-    QVector<PortEntry> rows = m_settings.ports();
+    QVector<config::PortEntry> rows = m_settings.ports();
     if (rows.size() < 2 || row < 0 || row >= rows.size()) return false;
     rows.removeAt(row);
     m_settings.setPorts(rows);
@@ -136,7 +136,7 @@ SettingsLogic::CloseResult SettingsLogic::close(const QString& superPassword,
         m_prompter.information(refusal(m_dayLabel, QStringLiteral("minutes"), m_settings.dayIntervalText()));
         return CloseResult::StayOpen;
     }
-    const QVector<PortEntry> rows = m_settings.ports();
+    const QVector<config::PortEntry> rows = m_settings.ports();
     const IntervalMinimums min = IntervalMinimums::of(*refresh, rows.size());
     if (min.hourSeconds > kMaxValue) {
         m_prompter.information(
@@ -154,10 +154,10 @@ SettingsLogic::CloseResult SettingsLogic::close(const QString& superPassword,
     const QString ports = QString::number(rows.size());
     const QString cjkl = superPassword.isEmpty()
                              ? m_config.reini(kIni, kSet, QStringLiteral("cjkl"))
-                             : QString::number(ProductHash(m_config.toAnsi(superPassword)));
+                             : QString::number(config::ProductHash(m_config.toAnsi(superPassword)));
     const QString ptkl = ordinaryPassword.isEmpty()
                              ? m_config.reini(kIni, kSet, QStringLiteral("ptkl"))
-                             : QString::number(ProductHash(m_config.toAnsi(ordinaryPassword)));
+                             : QString::number(config::ProductHash(m_config.toAnsi(ordinaryPassword)));
 
     // Two passwords with one hash are one password to the login, which tries the super hash first:
     // the ordinary password would open the super level.
@@ -166,25 +166,25 @@ SettingsLogic::CloseResult SettingsLogic::close(const QString& superPassword,
         return CloseResult::StayOpen;
     }
 
-    QList<IniEntry> entries{{kSet, QStringLiteral("language"), language},
+    QList<config::IniEntry> entries{{kSet, QStringLiteral("language"), language},
                             {kSet, QStringLiteral("flash"), flash},
                             {kSet, QStringLiteral("save2"), save2},
                             {kSet, QStringLiteral("save1"), save1},
                             {kSet, QStringLiteral("ports"), ports}};
     for (int i = 0; i < rows.size(); ++i) {
         const QString n = QString::number(i);
-        entries << IniEntry{kSet, QStringLiteral("port") + n, rows[i].port}
-                << IniEntry{kSet, QStringLiteral("remark") + n, rows[i].remark}
-                << IniEntry{kSet, QStringLiteral("portremark") + n, rows[i].notes};
+        entries << config::IniEntry{kSet, QStringLiteral("port") + n, rows[i].port}
+                << config::IniEntry{kSet, QStringLiteral("remark") + n, rows[i].remark}
+                << config::IniEntry{kSet, QStringLiteral("portremark") + n, rows[i].notes};
     }
-    if (!superPassword.isEmpty()) entries << IniEntry{kSet, QStringLiteral("cjkl"), cjkl};
-    if (!ordinaryPassword.isEmpty()) entries << IniEntry{kSet, QStringLiteral("ptkl"), ptkl};
+    if (!superPassword.isEmpty()) entries << config::IniEntry{kSet, QStringLiteral("cjkl"), cjkl};
+    if (!ordinaryPassword.isEmpty()) entries << config::IniEntry{kSet, QStringLiteral("ptkl"), ptkl};
     // The check value covers the texts exactly as they will stand in the file.
-    entries << IniEntry{kSet, QStringLiteral("jzm"),
-                        CheckValue(m_config, language, flash, save2, save1, ports, cjkl, ptkl)};
+    entries << config::IniEntry{kSet, QStringLiteral("jzm"),
+                        config::CheckValue(m_config, language, flash, save2, save1, ports, cjkl, ptkl)};
     try {
         m_config.wriniBatch(kIni, entries);
-    } catch (const ConfigError& e) {
+    } catch (const config::ConfigError& e) {
         m_prompter.error(e.message());
         return CloseResult::StayOpen;
     }

@@ -4,12 +4,15 @@
 #include <QStringList>
 #include <optional>
 
-#include "app/core/LiveSettings.h"
+#include "config/LiveSettings.h"
+
+namespace tarsyn::config {
+class Config;
+class Prompter;
+}  // namespace tarsyn::config
 
 namespace tarsyn::app {
 
-class Config;
-class Prompter;
 
 /// Smallest recording intervals that keep one row per port visit: "save1" (seconds) at least
 /// flash × rows, "save2" (minutes) at least round_half_even(flash × rows / 60) + 1.
@@ -29,7 +32,7 @@ class SettingsLogic {
 public:
     enum class CloseResult { Closed, Saved, StayOpen };
 
-    SettingsLogic(Config& config, LiveSettings& settings, const Messages& messages, Prompter& prompter);
+    SettingsLogic(config::Config& config, config::LiveSettings& settings, const config::Messages& messages, config::Prompter& prompter);
 
     /// Creation: reads language, flash, save1, save2 and the rows from section Set.
     void load();
@@ -49,7 +52,7 @@ public:
 
     /// The add panel's "确定": false (and one `dl20` per clashing row) when the port name or the remark
     /// is already listed, checked only once the stored "Ports" is not "0"; otherwise appends the row.
-    bool addPort(const PortEntry& entry);
+    bool addPort(const config::PortEntry& entry);
     /// "删除": removes `row` unless fewer than two rows are listed. True when a row was removed.
     bool deletePort(int row);
 
@@ -62,10 +65,10 @@ public:
 private:
     QString refusal(const QString& label, const QString& unit, const QString& text) const;
 
-    Config& m_config;
-    LiveSettings& m_settings;
-    const Messages& m_messages;
-    Prompter& m_prompter;
+    config::Config& m_config;
+    config::LiveSettings& m_settings;
+    const config::Messages& m_messages;
+    config::Prompter& m_prompter;
     QString m_refreshLabel = QStringLiteral("刷新时间");
     QString m_hourLabel = QStringLiteral("保存时间1");
     QString m_dayLabel = QStringLiteral("保存时间2");

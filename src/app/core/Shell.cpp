@@ -7,13 +7,13 @@
 #include <exception>
 
 #include "app/core/AccessLevel.h"
-#include "app/core/Config.h"
-#include "app/core/LiveSettings.h"
-#include "app/core/Prompter.h"
+#include "config/Config.h"
+#include "config/LiveSettings.h"
+#include "config/Prompter.h"
 
 namespace tarsyn::app {
 
-Shell::Shell(const Config& config, Access& access, const Messages& messages, Prompter& prompter,
+Shell::Shell(const config::Config& config, Access& access, const config::Messages& messages, config::Prompter& prompter,
              ShellHooks hooks, QObject* parent)
     : QObject(parent),
       m_config(config),
@@ -32,7 +32,7 @@ bool Shell::settingsCheckPasses() const {
     const QString ini = QStringLiteral("system.ini");
     const QString set = QStringLiteral("Set");
     auto read = [&](const char* key) { return m_config.reini(ini, set, QString::fromLatin1(key)); };
-    const QString expected = CheckValue(m_config, read("language"), read("flash"), read("save2"),
+    const QString expected = config::CheckValue(m_config, read("language"), read("flash"), read("save2"),
                                         read("save1"), read("ports"), read("cjkl"), read("ptkl"));
     return expected == read("jzm");
 }

@@ -4,12 +4,15 @@
 #include <QPointer>
 #include <functional>
 
-namespace tarsyn::app {
-
-class Access;
+namespace tarsyn::config {
 class Config;
 class Messages;
 class Prompter;
+}  // namespace tarsyn::config
+
+namespace tarsyn::app {
+
+class Access;
 
 /// How a showing of the login dialog ended.
 enum class LoginResult {
@@ -43,7 +46,7 @@ public:
     static constexpr int kSlideOutMs = 1200;
     static constexpr const char* kSettingsError = "system.ini Error!";
 
-    Shell(const Config& config, Access& access, const Messages& messages, Prompter& prompter,
+    Shell(const config::Config& config, Access& access, const config::Messages& messages, config::Prompter& prompter,
           ShellHooks hooks, QObject* parent = nullptr);
 
     /// Watches `window` (QWidget): a non-spontaneous show runs `mainWindowShown` once control returns
@@ -82,10 +85,10 @@ protected:
 private:
     void closeWindow();
 
-    const Config& m_config;
+    const config::Config& m_config;
     Access& m_access;
-    const Messages& m_messages;
-    Prompter& m_prompter;
+    const config::Messages& m_messages;
+    config::Prompter& m_prompter;
     ShellHooks m_hooks;
     QPointer<QObject> m_window;
     bool m_loginRunning = false;

@@ -11,9 +11,10 @@
 #include <QtTest>
 
 #include "app/Catalogue.h"
-#include "app/core/Config.h"
+#include "config/Config.h"
 
 using namespace tarsyn::app;
+using namespace tarsyn::config;
 
 namespace {
 

@@ -8,10 +8,11 @@
 #include "app/Catalogue.h"
 #include "app/LanguageHotKey.h"
 #include "app/LanguageSwitcher.h"
-#include "app/core/Config.h"
-#include "app/core/LiveSettings.h"
+#include "config/Config.h"
+#include "config/LiveSettings.h"
 
 using namespace tarsyn::app;
+using namespace tarsyn::config;
 
 namespace {
 

@@ -16,9 +16,9 @@
 #include "FakeSerialPort.h"
 #include "app/Indicators.h"
 #include "app/MainWindow.h"
-#include "app/core/Config.h"
-#include "app/core/LiveSettings.h"
-#include "app/core/Prompter.h"
+#include "config/Config.h"
+#include "config/LiveSettings.h"
+#include "config/Prompter.h"
 #include "link/Codec.h"
 #include "monitor/LiveMap.h"
 #include "monitor/PollCycle.h"
@@ -29,7 +29,7 @@ using app::MainWindow;
 
 namespace {
 
-class ScriptedPrompter : public app::Prompter {
+class ScriptedPrompter : public config::Prompter {
 public:
     void information(const QString& t) override { infos << t; }
     bool confirm(const QString& t) override {
@@ -79,9 +79,9 @@ struct Rig {
     }
 
     QTemporaryDir dir;
-    app::Config config{dir.path()};
-    app::LiveSettings settings;
-    app::Messages messages{config, settings};
+    config::Config config{dir.path()};
+    config::LiveSettings settings;
+    config::Messages messages{config, settings};
     test::FakeClock clock;
     test::FakeSleeper sleeper{&clock};
     test::FakeSerialPort port;
@@ -315,10 +315,10 @@ void TestMainWindow::englishCatalogueTranslatesEveryCaption() {
     QVERIFY2(!source.isEmpty(), "TARSYN_SOURCE_DIR is not set");
     QVERIFY(QFile::copy(source + "/data/English.lag", dir.filePath("English.lag")));
     writeFile(dir.filePath("system.ini"), "[Set]\r\nlanguage=English\r\nflash=6\r\nports=0\r\n");
-    app::Config config(dir.path());
-    app::LiveSettings settings;
+    config::Config config(dir.path());
+    config::LiveSettings settings;
     settings.load(config);
-    app::Messages messages(config, settings);
+    config::Messages messages(config, settings);
     test::FakeSerialPort port;
     test::FakeClock clock;
     test::FakeSleeper sleeper(&clock);

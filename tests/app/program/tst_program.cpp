@@ -4,7 +4,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include "app/core/Config.h"
+#include "config/Config.h"
 
 using namespace tarsyn;
 
@@ -70,14 +70,14 @@ private slots:
              "--ordinary-password", "crew", "--port", "ttyUSB0", "--remark", "Pump house", "--port", "COM2"},
             m_env);
         QVERIFY2(r.finished && r.exitCode == 0, qPrintable(r.err));
-        app::Config config(data.path());
+        config::Config config(data.path());
         auto set = [&](const char* key) { return config.reini("system.ini", "Set", key); };
         QCOMPARE(set("ports"), QString("2"));
         QCOMPARE(set("port0"), QString("ttyUSB0"));
         QCOMPARE(set("remark0"), QString("Pump house"));
         QCOMPARE(set("remark1"), QString("COM2"));
-        QCOMPARE(set("cjkl"), QString::number(app::ProductHash("boss")));
-        QCOMPARE(set("jzm"), app::CheckValue(config, set("language"), set("flash"), set("save2"),
+        QCOMPARE(set("cjkl"), QString::number(config::ProductHash("boss")));
+        QCOMPARE(set("jzm"), config::CheckValue(config, set("language"), set("flash"), set("save2"),
                                              set("save1"), set("ports"), set("cjkl"), set("ptkl")));
 
         // An existing file is kept unless --force is given.
@@ -85,7 +85,7 @@ private slots:
             {"--init-config", "--data-dir", data.path(), "--super-password", "a", "--ordinary-password", "b"},
             m_env);
         QCOMPARE(again.exitCode, 1);
-        QCOMPARE(set("cjkl"), QString::number(app::ProductHash("boss")));
+        QCOMPARE(set("cjkl"), QString::number(config::ProductHash("boss")));
     }
 
     void initConfigRefusesEqualPasswords() {

@@ -4,13 +4,13 @@
 #include <QString>
 #include <QStringList>
 
-#include "app/core/Prompter.h"
+#include "config/Prompter.h"
 
 namespace tarsyn::test {
 
 /// A Prompter whose answers are scripted and whose every box is recorded as "kind:text"
 /// ("info:wrong", "confirm:Exit?", "error:Unable to write…").
-class ScriptedPrompter : public app::Prompter {
+class ScriptedPrompter : public config::Prompter {
 public:
     void information(const QString& text) override { shown << QStringLiteral("info:") + text; }
     bool confirm(const QString& text) override {

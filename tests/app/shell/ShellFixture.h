@@ -4,8 +4,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include "app/core/Config.h"
-#include "app/core/LiveSettings.h"
+#include "config/Config.h"
+#include "config/LiveSettings.h"
 
 namespace tarsyn::test {
 
@@ -13,9 +13,9 @@ namespace tarsyn::test {
 /// keys ("dl2" reads "dl2"), so a test sees which message was shown.
 struct ShellFixture {
     QTemporaryDir dir;
-    app::Config config{dir.path()};
-    app::LiveSettings live;
-    app::Messages messages{config, live};
+    config::Config config{dir.path()};
+    config::LiveSettings live;
+    config::Messages messages{config, live};
 
     static constexpr const char* kSuper = "admin1";
     static constexpr const char* kOrdinary = "user22";
@@ -29,31 +29,31 @@ struct ShellFixture {
                 text += QByteArray(key) + '=' + key + '\n';
             lag.write(text);
         }
-        QList<app::IniEntry> e{{"Set", "language", "Test"},
+        QList<config::IniEntry> e{{"Set", "language", "Test"},
                                {"Set", "flash", flash},
                                {"Set", "save2", "5"},
                                {"Set", "save1", "60"},
                                {"Set", "ports", QString::number(ports)}};
         for (int i = 0; i < ports; ++i) {
             const QString n = QString::number(i);
-            e << app::IniEntry{"Set", "port" + n, "com" + QString::number(i + 1)}
-              << app::IniEntry{"Set", "remark" + n, "gen" + n}
-              << app::IniEntry{"Set", "portremark" + n, "notes " + n};
+            e << config::IniEntry{"Set", "port" + n, "com" + QString::number(i + 1)}
+              << config::IniEntry{"Set", "remark" + n, "gen" + n}
+              << config::IniEntry{"Set", "portremark" + n, "notes " + n};
         }
-        e << app::IniEntry{"Set", "cjkl", hashOf(kSuper)} << app::IniEntry{"Set", "ptkl", hashOf(kOrdinary)};
+        e << config::IniEntry{"Set", "cjkl", hashOf(kSuper)} << config::IniEntry{"Set", "ptkl", hashOf(kOrdinary)};
         config.wriniBatch("system.ini", e);
         reseal();
         live.load(config);
     }
 
     QString hashOf(const QString& password) const {
-        return QString::number(app::ProductHash(config.toAnsi(password)));
+        return QString::number(config::ProductHash(config.toAnsi(password)));
     }
     QString read(const QString& key) const { return config.reini("system.ini", "Set", key); }
     /// Recomputes "jzm" from what the file holds now.
     void reseal() {
         config.wrini("system.ini", "Set", "jzm",
-                     app::CheckValue(config, read("language"), read("flash"), read("save2"), read("save1"),
+                     config::CheckValue(config, read("language"), read("flash"), read("save2"), read("save1"),
                                      read("ports"), read("cjkl"), read("ptkl")));
     }
     QByteArray fileBytes() const {

@@ -9,6 +9,7 @@
 
 using namespace tarsyn;
 using namespace tarsyn::app;
+using namespace tarsyn::config;
 using Outcome = LoginLogic::Outcome;
 
 Q_DECLARE_METATYPE(Outcome)

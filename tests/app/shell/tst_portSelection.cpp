@@ -7,6 +7,7 @@
 
 using namespace tarsyn;
 using namespace tarsyn::app;
+using namespace tarsyn::config;
 
 namespace {
 /// Poll cycle and status strip as plain fields, with the order of the calls.

@@ -9,6 +9,7 @@
 
 using namespace tarsyn;
 using namespace tarsyn::app;
+using namespace tarsyn::config;
 using CloseResult = SettingsLogic::CloseResult;
 
 Q_DECLARE_METATYPE(CloseResult)

@@ -29,6 +29,7 @@
 
 using namespace tarsyn;
 using namespace tarsyn::app;
+using namespace tarsyn::config;
 
 namespace {
 struct Target : PortSwitchTarget {

@@ -1,10 +1,10 @@
-#include "app/core/DataFolder.h"
+#include "config/DataFolder.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 
-namespace tarsyn::app {
+namespace tarsyn::config {
 
 namespace {
 const QString kOption = QStringLiteral("--data-dir");
@@ -55,4 +55,4 @@ QStringList CatalogueNames(const QString& dataDir) {
     return names;
 }
 
-}  // namespace tarsyn::app
+}  // namespace tarsyn::config

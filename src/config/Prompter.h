@@ -2,7 +2,7 @@
 
 #include <QString>
 
-namespace tarsyn::app {
+namespace tarsyn::config {
 
 /// Message and input boxes, so that logic can ask the operator without owning a widget.
 /// The program shows real dialogs titled "Tarsyn"; tests script the answers.
@@ -19,4 +19,4 @@ public:
     virtual void error(const QString& text) = 0;
 };
 
-}  // namespace tarsyn::app
+}  // namespace tarsyn::config

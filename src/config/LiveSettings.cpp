@@ -1,8 +1,8 @@
-#include "app/core/LiveSettings.h"
+#include "config/LiveSettings.h"
 
-#include "app/core/Config.h"
+#include "config/Config.h"
 
-namespace tarsyn::app {
+namespace tarsyn::config {
 
 void LiveSettings::load(const Config& config) {
     // One reading of section Set; a missing key reads "0", as everywhere.
@@ -57,4 +57,4 @@ QString Messages::text(const QString& key) const {
     return m_config.reini(m_settings.language() + QStringLiteral(".lag"), QStringLiteral("Messages"), key);
 }
 
-}  // namespace tarsyn::app
+}  // namespace tarsyn::config

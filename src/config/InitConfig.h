@@ -6,7 +6,7 @@
 #include <functional>
 #include <optional>
 
-namespace tarsyn::app {
+namespace tarsyn::config {
 
 /// What `tarsyn --init-config` was asked to write.
 struct InitConfigOptions {
@@ -52,4 +52,4 @@ InitConfigResult RunInitConfig(const QStringList& arguments, const QString& data
                                const PasswordReader& readPassword,
                                const QByteArray& codePage = QByteArrayLiteral("GBK"));
 
-}  // namespace tarsyn::app
+}  // namespace tarsyn::config

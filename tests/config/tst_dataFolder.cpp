@@ -1,8 +1,8 @@
 #include <QtTest>
 
-#include "app/core/DataFolder.h"
+#include "config/DataFolder.h"
 
-using namespace tarsyn::app;
+using namespace tarsyn::config;
 
 class TestDataFolder : public QObject {
     Q_OBJECT

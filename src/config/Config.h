@@ -6,7 +6,7 @@
 #include <QString>
 #include <stdexcept>
 
-namespace tarsyn::app {
+namespace tarsyn::config {
 
 /// A write of an ini file that failed; the text is "Unable to write to <full path>" (followed by
 /// ": <reason>" when the write was refused because of what it was asked to write).
@@ -104,4 +104,4 @@ QString CheckValue(const Config& config, const QString& language, const QString&
 /// The check value of what section Set of system.ini holds now (each missing input counts as "0").
 QString StoredCheckValue(const Config& config);
 
-}  // namespace tarsyn::app
+}  // namespace tarsyn::config

@@ -1,4 +1,4 @@
-#include "app/core/Config.h"
+#include "config/Config.h"
 
 #include <QDir>
 #include <QFile>
@@ -17,7 +17,7 @@
 #include <QSaveFile>
 #endif
 
-namespace tarsyn::app {
+namespace tarsyn::config {
 
 namespace {
 
@@ -387,4 +387,4 @@ QString StoredCheckValue(const Config& config) {
                       get("cjkl"), get("ptkl"));
 }
 
-}  // namespace tarsyn::app
+}  // namespace tarsyn::config

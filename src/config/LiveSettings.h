@@ -4,7 +4,7 @@
 #include <QString>
 #include <QVector>
 
-namespace tarsyn::app {
+namespace tarsyn::config {
 
 class Config;
 
@@ -66,4 +66,4 @@ private:
     const LiveSettings& m_settings;
 };
 
-}  // namespace tarsyn::app
+}  // namespace tarsyn::config

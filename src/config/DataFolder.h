@@ -3,7 +3,7 @@
 #include <QString>
 #include <QStringList>
 
-namespace tarsyn::app {
+namespace tarsyn::config {
 
 /// Where system.ini, the catalogues, the help files and the history live, or why there is none.
 struct DataFolder {
@@ -24,4 +24,4 @@ DataFolder ResolveDataFolder(const QStringList& arguments);
 /// by name without regard to case (a stable stand-in for the directory order).
 QStringList CatalogueNames(const QString& dataDir);
 
-}  // namespace tarsyn::app
+}  // namespace tarsyn::config

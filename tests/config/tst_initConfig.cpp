@@ -1,10 +1,10 @@
 #include <QtTest>
 
-#include "app/core/Config.h"
-#include "app/core/InitConfig.h"
-#include "app/core/LiveSettings.h"
+#include "config/Config.h"
+#include "config/InitConfig.h"
+#include "config/LiveSettings.h"
 
-using namespace tarsyn::app;
+using namespace tarsyn::config;
 
 namespace {
 

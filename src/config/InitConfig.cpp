@@ -1,12 +1,12 @@
-#include "app/core/InitConfig.h"
+#include "config/InitConfig.h"
 
 #include <QDir>
 #include <QFileInfo>
 
-#include "app/core/Config.h"
-#include "app/core/DataFolder.h"
+#include "config/Config.h"
+#include "config/DataFolder.h"
 
-namespace tarsyn::app {
+namespace tarsyn::config {
 
 namespace {
 
@@ -205,4 +205,4 @@ InitConfigResult RunInitConfig(const QStringList& arguments, const QString& data
     return InitConfig(dataDir, options, readPassword, codePage);
 }
 
-}  // namespace tarsyn::app
+}  // namespace tarsyn::config

@@ -2,10 +2,10 @@
 #include <QtTest>
 #include <cmath>
 
-#include "app/core/Config.h"
-#include "app/core/LiveSettings.h"
+#include "config/Config.h"
+#include "config/LiveSettings.h"
 
-using namespace tarsyn::app;
+using namespace tarsyn::config;
 
 namespace {
 
