@@ -12,7 +12,7 @@
 #include "FakeSerialPort.h"
 #include "Replies.h"
 #include "app/MainWindow.h"
-#include "app/WidgetPrompter.h"
+#include "widgets/WidgetPrompter.h"
 #include "config/Config.h"
 #include "config/LiveSettings.h"
 #include "monitor/LiveMap.h"
@@ -102,7 +102,7 @@ void BM_PollTicksMainWindow(benchmark::State& state) {
     test::FakeSleeper sleeper;
     test::FakeSerialPort port;
     answerEverything(port);
-    app::WidgetPrompter prompter;
+    widgets::WidgetPrompter prompter;
     app::MainWindow window(s.config, s.settings, s.messages, port, sleeper, clock, prompter);
     window.poll().stopTimer();
     window.show();

@@ -9,9 +9,9 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-#include "app/Catalogue.h"
-#include "app/Indicators.h"
-#include "app/MainWindowPictures.h"
+#include "widgets/Catalogue.h"
+#include "widgets/Indicators.h"
+#include "widgets/MainWindowPictures.h"
 #include "config/Config.h"
 #include "config/LiveSettings.h"
 #include "config/Prompter.h"
@@ -52,7 +52,7 @@ MainWindow::MainWindow(const config::Config& config, const config::LiveSettings&
 
     // Creation steps: title, stored language, poll state, mode display; then the timer runs.
     setWindowTitle(m_messages.text(QStringLiteral("Form1caption")));
-    SetActiveLanguage(this, m_config, m_settings.language(), WindowControls::kMainWindow);
+    widgets::SetActiveLanguage(this, m_config, m_settings.language(), widgets::WindowControls::kMainWindow);
     setEntryTexts(QString(), QString(), QString());
     const bool portsConfigured = m_config.reini(QStringLiteral("system.ini"), QStringLiteral("Set"),
                                                 QStringLiteral("Ports")) != QLatin1String("0");
@@ -69,7 +69,7 @@ void MainWindow::relabel() {
     QHash<QLabel*, QString> data;
     for (QLabel* l : std::as_const(m_panels)) data.insert(l, l->text());
     for (QLabel* l : {m_portLabel, m_notesLabel, m_remarkLabel}) data.insert(l, l->text());
-    SetActiveLanguage(this, m_config, m_settings.language(), WindowControls::kMainWindow);
+    widgets::SetActiveLanguage(this, m_config, m_settings.language(), widgets::WindowControls::kMainWindow);
     for (auto it = data.cbegin(); it != data.cend(); ++it) it.key()->setText(it.value());
     setWindowTitle(m_messages.text(QStringLiteral("Form1caption")));
     m_poll->setRotationMode(m_poll->RotationMode());  // shows the mode label of the new language
@@ -98,13 +98,13 @@ void MainWindow::setPanelText(const QString& panel, const QString& text) {
 }
 
 void MainWindow::setIndicatorImage(const QString& indicator, int image) {
-    if (IndicatorLamp* lamp = m_lamps.value(indicator)) lamp->setImage(image);
+    if (widgets::IndicatorLamp* lamp = m_lamps.value(indicator)) lamp->setImage(image);
 }
 
 void MainWindow::setConnectionImage(int image) {
     if (image == m_connectionImage) return;
     m_connectionImage = image;
-    m_connectionButton->setIcon(MainWindowPictures::connection(image));
+    m_connectionButton->setIcon(widgets::MainWindowPictures::connection(image));
 }
 
 void MainWindow::setMode(const QString& label, bool rotation) {
@@ -112,7 +112,7 @@ void MainWindow::setMode(const QString& label, bool rotation) {
     const int image = rotation ? monitor::kRotationModeImage : monitor::kFixedModeImage;
     if (image == m_modeImage) return;
     m_modeImage = image;
-    m_modeButton->setIcon(MainWindowPictures::mode(image));
+    m_modeButton->setIcon(widgets::MainWindowPictures::mode(image));
 }
 
 void MainWindow::setHistoryStatus(bool ok, const QString& text) {

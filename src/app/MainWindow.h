@@ -30,9 +30,12 @@ class Messages;
 class Prompter;
 }  // namespace tarsyn::config
 
+namespace tarsyn::widgets {
+class IndicatorLamp;
+}  // namespace tarsyn::widgets
+
 namespace tarsyn::app {
 
-class IndicatorLamp;
 
 /// The main window `TForm1`: toolbar, status strip, the live readings, delays and indicators, and the
 /// menu bar. It shows what its PollCycle decodes and hands every command to whoever connects to it;
@@ -59,7 +62,7 @@ public:
     QPushButton* calibrationButton(int number) const;  ///< 11…20
     QAction* menuAction(const QString& objectName) const;
     QLabel* panel(const QString& objectName) const { return m_panels.value(objectName); }
-    IndicatorLamp* indicator(const QString& objectName) const { return m_lamps.value(objectName); }
+    widgets::IndicatorLamp* indicator(const QString& objectName) const { return m_lamps.value(objectName); }
     int connectionImage() const { return m_connectionImage; }
     /// The history recorder's state in the status strip: a failure stays until recording works again;
     /// the recovery text shows for a while.
@@ -105,7 +108,7 @@ private:
     std::unique_ptr<monitor::PollCycle> m_poll;
 
     QHash<QString, QLabel*> m_panels;
-    QHash<QString, IndicatorLamp*> m_lamps;
+    QHash<QString, widgets::IndicatorLamp*> m_lamps;
     QToolButton* m_connectionButton = nullptr;
     QToolButton* m_modeButton = nullptr;
     QLabel* m_modeLabel = nullptr;

@@ -12,9 +12,9 @@
 #include <QToolBar>
 #include <QToolButton>
 
-#include "app/Indicators.h"
+#include "widgets/Indicators.h"
 #include "app/MainWindow.h"
-#include "app/MainWindowPictures.h"
+#include "widgets/MainWindowPictures.h"
 #include "monitor/LiveMap.h"
 #include "monitor/PollCycle.h"
 
@@ -22,7 +22,7 @@ namespace tarsyn::app {
 
 namespace {
 
-using Tool = MainWindowPictures::Tool;
+using Tool = widgets::MainWindowPictures::Tool;
 
 struct ReadingRow {
     const char* panel;
@@ -136,22 +136,22 @@ void MainWindow::buildToolBar() {
         bar->addWidget(b);
         return b;
     };
-    add("dport3", "启动模块", MainWindowPictures::tool(Tool::Start));
-    add("dport4", "自动模式", MainWindowPictures::tool(Tool::Auto));
-    add("dport5", "复位停机", MainWindowPictures::tool(Tool::Reset));
-    add("dport6", "测试状态", MainWindowPictures::tool(Tool::Test));
-    add("dport7", "恢复设置", MainWindowPictures::tool(Tool::Restore));
+    add("dport3", "启动模块", widgets::MainWindowPictures::tool(Tool::Start));
+    add("dport4", "自动模式", widgets::MainWindowPictures::tool(Tool::Auto));
+    add("dport5", "复位停机", widgets::MainWindowPictures::tool(Tool::Reset));
+    add("dport6", "测试状态", widgets::MainWindowPictures::tool(Tool::Test));
+    add("dport7", "恢复设置", widgets::MainWindowPictures::tool(Tool::Restore));
     auto* spacer = new QWidget(bar);
     spacer->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
     bar->addWidget(spacer);
-    m_connectionButton = add("dport1", "连接状态", MainWindowPictures::connection(monitor::kNotLinkedImage));
+    m_connectionButton = add("dport1", "连接状态", widgets::MainWindowPictures::connection(monitor::kNotLinkedImage));
     m_connectionImage = monitor::kNotLinkedImage;
-    m_modeButton = add("dport2", "连接方式", MainWindowPictures::mode(monitor::kFixedModeImage));
+    m_modeButton = add("dport2", "连接方式", widgets::MainWindowPictures::mode(monitor::kFixedModeImage));
     m_modeImage = monitor::kFixedModeImage;
     bar->addSeparator();
-    QToolButton* port = add("btnzdck", "指定串口", MainWindowPictures::tool(Tool::Port));
-    QToolButton* settings = add("dport20", "系统设置", MainWindowPictures::tool(Tool::Settings));
-    QToolButton* exit = add("dport8", "退出系统", MainWindowPictures::tool(Tool::Exit));
+    QToolButton* port = add("btnzdck", "指定串口", widgets::MainWindowPictures::tool(Tool::Port));
+    QToolButton* settings = add("dport20", "系统设置", widgets::MainWindowPictures::tool(Tool::Settings));
+    QToolButton* exit = add("dport8", "退出系统", widgets::MainWindowPictures::tool(Tool::Exit));
 
     // `dport1` only shows the link; clicking it does nothing.
     m_connectionButton->setFocusPolicy(Qt::NoFocus);
@@ -322,7 +322,7 @@ QGroupBox* MainWindow::buildIndicatorsGroup() {
         {0, "正常(无效)状态"}, {1, "异常状态"}, {2, "运行状态"}};
     int n = 0;  // lbltl0…lbltl2, as the catalogues name them
     for (const auto& [image, text] : legendRows) {
-        auto* lamp = new IndicatorLamp(QStringLiteral("imgtl%1").arg(n), true, group);
+        auto* lamp = new widgets::IndicatorLamp(QStringLiteral("imgtl%1").arg(n), true, group);
         lamp->setImage(image);
         legend->addWidget(lamp);
         legend->addWidget(caption(QStringLiteral("lbltl%1").arg(n), QString::fromUtf8(text), group));
@@ -344,7 +344,7 @@ QGroupBox* MainWindow::buildIndicatorsGroup() {
                 const int number = tab.columns[c][r];
                 const QString name = QStringLiteral("zs%1").arg(number);
                 auto* lamp =
-                    new IndicatorLamp(name, monitor::PictureSetOf(name) == monitor::PictureSet::Alarm, page);
+                    new widgets::IndicatorLamp(name, monitor::PictureSetOf(name) == monitor::PictureSet::Alarm, page);
                 m_lamps.insert(name, lamp);
                 grid->addWidget(lamp, r, c * 2);
                 grid->addWidget(caption("lbl" + name, lampCaptions().value(number), page), r, c * 2 + 1);

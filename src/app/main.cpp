@@ -11,7 +11,7 @@
 #include <cstdio>
 #include <memory>
 
-#include "app/Catalogue.h"
+#include "widgets/Catalogue.h"
 #include "app/LanguageHotKey.h"
 #include "app/LanguageSwitcher.h"
 #include "app/LoginDialog.h"
@@ -19,7 +19,7 @@
 #include "app/PortDialog.h"
 #include "app/SettingsWindow.h"
 #include "app/TrayIcon.h"
-#include "app/WidgetPrompter.h"
+#include "widgets/WidgetPrompter.h"
 #include "app/core/AccessLevel.h"
 #include "config/Config.h"
 #include "config/DataFolder.h"
@@ -147,7 +147,7 @@ int main(int argc, char* argv[]) {
     QApplication::setQuitOnLastWindowClosed(false);
     quitOnTerminationSignals(&application);
 
-    app::WidgetPrompter prompter;
+    widgets::WidgetPrompter prompter;
     const QStringList args = QCoreApplication::arguments();
     for (int i = 1; i < args.size(); ++i) {
         const QString& a = args.at(i);
@@ -180,7 +180,7 @@ int main(int argc, char* argv[]) {
     link::SystemClock clock;
     app::Access access;
     auto translate = [&](QWidget* w) {
-        app::SetActiveLanguage(w, config, settings.language(), app::ControlClassesForWindow(w->objectName()));
+        widgets::SetActiveLanguage(w, config, settings.language(), widgets::ControlClassesForWindow(w->objectName()));
     };
 
     // Windows, created once in their fixed order and shown and hidden until the program ends.
@@ -212,7 +212,7 @@ int main(int argc, char* argv[]) {
     app::LoginDialog loginDialog(loginLogic, messages, translate, &window);
 
     // Shift+End cycles the language; each window re-labels itself, in the handler's order.
-    app::LanguageSwitcher switcher(settings, app::LanguageCatalogues(folder.path));
+    app::LanguageSwitcher switcher(settings, widgets::LanguageCatalogues(folder.path));
     switcher.add(QStringLiteral("TForm1"), [&](const QString&) { window.relabel(); });
     switcher.add(QStringLiteral("TForm2"), [&](const QString&) { settingsWindow.relabel(); });
     switcher.add(QStringLiteral("TForm11"), [&](const QString&) { portDialog.relabel(); });

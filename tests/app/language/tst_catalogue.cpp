@@ -12,13 +12,13 @@
 #include <QVBoxLayout>
 #include <QtTest>
 
-#include "app/Catalogue.h"
+#include "widgets/Catalogue.h"
 #include "config/Config.h"
 
-using namespace tarsyn::app;
+using namespace tarsyn::widgets;
 using namespace tarsyn::config;
 
-Q_DECLARE_METATYPE(tarsyn::app::ControlClasses)
+Q_DECLARE_METATYPE(tarsyn::widgets::ControlClasses)
 
 namespace {
 

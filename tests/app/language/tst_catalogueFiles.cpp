@@ -10,10 +10,10 @@
 #include <QStringDecoder>
 #include <QtTest>
 
-#include "app/Catalogue.h"
+#include "widgets/Catalogue.h"
 #include "config/Config.h"
 
-using namespace tarsyn::app;
+using namespace tarsyn::widgets;
 using namespace tarsyn::config;
 
 namespace {

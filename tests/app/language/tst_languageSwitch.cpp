@@ -5,13 +5,14 @@
 #include <QPushButton>
 #include <QtTest>
 
-#include "app/Catalogue.h"
+#include "widgets/Catalogue.h"
 #include "app/LanguageHotKey.h"
 #include "app/LanguageSwitcher.h"
 #include "config/Config.h"
 #include "config/LiveSettings.h"
 
 using namespace tarsyn::app;
+using namespace tarsyn::widgets;
 using namespace tarsyn::config;
 
 namespace {

@@ -14,7 +14,7 @@
 
 #include "FakeClock.h"
 #include "FakeSerialPort.h"
-#include "app/Indicators.h"
+#include "widgets/Indicators.h"
 #include "app/MainWindow.h"
 #include "config/Config.h"
 #include "config/LiveSettings.h"
@@ -24,7 +24,7 @@
 #include "monitor/PollCycle.h"
 
 using namespace tarsyn;
-using app::IndicatorLamp;
+using widgets::IndicatorLamp;
 using app::MainWindow;
 
 namespace {

@@ -2,7 +2,7 @@
 
 #include <QWidget>
 
-namespace tarsyn::app {
+namespace tarsyn::widgets {
 
 /// One status lamp (`zs1`…`zs34`): a 16x16 square whose picture index the poll cycle sets. Alarm
 /// lamps show picture 1 red, the others green. Not a label, so the catalogue never writes over it.
@@ -24,4 +24,4 @@ private:
     int m_image = 0;
 };
 
-}  // namespace tarsyn::app
+}  // namespace tarsyn::widgets

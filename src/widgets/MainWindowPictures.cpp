@@ -1,10 +1,10 @@
-#include "app/MainWindowPictures.h"
+#include "widgets/MainWindowPictures.h"
 
 #include <QPainter>
 #include <QPainterPath>
 #include <QtMath>
 
-namespace tarsyn::app::MainWindowPictures {
+namespace tarsyn::widgets::MainWindowPictures {
 
 namespace {
 
@@ -180,4 +180,4 @@ QIcon tool(Tool which) {
     });
 }
 
-}  // namespace tarsyn::app::MainWindowPictures
+}  // namespace tarsyn::widgets::MainWindowPictures

@@ -5,7 +5,7 @@
 
 #include "config/Prompter.h"
 
-namespace tarsyn::app {
+namespace tarsyn::widgets {
 
 /// The program's message and input boxes, all titled "Tarsyn", shown over `parent` (the main window
 /// once it exists).
@@ -23,4 +23,4 @@ private:
     QPointer<QWidget> m_parent;
 };
 
-}  // namespace tarsyn::app
+}  // namespace tarsyn::widgets

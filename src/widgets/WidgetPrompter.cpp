@@ -1,9 +1,9 @@
-#include "app/WidgetPrompter.h"
+#include "widgets/WidgetPrompter.h"
 
 #include <QInputDialog>
 #include <QMessageBox>
 
-namespace tarsyn::app {
+namespace tarsyn::widgets {
 
 namespace {
 const QString kTitle = QStringLiteral("Tarsyn");
@@ -25,4 +25,4 @@ bool WidgetPrompter::input(const QString& caption, const QString& prompt, QStrin
 
 void WidgetPrompter::error(const QString& text) { QMessageBox::critical(m_parent, kTitle, text); }
 
-}  // namespace tarsyn::app
+}  // namespace tarsyn::widgets

@@ -3,7 +3,7 @@
 #include <QIcon>
 #include <QPixmap>
 
-namespace tarsyn::app {
+namespace tarsyn::widgets {
 
 /// The main window's pictures, drawn in code so that they scale and need no files.
 namespace MainWindowPictures {
@@ -21,4 +21,4 @@ QIcon tool(Tool which);
 
 }  // namespace MainWindowPictures
 
-}  // namespace tarsyn::app
+}  // namespace tarsyn::widgets

@@ -1,10 +1,10 @@
-#include "app/Indicators.h"
+#include "widgets/Indicators.h"
 
 #include <QPainter>
 
-#include "app/MainWindowPictures.h"
+#include "widgets/MainWindowPictures.h"
 
-namespace tarsyn::app {
+namespace tarsyn::widgets {
 
 IndicatorLamp::IndicatorLamp(const QString& objectName, bool alarmSet, QWidget* parent)
     : QWidget(parent), m_alarmSet(alarmSet) {
@@ -23,4 +23,4 @@ void IndicatorLamp::paintEvent(QPaintEvent*) {
     p.drawPixmap(0, 0, MainWindowPictures::indicator(m_image, m_alarmSet));
 }
 
-}  // namespace tarsyn::app
+}  // namespace tarsyn::widgets

@@ -10,7 +10,7 @@ namespace tarsyn::config {
 class Config;
 }  // namespace tarsyn::config
 
-namespace tarsyn::app {
+namespace tarsyn::widgets {
 
 
 /// The kinds of control a window's catalogue pass translates; each window kind has its own set.
@@ -80,4 +80,4 @@ QString HelpFileName(const QString& language);
 /// sets `error` to "Cannot open file "<path>". <reason>", leaving `text` untouched.
 bool LoadHelpText(const config::Config& config, const QString& language, QString& text, QString& error);
 
-}  // namespace tarsyn::app
+}  // namespace tarsyn::widgets

@@ -1,4 +1,4 @@
-#include "app/Catalogue.h"
+#include "widgets/Catalogue.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -19,7 +19,7 @@
 #include "config/Config.h"
 #include "config/DataFolder.h"
 
-namespace tarsyn::app {
+namespace tarsyn::widgets {
 
 namespace {
 
@@ -173,4 +173,4 @@ bool LoadHelpText(const config::Config& config, const QString& language, QString
     return true;
 }
 
-}  // namespace tarsyn::app
+}  // namespace tarsyn::widgets
