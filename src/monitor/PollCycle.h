@@ -6,6 +6,7 @@
 
 #include "link/Clock.h"
 #include "link/SerialPort.h"
+#include "monitor/PollControl.h"
 
 namespace tarsyn::config {
 class LiveSettings;
@@ -29,7 +30,7 @@ constexpr int kFixedModeImage = 1;
 /// hands it to the display and the history recorder. It never waits except 300 ms after an open.
 /// Other windows that talk to the controller stop the timer, exchange, then set PollState to 1 and
 /// start the timer again.
-class PollCycle : public QObject {
+class PollCycle : public QObject, public PollControl {
     Q_OBJECT
 public:
     PollCycle(link::SerialPort& port, link::Sleeper& sleeper, const link::Clock& clock,
@@ -52,15 +53,20 @@ public:
     void ClearLiveDisplay();
 
     int PollState() const { return m_pollState; }
-    void setPollState(int s) { m_pollState = s; }
+    void setPollState(int s) override { m_pollState = s; }
     int PortIndex() const { return m_portIndex; }
     void setPortIndex(int i) { m_portIndex = i; }
     int SentPortIndex() const { return m_sentPortIndex; }
-    bool RotationMode() const { return m_rotationMode; }
+    bool RotationMode() const override { return m_rotationMode; }
     void setRotationMode(bool on);
     int ConnectionIndicator() const { return m_connectionImage; }
     void setConnectionIndicator(int image);
-    bool linked() const { return m_connectionImage == kLinkedImage; }
+    bool linked() const override { return m_connectionImage == kLinkedImage; }
+    void stopPolling() override { m_timer.stop(); }
+    void resumePolling() override {
+        m_pollState = 1;
+        m_timer.start();
+    }
 
     link::SerialPort& port() { return m_port; }
     void setHistorySink(HistorySink* sink) { m_history = sink; }
