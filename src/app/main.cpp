@@ -11,29 +11,12 @@
 #include <cstdio>
 #include <memory>
 
-#include "widgets/Catalogue.h"
-#include "app/LanguageHotKey.h"
-#include "app/LanguageSwitcher.h"
-#include "app/LoginDialog.h"
-#include "app/MainWindow.h"
-#include "app/PortDialog.h"
-#include "app/SettingsWindow.h"
-#include "app/TrayIcon.h"
-#include "widgets/WidgetPrompter.h"
-#include "app/core/AccessLevel.h"
+#include "app/Program.h"
+#include "app/core/SingleInstance.h"
 #include "config/Config.h"
 #include "config/DataFolder.h"
 #include "config/InitConfig.h"
-#include "config/LiveSettings.h"
-#include "app/core/PortSelection.h"
-#include "app/core/SettingsLogic.h"
-#include "app/core/Shell.h"
-#include "app/core/SingleInstance.h"
-#include "history/HistoryRecorder.h"
-#include "history/HistoryStore.h"
-#include "link/Clock.h"
-#include "link/QtSerialPort.h"
-#include "monitor/PollCycle.h"
+#include "widgets/WidgetPrompter.h"
 
 using namespace tarsyn;
 
@@ -166,92 +149,11 @@ int main(int argc, char* argv[]) {
     }
     const QByteArray codePage =
         optionValue(args, QStringLiteral("--code-page"), QStringLiteral("GBK")).toLatin1();
-
-    config::Config config(folder.path, codePage);
-    if (!config.codePageSupported()) {
+    if (!config::Config(folder.path, codePage).codePageSupported()) {
         prompter.error(QStringLiteral("Unknown code page: %1").arg(QString::fromLatin1(codePage)));
         return 1;
     }
-    config::LiveSettings settings;
-    settings.load(config);
-    config::Messages messages(config, settings);
-    link::QtSerialPort port;
-    link::ThreadSleeper sleeper;
-    link::SystemClock clock;
-    app::Access access;
-    auto translate = [&](QWidget* w) {
-        widgets::SetActiveLanguage(w, config, settings.language(), widgets::ControlClassesForWindow(w->objectName()));
-    };
 
-    // Windows, created once in their fixed order and shown and hidden until the program ends.
-    app::MainWindow window(config, settings, messages, port, sleeper, clock, prompter);
-    prompter.setParentWidget(&window);
-    // The main window's creation goes on: the language hot key, then the history database.
-    app::LanguageHotKey hotKey;
-    hotKey.registerKey();
-    // History: a database that cannot be opened is reported once; the program runs on without it.
-    std::unique_ptr<history::HistoryStore> store = history::HistoryStore::open(config);
-    history::HistoryRecorder recorder(
-        *store, clock, [&settings] { return settings.dayIntervalText(); },
-        [&settings] { return settings.hourIntervalText(); },
-        [&prompter](const QString& m) { prompter.error(m); });
-    QObject::connect(&recorder, &history::HistoryRecorder::statusChanged, &window,
-                     &app::MainWindow::setHistoryStatus);
-    window.poll().setHistorySink(&recorder);
-    if (!store->isOpen()) {
-        window.setHistoryStatus(false, recorder.statusText());
-        prompter.error(store->lastError());
-    }
-
-    app::SettingsLogic settingsLogic(config, settings, messages, prompter);
-    app::SettingsWindow settingsWindow(settingsLogic, settings, messages, translate, &window);
-    app::PollCyclePortTarget portTarget(window.poll(), window, messages);
-    app::PortSelection portSelection(settings, portTarget);
-    app::PortDialog portDialog(portSelection, messages, translate, &window);
-    app::LoginLogic loginLogic(config, access, messages, prompter);
-    app::LoginDialog loginDialog(loginLogic, messages, translate, &window);
-
-    // Shift+End cycles the language; each window re-labels itself, in the handler's order.
-    app::LanguageSwitcher switcher(settings, widgets::LanguageCatalogues(folder.path));
-    switcher.add(QStringLiteral("TForm1"), [&](const QString&) { window.relabel(); });
-    switcher.add(QStringLiteral("TForm2"), [&](const QString&) { settingsWindow.relabel(); });
-    switcher.add(QStringLiteral("TForm11"), [&](const QString&) { portDialog.relabel(); });
-    QObject::connect(&hotKey, &app::LanguageHotKey::triggered, &switcher, &app::LanguageSwitcher::advance);
-
-    app::TrayIcon tray(&window);
-    tray.setSecondaryWindows({&settingsWindow, &portDialog, &loginDialog});
-
-    // Lifecycle: every showing checks system.ini and asks for the password; the close asks dl2; the
-    // forced exit slides the window out.
-    app::ShellHooks hooks;
-    hooks.closePort = [&] { port.ClosePort(); };
-    hooks.unregisterHotKey = [&] { hotKey.unregister(); };
-    hooks.disconnectDatabase = [&] {
-        window.poll().setHistorySink(nullptr);
-        store->disconnect();
-    };
-    hooks.runLogin = [&] { return loginDialog.runModal(); };
-    hooks.loggedIn = [&] { tray.startAnimation(); };
-    hooks.canHideToTray = [&] { return tray.canBringBack(); };
-    app::Shell shell(config, access, messages, prompter, hooks);
-    shell.attach(&window);
-    QObject::connect(&shell, &app::Shell::ending, &window, [&window] { window.poll().stopTimer(); });
-
-    QObject::connect(&window, &app::MainWindow::settingsRequested, &window, [&] {
-        if (app::SettingsGate(access, messages, prompter)) settingsWindow.exec();
-    });
-    QObject::connect(&window, &app::MainWindow::portDialogRequested, &window, [&] { portDialog.runModal(); });
-    // The program ends when the main window has closed (the shell decides whether it may).
-    QObject::connect(&window, &app::MainWindow::closed, &application, &QCoreApplication::quit,
-                     Qt::QueuedConnection);
-
-    window.show();
-    const int code = application.exec();
-    window.poll().stopTimer();
-    window.poll().setHistorySink(nullptr);
-    try {
-        port.ClosePort();
-    } catch (const std::exception&) {
-    }
-    return code;
+    app::Program program(folder.path, codePage);
+    return program.run();
 }
