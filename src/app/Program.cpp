@@ -1,9 +1,12 @@
 #include "app/Program.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QWidget>
 #include <exception>
 
+#include "app/AboutBox.h"
+#include "app/HelpWindow.h"
 #include "app/LanguageHotKey.h"
 #include "app/LanguageSwitcher.h"
 #include "app/LoginDialog.h"
@@ -55,9 +58,11 @@ struct Program::Parts {
     // The windows, in creation order. Each lives until the program ends.
     std::unique_ptr<MainWindow> mainWindow;          // TForm1
     std::unique_ptr<SettingsWindow> settingsWindow;  // TForm2
-    // TForm3 about, Tgsm SMS page, TForm5 curves, TForm6…TForm10 parameter pages
+    std::unique_ptr<AboutBox> aboutBox;              // TForm3
+    // Tgsm SMS page, TForm5 curves, TForm6…TForm10 parameter pages
     std::unique_ptr<PortDialog> portDialog;  // TForm11
-    // TForm12 report, TForm13 help
+    // TForm12 report
+    std::unique_ptr<HelpWindow> helpWindow;  // TForm13
     std::unique_ptr<LoginDialog> loginDialog;  // TForm16
     // TForm17 alarm history
 
@@ -104,10 +109,18 @@ Program::Program(const QString& dataDir, const QByteArray& codePage)
     p.settingsWindow =
         std::make_unique<SettingsWindow>(*p.settingsLogic, p.settings, p.messages, translate, &window);
 
+    // TForm3.
+    p.aboutBox = std::make_unique<AboutBox>(p.messages, &window);
+
     // TForm11.
     p.portTarget = std::make_unique<PollCyclePortTarget>(window.poll(), window, p.messages);
     p.portSelection = std::make_unique<PortSelection>(p.settings, *p.portTarget);
     p.portDialog = std::make_unique<PortDialog>(*p.portSelection, p.messages, translate, &window);
+
+    // TForm13: the help file of the language in effect; a missing one is reported once, here.
+    p.helpWindow = std::make_unique<HelpWindow>(p.config, p.messages, &window);
+    const QString helpError = p.helpWindow->load(p.settings.language());
+    if (!helpError.isEmpty()) p.prompter.error(helpError);
 
     // TForm16.
     p.loginLogic = std::make_unique<LoginLogic>(p.config, p.access, p.messages, p.prompter);
@@ -117,7 +130,12 @@ Program::Program(const QString& dataDir, const QByteArray& codePage)
     p.switcher = std::make_unique<LanguageSwitcher>(p.settings, widgets::LanguageCatalogues(dataDir));
     p.switcher->add(QStringLiteral("TForm1"), [&window](const QString&) { window.relabel(); });
     p.switcher->add(QStringLiteral("TForm2"), [&p](const QString&) { p.settingsWindow->relabel(); });
+    p.switcher->add(QStringLiteral("TForm3"), [&p](const QString&) { p.aboutBox->relabel(); });
     p.switcher->add(QStringLiteral("TForm11"), [&p](const QString&) { p.portDialog->relabel(); });
+    p.switcher->add(QStringLiteral("TForm13"), [&p](const QString& language) {
+        p.helpWindow->setWindowTitle(p.messages.text(QStringLiteral("Form13caption")));
+        p.helpWindow->load(language);
+    });
     QObject::connect(p.hotKey.get(), &LanguageHotKey::triggered, p.switcher.get(), &LanguageSwitcher::advance);
 
     p.tray = std::make_unique<TrayIcon>(&window);
@@ -144,6 +162,13 @@ Program::Program(const QString& dataDir, const QByteArray& codePage)
         if (SettingsGate(p.access, p.messages, p.prompter)) p.settingsWindow->exec();
     });
     QObject::connect(&window, &MainWindow::portDialogRequested, &window, [&p] { p.portDialog->runModal(); });
+    // Help and about work in either connection mode and without a link.
+    QObject::connect(window.menuAction(QStringLiteral("help11")), &QAction::triggered, &window, [&p] {
+        p.helpWindow->setWindowTitle(p.gate->title(QStringLiteral("Form13caption")));
+        p.helpWindow->exec();
+    });
+    QObject::connect(window.menuAction(QStringLiteral("About1")), &QAction::triggered, &window,
+                     [&p] { p.aboutBox->open(); });
     // The program ends when the main window has closed (the shell decides whether it may).
     QObject::connect(&window, &MainWindow::closed, qApp, &QCoreApplication::quit, Qt::QueuedConnection);
 }
@@ -163,7 +188,8 @@ Program::~Program() {
 
 QList<QWidget*> Program::secondaryWindows() const {
     QList<QWidget*> windows;
-    for (QWidget* w : std::initializer_list<QWidget*>{d->settingsWindow.get(), d->portDialog.get(),
+    for (QWidget* w : std::initializer_list<QWidget*>{d->settingsWindow.get(), d->aboutBox.get(),
+                                                      d->portDialog.get(), d->helpWindow.get(),
                                                       d->loginDialog.get()})
         if (w) windows << w;
     return windows;
