@@ -45,11 +45,15 @@ AboutBox::AboutBox(const config::Messages& messages, QWidget* parent) : QDialog(
     setMinimumWidth(360);
 }
 
+namespace {
+const char* const kLineKeys[4] = {"dl14", "dl15", "dl16", "dl17"};
+}
+
 void AboutBox::open() {
     setWindowTitle(m_messages.text(QStringLiteral("Form3caption")));
-    const QString first = m_messages.text(QStringLiteral("dl14"));
+    const QString first = m_messages.text(QString::fromLatin1(kLineKeys[0]));
     if (first != QStringLiteral("0")) m_lines[0]->setText(first);
-    for (int i = 1; i < 4; ++i) m_lines[i]->setText(m_messages.text(QStringLiteral("dl%1").arg(14 + i)));
+    for (int i = 1; i < 4; ++i) m_lines[i]->setText(m_messages.text(QString::fromLatin1(kLineKeys[i])));
     show();
     raise();
     activateWindow();
@@ -57,7 +61,7 @@ void AboutBox::open() {
 
 void AboutBox::relabel() {
     setWindowTitle(m_messages.text(QStringLiteral("Form3caption")));
-    for (int i = 0; i < 4; ++i) m_lines[i]->setText(m_messages.text(QStringLiteral("dl%1").arg(14 + i)));
+    for (int i = 0; i < 4; ++i) m_lines[i]->setText(m_messages.text(QString::fromLatin1(kLineKeys[i])));
 }
 
 QString AboutBox::line(int number) const { return m_lines[number - 1]->text(); }

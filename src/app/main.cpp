@@ -68,6 +68,9 @@ bool readPassword(const QString& prompt, QString& password) {
 // SIGTERM, SIGINT and SIGHUP end the program through its event loop, so the port and the history
 // database are closed as at a normal exit. The handler only writes a byte; the loop does the rest.
 int g_signalPipe[2] = {-1, -1};
+// Set once a signal has arrived: one that ends a box shown while the windows are being created must
+// still end the program, although the main loop has not started yet.
+bool g_terminationRequested = false;
 
 void onTerminationSignal(int) {
     const char byte = 1;
@@ -82,6 +85,7 @@ void quitOnTerminationSignals(QObject* context) {
         [[maybe_unused]] const ssize_t n = ::read(g_signalPipe[0], &byte, 1);
         // exit(), not quit(): quit() would ask the main window to close, and its dl2 question has
         // nobody to answer it. Every running loop, a modal dialog's included, ends here.
+        g_terminationRequested = true;
         QCoreApplication::exit(0);
     });
     struct sigaction action {};
@@ -155,5 +159,6 @@ int main(int argc, char* argv[]) {
     }
 
     app::Program program(folder.path, codePage);
+    if (g_terminationRequested) return 0;
     return program.run();
 }

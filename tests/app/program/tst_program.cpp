@@ -38,7 +38,9 @@ Run run(const QStringList& args, const QProcessEnvironment& env, int timeoutMs =
 bool withCatalogues(const QTemporaryDir& data) {
     const QString source = qEnvironmentVariable("TARSYN_SOURCE_DIR") + QStringLiteral("/data/");
     return QFile::copy(source + "English.lag", data.filePath("English.lag")) &&
-           QFile::copy(source + "Chinese.lag", data.filePath("Chinese.lag"));
+           QFile::copy(source + "Chinese.lag", data.filePath("Chinese.lag")) &&
+           QFile::copy(source + "English.hlp", data.filePath("English.hlp")) &&
+           QFile::copy(source + "Chinese.hlp", data.filePath("Chinese.hlp"));
 }
 
 /// A data folder with the catalogues and a system.ini made by --init-config (passwords boss / crew).
