@@ -12,7 +12,8 @@
 
 namespace tarsyn::app {
 
-AboutBox::AboutBox(const config::Messages& messages, QWidget* parent) : QDialog(parent), m_messages(messages) {
+AboutBox::AboutBox(const config::Messages& messages, QWidget* parent)
+    : QDialog(parent), m_messages(messages) {
     setObjectName(QStringLiteral("TForm3"));
     setWindowTitle(QStringLiteral("About"));
     setModal(false);

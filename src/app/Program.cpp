@@ -62,7 +62,7 @@ struct Program::Parts {
     // Tgsm SMS page, TForm5 curves, TForm6…TForm10 parameter pages
     std::unique_ptr<PortDialog> portDialog;  // TForm11
     // TForm12 report
-    std::unique_ptr<HelpWindow> helpWindow;  // TForm13
+    std::unique_ptr<HelpWindow> helpWindow;    // TForm13
     std::unique_ptr<LoginDialog> loginDialog;  // TForm16
     // TForm17 alarm history
 
@@ -136,7 +136,8 @@ Program::Program(const QString& dataDir, const QByteArray& codePage)
         p.helpWindow->setWindowTitle(p.messages.text(QStringLiteral("Form13caption")));
         p.helpWindow->load(language);
     });
-    QObject::connect(p.hotKey.get(), &LanguageHotKey::triggered, p.switcher.get(), &LanguageSwitcher::advance);
+    QObject::connect(p.hotKey.get(), &LanguageHotKey::triggered, p.switcher.get(),
+                     &LanguageSwitcher::advance);
 
     p.tray = std::make_unique<TrayIcon>(&window);
     p.tray->setSecondaryWindows(secondaryWindows());
@@ -186,11 +187,13 @@ Program::~Program() {
     }
 }
 
+QWidget* Program::mainWindow() const { return d->mainWindow.get(); }
+
 QList<QWidget*> Program::secondaryWindows() const {
     QList<QWidget*> windows;
-    for (QWidget* w : std::initializer_list<QWidget*>{d->settingsWindow.get(), d->aboutBox.get(),
-                                                      d->portDialog.get(), d->helpWindow.get(),
-                                                      d->loginDialog.get()})
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{d->settingsWindow.get(), d->aboutBox.get(), d->portDialog.get(),
+                                         d->helpWindow.get(), d->loginDialog.get()})
         if (w) windows << w;
     return windows;
 }

@@ -29,6 +29,9 @@ public:
     /// event loop until the main window has closed. Returns the exit code.
     int run();
 
+    /// The main window `TForm1`.
+    QWidget* mainWindow() const;
+
     /// The windows besides the main window, in creation order (the tray icon ignores clicks while one
     /// of them is visible).
     QList<QWidget*> secondaryWindows() const;

@@ -72,9 +72,8 @@ bool PrintPicture(const QImage& picture, int scale, QWidget* parent, QString* er
     if (path.isEmpty()) return false;
     QPrinter printer(QPrinter::HighResolution);
     printer.setOutputFormat(QPrinter::PdfFormat);
-    printer.setOutputFileName(path.endsWith(QStringLiteral(".pdf"), Qt::CaseInsensitive)
-                                  ? path
-                                  : path + QStringLiteral(".pdf"));
+    printer.setOutputFileName(
+        path.endsWith(QStringLiteral(".pdf"), Qt::CaseInsensitive) ? path : path + QStringLiteral(".pdf"));
     if (PrintOnPage(printer, picture, scale)) return true;
     if (error) *error = QStringLiteral("Cannot write \"%1\"").arg(printer.outputFileName());
     return false;

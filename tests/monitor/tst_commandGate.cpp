@@ -56,8 +56,8 @@ void TestCommandGate::refusalsInOrder_data() {
     QTest::addColumn<QStringList>("shown");
     const QStringList none;
     QTest::newRow("rotation, linked") << true << true << true << false << QStringList{"info:Rotating"};
-    QTest::newRow("rotation and no link: dl5 only") << true << false << true << false
-                                                   << QStringList{"info:Rotating"};
+    QTest::newRow("rotation and no link: dl5 only")
+        << true << false << true << false << QStringList{"info:Rotating"};
     QTest::newRow("no link") << false << false << true << false << QStringList{"info:No link"};
     QTest::newRow("linked") << false << true << true << true << none;
     QTest::newRow("curves without a link") << false << false << false << true << none;

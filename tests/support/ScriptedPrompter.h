@@ -1,9 +1,9 @@
 #pragma once
 
 #include <QList>
-#include <functional>
 #include <QString>
 #include <QStringList>
+#include <functional>
 
 #include "config/Prompter.h"
 

@@ -28,9 +28,10 @@ void TestWindowPicture::placement_data() {
     QTest::addColumn<QRect>("expected");
     // left = (page width − s·w) / 2, top = (page height − s·h) / 3, truncated.
     QTest::newRow("curves 6x") << QSize(4800, 6600) << QSize(617, 400) << 6 << QRect(549, 1400, 3702, 2400);
-    QTest::newRow("odd remainders") << QSize(4961, 7016) << QSize(101, 53) << 5 << QRect(2228, 2250, 505, 265);
-    QTest::newRow("wider than the page") << QSize(1000, 1000) << QSize(300, 100) << 5
-                                         << QRect(-250, 166, 1500, 500);
+    QTest::newRow("odd remainders") << QSize(4961, 7016) << QSize(101, 53) << 5
+                                    << QRect(2228, 2250, 505, 265);
+    QTest::newRow("wider than the page")
+        << QSize(1000, 1000) << QSize(300, 100) << 5 << QRect(-250, 166, 1500, 500);
 }
 
 void TestWindowPicture::placement() {
