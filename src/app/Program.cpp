@@ -34,13 +34,15 @@ namespace tarsyn::app {
 
 /// Everything the program is made of, declared in the order it is made and destroyed in reverse.
 struct Program::Parts {
-    Parts(const QString& dataDir, const QByteArray& codePage) : config(dataDir, codePage) {}
+    Parts(const QString& dataDir, const QByteArray& codePage, config::Prompter* injected)
+        : config(dataDir, codePage), prompter(injected ? *injected : widgetPrompter) {}
 
     // Services.
     config::Config config;
     config::LiveSettings settings;
     config::Messages messages{config, settings};
-    widgets::WidgetPrompter prompter;
+    widgets::WidgetPrompter widgetPrompter;
+    config::Prompter& prompter;  // the boxes: real ones, or a test's scripted answers
     link::QtSerialPort port;
     link::ThreadSleeper sleeper;
     link::SystemClock clock;
@@ -77,8 +79,8 @@ struct Program::Parts {
     }
 };
 
-Program::Program(const QString& dataDir, const QByteArray& codePage)
-    : d(std::make_unique<Parts>(dataDir, codePage)) {
+Program::Program(const QString& dataDir, const QByteArray& codePage, config::Prompter* prompter)
+    : d(std::make_unique<Parts>(dataDir, codePage, prompter)) {
     Parts& p = *d;
     p.settings.load(p.config);
     auto translate = [&p](QWidget* w) { p.translate(w); };
@@ -87,7 +89,7 @@ Program::Program(const QString& dataDir, const QByteArray& codePage)
     p.mainWindow = std::make_unique<MainWindow>(p.config, p.settings, p.messages, p.port, p.sleeper, p.clock,
                                                 p.prompter);
     MainWindow& window = *p.mainWindow;
-    p.prompter.setParentWidget(&window);
+    p.widgetPrompter.setParentWidget(&window);
     p.gate = std::make_unique<monitor::CommandGate>(window.poll(), p.messages, p.prompter);
     p.hotKey = std::make_unique<LanguageHotKey>();
     p.hotKey->registerKey();

@@ -7,6 +7,10 @@
 
 class QWidget;
 
+namespace tarsyn::config {
+class Prompter;
+}
+
 namespace tarsyn::app {
 
 /// The composition root: makes the program's services once (configuration, live settings, messages,
@@ -19,8 +23,9 @@ namespace tarsyn::app {
 class Program {
 public:
     /// `dataDir` holds system.ini, the catalogues, help files and kalde.db; `codePage` is the ANSI
-    /// code page of those files.
-    Program(const QString& dataDir, const QByteArray& codePage);
+    /// code page of those files. Message and input boxes are real ones unless `prompter` is given
+    /// (a test's scripted answers).
+    Program(const QString& dataDir, const QByteArray& codePage, config::Prompter* prompter = nullptr);
     ~Program();
     Program(const Program&) = delete;
     Program& operator=(const Program&) = delete;
