@@ -200,6 +200,8 @@ QList<QWidget*> Program::secondaryWindows() const {
     return windows;
 }
 
+void Program::advanceLanguage() { d->switcher->advance(); }
+
 int Program::run() {
     d->mainWindow->show();
     return QApplication::exec();
