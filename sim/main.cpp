@@ -105,8 +105,11 @@ int main(int argc, char** argv) {
                                         QStringLiteral("Send a few noise characters before every reply."));
     const QCommandLineOption verboseOpt(QStringLiteral("verbose"),
                                         QStringLiteral("Log every request and reply to standard error."));
+    const QCommandLineOption steadyOpt(QStringLiteral("steady"),
+                                       QStringLiteral("Readings without jitter: a calibrated channel reads "
+                                                      "exactly the value written."));
     parser.addOptions({linkOpt, seedOpt, paceOpt, delayOpt, alarmOpt, runningOpt, noAnswerOpt, shortOpt,
-                       garbageOpt, verboseOpt});
+                       garbageOpt, verboseOpt, steadyOpt});
     parser.process(app);  // --help prints and exits; an unknown option is reported and exits 1
 
     auto number = [&](const QCommandLineOption& opt, const char* what, qint64 max) -> qint64 {
@@ -165,6 +168,7 @@ int main(int argc, char** argv) {
     ControllerMemory memory;
     memory.loadFactoryImage();
     EngineModel engine(memory, clock, seed);
+    engine.setSteady(parser.isSet(steadyOpt));
     if (parser.isSet(runningOpt)) engine.startRunning();
     if (parser.isSet(alarmOpt)) engine.setAlarm(true, false);
     engine.refresh();

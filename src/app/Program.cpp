@@ -2,6 +2,8 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QPushButton>
+#include <QToolButton>
 #include <QWidget>
 #include <exception>
 
@@ -27,6 +29,8 @@
 #include "link/QtSerialPort.h"
 #include "monitor/CommandGate.h"
 #include "monitor/PollCycle.h"
+#include "operations/ChannelCalibration.h"
+#include "operations/OperatingCommands.h"
 #include "widgets/Catalogue.h"
 #include "widgets/WidgetPrompter.h"
 
@@ -56,6 +60,8 @@ struct Program::Parts {
     std::unique_ptr<PollCyclePortTarget> portTarget;
     std::unique_ptr<PortSelection> portSelection;
     std::unique_ptr<LoginLogic> loginLogic;
+    std::unique_ptr<operations::OperatingCommands> commands;
+    std::unique_ptr<operations::ChannelCalibration> calibration;
 
     // The windows, in creation order. Each lives until the program ends.
     std::unique_ptr<MainWindow> mainWindow;          // TForm1
@@ -165,6 +171,23 @@ Program::Program(const QString& dataDir, const QByteArray& codePage, config::Pro
         if (SettingsGate(p.access, p.messages, p.prompter)) p.settingsWindow->exec();
     });
     QObject::connect(&window, &MainWindow::portDialogRequested, &window, [&p] { p.portDialog->runModal(); });
+    // Operating commands (dport3…dport7; their menu entries click them) and the "校准" buttons, with
+    // the busy cursor while an exchange blocks the thread.
+    const operations::OperationServices exchange{
+        *p.gate, window.poll(), p.controllerLink, p.messages, p.prompter, [](bool busy) {
+            if (busy)
+                QApplication::setOverrideCursor(Qt::WaitCursor);
+            else
+                QApplication::restoreOverrideCursor();
+        }};
+    p.commands = std::make_unique<operations::OperatingCommands>(exchange);
+    p.calibration = std::make_unique<operations::ChannelCalibration>(exchange);
+    for (const operations::OperatingCommand& c : operations::kOperatingCommands)
+        QObject::connect(window.toolButton(QLatin1String(c.button)), &QToolButton::clicked, &window,
+                         [&p, &c] { p.commands->SendOperatingCommand(c); });
+    for (const operations::CalibrationChannel& c : operations::kCalibrationChannels)
+        QObject::connect(window.calibrationButton(c.button), &QPushButton::clicked, &window,
+                         [&p, &c] { p.calibration->CalibrateChannel(c); });
     // Help and about work in either connection mode and without a link.
     QObject::connect(window.menuAction(QStringLiteral("help11")), &QAction::triggered, &window, [&p] {
         p.helpWindow->setWindowTitle(p.gate->title(QStringLiteral("Form13caption")));
