@@ -313,6 +313,24 @@ void HistoryStore::insertRows(QSqlDatabase& db, HistoryTable table, int count,
 }
 
 void HistoryStore::record(HistoryTable table, const QDateTime& cutoff, const HistoryRow& row) {
+    try {
+        recordOnce(table, cutoff, row);
+    } catch (const HistoryError&) {
+        // A table dropped while connected (by hand, by a tool, by a restore) would make every later
+        // reply fail: put it back with its indexes and write the row again. Any other fault stands.
+        QSqlDatabase db = database();
+        if (!db.isOpen() || db.tables().contains(tableName(table))) throw;
+        m_prepared.clear();  // statements prepared against the old table
+        try {
+            createSchema(db);
+        } catch (const HistoryError& e) {
+            throw failure(table, QStringLiteral("recreate"), e.message());
+        }
+        recordOnce(table, cutoff, row);
+    }
+}
+
+void HistoryStore::recordOnce(HistoryTable table, const QDateTime& cutoff, const HistoryRow& row) {
     QSqlDatabase db = requireOpen(table);
     if (!db.transaction()) throw failure(table, QStringLiteral("begin"), errorText(db.lastError()));
     try {

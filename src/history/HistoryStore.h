@@ -81,7 +81,8 @@ public:
     QString connectionName() const { return m_connectionName; }
 
     /// The recorder's table procedure in one transaction: delete rows with "sj" < cutoff (text order),
-    /// then append `row`. Either both happen or neither.
+    /// then append `row`. Either both happen or neither. A table found missing is created again (with
+    /// its indexes) and the row written to it.
     void record(HistoryTable table, const QDateTime& cutoff, const HistoryRow& row);
     /// Appends many rows in one transaction (bulk loads, imports).
     void appendRows(HistoryTable table, const QVector<HistoryRow>& rows);
@@ -101,6 +102,7 @@ public:
 
 private:
     QSqlDatabase database() const;
+    void recordOnce(HistoryTable table, const QDateTime& cutoff, const HistoryRow& row);
     QSqlDatabase requireOpen(HistoryTable table) const;
     void createSchema(QSqlDatabase& db);
     QSqlQuery& prepared(const QString& key, const QString& sql, HistoryTable table);
