@@ -43,7 +43,11 @@ struct Target : PortSwitchTarget {
     void setConnectionIndicator(int image) override { indicator = image; }
     void setPollState(int s) override { pollState = s; }
     void setRotationMode(bool on) override { rotation = on; }
-    void showFixedPort(const QString& name) override { shown = name; }
+    void showFixedPort(const QString& name, const QString& r, const QString&) override {
+        shown = name;
+        remark = r;
+    }
+    QString remark;
     void ClearLiveDisplay() override {}
 };
 
@@ -332,6 +336,7 @@ private slots:
         QCOMPARE(target.pollState, 1);
         QVERIFY(!target.rotation);
         QCOMPARE(target.shown, QString("/dev/ttyS7"));
+        QCOMPARE(target.remark, QString("/dev/ttyS7"));
 
         // A pick from the list keeps its index; the list is the one as it stands now.
         fx.live.setPorts(fx.live.ports() << PortEntry{"com9", "n", ""});
