@@ -95,8 +95,18 @@ bool HistoryRecorder::storeUsable(const QDateTime& now) {
                                                : m_store.lastError());
         return false;
     }
+    // The attempt runs beside the poll: a server that does not answer costs no tick any time.
+    switch (m_store.reconnectInBackground()) {
+        case HistoryStore::Reconnect::Connected:
+            return true;
+        case HistoryStore::Reconnect::Pending:
+            fail(-1, m_store.lastError().isEmpty() ? QStringLiteral("The history database is not open.")
+                                                   : m_store.lastError());
+            return false;
+        case HistoryStore::Reconnect::Failed:
+            break;
+    }
     m_lastConnectAttempt = now;
-    if (m_store.connect()) return true;
     fail(-1, m_store.lastError());
     return false;
 }

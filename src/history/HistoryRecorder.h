@@ -20,7 +20,8 @@ class HistoryStore;
 /// the operator hears of it once through the error callback, called from the event loop after the
 /// poll tick (never inside it, so a box it opens does not hold up polling), and statusChanged tells the
 /// status strip when recording fails and when it works again. A store that is not open is reconnected at most
-/// every kReconnectSeconds, so a lost server does not stall every tick.
+/// every kReconnectSeconds, the trial connection running beside the poll
+/// (HistoryStore::reconnectInBackground), so a lost server stalls no tick.
 class HistoryRecorder : public QObject, public monitor::HistorySink {
     Q_OBJECT
 public:

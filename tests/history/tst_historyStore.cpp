@@ -68,7 +68,8 @@ private slots:
                     "TARSYN_TEST_PG_URL is not set: in CI the PostgreSQL history must be tested "
                     "(source scripts/pg-throwaway first)");
             QSKIP(
-                "TARSYN_TEST_PG_URL is not set; source scripts/pg-throwaway to test the PostgreSQL history");
+                "PostgreSQL history not tested: TARSYN_TEST_PG_URL is not set (source "
+                "scripts/pg-throwaway)");
         }
     }
 
@@ -448,12 +449,17 @@ private slots:
         m_clock.advanceSecs(2);
         recorder->recordLiveReply(test::countingReply(), "A");  // "24xs" fails; "nls" finds the session gone
         QCOMPARE(errors().size(), 1);
-        m_clock.advanceSecs(2);
-        recorder->recordLiveReply(test::countingReply(), "A");
+        // The new connection is tried beside the poll; the replies go on meanwhile.
+        for (int i = 0; i < 250 && !recorder->isOk(); ++i) {
+            QTest::qWait(20);
+            m_clock.advanceSecs(2);
+            recorder->recordLiveReply(test::countingReply(), "A");
+        }
         QVERIFY(recorder->isOk());
         QCOMPARE(status.count(), 2);
-        QCOMPARE(admin->rowCount(HistoryTable::Day), 2);
-        QCOMPARE(admin->rowCount(HistoryTable::Hour), 3);
+        QCOMPARE(errors().size(), 1);
+        QVERIFY(admin->rowCount(HistoryTable::Day) >= 2);
+        QVERIFY(admin->rowCount(HistoryTable::Hour) >= 2);
     }
 };
 
