@@ -6,8 +6,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "config/LiveSettings.h"
 #include "app/core/PortSelection.h"
+#include "config/LiveSettings.h"
 #include "monitor/LiveView.h"
 #include "monitor/PollCycle.h"
 
@@ -19,13 +19,15 @@ link::SerialPort& PollCyclePortTarget::port() { return m_poll.port(); }
 void PollCyclePortTarget::setConnectionIndicator(int image) { m_poll.setConnectionIndicator(image); }
 void PollCyclePortTarget::setPollState(int state) { m_poll.setPollState(state); }
 void PollCyclePortTarget::setRotationMode(bool on) { m_poll.setRotationMode(on); }
-void PollCyclePortTarget::showFixedPort(const QString& portName) {
+void PollCyclePortTarget::showFixedPort(const QString& portName, const QString& remark,
+                                        const QString& notes) {
     m_view.setMode(m_messages.text(QStringLiteral("gdsb")), false);
-    m_view.setPortText(portName);
+    m_view.setEntryTexts(portName, remark, notes);
 }
 void PollCyclePortTarget::ClearLiveDisplay() { m_poll.ClearLiveDisplay(); }
 
-PortDialog::PortDialog(PortSelection& logic, const config::Messages& messages, Translator translate, QWidget* parent)
+PortDialog::PortDialog(PortSelection& logic, const config::Messages& messages, Translator translate,
+                       QWidget* parent)
     : QDialog(parent), m_logic(logic), m_messages(messages), m_translate(std::move(translate)) {
     setObjectName(QStringLiteral("TForm11"));
     setModal(true);

@@ -31,7 +31,7 @@ public:
     void setConnectionIndicator(int image) override;
     void setPollState(int state) override;
     void setRotationMode(bool on) override;
-    void showFixedPort(const QString& portName) override;
+    void showFixedPort(const QString& portName, const QString& remark, const QString& notes) override;
     void ClearLiveDisplay() override;
 
 private:

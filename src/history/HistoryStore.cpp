@@ -6,6 +6,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QStringList>
+#include <QThread>
 
 #include "config/Config.h"
 
@@ -14,6 +15,34 @@ namespace tarsyn::history {
 namespace {
 
 constexpr int kRowsPerInsert = 100;  // rows per multi-row INSERT in bulk appends (2,200 parameters)
+
+// Bounds of every PostgreSQL call, so that a server or network that stops answering costs a tick a
+// few seconds at most: libpq's connect time-out (its minimum is 2 s), TCP keep-alives probing an
+// idle connection after 5 s, and a send that stays unacknowledged for 3 s ends the connection
+// (a cable pulled between PC and server). The server ends a statement after 3 s (a locked table).
+const char* const kPostgresBounds[][2] = {{"connect_timeout", "2"},  {"keepalives", "1"},
+                                          {"keepalives_idle", "5"},  {"keepalives_interval", "2"},
+                                          {"keepalives_count", "2"}, {"tcp_user_timeout", "3000"}};
+constexpr int kStatementTimeoutMs = 3000;
+
+/// libpq options of `url`, with the bounds above wherever the URL does not set its own.
+QString boundedOptions(const PostgresUrl& url) {
+    QStringList options;
+    if (!url.options.isEmpty()) options << url.options;
+    for (const auto& bound : kPostgresBounds)
+        if (!url.options.contains(QLatin1String(bound[0]) + QLatin1Char('=')))
+            options << QLatin1String(bound[0]) + QLatin1Char('=') + QLatin1String(bound[1]);
+    return options.join(QLatin1Char(';'));
+}
+
+void configurePostgres(QSqlDatabase& db, const PostgresUrl& u) {
+    db.setHostName(u.host);
+    if (u.port > 0) db.setPort(u.port);
+    db.setUserName(u.user);
+    db.setPassword(u.password);  // empty: libpq looks in PGPASSWORD and ~/.pgpass
+    db.setDatabaseName(u.database);
+    db.setConnectOptions(boundedOptions(u));
+}
 
 QString quoted(const QString& identifier) { return QLatin1Char('"') + identifier + QLatin1Char('"'); }
 
@@ -107,6 +136,7 @@ HistoryStore::HistoryStore(HistoryLocation location)
       m_connectionName(QStringLiteral("tarsyn-history-%1").arg(quintptr(this), 0, 16)) {}
 
 HistoryStore::~HistoryStore() {
+    if (m_trial) m_trial->wait();  // at most the connect time-out
     disconnect();
     if (QSqlDatabase::contains(m_connectionName)) QSqlDatabase::removeDatabase(m_connectionName);
 }
@@ -140,18 +170,7 @@ bool HistoryStore::connect() {
                           ? database()
                           : QSqlDatabase::addDatabase(driver, m_connectionName);
     if (pg) {
-        const PostgresUrl& u = m_location.postgres;
-        db.setHostName(u.host);
-        if (u.port > 0) db.setPort(u.port);
-        db.setUserName(u.user);
-        db.setPassword(u.password);  // empty: libpq looks in PGPASSWORD and ~/.pgpass
-        db.setDatabaseName(u.database);
-        QString options = u.options;
-        // An unreachable server must not hold the program for libpq's default of forever.
-        if (!options.contains(QLatin1String("connect_timeout=")))
-            options +=
-                (options.isEmpty() ? QString() : QStringLiteral(";")) + QStringLiteral("connect_timeout=5");
-        db.setConnectOptions(options);
+        configurePostgres(db, m_location.postgres);
     } else {
         db.setDatabaseName(m_location.sqlitePath);
     }
@@ -181,7 +200,8 @@ bool HistoryStore::connect() {
         if (pg) {
             // "already exists, skipping" notices of the schema check would land on stderr at every start.
             QSqlQuery q(db);
-            if (!q.exec(QStringLiteral("SET client_min_messages TO WARNING")))
+            if (!q.exec(QStringLiteral("SET client_min_messages TO WARNING")) ||
+                !q.exec(QStringLiteral("SET statement_timeout = %1").arg(kStatementTimeoutMs)))
                 throw HistoryError(errorText(q.lastError()));
         }
         createSchema(db);
@@ -192,6 +212,41 @@ bool HistoryStore::connect() {
         return false;
     }
     return true;
+}
+
+HistoryStore::Reconnect HistoryStore::reconnectInBackground() {
+    if (m_location.kind != HistoryLocation::Kind::Postgres)
+        return connect() ? Reconnect::Connected : Reconnect::Failed;
+    if (m_trial && !m_trial->isFinished()) return Reconnect::Pending;
+    if (!m_trial) {
+        // A connection of its own on a thread of its own: it may wait for the connect time-out
+        // while the caller goes on. It only tells whether the server answers now.
+        m_trialError.clear();
+        const PostgresUrl url = m_location.postgres;
+        const QString name = m_connectionName + QStringLiteral("-trial");
+        const QString display = m_location.displayText();
+        m_trial.reset(QThread::create([this, url, name, display] {
+            {
+                QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), name);
+                configurePostgres(db, url);
+                if (!db.open())
+                    m_trialError = QStringLiteral("Cannot open the history database %1: %2")
+                                       .arg(display, errorText(db.lastError()));
+                db.close();
+            }
+            QSqlDatabase::removeDatabase(name);
+        }));
+        m_trial->start();
+        return Reconnect::Pending;
+    }
+    m_trial->wait();
+    m_trial.reset();
+    if (!m_trialError.isEmpty()) {
+        disconnect();
+        m_lastError = m_trialError;
+        return Reconnect::Failed;
+    }
+    return connect() ? Reconnect::Connected : Reconnect::Failed;  // the server answered a moment ago
 }
 
 void HistoryStore::disconnect() {
@@ -313,6 +368,24 @@ void HistoryStore::insertRows(QSqlDatabase& db, HistoryTable table, int count,
 }
 
 void HistoryStore::record(HistoryTable table, const QDateTime& cutoff, const HistoryRow& row) {
+    try {
+        recordOnce(table, cutoff, row);
+    } catch (const HistoryError&) {
+        // A table dropped while connected (by hand, by a tool, by a restore) would make every later
+        // reply fail: put it back with its indexes and write the row again. Any other fault stands.
+        QSqlDatabase db = database();
+        if (!db.isOpen() || db.tables().contains(tableName(table))) throw;
+        m_prepared.clear();  // statements prepared against the old table
+        try {
+            createSchema(db);
+        } catch (const HistoryError& e) {
+            throw failure(table, QStringLiteral("recreate"), e.message());
+        }
+        recordOnce(table, cutoff, row);
+    }
+}
+
+void HistoryStore::recordOnce(HistoryTable table, const QDateTime& cutoff, const HistoryRow& row) {
     QSqlDatabase db = requireOpen(table);
     if (!db.transaction()) throw failure(table, QStringLiteral("begin"), errorText(db.lastError()));
     try {

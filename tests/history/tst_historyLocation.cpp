@@ -173,8 +173,11 @@ private slots:
     void rowTakesEachValueFromItsPosition() {
         // Field of column i carries i+1: any swapped position or divisor shows.
         const HistoryRow row = rowFromReply(test::countingReply(), "P", "2026-03-01 12:00:00");
-        const auto& cols = historyColumns();
-        for (size_t i = 0; i < cols.size(); ++i) QCOMPARE(row.values[i], double(i + 1) / cols[i].divisor);
+        const auto& cols = test::replyColumns();
+        for (size_t i = 0; i < cols.size(); ++i) {
+            QCOMPARE(QLatin1String(historyColumns()[i].name), QLatin1String(cols[i].name));
+            QCOMPARE(row.values[i], double(i + 1) / cols[i].divisor);
+        }
         QCOMPARE(row.values[6], 0.7);    // battery ÷10
         QCOMPARE(row.values[16], 0.17);  // power factor ÷100
     }

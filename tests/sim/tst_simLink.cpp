@@ -1,6 +1,10 @@
 // The program's own serial code (QtSerialPort, ControllerLink) against tarsyn-sim on a
 // pseudo-terminal. Waits are the short controller waits an exchange needs, never seconds.
 
+#include <fcntl.h>
+#include <stdlib.h>
+#include <unistd.h>
+
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -42,6 +46,8 @@ private slots:
     void pacedReplyArrivesAtLineSpeed();
     void alarmRaisedFromTheConsole();
     void staleLinkIsReplacedButAFileIsNot();
+    void linkServedByAnotherSimulatorIsRefused();
+    void linkToADeviceNoSimulatorServesIsReplaced();
 
 private:
     QTemporaryDir m_dir;
@@ -272,6 +278,52 @@ void TestSimLink::staleLinkIsReplacedButAFileIsNot() {
     QVERIFY(!refused.start({QStringLiteral("--link"), file}));
     QVERIFY(f.open(QIODevice::ReadOnly));
     QCOMPARE(f.readAll(), QByteArray("keep me"));
+}
+
+void TestSimLink::linkServedByAnotherSimulatorIsRefused() {
+    const QString path = m_dir.filePath(QStringLiteral("shared"));
+    SimProcess first;
+    QVERIFY(first.start({QStringLiteral("--link"), path}));
+    const QString device = QFileInfo(path).symLinkTarget();
+    QVERIFY(device.startsWith(QStringLiteral("/dev/")));
+
+    QProcess second;
+    second.start(qEnvironmentVariable("TARSYN_BIN_DIR") + QStringLiteral("/tarsyn-sim"),
+                 {QStringLiteral("--link"), path});
+    QVERIFY(second.waitForFinished(10000));
+    QCOMPARE(second.exitCode(), 1);
+    const QString message = QString::fromLocal8Bit(second.readAllStandardError());
+    QVERIFY2(message.contains(path) && message.contains(device) && message.contains(QStringLiteral("in use")),
+             qPrintable(message));
+    QVERIFY(second.readAllStandardOutput().isEmpty());  // no device of its own announced
+
+    // The first one still serves the link, and it is still there after the refused one ended.
+    QCOMPARE(QFileInfo(path).symLinkTarget(), device);
+    QtSerialPort port;
+    port.setPortName(path);
+    port.OpenPort();
+    link::ThreadSleeper sleeper;
+    ControllerLink link(port, sleeper);
+    QCOMPARE(liveReply(link).size(), 106);
+}
+
+void TestSimLink::linkToADeviceNoSimulatorServesIsReplaced() {
+    // A pseudo-terminal number reused by some other program after a simulator was killed.
+    const int master = posix_openpt(O_RDWR | O_NOCTTY);
+    QVERIFY(master >= 0);
+    QVERIFY(grantpt(master) == 0 && unlockpt(master) == 0);
+    const QString other = QString::fromLocal8Bit(ptsname(master));
+    const int slave = ::open(ptsname(master), O_RDWR | O_NOCTTY);
+    QVERIFY(slave >= 0);
+    const QString path = m_dir.filePath(QStringLiteral("reused"));
+    QVERIFY(QFile::link(other, path));
+    SimProcess sim;
+    const bool started = sim.start({QStringLiteral("--link"), path});
+    const QString target = QFileInfo(path).symLinkTarget();
+    ::close(slave);
+    ::close(master);
+    QVERIFY(started);
+    QVERIFY(target != other);
 }
 
 QTEST_GUILESS_MAIN(TestSimLink)

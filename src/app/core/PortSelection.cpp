@@ -33,7 +33,8 @@ int PortSelection::effectiveIndex(const QStringList& names, int selectedIndex, c
 }
 
 QString PortSelection::apply(int selectedIndex, const QString& boxText) {
-    m_target.setPortIndex(effectiveIndex(portNames(), selectedIndex, boxText));
+    const int index = effectiveIndex(portNames(), selectedIndex, boxText);
+    m_target.setPortIndex(index);
     const QString name = boxText.trimmed();
     link::SerialPort& port = m_target.port();
     try {
@@ -51,7 +52,20 @@ QString PortSelection::apply(int selectedIndex, const QString& boxText) {
     }
     m_target.setPollState(1);
     m_target.setRotationMode(false);
-    m_target.showFixedPort(name);
+    // `lbl999` still names the entry polled before; the history must not file these readings there.
+    // A typed name that is a listed port is that entry's controller; any other is known by its name.
+    config::PortEntry device{name, name, QString()};
+    const QVector<config::PortEntry> ports = m_settings.ports();
+    if (index >= 0 && index < ports.size()) {
+        device = ports.at(index);
+    } else {
+        for (const config::PortEntry& entry : ports)
+            if (entry.port == name) {
+                device = entry;
+                break;
+            }
+    }
+    m_target.showFixedPort(name, device.remark, device.notes);
     m_target.ClearLiveDisplay();
     return name;
 }

@@ -13,7 +13,6 @@ class LiveSettings;
 
 namespace tarsyn::app {
 
-
 /// What the port dialog changes in the main window: the poll cycle's state and the status strip.
 /// The program implements it over the PollCycle and the main window; tests with a plain struct.
 class PortSwitchTarget {
@@ -28,8 +27,9 @@ public:
     virtual void setPollState(int state) = 0;
     virtual void setRotationMode(bool on) = 0;
     /// Fixed-port mode on the status strip: `lblbt1` := message "gdsb", `dport2` image 1, `lblbt0` :=
-    /// `portName`.
-    virtual void showFixedPort(const QString& portName) = 0;
+    /// `portName`, `lbl999` := `remark` (the device name the history records the readings under),
+    /// `lblbt2` := `notes`.
+    virtual void showFixedPort(const QString& portName, const QString& remark, const QString& notes) = 0;
     virtual void ClearLiveDisplay() = 0;
 };
 
@@ -48,7 +48,9 @@ public:
     static int effectiveIndex(const QStringList& names, int selectedIndex, const QString& boxText);
     /// "指定": PortIndex := index; close the port if open (indicator 2); open the trimmed name at 2400
     /// 8N1; indicator 7 when open, 2 on any failure; PollState 1, rotation off, fixed-port display,
-    /// live display cleared. Returns the name that was opened (or tried).
+    /// live display cleared. The readings are recorded under the entry's remark, or under the typed
+    /// name itself: never under the remark of the entry polled before. Returns the name that was
+    /// opened (or tried).
     QString apply(int selectedIndex, const QString& boxText);
 
 private:

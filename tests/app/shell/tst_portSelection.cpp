@@ -19,6 +19,8 @@ struct FakeTarget : PortSwitchTarget {
     int indicator = 7;
     QStringList calls;
     QString shownPort;
+    QString shownRemark = QStringLiteral("gen0");  // the entry polled before
+    QString shownNotes = QStringLiteral("notes 0");
 
     int PortIndex() const override { return portIndex; }
     void setPortIndex(int i) override { portIndex = i; }
@@ -29,8 +31,10 @@ struct FakeTarget : PortSwitchTarget {
     }
     void setPollState(int s) override { pollState = s; }
     void setRotationMode(bool on) override { rotation = on; }
-    void showFixedPort(const QString& name) override {
+    void showFixedPort(const QString& name, const QString& remark, const QString& notes) override {
         shownPort = name;
+        shownRemark = remark;
+        shownNotes = notes;
         calls << QStringLiteral("fixed ") + name;
     }
     void ClearLiveDisplay() override { calls << QStringLiteral("clear"); }
@@ -62,17 +66,28 @@ private slots:
         QTest::addColumn<int>("portIndex");
         QTest::addColumn<QString>("opened");
         QTest::addColumn<QStringList>("calls");
+        QTest::addColumn<QString>("remark");  // the history's device name from now on
+        QTest::addColumn<QString>("notes");
         QTest::newRow("pick an entry, port closed")
-            << 1 << "com2" << false << 1 << "com2" << QStringList{"indicator 7", "fixed com2", "clear"};
+            << 1 << "com2" << false << 1 << "com2" << QStringList{"indicator 7", "fixed com2", "clear"}
+            << "gen1"
+            << "notes 1";
         QTest::newRow("pick an entry, port open")
             << 2 << "com3" << true << 2 << "com3"
-            << QStringList{"indicator 2", "indicator 7", "fixed com3", "clear"};
+            << QStringList{"indicator 2", "indicator 7", "fixed com3", "clear"} << "gen2"
+            << "notes 2";
         QTest::newRow("typed name, blanks trimmed")
             << 0 << "  /dev/ttyUSB0 " << false << -1 << "/dev/ttyUSB0"
-            << QStringList{"indicator 7", "fixed /dev/ttyUSB0", "clear"};
+            << QStringList{"indicator 7", "fixed /dev/ttyUSB0", "clear"} << "/dev/ttyUSB0"
+            << "";
         QTest::newRow("typed with nothing selected")
             << -1 << "com7" << true << -1 << "com7"
-            << QStringList{"indicator 2", "indicator 7", "fixed com7", "clear"};
+            << QStringList{"indicator 2", "indicator 7", "fixed com7", "clear"} << "com7"
+            << "";
+        QTest::newRow("typed the name of a listed port: that entry's device")
+            << 0 << " com2" << false << -1 << "com2" << QStringList{"indicator 7", "fixed com2", "clear"}
+            << "gen1"
+            << "notes 1";
     }
     void apply() {
         QFETCH(int, selected);
@@ -81,6 +96,8 @@ private slots:
         QFETCH(int, portIndex);
         QFETCH(QString, opened);
         QFETCH(QStringList, calls);
+        QFETCH(QString, remark);
+        QFETCH(QString, notes);
         test::ShellFixture fx;
         FakeTarget target;
         if (wasOpen) target.serial.OpenPort();
@@ -94,6 +111,8 @@ private slots:
         QCOMPARE(target.pollState, 1);
         QVERIFY(!target.rotation);
         QCOMPARE(target.calls, calls);
+        QCOMPARE(target.shownRemark, remark);
+        QCOMPARE(target.shownNotes, notes);
     }
 
     void portThatWillNotOpen() {

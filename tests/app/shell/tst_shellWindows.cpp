@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSystemTrayIcon>
 #include <QTreeWidget>
 #include <QtTest>
 #include <algorithm>
@@ -43,7 +44,11 @@ struct Target : PortSwitchTarget {
     void setConnectionIndicator(int image) override { indicator = image; }
     void setPollState(int s) override { pollState = s; }
     void setRotationMode(bool on) override { rotation = on; }
-    void showFixedPort(const QString& name) override { shown = name; }
+    void showFixedPort(const QString& name, const QString& r, const QString&) override {
+        shown = name;
+        remark = r;
+    }
+    QString remark;
     void ClearLiveDisplay() override {}
 };
 
@@ -332,6 +337,7 @@ private slots:
         QCOMPARE(target.pollState, 1);
         QVERIFY(!target.rotation);
         QCOMPARE(target.shown, QString("/dev/ttyS7"));
+        QCOMPARE(target.remark, QString("/dev/ttyS7"));
 
         // A pick from the list keeps its index; the list is the one as it stands now.
         fx.live.setPorts(fx.live.ports() << PortEntry{"com9", "n", ""});
@@ -394,8 +400,11 @@ private slots:
         settings.show();  // a secondary window open: the click does nothing
         tray.click();
         QVERIFY(main.isVisible());
-        // Offscreen there is no notification area, so a hidden main window could not come back.
-        QCOMPARE(tray.canBringBack(), tray.available());
+        // Offscreen there is no notification area: the icon counts as shown, yet a main window
+        // hidden to it could not come back, so the shell must not hide it there.
+        QVERIFY(!QSystemTrayIcon::isSystemTrayAvailable());
+        QVERIFY(!tray.available());
+        QVERIFY(!tray.canBringBack());
     }
 
     void shellAttachedToWindow() {
