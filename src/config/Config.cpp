@@ -62,6 +62,17 @@ ParsedLine parseLine(const QString& text) {
 
 bool sameName(const QString& a, const QString& b) { return a.compare(b.trimmed(), Qt::CaseInsensitive) == 0; }
 
+// A value read as Windows profile reads give it: one pair of matching quotes around the (trimmed)
+// value is removed, single or double, so language="Chinese" names the catalogue Chinese. Quotes that
+// do not pair up ("abc', a lone ") stay, and so do quotes inside the value.
+QString unquoted(const QString& value) {
+    if (value.size() < 2) return value;
+    const QChar first = value.front();
+    if ((first == QLatin1Char('"') || first == QLatin1Char('\'')) && value.back() == first)
+        return value.mid(1, value.size() - 2);
+    return value;
+}
+
 QString cutValue(const QString& value) {
     if (value.size() <= Config::kMaxValueLength) return value;
     int n = Config::kMaxValueLength;
@@ -260,7 +271,7 @@ IniSection Config::readSection(const QString& fileName, const QString& section) 
             seenSection = inSection;
             continue;
         }
-        if (inSection && p.kind == LineKind::Key) result.insert(p.name, cutValue(p.value));
+        if (inSection && p.kind == LineKind::Key) result.insert(p.name, cutValue(unquoted(p.value)));
     }
     return result;
 }

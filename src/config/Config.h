@@ -48,8 +48,8 @@ private:
 /// order, blank lines, line endings), replaces a present key in place and adds a missing key after the
 /// last key of its section, a missing section at the end. New lines take the file's line ending
 /// (the first one found); a new file gets CR LF, so that files move freely between this program and
-/// installations on Windows. Surrounding quotes are not removed from values: what was written is what
-/// is read back (less surrounding blanks).
+/// installations on Windows. As there, a read removes one pair of matching quotes (single or double)
+/// around a value: `language="Chinese"` reads Chinese; a write stores the value as given.
 ///
 /// Files are read and written in the ANSI code page (GBK unless told otherwise); Qt's GBK converter
 /// comes from ICU, which the Debian Qt build links. Every write replaces the file atomically: a

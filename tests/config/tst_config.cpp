@@ -211,6 +211,44 @@ private slots:
         QCOMPARE(config.reini("system.ini", section, key), expected);
     }
 
+    // Windows profile reads drop one pair of matching quotes around a value; a file written there
+    // with quoted values must read the same here.
+    void quotedValues_data() {
+        QTest::addColumn<QByteArray>("line");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("double quotes") << QByteArray("v=\"Chinese\"") << "Chinese";
+        QTest::newRow("single quotes") << QByteArray("v='Chinese'") << "Chinese";
+        QTest::newRow("blanks outside the quotes") << QByteArray("v =  \"abc\"  ") << "abc";
+        QTest::newRow("blanks inside are kept") << QByteArray("v=\" a b \"") << " a b ";
+        QTest::newRow("only one pair") << QByteArray("v=\"\"x\"\"") << "\"x\"";
+        QTest::newRow("empty quotes") << QByteArray("v=\"\"") << "";
+        QTest::newRow("mismatched quotes stay") << QByteArray("v=\"abc'") << "\"abc'";
+        QTest::newRow("lone quote stays") << QByteArray("v=\"") << "\"";
+        QTest::newRow("opening quote only") << QByteArray("v=\"abc") << "\"abc";
+        QTest::newRow("quotes inside stay") << QByteArray("v=say \"hi\"") << "say \"hi\"";
+    }
+    void quotedValues() {
+        QFETCH(QByteArray, line);
+        QFETCH(QString, expected);
+        writeBytes(path("system.ini"), "[Set]\r\n" + line + "\r\n");
+        const Config config(m_dir.path());
+        QCOMPARE(config.reini("system.ini", "Set", "v"), expected);
+        QCOMPARE(config.readSection("system.ini", "Set").value("v"), expected);
+    }
+
+    void quotedLanguagePassesTheCheck() {
+        // The check value covers the language as read, without its quotes.
+        const Config plain(m_dir.path());
+        const QString jzm = CheckValue(plain, "Chinese", "6", "1", "60", "1", "0", "0");
+        writeBytes(path("system.ini"), "[Set]\r\nlanguage=\"Chinese\"\r\nflash='6'\r\nsave2=1\r\nsave1=60\r\n"
+                                       "ports=1\r\ncjkl=0\r\nptkl=0\r\njzm=\"" + jzm.toLatin1() + "\"\r\n");
+        QCOMPARE(StoredCheckValue(plain), jzm);
+        QCOMPARE(plain.reini("system.ini", "Set", "jzm"), jzm);
+        // A quoted catalogue text shows without its quotes.
+        writeBytes(path("A.lag"), "[Translations]\r\nlbl1.Caption=\"  Language \"\r\n");
+        QCOMPARE(plain.readSection("A.lag", "Translations").value("lbl1.Caption"), QStringLiteral("  Language "));
+    }
+
     void reiniMissingFileOrBadName() {
         const Config config(m_dir.path());
         QCOMPARE(config.reini("absent.ini", "Set", "flash"), QStringLiteral("0"));
