@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QComboBox>
 #include <QWidget>
 #include <exception>
 
@@ -129,7 +130,11 @@ Program::Program(const QString& dataDir, const QByteArray& codePage, config::Pro
     p.loginDialog = std::make_unique<LoginDialog>(*p.loginLogic, p.messages, translate, &window);
 
     // Shift+End cycles the language; each window re-labels itself, in the hot key's order.
-    p.switcher = std::make_unique<LanguageSwitcher>(p.settings, widgets::LanguageCatalogues(dataDir));
+    // The hot key cycles the entries of the settings window's language box, listed once at its creation.
+    QStringList languages;
+    for (int i = 0; i < p.settingsWindow->languageBox()->count(); ++i)
+        languages << p.settingsWindow->languageBox()->itemText(i);
+    p.switcher = std::make_unique<LanguageSwitcher>(p.settings, languages);
     p.switcher->add(QStringLiteral("TForm1"), [&window](const QString&) { window.relabel(); });
     p.switcher->add(QStringLiteral("TForm2"), [&p](const QString&) { p.settingsWindow->relabel(); });
     p.switcher->add(QStringLiteral("TForm3"), [&p](const QString&) { p.aboutBox->relabel(); });
