@@ -128,7 +128,8 @@ int main(int argc, char* argv[]) {
 
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tarsyn"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Tarsyn"));
+    // No display name: the window system would append it to every title (" — Tarsyn"), and titles
+    // are exactly the catalogue's texts.
     // Hidden to the tray is not closed: the program ends when the main window closes, not when the
     // last visible window does.
     QApplication::setQuitOnLastWindowClosed(false);
