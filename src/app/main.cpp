@@ -105,7 +105,8 @@ int runInitConfig(int argc, char* argv[]) {
     }
     const QByteArray codePage =
         optionValue(args, QStringLiteral("--code-page"), QStringLiteral("GBK")).toLatin1();
-    const config::InitConfigResult result = config::RunInitConfig(args, folder.path, readPassword, codePage);
+    const config::InitConfigResult result = config::RunInitConfig(args, folder.path, readPassword, codePage,
+                                                                  QCoreApplication::applicationDirPath());
     std::fprintf(result.exitCode == 0 ? stdout : stderr, "%s\n", qPrintable(result.message));
     return result.exitCode;
 }
