@@ -157,7 +157,14 @@ bool Shell::eventFilter(QObject* watched, QEvent* event) {
             }
             break;
         case QEvent::WindowStateChange:
-            if (m_window->property("minimized").toBool() && hideOnMinimise()) {
+            if (m_window->property("maximized").toBool()) {
+                // The system maximise command shows the window, at its own size, instead of
+                // maximising it.
+                QPointer<QObject> w(m_window);
+                QTimer::singleShot(0, this, [w] {
+                    if (w) QMetaObject::invokeMethod(w, "showNormal");
+                });
+            } else if (m_window->property("minimized").toBool() && hideOnMinimise()) {
                 QPointer<QObject> w(m_window);
                 QTimer::singleShot(0, this, [w] {
                     if (!w) return;

@@ -433,6 +433,16 @@ private slots:
         QVERIFY(main.isVisible());
         main.setWindowState(Qt::WindowNoState);
 
+        // The system maximise shows the window instead of maximising it: same size, no new login.
+        main.resize(300, 200);
+        QCoreApplication::processEvents();
+        const QSize normal = main.size();
+        main.setWindowState(Qt::WindowMaximized);
+        QTRY_VERIFY(!(main.windowState() & Qt::WindowMaximized));
+        QVERIFY(main.isVisible());
+        QCOMPARE(main.size(), normal);
+        QCOMPARE(logins, 2);
+
         QVERIFY(!main.close());  // No at dl2
         QVERIFY(main.isVisible());
         QVERIFY(main.close());  // Yes
