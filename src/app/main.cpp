@@ -45,25 +45,32 @@ QString optionValue(const QStringList& args, const QString& name, const QString&
     return value;
 }
 
-/// Reads a password from the terminal without echo (or a plain line when stdin is not a terminal).
-bool readPassword(const QString& prompt, QString& password) {
-    QTextStream err(stderr);
-    err << prompt << Qt::flush;
-    const bool tty = isatty(STDIN_FILENO);
-    termios saved{};
-    if (tty && tcgetattr(STDIN_FILENO, &saved) == 0) {
-        termios quiet = saved;
-        quiet.c_lflag &= ~tcflag_t(ECHO);
-        tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet);
+/// Reads the answers to --init-config's password prompts, one line each: from the terminal without
+/// echo, or from a pipe. One reader for all prompts: a reader per prompt would buffer the whole pipe
+/// at the first prompt and leave nothing for the next.
+class PasswordLines {
+public:
+    bool read(const QString& prompt, QString& password) {
+        QTextStream err(stderr);
+        err << prompt << Qt::flush;
+        const bool tty = isatty(STDIN_FILENO);
+        termios saved{};
+        if (tty && tcgetattr(STDIN_FILENO, &saved) == 0) {
+            termios quiet = saved;
+            quiet.c_lflag &= ~tcflag_t(ECHO);
+            tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet);
+        }
+        const bool ok = m_in.readLineInto(&password);
+        if (tty) {
+            tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved);
+            err << "\n" << Qt::flush;
+        }
+        return ok;
     }
-    QTextStream in(stdin);
-    const bool ok = in.readLineInto(&password);
-    if (tty) {
-        tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved);
-        err << "\n" << Qt::flush;
-    }
-    return ok;
-}
+
+private:
+    QTextStream m_in{stdin};
+};
 
 // SIGTERM, SIGINT and SIGHUP end the program through its event loop, so the port and the history
 // database are closed as at a normal exit. The handler only writes a byte; the loop does the rest.
@@ -105,8 +112,10 @@ int runInitConfig(int argc, char* argv[]) {
     }
     const QByteArray codePage =
         optionValue(args, QStringLiteral("--code-page"), QStringLiteral("GBK")).toLatin1();
-    const config::InitConfigResult result = config::RunInitConfig(args, folder.path, readPassword, codePage,
-                                                                  QCoreApplication::applicationDirPath());
+    PasswordLines lines;
+    const config::InitConfigResult result = config::RunInitConfig(
+        args, folder.path, [&lines](const QString& prompt, QString& password) { return lines.read(prompt, password); },
+        codePage, QCoreApplication::applicationDirPath());
     std::fprintf(result.exitCode == 0 ? stdout : stderr, "%s\n", qPrintable(result.message));
     return result.exitCode;
 }
