@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QWidget>
+#include <cstdio>
 #include <exception>
 
 #include "app/AboutBox.h"
@@ -32,6 +33,14 @@
 #include "widgets/WidgetPrompter.h"
 
 namespace tarsyn::app {
+
+namespace {
+/// An error while the program starts: the box, and standard error for a start without a screen.
+void startupError(config::Prompter& prompter, const QString& text) {
+    std::fprintf(stderr, "%s\n", qPrintable(text));
+    prompter.error(text);
+}
+}  // namespace
 
 /// Everything the program is made of, declared in the order it is made and destroyed in reverse.
 struct Program::Parts {
@@ -104,7 +113,7 @@ Program::Program(const QString& dataDir, const QByteArray& codePage, config::Pro
     window.poll().setHistorySink(p.recorder.get());
     if (!p.store->isOpen()) {
         window.setHistoryStatus(false, p.recorder->statusText());
-        p.prompter.error(p.store->lastError());
+        startupError(p.prompter, p.store->lastError());
     }
 
     // TForm2.
@@ -123,7 +132,7 @@ Program::Program(const QString& dataDir, const QByteArray& codePage, config::Pro
     // TForm13: the help file of the language in effect; a missing one is reported once, here.
     p.helpWindow = std::make_unique<HelpWindow>(p.config, p.messages, &window);
     const QString helpError = p.helpWindow->load(p.settings.language());
-    if (!helpError.isEmpty()) p.prompter.error(helpError);
+    if (!helpError.isEmpty()) startupError(p.prompter, helpError);
 
     // TForm16.
     p.loginLogic = std::make_unique<LoginLogic>(p.config, p.access, p.messages, p.prompter);

@@ -12,10 +12,12 @@
 #include <memory>
 
 #include "app/Program.h"
+#include "app/core/Shell.h"
 #include "app/core/SingleInstance.h"
 #include "config/Config.h"
 #include "config/DataFolder.h"
 #include "config/InitConfig.h"
+#include "config/Prompter.h"
 #include "widgets/WidgetPrompter.h"
 
 using namespace tarsyn;
@@ -71,6 +73,15 @@ public:
 private:
     QTextStream m_in{stdin};
 };
+
+/// A start-up failure: on standard error (a start without a screen shows no box) and in the box.
+void startupError(config::Prompter& prompter, const QString& text, bool plainMessage = false) {
+    std::fprintf(stderr, "%s\n", qPrintable(text));
+    if (plainMessage)
+        prompter.information(text);
+    else
+        prompter.error(text);
+}
 
 // SIGTERM, SIGINT and SIGHUP end the program through its event loop, so the port and the history
 // database are closed as at a normal exit. The handler only writes a byte; the loop does the rest.
@@ -159,13 +170,22 @@ int main(int argc, char* argv[]) {
     }
     const config::DataFolder folder = config::ResolveDataFolder(args);
     if (!folder.ok()) {
-        prompter.error(folder.error);
+        startupError(prompter, folder.error);
         return 1;
     }
     const QByteArray codePage =
         optionValue(args, QStringLiteral("--code-page"), QStringLiteral("GBK")).toLatin1();
-    if (!config::Config(folder.path, codePage).codePageSupported()) {
-        prompter.error(QStringLiteral("Unknown code page: %1").arg(QString::fromLatin1(codePage)));
+    const config::Config config(folder.path, codePage);
+    if (!config.codePageSupported()) {
+        startupError(prompter, QStringLiteral("Unknown code page: %1").arg(QString::fromLatin1(codePage)));
+        return 1;
+    }
+    // The settings check comes before anything is made (no history database, no window): a missing
+    // or damaged system.ini leaves the data folder as it was.
+    const QString problem = config::SettingsCheckProblem(config);
+    if (!problem.isEmpty()) {
+        startupError(prompter, QString::fromLatin1(app::Shell::kSettingsError) + QLatin1Char('\n') + problem,
+                     true);
         return 1;
     }
 

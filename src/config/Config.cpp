@@ -398,4 +398,26 @@ QString StoredCheckValue(const Config& config) {
                       get("cjkl"), get("ptkl"));
 }
 
+QString SettingsCheckProblem(const Config& config) {
+    const QString ini = QStringLiteral("system.ini");
+    const QString path = config.filePath(ini);
+    const QFileInfo info(path);
+    const QString shown = QDir::toNativeSeparators(info.absoluteFilePath());
+    const QString make = QStringLiteral("tarsyn --init-config --data-dir \"%1\"")
+                             .arg(QDir::toNativeSeparators(config.dataDir()));
+    if (!info.exists())
+        return QStringLiteral("%1 does not exist: make it with %2").arg(shown, make);
+    QFile file(path);
+    if (info.isDir() || !file.open(QIODevice::ReadOnly))
+        return QStringLiteral("%1 cannot be read: give the program's user read access, or make a new one "
+                              "with %2 --force")
+            .arg(shown, make);
+    file.close();
+    if (StoredCheckValue(config) == config.reini(ini, QStringLiteral("Set"), QStringLiteral("jzm")))
+        return {};
+    return QStringLiteral("%1: its check value \"jzm\" does not match the settings (changed by hand?): "
+                          "put the file back as the program saved it, or make a new one with %2 --force")
+        .arg(shown, make);
+}
+
 }  // namespace tarsyn::config

@@ -104,4 +104,9 @@ QString CheckValue(const Config& config, const QString& language, const QString&
 /// The check value of what section Set of system.ini holds now (each missing input counts as "0").
 QString StoredCheckValue(const Config& config);
 
+/// The start check with its explanation: empty when the stored "jzm" matches section Set of
+/// system.ini; otherwise the line shown under "system.ini Error!": the file's full path, what is wrong
+/// with it (missing, unreadable, check value not matching) and what to do (`tarsyn --init-config`).
+QString SettingsCheckProblem(const Config& config);
+
 }  // namespace tarsyn::config

@@ -2,6 +2,8 @@
 #include <QtTest>
 #include <cmath>
 
+#include <unistd.h>
+
 #include "config/Config.h"
 #include "config/LiveSettings.h"
 
@@ -147,6 +149,50 @@ private slots:
         QVERIFY(config.reini("system.ini", "Set", "jzm") != StoredCheckValue(config));
         config.wrini("system.ini", "Set", "jzm", good);
         QCOMPARE(config.reini("system.ini", "Set", "jzm"), StoredCheckValue(config));
+    }
+
+    // The line under "system.ini Error!": which file, what is wrong, what to do.
+    void settingsCheckProblem_data() {
+        QTest::addColumn<QByteArray>("content");  // "-" for no file, "dir" for a folder of that name
+        QTest::addColumn<QString>("reason");      // empty: the check passes
+        const Config plain(m_dir.path());
+        const QByteArray jzm = CheckValue(plain, "English", "6", "1", "60", "0", "0", "0").toLatin1();
+        const QByteArray good = "[Set]\r\nlanguage=English\r\nflash=6\r\nsave2=1\r\nsave1=60\r\nports=0\r\n";
+        QTest::newRow("consistent") << good + "jzm=" + jzm + "\r\n" << QString();
+        QTest::newRow("missing") << QByteArray("-") << "does not exist";
+        QTest::newRow("a folder") << QByteArray("dir") << "cannot be read";
+        QTest::newRow("edited by hand") << good + "jzm=" + jzm.toLower() + "\r\n" << "does not match";
+        QTest::newRow("fresh file") << QByteArray("[Set]\r\n") << "does not match";
+    }
+    void settingsCheckProblem() {
+        QFETCH(QByteArray, content);
+        QFETCH(QString, reason);
+        QDir(m_dir.path()).rmdir("system.ini");
+        if (content == "dir")
+            QVERIFY(QDir(m_dir.path()).mkdir("system.ini"));
+        else if (content != "-")
+            writeBytes(path("system.ini"), content);
+        const Config config(m_dir.path());
+        const QString problem = SettingsCheckProblem(config);
+        QDir(m_dir.path()).rmdir("system.ini");
+        if (reason.isEmpty()) {
+            QCOMPARE(problem, QString());
+            return;
+        }
+        QVERIFY2(problem.startsWith(QDir::toNativeSeparators(path("system.ini"))), qPrintable(problem));
+        QVERIFY2(problem.contains(reason), qPrintable(problem));
+        QVERIFY2(problem.contains("tarsyn --init-config --data-dir \"" + QDir::toNativeSeparators(m_dir.path()) + "\""),
+                 qPrintable(problem));
+        QVERIFY(!problem.contains('\n'));  // one line under the fixed text
+    }
+
+    void unreadableFileIsNamed() {
+        if (::geteuid() == 0) QSKIP("root reads every file");
+        writeBytes(path("system.ini"), "[Set]\r\n");
+        QFile::setPermissions(path("system.ini"), QFileDevice::WriteOwner);
+        const QString problem = SettingsCheckProblem(Config(m_dir.path()));
+        QFile::setPermissions(path("system.ini"), QFileDevice::WriteOwner | QFileDevice::ReadOwner);
+        QVERIFY2(problem.contains("cannot be read"), qPrintable(problem));
     }
 
     // --- Reading ---------------------------------------------------------------------------------

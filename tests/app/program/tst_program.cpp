@@ -129,6 +129,43 @@ private slots:
         QVERIFY(!QFile::exists(data.filePath("system.ini")));
     }
 
+    // A missing or damaged system.ini: the fixed text, then the file and what to do, on standard error
+    // as well as in the box; nothing is made in the data folder.
+    void startWithoutSettingsSaysWhyAndMakesNothing_data() {
+        QTest::addColumn<QByteArray>("ini");  // empty: no file
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("no system.ini") << QByteArray() << "does not exist";
+        QTest::newRow("check fails") << QByteArray("[Set]\r\nlanguage=English\r\njzm=12\r\n") << "does not match";
+    }
+    void startWithoutSettingsSaysWhyAndMakesNothing() {
+        QFETCH(QByteArray, ini);
+        QFETCH(QString, reason);
+        QTemporaryDir data;
+        QVERIFY(withCatalogues(data));
+        if (!ini.isEmpty()) {
+            QFile f(data.filePath("system.ini"));
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(ini);
+        }
+        const QStringList before = QDir(data.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+        QProcess p;
+        p.setProcessEnvironment(m_env);
+        p.start(program(), {"--data-dir", data.path()});
+        QVERIFY(p.waitForStarted());
+        QByteArray err;
+        QTRY_VERIFY_WITH_TIMEOUT((err += p.readAllStandardError()).contains("--init-config"), 10000);
+        const QStringList lines = QString::fromLocal8Bit(err).split('\n');
+        QCOMPARE(lines.at(0), QString("system.ini Error!"));
+        QVERIFY2(lines.at(1).startsWith(QDir::toNativeSeparators(data.filePath("system.ini"))), qPrintable(lines.at(1)));
+        QVERIFY2(lines.at(1).contains(reason), qPrintable(lines.at(1)));
+        QVERIFY2(lines.at(1).contains("tarsyn --init-config"), qPrintable(lines.at(1)));
+        // The box waits for its OK; meanwhile nothing has been made.
+        QTest::qWait(300);
+        QCOMPARE(QDir(data.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), before);
+        p.kill();
+        p.waitForFinished();
+    }
+
     void initConfigRefusesEqualPasswords() {
         QTemporaryDir data;
         QVERIFY(withCatalogues(data));
