@@ -234,8 +234,14 @@ QWidget* MainWindow::buildStatusStrip() {
     m_historyLabel = new QLabel(strip);
     m_historyLabel->setObjectName(QStringLiteral("lblhistory"));
     m_historyLabel->hide();
+    // Why the port would not open, while it does not.
+    m_portProblemLabel = new QLabel(strip);
+    m_portProblemLabel->setObjectName(QStringLiteral("lblportproblem"));
+    m_portProblemLabel->setStyleSheet(QStringLiteral("color: #b3261e; font-weight: bold;"));
+    m_portProblemLabel->hide();
     row->addWidget(m_modeLabel);
     row->addWidget(m_portLabel);
+    row->addWidget(m_portProblemLabel);
     row->addWidget(m_notesLabel, 1);
     row->addWidget(m_historyLabel);
     row->addWidget(m_remarkLabel);

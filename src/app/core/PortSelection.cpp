@@ -33,8 +33,9 @@ int PortSelection::effectiveIndex(const QStringList& names, int selectedIndex, c
 }
 
 QString PortSelection::apply(int selectedIndex, const QString& boxText) {
-    m_target.setPortIndex(effectiveIndex(portNames(), selectedIndex, boxText));
     const QString name = boxText.trimmed();
+    if (name.isEmpty()) return {};  // no device to open: the dialog does not offer "指定" then
+    m_target.setPortIndex(effectiveIndex(portNames(), selectedIndex, boxText));
     link::SerialPort& port = m_target.port();
     try {
         if (port.Connected()) {
@@ -46,8 +47,10 @@ QString PortSelection::apply(int selectedIndex, const QString& boxText) {
         port.OpenPort();
         // Linked at once, before any reply: the next polled reply corrects it if nothing answers.
         if (port.Connected()) m_target.setConnectionIndicator(kLinked);
-    } catch (const link::LinkError&) {
+        m_target.showPortProblem(name, nullptr);
+    } catch (const link::LinkError& e) {
         m_target.setConnectionIndicator(kNotLinked);
+        m_target.showPortProblem(name, &e);
     }
     m_target.setPollState(1);
     m_target.setRotationMode(false);
