@@ -30,6 +30,7 @@
 #include "monitor/CommandGate.h"
 #include "monitor/PollCycle.h"
 #include "widgets/Catalogue.h"
+#include "widgets/QtTranslation.h"
 #include "widgets/WidgetPrompter.h"
 
 namespace tarsyn::app {
@@ -53,6 +54,7 @@ struct Program::Parts {
     config::Messages messages{config, settings};
     widgets::WidgetPrompter widgetPrompter;
     config::Prompter& prompter;  // the boxes: real ones, or a test's scripted answers
+    widgets::QtTranslation qtTranslation;  // Qt's own texts (box buttons) in the current language
     link::QtSerialPort port;
     link::ThreadSleeper sleeper;
     link::SystemClock clock;
@@ -94,6 +96,11 @@ Program::Program(const QString& dataDir, const QByteArray& codePage, config::Pro
     Parts& p = *d;
     p.settings.load(p.config);
     auto translate = [&p](QWidget* w) { p.translate(w); };
+    // Box buttons follow the language in effect: the stored one, then the hot key's or the settings
+    // window's choice.
+    p.qtTranslation.apply(p.settings.language());
+    QObject::connect(&p.settings, &config::LiveSettings::changed, &p.settings,
+                     [&p] { p.qtTranslation.apply(p.settings.language()); });
 
     // TForm1. Its creation goes on with the language hot key, then the history database.
     p.mainWindow = std::make_unique<MainWindow>(p.config, p.settings, p.messages, p.port, p.sleeper, p.clock,
