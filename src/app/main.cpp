@@ -74,9 +74,13 @@ private:
     QTextStream m_in{stdin};
 };
 
-/// A start-up failure: on standard error (a start without a screen shows no box) and in the box.
+/// A start-up failure that ends the program: on standard error, and in a box where someone can see
+/// it. On a platform without a screen (offscreen, minimal) the box would wait for an OK nobody can
+/// give, so the program ends at once.
 void startupError(config::Prompter& prompter, const QString& text, bool plainMessage = false) {
     std::fprintf(stderr, "%s\n", qPrintable(text));
+    const QString platform = QGuiApplication::platformName();
+    if (platform == QLatin1String("offscreen") || platform == QLatin1String("minimal")) return;
     if (plainMessage)
         prompter.information(text);
     else
