@@ -77,6 +77,8 @@ public:
     void setMode(const QString& label, bool rotation) override;
     void setEntryTexts(const QString& port, const QString& remark, const QString& notes) override;
     void setPortText(const QString& port) override;
+    void setPortProblem(const QString& text) override;
+    QString portProblemText() const;
     QString remarkText() const override;
 
 signals:
@@ -116,6 +118,7 @@ private:
     QLabel* m_notesLabel = nullptr;
     QLabel* m_remarkLabel = nullptr;
     QLabel* m_historyLabel = nullptr;
+    QLabel* m_portProblemLabel = nullptr;
     int m_connectionImage = -1;
     int m_modeImage = -1;
     bool m_tickErrorOpen = false;

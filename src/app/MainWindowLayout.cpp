@@ -234,8 +234,14 @@ QWidget* MainWindow::buildStatusStrip() {
     m_historyLabel = new QLabel(strip);
     m_historyLabel->setObjectName(QStringLiteral("lblhistory"));
     m_historyLabel->hide();
+    // Why the port would not open, while it does not.
+    m_portProblemLabel = new QLabel(strip);
+    m_portProblemLabel->setObjectName(QStringLiteral("lblportproblem"));
+    m_portProblemLabel->setStyleSheet(QStringLiteral("color: #b3261e; font-weight: bold;"));
+    m_portProblemLabel->hide();
     row->addWidget(m_modeLabel);
     row->addWidget(m_portLabel);
+    row->addWidget(m_portProblemLabel);
     row->addWidget(m_notesLabel, 1);
     row->addWidget(m_historyLabel);
     row->addWidget(m_remarkLabel);
@@ -272,15 +278,15 @@ QGroupBox* MainWindow::buildReadingsGroup() {
             const QString number = QLatin1String(row.panel);
             grid->addWidget(caption("lbl" + number, QString::fromUtf8(row.caption), group), r, c);
             QLabel* panel = addPanel("pnl" + number);
-            panel->setMinimumWidth(92);
+            // Room for the widest reading ("65535.00"); the "%-10.2f" padding is only blanks.
+            panel->setMinimumWidth(panel->fontMetrics().horizontalAdvance(QStringLiteral("65535.00")) + 12);
             grid->addWidget(panel, r, c + 1);
             if (*row.unit)
                 grid->addWidget(caption("lbldw" + number, QString::fromUtf8(row.unit), group), r, c + 2);
             if (row.calibrationButton) {
                 auto* b = new QPushButton(QStringLiteral("校准"), group);
                 b->setObjectName(QStringLiteral("btn%1").arg(row.calibrationButton));
-                b->setFixedHeight(22);
-                b->setMaximumWidth(52);
+                b->setFixedHeight(22);  // as wide as its caption needs ("Calibrate" in English)
                 grid->addWidget(b, r, c + 3);
             }
         }
@@ -299,11 +305,16 @@ QGroupBox* MainWindow::buildDelaysGroup() {
     for (const DelayRow& row : kDelays) {
         const int r = i % kRows, c = (i / kRows) * 3;
         const QString number = QLatin1String(row.panel);
-        grid->addWidget(caption("lbl" + number, QString::fromUtf8(row.caption), group), r, c);
+        // Long captions ("High oil temp. / low oil level delay") wrap rather than widen the window
+        // past a 1024-pixel screen.
+        QLabel* text = caption("lbl" + number, QString::fromUtf8(row.caption), group);
+        text->setWordWrap(true);
+        grid->addWidget(text, r, c);
         QLabel* panel = addPanel("pnl" + number);
         panel->setMinimumWidth(44);
-        grid->addWidget(panel, r, c + 1);
+        grid->addWidget(panel, r, c + 1, Qt::AlignVCenter);  // one line high beside a wrapped caption
         if (c < 6) grid->setColumnMinimumWidth(c + 2, 8);
+        grid->setColumnStretch(c, 1);
         ++i;
     }
     grid->setRowStretch(kRows, 1);

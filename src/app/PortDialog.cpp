@@ -10,6 +10,7 @@
 #include "config/LiveSettings.h"
 #include "monitor/LiveView.h"
 #include "monitor/PollCycle.h"
+#include "monitor/PortProblem.h"
 
 namespace tarsyn::app {
 
@@ -25,6 +26,9 @@ void PollCyclePortTarget::showFixedPort(const QString& portName, const QString& 
     m_view.setEntryTexts(portName, remark, notes);
 }
 void PollCyclePortTarget::ClearLiveDisplay() { m_poll.ClearLiveDisplay(); }
+void PollCyclePortTarget::showPortProblem(const QString& portName, const std::exception* error) {
+    m_view.setPortProblem(error ? monitor::PortProblemText(m_messages, portName, *error) : QString());
+}
 
 PortDialog::PortDialog(PortSelection& logic, const config::Messages& messages, Translator translate,
                        QWidget* parent)
@@ -56,6 +60,10 @@ PortDialog::PortDialog(PortSelection& logic, const config::Messages& messages, T
     layout->addLayout(buttons);
 
     connect(apply, &QPushButton::clicked, this, &PortDialog::applyPressed);
+    // A blank name names no device: "指定" waits for one.
+    connect(m_box, &QComboBox::editTextChanged, apply,
+            [apply](const QString& text) { apply->setEnabled(!text.trimmed().isEmpty()); });
+    apply->setEnabled(false);
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
     relabel();
 }
@@ -79,7 +87,7 @@ int PortDialog::runModal() {
 }
 
 void PortDialog::applyPressed() {
-    m_logic.apply(m_box->currentIndex(), m_box->currentText());
+    if (m_logic.apply(m_box->currentIndex(), m_box->currentText()).isEmpty()) return;  // blank: stays open
     accept();
 }
 

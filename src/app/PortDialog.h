@@ -33,6 +33,7 @@ public:
     void setRotationMode(bool on) override;
     void showFixedPort(const QString& portName, const QString& remark, const QString& notes) override;
     void ClearLiveDisplay() override;
+    void showPortProblem(const QString& portName, const std::exception* error) override;
 
 private:
     monitor::PollCycle& m_poll;

@@ -4,7 +4,9 @@
 #include <QApplication>
 #include <QPushButton>
 #include <QToolButton>
+#include <QComboBox>
 #include <QWidget>
+#include <cstdio>
 #include <exception>
 
 #include "app/AboutBox.h"
@@ -32,9 +34,18 @@
 #include "operations/ChannelCalibration.h"
 #include "operations/OperatingCommands.h"
 #include "widgets/Catalogue.h"
+#include "widgets/QtTranslation.h"
 #include "widgets/WidgetPrompter.h"
 
 namespace tarsyn::app {
+
+namespace {
+/// An error while the program starts: the box, and standard error for a start without a screen.
+void startupError(config::Prompter& prompter, const QString& text) {
+    std::fprintf(stderr, "%s\n", qPrintable(text));
+    prompter.error(text);
+}
+}  // namespace
 
 /// Everything the program is made of, declared in the order it is made and destroyed in reverse.
 struct Program::Parts {
@@ -47,6 +58,7 @@ struct Program::Parts {
     config::Messages messages{config, settings};
     widgets::WidgetPrompter widgetPrompter;
     config::Prompter& prompter;  // the boxes: real ones, or a test's scripted answers
+    widgets::QtTranslation qtTranslation;  // Qt's own texts (box buttons) in the current language
     link::QtSerialPort port;
     link::ThreadSleeper sleeper;
     link::SystemClock clock;
@@ -90,6 +102,11 @@ Program::Program(const QString& dataDir, const QByteArray& codePage, config::Pro
     Parts& p = *d;
     p.settings.load(p.config);
     auto translate = [&p](QWidget* w) { p.translate(w); };
+    // Box buttons follow the language in effect: the stored one, then the hot key's or the settings
+    // window's choice.
+    p.qtTranslation.apply(p.settings.language());
+    QObject::connect(&p.settings, &config::LiveSettings::changed, &p.settings,
+                     [&p] { p.qtTranslation.apply(p.settings.language()); });
 
     // TForm1. Its creation goes on with the language hot key, then the history database.
     p.mainWindow = std::make_unique<MainWindow>(p.config, p.settings, p.messages, p.port, p.sleeper, p.clock,
@@ -109,7 +126,7 @@ Program::Program(const QString& dataDir, const QByteArray& codePage, config::Pro
     window.poll().setHistorySink(p.recorder.get());
     if (!p.store->isOpen()) {
         window.setHistoryStatus(false, p.recorder->statusText());
-        p.prompter.error(p.store->lastError());
+        startupError(p.prompter, p.store->lastError());
     }
 
     // TForm2.
@@ -128,14 +145,18 @@ Program::Program(const QString& dataDir, const QByteArray& codePage, config::Pro
     // TForm13: the help file of the language in effect; a missing one is reported once, here.
     p.helpWindow = std::make_unique<HelpWindow>(p.config, p.messages, &window);
     const QString helpError = p.helpWindow->load(p.settings.language());
-    if (!helpError.isEmpty()) p.prompter.error(helpError);
+    if (!helpError.isEmpty()) startupError(p.prompter, helpError);
 
     // TForm16.
     p.loginLogic = std::make_unique<LoginLogic>(p.config, p.access, p.messages, p.prompter);
     p.loginDialog = std::make_unique<LoginDialog>(*p.loginLogic, p.messages, translate, &window);
 
     // Shift+End cycles the language; each window re-labels itself, in the hot key's order.
-    p.switcher = std::make_unique<LanguageSwitcher>(p.settings, widgets::LanguageCatalogues(dataDir));
+    // The hot key cycles the entries of the settings window's language box, listed once at its creation.
+    QStringList languages;
+    for (int i = 0; i < p.settingsWindow->languageBox()->count(); ++i)
+        languages << p.settingsWindow->languageBox()->itemText(i);
+    p.switcher = std::make_unique<LanguageSwitcher>(p.settings, languages);
     p.switcher->add(QStringLiteral("TForm1"), [&window](const QString&) { window.relabel(); });
     p.switcher->add(QStringLiteral("TForm2"), [&p](const QString&) { p.settingsWindow->relabel(); });
     p.switcher->add(QStringLiteral("TForm3"), [&p](const QString&) { p.aboutBox->relabel(); });

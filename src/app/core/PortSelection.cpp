@@ -33,9 +33,10 @@ int PortSelection::effectiveIndex(const QStringList& names, int selectedIndex, c
 }
 
 QString PortSelection::apply(int selectedIndex, const QString& boxText) {
+    const QString name = boxText.trimmed();
+    if (name.isEmpty()) return {};  // no device to open: the dialog does not offer "指定" then
     const int index = effectiveIndex(portNames(), selectedIndex, boxText);
     m_target.setPortIndex(index);
-    const QString name = boxText.trimmed();
     link::SerialPort& port = m_target.port();
     try {
         if (port.Connected()) {
@@ -47,8 +48,10 @@ QString PortSelection::apply(int selectedIndex, const QString& boxText) {
         port.OpenPort();
         // Linked at once, before any reply: the next polled reply corrects it if nothing answers.
         if (port.Connected()) m_target.setConnectionIndicator(kLinked);
-    } catch (const link::LinkError&) {
+        m_target.showPortProblem(name, nullptr);
+    } catch (const link::LinkError& e) {
         m_target.setConnectionIndicator(kNotLinked);
+        m_target.showPortProblem(name, &e);
     }
     m_target.setPollState(1);
     m_target.setRotationMode(false);

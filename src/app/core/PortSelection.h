@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <exception>
 
 namespace tarsyn::link {
 class SerialPort;
@@ -31,6 +32,11 @@ public:
     /// `lblbt2` := `notes`.
     virtual void showFixedPort(const QString& portName, const QString& remark, const QString& notes) = 0;
     virtual void ClearLiveDisplay() = 0;
+    /// The status strip's explanation of a port that would not open (`error`), or none (nullptr).
+    virtual void showPortProblem(const QString& portName, const std::exception* error) {
+        (void)portName;
+        (void)error;
+    }
 };
 
 /// The port dialog's logic: which names it offers and what "指定" does.
@@ -48,9 +54,10 @@ public:
     static int effectiveIndex(const QStringList& names, int selectedIndex, const QString& boxText);
     /// "指定": PortIndex := index; close the port if open (indicator 2); open the trimmed name at 2400
     /// 8N1; indicator 7 when open, 2 on any failure; PollState 1, rotation off, fixed-port display,
-    /// live display cleared. The readings are recorded under the entry's remark, or under the typed
-    /// name itself: never under the remark of the entry polled before. Returns the name that was
-    /// opened (or tried).
+    /// live display cleared; the status strip says why a port would not open. The readings are
+    /// recorded under the entry's remark, or under the typed name itself: never under the remark of
+    /// the entry polled before. Returns the name that was opened (or tried). A blank name is refused:
+    /// nothing changes and the result is empty.
     QString apply(int selectedIndex, const QString& boxText);
 
 private:

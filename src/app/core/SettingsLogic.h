@@ -36,7 +36,7 @@ public:
 
     /// Creation: reads language, flash, save1, save2 and the rows from section Set.
     void load();
-    /// Language names: every "*.lag" file of the data folder without its extension.
+    /// Language names of the data folder (config::CatalogueNames: the same list the hot key cycles).
     QStringList catalogueList() const;
 
     /// On-screen names of the three number boxes, used in the message that refuses a non-number.

@@ -217,7 +217,10 @@ private slots:
         Shell shell(fx.config, access, fx.messages, prompter, log.hooks());
         QVERIFY(!shell.settingsCheckPasses());
         shell.mainWindowShown();
-        QCOMPARE(prompter.shown, QStringList{"info:system.ini Error!"});
+        QCOMPARE(prompter.shown.size(), 1);
+        QVERIFY2(prompter.shown.at(0).startsWith("info:system.ini Error!\n" +
+                                                 QDir::toNativeSeparators(fx.config.filePath("system.ini"))),
+                 qPrintable(prompter.shown.at(0)));
         QCOMPARE(log.calls,
                  (QStringList{"closePort", "unregisterHotKey", "disconnectDatabase", "slideOut", "close"}));
         QCOMPARE(access.AccessLevel(), kExitingLevel);
@@ -251,7 +254,10 @@ private slots:
         QCOMPARE(log.calls, (QStringList{"login", "loggedIn", "login"}));
         fx.config.wrini("system.ini", "Set", "save1", "61");
         shell.mainWindowShown();
-        QCOMPARE(prompter.shown, QStringList{"info:system.ini Error!"});
+        QCOMPARE(prompter.shown.size(), 1);
+        QVERIFY2(prompter.shown.at(0).startsWith("info:system.ini Error!\n" +
+                                                 QDir::toNativeSeparators(fx.config.filePath("system.ini"))),
+                 qPrintable(prompter.shown.at(0)));
         QVERIFY(log.calls.endsWith("close"));
         QCOMPARE(log.calls.count("login"), 2);
     }

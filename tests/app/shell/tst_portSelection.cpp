@@ -38,6 +38,10 @@ struct FakeTarget : PortSwitchTarget {
         calls << QStringLiteral("fixed ") + name;
     }
     void ClearLiveDisplay() override { calls << QStringLiteral("clear"); }
+    void showPortProblem(const QString& name, const std::exception* error) override {
+        problem = error ? name + QStringLiteral(": ") + QString::fromUtf8(error->what()) : QString();
+    }
+    QString problem = QStringLiteral("(none shown)");
 };
 }  // namespace
 
@@ -126,6 +130,32 @@ private slots:
         QVERIFY(!target.rotation);
         QCOMPARE(target.shownPort, QString("com404"));  // fixed mode on that port all the same
         QCOMPARE(target.calls.last(), QString("clear"));
+        // The status strip is told why; a port that opens afterwards clears it.
+        QCOMPARE(target.problem, QString("com404: Could not open com404"));
+        logic.apply(0, "com1");
+        QCOMPARE(target.problem, QString());
+    }
+
+    void blankNameIsRefused_data() {
+        QTest::addColumn<QString>("text");
+        QTest::newRow("empty") << "";
+        QTest::newRow("blanks") << "   ";
+    }
+    void blankNameIsRefused() {
+        QFETCH(QString, text);
+        test::ShellFixture fx;
+        FakeTarget target;
+        target.serial.OpenPort();
+        target.portIndex = 1;
+        PortSelection logic(fx.live, target);
+        QCOMPARE(logic.apply(-1, text), QString());
+        // Nothing changed: same port open, same entry, same mode.
+        QVERIFY(target.serial.Connected());
+        QCOMPARE(target.serial.openCount, 1);
+        QCOMPARE(target.portIndex, 1);
+        QCOMPARE(target.pollState, 3);
+        QVERIFY(target.rotation);
+        QVERIFY(target.calls.isEmpty());
     }
 
     void closeFailureStillEndsInFixedMode() {

@@ -442,6 +442,16 @@ private slots:
         QVERIFY(main.isVisible());
         main.setWindowState(Qt::WindowNoState);
 
+        // The system maximise shows the window instead of maximising it: same size, no new login.
+        main.resize(300, 200);
+        QCoreApplication::processEvents();
+        const QSize normal = main.size();
+        main.setWindowState(Qt::WindowMaximized);
+        QTRY_VERIFY(!(main.windowState() & Qt::WindowMaximized));
+        QVERIFY(main.isVisible());
+        QCOMPARE(main.size(), normal);
+        QCOMPARE(logins, 2);
+
         QVERIFY(!main.close());  // No at dl2
         QVERIFY(main.isVisible());
         QVERIFY(main.close());  // Yes
@@ -486,7 +496,10 @@ private slots:
         QTRY_VERIFY(!main.isVisible());
         QVERIFY(access.exiting());
         QCOMPARE(logins, 0);
-        QCOMPARE(prompter.shown, QStringList{"info:system.ini Error!"});
+        QCOMPARE(prompter.shown.size(), 1);
+        QVERIFY2(prompter.shown.at(0).startsWith("info:system.ini Error!\n" +
+                                                 QDir::toNativeSeparators(fx.config.filePath("system.ini"))),
+                 qPrintable(prompter.shown.at(0)));
     }
 };
 
