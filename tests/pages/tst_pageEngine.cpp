@@ -1,0 +1,545 @@
+// The page engine on a fake port, one table per page: requests, decoding, write frames, the minimum
+// reply, system.ini, cancel, refusals and failures. Expected frames and positions are the
+// controller's own (its memory map and worked examples), not the pages' tables.
+#include <QFile>
+#include <QtTest>
+
+#include "PageFixture.h"
+#include "pages/PageTable.h"
+
+using namespace tarsyn;
+using pages::Page;
+using test::PageFixture;
+
+namespace {
+
+const Page& pageNamed(const QString& window) {
+    for (const Page* p : {&pages::delayPage(), &pages::curvePage(), &pages::controlBitsPage()})
+        if (p->window == window) return *p;
+    qFatal("no page %s", qPrintable(window));
+}
+
+/// Applies "control=text" (an edit field) or "radio" (checks it) to the view.
+void apply(test::FakePageView& view, const QStringList& inputs) {
+    for (const QString& in : inputs) {
+        const int eq = int(in.indexOf(QLatin1Char('=')));
+        if (eq < 0)
+            view.check(in);
+        else
+            view.setText(in.left(eq), in.mid(eq + 1));
+    }
+}
+
+/// Every edit field of the page set to `text`.
+void fillAll(test::FakePageView& view, const Page& page, const QString& text) {
+    for (const pages::Block& b : page.blocks)
+        for (const pages::Field& f : b.fields)
+            if (f.kind != pages::FieldKind::Bit) view.setText(f.control, text);
+}
+
+/// The keys of a section of system.ini in file order.
+QStringList keysInFile(const QString& path, const QString& section) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return {};
+    QStringList keys;
+    bool inSection = false;
+    for (const QByteArray& raw : file.readAll().split('\n')) {
+        const QString line = QString::fromLatin1(raw).trimmed();
+        if (line.startsWith(QLatin1Char('['))) {
+            inSection = line == QLatin1Char('[') + section + QLatin1Char(']');
+            continue;
+        }
+        if (inSection && line.contains(QLatin1Char('='))) keys << line.section(QLatin1Char('='), 0, 0);
+    }
+    return keys;
+}
+
+QStringList range(const char* prefix, int from, int to, const char* suffix = "") {
+    QStringList out;
+    for (int i = from; i <= to; ++i) out << QLatin1String(prefix) + QString::number(i) + QLatin1String(suffix);
+    return out;
+}
+
+}  // namespace
+
+class TestPageEngine : public QObject {
+    Q_OBJECT
+private slots:
+    void readRequest_data();
+    void readRequest();
+    void replyDecodesIntoControls_data();
+    void replyDecodesIntoControls();
+    void minimumReply_data();
+    void minimumReply();
+    void writeFrames_data();
+    void writeFrames();
+    void saveThenLoad_data();
+    void saveThenLoad();
+    void missingSectionLoadsZeroAndFirstRadios_data();
+    void missingSectionLoadsZeroAndFirstRadios();
+    void cancelClearsAndCloses();
+    void cancelDuringAnExchangeTakesEffectAfterIt_data();
+    void cancelDuringAnExchangeTakesEffectAfterIt();
+    void refusalSendsNothing_data();
+    void refusalSendsNothing();
+    void boundaryValuesGoOut_data();
+    void boundaryValuesGoOut();
+    void portThatCannotReopenIsReportedOnce();
+    void nonHexadecimalFieldStopsTheDecoding();
+    void serialErrorDuringWriteRestoresThePage();
+};
+
+void TestPageEngine::readRequest_data() {
+    QTest::addColumn<QString>("window");
+    QTest::addColumn<int>("block");
+    QTest::addColumn<QString>("frame");
+    QTest::newRow("delays, start sequence") << "TForm6" << 0 << "0004004C000A42\r\n";
+    QTest::newRow("delays, alarms") << "TForm6" << 1 << "00040056000C5E\r\n";
+    QTest::newRow("water temperature curve") << "TForm7" << 0 << "000401800020A5\r\n";
+    QTest::newRow("oil pressure curve") << "TForm7" << 1 << "000401A0002085\r\n";
+    QTest::newRow("monitor curve") << "TForm7" << 2 << "000401C00020E5\r\n";
+    QTest::newRow("control bits") << "TForm9" << 0 << "00040080000286\r\n";
+}
+
+void TestPageEngine::readRequest() {
+    QFETCH(QString, window);
+    QFETCH(int, block);
+    QFETCH(QString, frame);
+    PageFixture f(pageNamed(window));
+    f.poll.pollState = 3;
+    f.engine->read(block);
+    QCOMPARE(f.port.written, QStringList{frame});
+    QCOMPARE(f.port.closeCount, 1);  // the port is closed and opened again before the request
+    QCOMPARE(f.port.openCount, 2);
+    // 600 ms after the re-open, then 300 steps of 1 ms with pb1 moving and the events running.
+    QCOMPARE(f.sleeper.sleeps.first(), 600);
+    QCOMPARE(f.sleeper.total, 900);
+    QCOMPARE(f.view.progressMax, 300);
+    QCOMPARE(f.view.progressLog.size(), 300);
+    QCOMPARE(f.view.progressLog.last(), 300);
+    QVERIFY(f.view.eventTurns >= 300);
+    QCOMPARE(f.view.enabledLog, (QList<bool>{false, true}));
+    QVERIFY(!f.view.progressVisible);
+    QCOMPARE(f.poll.stops, 1);
+    QCOMPARE(f.poll.resumes, 1);
+    QCOMPARE(f.poll.pollState, 1);
+    QVERIFY(f.prompter.shown.isEmpty());  // no answer: nothing changes, nothing is shown
+}
+
+void TestPageEngine::replyDecodesIntoControls_data() {
+    QTest::addColumn<QString>("window");
+    QTest::addColumn<int>("block");
+    QTest::addColumn<QString>("data");
+    QTest::addColumn<QStringList>("expected");  // "control=text" or a checked radio
+    QTest::newRow("delays 0x004C-0x0055")
+        << "TForm6" << 0 << "010203040506070809FF"
+        << QStringList{"edtys1=1", "edtys2=2", "edtys3=3", "edtys4=4", "edtys5=5",
+                       "edtys6=6", "edtys7=7", "edtys8=8", "edtys9=9", "edtys10=255"};
+    QTest::newRow("delays 0x0056-0x0061")
+        << "TForm6" << 1 << "0102030405060708090A0B0C"
+        << QStringList{"edtys11=1", "edtys12=2", "edtys13=3", "edtys14=4", "edtys15=5", "edtys16=6",
+                       "edtys17=7", "edtys18=8", "edtys19=9", "edtys20=10", "edtys21=11", "edtys22=12"};
+    QTest::newRow("oil pressure curve, points 1 and 8")
+        << "TForm7" << 1 << "00FA0064" + QString(48, '0') + "04D2FFFF"
+        << QStringList{"edtyyy1=2.50", "edtyy1=100", "edtyyy2=0.00", "edtyy2=0", "edtyyy8=12.34", "edtyy8=65535"};
+    QTest::newRow("bytes FF 0F: every second radio")
+        << "TForm9" << 0 << "FF0F"
+        << QStringList{"rbsd2", "rbdz2", "rbwc2", "rbjc2", "rbww2", "rbfy2",
+                       "rbdc2", "rbxz2", "rbcl2", "rbqh2", "rb991", "rbbg2"};
+    QTest::newRow("bytes 00 F0: every first radio")
+        << "TForm9" << 0 << "00F0"
+        << QStringList{"rbsd1", "rbdz1", "rbwc1", "rbjc1", "rbww1", "rbfy1",
+                       "rbdc1", "rbxz1", "rbcl1", "rbqh1", "rb999", "rbbg1"};
+    QTest::newRow("bytes 01 01: speed sensor and line voltage")
+        << "TForm9" << 0 << "0101"
+        << QStringList{"rbsd2", "rbdz1", "rbwc1", "rbjc1", "rbww1", "rbfy1",
+                       "rbdc1", "rbxz1", "rbcl2", "rbqh1", "rb999", "rbbg1"};
+}
+
+void TestPageEngine::replyDecodesIntoControls() {
+    QFETCH(QString, window);
+    QFETCH(int, block);
+    QFETCH(QString, data);
+    QFETCH(QStringList, expected);
+    const Page& page = pageNamed(window);
+    PageFixture f(page);
+    fillAll(f.view, page, QStringLiteral("keep"));
+    f.reply = test::blockReply(data);
+    f.engine->read(block);
+    for (const QString& e : expected) {
+        const int eq = int(e.indexOf(QLatin1Char('=')));
+        if (eq < 0)
+            QVERIFY2(f.view.isChecked(e), qPrintable(e));
+        else
+            QCOMPARE(f.view.text(e.left(eq)), e.mid(eq + 1));
+    }
+    // The other blocks keep their texts.
+    for (int b = 0; b < page.blocks.size(); ++b)
+        for (const pages::Field& field : page.blocks[b].fields)
+            if (b != block && field.kind != pages::FieldKind::Bit)
+                QCOMPARE(f.view.text(field.control), QStringLiteral("keep"));
+    QCOMPARE(f.prompter.shown, QStringList{"info:dl19"});
+}
+
+void TestPageEngine::minimumReply_data() {
+    QTest::addColumn<QString>("window");
+    QTest::addColumn<int>("block");
+    QTest::addColumn<QString>("data");
+    QTest::addColumn<int>("minimum");
+    QTest::addColumn<QString>("lastControl");  // decoded from the reply of exactly the minimum
+    QTest::addColumn<QString>("lastText");
+    QTest::newRow("delays start sequence") << "TForm6" << 0 << "0102030405060708090A" << 26 << "edtys10" << "10";
+    QTest::newRow("delays alarms") << "TForm6" << 1 << "0102030405060708090A0B0C" << 30 << "edtys22" << "12";
+    // 69 characters: the value of point 8 comes from three characters, "012" of "0123".
+    QTest::newRow("water temperature curve")
+        << "TForm7" << 0 << QString(56, '0') + "00640123" << 69 << "edtys8" << "18";
+    QTest::newRow("control bits") << "TForm9" << 0 << "0101" << 13 << "rbcl2" << "";
+}
+
+void TestPageEngine::minimumReply() {
+    QFETCH(QString, window);
+    QFETCH(int, block);
+    QFETCH(QString, data);
+    QFETCH(int, minimum);
+    QFETCH(QString, lastControl);
+    QFETCH(QString, lastText);
+    const Page& page = pageNamed(window);
+    {
+        PageFixture f(page);
+        fillAll(f.view, page, QStringLiteral("keep"));
+        f.reply = test::blockReply(data).left(minimum - 1);
+        f.engine->read(block);
+        QVERIFY(f.prompter.shown.isEmpty());
+        QVERIFY(f.view.checked.isEmpty());
+        for (const pages::Field& field : page.blocks[block].fields)
+            if (field.kind != pages::FieldKind::Bit) QCOMPARE(f.view.text(field.control), QStringLiteral("keep"));
+        QVERIFY(f.view.readWriteEnabled);
+        QCOMPARE(f.poll.resumes, 1);
+    }
+    PageFixture f(page);
+    f.reply = test::blockReply(data).left(minimum);
+    f.engine->read(block);
+    QCOMPARE(f.prompter.shown, QStringList{"info:dl19"});
+    if (lastText.isEmpty())
+        QVERIFY(f.view.isChecked(lastControl));
+    else
+        QCOMPARE(f.view.text(lastControl), lastText);
+}
+
+void TestPageEngine::writeFrames_data() {
+    QTest::addColumn<QString>("window");
+    QTest::addColumn<int>("block");
+    QTest::addColumn<QStringList>("inputs");
+    // Whole frames (with their check) where the controller's examples give them; otherwise the
+    // request without its check.
+    QTest::addColumn<QStringList>("expected");
+
+    QStringList zeros = range("edtys", 3, 10, "=0");
+    QTest::newRow("delays 30 and 5") << "TForm6" << 0 << (QStringList{"edtys1=30", "edtys2=5"} + zeros)
+                                     << QStringList{"0007004C1E0550", "0007004E0000", "000700500000",
+                                                    "000700520000", "000700540000"};
+    QStringList alarms;
+    for (int i = 11; i <= 22; ++i) alarms << QStringLiteral("edtys%1=%2").arg(i).arg(i - 10);
+    QTest::newRow("delays 0x0056-0x0061") << "TForm6" << 1 << alarms
+                                          << QStringList{"000700560102", "000700580304", "0007005A0506",
+                                                         "0007005C0708", "0007005E090A", "000700600B0C"};
+
+    QStringList curve = range("edtysy", 2, 8, "=0") + range("edtys", 2, 8, "=0");
+    QStringList curveFrames{"0007018000FA7C", "000701820064E0"};
+    for (int k = 2; k < 16; ++k) curveFrames << QStringLiteral("0007%1").arg(0x0180 + 2 * k, 4, 16, QLatin1Char('0')).toUpper() + "0000";
+    QTest::newRow("water temperature point 2.5 and 100")
+        << "TForm7" << 0 << (QStringList{"edtysy1=2.5", "edtys1=100"} + curve) << curveFrames;
+
+    QStringList monitor = range("edtjsy", 1, 7, "=0") + range("edtjs", 1, 8, "=0") + QStringList{"edtjsy8=1.234"};
+    QStringList monitorFrames;
+    for (int k = 0; k < 14; ++k) monitorFrames << QStringLiteral("0007%1").arg(0x01C0 + 2 * k, 4, 16, QLatin1Char('0')).toUpper() + "0000";
+    monitorFrames << "000701DC007B" << "000701DE0000";  // 1.234 is stored as 123
+    QTest::newRow("monitor point 8 rounded to hundredths") << "TForm7" << 2 << monitor << monitorFrames;
+
+    QTest::newRow("speed sensor and line voltage")
+        << "TForm9" << 0
+        << QStringList{"rbsd2", "rbdz1", "rbwc1", "rbjc1", "rbww1", "rbfy1", "rbdc1", "rbxz1", "rbcl2", "rbqh1", "rb999", "rbbg1"}
+        << QStringList{"00070080010187"};
+    QTest::newRow("every second radio") << "TForm9" << 0
+        << QStringList{"rbsd2", "rbdz2", "rbwc2", "rbjc2", "rbww2", "rbfy2", "rbdc2", "rbxz2", "rbcl2", "rbqh2", "rb991", "rbbg2"}
+        << QStringList{"00070080FF0F"};
+    QTest::newRow("no radio checked (after cancel)") << "TForm9" << 0 << QStringList{} << QStringList{"000700800000"};
+}
+
+void TestPageEngine::writeFrames() {
+    QFETCH(QString, window);
+    QFETCH(int, block);
+    QFETCH(QStringList, inputs);
+    QFETCH(QStringList, expected);
+    PageFixture f(pageNamed(window));
+    apply(f.view, inputs);
+    f.poll.pollState = 4;
+    f.engine->write(block);
+    const QStringList frames = f.frames();
+    QCOMPARE(frames.size(), expected.size());
+    for (int i = 0; i < frames.size(); ++i)
+        QCOMPARE(expected[i].size() == 14 ? frames[i] : frames[i].left(12), expected[i]);
+    // A second before every frame and one after the last; nothing is read.
+    QCOMPARE(f.sleeper.total, 1000 * (expected.size() + 1));
+    QCOMPARE(f.prompter.shown, QStringList{"info:dl18"});
+    QCOMPARE(f.view.enabledLog, (QList<bool>{false, true}));
+    QVERIFY(!f.view.progressVisible);
+    QCOMPARE(f.view.progressLog.first(), 1);
+    QCOMPARE(f.poll.stops, 1);
+    QCOMPARE(f.poll.resumes, 1);
+    QCOMPARE(f.poll.pollState, 1);
+}
+
+void TestPageEngine::saveThenLoad_data() {
+    QTest::addColumn<QString>("window");
+    QTest::addColumn<int>("block");
+    QTest::addColumn<QString>("section");
+    QTest::addColumn<QStringList>("keys");      // in the order they are written
+    QTest::addColumn<QStringList>("controls");  // the same order
+    QTest::newRow("delays start sequence") << "TForm6" << 0 << "Ys" << range("ys", 1, 10) << range("edtys", 1, 10);
+    QTest::newRow("delays alarms") << "TForm6" << 1 << "Ys" << range("ys", 11, 22) << range("edtys", 11, 22);
+    QTest::newRow("water temperature curve")
+        << "TForm7" << 0 << "Sw" << range("ys", 1, 8) + range("ysy", 1, 8) << range("edtys", 1, 8) + range("edtysy", 1, 8);
+    QTest::newRow("oil pressure curve")
+        << "TForm7" << 1 << "Yy" << range("yy", 1, 8) + range("yyy", 1, 8) << range("edtyy", 1, 8) + range("edtyyy", 1, 8);
+    QTest::newRow("monitor curve")
+        << "TForm7" << 2 << "Js" << range("js", 1, 8) + range("jsy", 1, 8) << range("edtjs", 1, 8) + range("edtjsy", 1, 8);
+    QTest::newRow("control bits") << "TForm9" << 0 << "Kz"
+        << QStringList{"sd", "dz", "wc", "jc", "ww", "fy", "dc", "xz", "bg", "yy", "qh", "cl"}
+        << QStringList{"rbsd2", "rbdz1", "rbwc2", "rbjc1", "rbww2", "rbfy1", "rbdc2", "rbxz1", "rbbg2", "rb999", "rbqh2", "rbcl1"};
+}
+
+void TestPageEngine::saveThenLoad() {
+    QFETCH(QString, window);
+    QFETCH(int, block);
+    QFETCH(QString, section);
+    QFETCH(QStringList, keys);
+    QFETCH(QStringList, controls);
+    const Page& page = pageNamed(window);
+    PageFixture f(page);
+    const bool radios = controls.first().startsWith(QLatin1String("rb"));
+    for (int i = 0; i < controls.size(); ++i) {
+        if (radios)
+            f.view.check(controls[i]);
+        else
+            f.view.setText(controls[i], QStringLiteral("%1.5x").arg(i));  // texts are kept as typed
+    }
+    f.engine->save(block);
+    QCOMPARE(f.prompter.shown, QStringList{"info:dl18"});
+    QCOMPARE(keysInFile(f.config.filePath("system.ini"), section), keys);
+    if (radios) {
+        for (int i = 0; i < keys.size(); ++i)
+            QCOMPARE(f.config.reini("system.ini", section, keys[i]),
+                     QString(controls[i].endsWith('2') || controls[i] == "rb991" ? "1" : "0"));
+    }
+    f.view.texts.clear();
+    f.view.checked.clear();
+    f.engine->load(block);
+    QCOMPARE(f.prompter.shown, (QStringList{"info:dl18", "info:dl19"}));
+    for (int i = 0; i < controls.size(); ++i) {
+        if (radios)
+            QVERIFY2(f.view.isChecked(controls[i]), qPrintable(controls[i]));
+        else
+            QCOMPARE(f.view.text(controls[i]), QStringLiteral("%1.5x").arg(i));
+    }
+    // Only this block's controls were loaded.
+    if (!radios) QCOMPARE(f.view.texts.size(), controls.size());
+}
+
+void TestPageEngine::missingSectionLoadsZeroAndFirstRadios_data() {
+    QTest::addColumn<QString>("window");
+    QTest::addColumn<int>("block");
+    QTest::addColumn<QStringList>("expected");
+    QTest::newRow("delays alarms") << "TForm6" << 1 << range("edtys", 11, 22, "=0");
+    QTest::newRow("monitor curve") << "TForm7" << 2 << range("edtjs", 1, 8, "=0") + range("edtjsy", 1, 8, "=0");
+    QTest::newRow("control bits") << "TForm9" << 0
+        << QStringList{"rbsd1", "rbdz1", "rbwc1", "rbjc1", "rbww1", "rbfy1", "rbdc1", "rbxz1", "rbcl1", "rbqh1", "rb999", "rbbg1"};
+}
+
+void TestPageEngine::missingSectionLoadsZeroAndFirstRadios() {
+    QFETCH(QString, window);
+    QFETCH(int, block);
+    QFETCH(QStringList, expected);
+    PageFixture f(pageNamed(window));
+    f.config.wrini("system.ini", "Kz", "sd", "2");  // anything but "1" selects the first radio
+    f.engine->load(block);
+    for (const QString& e : expected) {
+        const int eq = int(e.indexOf(QLatin1Char('=')));
+        if (eq < 0)
+            QVERIFY2(f.view.isChecked(e), qPrintable(e));
+        else
+            QCOMPARE(f.view.text(e.left(eq)), e.mid(eq + 1));
+    }
+    QCOMPARE(f.view.checked.size() + f.view.texts.size(), expected.size());
+    QCOMPARE(f.prompter.shown, QStringList{"info:dl19"});
+}
+
+void TestPageEngine::cancelClearsAndCloses() {
+    for (const Page* page : {&pages::delayPage(), &pages::curvePage(), &pages::controlBitsPage()}) {
+        PageFixture f(*page);
+        fillAll(f.view, *page, QStringLiteral("7"));
+        if (page->window == QLatin1String("TForm9")) f.view.check(QStringLiteral("rbsd2"));
+        f.view.setReadWriteEnabled(false);
+        f.engine->press(pages::buttonName(int(page->blocks.size()) - 1, pages::kCancel));
+        QVERIFY(f.view.closed);
+        QVERIFY(f.view.readWriteEnabled);
+        QVERIFY(f.view.checked.isEmpty());
+        for (const QString& t : f.view.texts) QVERIFY(t.isEmpty());
+        QVERIFY(f.port.written.isEmpty());
+    }
+}
+
+void TestPageEngine::cancelDuringAnExchangeTakesEffectAfterIt_data() {
+    QTest::addColumn<bool>("writing");
+    QTest::newRow("read") << false;
+    QTest::newRow("write") << true;
+}
+
+void TestPageEngine::cancelDuringAnExchangeTakesEffectAfterIt() {
+    QFETCH(bool, writing);
+    const Page& page = pages::delayPage();
+    PageFixture f(page);
+    fillAll(f.view, page, QStringLiteral("1"));
+    f.reply = test::blockReply("0102030405060708090A");
+    bool pressed = false;
+    QString textWhenCancelled;
+    f.view.duringEvents = [&] {
+        if (pressed) return;
+        pressed = true;
+        f.engine->press(QStringLiteral("btnsz5"));
+        textWhenCancelled = f.view.text("edtys1");
+    };
+    if (writing)
+        f.engine->write(0);
+    else
+        f.engine->read(0);
+    QVERIFY(pressed);
+    QCOMPARE(textWhenCancelled, QStringLiteral("1"));  // nothing cleared while the exchange runs
+    if (writing)
+        QCOMPARE(f.port.written.size(), 5);  // every frame still went out
+    QCOMPARE(f.prompter.shown, QStringList{writing ? "info:dl18" : "info:dl19"});
+    QVERIFY(f.view.closed);
+    QCOMPARE(f.view.text("edtys1"), QString());
+    QCOMPARE(f.view.text("edtys22"), QString());
+    QVERIFY(f.view.readWriteEnabled);
+    QCOMPARE(f.poll.resumes, 1);
+}
+
+void TestPageEngine::refusalSendsNothing_data() {
+    QTest::addColumn<QString>("window");
+    QTest::addColumn<int>("block");
+    QTest::addColumn<QString>("control");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("byte over 255") << "TForm6" << 0 << "edtys3" << "256" << "启动间隔延时: 0-255";
+    QTest::newRow("negative byte") << "TForm6" << 1 << "edtys22" << "-1" << "降速延时: 0-255";
+    QTest::newRow("not a number") << "TForm6" << 0 << "edtys10" << "1O" << "升速延时: 0-255";
+    QTest::newRow("empty") << "TForm6" << 1 << "edtys11" << "" << "油压低延时: 0-255";
+    QTest::newRow("decimals in a byte") << "TForm6" << 0 << "edtys1" << "1.5" << "冷却停机延时: 0-255";
+    QTest::newRow("word over 65535") << "TForm7" << 0 << "edtys2" << "65536" << "水温2: 0-65535";
+    QTest::newRow("hundredths over 655.35") << "TForm7" << 1 << "edtyyy8" << "655.36" << "电压值8: 0.00-655.35";
+    QTest::newRow("negative hundredths") << "TForm7" << 2 << "edtjsy1" << "-0.5" << "电压值1: 0.00-655.35";
+    QTest::newRow("hundredths not a number") << "TForm7" << 2 << "edtjsy3" << "2,5V" << "电压值3: 0.00-655.35";
+}
+
+void TestPageEngine::refusalSendsNothing() {
+    QFETCH(QString, window);
+    QFETCH(int, block);
+    QFETCH(QString, control);
+    QFETCH(QString, text);
+    QFETCH(QString, message);
+    const Page& page = pageNamed(window);
+    PageFixture f(page);
+    fillAll(f.view, page, QStringLiteral("1"));
+    f.view.setText(control, text);
+    const int purges = f.port.purgeCount;
+    f.engine->write(block);
+    QCOMPARE(f.prompter.shown, QStringList{"info:" + message});
+    QVERIFY(f.port.written.isEmpty());
+    QCOMPARE(f.port.purgeCount, purges);
+    QCOMPARE(f.poll.stops, 0);
+    QCOMPARE(f.sleeper.total, 0);
+    QCOMPARE(f.view.focused, control);
+    QVERIFY(f.view.enabledLog.isEmpty());
+    QCOMPARE(f.view.text(control), text);
+}
+
+void TestPageEngine::boundaryValuesGoOut_data() {
+    QTest::addColumn<QString>("window");
+    QTest::addColumn<int>("block");
+    QTest::addColumn<QString>("control");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("frame");
+    QTest::addColumn<QString>("request");
+    QTest::newRow("byte 255") << "TForm6" << 0 << "edtys2" << "255" << 0 << "0007004C01FF";
+    QTest::newRow("byte 0") << "TForm6" << 0 << "edtys1" << "0" << 0 << "0007004C0001";
+    QTest::newRow("word 65535") << "TForm7" << 0 << "edtys1" << "65535" << 1 << "00070182FFFF";
+    QTest::newRow("hundredths 655.35") << "TForm7" << 0 << "edtysy1" << "655.35" << 0 << "00070180FFFF";
+    QTest::newRow("hundredths 655.354 rounds down") << "TForm7" << 0 << "edtysy1" << "655.354" << 0 << "00070180FFFF";
+}
+
+void TestPageEngine::boundaryValuesGoOut() {
+    QFETCH(QString, window);
+    QFETCH(int, block);
+    QFETCH(QString, control);
+    QFETCH(QString, text);
+    QFETCH(int, frame);
+    QFETCH(QString, request);
+    const Page& page = pageNamed(window);
+    PageFixture f(page);
+    fillAll(f.view, page, QStringLiteral("1"));
+    f.view.setText(control, text);
+    f.engine->write(block);
+    QCOMPARE(f.frames().value(frame).left(12), request);
+    QCOMPARE(f.prompter.shown, QStringList{"info:dl18"});
+}
+
+void TestPageEngine::portThatCannotReopenIsReportedOnce() {
+    PageFixture f(pages::curvePage());
+    f.port.failOpen = true;
+    f.engine->read(1);
+    QCOMPARE(f.prompter.shown, QStringList{"error:Could not open COM1"});
+    QVERIFY(f.port.written.isEmpty());
+    QVERIFY(f.view.readWriteEnabled);
+    QVERIFY(!f.view.progressVisible);
+    QCOMPARE(f.poll.stops, 1);
+    QCOMPARE(f.poll.resumes, 1);
+    QVERIFY(f.poll.running);
+    // The next read, on a port that opens again, works.
+    f.port.failOpen = false;
+    f.reply = test::blockReply(QString(64, '0'));
+    f.engine->read(1);
+    QCOMPARE(f.prompter.shown.last(), QStringLiteral("info:dl19"));
+}
+
+void TestPageEngine::nonHexadecimalFieldStopsTheDecoding() {
+    const Page& page = pages::delayPage();
+    PageFixture f(page);
+    fillAll(f.view, page, QStringLiteral("keep"));
+    f.reply = test::blockReply("0102X30405060708090A");
+    f.engine->read(0);
+    QCOMPARE(f.prompter.shown.size(), 1);
+    QVERIFY(f.prompter.shown.first().startsWith(QLatin1String("error:")));
+    QCOMPARE(f.view.text("edtys1"), QStringLiteral("1"));  // decoded before the bad field
+    QCOMPARE(f.view.text("edtys2"), QStringLiteral("2"));
+    QCOMPARE(f.view.text("edtys3"), QStringLiteral("keep"));
+    QCOMPARE(f.view.text("edtys4"), QStringLiteral("keep"));
+    QVERIFY(f.view.readWriteEnabled);
+    QCOMPARE(f.poll.resumes, 1);
+}
+
+void TestPageEngine::serialErrorDuringWriteRestoresThePage() {
+    const Page& page = pages::controlBitsPage();
+    PageFixture f(page);
+    f.port.failWrite = true;
+    f.engine->write(0);
+    QCOMPARE(f.prompter.shown, QStringList{"error:write failed"});
+    QVERIFY(f.view.readWriteEnabled);
+    QVERIFY(!f.view.progressVisible);
+    QCOMPARE(f.poll.stops, 1);
+    QCOMPARE(f.poll.resumes, 1);
+    QCOMPARE(f.poll.pollState, 1);
+}
+
+QTEST_GUILESS_MAIN(TestPageEngine)
+#include "tst_pageEngine.moc"
