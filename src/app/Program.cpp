@@ -66,6 +66,7 @@ struct Program::Parts {
     // Tgsm SMS page, TForm5 curves
     std::unique_ptr<pages::PageWindow> delayPage;        // TForm6
     std::unique_ptr<pages::PageWindow> curvePage;        // TForm7
+    std::unique_ptr<pages::PageWindow> systemPage;       // TForm8
     std::unique_ptr<pages::PageWindow> controlBitsPage;  // TForm9
     std::unique_ptr<PortDialog> portDialog;  // TForm11
     // TForm12 report
@@ -80,7 +81,7 @@ struct Program::Parts {
     /// The parameter pages in creation order.
     QList<pages::PageWindow*> pageWindows() const {
         QList<pages::PageWindow*> list;
-        for (const auto* page : {&delayPage, &curvePage, &controlBitsPage})
+        for (const auto* page : {&delayPage, &curvePage, &systemPage, &controlBitsPage})
             if (*page) list << page->get();
         return list;
     }
@@ -132,6 +133,7 @@ Program::Program(const QString& dataDir, const QByteArray& codePage, config::Pro
     const std::pair<std::unique_ptr<pages::PageWindow>*, const pages::Page*> pageWindows[] = {
         {&p.delayPage, &pages::delayPage()},
         {&p.curvePage, &pages::curvePage()},
+        {&p.systemPage, &pages::systemPage()},
         {&p.controlBitsPage, &pages::controlBitsPage()},
     };
     for (const auto& [member, table] : pageWindows)
@@ -194,7 +196,8 @@ Program::Program(const QString& dataDir, const QByteArray& codePage, config::Pro
     });
     QObject::connect(&window, &MainWindow::portDialogRequested, &window, [&p] { p.portDialog->runModal(); });
     const std::pair<const char*, pages::PageWindow*> pageCommands[] = {
-        {"yssz1", p.delayPage.get()}, {"qxsz1", p.curvePage.get()}, {"kzw1", p.controlBitsPage.get()}};
+        {"yssz1", p.delayPage.get()}, {"qxsz1", p.curvePage.get()},
+        {"xtcs1", p.systemPage.get()}, {"kzw1", p.controlBitsPage.get()}};
     for (const auto& [command, page] : pageCommands)
         QObject::connect(window.menuAction(QLatin1String(command)), &QAction::triggered, &window, [&p, page = page] {
             if (p.gate->pass()) page->open(p.gate->title(page->page().titleKey));

@@ -14,7 +14,8 @@ using test::PageFixture;
 namespace {
 
 const Page& pageNamed(const QString& window) {
-    for (const Page* p : {&pages::delayPage(), &pages::curvePage(), &pages::controlBitsPage()})
+    for (const Page* p : {&pages::delayPage(), &pages::curvePage(), &pages::systemPage(), &pages::controlBitsPage(),
+                          &pages::alarmLimitsPage(), &pages::smsPage()})
         if (p->window == window) return *p;
     qFatal("no page %s", qPrintable(window));
 }
@@ -93,31 +94,34 @@ void TestPageEngine::readRequest_data() {
     QTest::addColumn<QString>("window");
     QTest::addColumn<int>("block");
     QTest::addColumn<QString>("frame");
-    QTest::newRow("delays, start sequence") << "TForm6" << 0 << "0004004C000A42\r\n";
-    QTest::newRow("delays, alarms") << "TForm6" << 1 << "00040056000C5E\r\n";
-    QTest::newRow("water temperature curve") << "TForm7" << 0 << "000401800020A5\r\n";
-    QTest::newRow("oil pressure curve") << "TForm7" << 1 << "000401A0002085\r\n";
-    QTest::newRow("monitor curve") << "TForm7" << 2 << "000401C00020E5\r\n";
-    QTest::newRow("control bits") << "TForm9" << 0 << "00040080000286\r\n";
+    QTest::addColumn<int>("steps");
+    QTest::newRow("delays, start sequence") << "TForm6" << 0 << "0004004C000A42\r\n" << 300;
+    QTest::newRow("delays, alarms") << "TForm6" << 1 << "00040056000C5E\r\n" << 300;
+    QTest::newRow("water temperature curve") << "TForm7" << 0 << "000401800020A5\r\n" << 300;
+    QTest::newRow("oil pressure curve") << "TForm7" << 1 << "000401A0002085\r\n" << 300;
+    QTest::newRow("monitor curve") << "TForm7" << 2 << "000401C00020E5\r\n" << 300;
+    QTest::newRow("system parameters") << "TForm8" << 0 << "00040076000D7F\r\n" << 300;
+    QTest::newRow("control bits") << "TForm9" << 0 << "00040080000286\r\n" << 300;
 }
 
 void TestPageEngine::readRequest() {
     QFETCH(QString, window);
     QFETCH(int, block);
     QFETCH(QString, frame);
+    QFETCH(int, steps);
     PageFixture f(pageNamed(window));
     f.poll.pollState = 3;
     f.engine->read(block);
     QCOMPARE(f.port.written, QStringList{frame});
     QCOMPARE(f.port.closeCount, 1);  // the port is closed and opened again before the request
     QCOMPARE(f.port.openCount, 2);
-    // 600 ms after the re-open, then 300 steps of 1 ms with pb1 moving and the events running.
+    // 600 ms after the re-open, then S steps of 1 ms with pb1 moving and the events running.
     QCOMPARE(f.sleeper.sleeps.first(), 600);
-    QCOMPARE(f.sleeper.total, 900);
-    QCOMPARE(f.view.progressMax, 300);
-    QCOMPARE(f.view.progressLog.size(), 300);
-    QCOMPARE(f.view.progressLog.last(), 300);
-    QVERIFY(f.view.eventTurns >= 300);
+    QCOMPARE(f.sleeper.total, 600 + steps);
+    QCOMPARE(f.view.progressMax, steps);
+    QCOMPARE(f.view.progressLog.size(), steps);
+    QCOMPARE(f.view.progressLog.last(), steps);
+    QVERIFY(f.view.eventTurns >= steps);
     QCOMPARE(f.view.enabledLog, (QList<bool>{false, true}));
     QVERIFY(!f.view.progressVisible);
     QCOMPARE(f.poll.stops, 1);
@@ -142,6 +146,10 @@ void TestPageEngine::replyDecodesIntoControls_data() {
     QTest::newRow("oil pressure curve, points 1 and 8")
         << "TForm7" << 1 << "00FA0064" + QString(48, '0') + "04D2FFFF"
         << QStringList{"edtyyy1=2.50", "edtyy1=100", "edtyyy2=0.00", "edtyy2=0", "edtyyy8=12.34", "edtyy8=65535"};
+    QTest::newRow("system parameters; the control bits between are not shown")
+        << "TForm8" << 0 << "0708010300C8766464640C0A05"
+        << QStringList{"edttkzs=1800", "edtsbdz=1", "edtqdcs=3", "edtctbl=200", "edtflcs=118",
+                       "edtswtz=100", "edtyytz=100", "edtywyw=100", "edtclsz=5"};
     QTest::newRow("bytes FF 0F: every second radio")
         << "TForm9" << 0 << "FF0F"
         << QStringList{"rbsd2", "rbdz2", "rbwc2", "rbjc2", "rbww2", "rbfy2",
@@ -194,6 +202,8 @@ void TestPageEngine::minimumReply_data() {
     QTest::newRow("water temperature curve")
         << "TForm7" << 0 << QString(56, '0') + "00640123" << 69 << "edtys8" << "18";
     QTest::newRow("control bits") << "TForm9" << 0 << "0101" << 13 << "rbcl2" << "";
+    // 31 characters: the measurement setting comes from its first character alone.
+    QTest::newRow("system parameters") << "TForm8" << 0 << "0708010300C8766464640C0A5A" << 31 << "edtclsz" << "5";
 }
 
 void TestPageEngine::minimumReply() {
@@ -256,6 +266,13 @@ void TestPageEngine::writeFrames_data() {
     monitorFrames << "000701DC007B" << "000701DE0000";  // 1.234 is stored as 123
     QTest::newRow("monitor point 8 rounded to hundredths") << "TForm7" << 2 << monitor << monitorFrames;
 
+    const QStringList system{"edttkzs=1800", "edtsbdz=1", "edtqdcs=3", "edtctbl=200", "edtflcs=118",
+                             "edtswtz=100", "edtyytz=100", "edtywyw=100"};
+    const QStringList systemFrames{"000700760708", "000700780103", "0007007A00C8", "0007007C7664", "0007007E6464"};
+    QTest::newRow("system parameters, then the function-06 frame")
+        << "TForm8" << 0 << system + QStringList{"edtclsz=1"} << systemFrames + QStringList{"00060082000185"};
+    QTest::newRow("measurement setting 5 travels as 0005")
+        << "TForm8" << 0 << system + QStringList{"edtclsz=5"} << systemFrames + QStringList{"000600820005"};
     QTest::newRow("speed sensor and line voltage")
         << "TForm9" << 0
         << QStringList{"rbsd2", "rbdz1", "rbwc1", "rbjc1", "rbww1", "rbfy1", "rbdc1", "rbxz1", "rbcl2", "rbqh1", "rb999", "rbbg1"}
@@ -304,6 +321,9 @@ void TestPageEngine::saveThenLoad_data() {
         << "TForm7" << 1 << "Yy" << range("yy", 1, 8) + range("yyy", 1, 8) << range("edtyy", 1, 8) + range("edtyyy", 1, 8);
     QTest::newRow("monitor curve")
         << "TForm7" << 2 << "Js" << range("js", 1, 8) + range("jsy", 1, 8) << range("edtjs", 1, 8) + range("edtjsy", 1, 8);
+    QTest::newRow("system parameters") << "TForm8" << 0 << "St"
+        << QStringList{"sbdz", "qdcs", "ctbl", "flcs", "swtz", "yytz", "ywyw", "clsz", "tkzs"}
+        << QStringList{"edtsbdz", "edtqdcs", "edtctbl", "edtflcs", "edtswtz", "edtyytz", "edtywyw", "edtclsz", "edttkzs"};
     QTest::newRow("control bits") << "TForm9" << 0 << "Kz"
         << QStringList{"sd", "dz", "wc", "jc", "ww", "fy", "dc", "xz", "bg", "yy", "qh", "cl"}
         << QStringList{"rbsd2", "rbdz1", "rbwc2", "rbjc1", "rbww2", "rbfy1", "rbdc2", "rbxz1", "rbbg2", "rb999", "rbqh2", "rbcl1"};
@@ -352,6 +372,8 @@ void TestPageEngine::missingSectionLoadsZeroAndFirstRadios_data() {
     QTest::addColumn<QStringList>("expected");
     QTest::newRow("delays alarms") << "TForm6" << 1 << range("edtys", 11, 22, "=0");
     QTest::newRow("monitor curve") << "TForm7" << 2 << range("edtjs", 1, 8, "=0") + range("edtjsy", 1, 8, "=0");
+    QTest::newRow("system parameters") << "TForm8" << 0
+        << QStringList{"edttkzs=0", "edtsbdz=0", "edtqdcs=0", "edtctbl=0", "edtflcs=0", "edtswtz=0", "edtyytz=0", "edtywyw=0", "edtclsz=0"};
     QTest::newRow("control bits") << "TForm9" << 0
         << QStringList{"rbsd1", "rbdz1", "rbwc1", "rbjc1", "rbww1", "rbfy1", "rbdc1", "rbxz1", "rbcl1", "rbqh1", "rb999", "rbbg1"};
 }
@@ -439,6 +461,9 @@ void TestPageEngine::refusalSendsNothing_data() {
     QTest::newRow("word over 65535") << "TForm7" << 0 << "edtys2" << "65536" << "水温2: 0-65535";
     QTest::newRow("hundredths over 655.35") << "TForm7" << 1 << "edtyyy8" << "655.36" << "电压值8: 0.00-655.35";
     QTest::newRow("negative hundredths") << "TForm7" << 2 << "edtjsy1" << "-0.5" << "电压值1: 0.00-655.35";
+    QTest::newRow("trip speed over 65535") << "TForm8" << 0 << "edttkzs" << "70000" << "脱扣转速: 0-65535";
+    // The function-06 field is checked with the others, before the five image frames.
+    QTest::newRow("measurement setting over 255") << "TForm8" << 0 << "edtclsz" << "256" << "测量设置: 0-255";
     QTest::newRow("hundredths not a number") << "TForm7" << 2 << "edtjsy3" << "2,5V" << "电压值3: 0.00-655.35";
 }
 

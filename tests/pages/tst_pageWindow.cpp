@@ -74,7 +74,8 @@ private slots:
 };
 
 void TestPageWindow::everyControlOfTheTableExists() {
-    for (const pages::Page* page : {&pages::delayPage(), &pages::curvePage(), &pages::controlBitsPage()}) {
+    for (const pages::Page* page : {&pages::delayPage(), &pages::curvePage(), &pages::systemPage(),
+                                    &pages::controlBitsPage()}) {
         WindowFixture f(*page);
         QCOMPARE(f.window->objectName(), page->window);
         for (int b = 0; b < page->blocks.size(); ++b) {
@@ -107,6 +108,9 @@ void TestPageWindow::catalogueTranslatesTheWindowsClasses_data() {
     QTest::newRow("curve group box") << "TForm7" << "grpsw1" << "Water temperature curve";
     QTest::newRow("curve third row") << "TForm7" << "btnjs3" << "Read";
     QTest::newRow("curve label") << "TForm7" << "lblyyy8" << "Voltage 8";
+    QTest::newRow("system parameters note") << "TForm8" << "lblxtzs"
+        << "Note: restart the controller after changing its system parameters.";
+    QTest::newRow("system parameters label") << "TForm8" << "lblclsz" << "Measurement setting";
     QTest::newRow("control bits group box") << "TForm9" << "grpqh1" << "Speed source";
     QTest::newRow("control bits radio") << "TForm9" << "rbsd2" << "Speed sensor";
 }
@@ -115,10 +119,12 @@ void TestPageWindow::catalogueTranslatesTheWindowsClasses() {
     QFETCH(QString, window);
     QFETCH(QString, control);
     QFETCH(QString, text);
-    const pages::Page& page = window == "TForm6"   ? pages::delayPage()
-                              : window == "TForm7" ? pages::curvePage()
-                                                   : pages::controlBitsPage();
-    WindowFixture f(page);
+    const pages::Page* page = nullptr;
+    for (const pages::Page* p : {&pages::delayPage(), &pages::curvePage(), &pages::systemPage(),
+                                 &pages::controlBitsPage(), &pages::alarmLimitsPage(), &pages::smsPage()})
+        if (p->window == window) page = p;
+    QVERIFY(page);
+    WindowFixture f(*page);
     QObject* o = f.window->findChild<QObject*>(control);
     QVERIFY(o);
     if (auto* g = qobject_cast<QGroupBox*>(o))

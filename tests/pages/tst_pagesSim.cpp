@@ -98,6 +98,12 @@ private slots:
                                                           : QString::number(1000 + 37 * i);
         });
     }
+    void systemPageReadsBackWhatItWrote() {
+        // The measurement setting goes out with function 06 and must read back too.
+        roundTrip(pages::systemPage(), [](const pages::Field& f, int i) {
+            return QString::number(f.kind == pages::FieldKind::Word ? 2000 + i : 7 + i);
+        });
+    }
     void controlBitsPageReadsBackWhatItWrote() {
         roundTrip(pages::controlBitsPage(), [](const pages::Field&, int i) { return QString::number((i * 5 + 1) % 3 % 2); });
     }

@@ -92,6 +92,7 @@ void TestCommands::gateInOrder_data() {
         {"connect1", "TForm11", "Form11caption", false, false},
         {"yssz1", "TForm6", "Form6caption", true, true},
         {"qxsz1", "TForm7", "Form7caption", true, true},
+        {"xtcs1", "TForm8", "Form8caption", true, true},
         {"kzw1", "TForm9", "Form9caption", true, true},
     };
     for (const Row& r : rows) {
