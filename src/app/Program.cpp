@@ -68,6 +68,7 @@ struct Program::Parts {
     std::unique_ptr<pages::PageWindow> curvePage;        // TForm7
     std::unique_ptr<pages::PageWindow> systemPage;       // TForm8
     std::unique_ptr<pages::PageWindow> controlBitsPage;  // TForm9
+    std::unique_ptr<pages::PageWindow> alarmLimitsPage;  // TForm10
     std::unique_ptr<PortDialog> portDialog;  // TForm11
     // TForm12 report
     std::unique_ptr<HelpWindow> helpWindow;    // TForm13
@@ -81,7 +82,7 @@ struct Program::Parts {
     /// The parameter pages in creation order.
     QList<pages::PageWindow*> pageWindows() const {
         QList<pages::PageWindow*> list;
-        for (const auto* page : {&delayPage, &curvePage, &systemPage, &controlBitsPage})
+        for (const auto* page : {&delayPage, &curvePage, &systemPage, &controlBitsPage, &alarmLimitsPage})
             if (*page) list << page->get();
         return list;
     }
@@ -135,6 +136,7 @@ Program::Program(const QString& dataDir, const QByteArray& codePage, config::Pro
         {&p.curvePage, &pages::curvePage()},
         {&p.systemPage, &pages::systemPage()},
         {&p.controlBitsPage, &pages::controlBitsPage()},
+        {&p.alarmLimitsPage, &pages::alarmLimitsPage()},
     };
     for (const auto& [member, table] : pageWindows)
         *member = std::make_unique<pages::PageWindow>(*table, pageServices, translate, &window);
@@ -197,7 +199,8 @@ Program::Program(const QString& dataDir, const QByteArray& codePage, config::Pro
     QObject::connect(&window, &MainWindow::portDialogRequested, &window, [&p] { p.portDialog->runModal(); });
     const std::pair<const char*, pages::PageWindow*> pageCommands[] = {
         {"yssz1", p.delayPage.get()}, {"qxsz1", p.curvePage.get()},
-        {"xtcs1", p.systemPage.get()}, {"kzw1", p.controlBitsPage.get()}};
+        {"xtcs1", p.systemPage.get()}, {"kzw1", p.controlBitsPage.get()},
+        {"bjsx1", p.alarmLimitsPage.get()}};
     for (const auto& [command, page] : pageCommands)
         QObject::connect(window.menuAction(QLatin1String(command)), &QAction::triggered, &window, [&p, page = page] {
             if (p.gate->pass()) page->open(p.gate->title(page->page().titleKey));

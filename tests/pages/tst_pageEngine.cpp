@@ -102,6 +102,7 @@ void TestPageEngine::readRequest_data() {
     QTest::newRow("monitor curve") << "TForm7" << 2 << "000401C00020E5\r\n" << 300;
     QTest::newRow("system parameters") << "TForm8" << 0 << "00040076000D7F\r\n" << 300;
     QTest::newRow("control bits") << "TForm9" << 0 << "00040080000286\r\n" << 300;
+    QTest::newRow("alarm limits, the longest wait") << "TForm10" << 0 << "00040062002640\r\n" << 500;
 }
 
 void TestPageEngine::readRequest() {
@@ -150,6 +151,11 @@ void TestPageEngine::replyDecodesIntoControls_data() {
         << "TForm8" << 0 << "0708010300C8766464640C0A05"
         << QStringList{"edttkzs=1800", "edtsbdz=1", "edtqdcs=3", "edtctbl=200", "edtflcs=118",
                        "edtswtz=100", "edtyytz=100", "edtywyw=100", "edtclsz=5"};
+    // The stretch 0x0076-0x0083 between the limits is skipped: what it holds has no effect.
+    QTest::newRow("alarm limits around the skipped stretch")
+        << "TForm10" << 0 << "010800C400C8006200640078" "00DC022601C206BD" + QString(28, 'Z') + "05FA05BE"
+        << QStringList{"edtdysx=264", "edtdyxx=196", "edtdlsx=200", "edtswsx=98", "edtyyxx=100", "edtywxx=120",
+                       "edtdzxx=220", "edtplsx=550", "edtplxx=450", "edtzssx=1725", "edtsssx=1530", "edtssxx=1470"};
     QTest::newRow("bytes FF 0F: every second radio")
         << "TForm9" << 0 << "FF0F"
         << QStringList{"rbsd2", "rbdz2", "rbwc2", "rbjc2", "rbww2", "rbfy2",
@@ -204,6 +210,9 @@ void TestPageEngine::minimumReply_data() {
     QTest::newRow("control bits") << "TForm9" << 0 << "0101" << 13 << "rbcl2" << "";
     // 31 characters: the measurement setting comes from its first character alone.
     QTest::newRow("system parameters") << "TForm8" << 0 << "0708010300C8766464640C0A5A" << 31 << "edtclsz" << "5";
+    // 81 characters: the speed-down lower limit from "05B" of "05BE".
+    QTest::newRow("alarm limits") << "TForm10" << 0 << QString(40, '1') + QString(28, 'Z') + "05FA05BE" << 81
+                                  << "edtssxx" << "91";
 }
 
 void TestPageEngine::minimumReply() {
@@ -273,6 +282,13 @@ void TestPageEngine::writeFrames_data() {
         << "TForm8" << 0 << system + QStringList{"edtclsz=1"} << systemFrames + QStringList{"00060082000185"};
     QTest::newRow("measurement setting 5 travels as 0005")
         << "TForm8" << 0 << system + QStringList{"edtclsz=5"} << systemFrames + QStringList{"000600820005"};
+    QTest::newRow("alarm limits, then the two words beyond the skipped stretch")
+        << "TForm10" << 0
+        << QStringList{"edtdysx=264", "edtdyxx=196", "edtdlsx=200", "edtswsx=98", "edtyyxx=100", "edtywxx=120",
+                       "edtdzxx=220", "edtplsx=550", "edtplxx=450", "edtzssx=1725", "edtsssx=1530", "edtssxx=1470"}
+        << QStringList{"000700620108", "0007006400C4", "0007006600C8", "000700680062", "0007006A0064",
+                       "0007006C0078", "0007006E00DC", "000700700226", "0007007201C2", "0007007406BD",
+                       "0007008405FA", "0007008605BE"};
     QTest::newRow("speed sensor and line voltage")
         << "TForm9" << 0
         << QStringList{"rbsd2", "rbdz1", "rbwc1", "rbjc1", "rbww1", "rbfy1", "rbdc1", "rbxz1", "rbcl2", "rbqh1", "rb999", "rbbg1"}
@@ -324,6 +340,10 @@ void TestPageEngine::saveThenLoad_data() {
     QTest::newRow("system parameters") << "TForm8" << 0 << "St"
         << QStringList{"sbdz", "qdcs", "ctbl", "flcs", "swtz", "yytz", "ywyw", "clsz", "tkzs"}
         << QStringList{"edtsbdz", "edtqdcs", "edtctbl", "edtflcs", "edtswtz", "edtyytz", "edtywyw", "edtclsz", "edttkzs"};
+    QTest::newRow("alarm limits") << "TForm10" << 0 << "Bj"
+        << QStringList{"dysx", "dyxx", "dlsx", "swsx", "yyxx", "ywxx", "dzxx", "plsx", "plxx", "zssx", "sssx", "ssxx"}
+        << QStringList{"edtdysx", "edtdyxx", "edtdlsx", "edtswsx", "edtyyxx", "edtywxx", "edtdzxx", "edtplsx",
+                       "edtplxx", "edtzssx", "edtsssx", "edtssxx"};
     QTest::newRow("control bits") << "TForm9" << 0 << "Kz"
         << QStringList{"sd", "dz", "wc", "jc", "ww", "fy", "dc", "xz", "bg", "yy", "qh", "cl"}
         << QStringList{"rbsd2", "rbdz1", "rbwc2", "rbjc1", "rbww2", "rbfy1", "rbdc2", "rbxz1", "rbbg2", "rb999", "rbqh2", "rbcl1"};
@@ -374,6 +394,9 @@ void TestPageEngine::missingSectionLoadsZeroAndFirstRadios_data() {
     QTest::newRow("monitor curve") << "TForm7" << 2 << range("edtjs", 1, 8, "=0") + range("edtjsy", 1, 8, "=0");
     QTest::newRow("system parameters") << "TForm8" << 0
         << QStringList{"edttkzs=0", "edtsbdz=0", "edtqdcs=0", "edtctbl=0", "edtflcs=0", "edtswtz=0", "edtyytz=0", "edtywyw=0", "edtclsz=0"};
+    QTest::newRow("alarm limits") << "TForm10" << 0
+        << QStringList{"edtdysx=0", "edtdyxx=0", "edtdlsx=0", "edtswsx=0", "edtyyxx=0", "edtywxx=0",
+                       "edtdzxx=0", "edtplsx=0", "edtplxx=0", "edtzssx=0", "edtsssx=0", "edtssxx=0"};
     QTest::newRow("control bits") << "TForm9" << 0
         << QStringList{"rbsd1", "rbdz1", "rbwc1", "rbjc1", "rbww1", "rbfy1", "rbdc1", "rbxz1", "rbcl1", "rbqh1", "rb999", "rbbg1"};
 }
@@ -464,6 +487,7 @@ void TestPageEngine::refusalSendsNothing_data() {
     QTest::newRow("trip speed over 65535") << "TForm8" << 0 << "edttkzs" << "70000" << "脱扣转速: 0-65535";
     // The function-06 field is checked with the others, before the five image frames.
     QTest::newRow("measurement setting over 255") << "TForm8" << 0 << "edtclsz" << "256" << "测量设置: 0-255";
+    QTest::newRow("limit of an extra frame") << "TForm10" << 0 << "edtssxx" << "65536" << "降速下限: 0-65535";
     QTest::newRow("hundredths not a number") << "TForm7" << 2 << "edtjsy3" << "2,5V" << "电压值3: 0.00-655.35";
 }
 

@@ -104,6 +104,9 @@ private slots:
             return QString::number(f.kind == pages::FieldKind::Word ? 2000 + i : 7 + i);
         });
     }
+    void alarmLimitsPageReadsBackWhatItWrote() {
+        roundTrip(pages::alarmLimitsPage(), [](const pages::Field&, int i) { return QString::number(3000 + 111 * i); });
+    }
     void controlBitsPageReadsBackWhatItWrote() {
         roundTrip(pages::controlBitsPage(), [](const pages::Field&, int i) { return QString::number((i * 5 + 1) % 3 % 2); });
     }
