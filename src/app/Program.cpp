@@ -63,7 +63,8 @@ struct Program::Parts {
     std::unique_ptr<MainWindow> mainWindow;          // TForm1
     std::unique_ptr<SettingsWindow> settingsWindow;  // TForm2
     std::unique_ptr<AboutBox> aboutBox;              // TForm3
-    // Tgsm SMS page, TForm5 curves
+    std::unique_ptr<pages::PageWindow> smsPage;  // Tgsm
+    // TForm5 curves
     std::unique_ptr<pages::PageWindow> delayPage;        // TForm6
     std::unique_ptr<pages::PageWindow> curvePage;        // TForm7
     std::unique_ptr<pages::PageWindow> systemPage;       // TForm8
@@ -82,7 +83,7 @@ struct Program::Parts {
     /// The parameter pages in creation order.
     QList<pages::PageWindow*> pageWindows() const {
         QList<pages::PageWindow*> list;
-        for (const auto* page : {&delayPage, &curvePage, &systemPage, &controlBitsPage, &alarmLimitsPage})
+        for (const auto* page : {&smsPage, &delayPage, &curvePage, &systemPage, &controlBitsPage, &alarmLimitsPage})
             if (*page) list << page->get();
         return list;
     }
@@ -129,8 +130,13 @@ Program::Program(const QString& dataDir, const QByteArray& codePage, config::Pro
     // TForm3.
     p.aboutBox = std::make_unique<AboutBox>(p.messages, &window);
 
-    // TForm6…TForm10: the parameter pages, each opened from its menu command behind the gate.
+    // Tgsm and TForm6…TForm10: the parameter pages, each opened from its menu command behind the gate.
     const pages::PageServices pageServices{p.controllerLink, window.poll(), p.config, p.messages, p.prompter};
+    p.smsPage = std::make_unique<pages::PageWindow>(pages::smsPage(), pageServices, translate, &window);
+
+    // TForm5 curves.
+
+    // TForm6…TForm10.
     const std::pair<std::unique_ptr<pages::PageWindow>*, const pages::Page*> pageWindows[] = {
         {&p.delayPage, &pages::delayPage()},
         {&p.curvePage, &pages::curvePage()},
@@ -160,11 +166,15 @@ Program::Program(const QString& dataDir, const QByteArray& codePage, config::Pro
     p.switcher->add(QStringLiteral("TForm1"), [&window](const QString&) { window.relabel(); });
     p.switcher->add(QStringLiteral("TForm2"), [&p](const QString&) { p.settingsWindow->relabel(); });
     p.switcher->add(QStringLiteral("TForm3"), [&p](const QString&) { p.aboutBox->relabel(); });
-    for (pages::PageWindow* page : p.pageWindows())
+    auto relabelPage = [&p](pages::PageWindow* page) {
         p.switcher->add(page->objectName(), [page, &p](const QString&) {
             page->relabel();
             page->setWindowTitle(p.messages.text(page->page().titleKey));
         });
+    };
+    relabelPage(p.smsPage.get());  // then TForm5, then TForm6…TForm10
+    for (pages::PageWindow* page : p.pageWindows())
+        if (page != p.smsPage.get()) relabelPage(page);
     p.switcher->add(QStringLiteral("TForm11"), [&p](const QString&) { p.portDialog->relabel(); });
     p.switcher->add(QStringLiteral("TForm13"), [&p](const QString& language) {
         p.helpWindow->setWindowTitle(p.messages.text(QStringLiteral("Form13caption")));
@@ -200,7 +210,7 @@ Program::Program(const QString& dataDir, const QByteArray& codePage, config::Pro
     const std::pair<const char*, pages::PageWindow*> pageCommands[] = {
         {"yssz1", p.delayPage.get()}, {"qxsz1", p.curvePage.get()},
         {"xtcs1", p.systemPage.get()}, {"kzw1", p.controlBitsPage.get()},
-        {"bjsx1", p.alarmLimitsPage.get()}};
+        {"bjsx1", p.alarmLimitsPage.get()}, {"gsm1", p.smsPage.get()}};
     for (const auto& [command, page] : pageCommands)
         QObject::connect(window.menuAction(QLatin1String(command)), &QAction::triggered, &window, [&p, page = page] {
             if (p.gate->pass()) page->open(p.gate->title(page->page().titleKey));

@@ -16,12 +16,12 @@
 namespace tarsyn::test {
 
 /// One page on a fake port: the controller answers every block read with `reply` (when set), a data
-/// folder holds system.ini and a small catalogue "Test" whose messages name themselves.
+/// folder holds system.ini and a small catalogue of `language` whose messages name themselves.
 class PageFixture {
 public:
     explicit PageFixture(const pages::Page& page, const QString& language = QStringLiteral("Test"))
         : config(dir.path()), view(page) {
-        config.wriniBatch(QStringLiteral("Test.lag"),
+        config.wriniBatch(language + QStringLiteral(".lag"),
                           {{"Messages", "dl18", "dl18"},
                            {"Messages", "dl19", "dl19"},
                            {"Messages", "pgrange", "%1: %2-%3"},

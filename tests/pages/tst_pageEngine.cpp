@@ -86,6 +86,12 @@ private slots:
     void boundaryValuesGoOut_data();
     void boundaryValuesGoOut();
     void portThatCannotReopenIsReportedOnce();
+    void chineseNamePacksAsUtf16AndReadsBack();
+    void chineseNameIsCutToEightUnits();
+    void shortSmsReply_data();
+    void shortSmsReply();
+    void emptyNameTravelsAsZeros();
+    void smsWaitsAfterAFailedReopen();
     void nonHexadecimalFieldStopsTheDecoding();
     void serialErrorDuringWriteRestoresThePage();
 };
@@ -102,6 +108,7 @@ void TestPageEngine::readRequest_data() {
     QTest::newRow("monitor curve") << "TForm7" << 2 << "000401C00020E5\r\n" << 300;
     QTest::newRow("system parameters") << "TForm8" << 0 << "00040076000D7F\r\n" << 300;
     QTest::newRow("control bits") << "TForm9" << 0 << "00040080000286\r\n" << 300;
+    QTest::newRow("SMS settings") << "Tgsm" << 0 << "00040150002E7B\r\n" << 300;
     QTest::newRow("alarm limits, the longest wait") << "TForm10" << 0 << "00040062002640\r\n" << 500;
 }
 
@@ -128,7 +135,9 @@ void TestPageEngine::readRequest() {
     QCOMPARE(f.poll.stops, 1);
     QCOMPARE(f.poll.resumes, 1);
     QCOMPARE(f.poll.pollState, 1);
-    QVERIFY(f.prompter.shown.isEmpty());  // no answer: nothing changes, nothing is shown
+    // No answer: nothing changes, nothing is shown; except on the SMS page, which decodes every reply
+    // and finds no station name in an empty one.
+    if (window != QLatin1String("Tgsm")) QVERIFY(f.prompter.shown.isEmpty());
 }
 
 void TestPageEngine::replyDecodesIntoControls_data() {
@@ -156,6 +165,10 @@ void TestPageEngine::replyDecodesIntoControls_data() {
         << "TForm10" << 0 << "010800C400C8006200640078" "00DC022601C206BD" + QString(28, 'Z') + "05FA05BE"
         << QStringList{"edtdysx=264", "edtdyxx=196", "edtdlsx=200", "edtswsx=98", "edtyyxx=100", "edtywxx=120",
                        "edtdzxx=220", "edtplsx=550", "edtplxx=450", "edtzssx=1725", "edtsssx=1530", "edtssxx=1470"};
+    // A phone ends at its first "F"; twelve "F" are no number; one without "F" keeps all 12 digits.
+    QTest::newRow("SMS settings in a language other than Chinese")
+        << "Tgsm" << 0 << "4142" + QString(28, '0') + "12345FFFFFFF" "FFFFFFFFFFFF" "123456789012" "1F2345678901" "98765432109F"
+        << QStringList{"edtzddz=AB", "edtsj1=12345", "edtsj2=", "edtsj3=123456789012", "edtsj4=1", "edtsj5=98765432109"};
     QTest::newRow("bytes FF 0F: every second radio")
         << "TForm9" << 0 << "FF0F"
         << QStringList{"rbsd2", "rbdz2", "rbwc2", "rbjc2", "rbww2", "rbfy2",
@@ -289,6 +302,44 @@ void TestPageEngine::writeFrames_data() {
         << QStringList{"000700620108", "0007006400C4", "0007006600C8", "000700680062", "0007006A0064",
                        "0007006C0078", "0007006E00DC", "000700700226", "0007007201C2", "0007007406BD",
                        "0007008405FA", "0007008605BE"};
+    {
+        // Station AB and phone 1 12345: 23 frames, 0x0150 to 0x017C.
+        QStringList frames{"00070150414255"};
+        for (int k = 1; k < 23; ++k)
+            frames << QStringLiteral("0007%1").arg(0x0150 + 2 * k, 4, 16, QLatin1Char('0')).toUpper() +
+                          (k < 8 ? "0000" : "FFFF");
+        frames[8] = "000701601234";
+        frames[9] = "000701625FFF";
+        QTest::newRow("SMS station AB, phone 12345")
+            << "Tgsm" << 0 << QStringList{"edtzddz=AB", "edtsj1=12345", "edtsj2=", "edtsj3=", "edtsj4=", "edtsj5="}
+            << frames;
+        // 11 digits get one "F", 12 none.
+        frames[11] = "000701661234";
+        frames[12] = "000701685678";
+        frames[13] = "0007016A901F";
+        frames[14] = "0007016C1234";
+        frames[15] = "0007016E5678";
+        frames[16] = "000701709012";
+        QTest::newRow("SMS phones of 11 and 12 digits")
+            << "Tgsm" << 0
+            << QStringList{"edtzddz=AB", "edtsj1=12345", "edtsj2=12345678901", "edtsj3=123456789012", "edtsj4=", "edtsj5="}
+            << frames;
+        // A Latin name of 17 bytes goes out as its first 16.
+        QStringList latin;
+        for (int k = 0; k < 23; ++k)
+            latin << QStringLiteral("0007%1").arg(0x0150 + 2 * k, 4, 16, QLatin1Char('0')).toUpper() + (k < 8 ? "0000" : "FFFF");
+        const QStringList bytes{"4142", "4344", "4546", "4748", "494A", "4B4C", "4D4E", "4F50"};
+        for (int k = 0; k < 8; ++k) latin[k] = QStringLiteral("0007%1").arg(0x0150 + 2 * k, 4, 16, QLatin1Char('0')).toUpper() + bytes[k];
+        QTest::newRow("SMS Latin name of 17 bytes")
+            << "Tgsm" << 0 << QStringList{"edtzddz=ABCDEFGHIJKLMNOPQ", "edtsj1=", "edtsj2=", "edtsj3=", "edtsj4=", "edtsj5="}
+            << latin;
+        // A double-byte character whose second byte would be the 17th is left out whole.
+        QStringList gbk = latin;
+        gbk[7] = "0007015E4F00";
+        QTest::newRow("SMS GBK name cut at a character")
+            << "Tgsm" << 0 << QStringList{"edtzddz=ABCDEFGHIJKLMNO中", "edtsj1=", "edtsj2=", "edtsj3=", "edtsj4=", "edtsj5="}
+            << gbk;
+    }
     QTest::newRow("speed sensor and line voltage")
         << "TForm9" << 0
         << QStringList{"rbsd2", "rbdz1", "rbwc1", "rbjc1", "rbww1", "rbfy1", "rbdc1", "rbxz1", "rbcl2", "rbqh1", "rb999", "rbbg1"}
@@ -344,6 +395,8 @@ void TestPageEngine::saveThenLoad_data() {
         << QStringList{"dysx", "dyxx", "dlsx", "swsx", "yyxx", "ywxx", "dzxx", "plsx", "plxx", "zssx", "sssx", "ssxx"}
         << QStringList{"edtdysx", "edtdyxx", "edtdlsx", "edtswsx", "edtyyxx", "edtywxx", "edtdzxx", "edtplsx",
                        "edtplxx", "edtzssx", "edtsssx", "edtssxx"};
+    QTest::newRow("SMS settings") << "Tgsm" << 0 << "Gsm" << QStringList{"address", "sj1", "sj2", "sj3", "sj4", "sj5"}
+                                  << QStringList{"edtzddz", "edtsj1", "edtsj2", "edtsj3", "edtsj4", "edtsj5"};
     QTest::newRow("control bits") << "TForm9" << 0 << "Kz"
         << QStringList{"sd", "dz", "wc", "jc", "ww", "fy", "dc", "xz", "bg", "yy", "qh", "cl"}
         << QStringList{"rbsd2", "rbdz1", "rbwc2", "rbjc1", "rbww2", "rbfy1", "rbdc2", "rbxz1", "rbbg2", "rb999", "rbqh2", "rbcl1"};
@@ -397,6 +450,8 @@ void TestPageEngine::missingSectionLoadsZeroAndFirstRadios_data() {
     QTest::newRow("alarm limits") << "TForm10" << 0
         << QStringList{"edtdysx=0", "edtdyxx=0", "edtdlsx=0", "edtswsx=0", "edtyyxx=0", "edtywxx=0",
                        "edtdzxx=0", "edtplsx=0", "edtplxx=0", "edtzssx=0", "edtsssx=0", "edtssxx=0"};
+    QTest::newRow("SMS settings") << "Tgsm" << 0
+        << QStringList{"edtzddz=0", "edtsj1=0", "edtsj2=0", "edtsj3=0", "edtsj4=0", "edtsj5=0"};
     QTest::newRow("control bits") << "TForm9" << 0
         << QStringList{"rbsd1", "rbdz1", "rbwc1", "rbjc1", "rbww1", "rbfy1", "rbdc1", "rbxz1", "rbcl1", "rbqh1", "rb999", "rbbg1"};
 }
@@ -488,6 +543,10 @@ void TestPageEngine::refusalSendsNothing_data() {
     // The function-06 field is checked with the others, before the five image frames.
     QTest::newRow("measurement setting over 255") << "TForm8" << 0 << "edtclsz" << "256" << "测量设置: 0-255";
     QTest::newRow("limit of an extra frame") << "TForm10" << 0 << "edtssxx" << "65536" << "降速下限: 0-65535";
+    QTest::newRow("phone with a dash") << "Tgsm" << 0 << "edtsj1" << "12-34" << "报警手机1: digits";
+    QTest::newRow("phone with an F") << "Tgsm" << 0 << "edtsj3" << "12F4" << "报警手机3: digits";
+    QTest::newRow("phone of 13 digits") << "Tgsm" << 0 << "edtsj5" << "1234567890123" << "报警手机5: digits";
+    QTest::newRow("name outside the code page") << "Tgsm" << 0 << "edtzddz" << "A\U0001F600" << "站点地址: code page";
     QTest::newRow("hundredths not a number") << "TForm7" << 2 << "edtjsy3" << "2,5V" << "电压值3: 0.00-655.35";
 }
 
@@ -588,6 +647,96 @@ void TestPageEngine::serialErrorDuringWriteRestoresThePage() {
     QCOMPARE(f.poll.stops, 1);
     QCOMPARE(f.poll.resumes, 1);
     QCOMPARE(f.poll.pollState, 1);
+}
+
+namespace {
+QStringList smsControls(const QString& name) {
+    return {"edtzddz=" + name, "edtsj1=", "edtsj2=", "edtsj3=", "edtsj4=", "edtsj5="};
+}
+}  // namespace
+
+void TestPageEngine::chineseNamePacksAsUtf16AndReadsBack() {
+    PageFixture f(pages::smsPage(), QStringLiteral("Chinese"));
+    apply(f.view, smsControls(QStringLiteral("中文")));
+    f.engine->write(0);
+    const QStringList frames = f.frames();
+    QCOMPARE(frames.size(), 23);
+    QCOMPARE(frames[0].left(12), QStringLiteral("000701504E2D"));
+    QCOMPARE(frames[1].left(12), QStringLiteral("000701526587"));
+    QCOMPARE(frames[2].left(12), QStringLiteral("000701540000"));
+    f.reply = test::blockReply("4E2D6587" + QString(24, '0') + QString(60, 'F'));
+    f.view.texts.clear();
+    f.engine->read(0);
+    QCOMPARE(f.view.text("edtzddz"), QStringLiteral("中文"));
+    QCOMPARE(f.view.text("edtsj1"), QString());
+}
+
+void TestPageEngine::chineseNameIsCutToEightUnits() {
+    PageFixture f(pages::smsPage(), QStringLiteral("Chinese"));
+    apply(f.view, smsControls(QStringLiteral("一二三四五六七八九")));
+    f.engine->write(0);
+    QCOMPARE(f.frames()[7].left(12), QStringLiteral("0007015E516B"));  // 八, the eighth unit
+    QCOMPARE(f.frames()[8].left(12), QStringLiteral("00070160FFFF"));  // 九 is left out
+}
+
+void TestPageEngine::shortSmsReply_data() {
+    QTest::addColumn<QString>("language");
+    QTest::addColumn<QString>("reply");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("phone");
+    QTest::addColumn<bool>("loaded");
+    // In Chinese a short reply gives a shorter name and empty phones.
+    QTest::newRow("Chinese") << "Chinese" << "00042E4E2D65" << "中" << "" << true;
+    QTest::newRow("Chinese, no data") << "Chinese" << "" << "" << "" << true;
+    // Otherwise the first missing pair of the name is a conversion error; the phones stay.
+    QTest::newRow("other language") << "English" << "00042E414" << "keep" << "keep" << false;
+}
+
+void TestPageEngine::shortSmsReply() {
+    QFETCH(QString, language);
+    QFETCH(QString, reply);
+    QFETCH(QString, name);
+    QFETCH(QString, phone);
+    QFETCH(bool, loaded);
+    PageFixture f(pages::smsPage(), language);
+    fillAll(f.view, pages::smsPage(), QStringLiteral("keep"));
+    f.reply = reply;
+    f.engine->read(0);
+    QCOMPARE(f.view.text("edtzddz"), name);
+    QCOMPARE(f.view.text("edtsj5"), phone);
+    if (loaded) {
+        QCOMPARE(f.prompter.shown, QStringList{"info:dl19"});
+    } else {
+        QCOMPARE(f.prompter.of("error").size(), 1);
+        QCOMPARE(f.prompter.of("info"), QStringList());
+    }
+    QVERIFY(f.view.readWriteEnabled);
+    QCOMPARE(f.poll.resumes, 1);
+}
+
+void TestPageEngine::emptyNameTravelsAsZeros() {
+    for (const QString& language : {QStringLiteral("English"), QStringLiteral("Chinese")}) {
+        PageFixture f(pages::smsPage(), language);
+        apply(f.view, smsControls(QString()));
+        f.engine->write(0);
+        for (int k = 0; k < 8; ++k) QCOMPARE(f.frames()[k].mid(8, 4), QStringLiteral("0000"));
+        f.reply = test::blockReply(QString(32, '0') + QString(60, 'F'));
+        f.view.setText("edtzddz", "x");
+        f.engine->read(0);
+        QCOMPARE(f.view.text("edtzddz"), QString());
+    }
+}
+
+void TestPageEngine::smsWaitsAfterAFailedReopen() {
+    PageFixture f(pages::smsPage());
+    f.port.failOpen = true;
+    f.engine->read(0);
+    QCOMPARE(f.sleeper.sleeps, QList<int>{600});
+    QCOMPARE(f.prompter.of("error").size(), 1);
+    PageFixture d(pages::delayPage());
+    d.port.failOpen = true;
+    d.engine->read(0);
+    QVERIFY(d.sleeper.sleeps.isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestPageEngine)

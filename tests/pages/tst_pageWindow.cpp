@@ -75,7 +75,7 @@ private slots:
 
 void TestPageWindow::everyControlOfTheTableExists() {
     for (const pages::Page* page : {&pages::delayPage(), &pages::curvePage(), &pages::systemPage(),
-                                    &pages::controlBitsPage(), &pages::alarmLimitsPage()}) {
+                                    &pages::controlBitsPage(), &pages::alarmLimitsPage(), &pages::smsPage()}) {
         WindowFixture f(*page);
         QCOMPARE(f.window->objectName(), page->window);
         for (int b = 0; b < page->blocks.size(); ++b) {
@@ -112,6 +112,7 @@ void TestPageWindow::catalogueTranslatesTheWindowsClasses_data() {
         << "Note: restart the controller after changing its system parameters.";
     QTest::newRow("system parameters label") << "TForm8" << "lblclsz" << "Measurement setting";
     QTest::newRow("alarm limits label") << "TForm10" << "lblssxx" << "Speed-down limit";
+    QTest::newRow("SMS label") << "Tgsm" << "lblsj5" << "Alarm phone 5";
     QTest::newRow("control bits group box") << "TForm9" << "grpqh1" << "Speed source";
     QTest::newRow("control bits radio") << "TForm9" << "rbsd2" << "Speed sensor";
 }

@@ -107,6 +107,20 @@ private slots:
     void alarmLimitsPageReadsBackWhatItWrote() {
         roundTrip(pages::alarmLimitsPage(), [](const pages::Field&, int i) { return QString::number(3000 + 111 * i); });
     }
+    void smsPageReadsBackALatinNameInEnglish() {
+        roundTrip(pages::smsPage(), [](const pages::Field& f, int i) {
+            return f.kind == pages::FieldKind::StationName ? QStringLiteral("PUMP STATION 7") : QString("1390000000%1").arg(i);
+        });
+    }
+    void smsPageReadsBackAChineseNameInChinese() {
+        roundTrip(
+            pages::smsPage(),
+            [](const pages::Field& f, int i) {
+                return f.kind == pages::FieldKind::StationName ? QStringLiteral("三号泵站发电机")
+                                                               : i == 3 ? QString() : QString::number(100 + i);
+            },
+            QStringLiteral("Chinese"));
+    }
     void controlBitsPageReadsBackWhatItWrote() {
         roundTrip(pages::controlBitsPage(), [](const pages::Field&, int i) { return QString::number((i * 5 + 1) % 3 % 2); });
     }

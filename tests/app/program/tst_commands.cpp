@@ -95,6 +95,7 @@ void TestCommands::gateInOrder_data() {
         {"xtcs1", "TForm8", "Form8caption", true, true},
         {"kzw1", "TForm9", "Form9caption", true, true},
         {"bjsx1", "TForm10", "Form10caption", true, true},
+        {"gsm1", "Tgsm", "gsmcaption", true, true},
     };
     for (const Row& r : rows) {
         for (int rotation = 0; rotation < 2; ++rotation) {
