@@ -33,6 +33,8 @@
 #include "monitor/PollCycle.h"
 #include "operations/ChannelCalibration.h"
 #include "operations/OperatingCommands.h"
+#include "pages/PageTable.h"
+#include "pages/ui/PageWindow.h"
 #include "widgets/Catalogue.h"
 #include "widgets/QtTranslation.h"
 #include "widgets/WidgetPrompter.h"
@@ -79,7 +81,13 @@ struct Program::Parts {
     std::unique_ptr<MainWindow> mainWindow;          // TForm1
     std::unique_ptr<SettingsWindow> settingsWindow;  // TForm2
     std::unique_ptr<AboutBox> aboutBox;              // TForm3
-    // Tgsm SMS page, TForm5 curves, TForm6…TForm10 parameter pages
+    std::unique_ptr<pages::PageWindow> smsPage;  // Tgsm
+    // TForm5 curves
+    std::unique_ptr<pages::PageWindow> delayPage;        // TForm6
+    std::unique_ptr<pages::PageWindow> curvePage;        // TForm7
+    std::unique_ptr<pages::PageWindow> systemPage;       // TForm8
+    std::unique_ptr<pages::PageWindow> controlBitsPage;  // TForm9
+    std::unique_ptr<pages::PageWindow> alarmLimitsPage;  // TForm10
     std::unique_ptr<PortDialog> portDialog;  // TForm11
     // TForm12 report
     std::unique_ptr<HelpWindow> helpWindow;    // TForm13
@@ -89,6 +97,14 @@ struct Program::Parts {
     std::unique_ptr<LanguageSwitcher> switcher;
     std::unique_ptr<TrayIcon> tray;
     std::unique_ptr<Shell> shell;
+
+    /// The parameter pages in creation order.
+    QList<pages::PageWindow*> pageWindows() const {
+        QList<pages::PageWindow*> list;
+        for (const auto* page : {&smsPage, &delayPage, &curvePage, &systemPage, &controlBitsPage, &alarmLimitsPage})
+            if (*page) list << page->get();
+        return list;
+    }
 
     /// The catalogue's control texts for a window of the program, by the window's kind.
     void translate(QWidget* w) const {
@@ -137,6 +153,23 @@ Program::Program(const QString& dataDir, const QByteArray& codePage, config::Pro
     // TForm3.
     p.aboutBox = std::make_unique<AboutBox>(p.messages, &window);
 
+    // Tgsm and TForm6…TForm10: the parameter pages, each opened from its menu command behind the gate.
+    const pages::PageServices pageServices{p.controllerLink, window.poll(), p.config, p.messages, p.prompter};
+    p.smsPage = std::make_unique<pages::PageWindow>(pages::smsPage(), pageServices, translate, &window);
+
+    // TForm5 curves.
+
+    // TForm6…TForm10.
+    const std::pair<std::unique_ptr<pages::PageWindow>*, const pages::Page*> pageWindows[] = {
+        {&p.delayPage, &pages::delayPage()},
+        {&p.curvePage, &pages::curvePage()},
+        {&p.systemPage, &pages::systemPage()},
+        {&p.controlBitsPage, &pages::controlBitsPage()},
+        {&p.alarmLimitsPage, &pages::alarmLimitsPage()},
+    };
+    for (const auto& [member, table] : pageWindows)
+        *member = std::make_unique<pages::PageWindow>(*table, pageServices, translate, &window);
+
     // TForm11.
     p.portTarget = std::make_unique<PollCyclePortTarget>(window.poll(), window, p.messages);
     p.portSelection = std::make_unique<PortSelection>(p.settings, *p.portTarget);
@@ -160,6 +193,15 @@ Program::Program(const QString& dataDir, const QByteArray& codePage, config::Pro
     p.switcher->add(QStringLiteral("TForm1"), [&window](const QString&) { window.relabel(); });
     p.switcher->add(QStringLiteral("TForm2"), [&p](const QString&) { p.settingsWindow->relabel(); });
     p.switcher->add(QStringLiteral("TForm3"), [&p](const QString&) { p.aboutBox->relabel(); });
+    auto relabelPage = [&p](pages::PageWindow* page) {
+        p.switcher->add(page->objectName(), [page, &p](const QString&) {
+            page->relabel();
+            page->setWindowTitle(p.messages.text(page->page().titleKey));
+        });
+    };
+    relabelPage(p.smsPage.get());  // then TForm5, then TForm6…TForm10
+    for (pages::PageWindow* page : p.pageWindows())
+        if (page != p.smsPage.get()) relabelPage(page);
     p.switcher->add(QStringLiteral("TForm11"), [&p](const QString&) { p.portDialog->relabel(); });
     p.switcher->add(QStringLiteral("TForm13"), [&p](const QString& language) {
         p.helpWindow->setWindowTitle(p.messages.text(QStringLiteral("Form13caption")));
@@ -209,6 +251,14 @@ Program::Program(const QString& dataDir, const QByteArray& codePage, config::Pro
     for (const operations::CalibrationChannel& c : operations::kCalibrationChannels)
         QObject::connect(window.calibrationButton(c.button), &QPushButton::clicked, &window,
                          [&p, &c] { p.calibration->CalibrateChannel(c); });
+    const std::pair<const char*, pages::PageWindow*> pageCommands[] = {
+        {"yssz1", p.delayPage.get()}, {"qxsz1", p.curvePage.get()},
+        {"xtcs1", p.systemPage.get()}, {"kzw1", p.controlBitsPage.get()},
+        {"bjsx1", p.alarmLimitsPage.get()}, {"gsm1", p.smsPage.get()}};
+    for (const auto& [command, page] : pageCommands)
+        QObject::connect(window.menuAction(QLatin1String(command)), &QAction::triggered, &window, [&p, page = page] {
+            if (p.gate->pass()) page->open(p.gate->title(page->page().titleKey));
+        });
     // Help and about work in either connection mode and without a link.
     QObject::connect(window.menuAction(QStringLiteral("help11")), &QAction::triggered, &window, [&p] {
         p.helpWindow->setWindowTitle(p.gate->title(QStringLiteral("Form13caption")));
@@ -238,8 +288,11 @@ QWidget* Program::mainWindow() const { return d->mainWindow.get(); }
 QList<QWidget*> Program::secondaryWindows() const {
     QList<QWidget*> windows;
     for (QWidget* w :
-         std::initializer_list<QWidget*>{d->settingsWindow.get(), d->aboutBox.get(), d->portDialog.get(),
-                                         d->helpWindow.get(), d->loginDialog.get()})
+         std::initializer_list<QWidget*>{d->settingsWindow.get(), d->aboutBox.get()})
+        if (w) windows << w;
+    for (QWidget* w : d->pageWindows()) windows << w;
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{d->portDialog.get(), d->helpWindow.get(), d->loginDialog.get()})
         if (w) windows << w;
     return windows;
 }
