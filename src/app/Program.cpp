@@ -20,8 +20,11 @@
 #include "app/core/Shell.h"
 #include "config/Config.h"
 #include "config/LiveSettings.h"
+#include "history/CurveQuery.h"
+#include "history/HistoryColumns.h"
 #include "history/HistoryRecorder.h"
 #include "history/HistoryStore.h"
+#include "history/ui/CurvesWindow.h"
 #include "link/Clock.h"
 #include "link/ControllerLink.h"
 #include "link/QtSerialPort.h"
@@ -50,6 +53,7 @@ struct Program::Parts {
     Access access;
     std::unique_ptr<history::HistoryStore> store;
     std::unique_ptr<history::HistoryRecorder> recorder;
+    std::unique_ptr<history::CurveQuery> curveQuery;
     std::unique_ptr<LanguageHotKey> hotKey;
     std::unique_ptr<monitor::CommandGate> gate;
     std::unique_ptr<SettingsLogic> settingsLogic;
@@ -61,7 +65,9 @@ struct Program::Parts {
     std::unique_ptr<MainWindow> mainWindow;          // TForm1
     std::unique_ptr<SettingsWindow> settingsWindow;  // TForm2
     std::unique_ptr<AboutBox> aboutBox;              // TForm3
-    // Tgsm SMS page, TForm5 curves, TForm6…TForm10 parameter pages
+    // Tgsm SMS page
+    std::unique_ptr<history::CurvesWindow> curvesWindow;  // TForm5
+    // TForm6…TForm10 parameter pages
     std::unique_ptr<PortDialog> portDialog;  // TForm11
     // TForm12 report
     std::unique_ptr<HelpWindow> helpWindow;    // TForm13
@@ -114,6 +120,15 @@ Program::Program(const QString& dataDir, const QByteArray& codePage, config::Pro
     // TForm3.
     p.aboutBox = std::make_unique<AboutBox>(p.messages, &window);
 
+    // TForm5: queries once now, with no port entry current yet.
+    p.curveQuery = std::make_unique<history::CurveQuery>(*p.store, p.clock);
+    history::CurvesWindow::Hooks curveHooks;
+    curveHooks.portName = [&p] { return p.port.portName(); };
+    curveHooks.device = [&window] { return history::trimRemark(window.remarkText()); };
+    curveHooks.translate = translate;
+    p.curvesWindow = std::make_unique<history::CurvesWindow>(*p.curveQuery, p.config, p.messages, p.prompter,
+                                                             curveHooks, &window);
+
     // TForm11.
     p.portTarget = std::make_unique<PollCyclePortTarget>(window.poll(), window, p.messages);
     p.portSelection = std::make_unique<PortSelection>(p.settings, *p.portTarget);
@@ -133,6 +148,7 @@ Program::Program(const QString& dataDir, const QByteArray& codePage, config::Pro
     p.switcher->add(QStringLiteral("TForm1"), [&window](const QString&) { window.relabel(); });
     p.switcher->add(QStringLiteral("TForm2"), [&p](const QString&) { p.settingsWindow->relabel(); });
     p.switcher->add(QStringLiteral("TForm3"), [&p](const QString&) { p.aboutBox->relabel(); });
+    p.switcher->add(QStringLiteral("TForm5"), [&p](const QString&) { p.curvesWindow->relabel(); });
     p.switcher->add(QStringLiteral("TForm11"), [&p](const QString&) { p.portDialog->relabel(); });
     p.switcher->add(QStringLiteral("TForm13"), [&p](const QString& language) {
         p.helpWindow->setWindowTitle(p.messages.text(QStringLiteral("Form13caption")));
@@ -165,6 +181,12 @@ Program::Program(const QString& dataDir, const QByteArray& codePage, config::Pro
         if (SettingsGate(p.access, p.messages, p.prompter)) p.settingsWindow->exec();
     });
     QObject::connect(&window, &MainWindow::portDialogRequested, &window, [&p] { p.portDialog->runModal(); });
+    // The curves read the history only: refused while rotating, open without a link.
+    QObject::connect(window.menuAction(QStringLiteral("Q1")), &QAction::triggered, &window, [&p] {
+        if (!p.gate->pass(monitor::GateRule::NoLink)) return;
+        p.curvesWindow->setWindowTitle(p.gate->title(QStringLiteral("Form5caption")));
+        p.curvesWindow->exec();
+    });
     // Help and about work in either connection mode and without a link.
     QObject::connect(window.menuAction(QStringLiteral("help11")), &QAction::triggered, &window, [&p] {
         p.helpWindow->setWindowTitle(p.gate->title(QStringLiteral("Form13caption")));
@@ -194,8 +216,8 @@ QWidget* Program::mainWindow() const { return d->mainWindow.get(); }
 QList<QWidget*> Program::secondaryWindows() const {
     QList<QWidget*> windows;
     for (QWidget* w :
-         std::initializer_list<QWidget*>{d->settingsWindow.get(), d->aboutBox.get(), d->portDialog.get(),
-                                         d->helpWindow.get(), d->loginDialog.get()})
+         std::initializer_list<QWidget*>{d->settingsWindow.get(), d->aboutBox.get(), d->curvesWindow.get(),
+                                         d->portDialog.get(), d->helpWindow.get(), d->loginDialog.get()})
         if (w) windows << w;
     return windows;
 }

@@ -90,6 +90,7 @@ void TestCommands::gateInOrder_data() {
     const Row rows[] = {
         {"help11", "TForm13", "Form13caption", false, false},
         {"connect1", "TForm11", "Form11caption", false, false},
+        {"Q1", "TForm5", "Form5caption", false, true},
     };
     for (const Row& r : rows) {
         for (int rotation = 0; rotation < 2; ++rotation) {
