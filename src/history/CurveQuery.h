@@ -23,12 +23,18 @@ public:
     /// Raises HistoryError on a database failure, an unreadable time or a channel out of range.
     ChartData run(ChartKind kind, const QString& port, int channel);
 
+    /// The rows of `channel` for `port` inside the chart's window as of now, without purging (the
+    /// CSV export). Raises HistoryError.
+    QVector<HistoryPoint> rows(ChartKind kind, const QString& port, int channel);
+
     /// Whether the store has a connection (a closed one has been reported when it failed).
     bool storeOpen() const;
     HistoryStore& store() { return m_store; }
     const link::Clock& clock() const { return m_clock; }
 
 private:
+    QDateTime now() const;
+
     HistoryStore& m_store;
     const link::Clock& m_clock;
 };

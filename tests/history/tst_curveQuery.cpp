@@ -6,6 +6,7 @@
 
 #include "FakeClock.h"
 #include "HistoryTestSupport.h"
+#include "history/CurveExport.h"
 #include "history/CurveQuery.h"
 #include "history/HistoryStore.h"
 
@@ -117,6 +118,39 @@ private slots:
         QCOMPARE(c.maximum, 0);
         QCOMPARE(c.minimum, 0);
         QCOMPARE(c.top, 2);
+    }
+
+    void csvHoldsTheDevicesRowsOfBothWindows() {
+        const QString device = QString::fromUtf8("泵站, \"东\"");
+        m_store->appendRows(
+            HistoryTable::Hour,
+            {row("2026-03-01 10:59:59", device, 1, 99),  // before the hour
+             row("2026-03-01 11:00:00", device, 2, 12.5), row("2026-03-01 11:20:00", "Other", 3, 77),
+             row("2026-03-01 11:59:58", device, 4, 0.3)});
+        m_store->appendRows(HistoryTable::Day, {row("2026-02-28 12:00:00", device, 5, 1),  // before the day
+                                                row("2026-02-28 12:00:01", device, 6, 6553.5)});
+        CurveQuery query(*m_store, m_clock);
+        const QString path = m_dir->filePath("out.csv");
+        QString error;
+        QVERIFY2(exportCurveCsv(query, device, 6, path, &error), qPrintable(error));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray expected =
+            "\xEF\xBB\xBF"
+            "chart,time,value,port\r\n"
+            "hour,2026-03-01 11:00:00,12.5,\"\xE6\xB3\xB5\xE7\xAB\x99, \"\"\xE4\xB8\x9C\"\"\"\r\n"
+            "hour,2026-03-01 11:59:58,0.3,\"\xE6\xB3\xB5\xE7\xAB\x99, \"\"\xE4\xB8\x9C\"\"\"\r\n"
+            "day,2026-02-28 12:00:01,6553.5,\"\xE6\xB3\xB5\xE7\xAB\x99, \"\"\xE4\xB8\x9C\"\"\"\r\n";
+        QCOMPARE(file.readAll(), expected);
+        file.close();
+        // Reading for the export purges nothing.
+        QCOMPARE(m_store->rowCount(HistoryTable::Hour), 4);
+        QCOMPARE(m_store->rowCount(HistoryTable::Day), 2);
+        // Integer channels are written as integers.
+        QVERIFY(exportCurveCsv(query, "Other", 0, path, &error));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), QByteArray("\xEF\xBB\xBF"
+                                            "chart,time,value,port\r\nhour,2026-03-01 11:20:00,3,Other\r\n"));
     }
 
     void aChannelOutsideTheListIsRefused() {

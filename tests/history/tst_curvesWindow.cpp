@@ -1,6 +1,7 @@
 // The curves window TForm5 on a real SQLite history: what a query shows, what it refuses, the
 // language hot key's step, and the picture it saves and prints.
 #include <QComboBox>
+#include <QDir>
 #include <QLabel>
 #include <QPrinterInfo>
 #include <QPushButton>
@@ -64,6 +65,10 @@ struct Fixture {
             ++pdfQuestions;
             return pdfPath;
         };
+        hooks.chooseCsv = [this](QWidget*) {
+            ++csvQuestions;
+            return csvPath;
+        };
         return std::make_unique<CurvesWindow>(*query, config, messages, prompter, hooks);
     }
     QString text(CurvesWindow& w, const char* label) { return w.label(QLatin1String(label))->text(); }
@@ -80,6 +85,8 @@ struct Fixture {
     QString device = "Set 1";
     QString pdfPath;
     int pdfQuestions = 0;
+    QString csvPath;
+    int csvQuestions = 0;
 };
 
 }  // namespace
@@ -225,6 +232,35 @@ private slots:
         QCOMPARE(saved.pixel(p) | 0xff000000, kChartBackground);
         QCOMPARE(saved.pixel(chart->mapTo(w.get(), QPoint(314, 20))) | 0xff000000, kChartAxis);
         w->hide();
+    }
+
+    void exportsTheChannelAsCsv() {
+        Fixture f;
+        auto w = f.makeWindow();
+        f.store->appendRows(HistoryTable::Hour, {row("2026-03-01 11:30:00", "Set 1", 230),
+                                                 row("2026-03-01 11:31:00", "Other", 1)});
+        f.store->appendRows(HistoryTable::Day, {row("2026-03-01 09:00:00", "Set 1", 225)});
+        f.csvPath = f.dir.filePath("set1.csv");
+        w->findChild<QPushButton*>("btncsv")->click();
+        QFile file(f.csvPath);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), QByteArray("\xEF\xBB\xBF"
+                                            "chart,time,value,port\r\n"
+                                            "hour,2026-03-01 11:30:00,230,Set 1\r\n"
+                                            "day,2026-03-01 09:00:00,225,Set 1\r\n"));
+        QCOMPARE(f.prompter.shown, QStringList({"info:" + QDir::toNativeSeparators(f.csvPath) + " Saved"}));
+        // A typed name that is no channel exports nothing; a cancelled choice neither.
+        f.prompter.shown.clear();
+        w->channelBox()->setEditText("nothing");
+        w->findChild<QPushButton*>("btncsv")->click();
+        QCOMPARE(f.prompter.shown, QStringList({"info:No such curve"}));
+        QCOMPARE(f.csvQuestions, 1);
+        w->channelBox()->setCurrentIndex(0);
+        f.prompter.shown.clear();
+        f.csvPath.clear();
+        w->findChild<QPushButton*>("btncsv")->click();
+        QCOMPARE(f.csvQuestions, 2);
+        QVERIFY(f.prompter.shown.isEmpty());
     }
 
     void printsIntoAChosenPdfWithoutAPrinter() {

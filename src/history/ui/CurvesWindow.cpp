@@ -1,6 +1,7 @@
 #include "history/ui/CurvesWindow.h"
 
 #include <QComboBox>
+#include <QDir>
 #include <QFileDialog>
 #include <QGroupBox>
 #include <QLabel>
@@ -13,6 +14,7 @@
 #include "config/LiveSettings.h"
 #include "config/Prompter.h"
 #include "history/CurveChart.h"
+#include "history/CurveExport.h"
 #include "history/CurveQuery.h"
 #include "history/HistoryStore.h"
 #include "link/Clock.h"
@@ -106,7 +108,8 @@ CurvesWindow::CurvesWindow(CurveQuery& query, const config::Config& config, cons
         void (CurvesWindow::*slot)();
     };
     const Button buttons[] = {{"btnbcwj", "保存到文件", &CurvesWindow::savePicture},
-                              {"btnqxdy", "打印到打印机", &CurvesWindow::printPicture}};
+                              {"btnqxdy", "打印到打印机", &CurvesWindow::printPicture},
+                              {"btncsv", "导出CSV", &CurvesWindow::exportCsv}};
     int x = 8;
     for (const Button& b : buttons) {
         auto* button = new QPushButton(name(b.text), this);
@@ -258,6 +261,30 @@ void CurvesWindow::printPicture() {
     QString error;
     if (!widgets::PrintPicture(picture, 6, this, &error, m_hooks.choosePdf) && !error.isEmpty())
         m_prompter.error(error);
+}
+
+}  // namespace tarsyn::history
+
+namespace tarsyn::history {
+
+void CurvesWindow::exportCsv() {
+    const int channel = selectedChannel();
+    if (channel < 0) {
+        m_prompter.information(m_messages.text(QStringLiteral("qxwxmc")));
+        return;
+    }
+    const QString path = m_hooks.chooseCsv
+                             ? m_hooks.chooseCsv(this)
+                             : QFileDialog::getSaveFileName(this, QString(), QStringLiteral("curves.csv"),
+                                                            QStringLiteral("CSV (*.csv)"));
+    if (path.isEmpty()) return;
+    QString error;
+    if (!exportCurveCsv(m_query, m_hooks.device ? m_hooks.device() : QString(), channel, path, &error)) {
+        m_prompter.error(error);
+        return;
+    }
+    m_prompter.information(QDir::toNativeSeparators(path) + QLatin1Char(' ') +
+                           m_messages.text(QStringLiteral("dl18")));
 }
 
 }  // namespace tarsyn::history

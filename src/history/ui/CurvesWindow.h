@@ -22,7 +22,8 @@ class CurveQuery;
 
 /// The history curves window `TForm5`: one channel of the current device over the last hour (upper
 /// chart) and the last 24 hours (lower chart). It queries when it is created, each time it is shown
-/// and on `btncx`; saves its picture to "qx.bmp" (`btnbcwj`) and prints it (`btnqxdy`).
+/// and on `btncx`; saves its picture to "qx.bmp" (`btnbcwj`), prints it (`btnqxdy`) and
+/// exports the channel's rows as CSV (`btncsv`).
 /// The charts and their figures come from the curve logic; this
 /// window only binds them to its controls.
 class CurvesWindow : public QDialog {
@@ -38,6 +39,7 @@ public:
         TextSource device;      ///< the current port entry's remark, as the recorder stores it
         Translator translate;   ///< the catalogue's control texts (labels, push buttons with hints)
         FileChooser choosePdf;  ///< where a print goes when there is no printer (default: a save dialog)
+        FileChooser chooseCsv;  ///< where the CSV export goes (default: a save dialog)
     };
 
     CurvesWindow(CurveQuery& query, const config::Config& config, const config::Messages& messages,
@@ -55,6 +57,9 @@ public:
     void savePicture();
     /// `btnqxdy`: the window picture six times its size on the default printer, or into a PDF.
     void printPicture();
+    /// `btncsv`: the selected channel's hour and day rows of the current device into a CSV file the
+    /// operator chooses; then the file name and `dl18`.
+    void exportCsv();
 
     QComboBox* channelBox() const { return m_channels; }
     QLabel* label(const QString& objectName) const { return m_labels.value(objectName); }
