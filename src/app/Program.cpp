@@ -24,8 +24,11 @@
 #include "app/core/Shell.h"
 #include "config/Config.h"
 #include "config/LiveSettings.h"
+#include "history/CurveQuery.h"
+#include "history/HistoryColumns.h"
 #include "history/HistoryRecorder.h"
 #include "history/HistoryStore.h"
+#include "history/ui/CurvesWindow.h"
 #include "link/Clock.h"
 #include "link/ControllerLink.h"
 #include "link/QtSerialPort.h"
@@ -68,6 +71,7 @@ struct Program::Parts {
     Access access;
     std::unique_ptr<history::HistoryStore> store;
     std::unique_ptr<history::HistoryRecorder> recorder;
+    std::unique_ptr<history::CurveQuery> curveQuery;
     std::unique_ptr<LanguageHotKey> hotKey;
     std::unique_ptr<monitor::CommandGate> gate;
     std::unique_ptr<SettingsLogic> settingsLogic;
@@ -82,7 +86,7 @@ struct Program::Parts {
     std::unique_ptr<SettingsWindow> settingsWindow;  // TForm2
     std::unique_ptr<AboutBox> aboutBox;              // TForm3
     std::unique_ptr<pages::PageWindow> smsPage;  // Tgsm
-    // TForm5 curves
+    std::unique_ptr<history::CurvesWindow> curvesWindow;  // TForm5
     std::unique_ptr<pages::PageWindow> delayPage;        // TForm6
     std::unique_ptr<pages::PageWindow> curvePage;        // TForm7
     std::unique_ptr<pages::PageWindow> systemPage;       // TForm8
@@ -157,7 +161,14 @@ Program::Program(const QString& dataDir, const QByteArray& codePage, config::Pro
     const pages::PageServices pageServices{p.controllerLink, window.poll(), p.config, p.messages, p.prompter};
     p.smsPage = std::make_unique<pages::PageWindow>(pages::smsPage(), pageServices, translate, &window);
 
-    // TForm5 curves.
+    // TForm5: queries once now, with no port entry current yet.
+    p.curveQuery = std::make_unique<history::CurveQuery>(*p.store, p.clock);
+    history::CurvesWindow::Hooks curveHooks;
+    curveHooks.portName = [&p] { return p.port.portName(); };
+    curveHooks.device = [&window] { return history::trimRemark(window.remarkText()); };
+    curveHooks.translate = translate;
+    p.curvesWindow = std::make_unique<history::CurvesWindow>(*p.curveQuery, p.config, p.messages, p.prompter,
+                                                             curveHooks, &window);
 
     // TForm6…TForm10.
     const std::pair<std::unique_ptr<pages::PageWindow>*, const pages::Page*> pageWindows[] = {
@@ -199,7 +210,8 @@ Program::Program(const QString& dataDir, const QByteArray& codePage, config::Pro
             page->setWindowTitle(p.messages.text(page->page().titleKey));
         });
     };
-    relabelPage(p.smsPage.get());  // then TForm5, then TForm6…TForm10
+    relabelPage(p.smsPage.get());
+    p.switcher->add(QStringLiteral("TForm5"), [&p](const QString&) { p.curvesWindow->relabel(); });
     for (pages::PageWindow* page : p.pageWindows())
         if (page != p.smsPage.get()) relabelPage(page);
     p.switcher->add(QStringLiteral("TForm11"), [&p](const QString&) { p.portDialog->relabel(); });
@@ -259,6 +271,12 @@ Program::Program(const QString& dataDir, const QByteArray& codePage, config::Pro
         QObject::connect(window.menuAction(QLatin1String(command)), &QAction::triggered, &window, [&p, page = page] {
             if (p.gate->pass()) page->open(p.gate->title(page->page().titleKey));
         });
+    // The curves read the history only: refused while rotating, open without a link.
+    QObject::connect(window.menuAction(QStringLiteral("Q1")), &QAction::triggered, &window, [&p] {
+        if (!p.gate->pass(monitor::GateRule::NoLink)) return;
+        p.curvesWindow->setWindowTitle(p.gate->title(QStringLiteral("Form5caption")));
+        p.curvesWindow->exec();
+    });
     // Help and about work in either connection mode and without a link.
     QObject::connect(window.menuAction(QStringLiteral("help11")), &QAction::triggered, &window, [&p] {
         p.helpWindow->setWindowTitle(p.gate->title(QStringLiteral("Form13caption")));
@@ -288,9 +306,11 @@ QWidget* Program::mainWindow() const { return d->mainWindow.get(); }
 QList<QWidget*> Program::secondaryWindows() const {
     QList<QWidget*> windows;
     for (QWidget* w :
-         std::initializer_list<QWidget*>{d->settingsWindow.get(), d->aboutBox.get()})
+         std::initializer_list<QWidget*>{d->settingsWindow.get(), d->aboutBox.get(), d->smsPage.get(),
+                                         d->curvesWindow.get()})
         if (w) windows << w;
-    for (QWidget* w : d->pageWindows()) windows << w;
+    for (QWidget* w : d->pageWindows())
+        if (w != d->smsPage.get()) windows << w;
     for (QWidget* w :
          std::initializer_list<QWidget*>{d->portDialog.get(), d->helpWindow.get(), d->loginDialog.get()})
         if (w) windows << w;

@@ -96,6 +96,7 @@ void TestCommands::gateInOrder_data() {
         {"kzw1", "TForm9", "Form9caption", true, true},
         {"bjsx1", "TForm10", "Form10caption", true, true},
         {"gsm1", "Tgsm", "gsmcaption", true, true},
+        {"Q1", "TForm5", "Form5caption", false, true},
     };
     for (const Row& r : rows) {
         for (int rotation = 0; rotation < 2; ++rotation) {
