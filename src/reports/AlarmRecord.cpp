@@ -9,7 +9,9 @@ AlarmRecord DecodeAlarmRecord(const QString& reply, int position, const MessageL
     auto field = [&r](int byte) { return r.mid(2 * byte, 2); };
     AlarmRecord record;
     record.code = field(0);
-    record.text = text ? text(QStringLiteral("E") + record.code) : QStringLiteral("0");
+    // The catalogue key is "E" followed by the code's two characters as sent ("E05", "E1A").
+    const QString key = QStringLiteral("E") + record.code;
+    record.text = text ? text(key) : QStringLiteral("0");
     record.time =
         QStringLiteral("20%1-%2-%3 %4:%5:%6").arg(field(1), field(2), field(3), field(4), field(5), field(6));
     return record;

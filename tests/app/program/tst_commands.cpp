@@ -90,6 +90,8 @@ void TestCommands::gateInOrder_data() {
     const Row rows[] = {
         {"help11", "TForm13", "Form13caption", false, false},
         {"connect1", "TForm11", "Form11caption", false, false},
+        {"E1", "TForm17", "Form17caption", true, true},
+        {"print1", "TForm12", "Form12caption", true, true},
     };
     for (const Row& r : rows) {
         for (int rotation = 0; rotation < 2; ++rotation) {
