@@ -57,10 +57,12 @@ AlarmHistoryWindow::AlarmHistoryWindow(AlarmHistory& history, AlarmCsvExport& cs
     auto* top = new QHBoxLayout;
     top->addWidget(label("lblzts", QStringLiteral("故障总条数"), this));
     m_total = label("lblgzts", QString(), this);
+    m_total->setMinimumWidth(40);  // the texts set at run time never wait for a re-layout
     top->addWidget(m_total);
     top->addStretch(1);
     top->addWidget(label("lblckm", QStringLiteral("串口号："), this));
     m_entry = label("lblgjzdmc", QString(), this);
+    m_entry->setMinimumWidth(120);
     top->addWidget(m_entry);
     column->addLayout(top);
 
@@ -83,6 +85,8 @@ AlarmHistoryWindow::AlarmHistoryWindow(AlarmHistory& history, AlarmCsvExport& cs
     m_page = label("lbldqzy", QString(), this);
     m_slash = label("lblgzfgh", QStringLiteral("/"), this);
     m_pageCount = label("lblgzzys", QString(), this);
+    m_page->setMinimumWidth(24);
+    m_pageCount->setMinimumWidth(24);
     for (QLabel* l : {m_pageCaption, m_page, m_slash, m_pageCount}) paging->addWidget(l);
     paging->addStretch(1);
     m_first = button("Buttonsy", QStringLiteral("首页"), this);

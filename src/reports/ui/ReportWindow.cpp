@@ -112,9 +112,12 @@ ReportWindow::ReportWindow(ReportReader& reader, WindowServices services, QWidge
     auto* top = new QHBoxLayout;
     top->addWidget(label(QStringLiteral("lbl111111"), QStringLiteral("串口号："), this));
     m_entry = label(QStringLiteral("lblgjzdmc"), QString(), this);
+    m_entry->setMinimumWidth(160);  // the texts set at each showing never wait for a re-layout
     top->addWidget(m_entry);
     top->addStretch(1);
     m_stamp = label(QStringLiteral("lbldqri"), QStringLiteral("日期"), this);
+    m_stamp->setMinimumWidth(150);
+    m_stamp->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     top->addWidget(m_stamp);
     column->addLayout(top);
     column->addWidget(buildDelays());
