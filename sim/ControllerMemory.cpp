@@ -101,7 +101,7 @@ quint8 toBcd(int value) {
     return quint8((v / 10) << 4 | (v % 10));
 }
 
-ControllerMemory::ControllerMemory() : m_bytes(addr::kSize, '\0') {}
+ControllerMemory::ControllerMemory() : m_bytes(addr::kAlarmLogEnd, '\0') {}
 
 void ControllerMemory::setWord(int address, quint16 value) {
     setByte(address, quint8(value >> 8));

@@ -29,7 +29,10 @@ constexpr int kCurvesCount = 96;
 constexpr int kAlarmLog = 0x0200;  // record count, one spare byte, then 7-byte records
 constexpr int kAlarmRecords = 0x0202;
 constexpr int kAlarmRecordSize = 7;
-constexpr int kAlarmLogCapacity = (kSize - kAlarmRecords) / kAlarmRecordSize;
+// The log is read-only and runs on past the 1024 bytes: its count byte allows 255 records, read
+// in pages of six, so the memory answers up to the end of the 43rd page (0x0910).
+constexpr int kAlarmLogCapacity = 255;
+constexpr int kAlarmLogEnd = kAlarmRecords + (kAlarmLogCapacity + 5) / 6 * 6 * kAlarmRecordSize;
 }  // namespace addr
 
 /// The controller's 1024 bytes, with the factory contents every page reads.
@@ -40,6 +43,10 @@ public:
 
     static bool inRange(int address, int count) {
         return address >= 0 && count >= 0 && address + count <= addr::kSize;
+    }
+    /// Reads may go on into the alarm log's records up to its 255th.
+    static bool readable(int address, int count) {
+        return address >= 0 && count >= 0 && address + count <= addr::kAlarmLogEnd;
     }
 
     quint8 byte(int address) const { return quint8(m_bytes.at(address)); }

@@ -63,8 +63,8 @@ Reply RequestHandler::blockRead(const QString& text) {
     const int count = int(ParseHex(text.mid(8, 4)));
     // The reply states the count in two digits, so one read returns 1 to 255 bytes.
     if (count < 1 || count > 255) return silent(QStringLiteral("byte count %1 is not 1-255").arg(count));
-    if (!ControllerMemory::inRange(address, count))
-        return silent(QStringLiteral("block 0x%1 + %2 bytes lies beyond the 1024 bytes")
+    if (!ControllerMemory::readable(address, count))
+        return silent(QStringLiteral("block 0x%1 + %2 bytes lies beyond the memory and the alarm log")
                           .arg(ToHex(quint32(address), 4))
                           .arg(count));
     QString reply = QStringLiteral("0004") + ToHex(quint32(count), 2) +

@@ -19,6 +19,7 @@
 #include <cstdio>
 #include <deque>
 
+#include "AlarmLogCommands.h"
 #include "ControllerMemory.h"
 #include "EngineModel.h"
 #include "LinkGuard.h"
@@ -50,6 +51,8 @@ const char kStdinHelp[] =
     "While running, lines on standard input are commands:\n"
     "  alarm on    raise the emergency stop (alarm bits 7 and 0, a new alarm log record)\n"
     "  alarm off   clear it\n"
+    "  fault XX    add an alarm log record with code XX (hexadecimal) and the current time\n"
+    "  log N       replace the alarm log with N records (0-255)\n"
     "  start, stop, auto, test   the operating commands, as if sent on the line\n"
     "  quit        end the simulator\n";
 
@@ -110,8 +113,11 @@ int main(int argc, char** argv) {
     const QCommandLineOption steadyOpt(QStringLiteral("steady"),
                                        QStringLiteral("Readings without jitter: a calibrated channel reads "
                                                       "exactly the value written."));
+    const QCommandLineOption alarmLogOpt(
+        QStringLiteral("alarm-log"), QStringLiteral("Start with an alarm log of <n> records (0-255)."),
+        QStringLiteral("n"));
     parser.addOptions({linkOpt, seedOpt, paceOpt, delayOpt, alarmOpt, runningOpt, noAnswerOpt, shortOpt,
-                       garbageOpt, verboseOpt, steadyOpt});
+                       garbageOpt, verboseOpt, steadyOpt, alarmLogOpt});
     parser.process(app);  // --help prints and exits; an unknown option is reported and exits 1
 
     auto number = [&](const QCommandLineOption& opt, const char* what, qint64 max) -> qint64 {
@@ -182,7 +188,8 @@ int main(int argc, char** argv) {
     EngineModel engine(memory, clock, seed);
     engine.setSteady(parser.isSet(steadyOpt));
     if (parser.isSet(runningOpt)) engine.startRunning();
-    if (parser.isSet(alarmOpt)) engine.setAlarm(true, false);
+    if (parser.isSet(alarmLogOpt)) SeedAlarmLog(memory, int(number(alarmLogOpt, "--alarm-log", 255)));
+    if (parser.isSet(alarmOpt)) engine.setAlarm(true, true);
     engine.refresh();
     RequestHandler handler(memory, engine);
     ReplyShaper shaper(faults, seed);
@@ -213,7 +220,10 @@ int main(int argc, char** argv) {
 
     auto console = [&](const QByteArray& raw) {
         const QString line = QString::fromLocal8Bit(raw).trimmed().toLower();
-        if (line == QLatin1String("alarm on"))
+        QString said;
+        if (AlarmLogCommand(line, memory, clock.now(), &said))
+            logLine(true, said);
+        else if (line == QLatin1String("alarm on"))
             engine.setAlarm(true, true);
         else if (line == QLatin1String("alarm off"))
             engine.setAlarm(false, false);

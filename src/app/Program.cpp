@@ -5,6 +5,7 @@
 #include <QPushButton>
 #include <QToolButton>
 #include <QComboBox>
+#include <QLabel>
 #include <QWidget>
 #include <cstdio>
 #include <exception>
@@ -38,6 +39,11 @@
 #include "operations/OperatingCommands.h"
 #include "pages/PageTable.h"
 #include "pages/ui/PageWindow.h"
+#include "reports/AlarmCsv.h"
+#include "reports/AlarmHistory.h"
+#include "reports/ReportReader.h"
+#include "reports/ui/AlarmHistoryWindow.h"
+#include "reports/ui/ReportWindow.h"
 #include "widgets/Catalogue.h"
 #include "widgets/QtTranslation.h"
 #include "widgets/WidgetPrompter.h"
@@ -80,6 +86,9 @@ struct Program::Parts {
     std::unique_ptr<LoginLogic> loginLogic;
     std::unique_ptr<operations::OperatingCommands> commands;
     std::unique_ptr<operations::ChannelCalibration> calibration;
+    std::unique_ptr<reports::ReportReader> reportReader;
+    std::unique_ptr<reports::AlarmHistory> alarmHistory;
+    std::unique_ptr<reports::AlarmCsvExport> alarmCsv;
 
     // The windows, in creation order. Each lives until the program ends.
     std::unique_ptr<MainWindow> mainWindow;          // TForm1
@@ -93,10 +102,10 @@ struct Program::Parts {
     std::unique_ptr<pages::PageWindow> controlBitsPage;  // TForm9
     std::unique_ptr<pages::PageWindow> alarmLimitsPage;  // TForm10
     std::unique_ptr<PortDialog> portDialog;  // TForm11
-    // TForm12 report
+    std::unique_ptr<reports::ui::ReportWindow> reportWindow;  // TForm12
     std::unique_ptr<HelpWindow> helpWindow;    // TForm13
     std::unique_ptr<LoginDialog> loginDialog;  // TForm16
-    // TForm17 alarm history
+    std::unique_ptr<reports::ui::AlarmHistoryWindow> alarmWindow;  // TForm17
 
     std::unique_ptr<LanguageSwitcher> switcher;
     std::unique_ptr<TrayIcon> tray;
@@ -108,6 +117,22 @@ struct Program::Parts {
         for (const auto* page : {&smsPage, &delayPage, &curvePage, &systemPage, &controlBitsPage, &alarmLimitsPage})
             if (*page) list << page->get();
         return list;
+    }
+
+    /// What the report and alarm history windows need: messages, boxes, clock, "cx.bmp", the main
+    /// window's current entry (`lblbt0`) and the catalogue pass.
+    reports::ui::WindowServices reportServices() {
+        reports::ui::WindowServices s;
+        s.messages = [this](const QString& key) { return messages.text(key); };
+        s.prompter = &prompter;
+        s.clock = &clock;
+        s.picturePath = config.filePath(QStringLiteral("cx.bmp"));
+        s.entryName = [this] {
+            auto* entry = mainWindow->findChild<QLabel*>(QStringLiteral("lblbt0"));
+            return entry ? entry->text() : QString();
+        };
+        s.translate = [this](QWidget* w) { translate(w); };
+        return s;
     }
 
     /// The catalogue's control texts for a window of the program, by the window's kind.
@@ -186,6 +211,11 @@ Program::Program(const QString& dataDir, const QByteArray& codePage, config::Pro
     p.portSelection = std::make_unique<PortSelection>(p.settings, *p.portTarget);
     p.portDialog = std::make_unique<PortDialog>(*p.portSelection, p.messages, translate, &window);
 
+    // TForm12.
+    p.reportReader = std::make_unique<reports::ReportReader>(p.controllerLink, window.poll());
+    p.reportWindow =
+        std::make_unique<reports::ui::ReportWindow>(*p.reportReader, p.reportServices(), &window);
+
     // TForm13: the help file of the language in effect; a missing one is reported once, here.
     p.helpWindow = std::make_unique<HelpWindow>(p.config, p.messages, &window);
     const QString helpError = p.helpWindow->load(p.settings.language());
@@ -194,6 +224,15 @@ Program::Program(const QString& dataDir, const QByteArray& codePage, config::Pro
     // TForm16.
     p.loginLogic = std::make_unique<LoginLogic>(p.config, p.access, p.messages, p.prompter);
     p.loginDialog = std::make_unique<LoginDialog>(*p.loginLogic, p.messages, translate, &window);
+
+    // TForm17.
+    const reports::MessageLookup lookup = [&p](const QString& key) { return p.messages.text(key); };
+    p.alarmHistory =
+        std::make_unique<reports::AlarmHistory>(p.controllerLink, window.poll(), p.prompter, lookup);
+    p.alarmCsv =
+        std::make_unique<reports::AlarmCsvExport>(*p.alarmHistory, window.poll(), p.prompter, lookup);
+    p.alarmWindow = std::make_unique<reports::ui::AlarmHistoryWindow>(*p.alarmHistory, *p.alarmCsv,
+                                                                      p.reportServices(), &window);
 
     // Shift+End cycles the language; each window re-labels itself, in the hot key's order.
     // The hot key cycles the entries of the settings window's language box, listed once at its creation.
@@ -215,10 +254,12 @@ Program::Program(const QString& dataDir, const QByteArray& codePage, config::Pro
     for (pages::PageWindow* page : p.pageWindows())
         if (page != p.smsPage.get()) relabelPage(page);
     p.switcher->add(QStringLiteral("TForm11"), [&p](const QString&) { p.portDialog->relabel(); });
+    p.switcher->add(QStringLiteral("TForm12"), [&p](const QString&) { p.reportWindow->relabel(); });
     p.switcher->add(QStringLiteral("TForm13"), [&p](const QString& language) {
         p.helpWindow->setWindowTitle(p.messages.text(QStringLiteral("Form13caption")));
         p.helpWindow->load(language);
     });
+    p.switcher->add(QStringLiteral("TForm17"), [&p](const QString&) { p.alarmWindow->relabel(); });
     QObject::connect(p.hotKey.get(), &LanguageHotKey::triggered, p.switcher.get(),
                      &LanguageSwitcher::advance);
 
@@ -282,6 +323,17 @@ Program::Program(const QString& dataDir, const QByteArray& codePage, config::Pro
         p.helpWindow->setWindowTitle(p.gate->title(QStringLiteral("Form13caption")));
         p.helpWindow->exec();
     });
+    // The alarm history and the report talk to the controller: refused in rotation mode and unlinked.
+    const auto modal = [&p, &window](const char* command, QDialog* dialog, const char* titleKey) {
+        QObject::connect(window.menuAction(QLatin1String(command)), &QAction::triggered, &window,
+                         [&p, dialog, titleKey] {
+                             if (!p.gate->pass(monitor::GateRule::NeedsLink)) return;
+                             dialog->setWindowTitle(p.gate->title(QLatin1String(titleKey)));
+                             dialog->exec();
+                         });
+    };
+    modal("E1", p.alarmWindow.get(), "Form17caption");
+    modal("print1", p.reportWindow.get(), "Form12caption");
     QObject::connect(window.menuAction(QStringLiteral("About1")), &QAction::triggered, &window,
                      [&p] { p.aboutBox->open(); });
     // The program ends when the main window has closed (the shell decides whether it may).
@@ -312,7 +364,8 @@ QList<QWidget*> Program::secondaryWindows() const {
     for (QWidget* w : d->pageWindows())
         if (w != d->smsPage.get()) windows << w;
     for (QWidget* w :
-         std::initializer_list<QWidget*>{d->portDialog.get(), d->helpWindow.get(), d->loginDialog.get()})
+         std::initializer_list<QWidget*>{d->portDialog.get(), d->reportWindow.get(), d->helpWindow.get(),
+                                         d->loginDialog.get(), d->alarmWindow.get()})
         if (w) windows << w;
     return windows;
 }

@@ -247,7 +247,9 @@ void TestSimController::malformedRequestsGetNoAnswer_data() {
     QTest::newRow("other station") << link::BuildFrame("010400060030").toLatin1().chopped(2) << "station";
     QTest::newRow("unknown function")
         << link::BuildFrame("000300060030").toLatin1().chopped(2) << "function 03";
-    QTest::newRow("read beyond 1024") << link::BuildFrame("000403F00020").toLatin1().chopped(2) << "beyond";
+    // Reads go on into the alarm log's 255 records (pages end at 0x0910); writes stop at 1024.
+    QTest::newRow("read beyond the alarm log")
+        << link::BuildFrame("000409000020").toLatin1().chopped(2) << "beyond";
     QTest::newRow("read count 0") << link::BuildFrame("000400060000").toLatin1().chopped(2) << "count";
     QTest::newRow("read count 256") << link::BuildFrame("000400000100").toLatin1().chopped(2) << "count";
     QTest::newRow("word write at the last byte")

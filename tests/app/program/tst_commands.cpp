@@ -97,6 +97,8 @@ void TestCommands::gateInOrder_data() {
         {"bjsx1", "TForm10", "Form10caption", true, true},
         {"gsm1", "Tgsm", "gsmcaption", true, true},
         {"Q1", "TForm5", "Form5caption", false, true},
+        {"E1", "TForm17", "Form17caption", true, true},
+        {"print1", "TForm12", "Form12caption", true, true},
     };
     for (const Row& r : rows) {
         for (int rotation = 0; rotation < 2; ++rotation) {

@@ -1,0 +1,39 @@
+#include "reports/AlarmRecord.h"
+
+#include "link/Codec.h"
+
+namespace tarsyn::reports {
+
+AlarmRecord DecodeAlarmRecord(const QString& reply, int position, const MessageLookup& text) {
+    const QString r = reply.mid(position - 1, alarmlog::kRecordChars);
+    auto field = [&r](int byte) { return r.mid(2 * byte, 2); };
+    AlarmRecord record;
+    record.code = field(0);
+    // The catalogue key is "E" followed by the code's two characters as sent ("E05", "E1A").
+    const QString key = QStringLiteral("E") + record.code;
+    record.text = text ? text(key) : QStringLiteral("0");
+    record.time =
+        QStringLiteral("20%1-%2-%3 %4:%5:%6").arg(field(1), field(2), field(3), field(4), field(5), field(6));
+    return record;
+}
+
+int AlarmPageCount(int total) {
+    if (total <= 0) return 1;
+    return (total + alarmlog::kRowsPerPage - 1) / alarmlog::kRowsPerPage;
+}
+
+QString AlarmPageAddress(int page) {
+    const int bytesPerPage = alarmlog::kRowsPerPage * alarmlog::kRecordChars / 2;
+    return link::ToHex(quint32(alarmlog::kFirstRecord + bytesPerPage * (page - 1)), 4);
+}
+
+QString AlarmPageRequest(int page) {
+    return QStringLiteral("0004") + AlarmPageAddress(page) + QStringLiteral("002A");
+}
+
+int AlarmRowsOnPage(int total, int page) {
+    if (AlarmPageCount(total) > page) return alarmlog::kRowsPerPage;
+    return total - alarmlog::kRowsPerPage * (page - 1);
+}
+
+}  // namespace tarsyn::reports

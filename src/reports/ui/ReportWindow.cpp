@@ -1,0 +1,288 @@
+#include "reports/ui/ReportWindow.h"
+
+#include <QFileDialog>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPrinter>
+#include <QPushButton>
+#include <QShowEvent>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+#include "config/Formats.h"
+#include "config/Prompter.h"
+#include "link/Clock.h"
+#include "widgets/Indicators.h"
+#include "widgets/MainWindowPictures.h"
+
+namespace tarsyn::reports::ui {
+
+namespace {
+
+// The picture leaves out the window's frame and the button row at the bottom.
+constexpr int kPictureWidthLess = 10;
+constexpr int kPictureHeightLess = 60;
+constexpr int kPrintScale = 5;
+constexpr int kReadDelayMs = 200;
+
+struct DelayCaption {
+    const char* panel;
+    const char* caption;
+};
+
+// Four columns of 6, 6, 6 and 4, the captions of the main window's delay panels of the same names.
+const DelayCaption kDelays[4][6] = {
+    {{"41", "冷却停机延时"},
+     {"42", "机组启动延时"},
+     {"43", "启动间隔延时"},
+     {"44", "启动运转延时"},
+     {"45", "旁路检测延时"},
+     {"46", "停机断油延时"}},
+    {{"51", "预供延时"},
+     {"52", "怠速启动延时"},
+     {"53", "怠速停机延时"},
+     {"54", "升速延时"},
+     {"55", "油压低延时"},
+     {"56", "水温高延时"}},
+    {{"61", "机组电压过限延时"},
+     {"62", "油温高/油位低延时"},
+     {"63", "速度信号丢失延时"},
+     {"64", "电池电压低延时"},
+     {"65", "倒转换延时"},
+     {"66", "机组频率过限延时"}},
+    {{"71", "超速延时"},
+     {"72", "过载延时"},
+     {"73", "暖机延时"},
+     {"74", "降速延时"},
+     {nullptr, nullptr},
+     {nullptr, nullptr}},
+};
+
+struct IndicatorTab {
+    const char* name;  // the main window's tab sheet names, so the catalogue captions are shared
+    const char* title;
+    int rows;
+    int numbers[18];  // column by column, 0 ends
+};
+
+const IndicatorTab kTabs[] = {
+    {"TabSheet1", "报警和状态指示", 3, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 0}},
+    {"TabSheet2", "输入口", 2, {17, 18, 19, 20, 21, 22, 23, 25, 0}},
+    {"TabSheet3", "输出口", 2, {26, 27, 28, 29, 30, 31, 33, 34, 0}},
+};
+
+const QHash<int, QString>& indicatorCaptions() {
+    static const QHash<int, QString> captions = {
+        {1, "电压频率故障"},    {2, "超速/失速"},       {3, "低电池电压"},     {4, "低油压"},
+        {5, "高水温"},          {6, "启动失败"},        {7, "过载"},           {8, "高油温/低油位"},
+        {9, "紧急停机"},        {10, "自动状态"},       {11, "启动状态"},      {12, "远程状态"},
+        {13, "供电状态"},       {14, "测试状态"},       {15, "复位状态"},      {16, "升降速失败"},
+        {17, "降速限位"},       {18, "升速限位"},       {19, "高油温/低油位"}, {20, "高水温"},
+        {21, "远程复位"},       {22, "远程启动"},       {23, "低油压"},        {25, "紧急停机"},
+        {26, "降速(怠速常闭)"}, {27, "升速(怠速常开)"}, {28, "机组合闸"},      {29, "预供"},
+        {30, "故障"},           {31, "供油"},           {33, "市电合闸"},      {34, "启动"},
+    };
+    return captions;
+}
+
+QLabel* label(const QString& name, const QString& text, QWidget* parent) {
+    auto* l = new QLabel(text, parent);
+    l->setObjectName(name);
+    return l;
+}
+
+QPushButton* button(const char* name, const QString& text, QWidget* parent) {
+    auto* b = new QPushButton(text, parent);
+    b->setObjectName(QLatin1String(name));
+    b->setAutoDefault(false);
+    return b;
+}
+
+}  // namespace
+
+ReportWindow::ReportWindow(ReportReader& reader, WindowServices services, QWidget* parent)
+    : QDialog(parent), m_reader(reader), m_services(std::move(services)) {
+    setObjectName(QStringLiteral("TForm12"));
+    setFixedSize(806, 534);
+
+    auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(10, 8, 10, 8);
+    auto* top = new QHBoxLayout;
+    top->addWidget(label(QStringLiteral("lbl111111"), QStringLiteral("串口号："), this));
+    m_entry = label(QStringLiteral("lblgjzdmc"), QString(), this);
+    m_entry->setMinimumWidth(160);  // the texts set at each showing never wait for a re-layout
+    top->addWidget(m_entry);
+    top->addStretch(1);
+    m_stamp = label(QStringLiteral("lbldqri"), QStringLiteral("日期"), this);
+    m_stamp->setMinimumWidth(150);
+    m_stamp->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    top->addWidget(m_stamp);
+    column->addLayout(top);
+    column->addWidget(buildDelays());
+    column->addWidget(buildIndicators(), 1);
+    column->addWidget(buildLegend());
+
+    // The bottom row, which the picture leaves out.
+    auto* bottom = new QHBoxLayout;
+    bottom->addStretch(1);
+    m_pdf = button("btnbcpdf", QStringLiteral("保存为PDF"), this);
+    m_save = button("btnbcwj", QStringLiteral("保存到文件"), this);
+    m_print = button("btnqxdy", QStringLiteral("打印到打印机"), this);
+    QPushButton* close = button("btnqx", QStringLiteral("退出"), this);
+    for (QPushButton* b : {m_pdf, m_save, m_print, close}) bottom->addWidget(b);
+    column->addLayout(bottom);
+
+    m_timer.setInterval(kReadDelayMs);
+    connect(&m_timer, &QTimer::timeout, this, &ReportWindow::read);
+    connect(m_save, &QPushButton::clicked, this, &ReportWindow::save);
+    connect(m_print, &QPushButton::clicked, this, &ReportWindow::print);
+    connect(m_pdf, &QPushButton::clicked, this, &ReportWindow::savePdf);
+    connect(close, &QPushButton::clicked, this, &QDialog::close);
+
+    ReportReader::clear(*this);
+    relabel();
+}
+
+QWidget* ReportWindow::buildDelays() {
+    auto* group = new QGroupBox(QStringLiteral("读取系统延时"), this);
+    group->setObjectName(QStringLiteral("grp11"));
+    auto* grid = new QGridLayout(group);
+    grid->setHorizontalSpacing(6);
+    grid->setVerticalSpacing(4);
+    for (int c = 0; c < 4; ++c) {
+        for (int r = 0; r < 6 && kDelays[c][r].panel; ++r) {
+            const QString number = QLatin1String(kDelays[c][r].panel);
+            grid->addWidget(
+                label(QStringLiteral("lbl") + number, QString::fromUtf8(kDelays[c][r].caption), group), r,
+                c * 2);
+            QLabel* value = label(QStringLiteral("pnl") + number, QStringLiteral("0"), group);
+            value->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+            value->setMinimumWidth(48);
+            m_panels.insert(value->objectName(), value);
+            grid->addWidget(value, r, c * 2 + 1);
+        }
+    }
+    return group;
+}
+
+QWidget* ReportWindow::buildIndicators() {
+    auto* tabs = new QTabWidget(this);
+    tabs->setObjectName(QStringLiteral("PageControl1"));
+    for (const IndicatorTab& tab : kTabs) {
+        auto* page = new QWidget;
+        page->setObjectName(QLatin1String(tab.name));
+        auto* grid = new QGridLayout(page);
+        grid->setHorizontalSpacing(10);
+        for (int i = 0; tab.numbers[i]; ++i) {
+            const int number = tab.numbers[i];
+            const QString name = QStringLiteral("btnzs%1").arg(number);
+            QPushButton* b = button(name.toLatin1().constData(), indicatorCaptions().value(number), page);
+            b->setFlat(true);
+            b->setFocusPolicy(Qt::NoFocus);
+            b->setIconSize(QSize(16, 16));
+            b->setStyleSheet(QStringLiteral("text-align: left"));
+            m_indicators.insert(name, b);
+            grid->addWidget(b, i % tab.rows, i / tab.rows);
+        }
+        grid->setRowStretch(tab.rows, 1);
+        tabs->addTab(page, QString::fromUtf8(tab.title));
+    }
+    return tabs;
+}
+
+QWidget* ReportWindow::buildLegend() {
+    auto* row = new QWidget(this);
+    auto* layout = new QHBoxLayout(row);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(label(QStringLiteral("lbltl"), QStringLiteral("图例"), row));
+    const char* const texts[] = {"正常(无效)状态", "异常状态", "运行状态"};
+    for (int image = 0; image < 3; ++image) {
+        auto* lamp = new widgets::IndicatorLamp(QStringLiteral("imgtl%1").arg(image), true, row);
+        lamp->setImage(image);
+        layout->addSpacing(12);
+        layout->addWidget(lamp);
+        layout->addWidget(label(QStringLiteral("lbltl%1").arg(image), QString::fromUtf8(texts[image]), row));
+    }
+    layout->addStretch(1);
+    return row;
+}
+
+void ReportWindow::relabel() {
+    if (m_services.translate) m_services.translate(this);
+}
+
+void ReportWindow::setPanelText(const QString& panel, const QString& text) {
+    if (QLabel* l = m_panels.value(panel)) l->setText(text);
+}
+
+void ReportWindow::setIndicatorImage(const QString& indicator, int image) {
+    QPushButton* b = m_indicators.value(indicator);
+    if (!b) return;
+    m_images.insert(indicator, image);
+    b->setIcon(QIcon(widgets::MainWindowPictures::indicator(image, ReportReader::AlarmIndicator(indicator))));
+}
+
+void ReportWindow::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (event->spontaneous()) return;  // restored from the task bar: not a new showing
+    ReportReader::clear(*this);
+    const QDateTime now = m_services.clock ? m_services.clock->now() : QDateTime::currentDateTime();
+    m_stamp->setText(now.toString(config::kShortDateFormat + QLatin1Char(' ') + config::kTimeFormat));
+    m_entry->setText(m_services.entryName ? m_services.entryName() : QString());
+    m_timer.start();
+}
+
+void ReportWindow::hideEvent(QHideEvent* event) {
+    QDialog::hideEvent(event);
+    if (!event->spontaneous()) m_timer.stop();  // a read still pending for this showing is dropped
+}
+
+void ReportWindow::setPictureButtons(bool enabled) {
+    for (QPushButton* b : {m_save, m_print, m_pdf}) b->setEnabled(enabled);
+}
+
+void ReportWindow::read() {
+    m_timer.stop();  // once per showing
+    setPictureButtons(false);
+    m_reader.read(*this);
+    setPictureButtons(true);
+}
+
+QImage ReportWindow::picture() { return widgets::CaptureWindow(this, kPictureWidthLess, kPictureHeightLess); }
+
+void ReportWindow::save() {
+    QString error;
+    if (widgets::SaveBitmap(picture(), m_services.picturePath, &error))
+        m_services.prompter->information(QStringLiteral("cx.tmp ") +
+                                         m_services.messages(QStringLiteral("dl18")));
+    else
+        m_services.prompter->error(error);
+}
+
+void ReportWindow::print() {
+    QString error;
+    if (!widgets::PrintPicture(picture(), kPrintScale, this, &error, m_services.choosePdf) &&
+        !error.isEmpty())
+        m_services.prompter->error(error);
+}
+
+void ReportWindow::savePdf() {
+    const QImage image = picture();
+    QString path = m_services.choosePdf ? m_services.choosePdf(this)
+                                        : QFileDialog::getSaveFileName(this, QString(), QString(),
+                                                                       QStringLiteral("PDF (*.pdf)"));
+    if (path.isEmpty()) return;
+    if (!path.endsWith(QStringLiteral(".pdf"), Qt::CaseInsensitive)) path += QStringLiteral(".pdf");
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(path);
+    if (widgets::PrintOnPage(printer, image, kPrintScale))
+        m_services.prompter->information(m_services.messages(QStringLiteral("pdfdone")) + QLatin1Char(' ') +
+                                         path);
+    else
+        m_services.prompter->error(QStringLiteral("Cannot write \"%1\"").arg(path));
+}
+
+}  // namespace tarsyn::reports::ui

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QString>
+#include <functional>
+
+#include "reports/AlarmRecord.h"
+#include "widgets/WindowPicture.h"
+
+class QWidget;
+
+namespace tarsyn::config {
+class Prompter;
+}
+namespace tarsyn::link {
+class Clock;
+}
+
+namespace tarsyn::reports::ui {
+
+/// Asks for the name of a file to write; an empty name cancels.
+using FileChooser = std::function<QString(QWidget* parent)>;
+
+/// What the alarm history and report windows need from the program besides their logic.
+struct WindowServices {
+    MessageLookup messages;                   ///< current catalogue's Messages ("dl18", "E05"…)
+    config::Prompter* prompter = nullptr;     ///< boxes
+    const link::Clock* clock = nullptr;       ///< the report's date and time stamp
+    QString picturePath;                      ///< "cx.bmp" in the executable's folder
+    std::function<QString()> entryName;       ///< the main window's current port entry
+    std::function<void(QWidget*)> translate;  ///< catalogue texts of the window's controls
+    widgets::PdfFileChooser choosePdf;        ///< where a PDF goes (empty: a save dialog)
+    FileChooser chooseCsv;                    ///< where the CSV goes (empty: a save dialog)
+};
+
+}  // namespace tarsyn::reports::ui
