@@ -1,0 +1,243 @@
+#include "history/JournalStore.h"
+
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QStringList>
+
+#include "history/HistoryColumns.h"
+
+namespace tarsyn::history {
+
+namespace {
+
+struct KindCode {
+    JournalKind kind;
+    const char* code;
+};
+
+const KindCode kCodes[] = {
+    {JournalKind::AlarmRaised, "alarm-raised"},
+    {JournalKind::AlarmCleared, "alarm-cleared"},
+    {JournalKind::LinkLost, "link-lost"},
+    {JournalKind::LinkRegained, "link-regained"},
+    {JournalKind::CommandSent, "command-sent"},
+    {JournalKind::CalibrationSent, "calibration-sent"},
+    {JournalKind::BlockWritten, "block-written"},
+    {JournalKind::SettingsSaved, "settings-saved"},
+    {JournalKind::LoginSucceeded, "login-succeeded"},
+    {JournalKind::LoginFailed, "login-failed"},
+    {JournalKind::WatchRaised, "watch-raised"},
+    {JournalKind::WatchCleared, "watch-cleared"},
+};
+
+QString errorText(const QSqlError& e) {
+    QString t = e.text().trimmed();
+    return t.isEmpty() ? QStringLiteral("unknown database error") : t;
+}
+
+QVariant text(const QString& s) { return s.isNull() ? QVariant(QStringLiteral("")) : QVariant(s); }
+
+QString csvField(const QString& s) {
+    if (!s.contains(QLatin1Char(',')) && !s.contains(QLatin1Char('"')) && !s.contains(QLatin1Char('\n')) &&
+        !s.contains(QLatin1Char('\r')))
+        return s;
+    QString q = s;
+    q.replace(QLatin1Char('"'), QStringLiteral("\"\""));
+    return QLatin1Char('"') + q + QLatin1Char('"');
+}
+
+}  // namespace
+
+QString journalKindCode(JournalKind kind) {
+    for (const KindCode& c : kCodes)
+        if (c.kind == kind) return QLatin1String(c.code);
+    return {};
+}
+
+std::optional<JournalKind> journalKindFromCode(const QString& code) {
+    for (const KindCode& c : kCodes)
+        if (code == QLatin1String(c.code)) return c.kind;
+    return std::nullopt;
+}
+
+JournalStore::JournalStore(HistoryLocation location, const link::Clock& clock, ErrorCallback onError)
+    : m_location(std::move(location)),
+      m_clock(clock),
+      m_onError(std::move(onError)),
+      m_connectionName(QStringLiteral("tarsyn-journal-%1").arg(quintptr(this), 0, 16)) {}
+
+JournalStore::~JournalStore() {
+    close();
+    if (QSqlDatabase::contains(m_connectionName)) QSqlDatabase::removeDatabase(m_connectionName);
+}
+
+bool JournalStore::isOpen() const {
+    return QSqlDatabase::contains(m_connectionName) && QSqlDatabase::database(m_connectionName, false).isOpen();
+}
+
+void JournalStore::close() {
+    m_insert.reset();
+    if (QSqlDatabase::contains(m_connectionName)) {
+        QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
+        if (db.isOpen()) db.close();
+    }
+}
+
+bool JournalStore::open() {
+    close();
+    m_lastAttempt = m_clock.now();
+    QString why;
+    if (!HistoryStore::openConnection(m_location, m_connectionName, HistoryStore::Durability::ProgramKill,
+                                      &why)) {
+        m_lastError = why;
+        return false;
+    }
+    const bool pg = m_location.kind == HistoryLocation::Kind::Postgres;
+    QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
+    const QStringList statements = {
+        pg ? QStringLiteral("CREATE TABLE IF NOT EXISTS \"journal\" (\"id\" BIGSERIAL PRIMARY KEY, "
+                            "\"sj\" TEXT COLLATE \"C\" NOT NULL, \"port\" TEXT NOT NULL, "
+                            "\"kind\" TEXT NOT NULL, \"detail\" TEXT NOT NULL)")
+           : QStringLiteral("CREATE TABLE IF NOT EXISTS \"journal\" (\"id\" INTEGER PRIMARY KEY AUTOINCREMENT, "
+                            "\"sj\" TEXT NOT NULL, \"port\" TEXT NOT NULL, \"kind\" TEXT NOT NULL, "
+                            "\"detail\" TEXT NOT NULL)"),
+        QStringLiteral("CREATE INDEX IF NOT EXISTS \"journal_sj\" ON \"journal\" (\"sj\")"),
+    };
+    QSqlQuery q(db);
+    bool ok = db.transaction();
+    // Several PCs may start at once against one server: the creators take turns, as for the readings.
+    if (ok && pg) ok = q.exec(QStringLiteral("SELECT pg_advisory_xact_lock(7316202401)"));
+    for (const QString& sql : statements)
+        if (ok) ok = q.exec(sql);
+    if (ok) ok = db.commit();
+    if (!ok) {
+        m_lastError = QStringLiteral("Cannot create the event journal in %1: %2")
+                          .arg(m_location.displayText(),
+                               errorText(q.lastError().isValid() ? q.lastError() : db.lastError()));
+        db.rollback();
+        close();
+        return false;
+    }
+    m_insert = std::make_unique<QSqlQuery>(db);
+    if (!m_insert->prepare(QStringLiteral(
+            "INSERT INTO \"journal\" (\"sj\", \"port\", \"kind\", \"detail\") VALUES (?, ?, ?, ?)"))) {
+        m_lastError = errorText(m_insert->lastError());
+        close();
+        return false;
+    }
+    m_lastError.clear();
+    m_reported = false;
+    return true;
+}
+
+bool JournalStore::usable() {
+    if (isOpen() && m_insert) return true;
+    const QDateTime now = m_clock.now();
+    if (m_lastAttempt.isValid() && m_lastAttempt.secsTo(now) < kRetrySeconds && now >= m_lastAttempt)
+        return false;
+    return open();
+}
+
+void JournalStore::record(JournalKind kind, const QString& controller, const QString& detail) {
+    if (!usable()) {
+        if (!m_reported && m_onError && !m_lastError.isEmpty()) m_onError(m_lastError);
+        m_reported = true;
+        return;
+    }
+    // One statement outside any transaction is a transaction of its own: committed when exec returns.
+    m_insert->bindValue(0, stampText(m_clock.now()));
+    m_insert->bindValue(1, text(controller.trimmed()));
+    m_insert->bindValue(2, journalKindCode(kind));
+    m_insert->bindValue(3, text(detail));
+    if (m_insert->exec()) {
+        m_insert->finish();
+        return;
+    }
+    m_lastError = QStringLiteral("Event journal (%1): %2").arg(m_location.displayText(), errorText(m_insert->lastError()));
+    close();  // tried again after kRetrySeconds
+    if (!m_reported && m_onError) m_onError(m_lastError);
+    m_reported = true;
+}
+
+HistoryError JournalStore::failure(const QString& what, const QString& reason) const {
+    return HistoryError(QStringLiteral("Event journal (%1), %2: %3").arg(m_location.displayText(), what, reason));
+}
+
+int JournalStore::purgeOlderThan(int days) {
+    if (!isOpen()) return -1;
+    QSqlQuery q(QSqlDatabase::database(m_connectionName, false));
+    if (!q.prepare(QStringLiteral("DELETE FROM \"journal\" WHERE \"sj\" < ?"))) return -1;
+    q.bindValue(0, stampText(m_clock.now().addDays(-days)));
+    if (!q.exec()) {
+        m_lastError = errorText(q.lastError());
+        return -1;
+    }
+    return q.numRowsAffected();
+}
+
+QVector<JournalEvent> JournalStore::events(const JournalFilter& filter) {
+    if (!isOpen() && !open()) throw failure(QStringLiteral("read"), m_lastError);
+    QStringList where;
+    QVariantList values;
+    if (!filter.controller.isNull()) {
+        where << QStringLiteral("\"port\" = ?");
+        values << filter.controller;
+    }
+    if (filter.kind) {
+        where << QStringLiteral("\"kind\" = ?");
+        values << journalKindCode(*filter.kind);
+    }
+    if (filter.from.isValid()) {
+        where << QStringLiteral("\"sj\" >= ?");
+        values << stampText(filter.from);
+    }
+    if (filter.to.isValid()) {
+        where << QStringLiteral("\"sj\" <= ?");
+        values << stampText(filter.to);
+    }
+    QString sql = QStringLiteral("SELECT \"id\", \"sj\", \"port\", \"kind\", \"detail\" FROM \"journal\"");
+    if (!where.isEmpty()) sql += QStringLiteral(" WHERE ") + where.join(QStringLiteral(" AND "));
+    // The id breaks ties within one second: the later event was written later.
+    sql += QStringLiteral(" ORDER BY \"sj\" DESC, \"id\" DESC LIMIT %1").arg(qMax(0, filter.limit));
+    QSqlQuery q(QSqlDatabase::database(m_connectionName, false));
+    q.setForwardOnly(true);
+    if (!q.prepare(sql)) throw failure(QStringLiteral("read"), errorText(q.lastError()));
+    for (int i = 0; i < values.size(); ++i) q.bindValue(i, values.at(i));
+    if (!q.exec()) throw failure(QStringLiteral("read"), errorText(q.lastError()));
+    QVector<JournalEvent> out;
+    while (q.next()) {
+        const auto kind = journalKindFromCode(q.value(3).toString());
+        if (!kind) continue;  // written by a newer program: not one this window can name
+        out.append({q.value(0).toLongLong(), q.value(1).toString(), q.value(2).toString(), *kind,
+                    q.value(4).toString()});
+    }
+    return out;
+}
+
+QStringList JournalStore::controllers() {
+    if (!isOpen() && !open()) throw failure(QStringLiteral("read"), m_lastError);
+    QSqlQuery q(QSqlDatabase::database(m_connectionName, false));
+    if (!q.exec(QStringLiteral("SELECT DISTINCT \"port\" FROM \"journal\" WHERE \"port\" <> '' ORDER BY \"port\"")))
+        throw failure(QStringLiteral("read"), errorText(q.lastError()));
+    QStringList out;
+    while (q.next()) out << q.value(0).toString();
+    return out;
+}
+
+int JournalRetentionDays(const QString& setting) {
+    bool ok = false;
+    const int days = setting.trimmed().toInt(&ok);
+    return ok && days > 0 ? days : JournalStore::kDefaultRetentionDays;
+}
+
+QString JournalCsv(const QVector<JournalEvent>& events, const std::function<QString(JournalKind)>& kindText) {
+    const QString eol = QStringLiteral("\r\n");
+    QString out = QStringLiteral("time,controller,kind,detail") + eol;
+    for (const JournalEvent& e : events)
+        out += csvField(e.sj) + QLatin1Char(',') + csvField(e.controller) + QLatin1Char(',') +
+               csvField(kindText(e.kind)) + QLatin1Char(',') + csvField(e.detail) + eol;
+    return out;
+}
+
+}  // namespace tarsyn::history
