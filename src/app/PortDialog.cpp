@@ -64,7 +64,7 @@ void PortDialog::relabel() {
 
 void PortDialog::prepare() {
     m_box->clear();
-    m_box->addItems(m_logic.portNames());
+    m_box->addItems(m_logic.portLabels());
     const int index = m_logic.initialSelection();
     m_box->setCurrentIndex(index);
     if (index < 0) m_box->setEditText(QString());
@@ -77,7 +77,7 @@ int PortDialog::runModal() {
 }
 
 void PortDialog::applyPressed() {
-    m_logic.apply(m_box->currentIndex(), m_box->currentText());
+    m_logic.apply(m_box->currentIndex(), m_logic.portNameFor(m_box->currentIndex(), m_box->currentText()));
     accept();
 }
 

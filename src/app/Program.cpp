@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QTimer>
 #include <QWidget>
 #include <exception>
 
@@ -22,6 +23,9 @@
 #include "config/LiveSettings.h"
 #include "history/HistoryRecorder.h"
 #include "history/HistoryStore.h"
+#include "history/JournalStore.h"
+#include "aware/Awareness.h"
+#include "aware/WatchLimits.h"
 #include "link/Clock.h"
 #include "link/ControllerLink.h"
 #include "link/QtSerialPort.h"
@@ -31,6 +35,19 @@
 #include "widgets/WidgetPrompter.h"
 
 namespace tarsyn::app {
+
+namespace {
+/// Notifications go to the tray icon's balloon, once the icon exists; the bell only when asked for.
+struct TrayNotifier : aware::Notifier {
+    const config::Config& config;
+    TrayIcon* tray = nullptr;
+    explicit TrayNotifier(const config::Config& c) : config(c) {}
+    void notify(const QString& title, const QString& text) override {
+        if (tray) tray->notify(title, text);
+        if (aware::SoundEnabled(config)) QApplication::beep();
+    }
+};
+}  // namespace
 
 /// Everything the program is made of, declared in the order it is made and destroyed in reverse.
 struct Program::Parts {
@@ -50,6 +67,9 @@ struct Program::Parts {
     Access access;
     std::unique_ptr<history::HistoryStore> store;
     std::unique_ptr<history::HistoryRecorder> recorder;
+    std::unique_ptr<history::JournalStore> journal;  // operator actions are recorded through it
+    TrayNotifier notifier{config};
+    std::unique_ptr<aware::Awareness> awareness;
     std::unique_ptr<LanguageHotKey> hotKey;
     std::unique_ptr<monitor::CommandGate> gate;
     std::unique_ptr<SettingsLogic> settingsLogic;
@@ -105,9 +125,30 @@ Program::Program(const QString& dataDir, const QByteArray& codePage, config::Pro
         window.setHistoryStatus(false, p.recorder->statusText());
         p.prompter.error(p.store->lastError());
     }
+    // The event journal shares the database; its trouble shows in the strip, never as a box per event.
+    p.journal = std::make_unique<history::JournalStore>(p.store->location(), p.clock,
+                                                        [&window](const QString& m) { window.setHistoryStatus(false, m); });
+    if (p.journal->open()) p.journal->purgeOlderThan(aware::JournalRetentionSetting(p.config));
+    // Awareness stands between the cycle and the recorder and looks at the cycle after each tick
+    // (connected after the cycle's own slot, so it runs second).
+    p.awareness = std::make_unique<aware::Awareness>(p.clock, p.config, p.settings, *p.journal, p.notifier);
+    p.awareness->setNext(p.recorder.get());
+    p.awareness->setStatusView(&window);
+    p.awareness->setWatchLimits(aware::LoadWatchLimits(p.config));
+    window.poll().setHistorySink(p.awareness.get());
+    QObject::connect(&window.poll().timer(), &QTimer::timeout, p.awareness.get(),
+                     [&p] { p.awareness->afterTickOf(p.mainWindow->poll()); });
+    window.showAwareness(p.awareness->status());
 
     // TForm2.
     p.settingsLogic = std::make_unique<SettingsLogic>(p.config, p.settings, p.messages, p.prompter);
+    p.settingsLogic->setSavedHook([&p] {
+        const config::LiveSettings& s = p.settings;
+        p.journal->record(history::JournalKind::SettingsSaved, QString(),
+                          QStringLiteral("language=%1 flash=%2 save1=%3 save2=%4 ports=%5")
+                              .arg(s.language(), s.refreshText(), s.hourIntervalText(), s.dayIntervalText())
+                              .arg(s.ports().size()));
+    });
     p.settingsWindow =
         std::make_unique<SettingsWindow>(*p.settingsLogic, p.settings, p.messages, translate, &window);
 
@@ -126,6 +167,13 @@ Program::Program(const QString& dataDir, const QByteArray& codePage, config::Pro
 
     // TForm16.
     p.loginLogic = std::make_unique<LoginLogic>(p.config, p.access, p.messages, p.prompter);
+    p.loginLogic->setResultHook([&p](bool granted, int level) {
+        if (granted)
+            p.journal->record(history::JournalKind::LoginSucceeded, QString(),
+                              level == kSuperLevel ? QStringLiteral("super") : QStringLiteral("ordinary"));
+        else
+            p.journal->record(history::JournalKind::LoginFailed, QString(), QStringLiteral("attempt %1").arg(level));
+    });
     p.loginDialog = std::make_unique<LoginDialog>(*p.loginLogic, p.messages, translate, &window);
 
     // Shift+End cycles the language; each window re-labels itself, in the hot key's order.
@@ -142,6 +190,7 @@ Program::Program(const QString& dataDir, const QByteArray& codePage, config::Pro
                      &LanguageSwitcher::advance);
 
     p.tray = std::make_unique<TrayIcon>(&window);
+    p.notifier.tray = p.tray.get();
     p.tray->setSecondaryWindows(secondaryWindows());
 
     // Lifecycle: every showing checks system.ini and asks for the password; the close asks dl2; the
@@ -152,6 +201,7 @@ Program::Program(const QString& dataDir, const QByteArray& codePage, config::Pro
     hooks.disconnectDatabase = [&p] {
         p.mainWindow->poll().setHistorySink(nullptr);
         p.store->disconnect();
+        p.journal->close();
     };
     hooks.runLogin = [&p] { return p.loginDialog->runModal(); };
     hooks.loggedIn = [&p] { p.tray->startAnimation(); };
