@@ -26,6 +26,8 @@
 #include "history/JournalStore.h"
 #include "aware/Awareness.h"
 #include "aware/WatchLimits.h"
+#include "aware/ui/JournalWindow.h"
+#include "aware/ui/WatchLimitEditor.h"
 #include "link/Clock.h"
 #include "link/ControllerLink.h"
 #include "link/QtSerialPort.h"
@@ -87,6 +89,8 @@ struct Program::Parts {
     std::unique_ptr<HelpWindow> helpWindow;    // TForm13
     std::unique_ptr<LoginDialog> loginDialog;  // TForm16
     // TForm17 alarm history
+    std::unique_ptr<aware::ui::JournalWindow> journalWindow;   // TForm18
+    std::unique_ptr<aware::ui::WatchLimitEditor> watchEditor;  // TForm19
 
     std::unique_ptr<LanguageSwitcher> switcher;
     std::unique_ptr<TrayIcon> tray;
@@ -176,6 +180,13 @@ Program::Program(const QString& dataDir, const QByteArray& codePage, config::Pro
     });
     p.loginDialog = std::make_unique<LoginDialog>(*p.loginLogic, p.messages, translate, &window);
 
+    // TForm18 event journal and TForm19 the operator's own watch limits.
+    p.journalWindow = std::make_unique<aware::ui::JournalWindow>(*p.journal, p.config, p.settings, p.messages,
+                                                                 p.prompter, &window);
+    p.watchEditor = std::make_unique<aware::ui::WatchLimitEditor>(
+        p.config, p.settings, p.messages, p.prompter,
+        [&p](const QVector<aware::WatchLimit>& limits) { p.awareness->setWatchLimits(limits); }, &window);
+
     // Shift+End cycles the language; each window re-labels itself, in the hot key's order.
     p.switcher = std::make_unique<LanguageSwitcher>(p.settings, widgets::LanguageCatalogues(dataDir));
     p.switcher->add(QStringLiteral("TForm1"), [&window](const QString&) { window.relabel(); });
@@ -186,6 +197,8 @@ Program::Program(const QString& dataDir, const QByteArray& codePage, config::Pro
         p.helpWindow->setWindowTitle(p.messages.text(QStringLiteral("Form13caption")));
         p.helpWindow->load(language);
     });
+    p.switcher->add(QStringLiteral("TForm18"), [&p](const QString&) { p.journalWindow->relabel(); });
+    p.switcher->add(QStringLiteral("TForm19"), [&p](const QString&) { p.watchEditor->relabel(); });
     QObject::connect(p.hotKey.get(), &LanguageHotKey::triggered, p.switcher.get(),
                      &LanguageSwitcher::advance);
 
@@ -220,6 +233,17 @@ Program::Program(const QString& dataDir, const QByteArray& codePage, config::Pro
         p.helpWindow->setWindowTitle(p.gate->title(QStringLiteral("Form13caption")));
         p.helpWindow->exec();
     });
+    // The journal and the watch limits are this PC's own: no link needed, either connection mode.
+    QObject::connect(window.menuAction(QStringLiteral("jr1")), &QAction::triggered, &window, [&p] {
+        p.journalWindow->refresh();
+        p.journalWindow->setWindowTitle(p.gate->title(QStringLiteral("Form18caption")));
+        p.journalWindow->exec();
+    });
+    QObject::connect(window.menuAction(QStringLiteral("wl1")), &QAction::triggered, &window, [&p] {
+        p.watchEditor->load();
+        p.watchEditor->setWindowTitle(p.gate->title(QStringLiteral("Form19caption")));
+        p.watchEditor->exec();
+    });
     QObject::connect(window.menuAction(QStringLiteral("About1")), &QAction::triggered, &window,
                      [&p] { p.aboutBox->open(); });
     // The program ends when the main window has closed (the shell decides whether it may).
@@ -245,7 +269,8 @@ QList<QWidget*> Program::secondaryWindows() const {
     QList<QWidget*> windows;
     for (QWidget* w :
          std::initializer_list<QWidget*>{d->settingsWindow.get(), d->aboutBox.get(), d->portDialog.get(),
-                                         d->helpWindow.get(), d->loginDialog.get()})
+                                         d->helpWindow.get(), d->loginDialog.get(), d->journalWindow.get(),
+                                         d->watchEditor.get()})
         if (w) windows << w;
     return windows;
 }

@@ -90,6 +90,8 @@ void TestCommands::gateInOrder_data() {
     const Row rows[] = {
         {"help11", "TForm13", "Form13caption", false, false},
         {"connect1", "TForm11", "Form11caption", false, false},
+        {"jr1", "TForm18", "Form18caption", false, false},
+        {"wl1", "TForm19", "Form19caption", false, false},
     };
     for (const Row& r : rows) {
         for (int rotation = 0; rotation < 2; ++rotation) {
