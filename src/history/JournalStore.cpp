@@ -4,6 +4,12 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QStringList>
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <optional>
+#include <thread>
 
 #include "history/HistoryColumns.h"
 
@@ -36,8 +42,6 @@ QString errorText(const QSqlError& e) {
     return t.isEmpty() ? QStringLiteral("unknown database error") : t;
 }
 
-QVariant text(const QString& s) { return s.isNull() ? QVariant(QStringLiteral("")) : QVariant(s); }
-
 QString csvField(const QString& s) {
     if (!s.contains(QLatin1Char(',')) && !s.contains(QLatin1Char('"')) && !s.contains(QLatin1Char('\n')) &&
         !s.contains(QLatin1Char('\r')))
@@ -48,6 +52,143 @@ QString csvField(const QString& s) {
 }
 
 }  // namespace
+
+/// Writes the journal's events on a thread and a connection of its own, each INSERT a transaction of
+/// its own, in the order they came. The poll tick only hands an event over; the commit follows within
+/// milliseconds, so a killed program loses at most the event being written at that instant. A write
+/// that fails keeps its event, closes the connection and tries again after kRetrySeconds; the reason
+/// is handed to the store once. Stopping writes what is still queued (unless the database is gone).
+class JournalWriter {
+public:
+    struct Pending {
+        QString sj, port, kind, detail;
+    };
+    static constexpr size_t kMaxQueued = 100000;  // a database gone for long must not eat the memory
+
+    JournalWriter(HistoryLocation location, QString connectionName)
+        : m_location(std::move(location)), m_connectionName(std::move(connectionName)), m_thread([this] { run(); }) {}
+    ~JournalWriter() {
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_stop = true;
+        }
+        m_wake.notify_all();
+        m_thread.join();
+    }
+
+    void push(Pending e) {
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            if (m_queue.size() >= kMaxQueued) m_queue.pop_front();
+            m_queue.push_back(std::move(e));
+        }
+        m_wake.notify_one();
+    }
+    /// Waits until every event handed over is written, or the writer is failing.
+    void flush() {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        m_idle.wait(lock, [this] { return (m_queue.empty() && !m_busy) || m_failing; });
+    }
+    /// A new failure's reason, once; empty when there is none.
+    QString takeError() {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        QString e;
+        if (m_newError) e = m_error;
+        m_newError = false;
+        return e;
+    }
+
+private:
+    void run() {
+        using Clock = std::chrono::steady_clock;
+        std::optional<QSqlQuery> insert;
+        Clock::time_point nextTry{};
+        auto closeConnection = [&] {
+            insert.reset();
+            if (QSqlDatabase::contains(m_connectionName)) QSqlDatabase::database(m_connectionName, false).close();
+        };
+        std::unique_lock<std::mutex> lock(m_mutex);
+        for (;;) {
+            m_wake.wait(lock, [this] { return m_stop || !m_queue.empty(); });
+            if (m_queue.empty()) break;  // stopping, nothing left
+            const Pending e = m_queue.front();
+            m_busy = true;
+            lock.unlock();
+            QString why;
+            bool written = false, dropped = false;
+            auto connect = [&] {
+                if (HistoryStore::openConnection(m_location, m_connectionName, HistoryStore::Durability::ProgramKill,
+                                                 &why)) {
+                    insert.emplace(QSqlDatabase::database(m_connectionName, false));
+                    if (!insert->prepare(QStringLiteral("INSERT INTO \"journal\" (\"sj\", \"port\", \"kind\", "
+                                                        "\"detail\") VALUES (?, ?, ?, ?)"))) {
+                        why = errorText(insert->lastError());
+                        closeConnection();
+                    }
+                }
+                if (!insert) nextTry = Clock::now() + std::chrono::seconds(JournalStore::kRetrySeconds);
+                return bool(insert);
+            };
+            auto exec = [&] {
+                insert->bindValue(0, e.sj);
+                insert->bindValue(1, e.port);
+                insert->bindValue(2, e.kind);
+                insert->bindValue(3, e.detail);
+                // One statement outside any transaction is a transaction of its own.
+                if (insert->exec()) {
+                    insert->finish();
+                    return true;
+                }
+                why = errorText(insert->lastError());
+                return false;
+            };
+            if (insert || (Clock::now() >= nextTry && connect())) {
+                written = exec();
+                if (!written) {
+                    // A lost connection gets one fresh try at once; an event the database refuses
+                    // on a good connection is dropped rather than holding up every later one.
+                    closeConnection();
+                    if (connect()) {
+                        written = exec();
+                        dropped = !written;
+                    }
+                }
+            }
+            lock.lock();
+            m_busy = false;
+            if (written || dropped) {
+                m_queue.pop_front();
+                m_failing = false;
+                if (dropped) {
+                    m_error = QStringLiteral("Event journal (%1): %2").arg(m_location.displayText(), why);
+                    m_newError = true;
+                }
+            } else {
+                m_failing = true;
+                if (!why.isEmpty()) {
+                    m_error = QStringLiteral("Event journal (%1): %2").arg(m_location.displayText(), why);
+                    m_newError = true;
+                }
+                if (m_stop) m_queue.clear();  // the database is gone and the program ends: nothing to wait for
+                m_idle.notify_all();
+                m_wake.wait_until(lock, nextTry, [this] { return m_stop; });
+            }
+            if (m_queue.empty()) m_idle.notify_all();
+        }
+        lock.unlock();
+        closeConnection();
+        if (QSqlDatabase::contains(m_connectionName)) QSqlDatabase::removeDatabase(m_connectionName);
+    }
+
+    const HistoryLocation m_location;
+    const QString m_connectionName;
+    std::mutex m_mutex;
+    std::condition_variable m_wake, m_idle;
+    std::deque<Pending> m_queue;
+    bool m_busy = false, m_stop = false, m_failing = false, m_newError = false;
+    QString m_error;
+    std::thread m_thread;  // last: starts once everything above exists
+};
 
 QString journalKindCode(JournalKind kind) {
     for (const KindCode& c : kCodes)
@@ -77,7 +218,7 @@ bool JournalStore::isOpen() const {
 }
 
 void JournalStore::close() {
-    m_insert.reset();
+    m_writer.reset();  // writes what is queued first
     if (QSqlDatabase::contains(m_connectionName)) {
         QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
         if (db.isOpen()) db.close();
@@ -119,20 +260,14 @@ bool JournalStore::open() {
         close();
         return false;
     }
-    m_insert = std::make_unique<QSqlQuery>(db);
-    if (!m_insert->prepare(QStringLiteral(
-            "INSERT INTO \"journal\" (\"sj\", \"port\", \"kind\", \"detail\") VALUES (?, ?, ?, ?)"))) {
-        m_lastError = errorText(m_insert->lastError());
-        close();
-        return false;
-    }
+    m_writer = std::make_unique<JournalWriter>(m_location, m_connectionName + QStringLiteral("-writer"));
     m_lastError.clear();
     m_reported = false;
     return true;
 }
 
 bool JournalStore::usable() {
-    if (isOpen() && m_insert) return true;
+    if (isOpen() && m_writer) return true;
     const QDateTime now = m_clock.now();
     if (m_lastAttempt.isValid() && m_lastAttempt.secsTo(now) < kRetrySeconds && now >= m_lastAttempt)
         return false;
@@ -145,19 +280,26 @@ void JournalStore::record(JournalKind kind, const QString& controller, const QSt
         m_reported = true;
         return;
     }
-    // One statement outside any transaction is a transaction of its own: committed when exec returns.
-    m_insert->bindValue(0, stampText(m_clock.now()));
-    m_insert->bindValue(1, text(controller.trimmed()));
-    m_insert->bindValue(2, journalKindCode(kind));
-    m_insert->bindValue(3, text(detail));
-    if (m_insert->exec()) {
-        m_insert->finish();
-        return;
-    }
-    m_lastError = QStringLiteral("Event journal (%1): %2").arg(m_location.displayText(), errorText(m_insert->lastError()));
-    close();  // tried again after kRetrySeconds
+    // Stamped now, written by the writer thread in its own transaction a moment later.
+    // A null text would bind as SQL NULL: an event without a controller has an empty one.
+    m_writer->push({stampText(m_clock.now()), controller.trimmed().isNull() ? QStringLiteral("") : controller.trimmed(),
+                    journalKindCode(kind), detail.isNull() ? QStringLiteral("") : detail});
+    const QString failed = m_writer->takeError();
+    if (failed.isEmpty()) return;
+    m_lastError = failed;
     if (!m_reported && m_onError) m_onError(m_lastError);
     m_reported = true;
+}
+
+void JournalStore::flush() {
+    if (!m_writer) return;
+    m_writer->flush();
+    const QString failed = m_writer->takeError();
+    if (!failed.isEmpty()) {
+        m_lastError = failed;
+        if (!m_reported && m_onError) m_onError(m_lastError);
+        m_reported = true;
+    }
 }
 
 HistoryError JournalStore::failure(const QString& what, const QString& reason) const {
@@ -166,6 +308,7 @@ HistoryError JournalStore::failure(const QString& what, const QString& reason) c
 
 int JournalStore::purgeOlderThan(int days) {
     if (!isOpen()) return -1;
+    flush();
     QSqlQuery q(QSqlDatabase::database(m_connectionName, false));
     if (!q.prepare(QStringLiteral("DELETE FROM \"journal\" WHERE \"sj\" < ?"))) return -1;
     q.bindValue(0, stampText(m_clock.now().addDays(-days)));
@@ -178,6 +321,7 @@ int JournalStore::purgeOlderThan(int days) {
 
 QVector<JournalEvent> JournalStore::events(const JournalFilter& filter) {
     if (!isOpen() && !open()) throw failure(QStringLiteral("read"), m_lastError);
+    flush();  // what was recorded before is in what is read
     QStringList where;
     QVariantList values;
     if (!filter.controller.isNull()) {
@@ -217,6 +361,7 @@ QVector<JournalEvent> JournalStore::events(const JournalFilter& filter) {
 
 QStringList JournalStore::controllers() {
     if (!isOpen() && !open()) throw failure(QStringLiteral("read"), m_lastError);
+    flush();
     QSqlQuery q(QSqlDatabase::database(m_connectionName, false));
     if (!q.exec(QStringLiteral("SELECT DISTINCT \"port\" FROM \"journal\" WHERE \"port\" <> '' ORDER BY \"port\"")))
         throw failure(QStringLiteral("read"), errorText(q.lastError()));

@@ -11,9 +11,9 @@
 #include "history/Journal.h"
 #include "link/Clock.h"
 
-class QSqlQuery;
-
 namespace tarsyn::history {
+
+class JournalWriter;
 
 /// One row of the journal table.
 struct JournalEvent {
@@ -37,11 +37,14 @@ struct JournalFilter {
 };
 
 /// The event journal: table "journal" ("id", "sj", "port", "kind", "detail", index on "sj") in the
-/// history database, on a Qt SQL connection of its own so that its many small commits need not wait
-/// for the disk the way the readings' do. Each event is one INSERT with bound values in its own
-/// transaction: once record() has returned, a killed program keeps it. record() never throws: a
-/// failure is kept in lastError(), reported once through the error callback, and the connection is
-/// tried again at most every kRetrySeconds, so a lost database does not stall the poll tick.
+/// history database. record() stamps the event and hands it to a writer thread with a Qt SQL
+/// connection of its own, which commits each event as one INSERT with bound values in its own
+/// transaction a moment later, so an alarm storm costs the poll tick next to nothing and a killed
+/// program loses at most the event being written at that instant; the writes do not wait for the
+/// disk's sync (a killed program keeps them, a power cut may not). Reads see every event recorded
+/// before them. record() never throws: a failure is kept in lastError(), reported once through the
+/// error callback, and the connection is tried again at most every kRetrySeconds. Reads, purge and
+/// schema use a second connection on the creating thread.
 class JournalStore : public Journal {
 public:
     using ErrorCallback = std::function<void(const QString&)>;
@@ -62,6 +65,8 @@ public:
     QString connectionName() const { return m_connectionName; }
 
     void record(JournalKind kind, const QString& controller, const QString& detail) override;
+    /// Waits until every event recorded so far is written (or the writer is failing).
+    void flush();
 
     /// Deletes events older than `days` days before now; returns how many went (-1 on failure).
     int purgeOlderThan(int days);
@@ -81,7 +86,7 @@ private:
     QString m_lastError;
     QDateTime m_lastAttempt;
     bool m_reported = false;
-    std::unique_ptr<QSqlQuery> m_insert;
+    std::unique_ptr<JournalWriter> m_writer;
 };
 
 /// The retention setting: system.ini [Aware] "days", whole days; a missing, zero or unreadable

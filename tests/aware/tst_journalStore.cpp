@@ -42,6 +42,7 @@ private slots:
         QVERIFY2(j.open(), qPrintable(j.lastError()));
         fill(j, clock);
         const QVector<JournalEvent> all = j.events({});
+        QVERIFY2(j.lastError().isEmpty(), qPrintable(j.lastError()));
         QCOMPARE(all.size(), 5);
         QCOMPARE(all[0].sj, QStringLiteral("2026-03-03 07:15:00"));
         QCOMPARE(all[0].kind, JournalKind::CommandSent);
