@@ -265,6 +265,8 @@ Program::~Program() {
 
 QWidget* Program::mainWindow() const { return d->mainWindow.get(); }
 
+history::JournalStore& Program::journal() const { return *d->journal; }
+
 QList<QWidget*> Program::secondaryWindows() const {
     QList<QWidget*> windows;
     for (QWidget* w :
