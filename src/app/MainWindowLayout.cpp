@@ -206,6 +206,9 @@ void MainWindow::buildMenus() {
     QMenu* history = menu("History1", "历史(&H)");
     item(history, "Q1", "模拟量曲线(&Q)");
     item(history, "E1", "历史告警列表(&E)");
+    history->addSeparator();
+    item(history, "jr1", "事件日志(&J)");
+    item(history, "wl1", "自设限值(&W)");
 
     item(bar, "gsm1", "短信(G)");
     item(bar, "print1", "打印(&P)");
@@ -228,6 +231,12 @@ QWidget* MainWindow::buildStatusStrip() {
     m_portLabel = caption("lblbt0", QString(), strip);
     m_portLabel->setStyleSheet(QStringLiteral("font-weight: bold;"));
     m_notesLabel = caption("lblbt2", QString(), strip);
+    // The controller's name beside its port; `lbl999` stays the hidden copy the recorder reads.
+    m_shownRemarkLabel = caption("lblremark", QString(), strip);
+    m_shownRemarkLabel->setStyleSheet(QStringLiteral("font-weight: bold; color: #1f4f96;"));
+    m_linkLabel = caption("lbllink", QString(), strip);
+    m_lastReadingLabel = caption("lbllast", QString(), strip);
+    m_alarmCountLabel = caption("lblalarms", QString(), strip);
     m_remarkLabel = caption("lbl999", QString(), strip);
     m_remarkLabel->hide();  // the device name the history recorder stores; not shown
     // The history recorder's state: empty while recording works, its failure while it does not.
@@ -241,8 +250,12 @@ QWidget* MainWindow::buildStatusStrip() {
     m_portProblemLabel->hide();
     row->addWidget(m_modeLabel);
     row->addWidget(m_portLabel);
+    row->addWidget(m_shownRemarkLabel);
     row->addWidget(m_portProblemLabel);
     row->addWidget(m_notesLabel, 1);
+    row->addWidget(m_linkLabel);
+    row->addWidget(m_lastReadingLabel);
+    row->addWidget(m_alarmCountLabel);
     row->addWidget(m_historyLabel);
     row->addWidget(m_remarkLabel);
     return strip;
@@ -343,7 +356,7 @@ QGroupBox* MainWindow::buildIndicatorsGroup() {
     legend->addStretch(1);
     column->addLayout(legend);
 
-    auto* tabs = new QTabWidget(group);
+    auto* tabs = m_tabs = new QTabWidget(group);
     tabs->setObjectName(QStringLiteral("PageControl1"));
     for (const LampTab& tab : kLampTabs) {
         auto* page = new QWidget;
@@ -364,6 +377,8 @@ QGroupBox* MainWindow::buildIndicatorsGroup() {
         }
         grid->setRowStretch(9, 1);
         tabs->addTab(page, QString::fromUtf8(tab.title));
+        m_tabBase << QString::fromUtf8(tab.title);
+        m_tabCounts << -1;
     }
     column->addWidget(tabs, 1);
     return group;

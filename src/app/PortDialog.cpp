@@ -74,7 +74,7 @@ void PortDialog::relabel() {
 
 void PortDialog::prepare() {
     m_box->clear();
-    m_box->addItems(m_logic.portNames());
+    m_box->addItems(m_logic.portLabels());
     const int index = m_logic.initialSelection();
     m_box->setCurrentIndex(index);
     if (index < 0) m_box->setEditText(QString());
@@ -87,7 +87,9 @@ int PortDialog::runModal() {
 }
 
 void PortDialog::applyPressed() {
-    if (m_logic.apply(m_box->currentIndex(), m_box->currentText()).isEmpty()) return;  // blank: stays open
+    if (m_logic.apply(m_box->currentIndex(), m_logic.portNameFor(m_box->currentIndex(), m_box->currentText()))
+            .isEmpty())
+        return;  // blank: stays open
     accept();
 }
 

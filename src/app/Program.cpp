@@ -6,6 +6,7 @@
 #include <QToolButton>
 #include <QComboBox>
 #include <QLabel>
+#include <QTimer>
 #include <QWidget>
 #include <cstdio>
 #include <exception>
@@ -30,6 +31,11 @@
 #include "history/HistoryRecorder.h"
 #include "history/HistoryStore.h"
 #include "history/ui/CurvesWindow.h"
+#include "history/JournalStore.h"
+#include "aware/Awareness.h"
+#include "aware/WatchLimits.h"
+#include "aware/ui/JournalWindow.h"
+#include "aware/ui/WatchLimitEditor.h"
 #include "link/Clock.h"
 #include "link/ControllerLink.h"
 #include "link/QtSerialPort.h"
@@ -56,6 +62,16 @@ void startupError(config::Prompter& prompter, const QString& text) {
     std::fprintf(stderr, "%s\n", qPrintable(text));
     prompter.error(text);
 }
+/// Notifications go to the tray icon's balloon, once the icon exists; the bell only when asked for.
+struct TrayNotifier : aware::Notifier {
+    const config::Config& config;
+    TrayIcon* tray = nullptr;
+    explicit TrayNotifier(const config::Config& c) : config(c) {}
+    void notify(const QString& title, const QString& text) override {
+        if (tray) tray->notify(title, text);
+        if (aware::SoundEnabled(config)) QApplication::beep();
+    }
+};
 }  // namespace
 
 /// Everything the program is made of, declared in the order it is made and destroyed in reverse.
@@ -78,6 +94,9 @@ struct Program::Parts {
     std::unique_ptr<history::HistoryStore> store;
     std::unique_ptr<history::HistoryRecorder> recorder;
     std::unique_ptr<history::CurveQuery> curveQuery;
+    std::unique_ptr<history::JournalStore> journal;  // operator actions are recorded through it
+    TrayNotifier notifier{config};
+    std::unique_ptr<aware::Awareness> awareness;
     std::unique_ptr<LanguageHotKey> hotKey;
     std::unique_ptr<monitor::CommandGate> gate;
     std::unique_ptr<SettingsLogic> settingsLogic;
@@ -106,6 +125,8 @@ struct Program::Parts {
     std::unique_ptr<HelpWindow> helpWindow;    // TForm13
     std::unique_ptr<LoginDialog> loginDialog;  // TForm16
     std::unique_ptr<reports::ui::AlarmHistoryWindow> alarmWindow;  // TForm17
+    std::unique_ptr<aware::ui::JournalWindow> journalWindow;   // TForm18
+    std::unique_ptr<aware::ui::WatchLimitEditor> watchEditor;  // TForm19
 
     std::unique_ptr<LanguageSwitcher> switcher;
     std::unique_ptr<TrayIcon> tray;
@@ -173,9 +194,30 @@ Program::Program(const QString& dataDir, const QByteArray& codePage, config::Pro
         window.setHistoryStatus(false, p.recorder->statusText());
         startupError(p.prompter, p.store->lastError());
     }
+    // The event journal shares the database; its trouble shows in the strip, never as a box per event.
+    p.journal = std::make_unique<history::JournalStore>(p.store->location(), p.clock,
+                                                        [&window](const QString& m) { window.setHistoryStatus(false, m); });
+    if (p.journal->open()) p.journal->purgeOlderThan(aware::JournalRetentionSetting(p.config));
+    // Awareness stands between the cycle and the recorder and looks at the cycle after each tick
+    // (connected after the cycle's own slot, so it runs second).
+    p.awareness = std::make_unique<aware::Awareness>(p.clock, p.config, p.settings, *p.journal, p.notifier);
+    p.awareness->setNext(p.recorder.get());
+    p.awareness->setStatusView(&window);
+    p.awareness->setWatchLimits(aware::LoadWatchLimits(p.config));
+    window.poll().setHistorySink(p.awareness.get());
+    QObject::connect(&window.poll().timer(), &QTimer::timeout, p.awareness.get(),
+                     [&p] { p.awareness->afterTickOf(p.mainWindow->poll()); });
+    window.showAwareness(p.awareness->status());
 
     // TForm2.
     p.settingsLogic = std::make_unique<SettingsLogic>(p.config, p.settings, p.messages, p.prompter);
+    p.settingsLogic->setSavedHook([&p] {
+        const config::LiveSettings& s = p.settings;
+        p.journal->record(history::JournalKind::SettingsSaved, QString(),
+                          QStringLiteral("language=%1 flash=%2 save1=%3 save2=%4 ports=%5")
+                              .arg(s.language(), s.refreshText(), s.hourIntervalText(), s.dayIntervalText())
+                              .arg(s.ports().size()));
+    });
     p.settingsWindow =
         std::make_unique<SettingsWindow>(*p.settingsLogic, p.settings, p.messages, translate, &window);
 
@@ -223,6 +265,13 @@ Program::Program(const QString& dataDir, const QByteArray& codePage, config::Pro
 
     // TForm16.
     p.loginLogic = std::make_unique<LoginLogic>(p.config, p.access, p.messages, p.prompter);
+    p.loginLogic->setResultHook([&p](bool granted, int level) {
+        if (granted)
+            p.journal->record(history::JournalKind::LoginSucceeded, QString(),
+                              level == kSuperLevel ? QStringLiteral("super") : QStringLiteral("ordinary"));
+        else
+            p.journal->record(history::JournalKind::LoginFailed, QString(), QStringLiteral("attempt %1").arg(level));
+    });
     p.loginDialog = std::make_unique<LoginDialog>(*p.loginLogic, p.messages, translate, &window);
 
     // TForm17.
@@ -233,6 +282,12 @@ Program::Program(const QString& dataDir, const QByteArray& codePage, config::Pro
         std::make_unique<reports::AlarmCsvExport>(*p.alarmHistory, window.poll(), p.prompter, lookup);
     p.alarmWindow = std::make_unique<reports::ui::AlarmHistoryWindow>(*p.alarmHistory, *p.alarmCsv,
                                                                       p.reportServices(), &window);
+    // TForm18 event journal and TForm19 the operator's own watch limits.
+    p.journalWindow = std::make_unique<aware::ui::JournalWindow>(*p.journal, p.config, p.settings, p.messages,
+                                                                 p.prompter, &window);
+    p.watchEditor = std::make_unique<aware::ui::WatchLimitEditor>(
+        p.config, p.settings, p.messages, p.prompter,
+        [&p](const QVector<aware::WatchLimit>& limits) { p.awareness->setWatchLimits(limits); }, &window);
 
     // Shift+End cycles the language; each window re-labels itself, in the hot key's order.
     // The hot key cycles the entries of the settings window's language box, listed once at its creation.
@@ -260,10 +315,13 @@ Program::Program(const QString& dataDir, const QByteArray& codePage, config::Pro
         p.helpWindow->load(language);
     });
     p.switcher->add(QStringLiteral("TForm17"), [&p](const QString&) { p.alarmWindow->relabel(); });
+    p.switcher->add(QStringLiteral("TForm18"), [&p](const QString&) { p.journalWindow->relabel(); });
+    p.switcher->add(QStringLiteral("TForm19"), [&p](const QString&) { p.watchEditor->relabel(); });
     QObject::connect(p.hotKey.get(), &LanguageHotKey::triggered, p.switcher.get(),
                      &LanguageSwitcher::advance);
 
     p.tray = std::make_unique<TrayIcon>(&window);
+    p.notifier.tray = p.tray.get();
     p.tray->setSecondaryWindows(secondaryWindows());
 
     // Lifecycle: every showing checks system.ini and asks for the password; the close asks dl2; the
@@ -274,6 +332,7 @@ Program::Program(const QString& dataDir, const QByteArray& codePage, config::Pro
     hooks.disconnectDatabase = [&p] {
         p.mainWindow->poll().setHistorySink(nullptr);
         p.store->disconnect();
+        p.journal->close();
     };
     hooks.runLogin = [&p] { return p.loginDialog->runModal(); };
     hooks.loggedIn = [&p] { p.tray->startAnimation(); };
@@ -334,6 +393,17 @@ Program::Program(const QString& dataDir, const QByteArray& codePage, config::Pro
     };
     modal("E1", p.alarmWindow.get(), "Form17caption");
     modal("print1", p.reportWindow.get(), "Form12caption");
+    // The journal and the watch limits are this PC's own: no link needed, either connection mode.
+    QObject::connect(window.menuAction(QStringLiteral("jr1")), &QAction::triggered, &window, [&p] {
+        p.journalWindow->refresh();
+        p.journalWindow->setWindowTitle(p.gate->title(QStringLiteral("Form18caption")));
+        p.journalWindow->exec();
+    });
+    QObject::connect(window.menuAction(QStringLiteral("wl1")), &QAction::triggered, &window, [&p] {
+        p.watchEditor->load();
+        p.watchEditor->setWindowTitle(p.gate->title(QStringLiteral("Form19caption")));
+        p.watchEditor->exec();
+    });
     QObject::connect(window.menuAction(QStringLiteral("About1")), &QAction::triggered, &window,
                      [&p] { p.aboutBox->open(); });
     // The program ends when the main window has closed (the shell decides whether it may).
@@ -355,6 +425,8 @@ Program::~Program() {
 
 QWidget* Program::mainWindow() const { return d->mainWindow.get(); }
 
+history::JournalStore& Program::journal() const { return *d->journal; }
+
 QList<QWidget*> Program::secondaryWindows() const {
     QList<QWidget*> windows;
     for (QWidget* w :
@@ -365,7 +437,8 @@ QList<QWidget*> Program::secondaryWindows() const {
         if (w != d->smsPage.get()) windows << w;
     for (QWidget* w :
          std::initializer_list<QWidget*>{d->portDialog.get(), d->reportWindow.get(), d->helpWindow.get(),
-                                         d->loginDialog.get(), d->alarmWindow.get()})
+                                         d->loginDialog.get(), d->alarmWindow.get(), d->journalWindow.get(),
+                                         d->watchEditor.get()})
         if (w) windows << w;
     return windows;
 }

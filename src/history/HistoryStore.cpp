@@ -151,59 +151,73 @@ QSqlDatabase HistoryStore::database() const { return QSqlDatabase::database(m_co
 
 bool HistoryStore::isOpen() const { return QSqlDatabase::contains(m_connectionName) && database().isOpen(); }
 
+bool HistoryStore::openConnection(const HistoryLocation& location, const QString& connectionName,
+                                  Durability durability, QString* error) {
+    auto fail = [&](const QString& why) {
+        if (error) *error = why;
+        return false;
+    };
+    if (location.kind == HistoryLocation::Kind::Invalid) return fail(location.error);
+    const bool pg = location.kind == HistoryLocation::Kind::Postgres;
+    const QString driver = pg ? QStringLiteral("QPSQL") : QStringLiteral("QSQLITE");
+    if (!QSqlDatabase::isDriverAvailable(driver))
+        return fail(QStringLiteral("Cannot open the history database %1: the Qt SQL driver %2 is not installed.")
+                        .arg(location.displayText(), driver));
+    QSqlDatabase db = QSqlDatabase::contains(connectionName) ? QSqlDatabase::database(connectionName, false)
+                                                             : QSqlDatabase::addDatabase(driver, connectionName);
+    if (pg) {
+        configurePostgres(db, location.postgres);
+    } else {
+        db.setDatabaseName(location.sqlitePath);
+    }
+    if (!db.open()) {
+        const QString why = QStringLiteral("Cannot open the history database %1: %2")
+                                .arg(location.displayText(), errorText(db.lastError()));
+        db.close();
+        return fail(why);
+    }
+    QString why;
+    QSqlQuery q(db);
+    if (!pg) {
+        // WAL lets the curve window read while a row is written. FULL makes a commit survive a power
+        // cut; NORMAL (the journal's many small commits) survives a killed program, as the WAL is
+        // written before the commit returns and only its sync to the disk is left to the system.
+        if (!q.exec(QStringLiteral("PRAGMA journal_mode=WAL")) || !q.next() ||
+            q.value(0).toString().compare(QLatin1String("wal"), Qt::CaseInsensitive) != 0)
+            why = QStringLiteral("cannot switch to write-ahead logging: %1").arg(errorText(q.lastError()));
+        q.finish();
+        const QString sync = durability == Durability::PowerCut ? QStringLiteral("PRAGMA synchronous=FULL")
+                                                                : QStringLiteral("PRAGMA synchronous=NORMAL");
+        if (why.isEmpty() && !q.exec(sync)) why = errorText(q.lastError());
+        // A device's rows are spread over the file (all devices record at once): a curve read
+        // touches one page per row, so keep pages in memory rather than read them one by one.
+        q.exec(QStringLiteral("PRAGMA cache_size=-32768"));    // 32 MiB
+        q.exec(QStringLiteral("PRAGMA mmap_size=268435456"));  // 256 MiB
+    } else {
+        // "already exists, skipping" notices of the schema check would land on stderr at every start.
+        if (!q.exec(QStringLiteral("SET client_min_messages TO WARNING")) ||
+            !q.exec(QStringLiteral("SET statement_timeout = %1").arg(kStatementTimeoutMs)))
+            why = errorText(q.lastError());
+        // The server has a commit once it answered: a killed program loses nothing, and the wait for
+        // the server's disk is not the poll tick's.
+        if (why.isEmpty() && durability == Durability::ProgramKill &&
+            !q.exec(QStringLiteral("SET synchronous_commit TO off")))
+            why = errorText(q.lastError());
+    }
+    q.finish();
+    if (!why.isEmpty()) {
+        db.close();
+        return fail(QStringLiteral("Cannot open the history database %1: %2").arg(location.displayText(), why));
+    }
+    return true;
+}
+
 bool HistoryStore::connect() {
     disconnect();
     m_lastError.clear();
-    if (m_location.kind == HistoryLocation::Kind::Invalid) {
-        m_lastError = m_location.error;
-        return false;
-    }
-    const bool pg = m_location.kind == HistoryLocation::Kind::Postgres;
-    const QString driver = pg ? QStringLiteral("QPSQL") : QStringLiteral("QSQLITE");
-    if (!QSqlDatabase::isDriverAvailable(driver)) {
-        m_lastError =
-            QStringLiteral("Cannot open the history database %1: the Qt SQL driver %2 is not installed.")
-                .arg(m_location.displayText(), driver);
-        return false;
-    }
-    QSqlDatabase db = QSqlDatabase::contains(m_connectionName)
-                          ? database()
-                          : QSqlDatabase::addDatabase(driver, m_connectionName);
-    if (pg) {
-        configurePostgres(db, m_location.postgres);
-    } else {
-        db.setDatabaseName(m_location.sqlitePath);
-    }
-    if (!db.open()) {
-        m_lastError = QStringLiteral("Cannot open the history database %1: %2")
-                          .arg(m_location.displayText(), errorText(db.lastError()));
-        db.close();
-        return false;
-    }
+    if (!openConnection(m_location, m_connectionName, Durability::PowerCut, &m_lastError)) return false;
     try {
-        if (!pg) {
-            QSqlQuery q(db);
-            // WAL lets the curve window read while a row is written; FULL makes a commit survive a
-            // power cut, not just a crash of the program.
-            if (!q.exec(QStringLiteral("PRAGMA journal_mode=WAL")) || !q.next() ||
-                q.value(0).toString().compare(QLatin1String("wal"), Qt::CaseInsensitive) != 0)
-                throw HistoryError(
-                    QStringLiteral("cannot switch to write-ahead logging: %1").arg(errorText(q.lastError())));
-            q.finish();
-            if (!q.exec(QStringLiteral("PRAGMA synchronous=FULL")))
-                throw HistoryError(errorText(q.lastError()));
-            // A device's rows are spread over the file (all devices record at once): a curve read
-            // touches one page per row, so keep pages in memory rather than read them one by one.
-            q.exec(QStringLiteral("PRAGMA cache_size=-32768"));    // 32 MiB
-            q.exec(QStringLiteral("PRAGMA mmap_size=268435456"));  // 256 MiB
-        }
-        if (pg) {
-            // "already exists, skipping" notices of the schema check would land on stderr at every start.
-            QSqlQuery q(db);
-            if (!q.exec(QStringLiteral("SET client_min_messages TO WARNING")) ||
-                !q.exec(QStringLiteral("SET statement_timeout = %1").arg(kStatementTimeoutMs)))
-                throw HistoryError(errorText(q.lastError()));
-        }
+        QSqlDatabase db = database();
         createSchema(db);
     } catch (const HistoryError& e) {
         m_lastError = QStringLiteral("Cannot open the history database %1: %2")

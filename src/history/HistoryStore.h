@@ -67,6 +67,14 @@ public:
     /// the connection failed, isOpen() is false and lastError() holds the text to show the operator.
     static std::unique_ptr<HistoryStore> open(const config::Config& config);
 
+    /// How much a commit must survive: a power cut (the readings) or only a killed program.
+    enum class Durability { PowerCut, ProgramKill };
+    /// Opens (or re-opens) the Qt SQL connection `connectionName` on `location` with the session
+    /// settings of this program (write-ahead log on SQLite); false with the operator's text in `error`.
+    /// The history store uses it for its connection, the event journal for its own.
+    static bool openConnection(const HistoryLocation& location, const QString& connectionName,
+                               Durability durability, QString* error);
+
     /// Opens the connection and creates missing tables and indexes; false with lastError() on failure.
     bool connect();
     /// Reconnecting without holding the caller up. SQLite: connect() at once. PostgreSQL: the first

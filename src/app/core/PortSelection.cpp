@@ -22,6 +22,22 @@ QStringList PortSelection::portNames() const {
     return names;
 }
 
+QStringList PortSelection::portLabels() const {
+    QStringList labels;
+    for (const config::PortEntry& row : m_settings.ports()) {
+        const QString remark = row.remark.trimmed();
+        labels << (remark.isEmpty() ? row.port : QStringLiteral("%1 (%2)").arg(remark, row.port));
+    }
+    return labels;
+}
+
+QString PortSelection::portNameFor(int selectedIndex, const QString& boxText) const {
+    const QStringList labels = portLabels();
+    if (selectedIndex >= 0 && selectedIndex < labels.size() && boxText == labels.at(selectedIndex))
+        return portNames().at(selectedIndex);
+    return boxText;
+}
+
 int PortSelection::initialSelection() const {
     const int index = m_target.PortIndex();
     return index >= 0 && index < m_settings.ports().size() ? index : -1;

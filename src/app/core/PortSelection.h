@@ -47,6 +47,12 @@ public:
     /// The port names of the settings' rows as they stand now, in row order. The dialog refills its
     /// box from this at every showing, so ports added in the settings window are offered at once.
     QStringList portNames() const;
+    /// What the dialog lists for each row: "remark (port)", or the port alone when the row has no
+    /// remark; the same order as portNames().
+    QStringList portLabels() const;
+    /// The port name the dialog's box stands for: the row's port when the box shows that row's label,
+    /// else the typed text.
+    QString portNameFor(int selectedIndex, const QString& boxText) const;
     /// The entry to select when the dialog is shown: `PortIndex` (-1 selects nothing).
     int initialSelection() const;
     /// The index "指定" uses: `selectedIndex` when that entry's name is what the box shows, else -1

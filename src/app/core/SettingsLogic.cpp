@@ -183,6 +183,7 @@ SettingsLogic::CloseResult SettingsLogic::close(const QString& superPassword,
     m_settings.setRefreshText(flash);
     m_settings.setDayIntervalText(save2);
     m_settings.setHourIntervalText(save1);
+    if (m_savedHook) m_savedHook();
     return CloseResult::Saved;
 }
 

@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <optional>
 
 #include "config/LiveSettings.h"
@@ -62,6 +63,9 @@ public:
     /// write of section Set with a fresh "jzm" and Saved.
     CloseResult close(const QString& superPassword, const QString& ordinaryPassword);
 
+    /// Called once section Set has been written (the program journals it).
+    void setSavedHook(std::function<void()> hook) { m_savedHook = std::move(hook); }
+
 private:
     QString refusal(const QString& label, const QString& unit, const QString& text) const;
 
@@ -72,6 +76,7 @@ private:
     QString m_refreshLabel = QStringLiteral("刷新时间");
     QString m_hourLabel = QStringLiteral("保存时间1");
     QString m_dayLabel = QStringLiteral("保存时间2");
+    std::function<void()> m_savedHook;
 };
 
 }  // namespace tarsyn::app

@@ -99,6 +99,8 @@ void TestCommands::gateInOrder_data() {
         {"Q1", "TForm5", "Form5caption", false, true},
         {"E1", "TForm17", "Form17caption", true, true},
         {"print1", "TForm12", "Form12caption", true, true},
+        {"jr1", "TForm18", "Form18caption", false, false},
+        {"wl1", "TForm19", "Form19caption", false, false},
     };
     for (const Row& r : rows) {
         for (int rotation = 0; rotation < 2; ++rotation) {

@@ -49,6 +49,23 @@ struct HookLog {
 class TestLogin : public QObject {
     Q_OBJECT
 private slots:
+    // The journal hears the outcome and the level of every press, never the typed text.
+    void resultHookGetsTheLevelNeverThePassword() {
+        test::ShellFixture fx;
+        test::ScriptedPrompter prompter;
+        Access access;
+        LoginLogic logic(fx.config, access, fx.messages, prompter);
+        QStringList heard;
+        logic.setResultHook([&heard](bool granted, int level) {
+            heard << QStringLiteral("%1 %2").arg(granted ? "granted" : "refused").arg(level);
+        });
+        logic.begin();
+        QCOMPARE(logic.confirm(QStringLiteral("wrong-secret")), Outcome::Retry);
+        QCOMPARE(logic.confirm(QString::fromLatin1(test::ShellFixture::kOrdinary)), Outcome::Granted);
+        QCOMPARE(logic.confirm(QString::fromLatin1(test::ShellFixture::kSuper)), Outcome::Granted);
+        QCOMPARE(heard, (QStringList{"refused 1", "granted 99", "granted 100"}));
+    }
+
     void firstLogin_data() {
         QTest::addColumn<QStringList>("passwords");
         QTest::addColumn<QList<Outcome>>("outcomes");

@@ -63,6 +63,20 @@ private slots:
         QCOMPARE(logic.initialSelection(), -1);
     }
 
+    // The dialog names each controller before its port; a pick stands for the port, a typed text for
+    // itself.
+    void listsRemarkThenPort() {
+        test::ShellFixture fx;
+        FakeTarget target;
+        PortSelection logic(fx.live, target);
+        fx.live.setPorts({PortEntry{"com1", " Pump house ", ""}, PortEntry{"com2", "", ""}});
+        QCOMPARE(logic.portLabels(), (QStringList{"Pump house (com1)", "com2"}));
+        QCOMPARE(logic.portNameFor(0, "Pump house (com1)"), QString("com1"));
+        QCOMPARE(logic.portNameFor(1, "com2"), QString("com2"));
+        QCOMPARE(logic.portNameFor(0, "/dev/ttyS3"), QString("/dev/ttyS3"));
+        QCOMPARE(logic.portNameFor(-1, "Pump house (com1)"), QString("Pump house (com1)"));
+    }
+
     void apply_data() {
         QTest::addColumn<int>("selected");
         QTest::addColumn<QString>("text");

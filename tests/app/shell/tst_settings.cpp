@@ -111,7 +111,10 @@ private slots:
         fx.live.setRefreshText("60");  // 3 rows: save1 at least 180, save2 at least 4
         fx.live.setHourIntervalText("100");
         fx.live.setDayIntervalText("2");
+        int saved = 0;
+        logic.setSavedHook([&saved] { ++saved; });
         QCOMPARE(logic.close("newsuper", QString()), CloseResult::Saved);
+        QCOMPARE(saved, 1);  // the journal's "settings saved"
         QCOMPARE(prompter.shown, QStringList{"confirm:dl1"});
         QCOMPARE(fx.read("flash"), QString("60"));
         QCOMPARE(fx.read("save1"), QString("180"));

@@ -325,7 +325,7 @@ private slots:
         auto* box = dialog.findChild<QComboBox*>("cbbzdck");
         QCOMPARE(box->count(), 3);
         QCOMPARE(box->currentIndex(), 1);  // PortIndex
-        QCOMPARE(box->currentText(), QString("com2"));
+        QCOMPARE(box->currentText(), QString("gen1 (com2)"));  // the controller's name, then its port
         box->setEditText(" /dev/ttyS7 ");
         dialog.show();
         dialog.findChild<QPushButton*>("btnzdck")->click();
@@ -343,9 +343,10 @@ private slots:
         fx.live.setPorts(fx.live.ports() << PortEntry{"com9", "n", ""});
         target.portIndex = 3;
         dialog.prepare();
-        QCOMPARE(box->currentText(), QString("com9"));
+        QCOMPARE(box->currentText(), QString("n (com9)"));
         dialog.applyPressed();
         QCOMPARE(target.portIndex, 3);
+        QCOMPARE(target.serial.portName(), QString("com9"));  // the port, not the label
     }
 
     void portDialogDrivesThePollCycle() {
