@@ -63,7 +63,7 @@ struct Program::Parts {
     std::unique_ptr<MainWindow> mainWindow;          // TForm1
     std::unique_ptr<SettingsWindow> settingsWindow;  // TForm2
     std::unique_ptr<AboutBox> aboutBox;              // TForm3
-    std::unique_ptr<pages::PageWindow> smsPage;  // Tgsm
+    std::unique_ptr<pages::PageWindow> smsPage;      // Tgsm
     // TForm5 curves
     std::unique_ptr<pages::PageWindow> delayPage;        // TForm6
     std::unique_ptr<pages::PageWindow> curvePage;        // TForm7
@@ -83,7 +83,8 @@ struct Program::Parts {
     /// The parameter pages in creation order.
     QList<pages::PageWindow*> pageWindows() const {
         QList<pages::PageWindow*> list;
-        for (const auto* page : {&smsPage, &delayPage, &curvePage, &systemPage, &controlBitsPage, &alarmLimitsPage})
+        for (const auto* page :
+             {&smsPage, &delayPage, &curvePage, &systemPage, &controlBitsPage, &alarmLimitsPage})
             if (*page) list << page->get();
         return list;
     }
@@ -208,13 +209,13 @@ Program::Program(const QString& dataDir, const QByteArray& codePage, config::Pro
     });
     QObject::connect(&window, &MainWindow::portDialogRequested, &window, [&p] { p.portDialog->runModal(); });
     const std::pair<const char*, pages::PageWindow*> pageCommands[] = {
-        {"yssz1", p.delayPage.get()}, {"qxsz1", p.curvePage.get()},
-        {"xtcs1", p.systemPage.get()}, {"kzw1", p.controlBitsPage.get()},
-        {"bjsx1", p.alarmLimitsPage.get()}, {"gsm1", p.smsPage.get()}};
+        {"yssz1", p.delayPage.get()},      {"qxsz1", p.curvePage.get()},       {"xtcs1", p.systemPage.get()},
+        {"kzw1", p.controlBitsPage.get()}, {"bjsx1", p.alarmLimitsPage.get()}, {"gsm1", p.smsPage.get()}};
     for (const auto& [command, page] : pageCommands)
-        QObject::connect(window.menuAction(QLatin1String(command)), &QAction::triggered, &window, [&p, page = page] {
-            if (p.gate->pass()) page->open(p.gate->title(page->page().titleKey));
-        });
+        QObject::connect(window.menuAction(QLatin1String(command)), &QAction::triggered, &window,
+                         [&p, page = page] {
+                             if (p.gate->pass()) page->open(p.gate->title(page->page().titleKey));
+                         });
     // Help and about work in either connection mode and without a link.
     QObject::connect(window.menuAction(QStringLiteral("help11")), &QAction::triggered, &window, [&p] {
         p.helpWindow->setWindowTitle(p.gate->title(QStringLiteral("Form13caption")));
@@ -243,8 +244,7 @@ QWidget* Program::mainWindow() const { return d->mainWindow.get(); }
 
 QList<QWidget*> Program::secondaryWindows() const {
     QList<QWidget*> windows;
-    for (QWidget* w :
-         std::initializer_list<QWidget*>{d->settingsWindow.get(), d->aboutBox.get()})
+    for (QWidget* w : std::initializer_list<QWidget*>{d->settingsWindow.get(), d->aboutBox.get()})
         if (w) windows << w;
     for (QWidget* w : d->pageWindows()) windows << w;
     for (QWidget* w :

@@ -37,8 +37,8 @@ Block makeCurve(const CurveNames& n) {
         const int point = n.start + 4 * (i - 1);
         const QByteArray valueKey = QByteArray(n.valueKey) + num;
         const QByteArray voltageKey = QByteArray(n.valueKey) + "y" + num;
-        block.fields << hundredthsField(QByteArray(n.voltage + num).constData(), point, voltageKey.constData(),
-                                        QByteArray(n.voltageLabel + num).constData(),
+        block.fields << hundredthsField(QByteArray(n.voltage + num).constData(), point,
+                                        voltageKey.constData(), QByteArray(n.voltageLabel + num).constData(),
                                         QByteArray("电压值" + num).constData())
                      << wordField(QByteArray(n.value + num).constData(), point + 2, valueKey.constData(),
                                   QByteArray(n.valueLabel + num).constData(),

@@ -66,7 +66,8 @@ QWidget* PageWindow::buildBlock(const Block& block, int index) {
             auto* group = new QGroupBox(f.caption, box);
             group->setObjectName(f.label);
             auto* radios = new QVBoxLayout(group);
-            for (const auto& [name, caption] : {std::pair{f.control, f.caption0}, std::pair{f.control1, f.caption1}}) {
+            for (const auto& [name, caption] :
+                 {std::pair{f.control, f.caption0}, std::pair{f.control1, f.caption1}}) {
                 auto* radio = new QRadioButton(caption, group);
                 radio->setObjectName(name);
                 radios->addWidget(radio);
@@ -95,7 +96,8 @@ QWidget* PageWindow::buildBlock(const Block& block, int index) {
         auto* button = new QPushButton(QString::fromUtf8(kButtonCaptions[role - 1]), box);
         button->setObjectName(buttonName(index, role));
         button->setAutoDefault(false);
-        connect(button, &QPushButton::clicked, this, [this, name = button->objectName()] { m_engine.press(name); });
+        connect(button, &QPushButton::clicked, this,
+                [this, name = button->objectName()] { m_engine.press(name); });
         if (role == kRead || role == kWrite) m_readWrite << button;
         buttons->addWidget(button);
     }
