@@ -72,7 +72,32 @@ private slots:
     void catalogueTranslatesTheWindowsClasses();
     void readAndCancelThroughTheButtons();
     void refusalNamesTheTranslatedCaptionAndFocusesTheField();
+    void clickDuringAReadIsHandledAndCancelWaitsForTheEnd();
 };
+
+void TestPageWindow::clickDuringAReadIsHandledAndCancelWaitsForTheEnd() {
+    WindowFixture f(pages::delayPage());
+    f.window->show();
+    f.reply = test::blockReply("0102030405060708090A");
+    // Queued clicks run only when the page lets events run, that is during the read's wait steps.
+    bool readEnabledDuringRead = true;
+    bool progressShownDuringRead = false;
+    QMetaObject::invokeMethod(
+        f.window.get(),
+        [&] {
+            readEnabledDuringRead = f.find<QPushButton>("btnsz3")->isEnabled();
+            progressShownDuringRead = f.find<QProgressBar>("pb1")->isVisible();
+            f.find<QPushButton>("btnsz5")->click();
+        },
+        Qt::QueuedConnection);
+    f.find<QPushButton>("btngsm3")->click();
+    QVERIFY(!readEnabledDuringRead);
+    QVERIFY(progressShownDuringRead);
+    QCOMPARE(f.prompter.shown, QStringList{"info:Loaded successfully."});  // the read finished first
+    QVERIFY(!f.window->isVisible());
+    QCOMPARE(f.find<QLineEdit>("edtys1")->text(), QString());
+    QVERIFY(f.find<QPushButton>("btnsz3")->isEnabled());
+}
 
 void TestPageWindow::everyControlOfTheTableExists() {
     for (const pages::Page* page :
