@@ -19,6 +19,7 @@ Page makeControlBitsPage() {
     block.minReply = 13;
     block.frames = 1;  // both bytes in one word; bits 4-7 of 0x0081 are written as 0
     block.progressMax = 18;
+    block.progressAfterWait = 18;  // the one frame leaves pb1 at 1 until the last second has passed
     block.section = QStringLiteral("Kz");
     block.columns = 3;
     block.fields = {

@@ -254,6 +254,10 @@ void PageEngine::write(int b) {
                 m_view.processEvents();
             }
             link.sleeper().sleep(kAfterWriteWaitMs);
+            if (block.progressAfterWait >= 0) {
+                m_view.setProgress(block.progressAfterWait);
+                m_view.processEvents();
+            }
         }
         m_view.hideProgress();
         showMessage("dl18");  // writes are not acknowledged: a read shows what the controller stored

@@ -53,6 +53,7 @@ struct Block {
     QStringList keyOrder;              ///< save and load order when it differs from the fields' order
     QVector<ExtraFrame> extras;        ///< sent after the image frames
     bool waitAfterFailedOpen = false;  ///< the 600 ms wait follows even a failed re-open
+    int progressAfterWait = -1;        ///< pb1's position after the final wait of a write, or -1
     QString group;                     ///< group box around the block's fields ("" for none)
     QString groupCaption;              ///< its design-time caption ("" for a box without caption)
     int columns = 2;                   ///< label and edit pairs side by side in the window

@@ -401,6 +401,15 @@ void TestPageEngine::writeFrames() {
     QCOMPARE(f.view.enabledLog, (QList<bool>{false, true}));
     QVERIFY(!f.view.progressVisible);
     QCOMPARE(f.view.progressLog.first(), 1);
+    // pb1 ends at 4k+1 of the last image frame, at 48 after the alarm limits' first extra frame, at 18
+    // after the control bits' final wait.
+    const QHash<QString, int> lastProgress{{"TForm6", 4 * (expected.size() - 1) + 1},
+                                           {"TForm7", 61},
+                                           {"TForm8", 17},
+                                           {"TForm9", 18},
+                                           {"TForm10", 48},
+                                           {"Tgsm", 89}};
+    QCOMPARE(f.view.progressLog.last(), lastProgress.value(window));
     QCOMPARE(f.poll.stops, 1);
     QCOMPARE(f.poll.resumes, 1);
     QCOMPARE(f.poll.pollState, 1);
