@@ -79,6 +79,7 @@ private slots:
     void saveThenLoad();
     void missingSectionLoadsZeroAndFirstRadios_data();
     void missingSectionLoadsZeroAndFirstRadios();
+    void saveThatCannotWriteIsReportedWithoutDl18();
     void cancelClearsAndCloses();
     void cancelDuringAnExchangeTakesEffectAfterIt_data();
     void cancelDuringAnExchangeTakesEffectAfterIt();
@@ -525,6 +526,15 @@ void TestPageEngine::missingSectionLoadsZeroAndFirstRadios() {
     }
     QCOMPARE(f.view.checked.size() + f.view.texts.size(), expected.size());
     QCOMPARE(f.prompter.shown, QStringList{"info:dl19"});
+}
+
+void TestPageEngine::saveThatCannotWriteIsReportedWithoutDl18() {
+    PageFixture f(pages::systemPage());
+    QVERIFY(QDir(f.dir.path()).mkdir("system.ini"));  // a folder in its place: no write can succeed
+    f.view.setText("edtsbdz", "1");
+    f.engine->save(0);
+    QCOMPARE(f.prompter.shown.size(), 1);
+    QVERIFY(f.prompter.shown.first().startsWith(QLatin1String("error:Unable to write to ")));
 }
 
 void TestPageEngine::cancelClearsAndCloses() {
