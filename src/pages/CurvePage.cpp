@@ -30,7 +30,7 @@ Block makeCurve(const CurveNames& n) {
     block.section = QString::fromUtf8(n.section);
     block.group = QString::fromUtf8(n.group);
     block.groupCaption = QString::fromUtf8(n.groupCaption);
-    block.columns = 2;
+    block.columns = 4;  // two points a row, so that the three curves fit a screen
     QStringList valueKeys, voltageKeys;
     for (int i = 1; i <= 8; ++i) {
         const QByteArray num = QByteArray::number(i);

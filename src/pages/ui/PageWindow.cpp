@@ -82,8 +82,11 @@ QWidget* PageWindow::buildBlock(const Block& block, int index) {
         auto* edit = new QLineEdit(box);
         edit->setObjectName(f.control);
         label->setBuddy(edit);
-        if (f.kind == FieldKind::Byte || f.kind == FieldKind::Word || f.kind == FieldKind::Hundredths)
+        if (f.kind == FieldKind::Byte || f.kind == FieldKind::Word || f.kind == FieldKind::Hundredths) {
             edit->setToolTip(FieldCodec::rangeLow(f) + QStringLiteral(" – ") + FieldCodec::rangeHigh(f));
+            // Wide enough for the longest value ("655.35", "65535") with room to spare.
+            edit->setMinimumWidth(edit->fontMetrics().horizontalAdvance(QStringLiteral("0000000000")));
+        }
         if (f.kind == FieldKind::Phone) edit->setMaxLength(12);
         m_edits.insert(f.control, edit);
         m_captions.insert(f.label, label);
