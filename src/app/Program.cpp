@@ -135,7 +135,8 @@ struct Program::Parts {
     /// The parameter pages in creation order.
     QList<pages::PageWindow*> pageWindows() const {
         QList<pages::PageWindow*> list;
-        for (const auto* page : {&smsPage, &delayPage, &curvePage, &systemPage, &controlBitsPage, &alarmLimitsPage})
+        for (const auto* page :
+             {&smsPage, &delayPage, &curvePage, &systemPage, &controlBitsPage, &alarmLimitsPage})
             if (*page) list << page->get();
         return list;
     }
@@ -364,9 +365,8 @@ Program::Program(const QString& dataDir, const QByteArray& codePage, config::Pro
         QObject::connect(window.calibrationButton(c.button), &QPushButton::clicked, &window,
                          [&p, &c] { p.calibration->CalibrateChannel(c); });
     const std::pair<const char*, pages::PageWindow*> pageCommands[] = {
-        {"yssz1", p.delayPage.get()}, {"qxsz1", p.curvePage.get()},
-        {"xtcs1", p.systemPage.get()}, {"kzw1", p.controlBitsPage.get()},
-        {"bjsx1", p.alarmLimitsPage.get()}, {"gsm1", p.smsPage.get()}};
+        {"yssz1", p.delayPage.get()},      {"qxsz1", p.curvePage.get()},       {"xtcs1", p.systemPage.get()},
+        {"kzw1", p.controlBitsPage.get()}, {"bjsx1", p.alarmLimitsPage.get()}, {"gsm1", p.smsPage.get()}};
     for (const auto& [command, page] : pageCommands)
         QObject::connect(window.menuAction(QLatin1String(command)), &QAction::triggered, &window, [&p, page = page] {
             if (p.gate->pass()) page->open(p.gate->title(page->page().titleKey));

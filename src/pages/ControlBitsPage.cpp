@@ -19,6 +19,7 @@ Page makeControlBitsPage() {
     block.minReply = 13;
     block.frames = 1;  // both bytes in one word; bits 4-7 of 0x0081 are written as 0
     block.progressMax = 18;
+    block.progressAfterWait = 18;  // the one frame leaves pb1 at 1 until the last second has passed
     block.section = QStringLiteral("Kz");
     block.columns = 3;
     block.fields = {
@@ -26,7 +27,8 @@ Page makeControlBitsPage() {
         bitField(0x0080, 1, "grpdz", "带载方式选择", "rbdz1", "保持", "rbdz2", "脉冲(保持2秒后断开)", "dz"),
         bitField(0x0080, 2, "grpsw", "水温监测", "rbwc1", "水温报警开关", "rbwc2", "水温传感器", "wc"),
         bitField(0x0080, 3, "grpjc", "油压监测", "rbjc1", "油压报警开关", "rbjc2", "油压传感器", "jc"),
-        bitField(0x0080, 4, "grpww", "油温/油位监测", "rbww1", "油温/油位开关", "rbww2", "油温/油位感器", "ww"),
+        bitField(0x0080, 4, "grpww", "油温/油位监测", "rbww1", "油温/油位开关", "rbww2", "油温/油位感器",
+                 "ww"),
         bitField(0x0080, 5, "grpfy", "油温/油位反应", "rbfy1", "告警停机", "rbfy2", "告警不停机", "fy"),
         bitField(0x0080, 6, "grpdc", "电池电压低反应", "rbdc1", "告警停机", "rbdc2", "告警不停机", "dc"),
         bitField(0x0080, 7, "grpyx", "油温/油位选择", "rbxz1", "油位", "rbxz2", "油温", "xz"),

@@ -30,15 +30,15 @@ Block makeCurve(const CurveNames& n) {
     block.section = QString::fromUtf8(n.section);
     block.group = QString::fromUtf8(n.group);
     block.groupCaption = QString::fromUtf8(n.groupCaption);
-    block.columns = 2;
+    block.columns = 4;  // two points a row, so that the three curves fit a screen
     QStringList valueKeys, voltageKeys;
     for (int i = 1; i <= 8; ++i) {
         const QByteArray num = QByteArray::number(i);
         const int point = n.start + 4 * (i - 1);
         const QByteArray valueKey = QByteArray(n.valueKey) + num;
         const QByteArray voltageKey = QByteArray(n.valueKey) + "y" + num;
-        block.fields << hundredthsField(QByteArray(n.voltage + num).constData(), point, voltageKey.constData(),
-                                        QByteArray(n.voltageLabel + num).constData(),
+        block.fields << hundredthsField(QByteArray(n.voltage + num).constData(), point,
+                                        voltageKey.constData(), QByteArray(n.voltageLabel + num).constData(),
                                         QByteArray("电压值" + num).constData())
                      << wordField(QByteArray(n.value + num).constData(), point + 2, valueKey.constData(),
                                   QByteArray(n.valueLabel + num).constData(),

@@ -16,13 +16,14 @@ namespace tarsyn::pages {
 namespace {
 
 const QString kIniFile = QStringLiteral("system.ini");
-constexpr int kReopenWaitMs = 600;      // the controller's line settles after the port re-opens
-constexpr int kAfterWriteWaitMs = 1000; // the last stored word needs its second too
+constexpr int kReopenWaitMs = 600;       // the controller's line settles after the port re-opens
+constexpr int kAfterWriteWaitMs = 1000;  // the last stored word needs its second too
 
 /// A catalogue text with its placeholders filled; a text without them (a missing key shows "0") is
 /// shown as it stands.
 QString fill(QString text, const QStringList& args) {
-    for (int i = 0; i < args.size(); ++i) text.replace(QStringLiteral("%") + QString::number(i + 1), args.at(i));
+    for (int i = 0; i < args.size(); ++i)
+        text.replace(QStringLiteral("%") + QString::number(i + 1), args.at(i));
     return text;
 }
 
@@ -43,11 +44,21 @@ void PageEngine::press(const QString& button) {
         for (int role = kLoad; role <= kCancel; ++role) {
             if (buttonName(b, role) != button) continue;
             switch (role) {
-                case kLoad: load(b); break;
-                case kSave: save(b); break;
-                case kRead: read(b); break;
-                case kWrite: write(b); break;
-                default: cancel(); break;
+                case kLoad:
+                    load(b);
+                    break;
+                case kSave:
+                    save(b);
+                    break;
+                case kRead:
+                    read(b);
+                    break;
+                case kWrite:
+                    write(b);
+                    break;
+                default:
+                    cancel();
+                    break;
             }
             return;
         }
@@ -70,10 +81,10 @@ void PageEngine::save(int b) {
     const Block& block = m_page.blocks.at(b);
     try {
         for (const Field* f : block.keyedFields()) {
-            const QString value = f->kind == FieldKind::Bit
-                                      ? QString(m_view.isChecked(f->control1) ? QStringLiteral("1")
-                                                                              : QStringLiteral("0"))
-                                      : m_view.text(f->control);
+            const QString value =
+                f->kind == FieldKind::Bit
+                    ? QString(m_view.isChecked(f->control1) ? QStringLiteral("1") : QStringLiteral("0"))
+                    : m_view.text(f->control);
             m_services.config.wrini(kIniFile, block.section, f->key, value);
         }
     } catch (const config::ConfigError& e) {
@@ -243,6 +254,10 @@ void PageEngine::write(int b) {
                 m_view.processEvents();
             }
             link.sleeper().sleep(kAfterWriteWaitMs);
+            if (block.progressAfterWait >= 0) {
+                m_view.setProgress(block.progressAfterWait);
+                m_view.processEvents();
+            }
         }
         m_view.hideProgress();
         showMessage("dl18");  // writes are not acknowledged: a read shows what the controller stored

@@ -6,12 +6,17 @@ namespace tarsyn::pages {
 
 int Field::width() const {
     switch (kind) {
-        case FieldKind::Byte: return 2;
+        case FieldKind::Byte:
+            return 2;
         case FieldKind::Word:
-        case FieldKind::Hundredths: return 4;
-        case FieldKind::Bit: return 0;
-        case FieldKind::StationName: return 32;
-        case FieldKind::Phone: return 12;
+        case FieldKind::Hundredths:
+            return 4;
+        case FieldKind::Bit:
+            return 0;
+        case FieldKind::StationName:
+            return 32;
+        case FieldKind::Phone:
+            return 12;
     }
     return 0;
 }

@@ -15,8 +15,8 @@ Page makeSmsPage() {
     Block block;
     block.start = 0x0150;
     block.bytes = 46;
-    block.count = 102;  // the whole reply
-    block.minReply = 0; // decoded whatever its length
+    block.count = 102;   // the whole reply
+    block.minReply = 0;  // decoded whatever its length
     block.frames = 23;
     block.progressMax = 88;
     block.section = QStringLiteral("Gsm");

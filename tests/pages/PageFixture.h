@@ -21,12 +21,11 @@ class PageFixture {
 public:
     explicit PageFixture(const pages::Page& page, const QString& language = QStringLiteral("Test"))
         : config(dir.path()), view(page) {
-        config.wriniBatch(language + QStringLiteral(".lag"),
-                          {{"Messages", "dl18", "dl18"},
-                           {"Messages", "dl19", "dl19"},
-                           {"Messages", "pgrange", "%1: %2-%3"},
-                           {"Messages", "pgphone", "%1: digits"},
-                           {"Messages", "pgname", "%1: code page"}});
+        config.wriniBatch(language + QStringLiteral(".lag"), {{"Messages", "dl18", "dl18"},
+                                                              {"Messages", "dl19", "dl19"},
+                                                              {"Messages", "pgrange", "%1: %2-%3"},
+                                                              {"Messages", "pgphone", "%1: digits"},
+                                                              {"Messages", "pgname", "%1: code page"}});
         settings.setLanguage(language);
         port.OpenPort();
         port.onWrite = [this](const QString& frame) {
@@ -60,8 +59,9 @@ public:
 /// A block-read reply of `data` (hexadecimal digits), its check and line end as the controller sends
 /// them; the page looks at nothing but the length and the data.
 inline QString blockReply(const QString& data) {
-    return QStringLiteral("0004") + QStringLiteral("%1").arg(data.size() / 2, 2, 16, QLatin1Char('0')).toUpper() +
-           data + QStringLiteral("00\r\n");
+    return QStringLiteral("0004") +
+           QStringLiteral("%1").arg(data.size() / 2, 2, 16, QLatin1Char('0')).toUpper() + data +
+           QStringLiteral("00\r\n");
 }
 
 }  // namespace tarsyn::test

@@ -30,7 +30,8 @@ namespace {
 /// A page window in English on a fake port, translated by the shipped catalogue.
 struct WindowFixture {
     explicit WindowFixture(const pages::Page& page) : config(dir.path()) {
-        const QString source = qEnvironmentVariable("TARSYN_SOURCE_DIR") + QStringLiteral("/data/English.lag");
+        const QString source =
+            qEnvironmentVariable("TARSYN_SOURCE_DIR") + QStringLiteral("/data/English.lag");
         QFile::copy(source, dir.filePath("English.lag"));
         settings.setLanguage(QStringLiteral("English"));
         port.OpenPort();
@@ -71,11 +72,37 @@ private slots:
     void catalogueTranslatesTheWindowsClasses();
     void readAndCancelThroughTheButtons();
     void refusalNamesTheTranslatedCaptionAndFocusesTheField();
+    void clickDuringAReadIsHandledAndCancelWaitsForTheEnd();
 };
 
+void TestPageWindow::clickDuringAReadIsHandledAndCancelWaitsForTheEnd() {
+    WindowFixture f(pages::delayPage());
+    f.window->show();
+    f.reply = test::blockReply("0102030405060708090A");
+    // Queued clicks run only when the page lets events run, that is during the read's wait steps.
+    bool readEnabledDuringRead = true;
+    bool progressShownDuringRead = false;
+    QMetaObject::invokeMethod(
+        f.window.get(),
+        [&] {
+            readEnabledDuringRead = f.find<QPushButton>("btnsz3")->isEnabled();
+            progressShownDuringRead = f.find<QProgressBar>("pb1")->isVisible();
+            f.find<QPushButton>("btnsz5")->click();
+        },
+        Qt::QueuedConnection);
+    f.find<QPushButton>("btngsm3")->click();
+    QVERIFY(!readEnabledDuringRead);
+    QVERIFY(progressShownDuringRead);
+    QCOMPARE(f.prompter.shown, QStringList{"info:Loaded successfully."});  // the read finished first
+    QVERIFY(!f.window->isVisible());
+    QCOMPARE(f.find<QLineEdit>("edtys1")->text(), QString());
+    QVERIFY(f.find<QPushButton>("btnsz3")->isEnabled());
+}
+
 void TestPageWindow::everyControlOfTheTableExists() {
-    for (const pages::Page* page : {&pages::delayPage(), &pages::curvePage(), &pages::systemPage(),
-                                    &pages::controlBitsPage(), &pages::alarmLimitsPage(), &pages::smsPage()}) {
+    for (const pages::Page* page :
+         {&pages::delayPage(), &pages::curvePage(), &pages::systemPage(), &pages::controlBitsPage(),
+          &pages::alarmLimitsPage(), &pages::smsPage()}) {
         WindowFixture f(*page);
         QCOMPARE(f.window->objectName(), page->window);
         for (int b = 0; b < page->blocks.size(); ++b) {
@@ -102,19 +129,43 @@ void TestPageWindow::catalogueTranslatesTheWindowsClasses_data() {
     QTest::addColumn<QString>("window");
     QTest::addColumn<QString>("control");
     QTest::addColumn<QString>("text");
-    QTest::newRow("delay label") << "TForm6" << "lbl41" << "Cool-down stop delay";
-    QTest::newRow("delay second row") << "TForm6" << "btnsz5" << "Cancel";
-    QTest::newRow("delay group boxes stay untranslated") << "TForm6" << "grp1" << "";
-    QTest::newRow("curve group box") << "TForm7" << "grpsw1" << "Water temperature curve";
-    QTest::newRow("curve third row") << "TForm7" << "btnjs3" << "Read";
-    QTest::newRow("curve label") << "TForm7" << "lblyyy8" << "Voltage 8";
-    QTest::newRow("system parameters note") << "TForm8" << "lblxtzs"
+    QTest::newRow("delay label") << "TForm6"
+                                 << "lbl41"
+                                 << "Cool-down stop delay";
+    QTest::newRow("delay second row") << "TForm6"
+                                      << "btnsz5"
+                                      << "Cancel";
+    QTest::newRow("delay group boxes stay untranslated") << "TForm6"
+                                                         << "grp1"
+                                                         << "";
+    QTest::newRow("curve group box") << "TForm7"
+                                     << "grpsw1"
+                                     << "Water temperature curve";
+    QTest::newRow("curve third row") << "TForm7"
+                                     << "btnjs3"
+                                     << "Read";
+    QTest::newRow("curve label") << "TForm7"
+                                 << "lblyyy8"
+                                 << "Voltage 8";
+    QTest::newRow("system parameters note")
+        << "TForm8"
+        << "lblxtzs"
         << "Note: restart the controller after changing its system parameters.";
-    QTest::newRow("system parameters label") << "TForm8" << "lblclsz" << "Measurement setting";
-    QTest::newRow("alarm limits label") << "TForm10" << "lblssxx" << "Speed-down limit";
-    QTest::newRow("SMS label") << "Tgsm" << "lblsj5" << "Alarm phone 5";
-    QTest::newRow("control bits group box") << "TForm9" << "grpqh1" << "Speed source";
-    QTest::newRow("control bits radio") << "TForm9" << "rbsd2" << "Speed sensor";
+    QTest::newRow("system parameters label") << "TForm8"
+                                             << "lblclsz"
+                                             << "Measurement setting";
+    QTest::newRow("alarm limits label") << "TForm10"
+                                        << "lblssxx"
+                                        << "Speed-down limit";
+    QTest::newRow("SMS label") << "Tgsm"
+                               << "lblsj5"
+                               << "Alarm phone 5";
+    QTest::newRow("control bits group box") << "TForm9"
+                                            << "grpqh1"
+                                            << "Speed source";
+    QTest::newRow("control bits radio") << "TForm9"
+                                        << "rbsd2"
+                                        << "Speed sensor";
 }
 
 void TestPageWindow::catalogueTranslatesTheWindowsClasses() {
@@ -169,7 +220,8 @@ void TestPageWindow::refusalNamesTheTranslatedCaptionAndFocusesTheField() {
     for (QLineEdit* e : d.window->findChildren<QLineEdit*>()) e->setText("1");
     d.find<QLineEdit>("edtys12")->setText("300");
     d.find<QPushButton>("btnsz4")->click();
-    QCOMPARE(d.prompter.shown, QStringList{"info:High water temperature delay: enter a number from 0 to 255."});
+    QCOMPARE(d.prompter.shown,
+             QStringList{"info:High water temperature delay: enter a number from 0 to 255."});
     QVERIFY(d.port.written.isEmpty());
     QCOMPARE(d.window->focusWidget(), d.find<QLineEdit>("edtys12"));
 }

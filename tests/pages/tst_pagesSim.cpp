@@ -30,8 +30,8 @@ struct SimPage {
     explicit SimPage(const pages::Page& page, const QString& language = QStringLiteral("English"))
         : config(dir.path()), view(page) {
         settings.setLanguage(language);
-        engine = std::make_unique<pages::PageEngine>(page, view,
-                                                     pages::PageServices{link, poll, config, messages, prompter});
+        engine = std::make_unique<pages::PageEngine>(
+            page, view, pages::PageServices{link, poll, config, messages, prompter});
     }
     bool start() {
         if (!sim.start()) return false;
@@ -81,7 +81,8 @@ void roundTrip(const pages::Page& page, const std::function<QString(const pages:
     QCOMPARE(s.prompter.of("error"), QStringList());
     QCOMPARE(s.view.texts, written);
     QCOMPARE(s.view.checked, checked);
-    QCOMPARE(s.prompter.of("info").count(QStringLiteral("0")), 2 * page.blocks.size());  // dl18, dl19: no catalogue
+    QCOMPARE(s.prompter.of("info").count(QStringLiteral("0")),
+             2 * page.blocks.size());  // dl18, dl19: no catalogue
 }
 
 }  // namespace
@@ -94,8 +95,9 @@ private slots:
     }
     void curvePageReadsBackWhatItWrote() {
         roundTrip(pages::curvePage(), [](const pages::Field& f, int i) {
-            return f.kind == pages::FieldKind::Hundredths ? QStringLiteral("%1.%2").arg(i).arg(i % 10 * 11, 2, 10, QLatin1Char('0'))
-                                                          : QString::number(1000 + 37 * i);
+            return f.kind == pages::FieldKind::Hundredths
+                       ? QStringLiteral("%1.%2").arg(i).arg(i % 10 * 11, 2, 10, QLatin1Char('0'))
+                       : QString::number(1000 + 37 * i);
         });
     }
     void systemPageReadsBackWhatItWrote() {
@@ -105,11 +107,13 @@ private slots:
         });
     }
     void alarmLimitsPageReadsBackWhatItWrote() {
-        roundTrip(pages::alarmLimitsPage(), [](const pages::Field&, int i) { return QString::number(3000 + 111 * i); });
+        roundTrip(pages::alarmLimitsPage(),
+                  [](const pages::Field&, int i) { return QString::number(3000 + 111 * i); });
     }
     void smsPageReadsBackALatinNameInEnglish() {
         roundTrip(pages::smsPage(), [](const pages::Field& f, int i) {
-            return f.kind == pages::FieldKind::StationName ? QStringLiteral("PUMP STATION 7") : QString("1390000000%1").arg(i);
+            return f.kind == pages::FieldKind::StationName ? QStringLiteral("PUMP STATION 7")
+                                                           : QString("1390000000%1").arg(i);
         });
     }
     void smsPageReadsBackAChineseNameInChinese() {
@@ -117,12 +121,14 @@ private slots:
             pages::smsPage(),
             [](const pages::Field& f, int i) {
                 return f.kind == pages::FieldKind::StationName ? QStringLiteral("三号泵站发电机")
-                                                               : i == 3 ? QString() : QString::number(100 + i);
+                       : i == 3                                ? QString()
+                                                               : QString::number(100 + i);
             },
             QStringLiteral("Chinese"));
     }
     void controlBitsPageReadsBackWhatItWrote() {
-        roundTrip(pages::controlBitsPage(), [](const pages::Field&, int i) { return QString::number((i * 5 + 1) % 3 % 2); });
+        roundTrip(pages::controlBitsPage(),
+                  [](const pages::Field&, int i) { return QString::number((i * 5 + 1) % 3 % 2); });
     }
 };
 

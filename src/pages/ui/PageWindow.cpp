@@ -66,7 +66,8 @@ QWidget* PageWindow::buildBlock(const Block& block, int index) {
             auto* group = new QGroupBox(f.caption, box);
             group->setObjectName(f.label);
             auto* radios = new QVBoxLayout(group);
-            for (const auto& [name, caption] : {std::pair{f.control, f.caption0}, std::pair{f.control1, f.caption1}}) {
+            for (const auto& [name, caption] :
+                 {std::pair{f.control, f.caption0}, std::pair{f.control1, f.caption1}}) {
                 auto* radio = new QRadioButton(caption, group);
                 radio->setObjectName(name);
                 radios->addWidget(radio);
@@ -81,8 +82,11 @@ QWidget* PageWindow::buildBlock(const Block& block, int index) {
         auto* edit = new QLineEdit(box);
         edit->setObjectName(f.control);
         label->setBuddy(edit);
-        if (f.kind == FieldKind::Byte || f.kind == FieldKind::Word || f.kind == FieldKind::Hundredths)
+        if (f.kind == FieldKind::Byte || f.kind == FieldKind::Word || f.kind == FieldKind::Hundredths) {
             edit->setToolTip(FieldCodec::rangeLow(f) + QStringLiteral(" – ") + FieldCodec::rangeHigh(f));
+            // Wide enough for the longest value ("655.35", "65535") with room to spare.
+            edit->setMinimumWidth(edit->fontMetrics().horizontalAdvance(QStringLiteral("0000000000")));
+        }
         if (f.kind == FieldKind::Phone) edit->setMaxLength(12);
         m_edits.insert(f.control, edit);
         m_captions.insert(f.label, label);
@@ -95,7 +99,8 @@ QWidget* PageWindow::buildBlock(const Block& block, int index) {
         auto* button = new QPushButton(QString::fromUtf8(kButtonCaptions[role - 1]), box);
         button->setObjectName(buttonName(index, role));
         button->setAutoDefault(false);
-        connect(button, &QPushButton::clicked, this, [this, name = button->objectName()] { m_engine.press(name); });
+        connect(button, &QPushButton::clicked, this,
+                [this, name = button->objectName()] { m_engine.press(name); });
         if (role == kRead || role == kWrite) m_readWrite << button;
         buttons->addWidget(button);
     }
