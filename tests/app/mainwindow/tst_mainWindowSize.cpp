@@ -42,7 +42,8 @@ struct Rig {
         window = std::make_unique<app::MainWindow>(config, settings, messages, port, sleeper, clock, prompter);
         window->poll().stopTimer();
         window->setPortProblem("cannot open /dev/ttyUSB0: permission denied - is the user in the dialout group?");
-        window->setEntryTexts("/dev/ttyUSB0", "Gen A", "Pump house, north wall");
+        window->setEntryTexts("/dev/ttyUSB0", "Gen A",
+                              "Pump house, north wall, behind the second fuel tank; key with the site warden");
         // Widest readings the panels show: "%-10.1f" and "%-10.2f" are ten characters.
         for (QLabel* panel : window->findChildren<QLabel*>(QRegularExpression("^pnl\\d+$")))
             panel->setText("6553.5    ");
