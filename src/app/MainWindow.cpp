@@ -68,7 +68,8 @@ void MainWindow::relabel() {
     // (the remark is what the recorder stores): a catalogue entry must not replace them.
     QHash<QLabel*, QString> data;
     for (QLabel* l : std::as_const(m_panels)) data.insert(l, l->text());
-    for (QLabel* l : {m_portLabel, m_notesLabel, m_remarkLabel, m_portProblemLabel}) data.insert(l, l->text());
+    for (QLabel* l : {m_portLabel, m_notesLabel, m_remarkLabel, m_portProblemLabel})
+        data.insert(l, l->text());
     widgets::SetActiveLanguage(this, m_config, m_settings.language(), widgets::WindowControls::kMainWindow);
     for (auto it = data.cbegin(); it != data.cend(); ++it) it.key()->setText(it.value());
     setWindowTitle(m_messages.text(QStringLiteral("Form1caption")));

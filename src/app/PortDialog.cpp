@@ -6,8 +6,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "config/LiveSettings.h"
 #include "app/core/PortSelection.h"
+#include "config/LiveSettings.h"
 #include "monitor/LiveView.h"
 #include "monitor/PollCycle.h"
 #include "monitor/PortProblem.h"
