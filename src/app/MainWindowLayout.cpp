@@ -248,6 +248,9 @@ QWidget* MainWindow::buildStatusStrip() {
     m_portProblemLabel->setObjectName(QStringLiteral("lblportproblem"));
     m_portProblemLabel->setStyleSheet(QStringLiteral("color: #b3261e; font-weight: bold;"));
     m_portProblemLabel->hide();
+    // Long notes or a long reason wrap onto a second line rather than widen the window.
+    m_portProblemLabel->setWordWrap(true);
+    m_notesLabel->setWordWrap(true);
     row->addWidget(m_modeLabel);
     row->addWidget(m_portLabel);
     row->addWidget(m_shownRemarkLabel);

@@ -130,8 +130,9 @@ int runInitConfig(int argc, char* argv[]) {
         optionValue(args, QStringLiteral("--code-page"), QStringLiteral("GBK")).toLatin1();
     PasswordLines lines;
     const config::InitConfigResult result = config::RunInitConfig(
-        args, folder.path, [&lines](const QString& prompt, QString& password) { return lines.read(prompt, password); },
-        codePage, QCoreApplication::applicationDirPath());
+        args, folder.path,
+        [&lines](const QString& prompt, QString& password) { return lines.read(prompt, password); }, codePage,
+        QCoreApplication::applicationDirPath());
     std::fprintf(result.exitCode == 0 ? stdout : stderr, "%s\n", qPrintable(result.message));
     return result.exitCode;
 }

@@ -432,18 +432,19 @@ QString SettingsCheckProblem(const Config& config) {
     const QString shown = QDir::toNativeSeparators(info.absoluteFilePath());
     const QString make = QStringLiteral("tarsyn --init-config --data-dir \"%1\"")
                              .arg(QDir::toNativeSeparators(config.dataDir()));
-    if (!info.exists())
-        return QStringLiteral("%1 does not exist: make it with %2").arg(shown, make);
+    if (!info.exists()) return QStringLiteral("%1 does not exist: make it with %2").arg(shown, make);
     QFile file(path);
     if (info.isDir() || !file.open(QIODevice::ReadOnly))
-        return QStringLiteral("%1 cannot be read: give the program's user read access, or make a new one "
-                              "with %2 --force")
+        return QStringLiteral(
+                   "%1 cannot be read: give the program's user read access, or make a new one "
+                   "with %2 --force")
             .arg(shown, make);
     file.close();
     if (StoredCheckValue(config) == config.reini(ini, QStringLiteral("Set"), QStringLiteral("jzm")))
         return {};
-    return QStringLiteral("%1: its check value \"jzm\" does not match the settings (changed by hand?): "
-                          "put the file back as the program saved it, or make a new one with %2 --force")
+    return QStringLiteral(
+               "%1: its check value \"jzm\" does not match the settings (changed by hand?): "
+               "put the file back as the program saved it, or make a new one with %2 --force")
         .arg(shown, make);
 }
 

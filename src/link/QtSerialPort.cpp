@@ -41,8 +41,9 @@ void QtSerialPort::OpenPort() {
             reason = ::access(QFile::encodeName(device).constData(), R_OK | W_OK) == 0
                          ? PortOpenError::Reason::InUse
                          : PortOpenError::Reason::PermissionDenied;
-        throw PortOpenError(QStringLiteral("Could not open %1 (%2): %3").arg(m_name, device, m_port.errorString()),
-                            device, reason, m_port.errorString());
+        throw PortOpenError(
+            QStringLiteral("Could not open %1 (%2): %3").arg(m_name, device, m_port.errorString()), device,
+            reason, m_port.errorString());
     }
     const bool ok = m_port.setBaudRate(m_settings.baudRate) && m_port.setDataBits(m_settings.dataBits) &&
                     m_port.setStopBits(m_settings.stopBits) && m_port.setParity(m_settings.parity) &&

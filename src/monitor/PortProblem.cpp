@@ -12,7 +12,8 @@ struct ProblemText {
     const char* english;  // when the catalogue has no such message
 };
 
-const ProblemText kDenied{"portdenied", "cannot open %1: permission denied - is the user in the dialout group?"};
+const ProblemText kDenied{"portdenied",
+                          "cannot open %1: permission denied - is the user in the dialout group?"};
 const ProblemText kMissing{"portmissing", "cannot open %1: no such device - is the adapter plugged in?"};
 const ProblemText kBusy{"portbusy", "cannot open %1: in use by another program"};
 const ProblemText kFailed{"portfailed", "cannot open %1: %2"};
@@ -24,7 +25,8 @@ QString text(const config::Messages& messages, const ProblemText& which) {
 
 }  // namespace
 
-QString PortProblemText(const config::Messages& messages, const QString& portName, const std::exception& error) {
+QString PortProblemText(const config::Messages& messages, const QString& portName,
+                        const std::exception& error) {
     using Reason = link::PortOpenError::Reason;
     if (const auto* open = dynamic_cast<const link::PortOpenError*>(&error)) {
         switch (open->reason()) {

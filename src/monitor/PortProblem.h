@@ -14,6 +14,7 @@ namespace tarsyn::monitor {
 /// The texts are the catalogue's messages "portdenied", "portmissing", "portbusy" and "portfailed"
 /// (%1 the device, %2 the serial layer's own reason); a catalogue without them gives the English text.
 /// `portName` is the configured name, used when the error does not name the device.
-QString PortProblemText(const config::Messages& messages, const QString& portName, const std::exception& error);
+QString PortProblemText(const config::Messages& messages, const QString& portName,
+                        const std::exception& error);
 
 }  // namespace tarsyn::monitor

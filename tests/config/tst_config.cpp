@@ -1,8 +1,8 @@
+#include <unistd.h>
+
 #include <QRandomGenerator>
 #include <QtTest>
 #include <cmath>
-
-#include <unistd.h>
 
 #include "config/Config.h"
 #include "config/LiveSettings.h"
@@ -161,7 +161,8 @@ private slots:
         QTest::newRow("consistent") << good + "jzm=" + jzm + "\r\n" << QString();
         QTest::newRow("missing") << QByteArray("-") << "does not exist";
         QTest::newRow("a folder") << QByteArray("dir") << "cannot be read";
-        QTest::newRow("edited by hand") << good + "jzm=" + jzm.toLower() + "\r\n" << "does not match";
+        QTest::newRow("edited by hand") << good + "jzm=" + jzm.toLower() + "\r\n"
+                                        << "does not match";
         QTest::newRow("fresh file") << QByteArray("[Set]\r\n") << "does not match";
     }
     void settingsCheckProblem() {
@@ -181,7 +182,8 @@ private slots:
         }
         QVERIFY2(problem.startsWith(QDir::toNativeSeparators(path("system.ini"))), qPrintable(problem));
         QVERIFY2(problem.contains(reason), qPrintable(problem));
-        QVERIFY2(problem.contains("tarsyn --init-config --data-dir \"" + QDir::toNativeSeparators(m_dir.path()) + "\""),
+        QVERIFY2(problem.contains("tarsyn --init-config --data-dir \"" +
+                                  QDir::toNativeSeparators(m_dir.path()) + "\""),
                  qPrintable(problem));
         QVERIFY(!problem.contains('\n'));  // one line under the fixed text
     }
@@ -286,13 +288,16 @@ private slots:
         // The check value covers the language as read, without its quotes.
         const Config plain(m_dir.path());
         const QString jzm = CheckValue(plain, "Chinese", "6", "1", "60", "1", "0", "0");
-        writeBytes(path("system.ini"), "[Set]\r\nlanguage=\"Chinese\"\r\nflash='6'\r\nsave2=1\r\nsave1=60\r\n"
-                                       "ports=1\r\ncjkl=0\r\nptkl=0\r\njzm=\"" + jzm.toLatin1() + "\"\r\n");
+        writeBytes(path("system.ini"),
+                   "[Set]\r\nlanguage=\"Chinese\"\r\nflash='6'\r\nsave2=1\r\nsave1=60\r\n"
+                   "ports=1\r\ncjkl=0\r\nptkl=0\r\njzm=\"" +
+                       jzm.toLatin1() + "\"\r\n");
         QCOMPARE(StoredCheckValue(plain), jzm);
         QCOMPARE(plain.reini("system.ini", "Set", "jzm"), jzm);
         // A quoted catalogue text shows without its quotes.
         writeBytes(path("A.lag"), "[Translations]\r\nlbl1.Caption=\"  Language \"\r\n");
-        QCOMPARE(plain.readSection("A.lag", "Translations").value("lbl1.Caption"), QStringLiteral("  Language "));
+        QCOMPARE(plain.readSection("A.lag", "Translations").value("lbl1.Caption"),
+                 QStringLiteral("  Language "));
     }
 
     void reiniMissingFileOrBadName() {

@@ -101,7 +101,8 @@ private slots:
         QTemporaryDir own, refused;
         touch(own.filePath("Mine.lag"));
         QCOMPARE(InitConfig(own.path(), o, {}).exitCode, 0);
-        QCOMPARE(QDir(own.path()).entryList(QDir::Files, QDir::Name), (QStringList{"Mine.lag", "system.ini"}));
+        QCOMPARE(QDir(own.path()).entryList(QDir::Files, QDir::Name),
+                 (QStringList{"Mine.lag", "system.ini"}));
         InitConfigOptions same = passwords("twin", "twin");
         same.shippedDir = shipped.path();
         QCOMPARE(InitConfig(refused.path(), same, {}).exitCode, 1);

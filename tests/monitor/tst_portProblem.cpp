@@ -36,11 +36,12 @@ private slots:
             << "English" << Reason::PermissionDenied
             << "cannot open /dev/ttyUSB0: permission denied - is the user in the dialout group?";
         QTest::newRow("English, missing")
-            << "English" << Reason::NoSuchDevice << "cannot open /dev/ttyUSB0: no such device - is the adapter plugged in?";
-        QTest::newRow("English, busy") << "English" << Reason::InUse
-                                       << "cannot open /dev/ttyUSB0: in use by another program";
-        QTest::newRow("English, other") << "English" << Reason::Other
-                                        << "cannot open /dev/ttyUSB0: Input/output error";
+            << "English" << Reason::NoSuchDevice
+            << "cannot open /dev/ttyUSB0: no such device - is the adapter plugged in?";
+        QTest::newRow("English, busy")
+            << "English" << Reason::InUse << "cannot open /dev/ttyUSB0: in use by another program";
+        QTest::newRow("English, other")
+            << "English" << Reason::Other << "cannot open /dev/ttyUSB0: Input/output error";
         QTest::newRow("Chinese, denied") << "Chinese" << Reason::PermissionDenied
                                          << "无法打开 /dev/ttyUSB0：权限不足——当前用户是否在 dialout 组中？";
         QTest::newRow("no catalogue, denied")
@@ -61,8 +62,9 @@ private slots:
         config::Messages messages(config, settings);
         QCOMPARE(monitor::PortProblemText(messages, "ttyUSB0", openError(reason)), expected);
         // An error that is not about opening still names the port and says what happened.
-        QVERIFY(monitor::PortProblemText(messages, "ttyUSB0", link::SerialError("Could not configure ttyUSB0"))
-                    .contains("ttyUSB0"));
+        QVERIFY(
+            monitor::PortProblemText(messages, "ttyUSB0", link::SerialError("Could not configure ttyUSB0"))
+                .contains("ttyUSB0"));
     }
 
     // The poll cycle's connection step: the strip explains a failed open, and clears once it opens.

@@ -18,7 +18,8 @@ QString yesText() {
 
 QString okText() {
     QDialogButtonBox buttons(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
-    return buttons.button(QDialogButtonBox::Ok)->text() + '|' + buttons.button(QDialogButtonBox::Cancel)->text();
+    return buttons.button(QDialogButtonBox::Ok)->text() + '|' +
+           buttons.button(QDialogButtonBox::Cancel)->text();
 }
 
 }  // namespace
@@ -34,12 +35,18 @@ private slots:
     void localeOfCatalogueNames_data() {
         QTest::addColumn<QString>("language");
         QTest::addColumn<QString>("locale");
-        QTest::newRow("Chinese") << "Chinese" << "zh_CN";
-        QTest::newRow("any case") << "chinese" << "zh_CN";
-        QTest::newRow("English") << "English" << "en_US";
-        QTest::newRow("locale name") << "zh_TW" << "zh_TW";
-        QTest::newRow("no language") << "Klingonese" << "C";
-        QTest::newRow("empty") << "" << "C";
+        QTest::newRow("Chinese") << "Chinese"
+                                 << "zh_CN";
+        QTest::newRow("any case") << "chinese"
+                                  << "zh_CN";
+        QTest::newRow("English") << "English"
+                                 << "en_US";
+        QTest::newRow("locale name") << "zh_TW"
+                                     << "zh_TW";
+        QTest::newRow("no language") << "Klingonese"
+                                     << "C";
+        QTest::newRow("empty") << ""
+                               << "C";
     }
     void localeOfCatalogueNames() {
         QFETCH(QString, language);
@@ -55,8 +62,9 @@ private slots:
             QtTranslation qt;
             QVERIFY(qt.apply("Chinese"));
             QVERIFY2(yesText().contains(QString::fromUtf8("是")), qPrintable(yesText()));
-            QVERIFY2(okText().contains(QString::fromUtf8("确定")) && okText().contains(QString::fromUtf8("取消")),
-                     qPrintable(okText()));
+            QVERIFY2(
+                okText().contains(QString::fromUtf8("确定")) && okText().contains(QString::fromUtf8("取消")),
+                qPrintable(okText()));
             // The hot key's next language: back to English, and to Chinese again.
             qt.apply("English");
             QCOMPARE(yesText(), englishYes);

@@ -15,13 +15,13 @@
 #include "FakeClock.h"
 #include "FakeSerialPort.h"
 #include "ScriptedPrompter.h"
-#include "widgets/Indicators.h"
 #include "app/MainWindow.h"
 #include "config/Config.h"
 #include "config/LiveSettings.h"
 #include "link/Codec.h"
 #include "monitor/LiveMap.h"
 #include "monitor/PollCycle.h"
+#include "widgets/Indicators.h"
 
 using namespace tarsyn;
 using widgets::IndicatorLamp;

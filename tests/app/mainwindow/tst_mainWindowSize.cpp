@@ -39,10 +39,14 @@ struct Rig {
         config.wrini("system.ini", "Set", "remark0", "Gen A");
         config.wrini("system.ini", "Set", "portremark0", "Pump house, north wall");
         settings.load(config);
-        window = std::make_unique<app::MainWindow>(config, settings, messages, port, sleeper, clock, prompter);
+        window =
+            std::make_unique<app::MainWindow>(config, settings, messages, port, sleeper, clock, prompter);
         window->poll().stopTimer();
-        window->setPortProblem("cannot open /dev/ttyUSB0: permission denied - is the user in the dialout group?");
-        window->setEntryTexts("/dev/ttyUSB0", "Gen A", "Pump house, north wall");
+        window->setPortProblem(
+            "cannot open /dev/ttyUSB0: permission denied - is the user in the dialout group?");
+        window->setEntryTexts(
+            "/dev/ttyUSB0", "Gen A",
+            "Pump house, north wall, behind the second fuel tank; key with the site warden");
         // Widest readings the panels show: "%-10.1f" and "%-10.2f" are ten characters.
         for (QLabel* panel : window->findChildren<QLabel*>(QRegularExpression("^pnl\\d+$")))
             panel->setText("6553.5    ");
@@ -78,7 +82,9 @@ private slots:
         Rig rig(language);
         app::MainWindow& window = *rig.window;
         QVERIFY2(window.minimumSizeHint().width() <= kWidth && window.minimumSizeHint().height() <= kHeight,
-                 qPrintable(QString("needs %1×%2").arg(window.minimumSizeHint().width()).arg(window.minimumSizeHint().height())));
+                 qPrintable(QString("needs %1×%2")
+                                .arg(window.minimumSizeHint().width())
+                                .arg(window.minimumSizeHint().height())));
         window.resize(kWidth, kHeight);
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
@@ -106,7 +112,8 @@ private slots:
         // Every toolbar button on the toolbar itself, none in the overflow menu.
         for (QToolBar* bar : window.findChildren<QToolBar*>())
             for (QToolButton* b : bar->findChildren<QToolButton*>())
-                if (!b->objectName().isEmpty() && !b->objectName().startsWith("qt_") && !b->isVisibleTo(&window))
+                if (!b->objectName().isEmpty() && !b->objectName().startsWith("qt_") &&
+                    !b->isVisibleTo(&window))
                     problems << b->objectName() + " hidden in the toolbar's overflow";
         // Every reading, delay and indicator visible at once (the indicators of the current tab).
         for (QLabel* panel : window.findChildren<QLabel*>(QRegularExpression("^pnl\\d+$")))

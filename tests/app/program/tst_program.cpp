@@ -135,7 +135,8 @@ private slots:
         QTest::addColumn<QByteArray>("ini");  // empty: no file
         QTest::addColumn<QString>("reason");
         QTest::newRow("no system.ini") << QByteArray() << "does not exist";
-        QTest::newRow("check fails") << QByteArray("[Set]\r\nlanguage=English\r\njzm=12\r\n") << "does not match";
+        QTest::newRow("check fails") << QByteArray("[Set]\r\nlanguage=English\r\njzm=12\r\n")
+                                     << "does not match";
     }
     void startWithoutSettingsSaysWhyAndMakesNothing() {
         QFETCH(QByteArray, ini);
@@ -147,7 +148,8 @@ private slots:
             QVERIFY(f.open(QIODevice::WriteOnly));
             f.write(ini);
         }
-        const QStringList before = QDir(data.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+        const QStringList before =
+            QDir(data.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
         QProcess p;
         p.setProcessEnvironment(m_env);
         p.start(program(), {"--data-dir", data.path()});
@@ -156,7 +158,8 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT((err += p.readAllStandardError()).contains("--init-config"), 10000);
         const QStringList lines = QString::fromLocal8Bit(err).split('\n');
         QCOMPARE(lines.at(0), QString("system.ini Error!"));
-        QVERIFY2(lines.at(1).startsWith(QDir::toNativeSeparators(data.filePath("system.ini"))), qPrintable(lines.at(1)));
+        QVERIFY2(lines.at(1).startsWith(QDir::toNativeSeparators(data.filePath("system.ini"))),
+                 qPrintable(lines.at(1)));
         QVERIFY2(lines.at(1).contains(reason), qPrintable(lines.at(1)));
         QVERIFY2(lines.at(1).contains("tarsyn --init-config"), qPrintable(lines.at(1)));
         // Without a screen nobody could answer the box: the program ends, having made nothing.

@@ -36,7 +36,8 @@ private slots:
         test::ScriptedPrompter prompter;
         {
             app::Program program(data.path(), "GBK", &prompter);
-            QVERIFY2(yesText().contains(QString::fromUtf8("是")), qPrintable(yesText()));  // the stored language
+            QVERIFY2(yesText().contains(QString::fromUtf8("是")),
+                     qPrintable(yesText()));  // the stored language
             QComboBox* language = nullptr;
             for (QWidget* w : program.secondaryWindows())
                 if (w->objectName() == "TForm2") language = w->findChild<QComboBox*>("cbb1");
