@@ -76,8 +76,13 @@ qint64 chartSpanSeconds(ChartKind kind) { return kind == ChartKind::Day ? 86399 
 
 qint64 chartUnitSeconds(ChartKind kind) { return kind == ChartKind::Day ? 60 : 1; }
 
-bool parseStamp(const QString& text, QDateTime* out) {
-    // Hand-read rather than QDateTime::fromString: a day chart converts thousands of these per query.
+qint64 wallSeconds(const QDate& date, const QTime& time) {
+    return date.toJulianDay() * 86400 + time.msecsSinceStartOfDay() / 1000;
+}
+
+bool stampSeconds(const QString& text, qint64* seconds) {
+    // Hand-read, and without the time zone: a query converts thousands of these, and a local-time
+    // QDateTime would consult the zone files for every one of them.
     if (text.size() != 19) return false;
     const QChar* c = text.constData();
     auto number = [c](int from, int length, int* value) {
@@ -98,7 +103,7 @@ bool parseStamp(const QString& text, QDateTime* out) {
     const QDate date(y, mo, d);
     const QTime time(h, mi, s);
     if (!date.isValid() || !time.isValid()) return false;
-    *out = QDateTime(date, time);
+    *seconds = wallSeconds(date, time);
     return true;
 }
 
@@ -108,33 +113,33 @@ ChartData buildChart(ChartKind kind, const QDateTime& now, const QVector<History
     chart.now = now;
     chart.start = now.addSecs(-chartSpanSeconds(kind));
     const qint64 unit = chartUnitSeconds(kind);
-    // Offsets from the start in seconds: the start's own epoch seconds once, each row's by the
-    // difference of local times (a row converts its text once).
-    const qint64 startSecs = chart.start.toSecsSinceEpoch();
+    // Offsets from the start as differences of wall-clock times, as the texts hold them.
+    const qint64 startSecs = wallSeconds(chart.start.date(), chart.start.time());
+    const QString startText = chart.start.toString(kClockFormat);
 
     double maximum = kInitialMaximum;
     double minimum = kInitialMinimum;
-    QDateTime maximumTime = chart.start;
-    QDateTime minimumTime = chart.start;
+    const QString* maximumTime = &startText;  // the row's own text, cut to "HH:mm:ss" at the end
+    const QString* minimumTime = &startText;
     double maximumX = 0;
     double minimumX = 0;
     chart.points.reserve(rows.size());
     for (const HistoryPoint& row : rows) {
-        QDateTime t;
-        if (!parseStamp(row.sj, &t))
+        qint64 t = 0;
+        if (!stampSeconds(row.sj, &t))
             throw HistoryError(QStringLiteral("History table \"%1\": \"%2\" is not a valid time")
                                    .arg(tableName(chartTable(kind)), row.sj));
-        const double x = double((t.toSecsSinceEpoch() - startSecs) / unit);  // truncated
+        const double x = double((t - startSecs) / unit);  // truncated
         const double y = row.value;
         chart.points.append(QPointF(x, y));
         if (y > maximum) {
             maximum = y;
-            maximumTime = t;
+            maximumTime = &row.sj;
             maximumX = x;
         }
         if (y < minimum) {
             minimum = y;
-            minimumTime = t;
+            minimumTime = &row.sj;
             minimumX = x;
         }
     }
@@ -144,10 +149,10 @@ ChartData buildChart(ChartKind kind, const QDateTime& now, const QVector<History
     chart.minimum = roundHalfEven(minimum);
     chart.maximumX = int(maximumX);
     chart.minimumX = int(minimumX);
-    chart.maximumTime = maximumTime.toString(kClockFormat);
-    chart.minimumTime = minimumTime.toString(kClockFormat);
+    chart.maximumTime = maximumTime == &startText ? startText : maximumTime->mid(11, 8);
+    chart.minimumTime = minimumTime == &startText ? startText : minimumTime->mid(11, 8);
     chart.top = axisTop(maximum);
-    chart.xRange = int(chart.start.secsTo(now) / unit);
+    chart.xRange = int((wallSeconds(now.date(), now.time()) - startSecs) / unit);
     return chart;
 }
 

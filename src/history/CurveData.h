@@ -50,8 +50,12 @@ qint64 chartSpanSeconds(ChartKind kind);
 /// 60 (minutes) or 1 (seconds).
 qint64 chartUnitSeconds(ChartKind kind);
 
-/// Reads "yyyy-MM-dd HH:mm:ss" as local time; false when the text is not such a time.
-bool parseStamp(const QString& text, QDateTime* out);
+/// Seconds of a wall-clock date and time on one continuous count (days × 86400 + seconds of the
+/// day), so that differences are plain subtractions without a time zone.
+qint64 wallSeconds(const QDate& date, const QTime& time);
+
+/// Reads "yyyy-MM-dd HH:mm:ss" as wallSeconds; false when the text is not such a time.
+bool stampSeconds(const QString& text, qint64* seconds);
 
 /// Everything one chart shows, as the query leaves it for the labels and the drawing: the points
 /// (x in whole time units from the start, y the value) and the summary of the rows read.

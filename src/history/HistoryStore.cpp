@@ -299,6 +299,16 @@ void HistoryStore::createSchema(QSqlDatabase& db) {
                           .arg(quoted(name + QStringLiteral("_port_sj")), quoted(name));
         statements << QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 (\"sj\")")
                           .arg(quoted(name + QStringLiteral("_sj")), quoted(name));
+        // The curves window reads one device's value column in time order. Rows of many devices
+        // interleave in the table, so without the values in the index every row read is a page of
+        // its own; with them the read stays on the device's own index pages.
+        QStringList values;
+        for (const HistoryColumn& c : historyColumns()) values << quoted(QLatin1String(c.name));
+        statements << QString::fromLatin1(
+                          pg ? "CREATE INDEX IF NOT EXISTS %1 ON %2 (\"port\",\"sj\") INCLUDE (%3)"
+                             : "CREATE INDEX IF NOT EXISTS %1 ON %2 (\"port\",\"sj\",%3)")
+                          .arg(quoted(name + QStringLiteral("_port_sj_values")), quoted(name),
+                               values.join(QLatin1Char(',')));
     }
     if (!db.transaction()) throw HistoryError(errorText(db.lastError()));
     QSqlQuery q(db);
