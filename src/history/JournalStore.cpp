@@ -79,12 +79,16 @@ public:
     }
 
     void push(Pending e) {
+        bool wake = false;
         {
             std::lock_guard<std::mutex> lock(m_mutex);
             if (m_queue.size() >= kMaxQueued) m_queue.pop_front();
             m_queue.push_back(std::move(e));
+            // A writer at work takes the next event by itself: in a storm the poll thread need not
+            // wake it a hundred times a second.
+            wake = m_sleeping;
         }
-        m_wake.notify_one();
+        if (wake) m_wake.notify_one();
     }
     /// Waits until every event handed over is written, or the writer is failing.
     void flush() {
@@ -112,7 +116,9 @@ private:
         };
         std::unique_lock<std::mutex> lock(m_mutex);
         for (;;) {
+            m_sleeping = true;
             m_wake.wait(lock, [this] { return m_stop || !m_queue.empty(); });
+            m_sleeping = false;
             if (m_queue.empty()) break;  // stopping, nothing left
             const Pending e = m_queue.front();
             m_busy = true;
@@ -190,7 +196,7 @@ private:
     std::mutex m_mutex;
     std::condition_variable m_wake, m_idle;
     std::deque<Pending> m_queue;
-    bool m_busy = false, m_stop = false, m_failing = false, m_newError = false;
+    bool m_busy = false, m_stop = false, m_failing = false, m_newError = false, m_sleeping = false;
     QString m_error;
     std::thread m_thread;  // last: starts once everything above exists
 };
