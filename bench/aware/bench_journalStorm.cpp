@@ -74,21 +74,25 @@ struct Rig {
         settings.setLanguage(QStringLiteral("English"));
         settings.setRefreshText(QStringLiteral("3600"));
         settings.setPorts({{QStringLiteral("COM1"), QStringLiteral("Bench set"), QString()}});
-        const history::HistoryLocation location = history::HistoryLocation::sqliteFile(dir.filePath("kalde.db"));
+        const history::HistoryLocation location =
+            history::HistoryLocation::sqliteFile(dir.filePath("kalde.db"));
         store = std::make_unique<history::HistoryStore>(location);
         if (!store->connect()) qFatal("%s", qPrintable(store->lastError()));
         const QString day = everyReply ? QStringLiteral("0") : QStringLiteral("1");
         const QString hour = everyReply ? QStringLiteral("0") : QStringLiteral("60");
         recorder = std::make_unique<history::HistoryRecorder>(
-            *store, clock, [day] { return day; }, [hour] { return hour; }, [](const QString& m) { qFatal("%s", qPrintable(m)); });
+            *store, clock, [day] { return day; }, [hour] { return hour; },
+            [](const QString& m) { qFatal("%s", qPrintable(m)); });
         journal = std::make_unique<history::JournalStore>(location, clock);
         if (!journal->open()) qFatal("%s", qPrintable(journal->lastError()));
         if (journalOn) counting.target = journal.get();
         awareness = std::make_unique<aware::Awareness>(clock, config, settings, counting, notifier);
         awareness->setNext(recorder.get());
         if (mainWindow) {
-            config.wrini(QStringLiteral("system.ini"), QStringLiteral("Set"), QStringLiteral("Ports"), QStringLiteral("1"));
-            window = std::make_unique<app::MainWindow>(config, settings, messages, port, sleeper, clock, prompter);
+            config.wrini(QStringLiteral("system.ini"), QStringLiteral("Set"), QStringLiteral("Ports"),
+                         QStringLiteral("1"));
+            window =
+                std::make_unique<app::MainWindow>(config, settings, messages, port, sleeper, clock, prompter);
             window->poll().stopTimer();
             window->show();
             awareness->setStatusView(window.get());
@@ -199,8 +203,8 @@ int main(int argc, char** argv) {
     auto ratio = [&](const char* journalOn, const char* quiet) {
         const auto s = reporter.times.find(journalOn), q = reporter.times.find(quiet);
         if (s == reporter.times.end() || q == reporter.times.end() || q->second <= 0) return;
-        std::printf("%-36s %5.2fx real, %5.2fx CPU of the poll thread, against %s (target below 2x)\n", journalOn,
-                    s->second / q->second, reporter.cpu[journalOn] / reporter.cpu[quiet], quiet);
+        std::printf("%-36s %5.2fx real, %5.2fx CPU of the poll thread, against %s (target below 2x)\n",
+                    journalOn, s->second / q->second, reporter.cpu[journalOn] / reporter.cpu[quiet], quiet);
     };
     ratio("BM_TicksRecordingEveryReplyJournal", "BM_TicksRecordingEveryReply");
     ratio("BM_TicksShippedCadencesJournal", "BM_TicksShippedCadences");

@@ -14,7 +14,8 @@ const QStringList& AlarmEdges::alarmIndicators() {
         QStringList out;
         for (const monitor::BitByte& b : monitor::LiveBitBytes())
             for (const char* n : b.indicators)
-                if (monitor::PictureSetOf(QLatin1String(n)) == monitor::PictureSet::Alarm) out << QLatin1String(n);
+                if (monitor::PictureSetOf(QLatin1String(n)) == monitor::PictureSet::Alarm)
+                    out << QLatin1String(n);
         return out;
     }();
     return names;
@@ -26,7 +27,8 @@ QHash<QString, bool> IndicatorBits(const QString& reply) {
     try {
         for (const monitor::BitByte& b : monitor::LiveBitBytes()) {
             const QString text = link::HexToBits(reply.mid(b.position - 1, 2));  // bit 7 first
-            for (int i = 0; i < 8; ++i) bits.insert(QLatin1String(b.indicators[size_t(i)]), text.at(i) == QLatin1Char('1'));
+            for (int i = 0; i < 8; ++i)
+                bits.insert(QLatin1String(b.indicators[size_t(i)]), text.at(i) == QLatin1Char('1'));
         }
     } catch (...) {
         return {};

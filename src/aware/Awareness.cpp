@@ -15,8 +15,8 @@ constexpr int kLiveMinimum = 104;
 const QString kTimeFormat = QStringLiteral("HH:mm:ss");
 }  // namespace
 
-Awareness::Awareness(const link::Clock& clock, const config::Config& config, const config::LiveSettings& settings,
-                     history::Journal& journal, Notifier& notifier,
+Awareness::Awareness(const link::Clock& clock, const config::Config& config,
+                     const config::LiveSettings& settings, history::Journal& journal, Notifier& notifier,
                      QObject* parent)
     : QObject(parent),
       m_clock(clock),
@@ -79,13 +79,14 @@ void Awareness::watchChange(const QString& controller, const WatchChange& c, con
     // "Own limit: battery voltage below 23 (22.8)": marked as the operator's, never the controller's.
     const QString what = message(c.low ? QStringLiteral("awlow") : QStringLiteral("awhigh"))
                              .arg(valueText(l.panel), QString::number(limit), QString::number(c.value));
-    m_journal.record(c.raised ? history::JournalKind::WatchRaised : history::JournalKind::WatchCleared, controller,
-                     l.panel + QLatin1Char(' ') + what);
+    m_journal.record(c.raised ? history::JournalKind::WatchRaised : history::JournalKind::WatchCleared,
+                     controller, l.panel + QLatin1Char(' ') + what);
     if (c.raised)
         notify(controller, QStringLiteral("watch%1%2").arg(c.limit).arg(c.low ? 'L' : 'H'), what, now);
 }
 
-void Awareness::notify(const QString& controller, const QString& key, const QString& what, const QDateTime& now) {
+void Awareness::notify(const QString& controller, const QString& key, const QString& what,
+                       const QDateTime& now) {
     int repeats = 0;
     if (!m_limiter.allow(controller, key, now, &repeats)) return;
     QString text = message(QStringLiteral("awnote")).arg(what, now.toString(kTimeFormat));
@@ -160,8 +161,8 @@ void Awareness::publish() {
 }
 
 bool SoundEnabled(const config::Config& config) {
-    return config.reini(QStringLiteral("system.ini"), QStringLiteral("Aware"), QStringLiteral("sound")).trimmed() ==
-           QLatin1String("1");
+    return config.reini(QStringLiteral("system.ini"), QStringLiteral("Aware"), QStringLiteral("sound"))
+               .trimmed() == QLatin1String("1");
 }
 
 int JournalRetentionSetting(const config::Config& config) {

@@ -36,14 +36,14 @@ public:
 
 /// What the main window's status strip shows of the operator's awareness, texts already translated.
 struct AwarenessStatus {
-    QString controller;     ///< remark of the current entry
-    QString linkText;       ///< "Link lost since 10:02:13", "Not yet linked" or "Linked"
+    QString controller;       ///< remark of the current entry
+    QString linkText;         ///< "Link lost since 10:02:13", "Not yet linked" or "Linked"
     bool linkWarning = true;  ///< drawn in the warning colour (not linked)
-    QString lastReplyText;  ///< "Last reading 10:02:11" or "No reading yet"
-    QString alarmText;      ///< "Active alarms: 2" (and the operator's own warnings when there are some)
-    int alarms = 0;         ///< active alarm indicators of the current controller, as last read
-    int ownWarnings = 0;    ///< active watch-limit warnings of the current controller
-    bool stale = true;      ///< the readings on screen are not from a live link
+    QString lastReplyText;    ///< "Last reading 10:02:11" or "No reading yet"
+    QString alarmText;        ///< "Active alarms: 2" (and the operator's own warnings when there are some)
+    int alarms = 0;           ///< active alarm indicators of the current controller, as last read
+    int ownWarnings = 0;      ///< active watch-limit warnings of the current controller
+    bool stale = true;        ///< the readings on screen are not from a live link
     bool operator==(const AwarenessStatus& o) const {
         return controller == o.controller && linkText == o.linkText && linkWarning == o.linkWarning &&
                lastReplyText == o.lastReplyText && alarmText == o.alarmText && alarms == o.alarms &&
@@ -67,8 +67,7 @@ class Awareness : public QObject, public monitor::HistorySink {
     Q_OBJECT
 public:
     Awareness(const link::Clock& clock, const config::Config& config, const config::LiveSettings& settings,
-              history::Journal& journal, Notifier& notifier,
-              QObject* parent = nullptr);
+              history::Journal& journal, Notifier& notifier, QObject* parent = nullptr);
 
     /// Where live replies go on to (the history recorder); null: nowhere.
     void setNext(monitor::HistorySink* next) { m_next = next; }

@@ -22,9 +22,12 @@ LinkWatch::State LinkWatch::state(const QString& controller) const {
     return m_entries.value(controller).state;
 }
 
-QDateTime LinkWatch::lostSince(const QString& controller) const { return m_entries.value(controller).lostSince; }
+QDateTime LinkWatch::lostSince(const QString& controller) const {
+    return m_entries.value(controller).lostSince;
+}
 
-bool NotifyLimiter::allow(const QString& controller, const QString& alarm, const QDateTime& now, int* repeats) {
+bool NotifyLimiter::allow(const QString& controller, const QString& alarm, const QDateTime& now,
+                          int* repeats) {
     Entry& e = m_entries[controller + QLatin1Char('\n') + alarm];
     if (e.lastNotified.isValid() && e.lastNotified.secsTo(now) < kQuietSeconds) {
         ++e.heldBack;

@@ -91,7 +91,8 @@ void WatchEvaluator::setLimits(const QVector<WatchLimit>& limits) {
     m_sides = QVector<Side>(limits.size() * 2);
 }
 
-QVector<WatchChange> WatchEvaluator::update(const QString& controller, const QString& reply, const QDateTime& now) {
+QVector<WatchChange> WatchEvaluator::update(const QString& controller, const QString& reply,
+                                            const QDateTime& now) {
     QVector<WatchChange> changes;
     for (int i = 0; i < m_limits.size(); ++i) {
         const WatchLimit& l = m_limits.at(i);

@@ -24,10 +24,10 @@ enum class JournalKind {
 
 /// All kinds, in the order above (filters and tests walk them).
 inline constexpr JournalKind kJournalKinds[] = {
-    JournalKind::AlarmRaised,  JournalKind::AlarmCleared,   JournalKind::LinkLost,
-    JournalKind::LinkRegained, JournalKind::CommandSent,    JournalKind::CalibrationSent,
-    JournalKind::BlockWritten, JournalKind::SettingsSaved,  JournalKind::LoginSucceeded,
-    JournalKind::LoginFailed,  JournalKind::WatchRaised,    JournalKind::WatchCleared,
+    JournalKind::AlarmRaised,  JournalKind::AlarmCleared,  JournalKind::LinkLost,
+    JournalKind::LinkRegained, JournalKind::CommandSent,   JournalKind::CalibrationSent,
+    JournalKind::BlockWritten, JournalKind::SettingsSaved, JournalKind::LoginSucceeded,
+    JournalKind::LoginFailed,  JournalKind::WatchRaised,   JournalKind::WatchCleared,
 };
 
 /// The stored code of a kind ("alarm-raised", "link-lost", …); also the suffix of its catalogue key

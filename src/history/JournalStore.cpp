@@ -66,7 +66,9 @@ public:
     static constexpr size_t kMaxQueued = 100000;  // a database gone for long must not eat the memory
 
     JournalWriter(HistoryLocation location, QString connectionName)
-        : m_location(std::move(location)), m_connectionName(std::move(connectionName)), m_thread([this] { run(); }) {}
+        : m_location(std::move(location)),
+          m_connectionName(std::move(connectionName)),
+          m_thread([this] { run(); }) {}
     ~JournalWriter() {
         {
             std::lock_guard<std::mutex> lock(m_mutex);
@@ -77,12 +79,16 @@ public:
     }
 
     void push(Pending e) {
+        bool wake = false;
         {
             std::lock_guard<std::mutex> lock(m_mutex);
             if (m_queue.size() >= kMaxQueued) m_queue.pop_front();
             m_queue.push_back(std::move(e));
+            // A writer at work takes the next event by itself: in a storm the poll thread need not
+            // wake it a hundred times a second.
+            wake = m_sleeping;
         }
-        m_wake.notify_one();
+        if (wake) m_wake.notify_one();
     }
     /// Waits until every event handed over is written, or the writer is failing.
     void flush() {
@@ -105,11 +111,14 @@ private:
         Clock::time_point nextTry{};
         auto closeConnection = [&] {
             insert.reset();
-            if (QSqlDatabase::contains(m_connectionName)) QSqlDatabase::database(m_connectionName, false).close();
+            if (QSqlDatabase::contains(m_connectionName))
+                QSqlDatabase::database(m_connectionName, false).close();
         };
         std::unique_lock<std::mutex> lock(m_mutex);
         for (;;) {
+            m_sleeping = true;
             m_wake.wait(lock, [this] { return m_stop || !m_queue.empty(); });
+            m_sleeping = false;
             if (m_queue.empty()) break;  // stopping, nothing left
             const Pending e = m_queue.front();
             m_busy = true;
@@ -117,11 +126,12 @@ private:
             QString why;
             bool written = false, dropped = false;
             auto connect = [&] {
-                if (HistoryStore::openConnection(m_location, m_connectionName, HistoryStore::Durability::ProgramKill,
-                                                 &why)) {
+                if (HistoryStore::openConnection(m_location, m_connectionName,
+                                                 HistoryStore::Durability::ProgramKill, &why)) {
                     insert.emplace(QSqlDatabase::database(m_connectionName, false));
-                    if (!insert->prepare(QStringLiteral("INSERT INTO \"journal\" (\"sj\", \"port\", \"kind\", "
-                                                        "\"detail\") VALUES (?, ?, ?, ?)"))) {
+                    if (!insert->prepare(
+                            QStringLiteral("INSERT INTO \"journal\" (\"sj\", \"port\", \"kind\", "
+                                           "\"detail\") VALUES (?, ?, ?, ?)"))) {
                         why = errorText(insert->lastError());
                         closeConnection();
                     }
@@ -169,7 +179,8 @@ private:
                     m_error = QStringLiteral("Event journal (%1): %2").arg(m_location.displayText(), why);
                     m_newError = true;
                 }
-                if (m_stop) m_queue.clear();  // the database is gone and the program ends: nothing to wait for
+                if (m_stop)
+                    m_queue.clear();  // the database is gone and the program ends: nothing to wait for
                 m_idle.notify_all();
                 m_wake.wait_until(lock, nextTry, [this] { return m_stop; });
             }
@@ -185,7 +196,7 @@ private:
     std::mutex m_mutex;
     std::condition_variable m_wake, m_idle;
     std::deque<Pending> m_queue;
-    bool m_busy = false, m_stop = false, m_failing = false, m_newError = false;
+    bool m_busy = false, m_stop = false, m_failing = false, m_newError = false, m_sleeping = false;
     QString m_error;
     std::thread m_thread;  // last: starts once everything above exists
 };
@@ -214,7 +225,8 @@ JournalStore::~JournalStore() {
 }
 
 bool JournalStore::isOpen() const {
-    return QSqlDatabase::contains(m_connectionName) && QSqlDatabase::database(m_connectionName, false).isOpen();
+    return QSqlDatabase::contains(m_connectionName) &&
+           QSqlDatabase::database(m_connectionName, false).isOpen();
 }
 
 void JournalStore::close() {
@@ -240,9 +252,10 @@ bool JournalStore::open() {
         pg ? QStringLiteral("CREATE TABLE IF NOT EXISTS \"journal\" (\"id\" BIGSERIAL PRIMARY KEY, "
                             "\"sj\" TEXT COLLATE \"C\" NOT NULL, \"port\" TEXT NOT NULL, "
                             "\"kind\" TEXT NOT NULL, \"detail\" TEXT NOT NULL)")
-           : QStringLiteral("CREATE TABLE IF NOT EXISTS \"journal\" (\"id\" INTEGER PRIMARY KEY AUTOINCREMENT, "
-                            "\"sj\" TEXT NOT NULL, \"port\" TEXT NOT NULL, \"kind\" TEXT NOT NULL, "
-                            "\"detail\" TEXT NOT NULL)"),
+           : QStringLiteral(
+                 "CREATE TABLE IF NOT EXISTS \"journal\" (\"id\" INTEGER PRIMARY KEY AUTOINCREMENT, "
+                 "\"sj\" TEXT NOT NULL, \"port\" TEXT NOT NULL, \"kind\" TEXT NOT NULL, "
+                 "\"detail\" TEXT NOT NULL)"),
         QStringLiteral("CREATE INDEX IF NOT EXISTS \"journal_sj\" ON \"journal\" (\"sj\")"),
     };
     QSqlQuery q(db);
@@ -282,7 +295,8 @@ void JournalStore::record(JournalKind kind, const QString& controller, const QSt
     }
     // Stamped now, written by the writer thread in its own transaction a moment later.
     // A null text would bind as SQL NULL: an event without a controller has an empty one.
-    m_writer->push({stampText(m_clock.now()), controller.trimmed().isNull() ? QStringLiteral("") : controller.trimmed(),
+    m_writer->push({stampText(m_clock.now()),
+                    controller.trimmed().isNull() ? QStringLiteral("") : controller.trimmed(),
                     journalKindCode(kind), detail.isNull() ? QStringLiteral("") : detail});
     const QString failed = m_writer->takeError();
     if (failed.isEmpty()) return;
@@ -303,7 +317,8 @@ void JournalStore::flush() {
 }
 
 HistoryError JournalStore::failure(const QString& what, const QString& reason) const {
-    return HistoryError(QStringLiteral("Event journal (%1), %2: %3").arg(m_location.displayText(), what, reason));
+    return HistoryError(
+        QStringLiteral("Event journal (%1), %2: %3").arg(m_location.displayText(), what, reason));
 }
 
 int JournalStore::purgeOlderThan(int days) {
@@ -363,7 +378,8 @@ QStringList JournalStore::controllers() {
     if (!isOpen() && !open()) throw failure(QStringLiteral("read"), m_lastError);
     flush();
     QSqlQuery q(QSqlDatabase::database(m_connectionName, false));
-    if (!q.exec(QStringLiteral("SELECT DISTINCT \"port\" FROM \"journal\" WHERE \"port\" <> '' ORDER BY \"port\"")))
+    if (!q.exec(QStringLiteral(
+            "SELECT DISTINCT \"port\" FROM \"journal\" WHERE \"port\" <> '' ORDER BY \"port\"")))
         throw failure(QStringLiteral("read"), errorText(q.lastError()));
     QStringList out;
     while (q.next()) out << q.value(0).toString();

@@ -17,8 +17,8 @@ int main(int argc, char** argv) {
     }
     test::FakeClock clock;
     bool failed = false;
-    history::JournalStore journal(history::HistoryLocation::sqliteFile(QString::fromLocal8Bit(argv[1])), clock,
-                                  [&](const QString& e) {
+    history::JournalStore journal(history::HistoryLocation::sqliteFile(QString::fromLocal8Bit(argv[1])),
+                                  clock, [&](const QString& e) {
                                       std::fprintf(stderr, "%s\n", qPrintable(e));
                                       failed = true;
                                   });

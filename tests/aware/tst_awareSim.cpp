@@ -32,8 +32,11 @@ private slots:
         QVERIFY(test::copyCatalogue(dir.path()));
         const QString device = dir.filePath("controller");
         config::Config config(dir.path());
-        config.wriniBatch("system.ini", {{"Set", "language", "English"}, {"Set", "flash", "2"}, {"Set", "ports", "1"},
-                                         {"Set", "port0", device}, {"Set", "remark0", "Sim set"}});
+        config.wriniBatch("system.ini", {{"Set", "language", "English"},
+                                         {"Set", "flash", "2"},
+                                         {"Set", "ports", "1"},
+                                         {"Set", "port0", device},
+                                         {"Set", "remark0", "Sim set"}});
         config::LiveSettings settings;
         settings.load(config);
         config::Messages messages(config, settings);
@@ -79,12 +82,14 @@ private slots:
         QCOMPARE(details, (QStringList{"zs1 Voltage / frequency fault", "zs9 Emergency stop"}));
         QCOMPARE(notifier.notes.size(), 2);
         QCOMPARE(notifier.notes[0].title, QStringLiteral("Sim set"));
-        QVERIFY(notifier.notes[0].text.startsWith(QStringLiteral("Emergency stop at ")));  // bit 7 comes first
+        QVERIFY(
+            notifier.notes[0].text.startsWith(QStringLiteral("Emergency stop at ")));  // bit 7 comes first
         QVERIFY(notifier.notes[1].text.startsWith(QStringLiteral("Voltage / frequency fault at ")));
 
         sim.stop();  // the controller is pulled
         for (int i = 0; i < 3; ++i) tick();
-        QVERIFY2(label("lbllink").startsWith(QStringLiteral("Link lost since ")), qPrintable(label("lbllink")));
+        QVERIFY2(label("lbllink").startsWith(QStringLiteral("Link lost since ")),
+                 qPrintable(label("lbllink")));
         QVERIFY(window.readingsStale());
         history::JournalFilter lost;
         lost.kind = JournalKind::LinkLost;

@@ -29,8 +29,12 @@ struct Rig {
     test::FakeClock clock;
     Rig() {
         test::copyCatalogue(dir.path());
-        config.wriniBatch("system.ini", {{"Set", "language", "English"}, {"Set", "ports", "2"}, {"Set", "port0", "COM1"},
-                                         {"Set", "remark0", "Set A"}, {"Set", "port1", "COM2"}, {"Set", "remark1", "Set B"}});
+        config.wriniBatch("system.ini", {{"Set", "language", "English"},
+                                         {"Set", "ports", "2"},
+                                         {"Set", "port0", "COM1"},
+                                         {"Set", "remark0", "Set A"},
+                                         {"Set", "port1", "COM2"},
+                                         {"Set", "remark1", "Set B"}});
         settings.load(config);
     }
 };
@@ -41,7 +45,8 @@ class TestAwareWindows : public QObject {
 private slots:
     void journalWindowFiltersAndExportsTheRowsShown() {
         Rig r;
-        history::JournalStore journal(history::HistoryLocation::sqliteFile(r.dir.filePath("kalde.db")), r.clock);
+        history::JournalStore journal(history::HistoryLocation::sqliteFile(r.dir.filePath("kalde.db")),
+                                      r.clock);
         QVERIFY(journal.open());
         auto at = [&](int day, int h, JournalKind k, const char* c, const char* d) {
             r.clock.set(QDateTime(QDate(2026, 3, day), QTime(h, 0, 0)));
@@ -104,7 +109,8 @@ private slots:
         QCOMPARE(e.table()->rowCount(), 0);
         e.findChild<QPushButton*>("btnwladd")->click();
         QTableWidget* t = e.table();
-        QCOMPARE(qobject_cast<QComboBox*>(t->cellWidget(0, 1))->currentText(), QStringLiteral("Battery voltage"));
+        QCOMPARE(qobject_cast<QComboBox*>(t->cellWidget(0, 1))->currentText(),
+                 QStringLiteral("Battery voltage"));
         t->item(0, 2)->setText(QStringLiteral("23.0"));
         t->item(0, 4)->setText(QStringLiteral("30"));
         t->item(0, 5)->setText(QStringLiteral("0.5"));

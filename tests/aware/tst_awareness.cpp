@@ -178,13 +178,13 @@ private slots:
             r.awareness->afterTick({QStringLiteral("Set A"), true, false, false});
         };
         volts(240, 0);
-        volts(228, 0);   // below from here
+        volts(228, 0);  // below from here
         volts(228, 20);
-        volts(231, 2);   // back above for a moment: the hold starts again
+        volts(231, 2);  // back above for a moment: the hold starts again
         volts(229, 2);
         volts(229, 29);  // 29 s below: not yet
         QCOMPARE(r.journal.entries.size(), 0);
-        volts(229, 1);   // 30 s
+        volts(229, 1);  // 30 s
         QCOMPARE(r.journal.count(JournalKind::WatchRaised), 1);
         QCOMPARE(r.journal.entries[0].detail,
                  QStringLiteral("pnl17 Own limit: Battery voltage below 23 (22.9)"));
@@ -194,7 +194,7 @@ private slots:
         volts(234, 10);  // above the limit, inside the band: still on
         volts(235, 10);  // at the band's edge: still on
         QCOMPARE(r.journal.entries.size(), 1);
-        volts(236, 2);   // past 23.5
+        volts(236, 2);  // past 23.5
         QCOMPARE(r.journal.count(JournalKind::WatchCleared), 1);
         QCOMPARE(r.awareness->status().ownWarnings, 0);
         // Another controller's battery does not touch Set A's limit.
@@ -222,7 +222,8 @@ private slots:
 
     void watchLimitsRoundTripThroughSystemIniOutsideSet() {
         Rig r;
-        r.config.wrini(QStringLiteral("system.ini"), QStringLiteral("Set"), QStringLiteral("jzm"), QStringLiteral("3CA"));
+        r.config.wrini(QStringLiteral("system.ini"), QStringLiteral("Set"), QStringLiteral("jzm"),
+                       QStringLiteral("3CA"));
         aware::WatchLimit a;
         a.controller = QStringLiteral("Set A");
         a.panel = QStringLiteral("pnl17");
@@ -235,7 +236,9 @@ private slots:
         b.high = 95;
         aware::SaveWatchLimits(r.config, {a, b});
         QCOMPARE(aware::LoadWatchLimits(r.config), (QVector<aware::WatchLimit>{a, b}));
-        QCOMPARE(r.config.reini(QStringLiteral("system.ini"), QStringLiteral("Watch"), QStringLiteral("high0")), QString());
+        QCOMPARE(
+            r.config.reini(QStringLiteral("system.ini"), QStringLiteral("Watch"), QStringLiteral("high0")),
+            QString());
         QCOMPARE(r.config.reini(QStringLiteral("system.ini"), QStringLiteral("Set"), QStringLiteral("jzm")),
                  QStringLiteral("3CA"));
     }
@@ -243,7 +246,9 @@ private slots:
     void repliesGoOnToTheRecorderUnchanged() {
         struct Sink : monitor::HistorySink {
             QStringList got;
-            void recordLiveReply(const QString& reply, const QString& remark) override { got << remark + reply; }
+            void recordLiveReply(const QString& reply, const QString& remark) override {
+                got << remark + reply;
+            }
         } sink;
         Rig r;
         r.awareness->setNext(&sink);

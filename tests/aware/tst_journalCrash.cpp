@@ -40,10 +40,12 @@ private slots:
             QSqlQuery q(db);
             QVERIFY(q.exec("PRAGMA integrity_check") && q.next());
             QCOMPARE(q.value(0).toString(), QString("ok"));
-            QVERIFY(q.exec("SELECT \"detail\" FROM \"journal\" WHERE \"port\" = 'w' AND \"kind\" = 'alarm-raised'"));
+            QVERIFY(q.exec(
+                "SELECT \"detail\" FROM \"journal\" WHERE \"port\" = 'w' AND \"kind\" = 'alarm-raised'"));
             QSet<int> seen;
             while (q.next()) seen.insert(q.value(0).toInt());
-            for (int i = 1; i <= written; ++i) QVERIFY2(seen.contains(i), qPrintable(QString("event %1 lost").arg(i)));
+            for (int i = 1; i <= written; ++i)
+                QVERIFY2(seen.contains(i), qPrintable(QString("event %1 lost").arg(i)));
             q.finish();
             db.close();
         }

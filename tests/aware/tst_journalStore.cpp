@@ -21,7 +21,9 @@ class TestJournalStore : public QObject {
     bool m_postgres = qEnvironmentVariable("TARSYN_HISTORY_BACKEND") == QLatin1String("postgresql");
     QString dbPath() const { return m_dir.filePath(QStringLiteral("kalde.db")); }
     history::HistoryLocation location() const {
-        if (m_postgres) return history::HistoryLocation::fromSetting(qEnvironmentVariable("TARSYN_TEST_PG_URL"), QString());
+        if (m_postgres)
+            return history::HistoryLocation::fromSetting(qEnvironmentVariable("TARSYN_TEST_PG_URL"),
+                                                         QString());
         return history::HistoryLocation::sqliteFile(dbPath());
     }
 
@@ -44,7 +46,8 @@ private slots:
         if (m_postgres && qEnvironmentVariableIsEmpty("TARSYN_TEST_PG_URL")) {
             if (qEnvironmentVariable("CI") == QLatin1String("true"))
                 QFAIL("TARSYN_TEST_PG_URL is not set: in CI the PostgreSQL journal must be tested");
-            QSKIP("TARSYN_TEST_PG_URL is not set; source scripts/pg-throwaway to test the PostgreSQL journal");
+            QSKIP(
+                "TARSYN_TEST_PG_URL is not set; source scripts/pg-throwaway to test the PostgreSQL journal");
         }
     }
     void init() {
@@ -82,7 +85,8 @@ private slots:
         QTest::addColumn<QStringList>("expected");  // "sj kind" newest first
         const QDateTime none;
         QTest::newRow("controller") << "Set A" << -1 << none << none
-                                    << QStringList{"2026-03-03 07:15:00 command-sent", "2026-03-02 10:00:00 alarm-cleared",
+                                    << QStringList{"2026-03-03 07:15:00 command-sent",
+                                                   "2026-03-02 10:00:00 alarm-cleared",
                                                    "2026-03-01 09:30:05 alarm-raised"};
         QTest::newRow("kind") << QString() << int(JournalKind::LinkLost) << none << none
                               << QStringList{"2026-03-02 10:00:00 link-lost"};
@@ -91,7 +95,8 @@ private slots:
             << QDateTime(QDate(2026, 3, 2), QTime(10, 0, 0))
             << QStringList{"2026-03-02 10:00:00 alarm-cleared", "2026-03-02 10:00:00 link-lost",
                            "2026-03-01 09:30:05 alarm-raised"};
-        QTest::newRow("all three") << "Set A" << int(JournalKind::AlarmRaised) << QDateTime(QDate(2026, 3, 1), QTime(0, 0))
+        QTest::newRow("all three") << "Set A" << int(JournalKind::AlarmRaised)
+                                   << QDateTime(QDate(2026, 3, 1), QTime(0, 0))
                                    << QDateTime(QDate(2026, 3, 1), QTime(23, 59, 59))
                                    << QStringList{"2026-03-01 09:30:05 alarm-raised"};
         QTest::newRow("nothing") << "Set C" << -1 << none << none << QStringList{};
@@ -112,7 +117,8 @@ private slots:
         f.from = from;
         f.to = to;
         QStringList got;
-        for (const JournalEvent& e : j.events(f)) got << e.sj + QLatin1Char(' ') + history::journalKindCode(e.kind);
+        for (const JournalEvent& e : j.events(f))
+            got << e.sj + QLatin1Char(' ') + history::journalKindCode(e.kind);
         QCOMPARE(got, expected);
         QCOMPARE(j.controllers(), (QStringList{"Set A", "Set B"}));
     }
@@ -124,7 +130,8 @@ private slots:
         fill(j, clock);
         history::JournalFilter f;
         f.controller = QStringLiteral("Set A");
-        const QString csv = history::JournalCsv(j.events(f), [](JournalKind k) { return history::journalKindCode(k); });
+        const QString csv =
+            history::JournalCsv(j.events(f), [](JournalKind k) { return history::journalKindCode(k); });
         QCOMPARE(csv, QStringLiteral("time,controller,kind,detail\r\n"
                                      "2026-03-03 07:15:00,Set A,command-sent,\"start, \"\"dport3\"\"\"\r\n"
                                      "2026-03-02 10:00:00,Set A,alarm-cleared,zs9 Emergency stop\r\n"
@@ -176,7 +183,8 @@ private slots:
         QVERIFY(j.open());
         fill(j, clock);  // clock ends at 2026-03-03 07:15:00
         clock.set(QDateTime(QDate(2026, 3, 4), QTime(9, 30, 5)));
-        QCOMPARE(j.purgeOlderThan(3), 1);  // cutoff 2026-03-01 09:30:05: the login goes, the alarm at it stays
+        QCOMPARE(j.purgeOlderThan(3),
+                 1);  // cutoff 2026-03-01 09:30:05: the login goes, the alarm at it stays
         QCOMPARE(j.purgeOlderThan(2), 1);  // cutoff 2026-03-02 09:30:05
         QCOMPARE(j.events({}).size(), 3);
         QCOMPARE(history::JournalRetentionDays(QStringLiteral("0")), 365);
@@ -199,8 +207,9 @@ private slots:
         if (m_postgres) QSKIP("a file in a folder that does not exist");
         test::FakeClock clock;
         QStringList reports;
-        history::JournalStore j(history::HistoryLocation::sqliteFile(m_dir.filePath(QStringLiteral("no/such/dir/x.db"))),
-                                clock, [&reports](const QString& m) { reports << m; });
+        history::JournalStore j(
+            history::HistoryLocation::sqliteFile(m_dir.filePath(QStringLiteral("no/such/dir/x.db"))), clock,
+            [&reports](const QString& m) { reports << m; });
         QVERIFY(!j.open());
         j.record(JournalKind::LinkLost, QStringLiteral("A"), QString());
         clock.advanceSecs(history::JournalStore::kRetrySeconds + 1);

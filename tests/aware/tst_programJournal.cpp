@@ -23,9 +23,15 @@ private slots:
         config::Config config(data.path());
         const QString boss = QString::number(config::ProductHash("boss"));
         const QString crew = QString::number(config::ProductHash("crew"));
-        config.wriniBatch("system.ini", {{"Set", "language", "English"}, {"Set", "flash", "6"}, {"Set", "save1", "60"},
-                                         {"Set", "save2", "1"}, {"Set", "ports", "1"}, {"Set", "port0", "ttyNONE"},
-                                         {"Set", "remark0", "Set A"}, {"Set", "cjkl", boss}, {"Set", "ptkl", crew}});
+        config.wriniBatch("system.ini", {{"Set", "language", "English"},
+                                         {"Set", "flash", "6"},
+                                         {"Set", "save1", "60"},
+                                         {"Set", "save2", "1"},
+                                         {"Set", "ports", "1"},
+                                         {"Set", "port0", "ttyNONE"},
+                                         {"Set", "remark0", "Set A"},
+                                         {"Set", "cjkl", boss},
+                                         {"Set", "ptkl", crew}});
         test::ScriptedPrompter prompter;
         prompter.defaultAnswer = true;  // "save the settings?" yes
         app::Program program(data.path(), QByteArrayLiteral("GBK"), &prompter);
@@ -50,8 +56,10 @@ private slots:
         QCOMPARE(got.size(), 3);
         QCOMPARE(got[0], QStringLiteral("login-failed attempt 1"));
         QCOMPARE(got[1], QStringLiteral("login-succeeded super"));
-        QVERIFY2(got[2].startsWith(QStringLiteral("settings-saved language=English flash=6")), qPrintable(got[2]));
-        for (const history::JournalEvent& e : events) QVERIFY(!e.detail.contains(QStringLiteral("not-the-password")));
+        QVERIFY2(got[2].startsWith(QStringLiteral("settings-saved language=English flash=6")),
+                 qPrintable(got[2]));
+        for (const history::JournalEvent& e : events)
+            QVERIFY(!e.detail.contains(QStringLiteral("not-the-password")));
     }
 };
 

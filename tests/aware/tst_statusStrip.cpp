@@ -42,11 +42,15 @@ struct Rig {
 
     Rig() {
         test::copyCatalogue(dir.path());
-        config.wriniBatch("system.ini", {{"Set", "language", "English"}, {"Set", "flash", "6"}, {"Set", "ports", "1"},
-                                         {"Set", "port0", "COM7"}, {"Set", "remark0", " Pump house "},
+        config.wriniBatch("system.ini", {{"Set", "language", "English"},
+                                         {"Set", "flash", "6"},
+                                         {"Set", "ports", "1"},
+                                         {"Set", "port0", "COM7"},
+                                         {"Set", "remark0", " Pump house "},
                                          {"Set", "portremark0", "roof"}});
         settings.load(config);
-        window = std::make_unique<app::MainWindow>(config, settings, messages, port, sleeper, clock, prompter);
+        window =
+            std::make_unique<app::MainWindow>(config, settings, messages, port, sleeper, clock, prompter);
         window->poll().stopTimer();
         awareness = std::make_unique<aware::Awareness>(clock, config, settings, journal, notifier);
         awareness->setStatusView(window.get());
@@ -96,7 +100,7 @@ private slots:
 
         r.port.lose();  // the cable is pulled
         r.silent = true;
-        r.tick();       // 12:00:05
+        r.tick();  // 12:00:05
         QCOMPARE(r.text("lbllink"), QStringLiteral("Link lost since 12:00:05"));
         QVERIFY(r.window->findChild<QLabel*>("lbllink")->styleSheet().contains("background"));
         QCOMPARE(r.text("lbllast"), QStringLiteral("Last reading 12:00:03"));
@@ -118,7 +122,7 @@ private slots:
     void alarmsShowWhateverTabIsOpen() {
         Rig r;
         r.window->findChild<QTabWidget*>("PageControl1")->setCurrentIndex(1);  // Inputs
-        r.alarms = 0x80;  // emergency stop
+        r.alarms = 0x80;                                                       // emergency stop
         r.inputs = 0x81;  // emergency stop input and speed-down limit
         r.tick(4);
         QCOMPARE(r.text("lblalarms"), QStringLiteral("Active alarms: 1"));

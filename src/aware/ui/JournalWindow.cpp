@@ -110,17 +110,18 @@ void JournalWindow::relabel() {
     widgets::SetActiveLanguage(this, m_config, m_settings.language(),
                                widgets::WindowControls::kPlainWindow | widgets::ControlClass::CheckBoxes);
     setWindowTitle(m_messages.text(QStringLiteral("Form18caption")));
-    m_table->setHorizontalHeaderLabels({m_messages.text(QStringLiteral("awcoltime")),
-                                        m_messages.text(QStringLiteral("awcolctl")),
-                                        m_messages.text(QStringLiteral("awcolkind")),
-                                        m_messages.text(QStringLiteral("awcoldetail"))});
+    m_table->setHorizontalHeaderLabels(
+        {m_messages.text(QStringLiteral("awcoltime")), m_messages.text(QStringLiteral("awcolctl")),
+         m_messages.text(QStringLiteral("awcolkind")), m_messages.text(QStringLiteral("awcoldetail"))});
     const int kind = m_kind->currentIndex();
     m_kind->clear();
     m_kind->addItem(m_messages.text(QStringLiteral("awall")));
     for (history::JournalKind k : history::kJournalKinds) m_kind->addItem(kindText(k), int(k));
     m_kind->setCurrentIndex(qMax(0, kind));
-    if (m_controller->count() == 0) m_controller->addItem(m_messages.text(QStringLiteral("awall")));
-    else m_controller->setItemText(0, m_messages.text(QStringLiteral("awall")));
+    if (m_controller->count() == 0)
+        m_controller->addItem(m_messages.text(QStringLiteral("awall")));
+    else
+        m_controller->setItemText(0, m_messages.text(QStringLiteral("awall")));
     for (int row = 0; row < m_shown.size(); ++row)
         if (QTableWidgetItem* item = m_table->item(row, 2)) item->setText(kindText(m_shown.at(row).kind));
 }
@@ -171,7 +172,8 @@ void JournalWindow::exportCsv() {
     const QString path = m_chooseFile(this, suggested);
     if (path.isEmpty()) return;
     QString error;
-    if (!WriteJournalCsv(path, m_shown, [this](history::JournalKind k) { return kindText(k); }, &error))
+    if (!WriteJournalCsv(
+            path, m_shown, [this](history::JournalKind k) { return kindText(k); }, &error))
         m_prompter.error(error);
 }
 

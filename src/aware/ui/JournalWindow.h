@@ -28,8 +28,9 @@ public:
     /// Asks for the CSV file's path; empty: cancelled.
     using FileChooser = std::function<QString(QWidget* parent, const QString& suggestedName)>;
 
-    JournalWindow(history::JournalStore& journal, const config::Config& config, const config::LiveSettings& settings,
-                  const config::Messages& messages, config::Prompter& prompter, QWidget* parent = nullptr);
+    JournalWindow(history::JournalStore& journal, const config::Config& config,
+                  const config::LiveSettings& settings, const config::Messages& messages,
+                  config::Prompter& prompter, QWidget* parent = nullptr);
 
     /// Catalogue texts of the controls, the title "Form18caption", the kind names.
     void relabel();

@@ -31,8 +31,8 @@ QString text(const std::optional<double>& v) { return v ? QString::number(*v) : 
 }  // namespace
 
 WatchLimitEditor::WatchLimitEditor(config::Config& config, const config::LiveSettings& settings,
-                                   const config::Messages& messages, config::Prompter& prompter, Applied applied,
-                                   QWidget* parent)
+                                   const config::Messages& messages, config::Prompter& prompter,
+                                   Applied applied, QWidget* parent)
     : QDialog(parent),
       m_config(config),
       m_settings(settings),
@@ -84,8 +84,9 @@ void WatchLimitEditor::relabel() {
         if (!box) continue;
         for (int i = 0; i < box->count(); ++i) {
             const QString panel = box->itemData(i).toString();
-            const QString caption = widgets::TranslationText(m_config, m_settings.language(),
-                                                             QStringLiteral("lbl") + panel.mid(3) + QStringLiteral(".Caption"));
+            const QString caption =
+                widgets::TranslationText(m_config, m_settings.language(),
+                                         QStringLiteral("lbl") + panel.mid(3) + QStringLiteral(".Caption"));
             box->setItemText(i, caption == QLatin1String("0") ? panel : caption);
         }
     }
@@ -102,8 +103,9 @@ void WatchLimitEditor::appendRow(const WatchLimit& l) {
     m_table->setCellWidget(row, kController, controller);
     auto* value = new QComboBox(m_table);
     for (const QString& panel : WatchableValues()) {
-        const QString caption = widgets::TranslationText(m_config, m_settings.language(),
-                                                         QStringLiteral("lbl") + panel.mid(3) + QStringLiteral(".Caption"));
+        const QString caption =
+            widgets::TranslationText(m_config, m_settings.language(),
+                                     QStringLiteral("lbl") + panel.mid(3) + QStringLiteral(".Caption"));
         value->addItem(caption == QLatin1String("0") ? panel : caption, panel);
     }
     value->setCurrentIndex(qMax(0, value->findData(l.panel)));
@@ -136,9 +138,12 @@ std::optional<QVector<WatchLimit>> WatchLimitEditor::limits(QString* error) cons
     QVector<WatchLimit> out;
     for (int row = 0; row < m_table->rowCount(); ++row) {
         WatchLimit l;
-        l.controller = qobject_cast<QComboBox*>(m_table->cellWidget(row, kController))->currentText().trimmed();
+        l.controller =
+            qobject_cast<QComboBox*>(m_table->cellWidget(row, kController))->currentText().trimmed();
         l.panel = qobject_cast<QComboBox*>(m_table->cellWidget(row, kValue))->currentData().toString();
-        auto cell = [this, row](int c) { return m_table->item(row, c) ? m_table->item(row, c)->text() : QString(); };
+        auto cell = [this, row](int c) {
+            return m_table->item(row, c) ? m_table->item(row, c)->text() : QString();
+        };
         bool okLow = true, okHigh = true, okHold = true, okBand = true;
         l.low = number(cell(kLow), &okLow);
         l.high = number(cell(kHigh), &okHigh);
@@ -147,8 +152,9 @@ std::optional<QVector<WatchLimit>> WatchLimitEditor::limits(QString* error) cons
         l.band = number(cell(kBand), &okBand).value_or(0.0);
         // A row needs a controller, a number in each box it uses, a limit on at least one side, and
         // limits that leave room for the band between them.
-        const bool ok = !l.controller.isEmpty() && okLow && okHigh && okHold && okBand && l.holdSeconds >= 0 &&
-                        l.band >= 0 && (l.low || l.high) && (!l.low || !l.high || *l.low + l.band < *l.high);
+        const bool ok = !l.controller.isEmpty() && okLow && okHigh && okHold && okBand &&
+                        l.holdSeconds >= 0 && l.band >= 0 && (l.low || l.high) &&
+                        (!l.low || !l.high || *l.low + l.band < *l.high);
         if (!ok) {
             if (error) *error = m_messages.text(QStringLiteral("awwlbad")).arg(row + 1);
             return std::nullopt;

@@ -25,8 +25,9 @@ class WatchLimitEditor : public QDialog {
 public:
     using Applied = std::function<void(const QVector<WatchLimit>&)>;
 
-    WatchLimitEditor(config::Config& config, const config::LiveSettings& settings, const config::Messages& messages,
-                     config::Prompter& prompter, Applied applied, QWidget* parent = nullptr);
+    WatchLimitEditor(config::Config& config, const config::LiveSettings& settings,
+                     const config::Messages& messages, config::Prompter& prompter, Applied applied,
+                     QWidget* parent = nullptr);
 
     void relabel();
     /// Fills the table from system.ini.
