@@ -127,7 +127,7 @@ private:
     QLabel* m_remarkLabel = nullptr;
     QLabel* m_historyLabel = nullptr;
     QLabel* m_portProblemLabel = nullptr;
-    QLabel* m_shownRemarkLabel = nullptr;  // `lblremark`: the remark beside the port name
+    QLabel* m_shownRemarkLabel = nullptr;  // `lblctlname`: the remark beside the port name
     QLabel* m_linkLabel = nullptr;         // `lbllink`
     QLabel* m_lastReadingLabel = nullptr;  // `lbllast`
     QLabel* m_alarmCountLabel = nullptr;   // `lblalarms`

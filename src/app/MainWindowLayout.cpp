@@ -232,7 +232,7 @@ QWidget* MainWindow::buildStatusStrip() {
     m_portLabel->setStyleSheet(QStringLiteral("font-weight: bold;"));
     m_notesLabel = caption("lblbt2", QString(), strip);
     // The controller's name beside its port; `lbl999` stays the hidden copy the recorder reads.
-    m_shownRemarkLabel = caption("lblremark", QString(), strip);
+    m_shownRemarkLabel = caption("lblctlname", QString(), strip);
     m_shownRemarkLabel->setStyleSheet(QStringLiteral("font-weight: bold; color: #1f4f96;"));
     m_linkLabel = caption("lbllink", QString(), strip);
     m_lastReadingLabel = caption("lbllast", QString(), strip);

@@ -226,7 +226,12 @@ Program::Program(const QString& dataDir, const QByteArray& codePage, config::Pro
     p.aboutBox = std::make_unique<AboutBox>(p.messages, &window);
 
     // Tgsm and TForm6…TForm10: the parameter pages, each opened from its menu command behind the gate.
-    const pages::PageServices pageServices{p.controllerLink, window.poll(), p.config, p.messages, p.prompter};
+    // Operator actions go to the event journal under the controller's name.
+    const auto controllerName = [&window] { return history::trimRemark(window.remarkText()); };
+    pages::PageServices pageServices{p.controllerLink, window.poll(), p.config, p.messages, p.prompter};
+    pageServices.written = [&p, controllerName](const QString& detail) {
+        p.journal->record(history::JournalKind::BlockWritten, controllerName(), detail);
+    };
     p.smsPage = std::make_unique<pages::PageWindow>(pages::smsPage(), pageServices, translate, &window);
 
     // TForm5: queries once now, with no port entry current yet.
@@ -349,13 +354,25 @@ Program::Program(const QString& dataDir, const QByteArray& codePage, config::Pro
     QObject::connect(&window, &MainWindow::portDialogRequested, &window, [&p] { p.portDialog->runModal(); });
     // Operating commands (dport3…dport7; their menu entries click them) and the "校准" buttons, with
     // the busy cursor while an exchange blocks the thread.
-    const operations::OperationServices exchange{
+    operations::OperationServices exchange{
         *p.gate, window.poll(), p.controllerLink, p.messages, p.prompter, [](bool busy) {
             if (busy)
                 QApplication::setOverrideCursor(Qt::WaitCursor);
             else
                 QApplication::restoreOverrideCursor();
         }};
+    exchange.sent = [&p, controllerName](const QString& control, const QString& value, const QString& request) {
+        const QString language = p.settings.language();
+        if (value.isEmpty()) {
+            const QString caption = widgets::TranslationText(p.config, language, control + QStringLiteral(".Caption"));
+            p.journal->record(history::JournalKind::CommandSent, controllerName(),
+                              QStringLiteral("%1 (%2, %3)").arg(caption, control, request));
+        } else {
+            const QString what = widgets::TranslationText(p.config, language, control + QStringLiteral(".Hint"));
+            p.journal->record(history::JournalKind::CalibrationSent, controllerName(),
+                              QStringLiteral("%1 = %2 (%3, %4)").arg(what, value, control, request));
+        }
+    };
     p.commands = std::make_unique<operations::OperatingCommands>(exchange);
     p.calibration = std::make_unique<operations::ChannelCalibration>(exchange);
     for (const operations::OperatingCommand& c : operations::kOperatingCommands)

@@ -175,13 +175,14 @@ void ChannelCalibration::CalibrateChannel(const CalibrationChannel& channel) {
         case CalibrationEntry::Kind::Value:
             break;
     }
+    const QString request = QLatin1String(channel.prefix) + link::ToHex(entry.value, 4);
     try {
-        PausedTransaction(s, QLatin1String(channel.prefix) + link::ToHex(entry.value, 4),
-                          kCalibrationReplyLength);
+        PausedTransaction(s, request, kCalibrationReplyLength);
     } catch (const std::exception&) {
         s.prompter.error(s.messages.text(QStringLiteral("dl7")));  // polling has resumed
         return;
     }
+    if (s.sent) s.sent(QStringLiteral("btn%1").arg(channel.button), text.trimmed(), request);
     s.prompter.information(s.messages.text(QStringLiteral("dl6")));
 }
 

@@ -37,6 +37,7 @@ void OperatingCommands::SendOperatingCommand(const OperatingCommand& command) {
     } catch (const std::exception&) {
         return;  // the command did not go out: no message; the guard has resumed polling
     }
+    if (m_services.sent) m_services.sent(QLatin1String(command.button), QString(), QLatin1String(command.request));
     m_services.prompter.information(m_services.messages.text(QLatin1String(command.messageKey)));
 }
 

@@ -32,6 +32,9 @@ struct OperationServices {
     const config::Messages& messages;
     config::Prompter& prompter;
     BusyHook busy;
+    /// Told after a request went out: the control that sent it (`dport3`, `btn11`…), the value the
+    /// operator entered ("" for a command) and the request text. The event journal keeps it. May be empty.
+    std::function<void(const QString& control, const QString& value, const QString& request)> sent = {};
 };
 
 /// One request sent with the poll cycle paused: `tmr1` stops, 300 ms pass so that a poll reply still

@@ -148,6 +148,9 @@ void PageEngine::read(int b) {
         const QString reply = link.LastReply();
         if (reply.size() >= block.minReply) {
             decode(block, reply);
+            QHash<QString, QString>& read = m_lastRead[b];
+            read.clear();
+            for (const Field& f : block.fields) read.insert(f.control, fieldValue(f));
             showMessage("dl19");
         }
     } catch (const link::LinkError& e) {
@@ -187,6 +190,37 @@ bool PageEngine::checkFields(const Block& block) {
     for (const ExtraFrame& extra : block.extras)
         if (const Field* f = block.field(extra.control); f && !checkOne(*f)) return false;
     return true;
+}
+
+QString PageEngine::fieldValue(const Field& f) const {
+    if (f.kind == FieldKind::Bit) return m_view.isChecked(f.control1) ? QStringLiteral("1") : QStringLiteral("0");
+    return m_view.text(f.control);
+}
+
+QString PageEngine::fieldCaption(const Field& f) const {
+    QString caption = m_view.caption(f.label);
+    caption.remove(QRegularExpression(QStringLiteral("[:：]\\s*$")));
+    if (f.kind == FieldKind::Bit) caption += QStringLiteral(" (%1)").arg(f.control);
+    return caption.trimmed().isEmpty() ? f.control : caption.trimmed();
+}
+
+QString PageEngine::writtenDetail(int b) const {
+    const Block& block = m_page.blocks.at(b);
+    const auto read = m_lastRead.constFind(b);
+    QStringList parts;
+    for (const Field& f : block.fields) {
+        const QString now = fieldValue(f);
+        if (read != m_lastRead.constEnd() && read->contains(f.control)) {
+            const QString before = read->value(f.control);
+            if (before != now) parts << QStringLiteral("%1: %2 → %3").arg(fieldCaption(f), before, now);
+        } else {
+            parts << QStringLiteral("%1 = %2").arg(fieldCaption(f), now);
+        }
+    }
+    const QString title = m_services.messages.text(m_page.titleKey);
+    QString head = QStringLiteral("%1 (%2), block %3").arg(title, m_page.window).arg(b + 1);
+    if (parts.isEmpty()) return head + QStringLiteral(": no value changed since the last read");
+    return head + QStringLiteral(": ") + parts.join(QStringLiteral("; "));
 }
 
 void PageEngine::refuse(const Field& f, Refusal why) {
@@ -260,6 +294,9 @@ void PageEngine::write(int b) {
             }
         }
         m_view.hideProgress();
+        if (m_services.written) m_services.written(writtenDetail(b));
+        QHash<QString, QString>& stored = m_lastRead[b];  // what the controller holds now
+        for (const Field& f : block.fields) stored.insert(f.control, fieldValue(f));
         showMessage("dl18");  // writes are not acknowledged: a read shows what the controller stored
     } catch (const link::LinkError& e) {
         m_view.hideProgress();

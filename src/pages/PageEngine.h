@@ -1,5 +1,8 @@
 #pragma once
 
+#include <QHash>
+#include <functional>
+
 #include <QString>
 
 #include "pages/FieldCodec.h"
@@ -29,6 +32,9 @@ struct PageServices {
     config::Config& config;
     const config::Messages& messages;
     config::Prompter& prompter;
+    /// Told after a block was written, with a line naming the page, the block and each field's value
+    /// (old → new where the page read the block before); the event journal keeps it. May be empty.
+    std::function<void(const QString& detail)> written = {};
 };
 
 /// The one engine of every parameter page: load, save, read, write and cancel for any block of a
@@ -66,6 +72,10 @@ private:
     void decode(const Block& block, const QString& reply);
     void finishOperation();
     void showMessage(const char* key);
+    /// A field's value as the page shows it: its text, or "0"/"1" for a bit.
+    QString fieldValue(const Field& field) const;
+    QString fieldCaption(const Field& field) const;
+    QString writtenDetail(int block) const;
 
     const Page& m_page;
     PageView& m_view;
@@ -73,6 +83,7 @@ private:
     FieldCodec m_codec;
     bool m_busy = false;
     bool m_cancelPending = false;
+    QHash<int, QHash<QString, QString>> m_lastRead;  // per block: field control -> value last read
 };
 
 }  // namespace tarsyn::pages

@@ -88,7 +88,7 @@ private slots:
         w.query();
         const QString path = r.dir.filePath("out.csv");
         w.setFileChooser([&path](QWidget*, const QString&) { return path; });
-        w.findChild<QPushButton*>("btncsv")->click();
+        w.findChild<QPushButton*>("btnjrcsv")->click();
         QFile f(path);
         QVERIFY(f.open(QIODevice::ReadOnly));
         QCOMPARE(f.readAll(), QByteArray("\xEF\xBB\xBF"

@@ -90,7 +90,7 @@ private slots:
         r.tick();  // opens COM7 at 12:00:01, asks for the delays
         QCOMPARE(r.text("lbllink"), QStringLiteral("Not yet linked"));
         QCOMPARE(r.text("lbllast"), QStringLiteral("No reading yet"));
-        QCOMPARE(r.text("lblremark"), QStringLiteral("Pump house"));
+        QCOMPARE(r.text("lblctlname"), QStringLiteral("Pump house"));
         QVERIFY(r.window->readingsStale());
         r.tick(3);  // delays, live block (12:00:03), delays
         QCOMPARE(r.text("lbllink"), QStringLiteral("Linked"));

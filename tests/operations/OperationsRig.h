@@ -35,10 +35,14 @@ struct OperationsRig {
     }
 
     operations::OperationServices services() {
-        return {gate, poll, link, messages, prompter, [this](bool on) {
-                    busy = on;
-                    busyLog << on;
-                }};
+        operations::OperationServices s{gate, poll, link, messages, prompter, [this](bool on) {
+                                             busy = on;
+                                             busyLog << on;
+                                         }};
+        s.sent = [this](const QString& control, const QString& value, const QString& request) {
+            sentLog << control + QLatin1Char('|') + value + QLatin1Char('|') + request;
+        };
+        return s;
     }
 
     /// The request texts framed as they go on the wire.
@@ -61,6 +65,7 @@ struct OperationsRig {
     monitor::CommandGate gate{poll, messages, prompter};
     bool busy = false;
     QList<bool> busyLog;
+    QStringList sentLog;  ///< what the event journal was told: control|value|request
     QList<bool> busyAtWrite;
 };
 

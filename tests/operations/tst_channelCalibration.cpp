@@ -99,6 +99,8 @@ void TestChannelCalibration::sendsTheTrueValue() {
     QCOMPARE(rig.poll.pollState, 1);
     QCOMPARE(rig.busyLog, (QList<bool>{true, false}));
     QCOMPARE(rig.busyAtWrite, QList<bool>{true});
+    // The journal hears the control, the value as entered and the request.
+    QCOMPARE(rig.sentLog, QStringList{QStringLiteral("btn%1|%2|%3").arg(button).arg(entry.trimmed(), frame.left(12))});
 }
 
 void TestChannelCalibration::entriesThatSendNothing_data() {
@@ -139,6 +141,7 @@ void TestChannelCalibration::entriesThatSendNothing() {
     QCOMPARE(rig.poll.stops, 0);  // polling was never paused
     QVERIFY(rig.poll.running);
     QVERIFY(rig.busyLog.isEmpty());
+    QVERIFY(rig.sentLog.isEmpty());
 }
 
 void TestChannelCalibration::batteryTakesTheLocaleSeparator_data() {

@@ -75,6 +75,9 @@ void TestOperatingCommands::sendsTheCommandThenTells() {
 
     QCOMPARE(rig.port.written, frame.isEmpty() ? QStringList() : rig.frames({frame}));
     QCOMPARE(rig.prompter.shown, shown);
+    // The journal hears of a command only once it went out, as the operator is told.
+    const bool told = !shown.isEmpty() && shown.last().startsWith(QLatin1String("info:"));
+    QCOMPARE(rig.sentLog, told ? QStringList{button + QStringLiteral("||") + frame.left(12)} : QStringList());
     // 300 ms for the poll reply still on its way, then the Transaction's 500 ms (none when the write
     // failed before it).
     QCOMPARE(rig.sleeper.sleeps, (line == Line::WriteFails ? QList<int>{300} : QList<int>{300, 500}));

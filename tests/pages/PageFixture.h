@@ -31,8 +31,9 @@ public:
         port.onWrite = [this](const QString& frame) {
             if (frame.startsWith(QLatin1String("0004")) && !reply.isNull()) port.arrive(reply);
         };
-        engine = std::make_unique<pages::PageEngine>(
-            page, view, pages::PageServices{link, poll, config, messages, prompter});
+        pages::PageServices services{link, poll, config, messages, prompter};
+        services.written = [this](const QString& detail) { written << detail; };
+        engine = std::make_unique<pages::PageEngine>(page, view, services);
     }
 
     /// Frames written by the page, without CR LF.
@@ -53,6 +54,7 @@ public:
     ScriptedPrompter prompter;
     FakePageView view;
     QString reply;  ///< what the controller answers a block read with; null: nothing
+    QStringList written;  ///< what the page told the event journal after each write
     std::unique_ptr<pages::PageEngine> engine;
 };
 

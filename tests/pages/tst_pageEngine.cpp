@@ -96,6 +96,7 @@ private slots:
     void smsWaitsAfterAFailedReopen();
     void nonHexadecimalFieldStopsTheDecoding();
     void serialErrorDuringWriteRestoresThePage();
+    void writeTellsTheJournalOldAndNewValues();
 };
 
 void TestPageEngine::readRequest_data() {
@@ -847,5 +848,34 @@ void TestPageEngine::smsWaitsAfterAFailedReopen() {
     QVERIFY(d.sleeper.sleeps.isEmpty());
 }
 
-QTEST_GUILESS_MAIN(TestPageEngine)
+void TestPageEngine::writeTellsTheJournalOldAndNewValues() {
+    const Page& page = pageNamed(QStringLiteral("TForm6"));
+    PageFixture f(page);
+    f.reply = test::blockReply(QStringLiteral("010203040506070809FF"));
+    f.engine->read(0);
+    f.view.setText(QStringLiteral("edtys1"), QStringLiteral("30"));
+    f.view.setText(QStringLiteral("edtys2"), QStringLiteral("5"));
+    f.engine->write(0);
+    QCOMPARE(f.written.size(), 1);
+    const QString detail = f.written.first();
+    QVERIFY2(detail.contains(QStringLiteral("(TForm6), block 1: ")), qPrintable(detail));
+    QVERIFY2(detail.contains(QStringLiteral(": 1 → 30")) && detail.contains(QStringLiteral(": 2 → 5")),
+             qPrintable(detail));
+    QVERIFY2(!detail.contains(QStringLiteral("3 → 3")), qPrintable(detail));  // unchanged fields stay out
+    // The values written are what the controller holds now: the same write again changes nothing.
+    f.engine->write(0);
+    QVERIFY2(f.written.last().endsWith(QStringLiteral("no value changed since the last read")),
+             qPrintable(f.written.last()));
+    // A block never read: every field with the value sent.
+    for (const pages::Field& field : page.blocks[1].fields) f.view.setText(field.control, QStringLiteral("7"));
+    f.engine->write(1);
+    QCOMPARE(f.written.size(), 3);
+    QVERIFY2(f.written.last().contains(QStringLiteral(" = ")), qPrintable(f.written.last()));
+    // A refused write tells nothing.
+    f.view.setText(QStringLiteral("edtys1"), QStringLiteral("256"));
+    f.engine->write(0);
+    QCOMPARE(f.written.size(), 3);
+}
+
+QTEST_MAIN(TestPageEngine)
 #include "tst_pageEngine.moc"

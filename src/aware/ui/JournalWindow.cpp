@@ -87,7 +87,7 @@ JournalWindow::JournalWindow(history::JournalStore& journal, const config::Confi
     auto* queryButton = new QPushButton(QStringLiteral("查询"), this);
     queryButton->setObjectName(QStringLiteral("btnquery"));
     auto* csvButton = new QPushButton(QStringLiteral("导出CSV"), this);
-    csvButton->setObjectName(QStringLiteral("btncsv"));
+    csvButton->setObjectName(QStringLiteral("btnjrcsv"));
     auto* closeButton = new QPushButton(QStringLiteral("关闭"), this);
     closeButton->setObjectName(QStringLiteral("btnclose"));
     buttons->addStretch(1);
