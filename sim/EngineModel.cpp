@@ -2,6 +2,7 @@
 
 #include <QDateTime>
 #include <cmath>
+#include <utility>
 
 namespace tarsyn::sim {
 
@@ -105,7 +106,7 @@ bool EngineModel::supplying() const {
 }
 
 int EngineModel::jitter(int channel, int amplitude) const {
-    if (amplitude <= 0) return 0;
+    if (amplitude <= 0 || m_steady) return 0;
     const quint64 second = quint64(m_lastMs / 1000);
     const quint64 h = splitmix(splitmix(quint64(m_seed) << 32 | quint32(channel)) ^ second);
     return int(h % quint64(2 * amplitude + 1)) - amplitude;
@@ -229,10 +230,13 @@ void EngineModel::setAlarm(bool on, bool log) {
 void EngineModel::calibrate(int address, quint16 trueValue) {
     const int index = (address - addr::kCalibration) / 2;
     if (address < addr::kCalibration || index >= 10 || (address - addr::kCalibration) % 2 != 0) return;
+    // What the channel reads now without its jitter, before any earlier calibration: the readings
+    // that follow centre on the true value (and equal it when steady).
+    const bool steady = std::exchange(m_steady, true);
     refresh();
-    // What the channel reads now, before any earlier calibration.
+    m_steady = steady;
     const double raw = m_memory.word(kCalibratedField[index]) / m_gain[index];
-    if (raw >= 1.0) m_gain[index] = trueValue / raw;
+    if (raw >= 1.0) m_gain[index] = trueValue / raw;  // a channel that reads nothing has no scale to set
 }
 
 void EngineModel::startRunning() {

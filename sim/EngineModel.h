@@ -51,6 +51,8 @@ public:
 
     /// Starts with the engine already running and supplying (for demos).
     void startRunning();
+    /// Readings without their jitter, the same every second (demos, exact end-to-end checks).
+    void setSteady(bool on) { m_steady = on; }
 
     Phase phase() const { return m_phase; }
     Mode mode() const { return m_mode; }
@@ -76,6 +78,7 @@ private:
     Mode m_mode = Mode::Automatic;
     bool m_test = false;
     bool m_alarm = false;
+    bool m_steady = false;
     qint64 m_phaseStartMs = 0;
     qint64 m_lastMs = 0;
     double m_stopFromRpm = 0;

@@ -108,11 +108,14 @@ int main(int argc, char** argv) {
                                         QStringLiteral("Send a few noise characters before every reply."));
     const QCommandLineOption verboseOpt(QStringLiteral("verbose"),
                                         QStringLiteral("Log every request and reply to standard error."));
+    const QCommandLineOption steadyOpt(QStringLiteral("steady"),
+                                       QStringLiteral("Readings without jitter: a calibrated channel reads "
+                                                      "exactly the value written."));
     const QCommandLineOption alarmLogOpt(
         QStringLiteral("alarm-log"), QStringLiteral("Start with an alarm log of <n> records (0-255)."),
         QStringLiteral("n"));
     parser.addOptions({linkOpt, seedOpt, paceOpt, delayOpt, alarmOpt, runningOpt, noAnswerOpt, shortOpt,
-                       garbageOpt, verboseOpt, alarmLogOpt});
+                       garbageOpt, verboseOpt, steadyOpt, alarmLogOpt});
     parser.process(app);  // --help prints and exits; an unknown option is reported and exits 1
 
     auto number = [&](const QCommandLineOption& opt, const char* what, qint64 max) -> qint64 {
@@ -171,6 +174,7 @@ int main(int argc, char** argv) {
     ControllerMemory memory;
     memory.loadFactoryImage();
     EngineModel engine(memory, clock, seed);
+    engine.setSteady(parser.isSet(steadyOpt));
     if (parser.isSet(runningOpt)) engine.startRunning();
     if (parser.isSet(alarmLogOpt)) SeedAlarmLog(memory, int(number(alarmLogOpt, "--alarm-log", 255)));
     if (parser.isSet(alarmOpt)) engine.setAlarm(true, true);

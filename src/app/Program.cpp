@@ -3,6 +3,8 @@
 #include <QAction>
 #include <QApplication>
 #include <QLabel>
+#include <QPushButton>
+#include <QToolButton>
 #include <QWidget>
 #include <exception>
 
@@ -28,6 +30,8 @@
 #include "link/QtSerialPort.h"
 #include "monitor/CommandGate.h"
 #include "monitor/PollCycle.h"
+#include "operations/ChannelCalibration.h"
+#include "operations/OperatingCommands.h"
 #include "reports/AlarmCsv.h"
 #include "reports/AlarmHistory.h"
 #include "reports/ReportReader.h"
@@ -62,6 +66,8 @@ struct Program::Parts {
     std::unique_ptr<PollCyclePortTarget> portTarget;
     std::unique_ptr<PortSelection> portSelection;
     std::unique_ptr<LoginLogic> loginLogic;
+    std::unique_ptr<operations::OperatingCommands> commands;
+    std::unique_ptr<operations::ChannelCalibration> calibration;
     std::unique_ptr<reports::ReportReader> reportReader;
     std::unique_ptr<reports::AlarmHistory> alarmHistory;
     std::unique_ptr<reports::AlarmCsvExport> alarmCsv;
@@ -206,6 +212,23 @@ Program::Program(const QString& dataDir, const QByteArray& codePage, config::Pro
         if (SettingsGate(p.access, p.messages, p.prompter)) p.settingsWindow->exec();
     });
     QObject::connect(&window, &MainWindow::portDialogRequested, &window, [&p] { p.portDialog->runModal(); });
+    // Operating commands (dport3…dport7; their menu entries click them) and the "校准" buttons, with
+    // the busy cursor while an exchange blocks the thread.
+    const operations::OperationServices exchange{
+        *p.gate, window.poll(), p.controllerLink, p.messages, p.prompter, [](bool busy) {
+            if (busy)
+                QApplication::setOverrideCursor(Qt::WaitCursor);
+            else
+                QApplication::restoreOverrideCursor();
+        }};
+    p.commands = std::make_unique<operations::OperatingCommands>(exchange);
+    p.calibration = std::make_unique<operations::ChannelCalibration>(exchange);
+    for (const operations::OperatingCommand& c : operations::kOperatingCommands)
+        QObject::connect(window.toolButton(QLatin1String(c.button)), &QToolButton::clicked, &window,
+                         [&p, &c] { p.commands->SendOperatingCommand(c); });
+    for (const operations::CalibrationChannel& c : operations::kCalibrationChannels)
+        QObject::connect(window.calibrationButton(c.button), &QPushButton::clicked, &window,
+                         [&p, &c] { p.calibration->CalibrateChannel(c); });
     // Help and about work in either connection mode and without a link.
     QObject::connect(window.menuAction(QStringLiteral("help11")), &QAction::triggered, &window, [&p] {
         p.helpWindow->setWindowTitle(p.gate->title(QStringLiteral("Form13caption")));
@@ -252,6 +275,8 @@ QList<QWidget*> Program::secondaryWindows() const {
         if (w) windows << w;
     return windows;
 }
+
+void Program::advanceLanguage() { d->switcher->advance(); }
 
 int Program::run() {
     d->mainWindow->show();

@@ -41,6 +41,9 @@ public:
     /// of them is visible).
     QList<QWidget*> secondaryWindows() const;
 
+    /// What one press of the language hot key does (Shift+End): the next catalogue, every window.
+    void advanceLanguage();
+
 private:
     struct Parts;
     std::unique_ptr<Parts> d;

@@ -31,7 +31,8 @@ const char* const kUsage =
     "  --data-dir DIR     data folder with system.ini, the catalogues, help files and kalde.db\n"
     "                     (default: the folder of this executable)\n"
     "  --code-page NAME   code page of system.ini, the catalogues and help files (default GBK)\n"
-    "  --init-config      write a consistent system.ini and exit; asks for the passwords unless given\n";
+    "  --init-config      write a consistent system.ini and exit; asks for the passwords unless given\n"
+    "  --version          print the program's version and exit\n";
 
 /// The value of `--name VALUE` or `--name=VALUE`, the last one given; `fallback` when absent.
 QString optionValue(const QStringList& args, const QString& name, const QString& fallback) {
@@ -119,6 +120,10 @@ int main(int argc, char* argv[]) {
             std::fputs(kUsage, stdout);
             return 0;
         }
+        if (arg == "--version") {
+            std::puts("tarsyn " TARSYN_VERSION);
+            return 0;
+        }
         if (arg == "--init-config") return runInitConfig(argc, argv);
     }
 
@@ -128,6 +133,7 @@ int main(int argc, char* argv[]) {
 
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tarsyn"));
+    QApplication::setApplicationVersion(QStringLiteral(TARSYN_VERSION));
     QApplication::setApplicationDisplayName(QStringLiteral("Tarsyn"));
     // Hidden to the tray is not closed: the program ends when the main window closes, not when the
     // last visible window does.

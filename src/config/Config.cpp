@@ -6,6 +6,7 @@
 #include <QRandomGenerator>
 #include <QStringDecoder>
 #include <QStringEncoder>
+#include <mutex>
 
 #ifdef Q_OS_UNIX
 #include <fcntl.h>
@@ -208,8 +209,18 @@ void IniSection::insert(const QString& key, const QString& value) {
 
 // ---------------------------------------------------------------------------------------------------
 
+/// The last parse of each file, used again while the file's bytes stay the same: for each section name (case-folded) the keys of its first occurrence.
+struct Config::ReadCache {
+    struct Entry {
+        QByteArray data;  // the file's bytes when parsed
+        QHash<QString, IniSection> sections;
+    };
+    std::mutex mutex;
+    QHash<QString, Entry> files;
+};
+
 Config::Config(const QString& dataDir, const QByteArray& codePage)
-    : m_dataDir(dataDir), m_codePage(codePage) {}
+    : m_dataDir(dataDir), m_codePage(codePage), m_cache(std::make_shared<ReadCache>()) {}
 
 bool Config::codePageSupported() const { return QStringEncoder(m_codePage.constData()).isValid(); }
 
@@ -245,23 +256,39 @@ QString Config::reini(const QString& fileName, const QString& section, const QSt
 }
 
 IniSection Config::readSection(const QString& fileName, const QString& section) const {
-    IniSection result;
-    if (!plainFileName(fileName)) return result;
+    if (!plainFileName(fileName)) return {};
+    const QString path = filePath(fileName);
     QByteArray data;
-    if (!readWhole(filePath(fileName), data)) return result;
+    if (!readWhole(path, data)) return {};
+    const QString wanted = section.trimmed().toCaseFolded();
+    {
+        std::lock_guard<std::mutex> lock(m_cache->mutex);
+        const auto it = m_cache->files.constFind(path);
+        if (it != m_cache->files.constEnd() && it->data == data) return it->sections.value(wanted);
+    }
     const FileImage image = splitLines(data);
-    bool inSection = false;
-    bool seenSection = false;
+    QStringDecoder decoder(m_codePage.constData());
+    QHash<QString, IniSection> sections;
+    IniSection* current = nullptr;
     for (const RawLine& raw : image.lines) {
-        const ParsedLine p = parseLine(fromAnsi(raw.bytes));
+        QString text;
+        if (decoder.isValid()) {
+            text = decoder.decode(raw.bytes);
+            decoder.resetState();
+        } else {
+            text = QString::fromLatin1(raw.bytes);
+        }
+        const ParsedLine p = parseLine(text);
         if (p.kind == LineKind::Section) {
-            if (seenSection) break;
-            inSection = sameName(p.name, section);
-            seenSection = inSection;
+            const QString name = p.name.toCaseFolded();
+            current = sections.contains(name) ? nullptr : &sections[name];  // the first of duplicates is used
             continue;
         }
-        if (inSection && p.kind == LineKind::Key) result.insert(p.name, cutValue(p.value));
+        if (current && p.kind == LineKind::Key) current->insert(p.name, cutValue(p.value));
     }
+    const IniSection result = sections.value(wanted);
+    std::lock_guard<std::mutex> lock(m_cache->mutex);
+    m_cache->files.insert(path, ReadCache::Entry{data, std::move(sections)});
     return result;
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <memory>
+
 #include <QByteArray>
 #include <QHash>
 #include <QList>
@@ -89,8 +91,12 @@ public:
     static constexpr int kMaxValueLength = 2047;
 
 private:
+    struct ReadCache;
     QString m_dataDir;
     QByteArray m_codePage;
+    /// Files already parsed: every lookup reads its file afresh, but parses it again only when its
+    /// bytes changed. Copies share it.
+    std::shared_ptr<ReadCache> m_cache;
 };
 
 /// The program's text hash: h = 1; for each 8-bit code c, h = round_half_even(wrap32(h*c) / 10).

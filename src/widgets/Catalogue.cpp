@@ -15,6 +15,7 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QWidget>
+#include <functional>
 
 #include "config/Config.h"
 #include "config/DataFolder.h"
@@ -22,6 +23,10 @@
 namespace tarsyn::widgets {
 
 namespace {
+
+using TextGetter = std::function<QString()>;
+using TextSetter = std::function<void(const QString&)>;
+using TextVisitor = std::function<int(const QString& key, const TextGetter&, const TextSetter&)>;
 
 const QString kTranslations = QStringLiteral("Translations");
 
@@ -85,11 +90,9 @@ static bool ownedBy(const QObject* o, const QWidget* window) {
     return true;
 }
 
-int SetActiveLanguage(QWidget* window, const config::Config& config, const QString& language,
-                      ControlClasses classes) {
+// Calls `visit(key, get, set)` for every text of `window` that its classes translate; sums the results.
+static int visitTexts(QWidget* window, ControlClasses classes, const TextVisitor& visit) {
     if (!window || classes == ControlClasses()) return 0;
-    const config::IniSection t = config.readSection(CatalogueFileName(language), kTranslations);
-    if (t.size() == 0) return 0;  // a missing catalogue behaves as an empty one
     int changed = 0;
     const QList<QObject*> objects = window->findChildren<QObject*>();
     for (QObject* o : objects) {
@@ -100,54 +103,73 @@ int SetActiveLanguage(QWidget* window, const config::Config& config, const QStri
 
         if (auto* b = qobject_cast<QCheckBox*>(o)) {
             if (classes & ControlClass::CheckBoxes)
-                changed += apply(
-                    t, caption, [b] { return b->text(); }, [b](const QString& s) { b->setText(s); });
+                changed += visit(
+                    caption, [b] { return b->text(); }, [b](const QString& s) { b->setText(s); });
         } else if (auto* b = qobject_cast<QRadioButton*>(o)) {
             if (classes & ControlClass::RadioButtons)
-                changed += apply(
-                    t, caption, [b] { return b->text(); }, [b](const QString& s) { b->setText(s); });
+                changed += visit(
+                    caption, [b] { return b->text(); }, [b](const QString& s) { b->setText(s); });
         } else if (auto* b = qobject_cast<QPushButton*>(o)) {
             if (classes & ControlClass::PushButtons) {
-                changed += apply(
-                    t, caption, [b] { return b->text(); }, [b](const QString& s) { b->setText(s); });
-                changed += apply(
-                    t, hintKey(name), [b] { return b->toolTip(); },
+                changed += visit(
+                    caption, [b] { return b->text(); }, [b](const QString& s) { b->setText(s); });
+                changed += visit(
+                    hintKey(name), [b] { return b->toolTip(); },
                     [b](const QString& s) { b->setToolTip(s); });
             }
         } else if (auto* b = qobject_cast<QToolButton*>(o)) {
             const bool onToolBar = qobject_cast<QToolBar*>(b->parentWidget()) != nullptr;
             if (classes & (onToolBar ? ControlClass::ToolbarButtons : ControlClass::SpeedButtons))
-                changed += apply(
-                    t, caption, [b] { return b->text(); }, [b](const QString& s) { b->setText(s); });
+                changed += visit(
+                    caption, [b] { return b->text(); }, [b](const QString& s) { b->setText(s); });
         } else if (auto* l = qobject_cast<QLabel*>(o)) {
             if (classes & ControlClass::Labels)
-                changed += apply(
-                    t, caption, [l] { return l->text(); }, [l](const QString& s) { l->setText(s); });
+                changed += visit(
+                    caption, [l] { return l->text(); }, [l](const QString& s) { l->setText(s); });
         } else if (auto* g = qobject_cast<QGroupBox*>(o)) {
             if (classes & ControlClass::GroupBoxes)
-                changed += apply(
-                    t, caption, [g] { return g->title(); }, [g](const QString& s) { g->setTitle(s); });
+                changed += visit(
+                    caption, [g] { return g->title(); }, [g](const QString& s) { g->setTitle(s); });
         } else if (auto* m = qobject_cast<QMenu*>(o)) {
             if (classes & ControlClass::MenuItems)
-                changed += apply(
-                    t, caption, [m] { return m->title(); }, [m](const QString& s) { m->setTitle(s); });
+                changed += visit(
+                    caption, [m] { return m->title(); }, [m](const QString& s) { m->setTitle(s); });
         } else if (auto* a = qobject_cast<QAction*>(o)) {
             // An action in both a menu and a toolbar is one object: it is set once.
             if (((classes & ControlClass::MenuItems) && shownIn(a, isMenu)) ||
                 ((classes & ControlClass::ToolbarButtons) && shownIn(a, isToolBar)))
-                changed += apply(
-                    t, caption, [a] { return a->text(); }, [a](const QString& s) { a->setText(s); });
+                changed += visit(
+                    caption, [a] { return a->text(); }, [a](const QString& s) { a->setText(s); });
         } else if (auto* w = qobject_cast<QWidget*>(o)) {
             if (!(classes & ControlClass::TabSheets)) continue;
             if (QTabWidget* tabs = tabWidgetOfPage(w)) {
                 const int index = tabs->indexOf(w);
-                changed += apply(
-                    t, caption, [tabs, index] { return tabs->tabText(index); },
+                changed += visit(
+                    caption, [tabs, index] { return tabs->tabText(index); },
                     [tabs, index](const QString& s) { tabs->setTabText(index, s); });
             }
         }
     }
     return changed;
+}
+
+int SetActiveLanguage(QWidget* window, const config::Config& config, const QString& language,
+                      ControlClasses classes) {
+    if (!window || classes == ControlClasses()) return 0;
+    const config::IniSection t = config.readSection(CatalogueFileName(language), kTranslations);
+    if (t.size() == 0) return 0;  // a missing catalogue behaves as an empty one
+    return visitTexts(window, classes, [&t](const QString& key, const TextGetter& get, const TextSetter& set) {
+        return apply(t, key, get, set);
+    });
+}
+
+QList<QPair<QString, QString>> TranslatableTexts(QWidget* window, ControlClasses classes) {
+    QList<QPair<QString, QString>> texts;
+    visitTexts(window, classes, [&texts](const QString& key, const TextGetter& get, const TextSetter&) {
+        texts.append({key, get()});
+        return 0;
+    });
+    return texts;
 }
 
 QString TranslationText(const config::Config& config, const QString& language, const QString& key) {

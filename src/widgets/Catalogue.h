@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QFlags>
+#include <QList>
+#include <QPair>
 #include <QString>
 #include <QStringList>
 
@@ -69,6 +71,10 @@ QStringList LanguageCatalogues(const QString& dataDir);
 /// empty value sets an empty text; a missing key (or a missing catalogue) keeps the current text. The
 /// catalogue is read once per call. Returns the number of texts set.
 int SetActiveLanguage(QWidget* window, const config::Config& config, const QString& language, ControlClasses classes);
+
+/// Every text `SetActiveLanguage` would set on `window` with `classes`: its catalogue key
+/// ("<objectName>.Caption" or ".Hint") and the text the control shows now.
+QList<QPair<QString, QString>> TranslatableTexts(QWidget* window, ControlClasses classes);
 
 /// One "Translations" entry read by name, "0" when missing (the curves window's channel names).
 QString TranslationText(const config::Config& config, const QString& language, const QString& key);

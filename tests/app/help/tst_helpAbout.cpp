@@ -37,6 +37,7 @@ private slots:
     void helpLoadsTheLanguagesFileAtCreation();
     void missingHelpAtStartKeepsTheDesignTextAndReportsThePath();
     void hotKeyToALanguageWithoutHelpSaysSo();
+    void shippedCataloguesCarryTheProgramsVersion();
 };
 
 void TestHelpAbout::aboutWithoutDl14KeepsItsFirstLineUntilTheHotKey() {
@@ -97,6 +98,19 @@ void TestHelpAbout::hotKeyToALanguageWithoutHelpSaysSo() {
     QVERIFY(help.text().startsWith(QStringLiteral("No help for B:\n")));
     QVERIFY(help.text().contains(QStringLiteral("B.hlp")));
     QVERIFY(!help.text().contains(QStringLiteral("help of A")));
+}
+
+void TestHelpAbout::shippedCataloguesCarryTheProgramsVersion() {
+    const QString source = qEnvironmentVariable("TARSYN_SOURCE_DIR") + QStringLiteral("/data");
+    config::Config shipped(source);
+    for (const char* language : {"English", "Chinese"}) {
+        config::LiveSettings settings;
+        settings.setLanguage(QLatin1String(language));
+        config::Messages messages(shipped, settings);
+        app::AboutBox about(messages);
+        about.relabel();
+        QCOMPARE(about.line(1), QStringLiteral("V " TARSYN_VERSION));
+    }
 }
 
 QTEST_MAIN(TestHelpAbout)

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QString>
+#include <functional>
+
+namespace tarsyn::config {
+class Messages;
+class Prompter;
+}  // namespace tarsyn::config
+
+namespace tarsyn::link {
+class ControllerLink;
+}
+
+namespace tarsyn::monitor {
+class CommandGate;
+class PollControl;
+}  // namespace tarsyn::monitor
+
+namespace tarsyn::operations {
+
+/// Told true when the user-interface thread is about to block in an exchange and false when it is
+/// free again; the program shows the busy cursor meanwhile.
+using BusyHook = std::function<void(bool busy)>;
+
+/// What an operator's exchange with the controller needs of the program: the main window's gate and
+/// poll cycle, the one controller link (its sleeper does the waits), the messages and the boxes.
+struct OperationServices {
+    const monitor::CommandGate& gate;
+    monitor::PollControl& poll;
+    link::ControllerLink& link;
+    const config::Messages& messages;
+    config::Prompter& prompter;
+    BusyHook busy;
+};
+
+/// One request sent with the poll cycle paused: `tmr1` stops, 300 ms pass so that a poll reply still
+/// on its way is over, then the Transaction (`replyLength` characters, 500 ms); the reply is not
+/// examined. Polling resumes with `PollState` 1 on every way out, a serial error included, which is
+/// passed on to the caller.
+void PausedTransaction(OperationServices& services, const QString& request, int replyLength);
+
+}  // namespace tarsyn::operations

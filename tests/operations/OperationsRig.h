@@ -1,0 +1,79 @@
+#pragma once
+
+#include <QFile>
+#include <QList>
+#include <QTemporaryDir>
+
+#include "FakeClock.h"
+#include "FakePollControl.h"
+#include "FakeSerialPort.h"
+#include "ScriptedPrompter.h"
+#include "config/Config.h"
+#include "config/LiveSettings.h"
+#include "link/ControllerLink.h"
+#include "monitor/CommandGate.h"
+#include "monitor/LiveView.h"
+#include "operations/PausedExchange.h"
+
+namespace tarsyn::test {
+
+/// A main window as the operations see it: a catalogue with every message they show, the poll
+/// cycle's gate state and timer, an open fake port, a recording sleeper, scripted boxes, and the
+/// busy cursor's state at every change and at every write to the port.
+struct OperationsRig {
+    OperationsRig() {
+        QFile lag(dir.filePath("English.lag"));
+        lag.open(QIODevice::WriteOnly);
+        lag.write(
+            "[Messages]\r\ndl3=True value?\r\ndl4=No link\r\ndl5=Rotating\r\ndl6=Calibrated\r\n"
+            "dl7=Invalid\r\ndl8=Started\r\ndl9=Stopped\r\ndl10=Restore?\r\ndl11=Restored\r\n"
+            "dl12=Testing\r\ndl13=Automatic\r\njzsx1=At most 65535\r\njzsx2=At most 6553.5 V\r\n");
+        lag.close();
+        settings.setLanguage("English");
+        port.OpenPort();
+        port.onWrite = [this](const QString&) { busyAtWrite << busy; };
+    }
+
+    operations::OperationServices services() {
+        return {gate, poll, link, messages, prompter, [this](bool on) {
+                    busy = on;
+                    busyLog << on;
+                }};
+    }
+
+    /// The request texts framed as they go on the wire.
+    static QStringList frames(const QStringList& requestsWithCheck) {
+        QStringList out;
+        for (const QString& r : requestsWithCheck) out << r + QStringLiteral("\r\n");
+        return out;
+    }
+
+    QTemporaryDir dir;
+    config::Config config{dir.path()};
+    config::LiveSettings settings;
+    config::Messages messages{config, settings};
+    FakePollControl poll;
+    ScriptedPrompter prompter;
+    FakeSerialPort port;
+    FakeClock clock;
+    FakeSleeper sleeper{&clock};
+    link::ControllerLink link{port, sleeper};
+    monitor::CommandGate gate{poll, messages, prompter};
+    bool busy = false;
+    QList<bool> busyLog;
+    QList<bool> busyAtWrite;
+};
+
+/// A LiveView that shows nothing, for a real PollCycle in these tests.
+class NullView : public monitor::LiveView {
+public:
+    void setPanelText(const QString&, const QString&) override {}
+    void setIndicatorImage(const QString&, int) override {}
+    void setConnectionImage(int) override {}
+    void setMode(const QString&, bool) override {}
+    void setEntryTexts(const QString&, const QString&, const QString&) override {}
+    void setPortText(const QString&) override {}
+    QString remarkText() const override { return {}; }
+};
+
+}  // namespace tarsyn::test
