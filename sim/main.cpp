@@ -13,6 +13,7 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QTextStream>
 #include <chrono>
 #include <cstdio>
@@ -21,6 +22,7 @@
 #include "AlarmLogCommands.h"
 #include "ControllerMemory.h"
 #include "EngineModel.h"
+#include "LinkGuard.h"
 #include "PseudoTerminal.h"
 #include "ReplyShaper.h"
 #include "RequestHandler.h"
@@ -142,6 +144,16 @@ int main(int argc, char** argv) {
     prctl(PR_SET_PDEATHSIG, SIGTERM);
 #endif
 
+    // Taking over a link another simulator serves would cut its client off, and the link would go
+    // when this one ends.
+    if (const qint64 owner = parser.isSet(linkOpt) ? simulatorServingLink(parser.value(linkOpt)) : 0) {
+        fprintf(stderr,
+                "tarsyn-sim: --link %s is in use: it points at %s, the device of the running simulator "
+                "(process %lld). Stop that one first or choose another path.\n",
+                qPrintable(parser.value(linkOpt)),
+                qPrintable(QFileInfo(parser.value(linkOpt)).symLinkTarget()), static_cast<long long>(owner));
+        return 1;
+    }
     PseudoTerminal pty;
     if (!pty.open()) {
         fprintf(stderr, "tarsyn-sim: cannot open a pseudo-terminal: %s\n", qPrintable(pty.errorString()));

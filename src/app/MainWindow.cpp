@@ -2,9 +2,11 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QGraphicsOpacityEffect>
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
+#include <QTabWidget>
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -56,7 +58,9 @@ MainWindow::MainWindow(const config::Config& config, const config::LiveSettings&
     setEntryTexts(QString(), QString(), QString());
     const bool portsConfigured = m_config.reini(QStringLiteral("system.ini"), QStringLiteral("Set"),
                                                 QStringLiteral("Ports")) != QLatin1String("0");
+    for (int i = 0; i < m_tabs->count(); ++i) m_tabBase[i] = m_tabs->tabText(i);  // the catalogue's captions
     m_poll->ClearLiveDisplay();
+    showTabCounts();
     m_poll->initialise(portsConfigured);
     m_poll->startTimer();
 }
@@ -68,9 +72,16 @@ void MainWindow::relabel() {
     // (the remark is what the recorder stores): a catalogue entry must not replace them.
     QHash<QLabel*, QString> data;
     for (QLabel* l : std::as_const(m_panels)) data.insert(l, l->text());
-    for (QLabel* l : {m_portLabel, m_notesLabel, m_remarkLabel}) data.insert(l, l->text());
+    for (QLabel* l : {m_portLabel, m_notesLabel, m_remarkLabel, m_shownRemarkLabel, m_portProblemLabel, m_linkLabel,
+                      m_lastReadingLabel, m_alarmCountLabel})
+        data.insert(l, l->text());
+    // The tabs get the catalogue's caption; the count is put back after it.
+    for (int i = 0; i < m_tabs->count(); ++i) m_tabs->setTabText(i, m_tabBase.value(i));
     widgets::SetActiveLanguage(this, m_config, m_settings.language(), widgets::WindowControls::kMainWindow);
     for (auto it = data.cbegin(); it != data.cend(); ++it) it.key()->setText(it.value());
+    for (int i = 0; i < m_tabs->count(); ++i) m_tabBase[i] = m_tabs->tabText(i);
+    m_tabCounts.fill(-1);
+    showTabCounts();
     setWindowTitle(m_messages.text(QStringLiteral("Form1caption")));
     m_poll->setRotationMode(m_poll->RotationMode());  // shows the mode label of the new language
 }
@@ -98,7 +109,55 @@ void MainWindow::setPanelText(const QString& panel, const QString& text) {
 }
 
 void MainWindow::setIndicatorImage(const QString& indicator, int image) {
-    if (widgets::IndicatorLamp* lamp = m_lamps.value(indicator)) lamp->setImage(image);
+    if (widgets::IndicatorLamp* lamp = m_lamps.value(indicator)) {
+        if (lamp->image() == image) return;
+        lamp->setImage(image);
+        showTabCounts();
+    }
+}
+
+void MainWindow::showTabCounts() {
+    // Each tab's caption carries the number of its lamps that are lit, so an emergency stop is seen
+    // from the Inputs tab too.
+    for (int i = 0; i < m_tabs->count(); ++i) {
+        int lit = 0;
+        for (const widgets::IndicatorLamp* lamp : m_tabs->widget(i)->findChildren<widgets::IndicatorLamp*>())
+            lit += lamp->image() != 0;
+        if (lit == m_tabCounts.value(i)) continue;
+        m_tabCounts[i] = lit;
+        m_tabs->setTabText(i, lit > 0 ? QStringLiteral("%1 (%2)").arg(m_tabBase.value(i)).arg(lit) : m_tabBase.value(i));
+    }
+}
+
+void MainWindow::showAwareness(const aware::AwarenessStatus& status) {
+    m_linkLabel->setText(status.linkText);
+    m_linkLabel->setStyleSheet(status.linkWarning ? QStringLiteral("color: #ffffff; background: #b3261e; "
+                                                                   "font-weight: bold; padding: 0 6px;")
+                                                  : QStringLiteral("color: #1d7a2e;"));
+    m_lastReadingLabel->setText(status.lastReplyText);
+    m_alarmCountLabel->setText(status.alarmText);
+    m_alarmCountLabel->setStyleSheet(status.alarms + status.ownWarnings > 0
+                                         ? QStringLiteral("color: #b3261e; font-weight: bold;")
+                                         : QString());
+    setStale(status.stale);
+}
+
+void MainWindow::setStale(bool stale) {
+    if (stale == m_stale) return;
+    m_stale = stale;
+    // The readings keep their values (a "0" after a loss is what the cycle shows) but are drawn grey,
+    // so a lost link does not look like a healthy set at rest.
+    for (QLabel* p : std::as_const(m_panels)) {
+        QPalette pal = p->palette();
+        pal.setColor(QPalette::Window, stale ? QColor(0xe4, 0xe4, 0xe4) : QColor(Qt::white));
+        pal.setColor(QPalette::WindowText, stale ? QColor(0x90, 0x90, 0x90) : palette().color(QPalette::WindowText));
+        p->setPalette(pal);
+    }
+    for (widgets::IndicatorLamp* lamp : std::as_const(m_lamps)) {
+        auto* effect = stale ? new QGraphicsOpacityEffect(lamp) : nullptr;
+        if (effect) effect->setOpacity(0.35);
+        lamp->setGraphicsEffect(effect);
+    }
 }
 
 void MainWindow::setConnectionImage(int image) {
@@ -139,10 +198,19 @@ QString MainWindow::historyStatusText() const { return m_historyLabel ? m_histor
 void MainWindow::setEntryTexts(const QString& port, const QString& remark, const QString& notes) {
     m_portLabel->setText(port);
     m_remarkLabel->setText(remark);
+    m_shownRemarkLabel->setText(remark.trimmed());
     m_notesLabel->setText(notes);
 }
 
 void MainWindow::setPortText(const QString& port) { m_portLabel->setText(port); }
+
+void MainWindow::setPortProblem(const QString& text) {
+    m_portProblemLabel->setText(text);
+    m_portProblemLabel->setToolTip(text);
+    m_portProblemLabel->setVisible(!text.isEmpty());
+}
+
+QString MainWindow::portProblemText() const { return m_portProblemLabel->text(); }
 
 QString MainWindow::remarkText() const { return m_remarkLabel->text(); }
 

@@ -4,6 +4,7 @@
 #include <QMainWindow>
 #include <memory>
 
+#include "aware/Awareness.h"
 #include "monitor/LiveView.h"
 
 class QAction;
@@ -12,6 +13,7 @@ class QLabel;
 class QPushButton;
 class QToolButton;
 class QGroupBox;
+class QTabWidget;
 
 namespace tarsyn::link {
 class Clock;
@@ -40,7 +42,7 @@ namespace tarsyn::app {
 /// The main window `TForm1`: toolbar, status strip, the live readings, delays and indicators, and the
 /// menu bar. It shows what its PollCycle decodes and hands every command to whoever connects to it;
 /// it does no protocol work itself.
-class MainWindow : public QMainWindow, public monitor::LiveView {
+class MainWindow : public QMainWindow, public monitor::LiveView, public aware::StatusView {
     Q_OBJECT
 public:
     /// Creation: title from "Form1caption", the stored language on the controls, the poll state from
@@ -77,7 +79,15 @@ public:
     void setMode(const QString& label, bool rotation) override;
     void setEntryTexts(const QString& port, const QString& remark, const QString& notes) override;
     void setPortText(const QString& port) override;
+    void setPortProblem(const QString& text) override;
+    QString portProblemText() const;
     QString remarkText() const override;
+
+    // StatusView: link state, last reading, alarm count in the strip; stale readings greyed.
+    void showAwareness(const aware::AwarenessStatus& status) override;
+    bool readingsStale() const { return m_stale; }
+    /// The tab's caption without its count of active items (the catalogue's text).
+    QString tabBaseCaption(int tab) const { return m_tabBase.value(tab); }
 
 signals:
     /// `btnzdck` or menu `connect1`: the port dialog.
@@ -116,6 +126,17 @@ private:
     QLabel* m_notesLabel = nullptr;
     QLabel* m_remarkLabel = nullptr;
     QLabel* m_historyLabel = nullptr;
+    QLabel* m_portProblemLabel = nullptr;
+    QLabel* m_shownRemarkLabel = nullptr;  // `lblremark`: the remark beside the port name
+    QLabel* m_linkLabel = nullptr;         // `lbllink`
+    QLabel* m_lastReadingLabel = nullptr;  // `lbllast`
+    QLabel* m_alarmCountLabel = nullptr;   // `lblalarms`
+    QTabWidget* m_tabs = nullptr;
+    QStringList m_tabBase;   // tab captions without their counts
+    QVector<int> m_tabCounts;  // lamps lit per tab, as shown in the captions
+    bool m_stale = false;
+    void showTabCounts();
+    void setStale(bool stale);
     int m_connectionImage = -1;
     int m_modeImage = -1;
     bool m_tickErrorOpen = false;

@@ -206,6 +206,9 @@ void MainWindow::buildMenus() {
     QMenu* history = menu("History1", "历史(&H)");
     item(history, "Q1", "模拟量曲线(&Q)");
     item(history, "E1", "历史告警列表(&E)");
+    history->addSeparator();
+    item(history, "jr1", "事件日志(&J)");
+    item(history, "wl1", "自设限值(&W)");
 
     item(bar, "gsm1", "短信(G)");
     item(bar, "print1", "打印(&P)");
@@ -228,15 +231,34 @@ QWidget* MainWindow::buildStatusStrip() {
     m_portLabel = caption("lblbt0", QString(), strip);
     m_portLabel->setStyleSheet(QStringLiteral("font-weight: bold;"));
     m_notesLabel = caption("lblbt2", QString(), strip);
+    // The controller's name beside its port; `lbl999` stays the hidden copy the recorder reads.
+    m_shownRemarkLabel = caption("lblremark", QString(), strip);
+    m_shownRemarkLabel->setStyleSheet(QStringLiteral("font-weight: bold; color: #1f4f96;"));
+    m_linkLabel = caption("lbllink", QString(), strip);
+    m_lastReadingLabel = caption("lbllast", QString(), strip);
+    m_alarmCountLabel = caption("lblalarms", QString(), strip);
     m_remarkLabel = caption("lbl999", QString(), strip);
     m_remarkLabel->hide();  // the device name the history recorder stores; not shown
     // The history recorder's state: empty while recording works, its failure while it does not.
     m_historyLabel = new QLabel(strip);
     m_historyLabel->setObjectName(QStringLiteral("lblhistory"));
     m_historyLabel->hide();
+    // Why the port would not open, while it does not.
+    m_portProblemLabel = new QLabel(strip);
+    m_portProblemLabel->setObjectName(QStringLiteral("lblportproblem"));
+    m_portProblemLabel->setStyleSheet(QStringLiteral("color: #b3261e; font-weight: bold;"));
+    m_portProblemLabel->hide();
+    // Long notes or a long reason wrap onto a second line rather than widen the window.
+    m_portProblemLabel->setWordWrap(true);
+    m_notesLabel->setWordWrap(true);
     row->addWidget(m_modeLabel);
     row->addWidget(m_portLabel);
+    row->addWidget(m_shownRemarkLabel);
+    row->addWidget(m_portProblemLabel);
     row->addWidget(m_notesLabel, 1);
+    row->addWidget(m_linkLabel);
+    row->addWidget(m_lastReadingLabel);
+    row->addWidget(m_alarmCountLabel);
     row->addWidget(m_historyLabel);
     row->addWidget(m_remarkLabel);
     return strip;
@@ -272,15 +294,15 @@ QGroupBox* MainWindow::buildReadingsGroup() {
             const QString number = QLatin1String(row.panel);
             grid->addWidget(caption("lbl" + number, QString::fromUtf8(row.caption), group), r, c);
             QLabel* panel = addPanel("pnl" + number);
-            panel->setMinimumWidth(92);
+            // Room for the widest reading ("65535.00"); the "%-10.2f" padding is only blanks.
+            panel->setMinimumWidth(panel->fontMetrics().horizontalAdvance(QStringLiteral("65535.00")) + 12);
             grid->addWidget(panel, r, c + 1);
             if (*row.unit)
                 grid->addWidget(caption("lbldw" + number, QString::fromUtf8(row.unit), group), r, c + 2);
             if (row.calibrationButton) {
                 auto* b = new QPushButton(QStringLiteral("校准"), group);
                 b->setObjectName(QStringLiteral("btn%1").arg(row.calibrationButton));
-                b->setFixedHeight(22);
-                b->setMaximumWidth(52);
+                b->setFixedHeight(22);  // as wide as its caption needs ("Calibrate" in English)
                 grid->addWidget(b, r, c + 3);
             }
         }
@@ -299,11 +321,16 @@ QGroupBox* MainWindow::buildDelaysGroup() {
     for (const DelayRow& row : kDelays) {
         const int r = i % kRows, c = (i / kRows) * 3;
         const QString number = QLatin1String(row.panel);
-        grid->addWidget(caption("lbl" + number, QString::fromUtf8(row.caption), group), r, c);
+        // Long captions ("High oil temp. / low oil level delay") wrap rather than widen the window
+        // past a 1024-pixel screen.
+        QLabel* text = caption("lbl" + number, QString::fromUtf8(row.caption), group);
+        text->setWordWrap(true);
+        grid->addWidget(text, r, c);
         QLabel* panel = addPanel("pnl" + number);
         panel->setMinimumWidth(44);
-        grid->addWidget(panel, r, c + 1);
+        grid->addWidget(panel, r, c + 1, Qt::AlignVCenter);  // one line high beside a wrapped caption
         if (c < 6) grid->setColumnMinimumWidth(c + 2, 8);
+        grid->setColumnStretch(c, 1);
         ++i;
     }
     grid->setRowStretch(kRows, 1);
@@ -332,7 +359,7 @@ QGroupBox* MainWindow::buildIndicatorsGroup() {
     legend->addStretch(1);
     column->addLayout(legend);
 
-    auto* tabs = new QTabWidget(group);
+    auto* tabs = m_tabs = new QTabWidget(group);
     tabs->setObjectName(QStringLiteral("PageControl1"));
     for (const LampTab& tab : kLampTabs) {
         auto* page = new QWidget;
@@ -353,6 +380,8 @@ QGroupBox* MainWindow::buildIndicatorsGroup() {
         }
         grid->setRowStretch(9, 1);
         tabs->addTab(page, QString::fromUtf8(tab.title));
+        m_tabBase << QString::fromUtf8(tab.title);
+        m_tabCounts << -1;
     }
     column->addWidget(tabs, 1);
     return group;

@@ -6,10 +6,11 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "config/LiveSettings.h"
 #include "app/core/PortSelection.h"
+#include "config/LiveSettings.h"
 #include "monitor/LiveView.h"
 #include "monitor/PollCycle.h"
+#include "monitor/PortProblem.h"
 
 namespace tarsyn::app {
 
@@ -19,13 +20,18 @@ link::SerialPort& PollCyclePortTarget::port() { return m_poll.port(); }
 void PollCyclePortTarget::setConnectionIndicator(int image) { m_poll.setConnectionIndicator(image); }
 void PollCyclePortTarget::setPollState(int state) { m_poll.setPollState(state); }
 void PollCyclePortTarget::setRotationMode(bool on) { m_poll.setRotationMode(on); }
-void PollCyclePortTarget::showFixedPort(const QString& portName) {
+void PollCyclePortTarget::showFixedPort(const QString& portName, const QString& remark,
+                                        const QString& notes) {
     m_view.setMode(m_messages.text(QStringLiteral("gdsb")), false);
-    m_view.setPortText(portName);
+    m_view.setEntryTexts(portName, remark, notes);
 }
 void PollCyclePortTarget::ClearLiveDisplay() { m_poll.ClearLiveDisplay(); }
+void PollCyclePortTarget::showPortProblem(const QString& portName, const std::exception* error) {
+    m_view.setPortProblem(error ? monitor::PortProblemText(m_messages, portName, *error) : QString());
+}
 
-PortDialog::PortDialog(PortSelection& logic, const config::Messages& messages, Translator translate, QWidget* parent)
+PortDialog::PortDialog(PortSelection& logic, const config::Messages& messages, Translator translate,
+                       QWidget* parent)
     : QDialog(parent), m_logic(logic), m_messages(messages), m_translate(std::move(translate)) {
     setObjectName(QStringLiteral("TForm11"));
     setModal(true);
@@ -54,6 +60,10 @@ PortDialog::PortDialog(PortSelection& logic, const config::Messages& messages, T
     layout->addLayout(buttons);
 
     connect(apply, &QPushButton::clicked, this, &PortDialog::applyPressed);
+    // A blank name names no device: "指定" waits for one.
+    connect(m_box, &QComboBox::editTextChanged, apply,
+            [apply](const QString& text) { apply->setEnabled(!text.trimmed().isEmpty()); });
+    apply->setEnabled(false);
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
     relabel();
 }
@@ -64,7 +74,7 @@ void PortDialog::relabel() {
 
 void PortDialog::prepare() {
     m_box->clear();
-    m_box->addItems(m_logic.portNames());
+    m_box->addItems(m_logic.portLabels());
     const int index = m_logic.initialSelection();
     m_box->setCurrentIndex(index);
     if (index < 0) m_box->setEditText(QString());
@@ -77,7 +87,9 @@ int PortDialog::runModal() {
 }
 
 void PortDialog::applyPressed() {
-    m_logic.apply(m_box->currentIndex(), m_box->currentText());
+    if (m_logic.apply(m_box->currentIndex(), m_logic.portNameFor(m_box->currentIndex(), m_box->currentText()))
+            .isEmpty())
+        return;  // blank: stays open
     accept();
 }
 

@@ -31,8 +31,9 @@ public:
     void setConnectionIndicator(int image) override;
     void setPollState(int state) override;
     void setRotationMode(bool on) override;
-    void showFixedPort(const QString& portName) override;
+    void showFixedPort(const QString& portName, const QString& remark, const QString& notes) override;
     void ClearLiveDisplay() override;
+    void showPortProblem(const QString& portName, const std::exception* error) override;
 
 private:
     monitor::PollCycle& m_poll;

@@ -2,10 +2,13 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QLabel>
 #include <QPushButton>
 #include <QToolButton>
+#include <QComboBox>
+#include <QLabel>
+#include <QTimer>
 #include <QWidget>
+#include <cstdio>
 #include <exception>
 
 #include "app/AboutBox.h"
@@ -23,8 +26,16 @@
 #include "app/core/Shell.h"
 #include "config/Config.h"
 #include "config/LiveSettings.h"
+#include "history/CurveQuery.h"
+#include "history/HistoryColumns.h"
 #include "history/HistoryRecorder.h"
 #include "history/HistoryStore.h"
+#include "history/ui/CurvesWindow.h"
+#include "history/JournalStore.h"
+#include "aware/Awareness.h"
+#include "aware/WatchLimits.h"
+#include "aware/ui/JournalWindow.h"
+#include "aware/ui/WatchLimitEditor.h"
 #include "link/Clock.h"
 #include "link/ControllerLink.h"
 #include "link/QtSerialPort.h"
@@ -32,15 +43,36 @@
 #include "monitor/PollCycle.h"
 #include "operations/ChannelCalibration.h"
 #include "operations/OperatingCommands.h"
+#include "pages/PageTable.h"
+#include "pages/ui/PageWindow.h"
 #include "reports/AlarmCsv.h"
 #include "reports/AlarmHistory.h"
 #include "reports/ReportReader.h"
 #include "reports/ui/AlarmHistoryWindow.h"
 #include "reports/ui/ReportWindow.h"
 #include "widgets/Catalogue.h"
+#include "widgets/QtTranslation.h"
 #include "widgets/WidgetPrompter.h"
 
 namespace tarsyn::app {
+
+namespace {
+/// An error while the program starts: the box, and standard error for a start without a screen.
+void startupError(config::Prompter& prompter, const QString& text) {
+    std::fprintf(stderr, "%s\n", qPrintable(text));
+    prompter.error(text);
+}
+/// Notifications go to the tray icon's balloon, once the icon exists; the bell only when asked for.
+struct TrayNotifier : aware::Notifier {
+    const config::Config& config;
+    TrayIcon* tray = nullptr;
+    explicit TrayNotifier(const config::Config& c) : config(c) {}
+    void notify(const QString& title, const QString& text) override {
+        if (tray) tray->notify(title, text);
+        if (aware::SoundEnabled(config)) QApplication::beep();
+    }
+};
+}  // namespace
 
 /// Everything the program is made of, declared in the order it is made and destroyed in reverse.
 struct Program::Parts {
@@ -53,6 +85,7 @@ struct Program::Parts {
     config::Messages messages{config, settings};
     widgets::WidgetPrompter widgetPrompter;
     config::Prompter& prompter;  // the boxes: real ones, or a test's scripted answers
+    widgets::QtTranslation qtTranslation;  // Qt's own texts (box buttons) in the current language
     link::QtSerialPort port;
     link::ThreadSleeper sleeper;
     link::SystemClock clock;
@@ -60,6 +93,10 @@ struct Program::Parts {
     Access access;
     std::unique_ptr<history::HistoryStore> store;
     std::unique_ptr<history::HistoryRecorder> recorder;
+    std::unique_ptr<history::CurveQuery> curveQuery;
+    std::unique_ptr<history::JournalStore> journal;  // operator actions are recorded through it
+    TrayNotifier notifier{config};
+    std::unique_ptr<aware::Awareness> awareness;
     std::unique_ptr<LanguageHotKey> hotKey;
     std::unique_ptr<monitor::CommandGate> gate;
     std::unique_ptr<SettingsLogic> settingsLogic;
@@ -76,16 +113,33 @@ struct Program::Parts {
     std::unique_ptr<MainWindow> mainWindow;          // TForm1
     std::unique_ptr<SettingsWindow> settingsWindow;  // TForm2
     std::unique_ptr<AboutBox> aboutBox;              // TForm3
-    // Tgsm SMS page, TForm5 curves, TForm6…TForm10 parameter pages
+    std::unique_ptr<pages::PageWindow> smsPage;  // Tgsm
+    std::unique_ptr<history::CurvesWindow> curvesWindow;  // TForm5
+    std::unique_ptr<pages::PageWindow> delayPage;        // TForm6
+    std::unique_ptr<pages::PageWindow> curvePage;        // TForm7
+    std::unique_ptr<pages::PageWindow> systemPage;       // TForm8
+    std::unique_ptr<pages::PageWindow> controlBitsPage;  // TForm9
+    std::unique_ptr<pages::PageWindow> alarmLimitsPage;  // TForm10
     std::unique_ptr<PortDialog> portDialog;  // TForm11
     std::unique_ptr<reports::ui::ReportWindow> reportWindow;  // TForm12
     std::unique_ptr<HelpWindow> helpWindow;    // TForm13
     std::unique_ptr<LoginDialog> loginDialog;  // TForm16
     std::unique_ptr<reports::ui::AlarmHistoryWindow> alarmWindow;  // TForm17
+    std::unique_ptr<aware::ui::JournalWindow> journalWindow;   // TForm18
+    std::unique_ptr<aware::ui::WatchLimitEditor> watchEditor;  // TForm19
 
     std::unique_ptr<LanguageSwitcher> switcher;
     std::unique_ptr<TrayIcon> tray;
     std::unique_ptr<Shell> shell;
+
+    /// The parameter pages in creation order.
+    QList<pages::PageWindow*> pageWindows() const {
+        QList<pages::PageWindow*> list;
+        for (const auto* page :
+             {&smsPage, &delayPage, &curvePage, &systemPage, &controlBitsPage, &alarmLimitsPage})
+            if (*page) list << page->get();
+        return list;
+    }
 
     /// What the report and alarm history windows need: messages, boxes, clock, "cx.bmp", the main
     /// window's current entry (`lblbt0`) and the catalogue pass.
@@ -115,6 +169,11 @@ Program::Program(const QString& dataDir, const QByteArray& codePage, config::Pro
     Parts& p = *d;
     p.settings.load(p.config);
     auto translate = [&p](QWidget* w) { p.translate(w); };
+    // Box buttons follow the language in effect: the stored one, then the hot key's or the settings
+    // window's choice.
+    p.qtTranslation.apply(p.settings.language());
+    QObject::connect(&p.settings, &config::LiveSettings::changed, &p.settings,
+                     [&p] { p.qtTranslation.apply(p.settings.language()); });
 
     // TForm1. Its creation goes on with the language hot key, then the history database.
     p.mainWindow = std::make_unique<MainWindow>(p.config, p.settings, p.messages, p.port, p.sleeper, p.clock,
@@ -134,16 +193,61 @@ Program::Program(const QString& dataDir, const QByteArray& codePage, config::Pro
     window.poll().setHistorySink(p.recorder.get());
     if (!p.store->isOpen()) {
         window.setHistoryStatus(false, p.recorder->statusText());
-        p.prompter.error(p.store->lastError());
+        startupError(p.prompter, p.store->lastError());
     }
+    // The event journal shares the database; its trouble shows in the strip, never as a box per event.
+    p.journal = std::make_unique<history::JournalStore>(p.store->location(), p.clock,
+                                                        [&window](const QString& m) { window.setHistoryStatus(false, m); });
+    if (p.journal->open()) p.journal->purgeOlderThan(aware::JournalRetentionSetting(p.config));
+    // Awareness stands between the cycle and the recorder and looks at the cycle after each tick
+    // (connected after the cycle's own slot, so it runs second).
+    p.awareness = std::make_unique<aware::Awareness>(p.clock, p.config, p.settings, *p.journal, p.notifier);
+    p.awareness->setNext(p.recorder.get());
+    p.awareness->setStatusView(&window);
+    p.awareness->setWatchLimits(aware::LoadWatchLimits(p.config));
+    window.poll().setHistorySink(p.awareness.get());
+    QObject::connect(&window.poll().timer(), &QTimer::timeout, p.awareness.get(),
+                     [&p] { p.awareness->afterTickOf(p.mainWindow->poll()); });
+    window.showAwareness(p.awareness->status());
 
     // TForm2.
     p.settingsLogic = std::make_unique<SettingsLogic>(p.config, p.settings, p.messages, p.prompter);
+    p.settingsLogic->setSavedHook([&p] {
+        const config::LiveSettings& s = p.settings;
+        p.journal->record(history::JournalKind::SettingsSaved, QString(),
+                          QStringLiteral("language=%1 flash=%2 save1=%3 save2=%4 ports=%5")
+                              .arg(s.language(), s.refreshText(), s.hourIntervalText(), s.dayIntervalText())
+                              .arg(s.ports().size()));
+    });
     p.settingsWindow =
         std::make_unique<SettingsWindow>(*p.settingsLogic, p.settings, p.messages, translate, &window);
 
     // TForm3.
     p.aboutBox = std::make_unique<AboutBox>(p.messages, &window);
+
+    // Tgsm and TForm6…TForm10: the parameter pages, each opened from its menu command behind the gate.
+    const pages::PageServices pageServices{p.controllerLink, window.poll(), p.config, p.messages, p.prompter};
+    p.smsPage = std::make_unique<pages::PageWindow>(pages::smsPage(), pageServices, translate, &window);
+
+    // TForm5: queries once now, with no port entry current yet.
+    p.curveQuery = std::make_unique<history::CurveQuery>(*p.store, p.clock);
+    history::CurvesWindow::Hooks curveHooks;
+    curveHooks.portName = [&p] { return p.port.portName(); };
+    curveHooks.device = [&window] { return history::trimRemark(window.remarkText()); };
+    curveHooks.translate = translate;
+    p.curvesWindow = std::make_unique<history::CurvesWindow>(*p.curveQuery, p.config, p.messages, p.prompter,
+                                                             curveHooks, &window);
+
+    // TForm6…TForm10.
+    const std::pair<std::unique_ptr<pages::PageWindow>*, const pages::Page*> pageWindows[] = {
+        {&p.delayPage, &pages::delayPage()},
+        {&p.curvePage, &pages::curvePage()},
+        {&p.systemPage, &pages::systemPage()},
+        {&p.controlBitsPage, &pages::controlBitsPage()},
+        {&p.alarmLimitsPage, &pages::alarmLimitsPage()},
+    };
+    for (const auto& [member, table] : pageWindows)
+        *member = std::make_unique<pages::PageWindow>(*table, pageServices, translate, &window);
 
     // TForm11.
     p.portTarget = std::make_unique<PollCyclePortTarget>(window.poll(), window, p.messages);
@@ -158,10 +262,17 @@ Program::Program(const QString& dataDir, const QByteArray& codePage, config::Pro
     // TForm13: the help file of the language in effect; a missing one is reported once, here.
     p.helpWindow = std::make_unique<HelpWindow>(p.config, p.messages, &window);
     const QString helpError = p.helpWindow->load(p.settings.language());
-    if (!helpError.isEmpty()) p.prompter.error(helpError);
+    if (!helpError.isEmpty()) startupError(p.prompter, helpError);
 
     // TForm16.
     p.loginLogic = std::make_unique<LoginLogic>(p.config, p.access, p.messages, p.prompter);
+    p.loginLogic->setResultHook([&p](bool granted, int level) {
+        if (granted)
+            p.journal->record(history::JournalKind::LoginSucceeded, QString(),
+                              level == kSuperLevel ? QStringLiteral("super") : QStringLiteral("ordinary"));
+        else
+            p.journal->record(history::JournalKind::LoginFailed, QString(), QStringLiteral("attempt %1").arg(level));
+    });
     p.loginDialog = std::make_unique<LoginDialog>(*p.loginLogic, p.messages, translate, &window);
 
     // TForm17.
@@ -172,12 +283,32 @@ Program::Program(const QString& dataDir, const QByteArray& codePage, config::Pro
         std::make_unique<reports::AlarmCsvExport>(*p.alarmHistory, window.poll(), p.prompter, lookup);
     p.alarmWindow = std::make_unique<reports::ui::AlarmHistoryWindow>(*p.alarmHistory, *p.alarmCsv,
                                                                       p.reportServices(), &window);
+    // TForm18 event journal and TForm19 the operator's own watch limits.
+    p.journalWindow = std::make_unique<aware::ui::JournalWindow>(*p.journal, p.config, p.settings, p.messages,
+                                                                 p.prompter, &window);
+    p.watchEditor = std::make_unique<aware::ui::WatchLimitEditor>(
+        p.config, p.settings, p.messages, p.prompter,
+        [&p](const QVector<aware::WatchLimit>& limits) { p.awareness->setWatchLimits(limits); }, &window);
 
     // Shift+End cycles the language; each window re-labels itself, in the hot key's order.
-    p.switcher = std::make_unique<LanguageSwitcher>(p.settings, widgets::LanguageCatalogues(dataDir));
+    // The hot key cycles the entries of the settings window's language box, listed once at its creation.
+    QStringList languages;
+    for (int i = 0; i < p.settingsWindow->languageBox()->count(); ++i)
+        languages << p.settingsWindow->languageBox()->itemText(i);
+    p.switcher = std::make_unique<LanguageSwitcher>(p.settings, languages);
     p.switcher->add(QStringLiteral("TForm1"), [&window](const QString&) { window.relabel(); });
     p.switcher->add(QStringLiteral("TForm2"), [&p](const QString&) { p.settingsWindow->relabel(); });
     p.switcher->add(QStringLiteral("TForm3"), [&p](const QString&) { p.aboutBox->relabel(); });
+    auto relabelPage = [&p](pages::PageWindow* page) {
+        p.switcher->add(page->objectName(), [page, &p](const QString&) {
+            page->relabel();
+            page->setWindowTitle(p.messages.text(page->page().titleKey));
+        });
+    };
+    relabelPage(p.smsPage.get());
+    p.switcher->add(QStringLiteral("TForm5"), [&p](const QString&) { p.curvesWindow->relabel(); });
+    for (pages::PageWindow* page : p.pageWindows())
+        if (page != p.smsPage.get()) relabelPage(page);
     p.switcher->add(QStringLiteral("TForm11"), [&p](const QString&) { p.portDialog->relabel(); });
     p.switcher->add(QStringLiteral("TForm12"), [&p](const QString&) { p.reportWindow->relabel(); });
     p.switcher->add(QStringLiteral("TForm13"), [&p](const QString& language) {
@@ -185,10 +316,13 @@ Program::Program(const QString& dataDir, const QByteArray& codePage, config::Pro
         p.helpWindow->load(language);
     });
     p.switcher->add(QStringLiteral("TForm17"), [&p](const QString&) { p.alarmWindow->relabel(); });
+    p.switcher->add(QStringLiteral("TForm18"), [&p](const QString&) { p.journalWindow->relabel(); });
+    p.switcher->add(QStringLiteral("TForm19"), [&p](const QString&) { p.watchEditor->relabel(); });
     QObject::connect(p.hotKey.get(), &LanguageHotKey::triggered, p.switcher.get(),
                      &LanguageSwitcher::advance);
 
     p.tray = std::make_unique<TrayIcon>(&window);
+    p.notifier.tray = p.tray.get();
     p.tray->setSecondaryWindows(secondaryWindows());
 
     // Lifecycle: every showing checks system.ini and asks for the password; the close asks dl2; the
@@ -199,6 +333,7 @@ Program::Program(const QString& dataDir, const QByteArray& codePage, config::Pro
     hooks.disconnectDatabase = [&p] {
         p.mainWindow->poll().setHistorySink(nullptr);
         p.store->disconnect();
+        p.journal->close();
     };
     hooks.runLogin = [&p] { return p.loginDialog->runModal(); };
     hooks.loggedIn = [&p] { p.tray->startAnimation(); };
@@ -229,6 +364,19 @@ Program::Program(const QString& dataDir, const QByteArray& codePage, config::Pro
     for (const operations::CalibrationChannel& c : operations::kCalibrationChannels)
         QObject::connect(window.calibrationButton(c.button), &QPushButton::clicked, &window,
                          [&p, &c] { p.calibration->CalibrateChannel(c); });
+    const std::pair<const char*, pages::PageWindow*> pageCommands[] = {
+        {"yssz1", p.delayPage.get()},      {"qxsz1", p.curvePage.get()},       {"xtcs1", p.systemPage.get()},
+        {"kzw1", p.controlBitsPage.get()}, {"bjsx1", p.alarmLimitsPage.get()}, {"gsm1", p.smsPage.get()}};
+    for (const auto& [command, page] : pageCommands)
+        QObject::connect(window.menuAction(QLatin1String(command)), &QAction::triggered, &window, [&p, page = page] {
+            if (p.gate->pass()) page->open(p.gate->title(page->page().titleKey));
+        });
+    // The curves read the history only: refused while rotating, open without a link.
+    QObject::connect(window.menuAction(QStringLiteral("Q1")), &QAction::triggered, &window, [&p] {
+        if (!p.gate->pass(monitor::GateRule::NoLink)) return;
+        p.curvesWindow->setWindowTitle(p.gate->title(QStringLiteral("Form5caption")));
+        p.curvesWindow->exec();
+    });
     // Help and about work in either connection mode and without a link.
     QObject::connect(window.menuAction(QStringLiteral("help11")), &QAction::triggered, &window, [&p] {
         p.helpWindow->setWindowTitle(p.gate->title(QStringLiteral("Form13caption")));
@@ -245,6 +393,17 @@ Program::Program(const QString& dataDir, const QByteArray& codePage, config::Pro
     };
     modal("E1", p.alarmWindow.get(), "Form17caption");
     modal("print1", p.reportWindow.get(), "Form12caption");
+    // The journal and the watch limits are this PC's own: no link needed, either connection mode.
+    QObject::connect(window.menuAction(QStringLiteral("jr1")), &QAction::triggered, &window, [&p] {
+        p.journalWindow->refresh();
+        p.journalWindow->setWindowTitle(p.gate->title(QStringLiteral("Form18caption")));
+        p.journalWindow->exec();
+    });
+    QObject::connect(window.menuAction(QStringLiteral("wl1")), &QAction::triggered, &window, [&p] {
+        p.watchEditor->load();
+        p.watchEditor->setWindowTitle(p.gate->title(QStringLiteral("Form19caption")));
+        p.watchEditor->exec();
+    });
     QObject::connect(window.menuAction(QStringLiteral("About1")), &QAction::triggered, &window,
                      [&p] { p.aboutBox->open(); });
     // The program ends when the main window has closed (the shell decides whether it may).
@@ -266,12 +425,20 @@ Program::~Program() {
 
 QWidget* Program::mainWindow() const { return d->mainWindow.get(); }
 
+history::JournalStore& Program::journal() const { return *d->journal; }
+
 QList<QWidget*> Program::secondaryWindows() const {
     QList<QWidget*> windows;
     for (QWidget* w :
-         std::initializer_list<QWidget*>{d->settingsWindow.get(), d->aboutBox.get(), d->portDialog.get(),
-                                         d->reportWindow.get(), d->helpWindow.get(), d->loginDialog.get(),
-                                         d->alarmWindow.get()})
+         std::initializer_list<QWidget*>{d->settingsWindow.get(), d->aboutBox.get(), d->smsPage.get(),
+                                         d->curvesWindow.get()})
+        if (w) windows << w;
+    for (QWidget* w : d->pageWindows())
+        if (w != d->smsPage.get()) windows << w;
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{d->portDialog.get(), d->reportWindow.get(), d->helpWindow.get(),
+                                         d->loginDialog.get(), d->alarmWindow.get(), d->journalWindow.get(),
+                                         d->watchEditor.get()})
         if (w) windows << w;
     return windows;
 }

@@ -10,6 +10,9 @@ class QWidget;
 namespace tarsyn::config {
 class Prompter;
 }
+namespace tarsyn::history {
+class JournalStore;
+}
 
 namespace tarsyn::app {
 
@@ -36,6 +39,9 @@ public:
 
     /// The main window `TForm1`.
     QWidget* mainWindow() const;
+
+    /// The event journal: windows that act on a controller report through its history::Journal side.
+    history::JournalStore& journal() const;
 
     /// The windows besides the main window, in creation order (the tray icon ignores clicks while one
     /// of them is visible).

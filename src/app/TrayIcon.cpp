@@ -86,4 +86,10 @@ QList<QIcon> TrayIcon::frames() {
     return icons;
 }
 
+void TrayIcon::notify(const QString& title, const QString& text) {
+    // A balloon needs its icon, which shows only after the login: before it nothing pops up.
+    if (!m_tray || !m_shown) return;
+    m_tray->showMessage(title, text, QSystemTrayIcon::Warning, 10000);
+}
+
 }  // namespace tarsyn::app

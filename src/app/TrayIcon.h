@@ -36,6 +36,10 @@ public:
     int frameIndex() const { return m_frame; }
     QTimer& timer() { return m_timer; }
 
+    /// A balloon message from the icon (a new alarm), where the desktop has a notification area and
+    /// the icon is showing.
+    void notify(const QString& title, const QString& text);
+
     /// The pictures the icon cycles through: a generator symbol whose ring pulses.
     static QList<QIcon> frames();
 

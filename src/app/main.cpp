@@ -12,10 +12,12 @@
 #include <memory>
 
 #include "app/Program.h"
+#include "app/core/Shell.h"
 #include "app/core/SingleInstance.h"
 #include "config/Config.h"
 #include "config/DataFolder.h"
 #include "config/InitConfig.h"
+#include "config/Prompter.h"
 #include "widgets/WidgetPrompter.h"
 
 using namespace tarsyn;
@@ -46,24 +48,44 @@ QString optionValue(const QStringList& args, const QString& name, const QString&
     return value;
 }
 
-/// Reads a password from the terminal without echo (or a plain line when stdin is not a terminal).
-bool readPassword(const QString& prompt, QString& password) {
-    QTextStream err(stderr);
-    err << prompt << Qt::flush;
-    const bool tty = isatty(STDIN_FILENO);
-    termios saved{};
-    if (tty && tcgetattr(STDIN_FILENO, &saved) == 0) {
-        termios quiet = saved;
-        quiet.c_lflag &= ~tcflag_t(ECHO);
-        tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet);
+/// Reads the answers to --init-config's password prompts, one line each: from the terminal without
+/// echo, or from a pipe. One reader for all prompts: a reader per prompt would buffer the whole pipe
+/// at the first prompt and leave nothing for the next.
+class PasswordLines {
+public:
+    bool read(const QString& prompt, QString& password) {
+        QTextStream err(stderr);
+        err << prompt << Qt::flush;
+        const bool tty = isatty(STDIN_FILENO);
+        termios saved{};
+        if (tty && tcgetattr(STDIN_FILENO, &saved) == 0) {
+            termios quiet = saved;
+            quiet.c_lflag &= ~tcflag_t(ECHO);
+            tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet);
+        }
+        const bool ok = m_in.readLineInto(&password);
+        if (tty) {
+            tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved);
+            err << "\n" << Qt::flush;
+        }
+        return ok;
     }
-    QTextStream in(stdin);
-    const bool ok = in.readLineInto(&password);
-    if (tty) {
-        tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved);
-        err << "\n" << Qt::flush;
-    }
-    return ok;
+
+private:
+    QTextStream m_in{stdin};
+};
+
+/// A start-up failure that ends the program: on standard error, and in a box where someone can see
+/// it. On a platform without a screen (offscreen, minimal) the box would wait for an OK nobody can
+/// give, so the program ends at once.
+void startupError(config::Prompter& prompter, const QString& text, bool plainMessage = false) {
+    std::fprintf(stderr, "%s\n", qPrintable(text));
+    const QString platform = QGuiApplication::platformName();
+    if (platform == QLatin1String("offscreen") || platform == QLatin1String("minimal")) return;
+    if (plainMessage)
+        prompter.information(text);
+    else
+        prompter.error(text);
 }
 
 // SIGTERM, SIGINT and SIGHUP end the program through its event loop, so the port and the history
@@ -106,7 +128,11 @@ int runInitConfig(int argc, char* argv[]) {
     }
     const QByteArray codePage =
         optionValue(args, QStringLiteral("--code-page"), QStringLiteral("GBK")).toLatin1();
-    const config::InitConfigResult result = config::RunInitConfig(args, folder.path, readPassword, codePage);
+    PasswordLines lines;
+    const config::InitConfigResult result = config::RunInitConfig(
+        args, folder.path,
+        [&lines](const QString& prompt, QString& password) { return lines.read(prompt, password); }, codePage,
+        QCoreApplication::applicationDirPath());
     std::fprintf(result.exitCode == 0 ? stdout : stderr, "%s\n", qPrintable(result.message));
     return result.exitCode;
 }
@@ -134,7 +160,8 @@ int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tarsyn"));
     QApplication::setApplicationVersion(QStringLiteral(TARSYN_VERSION));
-    QApplication::setApplicationDisplayName(QStringLiteral("Tarsyn"));
+    // No display name: the window system would append it to every title (" — Tarsyn"), and titles
+    // are exactly the catalogue's texts.
     // Hidden to the tray is not closed: the program ends when the main window closes, not when the
     // last visible window does.
     QApplication::setQuitOnLastWindowClosed(false);
@@ -154,13 +181,22 @@ int main(int argc, char* argv[]) {
     }
     const config::DataFolder folder = config::ResolveDataFolder(args);
     if (!folder.ok()) {
-        prompter.error(folder.error);
+        startupError(prompter, folder.error);
         return 1;
     }
     const QByteArray codePage =
         optionValue(args, QStringLiteral("--code-page"), QStringLiteral("GBK")).toLatin1();
-    if (!config::Config(folder.path, codePage).codePageSupported()) {
-        prompter.error(QStringLiteral("Unknown code page: %1").arg(QString::fromLatin1(codePage)));
+    const config::Config config(folder.path, codePage);
+    if (!config.codePageSupported()) {
+        startupError(prompter, QStringLiteral("Unknown code page: %1").arg(QString::fromLatin1(codePage)));
+        return 1;
+    }
+    // The settings check comes before anything is made (no history database, no window): a missing
+    // or damaged system.ini leaves the data folder as it was.
+    const QString problem = config::SettingsCheckProblem(config);
+    if (!problem.isEmpty()) {
+        startupError(prompter, QString::fromLatin1(app::Shell::kSettingsError) + QLatin1Char('\n') + problem,
+                     true);
         return 1;
     }
 

@@ -63,6 +63,17 @@ ParsedLine parseLine(const QString& text) {
 
 bool sameName(const QString& a, const QString& b) { return a.compare(b.trimmed(), Qt::CaseInsensitive) == 0; }
 
+// A value read as Windows profile reads give it: one pair of matching quotes around the (trimmed)
+// value is removed, single or double, so language="Chinese" names the catalogue Chinese. Quotes that
+// do not pair up ("abc', a lone ") stay, and so do quotes inside the value.
+QString unquoted(const QString& value) {
+    if (value.size() < 2) return value;
+    const QChar first = value.front();
+    if ((first == QLatin1Char('"') || first == QLatin1Char('\'')) && value.back() == first)
+        return value.mid(1, value.size() - 2);
+    return value;
+}
+
 QString cutValue(const QString& value) {
     if (value.size() <= Config::kMaxValueLength) return value;
     int n = Config::kMaxValueLength;
@@ -284,7 +295,7 @@ IniSection Config::readSection(const QString& fileName, const QString& section) 
             current = sections.contains(name) ? nullptr : &sections[name];  // the first of duplicates is used
             continue;
         }
-        if (current && p.kind == LineKind::Key) current->insert(p.name, cutValue(p.value));
+        if (current && p.kind == LineKind::Key) current->insert(p.name, cutValue(unquoted(p.value)));
     }
     const IniSection result = sections.value(wanted);
     std::lock_guard<std::mutex> lock(m_cache->mutex);
@@ -412,6 +423,29 @@ QString StoredCheckValue(const Config& config) {
     auto get = [&](const char* key) { return config.reini(ini, set, QString::fromLatin1(key)); };
     return CheckValue(config, get("language"), get("flash"), get("save2"), get("save1"), get("ports"),
                       get("cjkl"), get("ptkl"));
+}
+
+QString SettingsCheckProblem(const Config& config) {
+    const QString ini = QStringLiteral("system.ini");
+    const QString path = config.filePath(ini);
+    const QFileInfo info(path);
+    const QString shown = QDir::toNativeSeparators(info.absoluteFilePath());
+    const QString make = QStringLiteral("tarsyn --init-config --data-dir \"%1\"")
+                             .arg(QDir::toNativeSeparators(config.dataDir()));
+    if (!info.exists()) return QStringLiteral("%1 does not exist: make it with %2").arg(shown, make);
+    QFile file(path);
+    if (info.isDir() || !file.open(QIODevice::ReadOnly))
+        return QStringLiteral(
+                   "%1 cannot be read: give the program's user read access, or make a new one "
+                   "with %2 --force")
+            .arg(shown, make);
+    file.close();
+    if (StoredCheckValue(config) == config.reini(ini, QStringLiteral("Set"), QStringLiteral("jzm")))
+        return {};
+    return QStringLiteral(
+               "%1: its check value \"jzm\" does not match the settings (changed by hand?): "
+               "put the file back as the program saved it, or make a new one with %2 --force")
+        .arg(shown, make);
 }
 
 }  // namespace tarsyn::config

@@ -50,8 +50,8 @@ private:
 /// order, blank lines, line endings), replaces a present key in place and adds a missing key after the
 /// last key of its section, a missing section at the end. New lines take the file's line ending
 /// (the first one found); a new file gets CR LF, so that files move freely between this program and
-/// installations on Windows. Surrounding quotes are not removed from values: what was written is what
-/// is read back (less surrounding blanks).
+/// installations on Windows. As there, a read removes one pair of matching quotes (single or double)
+/// around a value: `language="Chinese"` reads Chinese; a write stores the value as given.
 ///
 /// Files are read and written in the ANSI code page (GBK unless told otherwise); Qt's GBK converter
 /// comes from ICU, which the Debian Qt build links. Every write replaces the file atomically: a
@@ -109,5 +109,10 @@ QString CheckValue(const Config& config, const QString& language, const QString&
 
 /// The check value of what section Set of system.ini holds now (each missing input counts as "0").
 QString StoredCheckValue(const Config& config);
+
+/// The start check with its explanation: empty when the stored "jzm" matches section Set of
+/// system.ini; otherwise the line shown under "system.ini Error!": the file's full path, what is wrong
+/// with it (missing, unreadable, check value not matching) and what to do (`tarsyn --init-config`).
+QString SettingsCheckProblem(const Config& config);
 
 }  // namespace tarsyn::config

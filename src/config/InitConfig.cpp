@@ -1,6 +1,7 @@
 #include "config/InitConfig.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 
 #include "config/Config.h"
@@ -23,6 +24,16 @@ int roundHalfEven(int numerator, int denominator) {
 }
 
 InitConfigResult refused(const QString& message) { return {1, message}; }
+
+// The catalogues and help files the program ships: names ending exactly in ".lag" or ".hlp".
+QStringList ShippedFiles(const QString& dir) {
+    QStringList names;
+    for (const QString& language : CatalogueNames(dir)) names << language + QStringLiteral(".lag");
+    const QStringList help = QDir(dir).entryList({QStringLiteral("*.hlp")}, QDir::Files, QDir::Name);
+    for (const QString& name : help)
+        if (name.endsWith(QLatin1String(".hlp"))) names << name;
+    return names;
+}
 
 // A password from its option or, failing that, from the operator (typed twice).
 bool obtainPassword(const std::optional<QString>& given, const QString& which, const PasswordReader& read,
@@ -102,8 +113,15 @@ InitConfigResult InitConfig(const QString& dataDir, const InitConfigOptions& opt
         return refused(
             QStringLiteral("Data folder \"%1\" does not exist").arg(QDir::toNativeSeparators(dataDir)));
 
-    // Language: one of the installed catalogues.
-    const QStringList languages = CatalogueNames(dataDir);
+    // Language: one of the installed catalogues, or of the shipped ones that a data folder without
+    // any is about to get.
+    QStringList toCopy;
+    QStringList languages = CatalogueNames(dataDir);
+    if (languages.isEmpty() && !options.shippedDir.isEmpty() &&
+        QFileInfo(options.shippedDir).canonicalFilePath() != QFileInfo(dataDir).canonicalFilePath()) {
+        languages = CatalogueNames(options.shippedDir);
+        toCopy = ShippedFiles(options.shippedDir);
+    }
     QString language = options.language;
     if (language.isEmpty()) {
         if (languages.isEmpty())
@@ -183,6 +201,16 @@ InitConfigResult InitConfig(const QString& dataDir, const InitConfigOptions& opt
     entries << IniEntry{kSet, QStringLiteral("cjkl"), cjkl} << IniEntry{kSet, QStringLiteral("ptkl"), ptkl}
             << IniEntry{kSet, QStringLiteral("jzm"),
                         CheckValue(config, language, flash, save2, save1, ports, cjkl, ptkl)};
+    QString copied;
+    for (const QString& name : toCopy) {
+        const QString target = QDir(dataDir).filePath(name);
+        if (QFileInfo::exists(target)) continue;  // a help file already there is the operator's own
+        if (!QFile::copy(QDir(options.shippedDir).filePath(name), target))
+            return {2, QStringLiteral("Could not copy \"%1\" into \"%2\"")
+                           .arg(QDir::toNativeSeparators(QDir(options.shippedDir).filePath(name)),
+                                QDir::toNativeSeparators(dataDir))};
+        copied += (copied.isEmpty() ? QString() : QStringLiteral(", ")) + name;
+    }
     try {
         config.wriniBatch(kIni, entries);
     } catch (const ConfigError& e) {
@@ -192,14 +220,20 @@ InitConfigResult InitConfig(const QString& dataDir, const InitConfigOptions& opt
         return {2, QStringLiteral(
                        "\"%1\" was written but does not pass its check; look for a second [Set] section")
                        .arg(iniPath)};
-    return {0,
-            QStringLiteral("Wrote \"%1\": language %2, %3 port(s), refresh %4 s, intervals %5 s and %6 min")
-                .arg(iniPath, language, ports, flash, save1, save2)};
+    QString message;
+    if (!copied.isEmpty())
+        message = QStringLiteral("Copied %1 from \"%2\"\n")
+                      .arg(copied, QDir::toNativeSeparators(options.shippedDir));
+    return {0, message + QStringLiteral("Wrote \"%1\": language %2, %3 port(s), refresh %4 s, intervals %5 s "
+                                        "and %6 min")
+                             .arg(iniPath, language, ports, flash, save1, save2)};
 }
 
 InitConfigResult RunInitConfig(const QStringList& arguments, const QString& dataDir,
-                               const PasswordReader& readPassword, const QByteArray& codePage) {
+                               const PasswordReader& readPassword, const QByteArray& codePage,
+                               const QString& shippedDir) {
     InitConfigOptions options;
+    options.shippedDir = shippedDir;
     const QString error = ParseInitConfigOptions(arguments, options);
     if (!error.isEmpty()) return refused(error);
     return InitConfig(dataDir, options, readPassword, codePage);

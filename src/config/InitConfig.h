@@ -16,6 +16,9 @@ struct InitConfigOptions {
     QStringList ports;    ///< one row each, in order; none by default
     QStringList remarks;  ///< remark of each row; missing or empty: the port name
     bool force = false;   ///< replace the settings of an existing system.ini
+    /// Where the program's own catalogues (*.lag) and help files (*.hlp) are, the executable's folder:
+    /// a data folder without any catalogue gets copies of them. Empty: nothing is copied.
+    QString shippedDir;
 };
 
 /// Reads one password from the operator (the program reads the terminal without echo); false when
@@ -42,14 +45,17 @@ QString ParseInitConfigOptions(const QStringList& arguments, InitConfigOptions& 
 /// max(1, round_half_even(6 × ports / 60) + 1); with no ports the form defaults 60 and 1), "ports",
 /// rows port<n> = name, remark<n> = name, portremark<n> empty, "cjkl" and "ptkl" (decimal ProductHash
 /// of the passwords) and a matching "jzm". Refuses empty, too long, equal or equally hashing
-/// passwords, and an existing system.ini unless forced (then other sections and keys stay).
+/// passwords, and an existing system.ini unless forced (then other sections and keys stay). A data
+/// folder without catalogues first gets the shipped catalogues and help files of `shippedDir` (the
+/// message lists them), once every check has passed.
 InitConfigResult InitConfig(const QString& dataDir, const InitConfigOptions& options,
                             const PasswordReader& readPassword,
                             const QByteArray& codePage = QByteArrayLiteral("GBK"));
 
-/// Both steps for main(): parse `arguments`, then InitConfig.
+/// Both steps for main(): parse `arguments`, then InitConfig with `shippedDir` (the executable's folder).
 InitConfigResult RunInitConfig(const QStringList& arguments, const QString& dataDir,
                                const PasswordReader& readPassword,
-                               const QByteArray& codePage = QByteArrayLiteral("GBK"));
+                               const QByteArray& codePage = QByteArrayLiteral("GBK"),
+                               const QString& shippedDir = QString());
 
 }  // namespace tarsyn::config

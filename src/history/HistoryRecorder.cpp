@@ -56,7 +56,9 @@ void HistoryRecorder::recordTable(HistoryTable table, const QString& reply, cons
     const QString cadenceText = (table == HistoryTable::Day ? m_dayMinutes : m_hourSeconds)();
     bool numeric = false;
     const qint64 cadence = cadenceText.trimmed().toLongLong(&numeric);
-    if (!numeric || cadence < 0) {
+    // A negative cadence puts the next time in the past, so every accepted reply is recorded, as
+    // "now + cadence" says; only text that is not a whole number stops the table.
+    if (!numeric) {
         fail(index,
              QStringLiteral(
                  "History table \"%1\": the recording interval \"%2\" (%3) is not a whole number of %4.")
@@ -93,8 +95,18 @@ bool HistoryRecorder::storeUsable(const QDateTime& now) {
                                                : m_store.lastError());
         return false;
     }
+    // The attempt runs beside the poll: a server that does not answer costs no tick any time.
+    switch (m_store.reconnectInBackground()) {
+        case HistoryStore::Reconnect::Connected:
+            return true;
+        case HistoryStore::Reconnect::Pending:
+            fail(-1, m_store.lastError().isEmpty() ? QStringLiteral("The history database is not open.")
+                                                   : m_store.lastError());
+            return false;
+        case HistoryStore::Reconnect::Failed:
+            break;
+    }
     m_lastConnectAttempt = now;
-    if (m_store.connect()) return true;
     fail(-1, m_store.lastError());
     return false;
 }
@@ -107,7 +119,11 @@ void HistoryRecorder::fail(int tableIndex, const QString& message) {
         m_failed[tableIndex] = true;
     if (!wasOk) return;  // already reported; the operator is told once per outage
     m_statusText = message;
-    if (m_onError) m_onError(message);
+    // The box is shown after the tick, from the event loop: opened here, inside the tick, its modal
+    // loop would find the tick still running and no request would go out while it is open.
+    if (m_onError)
+        QMetaObject::invokeMethod(
+            this, [this, message] { m_onError(message); }, Qt::QueuedConnection);
     emit statusChanged(false, message);
 }
 

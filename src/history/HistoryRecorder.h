@@ -17,9 +17,11 @@ class HistoryStore;
 /// minutes keeping 23:59:59, "nls" every "save1" seconds keeping one hour. Each table's purge and
 /// append form one transaction. A failure (database, non-hexadecimal reply field, cadence that is not
 /// a whole number) leaves that table's next time where it was, so the next accepted reply tries again;
-/// the operator hears of it once through the error callback, and statusChanged tells the status strip
-/// when recording fails and when it works again. A store that is not open is reconnected at most
-/// every kReconnectSeconds, so a lost server does not stall every tick.
+/// the operator hears of it once through the error callback, called from the event loop after the
+/// poll tick (never inside it, so a box it opens does not hold up polling), and statusChanged tells the
+/// status strip when recording fails and when it works again. A store that is not open is reconnected at most
+/// every kReconnectSeconds, the trial connection running beside the poll
+/// (HistoryStore::reconnectInBackground), so a lost server stalls no tick.
 class HistoryRecorder : public QObject, public monitor::HistorySink {
     Q_OBJECT
 public:

@@ -6,6 +6,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QStringList>
+#include <QThread>
 
 #include "config/Config.h"
 
@@ -14,6 +15,34 @@ namespace tarsyn::history {
 namespace {
 
 constexpr int kRowsPerInsert = 100;  // rows per multi-row INSERT in bulk appends (2,200 parameters)
+
+// Bounds of every PostgreSQL call, so that a server or network that stops answering costs a tick a
+// few seconds at most: libpq's connect time-out (its minimum is 2 s), TCP keep-alives probing an
+// idle connection after 5 s, and a send that stays unacknowledged for 3 s ends the connection
+// (a cable pulled between PC and server). The server ends a statement after 3 s (a locked table).
+const char* const kPostgresBounds[][2] = {{"connect_timeout", "2"},  {"keepalives", "1"},
+                                          {"keepalives_idle", "5"},  {"keepalives_interval", "2"},
+                                          {"keepalives_count", "2"}, {"tcp_user_timeout", "3000"}};
+constexpr int kStatementTimeoutMs = 3000;
+
+/// libpq options of `url`, with the bounds above wherever the URL does not set its own.
+QString boundedOptions(const PostgresUrl& url) {
+    QStringList options;
+    if (!url.options.isEmpty()) options << url.options;
+    for (const auto& bound : kPostgresBounds)
+        if (!url.options.contains(QLatin1String(bound[0]) + QLatin1Char('=')))
+            options << QLatin1String(bound[0]) + QLatin1Char('=') + QLatin1String(bound[1]);
+    return options.join(QLatin1Char(';'));
+}
+
+void configurePostgres(QSqlDatabase& db, const PostgresUrl& u) {
+    db.setHostName(u.host);
+    if (u.port > 0) db.setPort(u.port);
+    db.setUserName(u.user);
+    db.setPassword(u.password);  // empty: libpq looks in PGPASSWORD and ~/.pgpass
+    db.setDatabaseName(u.database);
+    db.setConnectOptions(boundedOptions(u));
+}
 
 QString quoted(const QString& identifier) { return QLatin1Char('"') + identifier + QLatin1Char('"'); }
 
@@ -107,6 +136,7 @@ HistoryStore::HistoryStore(HistoryLocation location)
       m_connectionName(QStringLiteral("tarsyn-history-%1").arg(quintptr(this), 0, 16)) {}
 
 HistoryStore::~HistoryStore() {
+    if (m_trial) m_trial->wait();  // at most the connect time-out
     disconnect();
     if (QSqlDatabase::contains(m_connectionName)) QSqlDatabase::removeDatabase(m_connectionName);
 }
@@ -121,69 +151,73 @@ QSqlDatabase HistoryStore::database() const { return QSqlDatabase::database(m_co
 
 bool HistoryStore::isOpen() const { return QSqlDatabase::contains(m_connectionName) && database().isOpen(); }
 
+bool HistoryStore::openConnection(const HistoryLocation& location, const QString& connectionName,
+                                  Durability durability, QString* error) {
+    auto fail = [&](const QString& why) {
+        if (error) *error = why;
+        return false;
+    };
+    if (location.kind == HistoryLocation::Kind::Invalid) return fail(location.error);
+    const bool pg = location.kind == HistoryLocation::Kind::Postgres;
+    const QString driver = pg ? QStringLiteral("QPSQL") : QStringLiteral("QSQLITE");
+    if (!QSqlDatabase::isDriverAvailable(driver))
+        return fail(QStringLiteral("Cannot open the history database %1: the Qt SQL driver %2 is not installed.")
+                        .arg(location.displayText(), driver));
+    QSqlDatabase db = QSqlDatabase::contains(connectionName) ? QSqlDatabase::database(connectionName, false)
+                                                             : QSqlDatabase::addDatabase(driver, connectionName);
+    if (pg) {
+        configurePostgres(db, location.postgres);
+    } else {
+        db.setDatabaseName(location.sqlitePath);
+    }
+    if (!db.open()) {
+        const QString why = QStringLiteral("Cannot open the history database %1: %2")
+                                .arg(location.displayText(), errorText(db.lastError()));
+        db.close();
+        return fail(why);
+    }
+    QString why;
+    QSqlQuery q(db);
+    if (!pg) {
+        // WAL lets the curve window read while a row is written. FULL makes a commit survive a power
+        // cut; NORMAL (the journal's many small commits) survives a killed program, as the WAL is
+        // written before the commit returns and only its sync to the disk is left to the system.
+        if (!q.exec(QStringLiteral("PRAGMA journal_mode=WAL")) || !q.next() ||
+            q.value(0).toString().compare(QLatin1String("wal"), Qt::CaseInsensitive) != 0)
+            why = QStringLiteral("cannot switch to write-ahead logging: %1").arg(errorText(q.lastError()));
+        q.finish();
+        const QString sync = durability == Durability::PowerCut ? QStringLiteral("PRAGMA synchronous=FULL")
+                                                                : QStringLiteral("PRAGMA synchronous=NORMAL");
+        if (why.isEmpty() && !q.exec(sync)) why = errorText(q.lastError());
+        // A device's rows are spread over the file (all devices record at once): a curve read
+        // touches one page per row, so keep pages in memory rather than read them one by one.
+        q.exec(QStringLiteral("PRAGMA cache_size=-32768"));    // 32 MiB
+        q.exec(QStringLiteral("PRAGMA mmap_size=268435456"));  // 256 MiB
+    } else {
+        // "already exists, skipping" notices of the schema check would land on stderr at every start.
+        if (!q.exec(QStringLiteral("SET client_min_messages TO WARNING")) ||
+            !q.exec(QStringLiteral("SET statement_timeout = %1").arg(kStatementTimeoutMs)))
+            why = errorText(q.lastError());
+        // The server has a commit once it answered: a killed program loses nothing, and the wait for
+        // the server's disk is not the poll tick's.
+        if (why.isEmpty() && durability == Durability::ProgramKill &&
+            !q.exec(QStringLiteral("SET synchronous_commit TO off")))
+            why = errorText(q.lastError());
+    }
+    q.finish();
+    if (!why.isEmpty()) {
+        db.close();
+        return fail(QStringLiteral("Cannot open the history database %1: %2").arg(location.displayText(), why));
+    }
+    return true;
+}
+
 bool HistoryStore::connect() {
     disconnect();
     m_lastError.clear();
-    if (m_location.kind == HistoryLocation::Kind::Invalid) {
-        m_lastError = m_location.error;
-        return false;
-    }
-    const bool pg = m_location.kind == HistoryLocation::Kind::Postgres;
-    const QString driver = pg ? QStringLiteral("QPSQL") : QStringLiteral("QSQLITE");
-    if (!QSqlDatabase::isDriverAvailable(driver)) {
-        m_lastError =
-            QStringLiteral("Cannot open the history database %1: the Qt SQL driver %2 is not installed.")
-                .arg(m_location.displayText(), driver);
-        return false;
-    }
-    QSqlDatabase db = QSqlDatabase::contains(m_connectionName)
-                          ? database()
-                          : QSqlDatabase::addDatabase(driver, m_connectionName);
-    if (pg) {
-        const PostgresUrl& u = m_location.postgres;
-        db.setHostName(u.host);
-        if (u.port > 0) db.setPort(u.port);
-        db.setUserName(u.user);
-        db.setPassword(u.password);  // empty: libpq looks in PGPASSWORD and ~/.pgpass
-        db.setDatabaseName(u.database);
-        QString options = u.options;
-        // An unreachable server must not hold the program for libpq's default of forever.
-        if (!options.contains(QLatin1String("connect_timeout=")))
-            options +=
-                (options.isEmpty() ? QString() : QStringLiteral(";")) + QStringLiteral("connect_timeout=5");
-        db.setConnectOptions(options);
-    } else {
-        db.setDatabaseName(m_location.sqlitePath);
-    }
-    if (!db.open()) {
-        m_lastError = QStringLiteral("Cannot open the history database %1: %2")
-                          .arg(m_location.displayText(), errorText(db.lastError()));
-        db.close();
-        return false;
-    }
+    if (!openConnection(m_location, m_connectionName, Durability::PowerCut, &m_lastError)) return false;
     try {
-        if (!pg) {
-            QSqlQuery q(db);
-            // WAL lets the curve window read while a row is written; FULL makes a commit survive a
-            // power cut, not just a crash of the program.
-            if (!q.exec(QStringLiteral("PRAGMA journal_mode=WAL")) || !q.next() ||
-                q.value(0).toString().compare(QLatin1String("wal"), Qt::CaseInsensitive) != 0)
-                throw HistoryError(
-                    QStringLiteral("cannot switch to write-ahead logging: %1").arg(errorText(q.lastError())));
-            q.finish();
-            if (!q.exec(QStringLiteral("PRAGMA synchronous=FULL")))
-                throw HistoryError(errorText(q.lastError()));
-            // A device's rows are spread over the file (all devices record at once): a curve read
-            // touches one page per row, so keep pages in memory rather than read them one by one.
-            q.exec(QStringLiteral("PRAGMA cache_size=-32768"));    // 32 MiB
-            q.exec(QStringLiteral("PRAGMA mmap_size=268435456"));  // 256 MiB
-        }
-        if (pg) {
-            // "already exists, skipping" notices of the schema check would land on stderr at every start.
-            QSqlQuery q(db);
-            if (!q.exec(QStringLiteral("SET client_min_messages TO WARNING")))
-                throw HistoryError(errorText(q.lastError()));
-        }
+        QSqlDatabase db = database();
         createSchema(db);
     } catch (const HistoryError& e) {
         m_lastError = QStringLiteral("Cannot open the history database %1: %2")
@@ -192,6 +226,41 @@ bool HistoryStore::connect() {
         return false;
     }
     return true;
+}
+
+HistoryStore::Reconnect HistoryStore::reconnectInBackground() {
+    if (m_location.kind != HistoryLocation::Kind::Postgres)
+        return connect() ? Reconnect::Connected : Reconnect::Failed;
+    if (m_trial && !m_trial->isFinished()) return Reconnect::Pending;
+    if (!m_trial) {
+        // A connection of its own on a thread of its own: it may wait for the connect time-out
+        // while the caller goes on. It only tells whether the server answers now.
+        m_trialError.clear();
+        const PostgresUrl url = m_location.postgres;
+        const QString name = m_connectionName + QStringLiteral("-trial");
+        const QString display = m_location.displayText();
+        m_trial.reset(QThread::create([this, url, name, display] {
+            {
+                QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), name);
+                configurePostgres(db, url);
+                if (!db.open())
+                    m_trialError = QStringLiteral("Cannot open the history database %1: %2")
+                                       .arg(display, errorText(db.lastError()));
+                db.close();
+            }
+            QSqlDatabase::removeDatabase(name);
+        }));
+        m_trial->start();
+        return Reconnect::Pending;
+    }
+    m_trial->wait();
+    m_trial.reset();
+    if (!m_trialError.isEmpty()) {
+        disconnect();
+        m_lastError = m_trialError;
+        return Reconnect::Failed;
+    }
+    return connect() ? Reconnect::Connected : Reconnect::Failed;  // the server answered a moment ago
 }
 
 void HistoryStore::disconnect() {
@@ -230,6 +299,16 @@ void HistoryStore::createSchema(QSqlDatabase& db) {
                           .arg(quoted(name + QStringLiteral("_port_sj")), quoted(name));
         statements << QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 (\"sj\")")
                           .arg(quoted(name + QStringLiteral("_sj")), quoted(name));
+        // The curves window reads one device's value column in time order. Rows of many devices
+        // interleave in the table, so without the values in the index every row read is a page of
+        // its own; with them the read stays on the device's own index pages.
+        QStringList values;
+        for (const HistoryColumn& c : historyColumns()) values << quoted(QLatin1String(c.name));
+        statements << QString::fromLatin1(
+                          pg ? "CREATE INDEX IF NOT EXISTS %1 ON %2 (\"port\",\"sj\") INCLUDE (%3)"
+                             : "CREATE INDEX IF NOT EXISTS %1 ON %2 (\"port\",\"sj\",%3)")
+                          .arg(quoted(name + QStringLiteral("_port_sj_values")), quoted(name),
+                               values.join(QLatin1Char(',')));
     }
     if (!db.transaction()) throw HistoryError(errorText(db.lastError()));
     QSqlQuery q(db);
@@ -313,6 +392,24 @@ void HistoryStore::insertRows(QSqlDatabase& db, HistoryTable table, int count,
 }
 
 void HistoryStore::record(HistoryTable table, const QDateTime& cutoff, const HistoryRow& row) {
+    try {
+        recordOnce(table, cutoff, row);
+    } catch (const HistoryError&) {
+        // A table dropped while connected (by hand, by a tool, by a restore) would make every later
+        // reply fail: put it back with its indexes and write the row again. Any other fault stands.
+        QSqlDatabase db = database();
+        if (!db.isOpen() || db.tables().contains(tableName(table))) throw;
+        m_prepared.clear();  // statements prepared against the old table
+        try {
+            createSchema(db);
+        } catch (const HistoryError& e) {
+            throw failure(table, QStringLiteral("recreate"), e.message());
+        }
+        recordOnce(table, cutoff, row);
+    }
+}
+
+void HistoryStore::recordOnce(HistoryTable table, const QDateTime& cutoff, const HistoryRow& row) {
     QSqlDatabase db = requireOpen(table);
     if (!db.transaction()) throw failure(table, QStringLiteral("begin"), errorText(db.lastError()));
     try {

@@ -12,6 +12,7 @@
 #include "history/PostgresUrl.h"
 
 class QSqlDatabase;
+class QThread;
 class QSqlQuery;
 
 namespace tarsyn::config {
@@ -66,8 +67,23 @@ public:
     /// the connection failed, isOpen() is false and lastError() holds the text to show the operator.
     static std::unique_ptr<HistoryStore> open(const config::Config& config);
 
+    /// How much a commit must survive: a power cut (the readings) or only a killed program.
+    enum class Durability { PowerCut, ProgramKill };
+    /// Opens (or re-opens) the Qt SQL connection `connectionName` on `location` with the session
+    /// settings of this program (write-ahead log on SQLite); false with the operator's text in `error`.
+    /// The history store uses it for its connection, the event journal for its own.
+    static bool openConnection(const HistoryLocation& location, const QString& connectionName,
+                               Durability durability, QString* error);
+
     /// Opens the connection and creates missing tables and indexes; false with lastError() on failure.
     bool connect();
+    /// Reconnecting without holding the caller up. SQLite: connect() at once. PostgreSQL: the first
+    /// call starts a trial connection on a thread of its own and returns Pending; once the trial has
+    /// ended, the next call connects this store (quickly, as the server has just answered) or, when
+    /// the trial failed, returns Failed with lastError(). Every PostgreSQL call is bounded: connect
+    /// time-out, TCP keep-alives and user time-out, statement time-out.
+    enum class Reconnect { Pending, Connected, Failed };
+    Reconnect reconnectInBackground();
     /// Closes the connection (also done by the destructor).
     void disconnect();
     bool isOpen() const;
@@ -81,7 +97,8 @@ public:
     QString connectionName() const { return m_connectionName; }
 
     /// The recorder's table procedure in one transaction: delete rows with "sj" < cutoff (text order),
-    /// then append `row`. Either both happen or neither.
+    /// then append `row`. Either both happen or neither. A table found missing is created again (with
+    /// its indexes) and the row written to it.
     void record(HistoryTable table, const QDateTime& cutoff, const HistoryRow& row);
     /// Appends many rows in one transaction (bulk loads, imports).
     void appendRows(HistoryTable table, const QVector<HistoryRow>& rows);
@@ -101,6 +118,7 @@ public:
 
 private:
     QSqlDatabase database() const;
+    void recordOnce(HistoryTable table, const QDateTime& cutoff, const HistoryRow& row);
     QSqlDatabase requireOpen(HistoryTable table) const;
     void createSchema(QSqlDatabase& db);
     QSqlQuery& prepared(const QString& key, const QString& sql, HistoryTable table);
@@ -113,6 +131,8 @@ private:
     QString m_lastError;
     // Statements of the recording path, prepared once per connection.
     std::map<QString, std::unique_ptr<QSqlQuery>> m_prepared;
+    std::unique_ptr<QThread> m_trial;  // the trial connection of reconnectInBackground()
+    QString m_trialError;              // written by the trial before it ends, read after
 };
 
 }  // namespace tarsyn::history

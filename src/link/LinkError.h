@@ -28,4 +28,25 @@ public:
     using LinkError::LinkError;
 };
 
+/// The device could not be opened, with the reason sorted into what the operator can do about it.
+class PortOpenError : public SerialError {
+public:
+    enum class Reason {
+        PermissionDenied,  ///< the user may not open the device (not in the dialout group)
+        NoSuchDevice,      ///< nothing by that name (adapter unplugged, name mistyped)
+        InUse,             ///< another program holds the device
+        Other,             ///< see systemText()
+    };
+    PortOpenError(const QString& message, const QString& device, Reason reason, const QString& systemText)
+        : SerialError(message), m_device(device), m_reason(reason), m_systemText(systemText) {}
+    QString device() const { return m_device; }  ///< the device path that was opened
+    Reason reason() const { return m_reason; }
+    QString systemText() const { return m_systemText; }  ///< the serial layer's own description
+
+private:
+    QString m_device;
+    Reason m_reason;
+    QString m_systemText;
+};
+
 }  // namespace tarsyn::link

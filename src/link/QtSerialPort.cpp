@@ -1,5 +1,9 @@
 #include "link/QtSerialPort.h"
 
+#include <unistd.h>
+
+#include <QFile>
+
 #include "link/LinkError.h"
 
 namespace tarsyn::link {
@@ -27,9 +31,20 @@ void QtSerialPort::OpenPort() {
     const QString device = DevicePathForPortName(m_name);
     m_port.setPortName(device);
     m_received.clear();
-    if (!m_port.open(QIODevice::ReadWrite))
-        throw SerialError(
-            QStringLiteral("Could not open %1 (%2): %3").arg(m_name, device, m_port.errorString()));
+    if (!m_port.open(QIODevice::ReadWrite)) {
+        // The serial layer reports a refused open and a busy device alike as a permission error;
+        // whether the user may open the device at all tells them apart.
+        PortOpenError::Reason reason = PortOpenError::Reason::Other;
+        if (m_port.error() == QSerialPort::DeviceNotFoundError)
+            reason = PortOpenError::Reason::NoSuchDevice;
+        else if (m_port.error() == QSerialPort::PermissionError)
+            reason = ::access(QFile::encodeName(device).constData(), R_OK | W_OK) == 0
+                         ? PortOpenError::Reason::InUse
+                         : PortOpenError::Reason::PermissionDenied;
+        throw PortOpenError(
+            QStringLiteral("Could not open %1 (%2): %3").arg(m_name, device, m_port.errorString()), device,
+            reason, m_port.errorString());
+    }
     const bool ok = m_port.setBaudRate(m_settings.baudRate) && m_port.setDataBits(m_settings.dataBits) &&
                     m_port.setStopBits(m_settings.stopBits) && m_port.setParity(m_settings.parity) &&
                     m_port.setFlowControl(QSerialPort::NoFlowControl);

@@ -22,6 +22,9 @@ public:
     virtual void setEntryTexts(const QString& port, const QString& remark, const QString& notes) = 0;
     /// Only the port label `lblbt0` (the port dialog shows a port it opened by name).
     virtual void setPortText(const QString& port) = 0;
+    /// Why the current port could not be opened (PortProblemText), or empty once it opens; shown on
+    /// the status strip, since the connection step itself stays silent.
+    virtual void setPortProblem(const QString& text) { (void)text; }
     /// What the hidden remark label `lbl999` holds: the device name the history recorder stores.
     virtual QString remarkText() const = 0;
 };

@@ -9,6 +9,7 @@
 #include "monitor/HistorySink.h"
 #include "monitor/LiveMap.h"
 #include "monitor/LiveView.h"
+#include "monitor/PortProblem.h"
 
 namespace tarsyn::monitor {
 
@@ -148,6 +149,7 @@ bool PollCycle::handleEmptyPortList() {
     ClearLiveDisplay();
     setConnectionIndicator(kNotLinkedImage);
     m_view.setEntryTexts(QString(), QString(), QString());
+    m_view.setPortProblem(QString());
     showMode();
     m_pollState = 1;
     return true;
@@ -198,7 +200,14 @@ void PollCycle::openEntry(int index) {
         throw link::SerialError(QStringLiteral("No port entry %1 in the port list").arg(index));
     m_port.setPortName(ports.at(index).port);
     m_port.setLineSettings(link::LineSettings::fromTexts("2400", "8", "1", "none"));
-    m_port.OpenPort();
+    try {
+        m_port.OpenPort();
+    } catch (const link::SerialError& e) {
+        // No box (the step retries every refresh interval), but the status strip says why.
+        m_view.setPortProblem(PortProblemText(m_messages, ports.at(index).port, e));
+        throw;
+    }
+    m_view.setPortProblem(QString());
     m_sleeper.sleep(kSettleAfterOpenMs);
 }
 

@@ -1,3 +1,5 @@
+#include <unistd.h>
+
 #include <QRandomGenerator>
 #include <QtTest>
 #include <cmath>
@@ -149,6 +151,52 @@ private slots:
         QCOMPARE(config.reini("system.ini", "Set", "jzm"), StoredCheckValue(config));
     }
 
+    // The line under "system.ini Error!": which file, what is wrong, what to do.
+    void settingsCheckProblem_data() {
+        QTest::addColumn<QByteArray>("content");  // "-" for no file, "dir" for a folder of that name
+        QTest::addColumn<QString>("reason");      // empty: the check passes
+        const Config plain(m_dir.path());
+        const QByteArray jzm = CheckValue(plain, "English", "6", "1", "60", "0", "0", "0").toLatin1();
+        const QByteArray good = "[Set]\r\nlanguage=English\r\nflash=6\r\nsave2=1\r\nsave1=60\r\nports=0\r\n";
+        QTest::newRow("consistent") << good + "jzm=" + jzm + "\r\n" << QString();
+        QTest::newRow("missing") << QByteArray("-") << "does not exist";
+        QTest::newRow("a folder") << QByteArray("dir") << "cannot be read";
+        QTest::newRow("edited by hand") << good + "jzm=" + jzm.toLower() + "\r\n"
+                                        << "does not match";
+        QTest::newRow("fresh file") << QByteArray("[Set]\r\n") << "does not match";
+    }
+    void settingsCheckProblem() {
+        QFETCH(QByteArray, content);
+        QFETCH(QString, reason);
+        QDir(m_dir.path()).rmdir("system.ini");
+        if (content == "dir")
+            QVERIFY(QDir(m_dir.path()).mkdir("system.ini"));
+        else if (content != "-")
+            writeBytes(path("system.ini"), content);
+        const Config config(m_dir.path());
+        const QString problem = SettingsCheckProblem(config);
+        QDir(m_dir.path()).rmdir("system.ini");
+        if (reason.isEmpty()) {
+            QCOMPARE(problem, QString());
+            return;
+        }
+        QVERIFY2(problem.startsWith(QDir::toNativeSeparators(path("system.ini"))), qPrintable(problem));
+        QVERIFY2(problem.contains(reason), qPrintable(problem));
+        QVERIFY2(problem.contains("tarsyn --init-config --data-dir \"" +
+                                  QDir::toNativeSeparators(m_dir.path()) + "\""),
+                 qPrintable(problem));
+        QVERIFY(!problem.contains('\n'));  // one line under the fixed text
+    }
+
+    void unreadableFileIsNamed() {
+        if (::geteuid() == 0) QSKIP("root reads every file");
+        writeBytes(path("system.ini"), "[Set]\r\n");
+        QFile::setPermissions(path("system.ini"), QFileDevice::WriteOwner);
+        const QString problem = SettingsCheckProblem(Config(m_dir.path()));
+        QFile::setPermissions(path("system.ini"), QFileDevice::WriteOwner | QFileDevice::ReadOwner);
+        QVERIFY2(problem.contains("cannot be read"), qPrintable(problem));
+    }
+
     // --- Reading ---------------------------------------------------------------------------------
 
     void reiniLookups_data() {
@@ -209,6 +257,47 @@ private slots:
             "[set]\r\nlater=1\r\n");
         const Config config(m_dir.path());
         QCOMPARE(config.reini("system.ini", section, key), expected);
+    }
+
+    // Windows profile reads drop one pair of matching quotes around a value; a file written there
+    // with quoted values must read the same here.
+    void quotedValues_data() {
+        QTest::addColumn<QByteArray>("line");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("double quotes") << QByteArray("v=\"Chinese\"") << "Chinese";
+        QTest::newRow("single quotes") << QByteArray("v='Chinese'") << "Chinese";
+        QTest::newRow("blanks outside the quotes") << QByteArray("v =  \"abc\"  ") << "abc";
+        QTest::newRow("blanks inside are kept") << QByteArray("v=\" a b \"") << " a b ";
+        QTest::newRow("only one pair") << QByteArray("v=\"\"x\"\"") << "\"x\"";
+        QTest::newRow("empty quotes") << QByteArray("v=\"\"") << "";
+        QTest::newRow("mismatched quotes stay") << QByteArray("v=\"abc'") << "\"abc'";
+        QTest::newRow("lone quote stays") << QByteArray("v=\"") << "\"";
+        QTest::newRow("opening quote only") << QByteArray("v=\"abc") << "\"abc";
+        QTest::newRow("quotes inside stay") << QByteArray("v=say \"hi\"") << "say \"hi\"";
+    }
+    void quotedValues() {
+        QFETCH(QByteArray, line);
+        QFETCH(QString, expected);
+        writeBytes(path("system.ini"), "[Set]\r\n" + line + "\r\n");
+        const Config config(m_dir.path());
+        QCOMPARE(config.reini("system.ini", "Set", "v"), expected);
+        QCOMPARE(config.readSection("system.ini", "Set").value("v"), expected);
+    }
+
+    void quotedLanguagePassesTheCheck() {
+        // The check value covers the language as read, without its quotes.
+        const Config plain(m_dir.path());
+        const QString jzm = CheckValue(plain, "Chinese", "6", "1", "60", "1", "0", "0");
+        writeBytes(path("system.ini"),
+                   "[Set]\r\nlanguage=\"Chinese\"\r\nflash='6'\r\nsave2=1\r\nsave1=60\r\n"
+                   "ports=1\r\ncjkl=0\r\nptkl=0\r\njzm=\"" +
+                       jzm.toLatin1() + "\"\r\n");
+        QCOMPARE(StoredCheckValue(plain), jzm);
+        QCOMPARE(plain.reini("system.ini", "Set", "jzm"), jzm);
+        // A quoted catalogue text shows without its quotes.
+        writeBytes(path("A.lag"), "[Translations]\r\nlbl1.Caption=\"  Language \"\r\n");
+        QCOMPARE(plain.readSection("A.lag", "Translations").value("lbl1.Caption"),
+                 QStringLiteral("  Language "));
     }
 
     void reiniMissingFileOrBadName() {

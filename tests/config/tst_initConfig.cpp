@@ -74,6 +74,41 @@ private slots:
                  QStringList{"system.ini"});
     }
 
+    void freshFolderGetsTheShippedCatalogues() {
+        QTemporaryDir shipped, fresh;
+        touch(shipped.filePath("English.lag"), "[Messages]\r\nForm1caption=Main\r\n");
+        touch(shipped.filePath("Chinese.lag"));
+        touch(shipped.filePath("English.hlp"), "help\r\n");
+        touch(shipped.filePath("Chinese.hlp"));
+        touch(shipped.filePath("Other.LAG"));  // would never be opened as "Other.lag": not a catalogue
+        touch(shipped.filePath("notes.txt"));
+        InitConfigOptions o = passwords();
+        o.shippedDir = shipped.path();
+        const InitConfigResult r = InitConfig(fresh.path(), o, {});
+        QVERIFY2(r.exitCode == 0, qPrintable(r.message));
+        QCOMPARE(QDir(fresh.path()).entryList(QDir::Files, QDir::Name),
+                 (QStringList{"Chinese.hlp", "Chinese.lag", "English.hlp", "English.lag", "system.ini"}));
+        QFile copy(fresh.filePath("English.lag"));
+        QVERIFY(copy.open(QIODevice::ReadOnly));
+        QCOMPARE(copy.readAll(), QByteArray("[Messages]\r\nForm1caption=Main\r\n"));  // byte for byte
+        // The operator is told what was copied, and from where.
+        QVERIFY2(r.message.startsWith("Copied Chinese.lag, English.lag, Chinese.hlp, English.hlp from \"" +
+                                      QDir::toNativeSeparators(shipped.path()) + "\"\n"),
+                 qPrintable(r.message));
+        QCOMPARE(Config(fresh.path()).reini("system.ini", "Set", "language"), QStringLiteral("Chinese"));
+
+        // A folder that has a catalogue gets nothing; a refused run copies nothing either.
+        QTemporaryDir own, refused;
+        touch(own.filePath("Mine.lag"));
+        QCOMPARE(InitConfig(own.path(), o, {}).exitCode, 0);
+        QCOMPARE(QDir(own.path()).entryList(QDir::Files, QDir::Name),
+                 (QStringList{"Mine.lag", "system.ini"}));
+        InitConfigOptions same = passwords("twin", "twin");
+        same.shippedDir = shipped.path();
+        QCOMPARE(InitConfig(refused.path(), same, {}).exitCode, 1);
+        QVERIFY(QDir(refused.path()).isEmpty());
+    }
+
     void intervalMinimums_data() {
         QTest::addColumn<int>("rows");
         QTest::addColumn<QString>("save1");

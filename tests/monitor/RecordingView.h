@@ -33,6 +33,7 @@ public:
         notes = n;
     }
     void setPortText(const QString& p) override { port = p; }
+    void setPortProblem(const QString& text) override { portProblem = text; }
     QString remarkText() const override { return remark; }
 
     QHash<QString, QString> panels;
@@ -42,7 +43,7 @@ public:
     QList<int> connectionHistory;
     QString modeLabel;
     bool rotationPicture = false;
-    QString port, remark, notes;
+    QString port, remark, notes, portProblem;
 };
 
 }  // namespace tarsyn::test

@@ -16,6 +16,10 @@ class TestLiveMap : public QObject {
 private slots:
     void liveField_data();
     void liveField();
+    void everyLiveField_data();
+    void everyLiveField();
+    void everyIndicatorBit_data();
+    void everyIndicatorBit();
     void bitByte_data();
     void bitByte();
     void unusedPositionsNeverMatter();
@@ -83,6 +87,92 @@ void TestLiveMap::liveField() {
     RecordingView view;
     LiveDecoder::displayLive(test::patched(test::blockReply(test::liveData()), position, hex), view);
     QCOMPARE(view.panels.value(panel), shown);
+}
+
+// The live block field by field, written out from its layout: position, width, panel, divisor.
+// Every field carries a value of its own in one reply, so two panels or positions swapped show.
+namespace {
+struct LiveFieldRow {
+    int position;
+    int width;
+    const char* panel;
+    int divisor;
+};
+const LiveFieldRow kLiveFields[] = {
+    {7, 4, "pnl34", 1},    {11, 4, "pnl35", 1}, {15, 4, "pnl36", 1},  {19, 4, "pnl21", 10},
+    {27, 4, "pnl25", 1},   {31, 4, "pnl27", 1}, {35, 4, "pnl31", 10}, {39, 6, "pnl37", 10},
+    {45, 2, "pnl33", 100}, {55, 4, "pnl14", 1}, {59, 4, "pnl15", 1},  {63, 4, "pnl16", 1},
+    {67, 4, "pnl11", 1},   {71, 4, "pnl12", 1}, {75, 4, "pnl13", 1},  {79, 4, "pnl24", 1},
+    {83, 4, "pnl26", 1},   {87, 4, "pnl32", 1}, {91, 4, "pnl17", 10}, {95, 4, "pnl22", 10},
+    {99, 4, "pnl23", 1},
+};
+// Field i holds 0x0101 * (i + 1) (one byte: 0x11 + i; three bytes: 0x010203 + i).
+quint32 distinctValue(int i, int width) {
+    if (width == 2) return 0x11 + quint32(i);
+    if (width == 6) return 0x010203 + quint32(i);
+    return 0x0101 * quint32(i + 1);
+}
+QString allFieldsReply() {
+    QString reply = test::blockReply(test::liveData());
+    for (int i = 0; i < int(std::size(kLiveFields)); ++i) {
+        const LiveFieldRow& f = kLiveFields[i];
+        reply =
+            test::patched(reply, f.position, link::ToHex(distinctValue(i, f.width), f.width).right(f.width));
+    }
+    return reply;
+}
+}  // namespace
+
+void TestLiveMap::everyLiveField_data() {
+    QTest::addColumn<QString>("panel");
+    QTest::addColumn<QString>("shown");
+    for (int i = 0; i < int(std::size(kLiveFields)); ++i) {
+        const LiveFieldRow& f = kLiveFields[i];
+        const quint32 v = distinctValue(i, f.width);
+        const QString shown = f.divisor == 1    ? QString::number(v)
+                              : f.divisor == 10 ? QString::asprintf("%-10.1f", v / 10.0)
+                                                : QString::asprintf("%-10.2f", v / 100.0);
+        QTest::addRow("%d %s", f.position, f.panel) << QString(f.panel) << shown;
+    }
+}
+
+void TestLiveMap::everyLiveField() {
+    QFETCH(QString, panel);
+    RecordingView view;
+    LiveDecoder::displayLive(allFieldsReply(), view);
+    QCOMPARE(view.panels.size(), 21);
+    QTEST(view.panels.value(panel), "shown");
+}
+
+// The four bit bytes, bit 7 first, as the indicators they light.
+void TestLiveMap::everyIndicatorBit_data() {
+    QTest::addColumn<int>("position");
+    QTest::addColumn<int>("bit");
+    QTest::addColumn<QString>("indicator");
+    const struct {
+        int position;
+        const char* byBit[8];  // bit 7 … bit 0
+    } bytes[] = {
+        {47, {"zs9", "zs6", "zs5", "zs4", "zs8", "zs3", "zs2", "zs1"}},
+        {49, {"zs16", "zs7", "zs14", "zs13", "zs12", "zs11", "zs10", "zs15"}},
+        {51, {"zs25", "zs22", "zs21", "zs20", "zs23", "zs19", "zs18", "zs17"}},
+        {53, {"zs34", "zs31", "zs30", "zs29", "zs33", "zs28", "zs27", "zs26"}},
+    };
+    for (const auto& b : bytes)
+        for (int k = 0; k < 8; ++k)
+            QTest::addRow("%d bit %d %s", b.position, 7 - k, b.byBit[k]) << b.position << 7 - k << b.byBit[k];
+}
+
+void TestLiveMap::everyIndicatorBit() {
+    QFETCH(int, position);
+    QFETCH(int, bit);
+    QFETCH(QString, indicator);
+    RecordingView view;
+    const QString hex = link::ToHex(quint32(1) << bit, 2).right(2);
+    LiveDecoder::displayLive(test::patched(test::blockReply(test::liveData()), position, hex), view);
+    QCOMPARE(view.indicators.size(), 32);
+    for (auto it = view.indicators.cbegin(); it != view.indicators.cend(); ++it)
+        QVERIFY2(it.value() == (it.key() == indicator ? 1 : 0), qPrintable(it.key()));
 }
 
 void TestLiveMap::bitByte_data() {

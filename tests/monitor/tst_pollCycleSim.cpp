@@ -6,10 +6,9 @@
 
 #include "FakeClock.h"
 #include "RecordingView.h"
-#include "SimProcess.h"
+#include "SimLink.h"
 #include "config/Config.h"
 #include "config/LiveSettings.h"
-#include "link/QtSerialPort.h"
 #include "monitor/PollCycle.h"
 
 using namespace tarsyn;
@@ -20,6 +19,7 @@ namespace {
 // Time for a reply of up to 106 characters to cross the pseudo-terminal.
 constexpr int kReplyWaitMs = 600;
 
+// The simulator with the program's port on its --link (test::SimLink), and a poll cycle on that port.
 struct Rig {
     Rig() {
         settings.setLanguage("none");
@@ -28,6 +28,7 @@ struct Rig {
         cycle.initialise(true);
     }
     QString linkPath() const { return dir.filePath("controller"); }
+    bool startSimulator() { return sim.start({"--link", linkPath(), "--alarm"}); }
     void tick() {
         clock.advanceSecs(1);
         cycle.tick();
@@ -40,9 +41,9 @@ struct Rig {
     config::Messages messages{config, settings};
     test::FakeClock clock;
     test::FakeSleeper sleeper{&clock};
-    link::QtSerialPort port;
+    test::SimLink sim;
     test::RecordingView view;
-    PollCycle cycle{port, sleeper, clock, settings, messages, view};
+    PollCycle cycle{sim.port(), sleeper, clock, settings, messages, view};
 };
 
 void checkSimulatorReadings(const test::RecordingView& view) {
@@ -72,8 +73,7 @@ private slots:
 
 void TestPollCycleSim::showsSimulatorValuesWithinThreeTicks() {
     Rig rig;
-    test::SimProcess sim;
-    QVERIFY(sim.start({"--link", rig.linkPath(), "--alarm"}));
+    QVERIFY(rig.startSimulator());
     QSignalSpy failed(&rig.cycle, &PollCycle::tickFailed);
     for (int i = 0; i < 3; ++i) rig.tick();
     QCOMPARE(rig.cycle.ConnectionIndicator(), kLinkedImage);
@@ -84,18 +84,17 @@ void TestPollCycleSim::showsSimulatorValuesWithinThreeTicks() {
 
 void TestPollCycleSim::recoversAfterSimulatorRestart() {
     Rig rig;
-    test::SimProcess sim;
-    QVERIFY(sim.start({"--link", rig.linkPath(), "--alarm"}));
+    QVERIFY(rig.startSimulator());
     QSignalSpy failed(&rig.cycle, &PollCycle::tickFailed);
     for (int i = 0; i < 3; ++i) rig.tick();
     QCOMPARE(rig.cycle.ConnectionIndicator(), kLinkedImage);
 
-    sim.stop();  // the device disappears under the open port
+    rig.sim.sim().stop();  // the device disappears under the open port
     for (int i = 0; i < 3; ++i) rig.tick();
     QCOMPARE(rig.cycle.ConnectionIndicator(), kNotLinkedImage);
-    QVERIFY(!rig.port.Connected());
+    QVERIFY(!rig.sim.port().Connected());
 
-    QVERIFY(sim.start({"--link", rig.linkPath(), "--alarm"}));
+    QVERIFY(rig.sim.sim().start({"--link", rig.linkPath(), "--alarm"}));  // the cycle reopens the port
     rig.view.panels.clear();
     rig.view.indicators.clear();
     // Back within one refresh interval (2 s) plus the two ticks that read a delay and a live reply.

@@ -1,10 +1,14 @@
 // The program's own serial code (QtSerialPort, ControllerLink) against tarsyn-sim on a
 // pseudo-terminal. Waits are the short controller waits an exchange needs, never seconds.
 
+#include <fcntl.h>
+#include <stdlib.h>
+#include <unistd.h>
+
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include "SimProcess.h"
+#include "SimLink.h"
 #include "link/Codec.h"
 #include "link/ControllerLink.h"
 #include "link/LinkError.h"
@@ -14,6 +18,7 @@ using namespace tarsyn;
 using link::ControllerLink;
 using link::QtSerialPort;
 using link::SerialError;
+using test::SimLink;
 using test::SimProcess;
 
 namespace {
@@ -35,6 +40,7 @@ private slots:
     void replyLongerThanCountIsCutAndDoesNotLeak();
     void noAnswerGivesEmptyReplyAfterTheWait();
     void missingPortRaisesAndStaysClosed();
+    void deviceHeldOpenIsInUse();
     void lostDeviceClosesThePortAndRestartedSimReopens();
     void commandAndWriteAreEchoed();
     void faultOptionsShapeReplies_data();
@@ -42,21 +48,20 @@ private slots:
     void pacedReplyArrivesAtLineSpeed();
     void alarmRaisedFromTheConsole();
     void staleLinkIsReplacedButAFileIsNot();
+    void linkServedByAnotherSimulatorIsRefused();
+    void linkToADeviceNoSimulatorServesIsReplaced();
 
 private:
     QTemporaryDir m_dir;
 };
 
 void TestSimLink::liveAndDelayBlocksOverThePty() {
-    SimProcess sim;
-    QVERIFY(sim.start());
-    QVERIFY(sim.devicePath().startsWith(QStringLiteral("/dev/")));
-    QtSerialPort port;
-    port.setPortName(sim.devicePath());
-    port.OpenPort();
+    SimLink rig;
+    QVERIFY(rig.start());
+    QVERIFY(rig.sim().devicePath().startsWith(QStringLiteral("/dev/")));
+    QtSerialPort& port = rig.port();
     QVERIFY(port.Connected());
-    link::ThreadSleeper sleeper;
-    ControllerLink link(port, sleeper);
+    ControllerLink& link = rig.link();
 
     const QString live = liveReply(link);
     QCOMPARE(live.size(), 106);
@@ -71,13 +76,11 @@ void TestSimLink::liveAndDelayBlocksOverThePty() {
 }
 
 void TestSimLink::staleCharactersNeverReachTheReply() {
-    SimProcess sim;
-    QVERIFY(sim.start());
-    QtSerialPort port;
-    port.setPortName(sim.devicePath());
-    port.OpenPort();
-    link::ThreadSleeper sleeper;
-    ControllerLink link(port, sleeper);
+    SimLink rig;
+    QVERIFY(rig.start());
+    QtSerialPort& port = rig.port();
+    link::ThreadSleeper& sleeper = rig.sleeper();
+    ControllerLink& link = rig.link();
     // A live reply nobody read is waiting in the queue when the delay exchange begins.
     port.WriteText(link::BuildFrame(QStringLiteral("000400060030")));
     sleeper.sleep(kWaitMs);
@@ -87,13 +90,10 @@ void TestSimLink::staleCharactersNeverReachTheReply() {
 }
 
 void TestSimLink::replyLongerThanCountIsCutAndDoesNotLeak() {
-    SimProcess sim;
-    QVERIFY(sim.start());
-    QtSerialPort port;
-    port.setPortName(sim.devicePath());
-    port.OpenPort();
-    link::ThreadSleeper sleeper;
-    ControllerLink link(port, sleeper);
+    SimLink rig;
+    QVERIFY(rig.start());
+    QtSerialPort& port = rig.port();
+    ControllerLink& link = rig.link();
     // Header and data only: the check and CR LF stay behind and must be purged.
     link.Transaction(QStringLiteral("0004004C000A"), 26, kWaitMs);
     QCOMPARE(link.LastReply(), QStringLiteral("00040A3C050A080A0F030A0A05"));
@@ -108,13 +108,10 @@ void TestSimLink::replyLongerThanCountIsCutAndDoesNotLeak() {
 }
 
 void TestSimLink::noAnswerGivesEmptyReplyAfterTheWait() {
-    SimProcess sim;
-    QVERIFY(sim.start({QStringLiteral("--no-answer")}));
-    QtSerialPort port;
-    port.setPortName(sim.devicePath());
-    port.OpenPort();
-    link::ThreadSleeper sleeper;
-    ControllerLink link(port, sleeper);
+    SimLink rig;
+    QVERIFY(rig.start({QStringLiteral("--no-answer")}));
+    QtSerialPort& port = rig.port();
+    ControllerLink& link = rig.link();
     QElapsedTimer timer;
     timer.start();
     link.Transaction(QStringLiteral("000400060030"), 106, kWaitMs);
@@ -125,25 +122,45 @@ void TestSimLink::noAnswerGivesEmptyReplyAfterTheWait() {
 
 void TestSimLink::missingPortRaisesAndStaysClosed() {
     QtSerialPort port;
-    port.setPortName(m_dir.filePath(QStringLiteral("no-such-device")));
-    QVERIFY_THROWS_EXCEPTION(SerialError, port.OpenPort());
+    const QString missing = m_dir.filePath(QStringLiteral("no-such-device"));
+    port.setPortName(missing);
+    try {
+        port.OpenPort();
+        QFAIL("opened a device that does not exist");
+    } catch (const link::PortOpenError& e) {
+        // The status strip names the device and says there is none.
+        QCOMPARE(e.device(), missing);
+        QCOMPARE(e.reason(), link::PortOpenError::Reason::NoSuchDevice);
+    }
     QVERIFY(!port.Connected());
     QVERIFY_THROWS_EXCEPTION(SerialError, port.PurgeQueues());
 }
 
+void TestSimLink::deviceHeldOpenIsInUse() {
+    SimLink rig;
+    QVERIFY(rig.start());
+    QtSerialPort second;
+    second.setPortName(rig.sim().devicePath());
+    try {
+        second.OpenPort();
+        QFAIL("a second port opened the device the first one holds");
+    } catch (const link::PortOpenError& e) {
+        QCOMPARE(e.device(), rig.sim().devicePath());
+        QCOMPARE(e.reason(), link::PortOpenError::Reason::InUse);
+    }
+    QVERIFY(rig.port().Connected());  // the first one is left alone
+}
+
 void TestSimLink::lostDeviceClosesThePortAndRestartedSimReopens() {
     const QString path = m_dir.filePath(QStringLiteral("controller"));
-    SimProcess sim;
-    QVERIFY(sim.start({QStringLiteral("--link"), path}));
-    QCOMPARE(sim.devicePath(), path);
-    QtSerialPort port;
-    port.setPortName(path);
-    port.OpenPort();
-    link::ThreadSleeper sleeper;
-    ControllerLink link(port, sleeper);
+    SimLink rig;
+    QVERIFY(rig.start({QStringLiteral("--link"), path}));
+    QCOMPARE(rig.sim().devicePath(), path);
+    QtSerialPort& port = rig.port();
+    ControllerLink& link = rig.link();
     QCOMPARE(liveReply(link).size(), 106);
 
-    sim.stop();
+    rig.sim().stop();
     QVERIFY(!QFileInfo::exists(path) && !QFileInfo(path).isSymLink());  // the link went with it
     try {
         port.ReadAvailable(10);
@@ -165,13 +182,10 @@ void TestSimLink::lostDeviceClosesThePortAndRestartedSimReopens() {
 }
 
 void TestSimLink::commandAndWriteAreEchoed() {
-    SimProcess sim;
-    QVERIFY(sim.start());
-    QtSerialPort port;
-    port.setPortName(sim.devicePath());
-    port.OpenPort();
-    link::ThreadSleeper sleeper;
-    ControllerLink link(port, sleeper);
+    SimLink rig;
+    QVERIFY(rig.start());
+    QtSerialPort& port = rig.port();
+    ControllerLink& link = rig.link();
     link.Transaction(QStringLiteral("0005100100FF"), 16, kWaitMs);
     QCOMPARE(link.LastReply(), link::BuildFrame(QStringLiteral("0005100100FF")));
     QCOMPARE(int(link::HexField(liveReply(link), 49, 2)) & 0x04, 0x04);  // starting
@@ -200,13 +214,9 @@ void TestSimLink::faultOptionsShapeReplies() {
     QFETCH(QStringList, args);
     QFETCH(int, size);
     QFETCH(bool, startsWithHeader);
-    SimProcess sim;
-    QVERIFY(sim.start(args));
-    QtSerialPort port;
-    port.setPortName(sim.devicePath());
-    port.OpenPort();
-    link::ThreadSleeper sleeper;
-    ControllerLink link(port, sleeper);
+    SimLink rig;
+    QVERIFY(rig.start(args));
+    ControllerLink& link = rig.link();
     const QString reply = liveReply(link);
     if (size >= 0)
         QCOMPARE(reply.size(), size);
@@ -216,13 +226,10 @@ void TestSimLink::faultOptionsShapeReplies() {
 }
 
 void TestSimLink::pacedReplyArrivesAtLineSpeed() {
-    SimProcess sim;
-    QVERIFY(sim.start({QStringLiteral("--pace")}));
-    QtSerialPort port;
-    port.setPortName(sim.devicePath());
-    port.OpenPort();
-    link::ThreadSleeper sleeper;
-    ControllerLink link(port, sleeper);
+    SimLink rig;
+    QVERIFY(rig.start({QStringLiteral("--pace")}));
+    link::ThreadSleeper& sleeper = rig.sleeper();
+    ControllerLink& link = rig.link();
     // 54 characters at 2400 baud take about 225 ms: 100 ms brings part of the reply.
     link.Transaction(QStringLiteral("000400360016"), 56, 100);
     QVERIFY2(link.LastReply().size() < 54, qPrintable(link.LastReply()));
@@ -232,20 +239,17 @@ void TestSimLink::pacedReplyArrivesAtLineSpeed() {
 }
 
 void TestSimLink::alarmRaisedFromTheConsole() {
-    SimProcess sim;
-    QVERIFY(sim.start());
-    QtSerialPort port;
-    port.setPortName(sim.devicePath());
-    port.OpenPort();
-    link::ThreadSleeper sleeper;
-    ControllerLink link(port, sleeper);
+    SimLink rig;
+    QVERIFY(rig.start());
+    link::ThreadSleeper& sleeper = rig.sleeper();
+    ControllerLink& link = rig.link();
     QCOMPARE(int(link::HexField(liveReply(link), 47, 2)), 0);
-    sim.command(QStringLiteral("alarm on"));
+    rig.sim().command(QStringLiteral("alarm on"));
     sleeper.sleep(100);
     QCOMPARE(int(link::HexField(liveReply(link), 47, 2)), 0x81);
     link.Transaction(QStringLiteral("000402000002"), 10, kWaitMs);
     QCOMPARE(int(link::HexField(link.LastReply(), 7, 2)), 14);  // the stop went into the log
-    sim.command(QStringLiteral("alarm off"));
+    rig.sim().command(QStringLiteral("alarm off"));
     sleeper.sleep(100);
     QCOMPARE(int(link::HexField(liveReply(link), 47, 2)), 0);
 }
@@ -253,14 +257,11 @@ void TestSimLink::alarmRaisedFromTheConsole() {
 void TestSimLink::staleLinkIsReplacedButAFileIsNot() {
     const QString stale = m_dir.filePath(QStringLiteral("stale"));
     QVERIFY(QFile::link(QStringLiteral("/dev/pts/no-such-pty"), stale));
-    SimProcess sim;
-    QVERIFY(sim.start({QStringLiteral("--link"), stale}));
-    QtSerialPort port;
-    port.setPortName(stale);
-    port.OpenPort();
-    QVERIFY(port.Connected());
-    port.ClosePort();
-    sim.stop();
+    SimLink rig;
+    QVERIFY(rig.start({QStringLiteral("--link"), stale}));  // opens the port on the link
+    QVERIFY(rig.port().Connected());
+    rig.port().ClosePort();
+    rig.sim().stop();
 
     const QString file = m_dir.filePath(QStringLiteral("plain-file"));
     QFile f(file);
@@ -272,6 +273,52 @@ void TestSimLink::staleLinkIsReplacedButAFileIsNot() {
     QVERIFY(!refused.start({QStringLiteral("--link"), file}));
     QVERIFY(f.open(QIODevice::ReadOnly));
     QCOMPARE(f.readAll(), QByteArray("keep me"));
+}
+
+void TestSimLink::linkServedByAnotherSimulatorIsRefused() {
+    const QString path = m_dir.filePath(QStringLiteral("shared"));
+    SimProcess first;
+    QVERIFY(first.start({QStringLiteral("--link"), path}));
+    const QString device = QFileInfo(path).symLinkTarget();
+    QVERIFY(device.startsWith(QStringLiteral("/dev/")));
+
+    QProcess second;
+    second.start(qEnvironmentVariable("TARSYN_BIN_DIR") + QStringLiteral("/tarsyn-sim"),
+                 {QStringLiteral("--link"), path});
+    QVERIFY(second.waitForFinished(10000));
+    QCOMPARE(second.exitCode(), 1);
+    const QString message = QString::fromLocal8Bit(second.readAllStandardError());
+    QVERIFY2(message.contains(path) && message.contains(device) && message.contains(QStringLiteral("in use")),
+             qPrintable(message));
+    QVERIFY(second.readAllStandardOutput().isEmpty());  // no device of its own announced
+
+    // The first one still serves the link, and it is still there after the refused one ended.
+    QCOMPARE(QFileInfo(path).symLinkTarget(), device);
+    QtSerialPort port;
+    port.setPortName(path);
+    port.OpenPort();
+    link::ThreadSleeper sleeper;
+    ControllerLink link(port, sleeper);
+    QCOMPARE(liveReply(link).size(), 106);
+}
+
+void TestSimLink::linkToADeviceNoSimulatorServesIsReplaced() {
+    // A pseudo-terminal number reused by some other program after a simulator was killed.
+    const int master = posix_openpt(O_RDWR | O_NOCTTY);
+    QVERIFY(master >= 0);
+    QVERIFY(grantpt(master) == 0 && unlockpt(master) == 0);
+    const QString other = QString::fromLocal8Bit(ptsname(master));
+    const int slave = ::open(ptsname(master), O_RDWR | O_NOCTTY);
+    QVERIFY(slave >= 0);
+    const QString path = m_dir.filePath(QStringLiteral("reused"));
+    QVERIFY(QFile::link(other, path));
+    SimProcess sim;
+    const bool started = sim.start({QStringLiteral("--link"), path});
+    const QString target = QFileInfo(path).symLinkTarget();
+    ::close(slave);
+    ::close(master);
+    QVERIFY(started);
+    QVERIFY(target != other);
 }
 
 QTEST_GUILESS_MAIN(TestSimLink)

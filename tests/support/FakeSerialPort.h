@@ -20,6 +20,7 @@ public:
     void OpenPort() override {
         ++openCount;
         if (m_open) return;
+        if (raiseOnOpen) raiseOnOpen(m_name);
         if (failOpen || (canOpen && !canOpen(m_name)))
             throw link::SerialError(QStringLiteral("Could not open %1").arg(m_name));
         m_open = true;
@@ -61,6 +62,7 @@ public:
     link::LineSettings lineSettings;
     std::function<void(const QString&)> onWrite;  // e.g. queue a reply for each request
     std::function<bool(const QString&)> canOpen;  // which names exist
+    std::function<void(const QString&)> raiseOnOpen;  // throws a chosen error (e.g. PortOpenError) on open
     bool failOpen = false, failWrite = false, failRead = false, failClose = false;
     int openCount = 0, closeCount = 0, purgeCount = 0;
 

@@ -30,12 +30,15 @@ LoginLogic::Outcome LoginLogic::confirm(const QString& password) {
     // Super first: if both stored hashes are equal, the super level wins.
     if (hash == m_config.reini(ini, set, QStringLiteral("cjkl"))) {
         m_access.setAccessLevel(kSuperLevel);
+        if (m_hook) m_hook(true, kSuperLevel);
         return Outcome::Granted;
     }
     if (hash == m_config.reini(ini, set, QStringLiteral("ptkl"))) {
         m_access.setAccessLevel(kOrdinaryLevel);
+        if (m_hook) m_hook(true, kOrdinaryLevel);
         return Outcome::Granted;
     }
+    if (m_hook) m_hook(false, m_attempts);
     m_prompter.information(m_messages.text(QStringLiteral("dl33")));
     if (!repeated && m_access.AccessLevel() >= kLoginAttempts) return Outcome::ForcedExit;
     return Outcome::Retry;

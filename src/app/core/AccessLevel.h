@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <functional>
 
 namespace tarsyn::config {
 class Config;
@@ -62,12 +63,17 @@ public:
     /// Presses of confirm during this showing of the dialog.
     int attemptsThisLogin() const { return m_attempts; }
 
+    /// Told of every confirm press: granted, and the level granted (or the attempt count when not).
+    /// Never given the typed text. The program journals it.
+    void setResultHook(std::function<void(bool granted, int level)> hook) { m_hook = std::move(hook); }
+
 private:
     const config::Config& m_config;
     Access& m_access;
     const config::Messages& m_messages;
     config::Prompter& m_prompter;
     int m_attempts = 0;
+    std::function<void(bool, int)> m_hook;
 };
 
 }  // namespace tarsyn::app

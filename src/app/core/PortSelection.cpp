@@ -22,6 +22,22 @@ QStringList PortSelection::portNames() const {
     return names;
 }
 
+QStringList PortSelection::portLabels() const {
+    QStringList labels;
+    for (const config::PortEntry& row : m_settings.ports()) {
+        const QString remark = row.remark.trimmed();
+        labels << (remark.isEmpty() ? row.port : QStringLiteral("%1 (%2)").arg(remark, row.port));
+    }
+    return labels;
+}
+
+QString PortSelection::portNameFor(int selectedIndex, const QString& boxText) const {
+    const QStringList labels = portLabels();
+    if (selectedIndex >= 0 && selectedIndex < labels.size() && boxText == labels.at(selectedIndex))
+        return portNames().at(selectedIndex);
+    return boxText;
+}
+
 int PortSelection::initialSelection() const {
     const int index = m_target.PortIndex();
     return index >= 0 && index < m_settings.ports().size() ? index : -1;
@@ -33,8 +49,10 @@ int PortSelection::effectiveIndex(const QStringList& names, int selectedIndex, c
 }
 
 QString PortSelection::apply(int selectedIndex, const QString& boxText) {
-    m_target.setPortIndex(effectiveIndex(portNames(), selectedIndex, boxText));
     const QString name = boxText.trimmed();
+    if (name.isEmpty()) return {};  // no device to open: the dialog does not offer "指定" then
+    const int index = effectiveIndex(portNames(), selectedIndex, boxText);
+    m_target.setPortIndex(index);
     link::SerialPort& port = m_target.port();
     try {
         if (port.Connected()) {
@@ -46,12 +64,27 @@ QString PortSelection::apply(int selectedIndex, const QString& boxText) {
         port.OpenPort();
         // Linked at once, before any reply: the next polled reply corrects it if nothing answers.
         if (port.Connected()) m_target.setConnectionIndicator(kLinked);
-    } catch (const link::LinkError&) {
+        m_target.showPortProblem(name, nullptr);
+    } catch (const link::LinkError& e) {
         m_target.setConnectionIndicator(kNotLinked);
+        m_target.showPortProblem(name, &e);
     }
     m_target.setPollState(1);
     m_target.setRotationMode(false);
-    m_target.showFixedPort(name);
+    // `lbl999` still names the entry polled before; the history must not file these readings there.
+    // A typed name that is a listed port is that entry's controller; any other is known by its name.
+    config::PortEntry device{name, name, QString()};
+    const QVector<config::PortEntry> ports = m_settings.ports();
+    if (index >= 0 && index < ports.size()) {
+        device = ports.at(index);
+    } else {
+        for (const config::PortEntry& entry : ports)
+            if (entry.port == name) {
+                device = entry;
+                break;
+            }
+    }
+    m_target.showFixedPort(name, device.remark, device.notes);
     m_target.ClearLiveDisplay();
     return name;
 }

@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <exception>
 
 namespace tarsyn::link {
 class SerialPort;
@@ -12,7 +13,6 @@ class LiveSettings;
 }  // namespace tarsyn::config
 
 namespace tarsyn::app {
-
 
 /// What the port dialog changes in the main window: the poll cycle's state and the status strip.
 /// The program implements it over the PollCycle and the main window; tests with a plain struct.
@@ -28,9 +28,15 @@ public:
     virtual void setPollState(int state) = 0;
     virtual void setRotationMode(bool on) = 0;
     /// Fixed-port mode on the status strip: `lblbt1` := message "gdsb", `dport2` image 1, `lblbt0` :=
-    /// `portName`.
-    virtual void showFixedPort(const QString& portName) = 0;
+    /// `portName`, `lbl999` := `remark` (the device name the history records the readings under),
+    /// `lblbt2` := `notes`.
+    virtual void showFixedPort(const QString& portName, const QString& remark, const QString& notes) = 0;
     virtual void ClearLiveDisplay() = 0;
+    /// The status strip's explanation of a port that would not open (`error`), or none (nullptr).
+    virtual void showPortProblem(const QString& portName, const std::exception* error) {
+        (void)portName;
+        (void)error;
+    }
 };
 
 /// The port dialog's logic: which names it offers and what "指定" does.
@@ -41,6 +47,12 @@ public:
     /// The port names of the settings' rows as they stand now, in row order. The dialog refills its
     /// box from this at every showing, so ports added in the settings window are offered at once.
     QStringList portNames() const;
+    /// What the dialog lists for each row: "remark (port)", or the port alone when the row has no
+    /// remark; the same order as portNames().
+    QStringList portLabels() const;
+    /// The port name the dialog's box stands for: the row's port when the box shows that row's label,
+    /// else the typed text.
+    QString portNameFor(int selectedIndex, const QString& boxText) const;
     /// The entry to select when the dialog is shown: `PortIndex` (-1 selects nothing).
     int initialSelection() const;
     /// The index "指定" uses: `selectedIndex` when that entry's name is what the box shows, else -1
@@ -48,7 +60,10 @@ public:
     static int effectiveIndex(const QStringList& names, int selectedIndex, const QString& boxText);
     /// "指定": PortIndex := index; close the port if open (indicator 2); open the trimmed name at 2400
     /// 8N1; indicator 7 when open, 2 on any failure; PollState 1, rotation off, fixed-port display,
-    /// live display cleared. Returns the name that was opened (or tried).
+    /// live display cleared; the status strip says why a port would not open. The readings are
+    /// recorded under the entry's remark, or under the typed name itself: never under the remark of
+    /// the entry polled before. Returns the name that was opened (or tried). A blank name is refused:
+    /// nothing changes and the result is empty.
     QString apply(int selectedIndex, const QString& boxText);
 
 private:

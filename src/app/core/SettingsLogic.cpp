@@ -1,9 +1,9 @@
 #include "app/core/SettingsLogic.h"
 
-#include <QDir>
 #include <limits>
 
 #include "config/Config.h"
+#include "config/DataFolder.h"
 #include "config/Prompter.h"
 
 namespace tarsyn::app {
@@ -38,15 +38,7 @@ SettingsLogic::SettingsLogic(config::Config& config, config::LiveSettings& setti
 
 void SettingsLogic::load() { m_settings.load(m_config); }
 
-QStringList SettingsLogic::catalogueList() const {
-    QStringList names;
-    const QStringList files =
-        QDir(m_config.dataDir())
-            .entryList({QStringLiteral("*.lag")}, QDir::Files | QDir::Hidden | QDir::System,
-                       QDir::Name | QDir::IgnoreCase);
-    for (const QString& f : files) names << f.left(f.size() - 4);
-    return names;
-}
+QStringList SettingsLogic::catalogueList() const { return config::CatalogueNames(m_config.dataDir()); }
 
 void SettingsLogic::setFieldLabels(const QString& refresh, const QString& hourInterval,
                                    const QString& dayInterval) {
@@ -191,6 +183,7 @@ SettingsLogic::CloseResult SettingsLogic::close(const QString& superPassword,
     m_settings.setRefreshText(flash);
     m_settings.setDayIntervalText(save2);
     m_settings.setHourIntervalText(save1);
+    if (m_savedHook) m_savedHook();
     return CloseResult::Saved;
 }
 

@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <optional>
 
 #include "config/LiveSettings.h"
@@ -36,7 +37,7 @@ public:
 
     /// Creation: reads language, flash, save1, save2 and the rows from section Set.
     void load();
-    /// Language names: every "*.lag" file of the data folder without its extension.
+    /// Language names of the data folder (config::CatalogueNames: the same list the hot key cycles).
     QStringList catalogueList() const;
 
     /// On-screen names of the three number boxes, used in the message that refuses a non-number.
@@ -62,6 +63,9 @@ public:
     /// write of section Set with a fresh "jzm" and Saved.
     CloseResult close(const QString& superPassword, const QString& ordinaryPassword);
 
+    /// Called once section Set has been written (the program journals it).
+    void setSavedHook(std::function<void()> hook) { m_savedHook = std::move(hook); }
+
 private:
     QString refusal(const QString& label, const QString& unit, const QString& text) const;
 
@@ -72,6 +76,7 @@ private:
     QString m_refreshLabel = QStringLiteral("刷新时间");
     QString m_hourLabel = QStringLiteral("保存时间1");
     QString m_dayLabel = QStringLiteral("保存时间2");
+    std::function<void()> m_savedHook;
 };
 
 }  // namespace tarsyn::app

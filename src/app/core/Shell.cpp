@@ -4,6 +4,7 @@
 #include <QPoint>
 #include <QPropertyAnimation>
 #include <QTimer>
+#include <cstdio>
 #include <exception>
 
 #include "app/core/AccessLevel.h"
@@ -28,20 +29,18 @@ void Shell::attach(QObject* window) {
     if (window) window->installEventFilter(this);
 }
 
-bool Shell::settingsCheckPasses() const {
-    const QString ini = QStringLiteral("system.ini");
-    const QString set = QStringLiteral("Set");
-    auto read = [&](const char* key) { return m_config.reini(ini, set, QString::fromLatin1(key)); };
-    const QString expected = config::CheckValue(m_config, read("language"), read("flash"), read("save2"),
-                                        read("save1"), read("ports"), read("cjkl"), read("ptkl"));
-    return expected == read("jzm");
-}
+bool Shell::settingsCheckPasses() const { return config::SettingsCheckProblem(m_config).isEmpty(); }
 
 void Shell::mainWindowShown() {
     if (m_loginRunning || m_forcedExit || m_access.exiting()) return;
-    if (!settingsCheckPasses()) {
+    const QString problem = config::SettingsCheckProblem(m_config);
+    if (!problem.isEmpty()) {
         // The one message that does not come from a catalogue: the settings that name it are suspect.
-        m_prompter.information(QString::fromLatin1(kSettingsError));
+        // The second line says which file and what to do; standard error has it too, for a start
+        // without a screen.
+        const QString text = QString::fromLatin1(kSettingsError) + QLatin1Char('\n') + problem;
+        std::fprintf(stderr, "%s\n", qPrintable(text));
+        m_prompter.information(text);
         forcedExit();
         return;
     }
@@ -157,7 +156,14 @@ bool Shell::eventFilter(QObject* watched, QEvent* event) {
             }
             break;
         case QEvent::WindowStateChange:
-            if (m_window->property("minimized").toBool() && hideOnMinimise()) {
+            if (m_window->property("maximized").toBool()) {
+                // The system maximise command shows the window, at its own size, instead of
+                // maximising it.
+                QPointer<QObject> w(m_window);
+                QTimer::singleShot(0, this, [w] {
+                    if (w) QMetaObject::invokeMethod(w, "showNormal");
+                });
+            } else if (m_window->property("minimized").toBool() && hideOnMinimise()) {
                 QPointer<QObject> w(m_window);
                 QTimer::singleShot(0, this, [w] {
                     if (!w) return;

@@ -52,7 +52,8 @@ public:
     /// Watches `window` (QWidget): a non-spontaneous show runs `mainWindowShown` once control returns
     /// to the event loop; a close asks `closeRequested`; a minimise hides the window when
     /// `canHideToTray` says it can be brought back, otherwise it stays an ordinary minimise so the task
-    /// bar brings it back. Also the target of the default slide-out and close.
+    /// bar brings it back; a maximise shows the window at its normal size instead of maximising it. Also the
+    /// target of the default slide-out and close.
     void attach(QObject* window);
 
     /// The seven inputs of section Set give the stored "jzm" (exact, case-sensitive comparison).

@@ -14,36 +14,20 @@
 
 #include "FakeClock.h"
 #include "FakeSerialPort.h"
-#include "widgets/Indicators.h"
+#include "ScriptedPrompter.h"
 #include "app/MainWindow.h"
 #include "config/Config.h"
 #include "config/LiveSettings.h"
-#include "config/Prompter.h"
 #include "link/Codec.h"
 #include "monitor/LiveMap.h"
 #include "monitor/PollCycle.h"
+#include "widgets/Indicators.h"
 
 using namespace tarsyn;
 using widgets::IndicatorLamp;
 using app::MainWindow;
 
 namespace {
-
-class ScriptedPrompter : public config::Prompter {
-public:
-    void information(const QString& t) override { infos << t; }
-    bool confirm(const QString& t) override {
-        questions << t;
-        return true;
-    }
-    bool input(const QString&, const QString&, QString&) override { return false; }
-    void error(const QString& t) override {
-        errors << t;
-        if (whileOpen) whileOpen();  // the box's modal loop runs timer ticks
-    }
-    QStringList infos, questions, errors;
-    std::function<void()> whileOpen;
-};
 
 void writeFile(const QString& path, const QByteArray& text) {
     QFile f(path);
@@ -85,7 +69,7 @@ struct Rig {
     test::FakeClock clock;
     test::FakeSleeper sleeper{&clock};
     test::FakeSerialPort port;
-    ScriptedPrompter prompter;
+    test::ScriptedPrompter prompter;
     std::unique_ptr<MainWindow> window;
 };
 
@@ -264,12 +248,12 @@ void TestMainWindow::tickErrorsAreNotStacked() {
     };
     rig.tick();
     QCOMPARE(nested, 1);
-    QCOMPARE(rig.prompter.errors.size(), 1);
-    QVERIFY(rig.prompter.errors.first().contains("'abc'"));
+    QCOMPARE(rig.prompter.of("error").size(), 1);
+    QVERIFY(rig.prompter.of("error").first().contains("'abc'"));
     rig.prompter.whileOpen = {};
     rig.settings.setRefreshText("xyz");
     rig.tick();  // after the box closed, a new fault shows again
-    QCOMPARE(rig.prompter.errors.size(), 2);
+    QCOMPARE(rig.prompter.of("error").size(), 2);
 }
 
 void TestMainWindow::noPortsConfigured() {
@@ -322,7 +306,7 @@ void TestMainWindow::englishCatalogueTranslatesEveryCaption() {
     test::FakeSerialPort port;
     test::FakeClock clock;
     test::FakeSleeper sleeper(&clock);
-    ScriptedPrompter prompter;
+    test::ScriptedPrompter prompter;
     MainWindow window(config, settings, messages, port, sleeper, clock, prompter);
     window.poll().stopTimer();
 

@@ -90,8 +90,17 @@ void TestCommands::gateInOrder_data() {
     const Row rows[] = {
         {"help11", "TForm13", "Form13caption", false, false},
         {"connect1", "TForm11", "Form11caption", false, false},
+        {"yssz1", "TForm6", "Form6caption", true, true},
+        {"qxsz1", "TForm7", "Form7caption", true, true},
+        {"xtcs1", "TForm8", "Form8caption", true, true},
+        {"kzw1", "TForm9", "Form9caption", true, true},
+        {"bjsx1", "TForm10", "Form10caption", true, true},
+        {"gsm1", "Tgsm", "gsmcaption", true, true},
+        {"Q1", "TForm5", "Form5caption", false, true},
         {"E1", "TForm17", "Form17caption", true, true},
         {"print1", "TForm12", "Form12caption", true, true},
+        {"jr1", "TForm18", "Form18caption", false, false},
+        {"wl1", "TForm19", "Form19caption", false, false},
     };
     for (const Row& r : rows) {
         for (int rotation = 0; rotation < 2; ++rotation) {

@@ -18,10 +18,13 @@ struct Run {
     bool finished = false;
 };
 
-Run run(const QStringList& args, const QProcessEnvironment& env, int timeoutMs = 20000) {
+Run run(const QStringList& args, const QProcessEnvironment& env, int timeoutMs = 20000,
+        const QByteArray& input = {}) {
     QProcess p;
     p.setProcessEnvironment(env);
     p.start(program(), args);
+    if (!input.isEmpty() && p.waitForStarted()) p.write(input);
+    p.closeWriteChannel();
     Run r;
     r.finished = p.waitForFinished(timeoutMs);
     if (!r.finished) {
@@ -88,6 +91,81 @@ private slots:
             m_env);
         QCOMPARE(again.exitCode, 1);
         QCOMPARE(set("cjkl"), QString::number(config::ProductHash("boss")));
+    }
+
+    // A fresh folder: --init-config copies the program's own catalogues and help files in, reads the
+    // passwords from a pipe (one line per prompt), and the program then starts on that folder.
+    void initConfigIntoFreshFolderThenStart() {
+        QTemporaryDir data;
+        QVERIFY(QFile::exists(qEnvironmentVariable("TARSYN_BIN_DIR") + "/English.lag"));
+        const Run r = run({"--init-config", "--data-dir", data.path(), "--language", "English"}, m_env, 20000,
+                          "boss\nboss\ncrew\ncrew\n");
+        QVERIFY2(r.finished && r.exitCode == 0, qPrintable(r.err));
+        QVERIFY2(r.out.contains("Copied ") && r.out.contains("English.lag") && r.out.contains("Chinese.hlp"),
+                 qPrintable(r.out));
+        for (const char* name : {"English.lag", "Chinese.lag", "English.hlp", "Chinese.hlp", "system.ini"})
+            QVERIFY2(QFile::exists(data.filePath(name)), name);
+        config::Config config(data.path());
+        QCOMPARE(config.reini("system.ini", "Set", "cjkl"), QString::number(config::ProductHash("boss")));
+        QCOMPARE(config.reini("system.ini", "Set", "ptkl"), QString::number(config::ProductHash("crew")));
+
+        QProcess p;
+        p.setProcessEnvironment(m_env);
+        p.start(program(), {"--data-dir", data.path()});
+        QVERIFY(p.waitForStarted());
+        // Past the settings check: the history database is made and the login waits.
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(data.filePath("kalde.db")), 10000);
+        QVERIFY(!p.readAllStandardError().contains("Error"));
+        p.kill();
+        p.waitForFinished();
+    }
+
+    void initConfigPasswordsTypedDifferentlyAreRefused() {
+        QTemporaryDir data;
+        QVERIFY(withCatalogues(data));
+        const Run r = run({"--init-config", "--data-dir", data.path()}, m_env, 20000, "boss\nbosss\n");
+        QCOMPARE(r.exitCode, 1);
+        QVERIFY2(r.err.contains("differ"), qPrintable(r.err));  // not "no password given"
+        QVERIFY(!QFile::exists(data.filePath("system.ini")));
+    }
+
+    // A missing or damaged system.ini: the fixed text, then the file and what to do, on standard error
+    // as well as in the box; nothing is made in the data folder.
+    void startWithoutSettingsSaysWhyAndMakesNothing_data() {
+        QTest::addColumn<QByteArray>("ini");  // empty: no file
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("no system.ini") << QByteArray() << "does not exist";
+        QTest::newRow("check fails") << QByteArray("[Set]\r\nlanguage=English\r\njzm=12\r\n")
+                                     << "does not match";
+    }
+    void startWithoutSettingsSaysWhyAndMakesNothing() {
+        QFETCH(QByteArray, ini);
+        QFETCH(QString, reason);
+        QTemporaryDir data;
+        QVERIFY(withCatalogues(data));
+        if (!ini.isEmpty()) {
+            QFile f(data.filePath("system.ini"));
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(ini);
+        }
+        const QStringList before =
+            QDir(data.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+        QProcess p;
+        p.setProcessEnvironment(m_env);
+        p.start(program(), {"--data-dir", data.path()});
+        QVERIFY(p.waitForStarted());
+        QByteArray err;
+        QTRY_VERIFY_WITH_TIMEOUT((err += p.readAllStandardError()).contains("--init-config"), 10000);
+        const QStringList lines = QString::fromLocal8Bit(err).split('\n');
+        QCOMPARE(lines.at(0), QString("system.ini Error!"));
+        QVERIFY2(lines.at(1).startsWith(QDir::toNativeSeparators(data.filePath("system.ini"))),
+                 qPrintable(lines.at(1)));
+        QVERIFY2(lines.at(1).contains(reason), qPrintable(lines.at(1)));
+        QVERIFY2(lines.at(1).contains("tarsyn --init-config"), qPrintable(lines.at(1)));
+        // Without a screen nobody could answer the box: the program ends, having made nothing.
+        QVERIFY(p.state() == QProcess::NotRunning || p.waitForFinished(10000));  // may be over already
+        QCOMPARE(p.exitCode(), 1);
+        QCOMPARE(QDir(data.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), before);
     }
 
     void initConfigRefusesEqualPasswords() {

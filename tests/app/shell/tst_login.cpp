@@ -49,6 +49,23 @@ struct HookLog {
 class TestLogin : public QObject {
     Q_OBJECT
 private slots:
+    // The journal hears the outcome and the level of every press, never the typed text.
+    void resultHookGetsTheLevelNeverThePassword() {
+        test::ShellFixture fx;
+        test::ScriptedPrompter prompter;
+        Access access;
+        LoginLogic logic(fx.config, access, fx.messages, prompter);
+        QStringList heard;
+        logic.setResultHook([&heard](bool granted, int level) {
+            heard << QStringLiteral("%1 %2").arg(granted ? "granted" : "refused").arg(level);
+        });
+        logic.begin();
+        QCOMPARE(logic.confirm(QStringLiteral("wrong-secret")), Outcome::Retry);
+        QCOMPARE(logic.confirm(QString::fromLatin1(test::ShellFixture::kOrdinary)), Outcome::Granted);
+        QCOMPARE(logic.confirm(QString::fromLatin1(test::ShellFixture::kSuper)), Outcome::Granted);
+        QCOMPARE(heard, (QStringList{"refused 1", "granted 99", "granted 100"}));
+    }
+
     void firstLogin_data() {
         QTest::addColumn<QStringList>("passwords");
         QTest::addColumn<QList<Outcome>>("outcomes");
@@ -217,7 +234,10 @@ private slots:
         Shell shell(fx.config, access, fx.messages, prompter, log.hooks());
         QVERIFY(!shell.settingsCheckPasses());
         shell.mainWindowShown();
-        QCOMPARE(prompter.shown, QStringList{"info:system.ini Error!"});
+        QCOMPARE(prompter.shown.size(), 1);
+        QVERIFY2(prompter.shown.at(0).startsWith("info:system.ini Error!\n" +
+                                                 QDir::toNativeSeparators(fx.config.filePath("system.ini"))),
+                 qPrintable(prompter.shown.at(0)));
         QCOMPARE(log.calls,
                  (QStringList{"closePort", "unregisterHotKey", "disconnectDatabase", "slideOut", "close"}));
         QCOMPARE(access.AccessLevel(), kExitingLevel);
@@ -251,7 +271,10 @@ private slots:
         QCOMPARE(log.calls, (QStringList{"login", "loggedIn", "login"}));
         fx.config.wrini("system.ini", "Set", "save1", "61");
         shell.mainWindowShown();
-        QCOMPARE(prompter.shown, QStringList{"info:system.ini Error!"});
+        QCOMPARE(prompter.shown.size(), 1);
+        QVERIFY2(prompter.shown.at(0).startsWith("info:system.ini Error!\n" +
+                                                 QDir::toNativeSeparators(fx.config.filePath("system.ini"))),
+                 qPrintable(prompter.shown.at(0)));
         QVERIFY(log.calls.endsWith("close"));
         QCOMPARE(log.calls.count("login"), 2);
     }

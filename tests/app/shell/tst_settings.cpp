@@ -6,6 +6,7 @@
 #include "app/core/AccessLevel.h"
 #include "app/core/SettingsLogic.h"
 #include "app/core/Shell.h"
+#include "config/DataFolder.h"
 
 using namespace tarsyn;
 using namespace tarsyn::app;
@@ -110,7 +111,10 @@ private slots:
         fx.live.setRefreshText("60");  // 3 rows: save1 at least 180, save2 at least 4
         fx.live.setHourIntervalText("100");
         fx.live.setDayIntervalText("2");
+        int saved = 0;
+        logic.setSavedHook([&saved] { ++saved; });
         QCOMPARE(logic.close("newsuper", QString()), CloseResult::Saved);
+        QCOMPARE(saved, 1);  // the journal's "settings saved"
         QCOMPARE(prompter.shown, QStringList{"confirm:dl1"});
         QCOMPARE(fx.read("flash"), QString("60"));
         QCOMPARE(fx.read("save1"), QString("180"));
@@ -342,12 +346,16 @@ private slots:
 
     void catalogueListFromDataFolder() {
         test::ShellFixture fx;
-        QFile b(fx.config.filePath("b.lag")), a(fx.config.filePath("Alpha.lag")),
-            h(fx.config.filePath("x.hlp"));
-        QVERIFY(b.open(QIODevice::WriteOnly) && a.open(QIODevice::WriteOnly) && h.open(QIODevice::WriteOnly));
+        // "X.LAG" would be opened as "X.lag", which does not exist here: it is not listed, in the
+        // settings box nor (the same function) by the hot key.
+        for (const char* name : {"b.lag", "Alpha.lag", "x.hlp", "X.LAG", "y.Lag"}) {
+            QFile f(fx.config.filePath(name));
+            QVERIFY(f.open(QIODevice::WriteOnly));
+        }
         test::ScriptedPrompter prompter;
         SettingsLogic logic(fx.config, fx.live, fx.messages, prompter);
         QCOMPARE(logic.catalogueList(), (QStringList{"Alpha", "b", "Test"}));
+        QCOMPARE(logic.catalogueList(), tarsyn::config::CatalogueNames(fx.config.dataDir()));
     }
 };
 

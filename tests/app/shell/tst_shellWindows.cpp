@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSystemTrayIcon>
 #include <QTreeWidget>
 #include <QtTest>
 #include <algorithm>
@@ -43,7 +44,11 @@ struct Target : PortSwitchTarget {
     void setConnectionIndicator(int image) override { indicator = image; }
     void setPollState(int s) override { pollState = s; }
     void setRotationMode(bool on) override { rotation = on; }
-    void showFixedPort(const QString& name) override { shown = name; }
+    void showFixedPort(const QString& name, const QString& r, const QString&) override {
+        shown = name;
+        remark = r;
+    }
+    QString remark;
     void ClearLiveDisplay() override {}
 };
 
@@ -320,7 +325,7 @@ private slots:
         auto* box = dialog.findChild<QComboBox*>("cbbzdck");
         QCOMPARE(box->count(), 3);
         QCOMPARE(box->currentIndex(), 1);  // PortIndex
-        QCOMPARE(box->currentText(), QString("com2"));
+        QCOMPARE(box->currentText(), QString("gen1 (com2)"));  // the controller's name, then its port
         box->setEditText(" /dev/ttyS7 ");
         dialog.show();
         dialog.findChild<QPushButton*>("btnzdck")->click();
@@ -332,14 +337,16 @@ private slots:
         QCOMPARE(target.pollState, 1);
         QVERIFY(!target.rotation);
         QCOMPARE(target.shown, QString("/dev/ttyS7"));
+        QCOMPARE(target.remark, QString("/dev/ttyS7"));
 
         // A pick from the list keeps its index; the list is the one as it stands now.
         fx.live.setPorts(fx.live.ports() << PortEntry{"com9", "n", ""});
         target.portIndex = 3;
         dialog.prepare();
-        QCOMPARE(box->currentText(), QString("com9"));
+        QCOMPARE(box->currentText(), QString("n (com9)"));
         dialog.applyPressed();
         QCOMPARE(target.portIndex, 3);
+        QCOMPARE(target.serial.portName(), QString("com9"));  // the port, not the label
     }
 
     void portDialogDrivesThePollCycle() {
@@ -394,8 +401,11 @@ private slots:
         settings.show();  // a secondary window open: the click does nothing
         tray.click();
         QVERIFY(main.isVisible());
-        // Offscreen there is no notification area, so a hidden main window could not come back.
-        QCOMPARE(tray.canBringBack(), tray.available());
+        // Offscreen there is no notification area: the icon counts as shown, yet a main window
+        // hidden to it could not come back, so the shell must not hide it there.
+        QVERIFY(!QSystemTrayIcon::isSystemTrayAvailable());
+        QVERIFY(!tray.available());
+        QVERIFY(!tray.canBringBack());
     }
 
     void shellAttachedToWindow() {
@@ -432,6 +442,16 @@ private slots:
         QCoreApplication::processEvents();
         QVERIFY(main.isVisible());
         main.setWindowState(Qt::WindowNoState);
+
+        // The system maximise shows the window instead of maximising it: same size, no new login.
+        main.resize(300, 200);
+        QCoreApplication::processEvents();
+        const QSize normal = main.size();
+        main.setWindowState(Qt::WindowMaximized);
+        QTRY_VERIFY(!(main.windowState() & Qt::WindowMaximized));
+        QVERIFY(main.isVisible());
+        QCOMPARE(main.size(), normal);
+        QCOMPARE(logins, 2);
 
         QVERIFY(!main.close());  // No at dl2
         QVERIFY(main.isVisible());
@@ -477,7 +497,10 @@ private slots:
         QTRY_VERIFY(!main.isVisible());
         QVERIFY(access.exiting());
         QCOMPARE(logins, 0);
-        QCOMPARE(prompter.shown, QStringList{"info:system.ini Error!"});
+        QCOMPARE(prompter.shown.size(), 1);
+        QVERIFY2(prompter.shown.at(0).startsWith("info:system.ini Error!\n" +
+                                                 QDir::toNativeSeparators(fx.config.filePath("system.ini"))),
+                 qPrintable(prompter.shown.at(0)));
     }
 };
 

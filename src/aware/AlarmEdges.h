@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QHash>
+#include <QString>
+#include <QStringList>
+#include <QVector>
+
+namespace tarsyn::aware {
+
+/// One change of an alarm indicator between two complete live replies of the same controller.
+struct AlarmEdge {
+    QString indicator;  ///< `zs1`…`zs9`
+    bool raised;        ///< true: the bit rose; false: it fell
+    bool operator==(const AlarmEdge& o) const { return indicator == o.indicator && raised == o.raised; }
+};
+
+/// The alarm bits of each controller as last read, and the edges between one reply and the next.
+/// The alarm indicators are the ones drawn with the alarm picture set (the alarm byte at 0x001A and
+/// overload in the state byte). The first reply of a controller counts against "nothing active", so an
+/// alarm that is already on when the program starts is raised once.
+class AlarmEdges {
+public:
+    /// The nine alarm indicators in the order of the live block (alarm byte bit 7 first, then overload).
+    static const QStringList& alarmIndicators();
+
+    /// Reads the alarm indicators of a live reply (at least 104 characters) of `controller` and returns
+    /// the edges since its previous reply, in alarmIndicators() order. A reply too short, or whose bit
+    /// bytes are not hexadecimal, changes nothing and gives no edge.
+    QVector<AlarmEdge> update(const QString& controller, const QString& reply);
+
+    /// Indicators active for `controller` as last read (empty when never read).
+    QStringList active(const QString& controller) const;
+
+private:
+    QHash<QString, QStringList> m_last;  // alarm indicators on, per controller
+};
+
+/// The set bits of a live reply per indicator, from the four bit bytes; empty when the reply is too
+/// short or a bit byte is not hexadecimal.
+QHash<QString, bool> IndicatorBits(const QString& reply);
+
+}  // namespace tarsyn::aware

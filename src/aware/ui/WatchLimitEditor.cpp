@@ -1,0 +1,178 @@
+#include "aware/ui/WatchLimitEditor.h"
+
+#include <QComboBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+#include "config/Config.h"
+#include "config/LiveSettings.h"
+#include "config/Prompter.h"
+#include "widgets/Catalogue.h"
+
+namespace tarsyn::aware::ui {
+
+namespace {
+
+enum Column { kController, kValue, kLow, kHigh, kHold, kBand, kColumns };
+
+std::optional<double> number(const QString& text, bool* ok) {
+    *ok = true;
+    if (text.trimmed().isEmpty()) return std::nullopt;
+    const double v = text.trimmed().toDouble(ok);
+    return *ok ? std::optional<double>(v) : std::nullopt;
+}
+
+QString text(const std::optional<double>& v) { return v ? QString::number(*v) : QString(); }
+
+}  // namespace
+
+WatchLimitEditor::WatchLimitEditor(config::Config& config, const config::LiveSettings& settings,
+                                   const config::Messages& messages, config::Prompter& prompter, Applied applied,
+                                   QWidget* parent)
+    : QDialog(parent),
+      m_config(config),
+      m_settings(settings),
+      m_messages(messages),
+      m_prompter(prompter),
+      m_applied(std::move(applied)) {
+    setObjectName(QStringLiteral("TForm19"));
+    auto* column = new QVBoxLayout(this);
+    auto* note = new QLabel(QStringLiteral("自设限值只在本机报警，不写入控制器。"), this);
+    note->setObjectName(QStringLiteral("lblwlnote"));
+    note->setWordWrap(true);
+    column->addWidget(note);
+    m_table = new QTableWidget(0, kColumns, this);
+    m_table->setObjectName(QStringLiteral("lvwatch"));
+    m_table->verticalHeader()->hide();
+    m_table->horizontalHeader()->setStretchLastSection(true);
+    column->addWidget(m_table, 1);
+    auto* buttons = new QHBoxLayout;
+    const std::pair<const char*, const char*> names[] = {
+        {"btnwladd", "增加"}, {"btnwldel", "删除"}, {"btnsave", "保存"}, {"btnclose", "关闭"}};
+    QPushButton* made[4];
+    for (int i = 0; i < 4; ++i) {
+        made[i] = new QPushButton(QString::fromUtf8(names[i].second), this);
+        made[i]->setObjectName(QLatin1String(names[i].first));
+        if (i == 2) buttons->addStretch(1);
+        buttons->addWidget(made[i]);
+    }
+    column->addLayout(buttons);
+    connect(made[0], &QPushButton::clicked, this, &WatchLimitEditor::addRow);
+    connect(made[1], &QPushButton::clicked, this, &WatchLimitEditor::removeRow);
+    connect(made[2], &QPushButton::clicked, this, [this] {
+        if (save()) accept();
+    });
+    connect(made[3], &QPushButton::clicked, this, &QDialog::reject);
+    resize(760, 360);
+    relabel();
+}
+
+void WatchLimitEditor::relabel() {
+    widgets::SetActiveLanguage(this, m_config, m_settings.language(), widgets::WindowControls::kPlainWindow);
+    setWindowTitle(m_messages.text(QStringLiteral("Form19caption")));
+    QStringList headers;
+    for (const char* key : {"awwlctl", "awwlvalue", "awwllow", "awwlhigh", "awwlhold", "awwlband"})
+        headers << m_messages.text(QLatin1String(key));
+    m_table->setHorizontalHeaderLabels(headers);
+    // The value names follow the language: each box keeps its panel as the item's data.
+    for (int row = 0; row < m_table->rowCount(); ++row) {
+        auto* box = qobject_cast<QComboBox*>(m_table->cellWidget(row, kValue));
+        if (!box) continue;
+        for (int i = 0; i < box->count(); ++i) {
+            const QString panel = box->itemData(i).toString();
+            const QString caption = widgets::TranslationText(m_config, m_settings.language(),
+                                                             QStringLiteral("lbl") + panel.mid(3) + QStringLiteral(".Caption"));
+            box->setItemText(i, caption == QLatin1String("0") ? panel : caption);
+        }
+    }
+}
+
+void WatchLimitEditor::appendRow(const WatchLimit& l) {
+    const int row = m_table->rowCount();
+    m_table->insertRow(row);
+    auto* controller = new QComboBox(m_table);
+    controller->setEditable(true);
+    for (const config::PortEntry& e : m_settings.ports())
+        if (!e.remark.trimmed().isEmpty()) controller->addItem(e.remark.trimmed());
+    controller->setCurrentText(l.controller);
+    m_table->setCellWidget(row, kController, controller);
+    auto* value = new QComboBox(m_table);
+    for (const QString& panel : WatchableValues()) {
+        const QString caption = widgets::TranslationText(m_config, m_settings.language(),
+                                                         QStringLiteral("lbl") + panel.mid(3) + QStringLiteral(".Caption"));
+        value->addItem(caption == QLatin1String("0") ? panel : caption, panel);
+    }
+    value->setCurrentIndex(qMax(0, value->findData(l.panel)));
+    m_table->setCellWidget(row, kValue, value);
+    m_table->setItem(row, kLow, new QTableWidgetItem(text(l.low)));
+    m_table->setItem(row, kHigh, new QTableWidgetItem(text(l.high)));
+    m_table->setItem(row, kHold, new QTableWidgetItem(QString::number(l.holdSeconds)));
+    m_table->setItem(row, kBand, new QTableWidgetItem(QString::number(l.band)));
+}
+
+void WatchLimitEditor::load() {
+    m_table->setRowCount(0);
+    for (const WatchLimit& l : LoadWatchLimits(m_config)) appendRow(l);
+}
+
+void WatchLimitEditor::addRow() {
+    WatchLimit l;
+    const auto ports = m_settings.ports();
+    if (!ports.isEmpty()) l.controller = ports.first().remark.trimmed();
+    l.panel = QStringLiteral("pnl17");
+    appendRow(l);
+}
+
+void WatchLimitEditor::removeRow() {
+    const int row = m_table->currentRow();
+    if (row >= 0) m_table->removeRow(row);
+}
+
+std::optional<QVector<WatchLimit>> WatchLimitEditor::limits(QString* error) const {
+    QVector<WatchLimit> out;
+    for (int row = 0; row < m_table->rowCount(); ++row) {
+        WatchLimit l;
+        l.controller = qobject_cast<QComboBox*>(m_table->cellWidget(row, kController))->currentText().trimmed();
+        l.panel = qobject_cast<QComboBox*>(m_table->cellWidget(row, kValue))->currentData().toString();
+        auto cell = [this, row](int c) { return m_table->item(row, c) ? m_table->item(row, c)->text() : QString(); };
+        bool okLow = true, okHigh = true, okHold = true, okBand = true;
+        l.low = number(cell(kLow), &okLow);
+        l.high = number(cell(kHigh), &okHigh);
+        const QString hold = cell(kHold).trimmed();
+        l.holdSeconds = hold.isEmpty() ? 0 : hold.toInt(&okHold);
+        l.band = number(cell(kBand), &okBand).value_or(0.0);
+        // A row needs a controller, a number in each box it uses, a limit on at least one side, and
+        // limits that leave room for the band between them.
+        const bool ok = !l.controller.isEmpty() && okLow && okHigh && okHold && okBand && l.holdSeconds >= 0 &&
+                        l.band >= 0 && (l.low || l.high) && (!l.low || !l.high || *l.low + l.band < *l.high);
+        if (!ok) {
+            if (error) *error = m_messages.text(QStringLiteral("awwlbad")).arg(row + 1);
+            return std::nullopt;
+        }
+        out << l;
+    }
+    return out;
+}
+
+bool WatchLimitEditor::save() {
+    QString error;
+    const auto read = limits(&error);
+    if (!read) {
+        m_prompter.information(error);
+        return false;
+    }
+    try {
+        SaveWatchLimits(m_config, *read);
+    } catch (const config::ConfigError& e) {
+        m_prompter.error(e.message());
+        return false;
+    }
+    if (m_applied) m_applied(*read);
+    return true;
+}
+
+}  // namespace tarsyn::aware::ui

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QString>
+#include <optional>
+
+namespace tarsyn::history {
+
+/// What happened, as one row of the event journal records it. The code stored in the table is the
+/// short text of journalKindCode(); the journal window shows the catalogue's text for it.
+enum class JournalKind {
+    AlarmRaised,      ///< an alarm indicator of a controller turned on (detail: indicator and text)
+    AlarmCleared,     ///< ... and off again
+    LinkLost,         ///< the controller stopped answering
+    LinkRegained,     ///< the controller answers again
+    CommandSent,      ///< an operating command went to the controller
+    CalibrationSent,  ///< a calibration value went to the controller
+    BlockWritten,     ///< a parameter block was written (page, block, fields' old and new values)
+    SettingsSaved,    ///< the settings window wrote system.ini
+    LoginSucceeded,   ///< detail: the level granted, never what was typed
+    LoginFailed,      ///< detail: the level asked for at most, never what was typed
+    WatchRaised,      ///< an operator's own watch limit was crossed for its hold time (PC side only)
+    WatchCleared,     ///< ... and the value came back past its hysteresis
+};
+
+/// All kinds, in the order above (filters and tests walk them).
+inline constexpr JournalKind kJournalKinds[] = {
+    JournalKind::AlarmRaised,  JournalKind::AlarmCleared,   JournalKind::LinkLost,
+    JournalKind::LinkRegained, JournalKind::CommandSent,    JournalKind::CalibrationSent,
+    JournalKind::BlockWritten, JournalKind::SettingsSaved,  JournalKind::LoginSucceeded,
+    JournalKind::LoginFailed,  JournalKind::WatchRaised,    JournalKind::WatchCleared,
+};
+
+/// The stored code of a kind ("alarm-raised", "link-lost", …); also the suffix of its catalogue key
+/// "jk" + code.
+QString journalKindCode(JournalKind kind);
+/// The kind of a stored code; nullopt for a code this program does not know.
+std::optional<JournalKind> journalKindFromCode(const QString& code);
+
+/// Where anything that acts on or observes a controller reports an event for the journal. A record
+/// never throws and never waits long: an implementation that cannot write keeps the reason and goes on.
+/// `controller` is the remark of the port-list entry the event concerns (empty for PC-wide events
+/// such as a login).
+class Journal {
+public:
+    virtual ~Journal() = default;
+    virtual void record(JournalKind kind, const QString& controller, const QString& detail) = 0;
+};
+
+}  // namespace tarsyn::history

@@ -1,0 +1,388 @@
+#include "history/JournalStore.h"
+
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QStringList>
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <optional>
+#include <thread>
+
+#include "history/HistoryColumns.h"
+
+namespace tarsyn::history {
+
+namespace {
+
+struct KindCode {
+    JournalKind kind;
+    const char* code;
+};
+
+const KindCode kCodes[] = {
+    {JournalKind::AlarmRaised, "alarm-raised"},
+    {JournalKind::AlarmCleared, "alarm-cleared"},
+    {JournalKind::LinkLost, "link-lost"},
+    {JournalKind::LinkRegained, "link-regained"},
+    {JournalKind::CommandSent, "command-sent"},
+    {JournalKind::CalibrationSent, "calibration-sent"},
+    {JournalKind::BlockWritten, "block-written"},
+    {JournalKind::SettingsSaved, "settings-saved"},
+    {JournalKind::LoginSucceeded, "login-succeeded"},
+    {JournalKind::LoginFailed, "login-failed"},
+    {JournalKind::WatchRaised, "watch-raised"},
+    {JournalKind::WatchCleared, "watch-cleared"},
+};
+
+QString errorText(const QSqlError& e) {
+    QString t = e.text().trimmed();
+    return t.isEmpty() ? QStringLiteral("unknown database error") : t;
+}
+
+QString csvField(const QString& s) {
+    if (!s.contains(QLatin1Char(',')) && !s.contains(QLatin1Char('"')) && !s.contains(QLatin1Char('\n')) &&
+        !s.contains(QLatin1Char('\r')))
+        return s;
+    QString q = s;
+    q.replace(QLatin1Char('"'), QStringLiteral("\"\""));
+    return QLatin1Char('"') + q + QLatin1Char('"');
+}
+
+}  // namespace
+
+/// Writes the journal's events on a thread and a connection of its own, each INSERT a transaction of
+/// its own, in the order they came. The poll tick only hands an event over; the commit follows within
+/// milliseconds, so a killed program loses at most the event being written at that instant. A write
+/// that fails keeps its event, closes the connection and tries again after kRetrySeconds; the reason
+/// is handed to the store once. Stopping writes what is still queued (unless the database is gone).
+class JournalWriter {
+public:
+    struct Pending {
+        QString sj, port, kind, detail;
+    };
+    static constexpr size_t kMaxQueued = 100000;  // a database gone for long must not eat the memory
+
+    JournalWriter(HistoryLocation location, QString connectionName)
+        : m_location(std::move(location)), m_connectionName(std::move(connectionName)), m_thread([this] { run(); }) {}
+    ~JournalWriter() {
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_stop = true;
+        }
+        m_wake.notify_all();
+        m_thread.join();
+    }
+
+    void push(Pending e) {
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            if (m_queue.size() >= kMaxQueued) m_queue.pop_front();
+            m_queue.push_back(std::move(e));
+        }
+        m_wake.notify_one();
+    }
+    /// Waits until every event handed over is written, or the writer is failing.
+    void flush() {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        m_idle.wait(lock, [this] { return (m_queue.empty() && !m_busy) || m_failing; });
+    }
+    /// A new failure's reason, once; empty when there is none.
+    QString takeError() {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        QString e;
+        if (m_newError) e = m_error;
+        m_newError = false;
+        return e;
+    }
+
+private:
+    void run() {
+        using Clock = std::chrono::steady_clock;
+        std::optional<QSqlQuery> insert;
+        Clock::time_point nextTry{};
+        auto closeConnection = [&] {
+            insert.reset();
+            if (QSqlDatabase::contains(m_connectionName)) QSqlDatabase::database(m_connectionName, false).close();
+        };
+        std::unique_lock<std::mutex> lock(m_mutex);
+        for (;;) {
+            m_wake.wait(lock, [this] { return m_stop || !m_queue.empty(); });
+            if (m_queue.empty()) break;  // stopping, nothing left
+            const Pending e = m_queue.front();
+            m_busy = true;
+            lock.unlock();
+            QString why;
+            bool written = false, dropped = false;
+            auto connect = [&] {
+                if (HistoryStore::openConnection(m_location, m_connectionName, HistoryStore::Durability::ProgramKill,
+                                                 &why)) {
+                    insert.emplace(QSqlDatabase::database(m_connectionName, false));
+                    if (!insert->prepare(QStringLiteral("INSERT INTO \"journal\" (\"sj\", \"port\", \"kind\", "
+                                                        "\"detail\") VALUES (?, ?, ?, ?)"))) {
+                        why = errorText(insert->lastError());
+                        closeConnection();
+                    }
+                }
+                if (!insert) nextTry = Clock::now() + std::chrono::seconds(JournalStore::kRetrySeconds);
+                return bool(insert);
+            };
+            auto exec = [&] {
+                insert->bindValue(0, e.sj);
+                insert->bindValue(1, e.port);
+                insert->bindValue(2, e.kind);
+                insert->bindValue(3, e.detail);
+                // One statement outside any transaction is a transaction of its own.
+                if (insert->exec()) {
+                    insert->finish();
+                    return true;
+                }
+                why = errorText(insert->lastError());
+                return false;
+            };
+            if (insert || (Clock::now() >= nextTry && connect())) {
+                written = exec();
+                if (!written) {
+                    // A lost connection gets one fresh try at once; an event the database refuses
+                    // on a good connection is dropped rather than holding up every later one.
+                    closeConnection();
+                    if (connect()) {
+                        written = exec();
+                        dropped = !written;
+                    }
+                }
+            }
+            lock.lock();
+            m_busy = false;
+            if (written || dropped) {
+                m_queue.pop_front();
+                m_failing = false;
+                if (dropped) {
+                    m_error = QStringLiteral("Event journal (%1): %2").arg(m_location.displayText(), why);
+                    m_newError = true;
+                }
+            } else {
+                m_failing = true;
+                if (!why.isEmpty()) {
+                    m_error = QStringLiteral("Event journal (%1): %2").arg(m_location.displayText(), why);
+                    m_newError = true;
+                }
+                if (m_stop) m_queue.clear();  // the database is gone and the program ends: nothing to wait for
+                m_idle.notify_all();
+                m_wake.wait_until(lock, nextTry, [this] { return m_stop; });
+            }
+            if (m_queue.empty()) m_idle.notify_all();
+        }
+        lock.unlock();
+        closeConnection();
+        if (QSqlDatabase::contains(m_connectionName)) QSqlDatabase::removeDatabase(m_connectionName);
+    }
+
+    const HistoryLocation m_location;
+    const QString m_connectionName;
+    std::mutex m_mutex;
+    std::condition_variable m_wake, m_idle;
+    std::deque<Pending> m_queue;
+    bool m_busy = false, m_stop = false, m_failing = false, m_newError = false;
+    QString m_error;
+    std::thread m_thread;  // last: starts once everything above exists
+};
+
+QString journalKindCode(JournalKind kind) {
+    for (const KindCode& c : kCodes)
+        if (c.kind == kind) return QLatin1String(c.code);
+    return {};
+}
+
+std::optional<JournalKind> journalKindFromCode(const QString& code) {
+    for (const KindCode& c : kCodes)
+        if (code == QLatin1String(c.code)) return c.kind;
+    return std::nullopt;
+}
+
+JournalStore::JournalStore(HistoryLocation location, const link::Clock& clock, ErrorCallback onError)
+    : m_location(std::move(location)),
+      m_clock(clock),
+      m_onError(std::move(onError)),
+      m_connectionName(QStringLiteral("tarsyn-journal-%1").arg(quintptr(this), 0, 16)) {}
+
+JournalStore::~JournalStore() {
+    close();
+    if (QSqlDatabase::contains(m_connectionName)) QSqlDatabase::removeDatabase(m_connectionName);
+}
+
+bool JournalStore::isOpen() const {
+    return QSqlDatabase::contains(m_connectionName) && QSqlDatabase::database(m_connectionName, false).isOpen();
+}
+
+void JournalStore::close() {
+    m_writer.reset();  // writes what is queued first
+    if (QSqlDatabase::contains(m_connectionName)) {
+        QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
+        if (db.isOpen()) db.close();
+    }
+}
+
+bool JournalStore::open() {
+    close();
+    m_lastAttempt = m_clock.now();
+    QString why;
+    if (!HistoryStore::openConnection(m_location, m_connectionName, HistoryStore::Durability::ProgramKill,
+                                      &why)) {
+        m_lastError = why;
+        return false;
+    }
+    const bool pg = m_location.kind == HistoryLocation::Kind::Postgres;
+    QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
+    const QStringList statements = {
+        pg ? QStringLiteral("CREATE TABLE IF NOT EXISTS \"journal\" (\"id\" BIGSERIAL PRIMARY KEY, "
+                            "\"sj\" TEXT COLLATE \"C\" NOT NULL, \"port\" TEXT NOT NULL, "
+                            "\"kind\" TEXT NOT NULL, \"detail\" TEXT NOT NULL)")
+           : QStringLiteral("CREATE TABLE IF NOT EXISTS \"journal\" (\"id\" INTEGER PRIMARY KEY AUTOINCREMENT, "
+                            "\"sj\" TEXT NOT NULL, \"port\" TEXT NOT NULL, \"kind\" TEXT NOT NULL, "
+                            "\"detail\" TEXT NOT NULL)"),
+        QStringLiteral("CREATE INDEX IF NOT EXISTS \"journal_sj\" ON \"journal\" (\"sj\")"),
+    };
+    QSqlQuery q(db);
+    bool ok = db.transaction();
+    // Several PCs may start at once against one server: the creators take turns, as for the readings.
+    if (ok && pg) ok = q.exec(QStringLiteral("SELECT pg_advisory_xact_lock(7316202401)"));
+    for (const QString& sql : statements)
+        if (ok) ok = q.exec(sql);
+    if (ok) ok = db.commit();
+    if (!ok) {
+        m_lastError = QStringLiteral("Cannot create the event journal in %1: %2")
+                          .arg(m_location.displayText(),
+                               errorText(q.lastError().isValid() ? q.lastError() : db.lastError()));
+        db.rollback();
+        close();
+        return false;
+    }
+    m_writer = std::make_unique<JournalWriter>(m_location, m_connectionName + QStringLiteral("-writer"));
+    m_lastError.clear();
+    m_reported = false;
+    return true;
+}
+
+bool JournalStore::usable() {
+    if (isOpen() && m_writer) return true;
+    const QDateTime now = m_clock.now();
+    if (m_lastAttempt.isValid() && m_lastAttempt.secsTo(now) < kRetrySeconds && now >= m_lastAttempt)
+        return false;
+    return open();
+}
+
+void JournalStore::record(JournalKind kind, const QString& controller, const QString& detail) {
+    if (!usable()) {
+        if (!m_reported && m_onError && !m_lastError.isEmpty()) m_onError(m_lastError);
+        m_reported = true;
+        return;
+    }
+    // Stamped now, written by the writer thread in its own transaction a moment later.
+    // A null text would bind as SQL NULL: an event without a controller has an empty one.
+    m_writer->push({stampText(m_clock.now()), controller.trimmed().isNull() ? QStringLiteral("") : controller.trimmed(),
+                    journalKindCode(kind), detail.isNull() ? QStringLiteral("") : detail});
+    const QString failed = m_writer->takeError();
+    if (failed.isEmpty()) return;
+    m_lastError = failed;
+    if (!m_reported && m_onError) m_onError(m_lastError);
+    m_reported = true;
+}
+
+void JournalStore::flush() {
+    if (!m_writer) return;
+    m_writer->flush();
+    const QString failed = m_writer->takeError();
+    if (!failed.isEmpty()) {
+        m_lastError = failed;
+        if (!m_reported && m_onError) m_onError(m_lastError);
+        m_reported = true;
+    }
+}
+
+HistoryError JournalStore::failure(const QString& what, const QString& reason) const {
+    return HistoryError(QStringLiteral("Event journal (%1), %2: %3").arg(m_location.displayText(), what, reason));
+}
+
+int JournalStore::purgeOlderThan(int days) {
+    if (!isOpen()) return -1;
+    flush();
+    QSqlQuery q(QSqlDatabase::database(m_connectionName, false));
+    if (!q.prepare(QStringLiteral("DELETE FROM \"journal\" WHERE \"sj\" < ?"))) return -1;
+    q.bindValue(0, stampText(m_clock.now().addDays(-days)));
+    if (!q.exec()) {
+        m_lastError = errorText(q.lastError());
+        return -1;
+    }
+    return q.numRowsAffected();
+}
+
+QVector<JournalEvent> JournalStore::events(const JournalFilter& filter) {
+    if (!isOpen() && !open()) throw failure(QStringLiteral("read"), m_lastError);
+    flush();  // what was recorded before is in what is read
+    QStringList where;
+    QVariantList values;
+    if (!filter.controller.isNull()) {
+        where << QStringLiteral("\"port\" = ?");
+        values << filter.controller;
+    }
+    if (filter.kind) {
+        where << QStringLiteral("\"kind\" = ?");
+        values << journalKindCode(*filter.kind);
+    }
+    if (filter.from.isValid()) {
+        where << QStringLiteral("\"sj\" >= ?");
+        values << stampText(filter.from);
+    }
+    if (filter.to.isValid()) {
+        where << QStringLiteral("\"sj\" <= ?");
+        values << stampText(filter.to);
+    }
+    QString sql = QStringLiteral("SELECT \"id\", \"sj\", \"port\", \"kind\", \"detail\" FROM \"journal\"");
+    if (!where.isEmpty()) sql += QStringLiteral(" WHERE ") + where.join(QStringLiteral(" AND "));
+    // The id breaks ties within one second: the later event was written later.
+    sql += QStringLiteral(" ORDER BY \"sj\" DESC, \"id\" DESC LIMIT %1").arg(qMax(0, filter.limit));
+    QSqlQuery q(QSqlDatabase::database(m_connectionName, false));
+    q.setForwardOnly(true);
+    if (!q.prepare(sql)) throw failure(QStringLiteral("read"), errorText(q.lastError()));
+    for (int i = 0; i < values.size(); ++i) q.bindValue(i, values.at(i));
+    if (!q.exec()) throw failure(QStringLiteral("read"), errorText(q.lastError()));
+    QVector<JournalEvent> out;
+    while (q.next()) {
+        const auto kind = journalKindFromCode(q.value(3).toString());
+        if (!kind) continue;  // written by a newer program: not one this window can name
+        out.append({q.value(0).toLongLong(), q.value(1).toString(), q.value(2).toString(), *kind,
+                    q.value(4).toString()});
+    }
+    return out;
+}
+
+QStringList JournalStore::controllers() {
+    if (!isOpen() && !open()) throw failure(QStringLiteral("read"), m_lastError);
+    flush();
+    QSqlQuery q(QSqlDatabase::database(m_connectionName, false));
+    if (!q.exec(QStringLiteral("SELECT DISTINCT \"port\" FROM \"journal\" WHERE \"port\" <> '' ORDER BY \"port\"")))
+        throw failure(QStringLiteral("read"), errorText(q.lastError()));
+    QStringList out;
+    while (q.next()) out << q.value(0).toString();
+    return out;
+}
+
+int JournalRetentionDays(const QString& setting) {
+    bool ok = false;
+    const int days = setting.trimmed().toInt(&ok);
+    return ok && days > 0 ? days : JournalStore::kDefaultRetentionDays;
+}
+
+QString JournalCsv(const QVector<JournalEvent>& events, const std::function<QString(JournalKind)>& kindText) {
+    const QString eol = QStringLiteral("\r\n");
+    QString out = QStringLiteral("time,controller,kind,detail") + eol;
+    for (const JournalEvent& e : events)
+        out += csvField(e.sj) + QLatin1Char(',') + csvField(e.controller) + QLatin1Char(',') +
+               csvField(kindText(e.kind)) + QLatin1Char(',') + csvField(e.detail) + eol;
+    return out;
+}
+
+}  // namespace tarsyn::history

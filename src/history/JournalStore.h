@@ -1,0 +1,101 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+#include <QVector>
+#include <functional>
+#include <memory>
+#include <optional>
+
+#include "history/HistoryStore.h"
+#include "history/Journal.h"
+#include "link/Clock.h"
+
+namespace tarsyn::history {
+
+class JournalWriter;
+
+/// One row of the journal table.
+struct JournalEvent {
+    qint64 id = 0;
+    QString sj;          ///< "yyyy-MM-dd hh:mm:ss", as the history tables stamp their rows
+    QString controller;  ///< the entry's remark; empty for PC-wide events
+    JournalKind kind = JournalKind::AlarmRaised;
+    QString detail;
+    bool operator==(const JournalEvent& o) const {
+        return sj == o.sj && controller == o.controller && kind == o.kind && detail == o.detail;
+    }
+};
+
+/// What the journal window asks for: every part left empty matches everything.
+struct JournalFilter {
+    QString controller;               ///< exact remark; null = all controllers
+    std::optional<JournalKind> kind;  ///< one kind; none = all kinds
+    QDateTime from;                   ///< "sj" >= from; invalid = no lower bound
+    QDateTime to;                     ///< "sj" <= to; invalid = no upper bound
+    int limit = 10000;                ///< newest first, at most this many
+};
+
+/// The event journal: table "journal" ("id", "sj", "port", "kind", "detail", index on "sj") in the
+/// history database. record() stamps the event and hands it to a writer thread with a Qt SQL
+/// connection of its own, which commits each event as one INSERT with bound values in its own
+/// transaction a moment later, so an alarm storm costs the poll tick next to nothing and a killed
+/// program loses at most the event being written at that instant; the writes do not wait for the
+/// disk's sync (a killed program keeps them, a power cut may not). Reads see every event recorded
+/// before them. record() never throws: a failure is kept in lastError(), reported once through the
+/// error callback, and the connection is tried again at most every kRetrySeconds. Reads, purge and
+/// schema use a second connection on the creating thread.
+class JournalStore : public Journal {
+public:
+    using ErrorCallback = std::function<void(const QString&)>;
+    static constexpr int kRetrySeconds = 30;
+    static constexpr int kDefaultRetentionDays = 365;
+
+    JournalStore(HistoryLocation location, const link::Clock& clock, ErrorCallback onError = {});
+    ~JournalStore() override;
+    JournalStore(const JournalStore&) = delete;
+    JournalStore& operator=(const JournalStore&) = delete;
+
+    /// Opens the connection and creates the table and its index when missing (an older kalde.db has
+    /// neither); false with lastError() on failure.
+    bool open();
+    void close();
+    bool isOpen() const;
+    QString lastError() const { return m_lastError; }
+    QString connectionName() const { return m_connectionName; }
+
+    void record(JournalKind kind, const QString& controller, const QString& detail) override;
+    /// Waits until every event recorded so far is written (or the writer is failing).
+    void flush();
+
+    /// Deletes events older than `days` days before now; returns how many went (-1 on failure).
+    int purgeOlderThan(int days);
+    /// Events matching `filter`, newest first. Raises HistoryError.
+    QVector<JournalEvent> events(const JournalFilter& filter);
+    /// The remarks that occur in the journal, sorted (the window's controller filter).
+    QStringList controllers();
+
+private:
+    bool usable();
+    HistoryError failure(const QString& what, const QString& reason) const;
+
+    HistoryLocation m_location;
+    const link::Clock& m_clock;
+    ErrorCallback m_onError;
+    QString m_connectionName;
+    QString m_lastError;
+    QDateTime m_lastAttempt;
+    bool m_reported = false;
+    std::unique_ptr<JournalWriter> m_writer;
+};
+
+/// The retention setting: system.ini [Aware] "days", whole days; a missing, zero or unreadable
+/// value gives the default of 365.
+int JournalRetentionDays(const QString& setting);
+
+/// The events as CSV (RFC 4180: comma separated, fields with a comma, quote or line break quoted,
+/// quotes doubled, CR LF line ends): a header line "time,controller,kind,detail", then one line per
+/// event in the given order. `kindText` turns a kind into the text written (the catalogue's).
+QString JournalCsv(const QVector<JournalEvent>& events, const std::function<QString(JournalKind)>& kindText);
+
+}  // namespace tarsyn::history

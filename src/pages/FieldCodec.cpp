@@ -1,0 +1,167 @@
+#include "pages/FieldCodec.h"
+
+#include <QLocale>
+#include <cmath>
+
+#include "config/Config.h"
+#include "link/Codec.h"
+
+namespace tarsyn::pages {
+
+namespace {
+
+constexpr int kNameBytes = 16;
+constexpr int kNameUnits = 8;
+constexpr int kNameChars = 32;
+constexpr int kPhoneChars = 12;
+
+quint32 maxRaw(const Field& f) { return f.kind == FieldKind::Byte ? 0xFFu : 0xFFFFu; }
+
+QLocale userLocale() {
+    QLocale locale;
+    locale.setNumberOptions(QLocale::OmitGroupSeparator);
+    return locale;
+}
+
+bool parseWhole(const QString& text, qint64& value) {
+    bool ok = false;
+    value = text.trimmed().toLongLong(&ok, 10);
+    return ok;
+}
+
+bool parseDecimal(const QString& text, double& value) {
+    const QString t = text.trimmed();
+    bool ok = false;
+    value = userLocale().toDouble(t, &ok);
+    if (!ok) value = QLocale::c().toDouble(t, &ok);  // a value typed with a point still reads
+    return ok && std::isfinite(value);
+}
+
+}  // namespace
+
+Refusal FieldCodec::check(const Field& field, const QString& text, quint32* value) const {
+    switch (field.kind) {
+        case FieldKind::Byte:
+        case FieldKind::Word: {
+            qint64 v = 0;
+            if (!parseWhole(text, v) || v < 0 || v > qint64(maxRaw(field))) return Refusal::Range;
+            if (value) *value = quint32(v);
+            return Refusal::None;
+        }
+        case FieldKind::Hundredths: {
+            double v = 0;
+            if (!parseDecimal(text, v) || v < 0) return Refusal::Range;
+            const double raw = std::round(v * 100.0);  // 1.234 is stored as 123
+            if (raw > double(maxRaw(field))) return Refusal::Range;
+            if (value) *value = quint32(raw);
+            return Refusal::None;
+        }
+        case FieldKind::Phone: {
+            // Each character travels as one hexadecimal digit: anything but a digit would shift the
+            // controller's idea of every later field, and "F" would end the number early.
+            if (text.size() > kPhoneChars) return Refusal::Phone;
+            for (QChar c : text)
+                if (c < QLatin1Char('0') || c > QLatin1Char('9')) return Refusal::Phone;
+            return Refusal::None;
+        }
+        case FieldKind::StationName:
+            return m_config.representable(text) ? Refusal::None : Refusal::Name;
+        case FieldKind::Bit:
+            return Refusal::None;
+    }
+    return Refusal::None;
+}
+
+QString FieldCodec::encode(const Field& field, const QString& text) const {
+    switch (field.kind) {
+        case FieldKind::Byte:
+        case FieldKind::Word:
+        case FieldKind::Hundredths: {
+            quint32 value = 0;
+            check(field, text, &value);
+            return link::ToHex(value, field.width());
+        }
+        case FieldKind::Phone:
+            return text.left(kPhoneChars).leftJustified(kPhoneChars, QLatin1Char('F'));
+        case FieldKind::StationName:
+            return encodeName(text);
+        case FieldKind::Bit:
+            return QString();
+    }
+    return QString();
+}
+
+QString FieldCodec::encodeName(const QString& text) const {
+    QString hex;
+    if (chinese()) {
+        // Eight UTF-16 units; a surrogate pair is never cut in two.
+        int units = qMin(int(text.size()), kNameUnits);
+        if (units > 0 && units < text.size() && text.at(units - 1).isHighSurrogate()) --units;
+        for (int i = 0; i < units; ++i) hex += link::ToHex(text.at(i).unicode(), 4);
+    } else {
+        // Sixteen bytes of the code page, cut between characters, never through a double-byte one.
+        QByteArray bytes;
+        for (int i = 0; i < text.size(); ++i) {
+            const int n = text.at(i).isHighSurrogate() && i + 1 < text.size() ? 2 : 1;
+            const QByteArray one = m_config.toAnsi(text.mid(i, n));
+            if (bytes.size() + one.size() > kNameBytes) break;
+            bytes += one;
+            i += n - 1;
+        }
+        hex = QString::fromLatin1(bytes.toHex().toUpper());
+    }
+    return hex.left(kNameChars).leftJustified(kNameChars, QLatin1Char('0'));
+}
+
+QString FieldCodec::decode(const Field& field, const QString& reply, int position) const {
+    switch (field.kind) {
+        case FieldKind::Byte:
+        case FieldKind::Word:
+            return QString::number(link::HexField(reply, position, field.width()));
+        case FieldKind::Hundredths:
+            return hundredthsText(link::HexField(reply, position, field.width()));
+        case FieldKind::Phone: {
+            const QString digits = reply.mid(position - 1, kPhoneChars);
+            const int end = int(digits.indexOf(QLatin1Char('F')));
+            return end >= 0 ? digits.left(end) : digits;  // twelve "F" are no number
+        }
+        case FieldKind::StationName:
+            return decodeName(reply.mid(position - 1, kNameChars));
+        case FieldKind::Bit:
+            return QString();
+    }
+    return QString();
+}
+
+QString FieldCodec::decodeName(const QString& hex) const {
+    // A zero adds nothing, so the zero fill vanishes.
+    if (chinese()) {
+        QString name;
+        for (int i = 0; i < kNameUnits; ++i) {
+            const QString group = hex.mid(4 * i, 4);
+            if (group.size() < 4) break;  // a short reply gives a shorter name
+            const quint32 unit = link::ParseHex(group);
+            if (unit != 0) name += QChar(char16_t(unit));
+        }
+        return name;
+    }
+    QByteArray bytes;
+    for (int i = 0; i < kNameBytes; ++i) {
+        const quint32 b = link::HexField(hex, 2 * i + 1, 2);  // a missing pair is a conversion error
+        if (b != 0) bytes += char(b);
+    }
+    return m_config.fromAnsi(bytes);
+}
+
+QString FieldCodec::rangeLow(const Field& field) {
+    return field.kind == FieldKind::Hundredths ? hundredthsText(0) : QStringLiteral("0");
+}
+
+QString FieldCodec::rangeHigh(const Field& field) {
+    if (field.kind == FieldKind::Hundredths) return hundredthsText(maxRaw(field));
+    return QString::number(maxRaw(field));
+}
+
+QString FieldCodec::hundredthsText(quint32 raw) { return userLocale().toString(raw / 100.0, 'f', 2); }
+
+}  // namespace tarsyn::pages

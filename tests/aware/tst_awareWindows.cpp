@@ -1,0 +1,133 @@
+// The journal window and the watch-limit editor offscreen: the filter and the CSV of a known journal
+// give the exact rows; the editor writes system.ini [Watch] and hands the limits on, or refuses a row.
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDateTimeEdit>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "AwareSupport.h"
+#include "FakeClock.h"
+#include "ScriptedPrompter.h"
+#include "aware/ui/JournalWindow.h"
+#include "aware/ui/WatchLimitEditor.h"
+#include "config/Config.h"
+#include "config/LiveSettings.h"
+
+using namespace tarsyn;
+using history::JournalKind;
+
+namespace {
+struct Rig {
+    QTemporaryDir dir;
+    config::Config config{dir.path()};
+    config::LiveSettings settings;
+    config::Messages messages{config, settings};
+    test::ScriptedPrompter prompter;
+    test::FakeClock clock;
+    Rig() {
+        test::copyCatalogue(dir.path());
+        config.wriniBatch("system.ini", {{"Set", "language", "English"}, {"Set", "ports", "2"}, {"Set", "port0", "COM1"},
+                                         {"Set", "remark0", "Set A"}, {"Set", "port1", "COM2"}, {"Set", "remark1", "Set B"}});
+        settings.load(config);
+    }
+};
+}  // namespace
+
+class TestAwareWindows : public QObject {
+    Q_OBJECT
+private slots:
+    void journalWindowFiltersAndExportsTheRowsShown() {
+        Rig r;
+        history::JournalStore journal(history::HistoryLocation::sqliteFile(r.dir.filePath("kalde.db")), r.clock);
+        QVERIFY(journal.open());
+        auto at = [&](int day, int h, JournalKind k, const char* c, const char* d) {
+            r.clock.set(QDateTime(QDate(2026, 3, day), QTime(h, 0, 0)));
+            journal.record(k, QString::fromUtf8(c), QString::fromUtf8(d));
+        };
+        at(1, 8, JournalKind::LoginFailed, "", "attempt 1");
+        at(1, 9, JournalKind::AlarmRaised, "Set A", "zs9 Emergency stop");
+        at(2, 9, JournalKind::LinkLost, "Set B", "");
+        at(3, 9, JournalKind::AlarmCleared, "Set A", "zs9 Emergency stop");
+
+        aware::ui::JournalWindow w(journal, r.config, r.settings, r.messages, r.prompter);
+        QCOMPARE(w.objectName(), QStringLiteral("TForm18"));
+        QCOMPARE(w.windowTitle(), QStringLiteral("Event journal"));
+        w.refresh();
+        auto* table = w.findChild<QTableWidget*>("lvjournal");
+        QCOMPARE(table->rowCount(), 4);
+        QCOMPARE(table->item(0, 2)->text(), QStringLiteral("Alarm cleared"));
+        QCOMPARE(table->horizontalHeaderItem(3)->text(), QStringLiteral("Detail"));
+
+        auto* controller = w.findChild<QComboBox*>("cbbctl");
+        QCOMPARE(controller->count(), 3);  // (all), Set A, Set B
+        controller->setCurrentText(QStringLiteral("Set A"));
+        w.findChild<QCheckBox*>("chkrange")->setChecked(true);
+        w.findChild<QDateTimeEdit*>("dtfrom")->setDateTime(QDateTime(QDate(2026, 3, 1), QTime(0, 0)));
+        w.findChild<QDateTimeEdit*>("dtto")->setDateTime(QDateTime(QDate(2026, 3, 2), QTime(23, 59, 59)));
+        w.findChild<QPushButton*>("btnquery")->click();
+        QCOMPARE(table->rowCount(), 1);
+        QCOMPARE(table->item(0, 0)->text(), QStringLiteral("2026-03-01 09:00:00"));
+
+        w.findChild<QCheckBox*>("chkrange")->setChecked(false);
+        auto* kind = w.findChild<QComboBox*>("cbbkind");
+        kind->setCurrentIndex(kind->findText(QStringLiteral("Alarm cleared")));
+        controller->setCurrentIndex(0);
+        w.query();
+        QCOMPARE(table->rowCount(), 1);
+
+        kind->setCurrentIndex(0);
+        controller->setCurrentText(QStringLiteral("Set A"));
+        w.query();
+        const QString path = r.dir.filePath("out.csv");
+        w.setFileChooser([&path](QWidget*, const QString&) { return path; });
+        w.findChild<QPushButton*>("btncsv")->click();
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), QByteArray("\xEF\xBB\xBF"
+                                         "time,controller,kind,detail\r\n"
+                                         "2026-03-03 09:00:00,Set A,Alarm cleared,zs9 Emergency stop\r\n"
+                                         "2026-03-01 09:00:00,Set A,Alarm raised,zs9 Emergency stop\r\n"));
+        QVERIFY(r.prompter.shown.isEmpty());
+    }
+
+    void watchEditorSavesAppliesAndRefuses() {
+        Rig r;
+        QVector<aware::WatchLimit> applied;
+        aware::ui::WatchLimitEditor e(r.config, r.settings, r.messages, r.prompter,
+                                      [&applied](const QVector<aware::WatchLimit>& l) { applied = l; });
+        QCOMPARE(e.objectName(), QStringLiteral("TForm19"));
+        QCOMPARE(e.windowTitle(), QStringLiteral("Own watch limits"));
+        e.load();
+        QCOMPARE(e.table()->rowCount(), 0);
+        e.findChild<QPushButton*>("btnwladd")->click();
+        QTableWidget* t = e.table();
+        QCOMPARE(qobject_cast<QComboBox*>(t->cellWidget(0, 1))->currentText(), QStringLiteral("Battery voltage"));
+        t->item(0, 2)->setText(QStringLiteral("23.0"));
+        t->item(0, 4)->setText(QStringLiteral("30"));
+        t->item(0, 5)->setText(QStringLiteral("0.5"));
+        QVERIFY(e.save());
+        QCOMPARE(applied.size(), 1);
+        QCOMPARE(applied[0].controller, QStringLiteral("Set A"));
+        QCOMPARE(applied[0].panel, QStringLiteral("pnl17"));
+        QCOMPARE(applied[0].low, std::optional<double>(23.0));
+        QCOMPARE(applied[0].high, std::optional<double>());
+        QCOMPARE(applied[0].holdSeconds, 30);
+        QCOMPARE(r.config.reini("system.ini", "Watch", "low0"), QStringLiteral("23"));
+        QCOMPARE(r.config.reini("system.ini", "Watch", "limits"), QStringLiteral("1"));
+
+        // A high limit under low + band cannot be right: refused, nothing written.
+        t->item(0, 3)->setText(QStringLiteral("23.2"));
+        QVERIFY(!e.save());
+        QCOMPARE(r.prompter.shown.size(), 1);
+        QVERIFY(r.prompter.shown[0].startsWith(QStringLiteral("info:Row 1 cannot be saved")));
+        QCOMPARE(r.config.reini("system.ini", "Watch", "high0"), QString());
+        e.load();
+        QCOMPARE(e.table()->item(0, 2)->text(), QStringLiteral("23"));
+    }
+};
+
+QTEST_MAIN(TestAwareWindows)
+#include "tst_awareWindows.moc"

@@ -1,0 +1,77 @@
+// The recorder inside the one-second poll: a failing history must not hold polling up.
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "../monitor/RecordingView.h"
+#include "FakeClock.h"
+#include "FakeSerialPort.h"
+#include "HistoryTestSupport.h"
+#include "ScriptedPrompter.h"
+#include "config/Config.h"
+#include "config/LiveSettings.h"
+#include "history/HistoryRecorder.h"
+#include "history/HistoryStore.h"
+#include "link/Codec.h"
+#include "monitor/PollCycle.h"
+
+using namespace tarsyn;
+
+class TestHistoryInPoll : public QObject {
+    Q_OBJECT
+private slots:
+    void failingRecorderLetsTicksGoOnWhileItsMessageIsOpen() {
+        QTemporaryDir dir;
+        config::Config config(dir.path());
+        config::LiveSettings settings;
+        settings.setRefreshText("60");
+        settings.setPorts({{"COM1", "Gen A", ""}});
+        config::Messages messages(config, settings);
+        test::FakeClock clock;
+        test::FakeSleeper sleeper(&clock);
+        test::FakeSerialPort port;
+        test::RecordingView view;
+        const QString delayFrame = link::BuildFrame("000400360016");
+        port.onWrite = [&](const QString& request) {
+            port.arrive(request == delayFrame ? link::BuildFrame("000416" + QString(44, '0'))
+                                              : test::countingReply());
+        };
+        monitor::PollCycle cycle(port, sleeper, clock, settings, messages, view);
+        cycle.initialise(true);
+
+        // A history that takes no row: the database refuses every write.
+        history::HistoryStore store(history::HistoryLocation::sqliteFile(dir.filePath("kalde.db")));
+        QVERIFY(store.connect());
+        QSqlQuery(QSqlDatabase::database(store.connectionName())).exec("PRAGMA query_only=1");
+        test::ScriptedPrompter prompter;
+        history::HistoryRecorder recorder(
+            store, clock, [] { return QString("0"); }, [] { return QString("0"); },
+            [&](const QString& m) { prompter.error(m); });
+        cycle.setHistorySink(&recorder);
+
+        // While the box is open its modal loop keeps running the timer: four more ticks.
+        int writtenWhileOpen = -1;
+        prompter.whileOpen = [&] {
+            const int before = port.written.size();
+            for (int i = 0; i < 4; ++i) {
+                clock.advanceSecs(1);
+                cycle.tick();
+            }
+            writtenWhileOpen = port.written.size() - before;
+        };
+        for (int i = 0; i < 6 && prompter.shown.isEmpty(); ++i) {
+            clock.advanceSecs(1);
+            cycle.tick();
+            QCoreApplication::processEvents();  // the event loop between two timer ticks
+        }
+        QCOMPARE(prompter.of("error").size(), 1);
+        QVERIFY2(prompter.of("error")[0].contains("24xs"), qPrintable(prompter.of("error")[0]));
+        QCOMPARE(writtenWhileOpen, 4);  // one request per tick, delay and live in turn
+        QCOMPARE(view.connection, monitor::kLinkedImage);
+        QVERIFY(!recorder.isOk());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestHistoryInPoll)
+#include "tst_historyInPoll.moc"

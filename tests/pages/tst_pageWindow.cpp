@@ -1,0 +1,230 @@
+// The page windows offscreen: every control of the tables exists under its name, the catalogue
+// translates the classes of each window, and the buttons drive the engine.
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <memory>
+
+#include "FakeClock.h"
+#include "FakePollControl.h"
+#include "FakeSerialPort.h"
+#include "PageFixture.h"
+#include "ScriptedPrompter.h"
+#include "config/Config.h"
+#include "config/LiveSettings.h"
+#include "link/ControllerLink.h"
+#include "pages/PageTable.h"
+#include "pages/ui/PageWindow.h"
+#include "widgets/Catalogue.h"
+
+using namespace tarsyn;
+using pages::PageWindow;
+
+namespace {
+
+/// A page window in English on a fake port, translated by the shipped catalogue.
+struct WindowFixture {
+    explicit WindowFixture(const pages::Page& page) : config(dir.path()) {
+        const QString source =
+            qEnvironmentVariable("TARSYN_SOURCE_DIR") + QStringLiteral("/data/English.lag");
+        QFile::copy(source, dir.filePath("English.lag"));
+        settings.setLanguage(QStringLiteral("English"));
+        port.OpenPort();
+        port.onWrite = [this](const QString& frame) {
+            if (frame.startsWith(QLatin1String("0004"))) port.arrive(reply);
+        };
+        window = std::make_unique<PageWindow>(
+            page, pages::PageServices{link, poll, config, messages, prompter}, [this](QWidget* w) {
+                widgets::SetActiveLanguage(w, config, QStringLiteral("English"),
+                                           widgets::ControlClassesForWindow(w->objectName()));
+            });
+    }
+    template <typename T>
+    T* find(const char* name) const {
+        return window->findChild<T*>(QLatin1String(name));
+    }
+
+    QTemporaryDir dir;
+    config::Config config;
+    config::LiveSettings settings;
+    config::Messages messages{config, settings};
+    test::FakeSerialPort port;
+    test::FakeSleeper sleeper;
+    link::ControllerLink link{port, sleeper};
+    test::FakePollControl poll;
+    test::ScriptedPrompter prompter;
+    QString reply;
+    std::unique_ptr<PageWindow> window;
+};
+
+}  // namespace
+
+class TestPageWindow : public QObject {
+    Q_OBJECT
+private slots:
+    void everyControlOfTheTableExists();
+    void catalogueTranslatesTheWindowsClasses_data();
+    void catalogueTranslatesTheWindowsClasses();
+    void readAndCancelThroughTheButtons();
+    void refusalNamesTheTranslatedCaptionAndFocusesTheField();
+    void clickDuringAReadIsHandledAndCancelWaitsForTheEnd();
+};
+
+void TestPageWindow::clickDuringAReadIsHandledAndCancelWaitsForTheEnd() {
+    WindowFixture f(pages::delayPage());
+    f.window->show();
+    f.reply = test::blockReply("0102030405060708090A");
+    // Queued clicks run only when the page lets events run, that is during the read's wait steps.
+    bool readEnabledDuringRead = true;
+    bool progressShownDuringRead = false;
+    QMetaObject::invokeMethod(
+        f.window.get(),
+        [&] {
+            readEnabledDuringRead = f.find<QPushButton>("btnsz3")->isEnabled();
+            progressShownDuringRead = f.find<QProgressBar>("pb1")->isVisible();
+            f.find<QPushButton>("btnsz5")->click();
+        },
+        Qt::QueuedConnection);
+    f.find<QPushButton>("btngsm3")->click();
+    QVERIFY(!readEnabledDuringRead);
+    QVERIFY(progressShownDuringRead);
+    QCOMPARE(f.prompter.shown, QStringList{"info:Loaded successfully."});  // the read finished first
+    QVERIFY(!f.window->isVisible());
+    QCOMPARE(f.find<QLineEdit>("edtys1")->text(), QString());
+    QVERIFY(f.find<QPushButton>("btnsz3")->isEnabled());
+}
+
+void TestPageWindow::everyControlOfTheTableExists() {
+    for (const pages::Page* page :
+         {&pages::delayPage(), &pages::curvePage(), &pages::systemPage(), &pages::controlBitsPage(),
+          &pages::alarmLimitsPage(), &pages::smsPage()}) {
+        WindowFixture f(*page);
+        QCOMPARE(f.window->objectName(), page->window);
+        for (int b = 0; b < page->blocks.size(); ++b) {
+            for (int role = pages::kLoad; role <= pages::kCancel; ++role)
+                QVERIFY(f.window->findChild<QPushButton*>(pages::buttonName(b, role)));
+            for (const pages::Field& field : page->blocks[b].fields) {
+                if (field.kind == pages::FieldKind::Bit) {
+                    QVERIFY(f.window->findChild<QGroupBox*>(field.label));
+                    QVERIFY(f.window->findChild<QRadioButton*>(field.control));
+                    QVERIFY(f.window->findChild<QRadioButton*>(field.control1));
+                } else {
+                    QVERIFY2(f.window->findChild<QLineEdit*>(field.control), qPrintable(field.control));
+                    QVERIFY(f.window->findChild<QLabel*>(field.label));
+                }
+            }
+        }
+        auto* pb1 = f.find<QProgressBar>("pb1");
+        QVERIFY(pb1);
+        QVERIFY(pb1->isHidden());
+    }
+}
+
+void TestPageWindow::catalogueTranslatesTheWindowsClasses_data() {
+    QTest::addColumn<QString>("window");
+    QTest::addColumn<QString>("control");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("delay label") << "TForm6"
+                                 << "lbl41"
+                                 << "Cool-down stop delay";
+    QTest::newRow("delay second row") << "TForm6"
+                                      << "btnsz5"
+                                      << "Cancel";
+    QTest::newRow("delay group boxes stay untranslated") << "TForm6"
+                                                         << "grp1"
+                                                         << "";
+    QTest::newRow("curve group box") << "TForm7"
+                                     << "grpsw1"
+                                     << "Water temperature curve";
+    QTest::newRow("curve third row") << "TForm7"
+                                     << "btnjs3"
+                                     << "Read";
+    QTest::newRow("curve label") << "TForm7"
+                                 << "lblyyy8"
+                                 << "Voltage 8";
+    QTest::newRow("system parameters note")
+        << "TForm8"
+        << "lblxtzs"
+        << "Note: restart the controller after changing its system parameters.";
+    QTest::newRow("system parameters label") << "TForm8"
+                                             << "lblclsz"
+                                             << "Measurement setting";
+    QTest::newRow("alarm limits label") << "TForm10"
+                                        << "lblssxx"
+                                        << "Speed-down limit";
+    QTest::newRow("SMS label") << "Tgsm"
+                               << "lblsj5"
+                               << "Alarm phone 5";
+    QTest::newRow("control bits group box") << "TForm9"
+                                            << "grpqh1"
+                                            << "Speed source";
+    QTest::newRow("control bits radio") << "TForm9"
+                                        << "rbsd2"
+                                        << "Speed sensor";
+}
+
+void TestPageWindow::catalogueTranslatesTheWindowsClasses() {
+    QFETCH(QString, window);
+    QFETCH(QString, control);
+    QFETCH(QString, text);
+    const pages::Page* page = nullptr;
+    for (const pages::Page* p : {&pages::delayPage(), &pages::curvePage(), &pages::systemPage(),
+                                 &pages::controlBitsPage(), &pages::alarmLimitsPage(), &pages::smsPage()})
+        if (p->window == window) page = p;
+    QVERIFY(page);
+    WindowFixture f(*page);
+    QObject* o = f.window->findChild<QObject*>(control);
+    QVERIFY(o);
+    if (auto* g = qobject_cast<QGroupBox*>(o))
+        QCOMPARE(g->title(), text);
+    else
+        QCOMPARE(o->property("text").toString(), text);
+}
+
+void TestPageWindow::readAndCancelThroughTheButtons() {
+    WindowFixture f(pages::curvePage());
+    f.window->show();
+    f.reply = test::blockReply("00FA0064" + QString(56, '0'));
+    f.find<QPushButton>("btnsz3")->click();
+    QCOMPARE(f.find<QLineEdit>("edtyyy1")->text(), QStringLiteral("2.50"));
+    QCOMPARE(f.find<QLineEdit>("edtyy1")->text(), QStringLiteral("100"));
+    QCOMPARE(f.prompter.shown, QStringList{"info:Loaded successfully."});
+    QVERIFY(f.find<QProgressBar>("pb1")->isHidden());
+    QVERIFY(f.find<QPushButton>("btnjs4")->isEnabled());
+    QCOMPARE(f.poll.resumes, 1);
+    f.find<QPushButton>("btngsm5")->click();
+    QVERIFY(!f.window->isVisible());
+    QCOMPARE(f.find<QLineEdit>("edtyyy1")->text(), QString());
+}
+
+void TestPageWindow::refusalNamesTheTranslatedCaptionAndFocusesTheField() {
+    WindowFixture f(pages::controlBitsPage());
+    // Radio pairs: cancel leaves both off; reading checks one of each.
+    f.window->show();
+    f.reply = test::blockReply("0100");
+    f.find<QPushButton>("btngsm3")->click();
+    QVERIFY(f.find<QRadioButton>("rbsd2")->isChecked());
+    QVERIFY(!f.find<QRadioButton>("rbsd1")->isChecked());
+    f.find<QPushButton>("btngsm5")->click();
+    QVERIFY(!f.find<QRadioButton>("rbsd2")->isChecked());
+    QVERIFY(!f.find<QRadioButton>("rbsd1")->isChecked());
+
+    WindowFixture d(pages::delayPage());
+    d.window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(d.window.get()));
+    for (QLineEdit* e : d.window->findChildren<QLineEdit*>()) e->setText("1");
+    d.find<QLineEdit>("edtys12")->setText("300");
+    d.find<QPushButton>("btnsz4")->click();
+    QCOMPARE(d.prompter.shown,
+             QStringList{"info:High water temperature delay: enter a number from 0 to 255."});
+    QVERIFY(d.port.written.isEmpty());
+    QCOMPARE(d.window->focusWidget(), d.find<QLineEdit>("edtys12"));
+}
+
+QTEST_MAIN(TestPageWindow)
+#include "tst_pageWindow.moc"
