@@ -115,7 +115,8 @@ ReportWindow::ReportWindow(ReportReader& reader, WindowServices services, QWidge
     m_entry->setMinimumWidth(160);  // the texts set at each showing never wait for a re-layout
     top->addWidget(m_entry);
     top->addStretch(1);
-    m_stamp = label(QStringLiteral("lbldqri"), QStringLiteral("日期"), this);
+    // Stamped at every showing, before anyone sees it; no catalogue key may write over it.
+    m_stamp = label(QStringLiteral("lbldqri"), QString(), this);
     m_stamp->setMinimumWidth(150);
     m_stamp->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     top->addWidget(m_stamp);
