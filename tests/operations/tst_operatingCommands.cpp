@@ -62,8 +62,8 @@ void TestOperatingCommands::sendsTheCommandThenTells() {
     rig.port.failWrite = line == Line::WriteFails;
     rig.port.failRead = line == Line::ReadFails;
     if (line == Line::Echo) {
-        auto recordBusy = rig.port.onWrite;
-        rig.port.onWrite = [&](const QString& text) {
+        // The earlier handler is kept by value: it outlives this block.
+        rig.port.onWrite = [recordBusy = rig.port.onWrite, &rig](const QString& text) {
             recordBusy(text);
             rig.port.arrive(text);
         };
