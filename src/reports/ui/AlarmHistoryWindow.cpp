@@ -193,21 +193,9 @@ QImage AlarmHistoryWindow::picture() {
     return widgets::CaptureWindow(this, kPictureWidthLess, kPictureHeightLess);
 }
 
-void AlarmHistoryWindow::save() {
-    QString error;
-    if (widgets::SaveBitmap(picture(), m_services.picturePath, &error))
-        m_services.prompter->information(QStringLiteral("cx.tmp ") +
-                                         m_services.messages(QStringLiteral("dl18")));
-    else
-        m_services.prompter->error(error);
-}
+void AlarmHistoryWindow::save() { SavePicture(m_services, picture()); }
 
-void AlarmHistoryWindow::print() {
-    QString error;
-    if (!widgets::PrintPicture(picture(), kPrintScale, this, &error, m_services.choosePdf) &&
-        !error.isEmpty())
-        m_services.prompter->error(error);
-}
+void AlarmHistoryWindow::print() { PrintPicture(m_services, picture(), kPrintScale, this); }
 
 void AlarmHistoryWindow::exportCsv() {
     const QString path = m_services.chooseCsv

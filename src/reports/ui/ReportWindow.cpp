@@ -73,20 +73,6 @@ const IndicatorTab kTabs[] = {
     {"TabSheet3", "输出口", 2, {26, 27, 28, 29, 30, 31, 33, 34, 0}},
 };
 
-const QHash<int, QString>& indicatorCaptions() {
-    static const QHash<int, QString> captions = {
-        {1, "电压频率故障"},    {2, "超速/失速"},       {3, "低电池电压"},     {4, "低油压"},
-        {5, "高水温"},          {6, "启动失败"},        {7, "过载"},           {8, "高油温/低油位"},
-        {9, "紧急停机"},        {10, "自动状态"},       {11, "启动状态"},      {12, "远程状态"},
-        {13, "供电状态"},       {14, "测试状态"},       {15, "复位状态"},      {16, "升降速失败"},
-        {17, "降速限位"},       {18, "升速限位"},       {19, "高油温/低油位"}, {20, "高水温"},
-        {21, "远程复位"},       {22, "远程启动"},       {23, "低油压"},        {25, "紧急停机"},
-        {26, "降速(怠速常闭)"}, {27, "升速(怠速常开)"}, {28, "机组合闸"},      {29, "预供"},
-        {30, "故障"},           {31, "供油"},           {33, "市电合闸"},      {34, "启动"},
-    };
-    return captions;
-}
-
 QLabel* label(const QString& name, const QString& text, QWidget* parent) {
     auto* l = new QLabel(text, parent);
     l->setObjectName(name);
@@ -179,7 +165,7 @@ QWidget* ReportWindow::buildIndicators() {
         for (int i = 0; tab.numbers[i]; ++i) {
             const int number = tab.numbers[i];
             const QString name = QStringLiteral("btnzs%1").arg(number);
-            QPushButton* b = button(name.toLatin1().constData(), indicatorCaptions().value(number), page);
+            QPushButton* b = button(name.toLatin1().constData(), widgets::IndicatorCaptions().value(number), page);
             b->setFlat(true);
             b->setFocusPolicy(Qt::NoFocus);
             b->setIconSize(QSize(16, 16));
@@ -253,21 +239,9 @@ void ReportWindow::read() {
 
 QImage ReportWindow::picture() { return widgets::CaptureWindow(this, kPictureWidthLess, kPictureHeightLess); }
 
-void ReportWindow::save() {
-    QString error;
-    if (widgets::SaveBitmap(picture(), m_services.picturePath, &error))
-        m_services.prompter->information(QStringLiteral("cx.tmp ") +
-                                         m_services.messages(QStringLiteral("dl18")));
-    else
-        m_services.prompter->error(error);
-}
+void ReportWindow::save() { SavePicture(m_services, picture()); }
 
-void ReportWindow::print() {
-    QString error;
-    if (!widgets::PrintPicture(picture(), kPrintScale, this, &error, m_services.choosePdf) &&
-        !error.isEmpty())
-        m_services.prompter->error(error);
-}
+void ReportWindow::print() { PrintPicture(m_services, picture(), kPrintScale, this); }
 
 void ReportWindow::savePdf() {
     const QImage image = picture();

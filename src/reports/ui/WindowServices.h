@@ -32,4 +32,10 @@ struct WindowServices {
     FileChooser chooseCsv;                    ///< where the CSV goes (empty: a save dialog)
 };
 
+/// The window picture saved as "cx.bmp", then "cx.tmp " + `dl18`; a failed write shows its error.
+void SavePicture(const WindowServices& services, const QImage& picture);
+/// The window picture printed at `scale` (into a PDF the user chooses when there is no printer); a
+/// failure shows its error, a cancel nothing.
+void PrintPicture(const WindowServices& services, const QImage& picture, int scale, QWidget* parent);
+
 }  // namespace tarsyn::reports::ui
