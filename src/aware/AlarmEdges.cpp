@@ -6,7 +6,6 @@
 namespace tarsyn::aware {
 
 namespace {
-constexpr int kLiveMinimum = 104;  // a complete live reply: 48 data bytes and the check
 }
 
 const QStringList& AlarmEdges::alarmIndicators() {
@@ -23,7 +22,7 @@ const QStringList& AlarmEdges::alarmIndicators() {
 
 QHash<QString, bool> IndicatorBits(const QString& reply) {
     QHash<QString, bool> bits;
-    if (reply.size() < kLiveMinimum) return bits;
+    if (reply.size() < monitor::kLiveReplyMinimum) return bits;
     try {
         for (const monitor::BitByte& b : monitor::LiveBitBytes()) {
             const QString text = link::HexToBits(reply.mid(b.position - 1, 2));  // bit 7 first

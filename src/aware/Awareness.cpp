@@ -5,13 +5,13 @@
 #include "history/Journal.h"
 #include "history/JournalStore.h"
 #include "link/Clock.h"
+#include "monitor/LiveMap.h"
 #include "monitor/LiveView.h"
 #include "monitor/PollCycle.h"
 
 namespace tarsyn::aware {
 
 namespace {
-constexpr int kLiveMinimum = 104;
 const QString kTimeFormat = QStringLiteral("HH:mm:ss");
 }  // namespace
 
@@ -55,7 +55,7 @@ QString Awareness::valueText(const QString& panel) const {
 }
 
 void Awareness::recordLiveReply(const QString& reply, const QString& remark) {
-    if (reply.size() >= kLiveMinimum) {
+    if (reply.size() >= monitor::kLiveReplyMinimum) {
         const QDateTime now = m_clock.now();
         const QString controller = remark.trimmed();
         const QVector<AlarmEdge> edges = m_edges.update(controller, reply);

@@ -8,7 +8,6 @@ namespace tarsyn::aware {
 
 namespace {
 
-constexpr int kLiveMinimum = 104;
 const QString kIni = QStringLiteral("system.ini");
 const QString kSection = QStringLiteral("Watch");
 
@@ -37,7 +36,7 @@ QStringList WatchableValues() {
 
 std::optional<double> LiveValue(const QString& reply, const QString& panel) {
     const monitor::BlockField* f = fieldOf(panel);
-    if (!f || reply.size() < kLiveMinimum) return std::nullopt;
+    if (!f || reply.size() < monitor::kLiveReplyMinimum) return std::nullopt;
     try {
         const double raw = link::ParseHex(reply.mid(f->position - 1, f->width));
         switch (f->conversion) {

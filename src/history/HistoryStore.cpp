@@ -66,11 +66,6 @@ QString placeholders(int rows) {
 // A null QString binds as SQL NULL; an empty remark or stamp must stay an empty text.
 QVariant text(const QString& s) { return s.isNull() ? QVariant(QStringLiteral("")) : QVariant(s); }
 
-QString errorText(const QSqlError& e) {
-    QString t = e.text().trimmed();
-    return t.isEmpty() ? QStringLiteral("unknown database error") : t;
-}
-
 HistoryRow readRow(const QSqlQuery& q) {
     HistoryRow row;
     row.sj = q.value(0).toString();
@@ -172,7 +167,7 @@ bool HistoryStore::openConnection(const HistoryLocation& location, const QString
     }
     if (!db.open()) {
         const QString why = QStringLiteral("Cannot open the history database %1: %2")
-                                .arg(location.displayText(), errorText(db.lastError()));
+                                .arg(location.displayText(), SqlErrorText(db.lastError()));
         db.close();
         return fail(why);
     }
@@ -184,11 +179,11 @@ bool HistoryStore::openConnection(const HistoryLocation& location, const QString
         // written before the commit returns and only its sync to the disk is left to the system.
         if (!q.exec(QStringLiteral("PRAGMA journal_mode=WAL")) || !q.next() ||
             q.value(0).toString().compare(QLatin1String("wal"), Qt::CaseInsensitive) != 0)
-            why = QStringLiteral("cannot switch to write-ahead logging: %1").arg(errorText(q.lastError()));
+            why = QStringLiteral("cannot switch to write-ahead logging: %1").arg(SqlErrorText(q.lastError()));
         q.finish();
         const QString sync = durability == Durability::PowerCut ? QStringLiteral("PRAGMA synchronous=FULL")
                                                                 : QStringLiteral("PRAGMA synchronous=NORMAL");
-        if (why.isEmpty() && !q.exec(sync)) why = errorText(q.lastError());
+        if (why.isEmpty() && !q.exec(sync)) why = SqlErrorText(q.lastError());
         // A device's rows are spread over the file (all devices record at once): a curve read
         // touches one page per row, so keep pages in memory rather than read them one by one.
         q.exec(QStringLiteral("PRAGMA cache_size=-32768"));    // 32 MiB
@@ -197,12 +192,12 @@ bool HistoryStore::openConnection(const HistoryLocation& location, const QString
         // "already exists, skipping" notices of the schema check would land on stderr at every start.
         if (!q.exec(QStringLiteral("SET client_min_messages TO WARNING")) ||
             !q.exec(QStringLiteral("SET statement_timeout = %1").arg(kStatementTimeoutMs)))
-            why = errorText(q.lastError());
+            why = SqlErrorText(q.lastError());
         // The server has a commit once it answered: a killed program loses nothing, and the wait for
         // the server's disk is not the poll tick's.
         if (why.isEmpty() && durability == Durability::ProgramKill &&
             !q.exec(QStringLiteral("SET synchronous_commit TO off")))
-            why = errorText(q.lastError());
+            why = SqlErrorText(q.lastError());
     }
     q.finish();
     if (!why.isEmpty()) {
@@ -245,7 +240,7 @@ HistoryStore::Reconnect HistoryStore::reconnectInBackground() {
                 configurePostgres(db, url);
                 if (!db.open())
                     m_trialError = QStringLiteral("Cannot open the history database %1: %2")
-                                       .arg(display, errorText(db.lastError()));
+                                       .arg(display, SqlErrorText(db.lastError()));
                 db.close();
             }
             QSqlDatabase::removeDatabase(name);
@@ -310,24 +305,24 @@ void HistoryStore::createSchema(QSqlDatabase& db) {
                           .arg(quoted(name + QStringLiteral("_port_sj_values")), quoted(name),
                                values.join(QLatin1Char(',')));
     }
-    if (!db.transaction()) throw HistoryError(errorText(db.lastError()));
+    if (!db.transaction()) throw HistoryError(SqlErrorText(db.lastError()));
     QSqlQuery q(db);
     // Several PCs may start at once against one server; IF NOT EXISTS alone can still collide in
     // the catalogue, so the creators take turns (the lock ends with the transaction).
     if (pg && !q.exec(QStringLiteral("SELECT pg_advisory_xact_lock(7316202400)"))) {
-        const QString why = errorText(q.lastError());
+        const QString why = SqlErrorText(q.lastError());
         db.rollback();
         throw HistoryError(why);
     }
     for (const QString& sql : statements) {
         if (!q.exec(sql)) {
-            const QString why = errorText(q.lastError());
+            const QString why = SqlErrorText(q.lastError());
             db.rollback();
             throw HistoryError(QStringLiteral("cannot create the history tables: %1").arg(why));
         }
     }
     if (!db.commit()) {
-        const QString why = errorText(db.lastError());
+        const QString why = SqlErrorText(db.lastError());
         db.rollback();
         throw HistoryError(QStringLiteral("cannot create the history tables: %1").arg(why));
     }
@@ -351,7 +346,7 @@ QSqlQuery& HistoryStore::prepared(const QString& key, const QString& sql, Histor
     auto it = m_prepared.find(key);
     if (it != m_prepared.end()) return *it->second;
     auto q = std::make_unique<QSqlQuery>(database());
-    if (!q->prepare(sql)) throw failure(table, QStringLiteral("prepare"), errorText(q->lastError()));
+    if (!q->prepare(sql)) throw failure(table, QStringLiteral("prepare"), SqlErrorText(q->lastError()));
     return *m_prepared.emplace(key, std::move(q)).first->second;
 }
 
@@ -372,7 +367,7 @@ void HistoryStore::insertRows(QSqlDatabase& db, HistoryTable table, int count,
         } else {
             tail = std::make_unique<QSqlQuery>(db);
             if (!tail->prepare(insert + placeholders(n)))
-                throw failure(table, QStringLiteral("prepare"), errorText(tail->lastError()));
+                throw failure(table, QStringLiteral("prepare"), SqlErrorText(tail->lastError()));
             q = tail.get();
         }
         int p = 0;
@@ -385,7 +380,7 @@ void HistoryStore::insertRows(QSqlDatabase& db, HistoryTable table, int count,
                 q->bindValue(p++, cols[i].isReal() ? QVariant(v) : QVariant(qlonglong(v)));
             }
         }
-        if (!q->exec()) throw failure(table, QStringLiteral("insert"), errorText(q->lastError()));
+        if (!q->exec()) throw failure(table, QStringLiteral("insert"), SqlErrorText(q->lastError()));
         q->finish();  // lets SQLite reset the statement at once rather than at its next use
         done += n;
     }
@@ -411,16 +406,16 @@ void HistoryStore::record(HistoryTable table, const QDateTime& cutoff, const His
 
 void HistoryStore::recordOnce(HistoryTable table, const QDateTime& cutoff, const HistoryRow& row) {
     QSqlDatabase db = requireOpen(table);
-    if (!db.transaction()) throw failure(table, QStringLiteral("begin"), errorText(db.lastError()));
+    if (!db.transaction()) throw failure(table, QStringLiteral("begin"), SqlErrorText(db.lastError()));
     try {
         QSqlQuery& purge =
             prepared(tableName(table) + QStringLiteral("/purge"),
                      QStringLiteral("DELETE FROM %1 WHERE \"sj\" < ?").arg(quotedTable(table)), table);
         purge.bindValue(0, text(stampText(cutoff)));
-        if (!purge.exec()) throw failure(table, QStringLiteral("purge"), errorText(purge.lastError()));
+        if (!purge.exec()) throw failure(table, QStringLiteral("purge"), SqlErrorText(purge.lastError()));
         purge.finish();
         insertRows(db, table, 1, [&row](int) { return row; });
-        if (!db.commit()) throw failure(table, QStringLiteral("commit"), errorText(db.lastError()));
+        if (!db.commit()) throw failure(table, QStringLiteral("commit"), SqlErrorText(db.lastError()));
     } catch (...) {
         db.rollback();
         throw;
@@ -434,10 +429,10 @@ void HistoryStore::appendRows(HistoryTable table, const QVector<HistoryRow>& row
 void HistoryStore::appendRows(HistoryTable table, int count, const std::function<HistoryRow(int)>& rowAt) {
     if (count <= 0) return;
     QSqlDatabase db = requireOpen(table);
-    if (!db.transaction()) throw failure(table, QStringLiteral("begin"), errorText(db.lastError()));
+    if (!db.transaction()) throw failure(table, QStringLiteral("begin"), SqlErrorText(db.lastError()));
     try {
         insertRows(db, table, count, rowAt);
-        if (!db.commit()) throw failure(table, QStringLiteral("commit"), errorText(db.lastError()));
+        if (!db.commit()) throw failure(table, QStringLiteral("commit"), SqlErrorText(db.lastError()));
     } catch (...) {
         db.rollback();
         throw;
@@ -448,9 +443,9 @@ int HistoryStore::purgeBefore(HistoryTable table, const QDateTime& cutoff) {
     QSqlDatabase db = requireOpen(table);
     QSqlQuery q(db);
     if (!q.prepare(QStringLiteral("DELETE FROM %1 WHERE \"sj\" < ?").arg(quotedTable(table))))
-        throw failure(table, QStringLiteral("purge"), errorText(q.lastError()));
+        throw failure(table, QStringLiteral("purge"), SqlErrorText(q.lastError()));
     q.bindValue(0, text(stampText(cutoff)));
-    if (!q.exec()) throw failure(table, QStringLiteral("purge"), errorText(q.lastError()));
+    if (!q.exec()) throw failure(table, QStringLiteral("purge"), SqlErrorText(q.lastError()));
     return q.numRowsAffected();
 }
 
@@ -460,13 +455,13 @@ QVector<HistoryRow> HistoryStore::rowsSince(HistoryTable table, const QString& p
     q.setForwardOnly(true);
     const QString sql = QStringLiteral("SELECT %1 FROM %2 WHERE \"port\" = ? AND \"sj\" >= ? ORDER BY \"sj\"")
                             .arg(columnList(), quotedTable(table));
-    if (!q.prepare(sql)) throw failure(table, QStringLiteral("read"), errorText(q.lastError()));
+    if (!q.prepare(sql)) throw failure(table, QStringLiteral("read"), SqlErrorText(q.lastError()));
     q.bindValue(0, text(port));
     q.bindValue(1, text(stampText(since)));
-    if (!q.exec()) throw failure(table, QStringLiteral("read"), errorText(q.lastError()));
+    if (!q.exec()) throw failure(table, QStringLiteral("read"), SqlErrorText(q.lastError()));
     QVector<HistoryRow> rows;
     while (q.next()) rows.append(readRow(q));
-    if (q.lastError().isValid()) throw failure(table, QStringLiteral("read"), errorText(q.lastError()));
+    if (q.lastError().isValid()) throw failure(table, QStringLiteral("read"), SqlErrorText(q.lastError()));
     return rows;
 }
 
@@ -483,13 +478,13 @@ QVector<HistoryPoint> HistoryStore::columnSince(HistoryTable table, const QStrin
     const QString sql =
         QStringLiteral("SELECT \"sj\", %1 FROM %2 WHERE \"port\" = ? AND \"sj\" >= ? ORDER BY \"sj\"")
             .arg(quoted(QLatin1String(historyColumns()[size_t(index)].name)), quotedTable(table));
-    if (!q.prepare(sql)) throw failure(table, QStringLiteral("read"), errorText(q.lastError()));
+    if (!q.prepare(sql)) throw failure(table, QStringLiteral("read"), SqlErrorText(q.lastError()));
     q.bindValue(0, text(port));
     q.bindValue(1, text(stampText(since)));
-    if (!q.exec()) throw failure(table, QStringLiteral("read"), errorText(q.lastError()));
+    if (!q.exec()) throw failure(table, QStringLiteral("read"), SqlErrorText(q.lastError()));
     QVector<HistoryPoint> points;
     while (q.next()) points.append({q.value(0).toString(), q.value(1).toDouble()});
-    if (q.lastError().isValid()) throw failure(table, QStringLiteral("read"), errorText(q.lastError()));
+    if (q.lastError().isValid()) throw failure(table, QStringLiteral("read"), SqlErrorText(q.lastError()));
     return points;
 }
 
@@ -497,8 +492,13 @@ qint64 HistoryStore::rowCount(HistoryTable table) {
     QSqlDatabase db = requireOpen(table);
     QSqlQuery q(db);
     if (!q.exec(QStringLiteral("SELECT COUNT(*) FROM %1").arg(quotedTable(table))) || !q.next())
-        throw failure(table, QStringLiteral("count"), errorText(q.lastError()));
+        throw failure(table, QStringLiteral("count"), SqlErrorText(q.lastError()));
     return q.value(0).toLongLong();
+}
+
+QString SqlErrorText(const QSqlError& error) {
+    QString t = error.text().trimmed();
+    return t.isEmpty() ? QStringLiteral("unknown database error") : t;
 }
 
 }  // namespace tarsyn::history

@@ -12,6 +12,7 @@
 #include "history/PostgresUrl.h"
 
 class QSqlDatabase;
+class QSqlError;
 class QThread;
 class QSqlQuery;
 
@@ -134,5 +135,8 @@ private:
     std::unique_ptr<QThread> m_trial;  // the trial connection of reconnectInBackground()
     QString m_trialError;              // written by the trial before it ends, read after
 };
+
+/// The database's reason for a failure, never empty.
+QString SqlErrorText(const QSqlError& error);
 
 }  // namespace tarsyn::history

@@ -37,11 +37,6 @@ const KindCode kCodes[] = {
     {JournalKind::WatchCleared, "watch-cleared"},
 };
 
-QString errorText(const QSqlError& e) {
-    QString t = e.text().trimmed();
-    return t.isEmpty() ? QStringLiteral("unknown database error") : t;
-}
-
 QString csvField(const QString& s) {
     if (!s.contains(QLatin1Char(',')) && !s.contains(QLatin1Char('"')) && !s.contains(QLatin1Char('\n')) &&
         !s.contains(QLatin1Char('\r')))
@@ -132,7 +127,7 @@ private:
                     if (!insert->prepare(
                             QStringLiteral("INSERT INTO \"journal\" (\"sj\", \"port\", \"kind\", "
                                            "\"detail\") VALUES (?, ?, ?, ?)"))) {
-                        why = errorText(insert->lastError());
+                        why = SqlErrorText(insert->lastError());
                         closeConnection();
                     }
                 }
@@ -149,7 +144,7 @@ private:
                     insert->finish();
                     return true;
                 }
-                why = errorText(insert->lastError());
+                why = SqlErrorText(insert->lastError());
                 return false;
             };
             if (insert || (Clock::now() >= nextTry && connect())) {
@@ -268,7 +263,7 @@ bool JournalStore::open() {
     if (!ok) {
         m_lastError = QStringLiteral("Cannot create the event journal in %1: %2")
                           .arg(m_location.displayText(),
-                               errorText(q.lastError().isValid() ? q.lastError() : db.lastError()));
+                               SqlErrorText(q.lastError().isValid() ? q.lastError() : db.lastError()));
         db.rollback();
         close();
         return false;
@@ -328,7 +323,7 @@ int JournalStore::purgeOlderThan(int days) {
     if (!q.prepare(QStringLiteral("DELETE FROM \"journal\" WHERE \"sj\" < ?"))) return -1;
     q.bindValue(0, stampText(m_clock.now().addDays(-days)));
     if (!q.exec()) {
-        m_lastError = errorText(q.lastError());
+        m_lastError = SqlErrorText(q.lastError());
         return -1;
     }
     return q.numRowsAffected();
@@ -361,9 +356,9 @@ QVector<JournalEvent> JournalStore::events(const JournalFilter& filter) {
     sql += QStringLiteral(" ORDER BY \"sj\" DESC, \"id\" DESC LIMIT %1").arg(qMax(0, filter.limit));
     QSqlQuery q(QSqlDatabase::database(m_connectionName, false));
     q.setForwardOnly(true);
-    if (!q.prepare(sql)) throw failure(QStringLiteral("read"), errorText(q.lastError()));
+    if (!q.prepare(sql)) throw failure(QStringLiteral("read"), SqlErrorText(q.lastError()));
     for (int i = 0; i < values.size(); ++i) q.bindValue(i, values.at(i));
-    if (!q.exec()) throw failure(QStringLiteral("read"), errorText(q.lastError()));
+    if (!q.exec()) throw failure(QStringLiteral("read"), SqlErrorText(q.lastError()));
     QVector<JournalEvent> out;
     while (q.next()) {
         const auto kind = journalKindFromCode(q.value(3).toString());
@@ -380,7 +375,7 @@ QStringList JournalStore::controllers() {
     QSqlQuery q(QSqlDatabase::database(m_connectionName, false));
     if (!q.exec(QStringLiteral(
             "SELECT DISTINCT \"port\" FROM \"journal\" WHERE \"port\" <> '' ORDER BY \"port\"")))
-        throw failure(QStringLiteral("read"), errorText(q.lastError()));
+        throw failure(QStringLiteral("read"), SqlErrorText(q.lastError()));
     QStringList out;
     while (q.next()) out << q.value(0).toString();
     return out;

@@ -40,6 +40,8 @@ struct BitByte {
 /// before the bit bytes, the four bit bytes, then the values after them. Positions 23-26 (0x000E)
 /// carry nothing the window shows.
 const std::vector<BlockField>& LiveBlockFields();
+/// Characters of a complete live reply: 48 data bytes and the check, as hexadecimal text.
+constexpr int kLiveReplyMinimum = 104;
 /// The delay block, 22 one-byte delays from 0x0036 read with "000400360016", `pnl41`…`pnl74`.
 const std::vector<BlockField>& DelayBlockFields();
 /// The four bit bytes of the live block: alarms (47), states (49), inputs (51), outputs (53).

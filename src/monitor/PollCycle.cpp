@@ -22,7 +22,6 @@ const QString kLiveRequest = QStringLiteral("000400060030");
 constexpr int kDelayReadCount = 56;
 constexpr int kDelayMinimum = 52;
 constexpr int kLiveReadCount = 106;
-constexpr int kLiveMinimum = 104;
 // The controller (or the USB adapter) needs a moment after an open before it answers.
 constexpr int kSettleAfterOpenMs = 300;
 
@@ -227,7 +226,7 @@ void PollCycle::readLiveReply(QString& reply, bool& read) {
     read = true;
     m_port.PurgeQueues();  // whatever came late must not be taken for the next reply
     m_pollState = 1;
-    if (reply.size() < kLiveMinimum) {
+    if (reply.size() < kLiveReplyMinimum) {
         setConnectionIndicator(kNotLinkedImage);
         return;
     }

@@ -20,21 +20,13 @@ namespace tarsyn::reports::ui {
 namespace {
 
 // The picture leaves out the window's frame and the button row at the bottom.
-constexpr int kPictureWidthLess = 14;
-constexpr int kPictureHeightLess = 76;
-constexpr int kPrintScale = 5;
+constexpr int kAlarmPictureWidthLess = 14;
+constexpr int kAlarmPictureHeightLess = 76;
 
 QLabel* label(const char* name, const QString& text, QWidget* parent) {
     auto* l = new QLabel(text, parent);
     l->setObjectName(QLatin1String(name));
     return l;
-}
-
-QPushButton* button(const char* name, const QString& text, QWidget* parent) {
-    auto* b = new QPushButton(text, parent);
-    b->setObjectName(QLatin1String(name));
-    b->setAutoDefault(false);
-    return b;
 }
 
 }  // namespace
@@ -89,10 +81,10 @@ AlarmHistoryWindow::AlarmHistoryWindow(AlarmHistory& history, AlarmCsvExport& cs
     m_pageCount->setMinimumWidth(24);
     for (QLabel* l : {m_pageCaption, m_page, m_slash, m_pageCount}) paging->addWidget(l);
     paging->addStretch(1);
-    m_first = button("Buttonsy", QStringLiteral("首页"), this);
-    m_previous = button("Buttonshy", QStringLiteral("上一页"), this);
-    m_next = button("Buttonxy", QStringLiteral("下一页"), this);
-    m_last = button("Buttonmy", QStringLiteral("末页"), this);
+    m_first = NamedButton("Buttonsy", QStringLiteral("首页"), this);
+    m_previous = NamedButton("Buttonshy", QStringLiteral("上一页"), this);
+    m_next = NamedButton("Buttonxy", QStringLiteral("下一页"), this);
+    m_last = NamedButton("Buttonmy", QStringLiteral("末页"), this);
     for (QPushButton* b : {m_first, m_previous, m_next, m_last}) paging->addWidget(b);
     column->addLayout(paging);
 
@@ -104,10 +96,10 @@ AlarmHistoryWindow::AlarmHistoryWindow(AlarmHistory& history, AlarmCsvExport& cs
     m_progress->hide();
     bottom->addWidget(m_progress, 1);
     bottom->addStretch(1);
-    m_export = button("btndccsv", QStringLiteral("导出CSV"), this);
-    m_save = button("btnbcwj", QStringLiteral("保存到文件"), this);
-    m_print = button("btnqxdy", QStringLiteral("打印到打印机"), this);
-    m_close = button("btnqx", QStringLiteral("退出"), this);
+    m_export = NamedButton("btndccsv", QStringLiteral("导出CSV"), this);
+    m_save = NamedButton("btnbcwj", QStringLiteral("保存到文件"), this);
+    m_print = NamedButton("btnqxdy", QStringLiteral("打印到打印机"), this);
+    m_close = NamedButton("btnqx", QStringLiteral("退出"), this);
     for (QPushButton* b : {m_export, m_save, m_print, m_close}) bottom->addWidget(b);
     column->addLayout(bottom);
 
@@ -190,12 +182,12 @@ void AlarmHistoryWindow::page(void (AlarmHistory::*step)()) {
 }
 
 QImage AlarmHistoryWindow::picture() {
-    return widgets::CaptureWindow(this, kPictureWidthLess, kPictureHeightLess);
+    return widgets::CaptureWindow(this, kAlarmPictureWidthLess, kAlarmPictureHeightLess);
 }
 
 void AlarmHistoryWindow::save() { SavePicture(m_services, picture()); }
 
-void AlarmHistoryWindow::print() { PrintPicture(m_services, picture(), kPrintScale, this); }
+void AlarmHistoryWindow::print() { PrintPicture(m_services, picture(), kPicturePrintScale, this); }
 
 void AlarmHistoryWindow::exportCsv() {
     const QString path = m_services.chooseCsv

@@ -22,9 +22,8 @@ namespace tarsyn::reports::ui {
 namespace {
 
 // The picture leaves out the window's frame and the button row at the bottom.
-constexpr int kPictureWidthLess = 10;
-constexpr int kPictureHeightLess = 60;
-constexpr int kPrintScale = 5;
+constexpr int kReportPictureWidthLess = 10;
+constexpr int kReportPictureHeightLess = 60;
 constexpr int kReadDelayMs = 200;
 
 struct DelayCaption {
@@ -79,13 +78,6 @@ QLabel* label(const QString& name, const QString& text, QWidget* parent) {
     return l;
 }
 
-QPushButton* button(const char* name, const QString& text, QWidget* parent) {
-    auto* b = new QPushButton(text, parent);
-    b->setObjectName(QLatin1String(name));
-    b->setAutoDefault(false);
-    return b;
-}
-
 }  // namespace
 
 ReportWindow::ReportWindow(ReportReader& reader, WindowServices services, QWidget* parent)
@@ -114,10 +106,10 @@ ReportWindow::ReportWindow(ReportReader& reader, WindowServices services, QWidge
     // The bottom row, which the picture leaves out.
     auto* bottom = new QHBoxLayout;
     bottom->addStretch(1);
-    m_pdf = button("btnbcpdf", QStringLiteral("保存为PDF"), this);
-    m_save = button("btnbcwj", QStringLiteral("保存到文件"), this);
-    m_print = button("btnqxdy", QStringLiteral("打印到打印机"), this);
-    QPushButton* close = button("btnqx", QStringLiteral("退出"), this);
+    m_pdf = NamedButton("btnbcpdf", QStringLiteral("保存为PDF"), this);
+    m_save = NamedButton("btnbcwj", QStringLiteral("保存到文件"), this);
+    m_print = NamedButton("btnqxdy", QStringLiteral("打印到打印机"), this);
+    QPushButton* close = NamedButton("btnqx", QStringLiteral("退出"), this);
     for (QPushButton* b : {m_pdf, m_save, m_print, close}) bottom->addWidget(b);
     column->addLayout(bottom);
 
@@ -165,7 +157,7 @@ QWidget* ReportWindow::buildIndicators() {
         for (int i = 0; tab.numbers[i]; ++i) {
             const int number = tab.numbers[i];
             const QString name = QStringLiteral("btnzs%1").arg(number);
-            QPushButton* b = button(name.toLatin1().constData(), widgets::IndicatorCaptions().value(number), page);
+            QPushButton* b = NamedButton(name.toLatin1().constData(), widgets::IndicatorCaptions().value(number), page);
             b->setFlat(true);
             b->setFocusPolicy(Qt::NoFocus);
             b->setIconSize(QSize(16, 16));
@@ -237,11 +229,11 @@ void ReportWindow::read() {
     setPictureButtons(true);
 }
 
-QImage ReportWindow::picture() { return widgets::CaptureWindow(this, kPictureWidthLess, kPictureHeightLess); }
+QImage ReportWindow::picture() { return widgets::CaptureWindow(this, kReportPictureWidthLess, kReportPictureHeightLess); }
 
 void ReportWindow::save() { SavePicture(m_services, picture()); }
 
-void ReportWindow::print() { PrintPicture(m_services, picture(), kPrintScale, this); }
+void ReportWindow::print() { PrintPicture(m_services, picture(), kPicturePrintScale, this); }
 
 void ReportWindow::savePdf() {
     const QImage image = picture();
@@ -253,7 +245,7 @@ void ReportWindow::savePdf() {
     QPrinter printer(QPrinter::HighResolution);
     printer.setOutputFormat(QPrinter::PdfFormat);
     printer.setOutputFileName(path);
-    if (widgets::PrintOnPage(printer, image, kPrintScale))
+    if (widgets::PrintOnPage(printer, image, kPicturePrintScale))
         m_services.prompter->information(m_services.messages(QStringLiteral("pdfdone")) + QLatin1Char(' ') +
                                          path);
     else

@@ -1,8 +1,17 @@
 #include "reports/ui/WindowServices.h"
 
+#include <QPushButton>
+
 #include "config/Prompter.h"
 
 namespace tarsyn::reports::ui {
+
+QPushButton* NamedButton(const char* name, const QString& text, QWidget* parent) {
+    auto* b = new QPushButton(text, parent);
+    b->setObjectName(QLatin1String(name));
+    b->setAutoDefault(false);
+    return b;
+}
 
 void SavePicture(const WindowServices& services, const QImage& picture) {
     QString error;

@@ -6,6 +6,7 @@
 #include "reports/AlarmRecord.h"
 #include "widgets/WindowPicture.h"
 
+class QPushButton;
 class QWidget;
 
 namespace tarsyn::config {
@@ -31,6 +32,12 @@ struct WindowServices {
     widgets::PdfFileChooser choosePdf;        ///< where a PDF goes (empty: a save dialog)
     FileChooser chooseCsv;                    ///< where the CSV goes (empty: a save dialog)
 };
+
+/// Pictures of the report windows are printed at this scale.
+constexpr int kPicturePrintScale = 5;
+
+/// A push button named `name` (the catalogues key on it) that Enter does not press.
+QPushButton* NamedButton(const char* name, const QString& text, QWidget* parent);
 
 /// The window picture saved as "cx.bmp", then "cx.tmp " + `dl18`; a failed write shows its error.
 void SavePicture(const WindowServices& services, const QImage& picture);
