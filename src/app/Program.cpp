@@ -196,8 +196,9 @@ Program::Program(const QString& dataDir, const QByteArray& codePage, config::Pro
         startupError(p.prompter, p.store->lastError());
     }
     // The event journal shares the database; its trouble shows in the strip, never as a box per event.
-    p.journal = std::make_unique<history::JournalStore>(p.store->location(), p.clock,
-                                                        [&window](const QString& m) { window.setHistoryStatus(false, m); });
+    p.journal = std::make_unique<history::JournalStore>(
+        p.store->location(), p.clock, [&window](const QString& m) { window.setHistoryStatus(false, m); },
+        p.store->writeTurns());
     if (p.journal->open()) p.journal->purgeOlderThan(aware::JournalRetentionSetting(p.config));
     // Awareness stands between the cycle and the recorder and looks at the cycle after each tick
     // (connected after the cycle's own slot, so it runs second).

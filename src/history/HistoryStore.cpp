@@ -128,7 +128,8 @@ QString HistoryLocation::displayText() const {
 HistoryStore::HistoryStore(HistoryLocation location)
     : m_location(std::move(location)),
       // Unique while this object lives, without any shared counter.
-      m_connectionName(QStringLiteral("tarsyn-history-%1").arg(quintptr(this), 0, 16)) {}
+      m_connectionName(QStringLiteral("tarsyn-history-%1").arg(quintptr(this), 0, 16)),
+      m_writeTurns(m_location.kind == HistoryLocation::Kind::Sqlite ? std::make_shared<WriteTurns>() : nullptr) {}
 
 HistoryStore::~HistoryStore() {
     if (m_trial) m_trial->wait();  // at most the connect time-out
@@ -406,6 +407,8 @@ void HistoryStore::record(HistoryTable table, const QDateTime& cutoff, const His
 
 void HistoryStore::recordOnce(HistoryTable table, const QDateTime& cutoff, const HistoryRow& row) {
     QSqlDatabase db = requireOpen(table);
+    std::unique_lock<std::mutex> writing;
+    if (m_writeTurns) writing = m_writeTurns->first();
     if (!db.transaction()) throw failure(table, QStringLiteral("begin"), SqlErrorText(db.lastError()));
     try {
         QSqlQuery& purge =
@@ -429,6 +432,8 @@ void HistoryStore::appendRows(HistoryTable table, const QVector<HistoryRow>& row
 void HistoryStore::appendRows(HistoryTable table, int count, const std::function<HistoryRow(int)>& rowAt) {
     if (count <= 0) return;
     QSqlDatabase db = requireOpen(table);
+    std::unique_lock<std::mutex> writing;
+    if (m_writeTurns) writing = m_writeTurns->first();
     if (!db.transaction()) throw failure(table, QStringLiteral("begin"), SqlErrorText(db.lastError()));
     try {
         insertRows(db, table, count, rowAt);

@@ -1,11 +1,14 @@
 #pragma once
 
 #include <QDateTime>
+#include <atomic>
 #include <QString>
 #include <QVector>
 #include <functional>
 #include <map>
 #include <memory>
+#include <mutex>
+#include <thread>
 #include <stdexcept>
 
 #include "history/HistoryColumns.h"
@@ -21,6 +24,32 @@ class Config;
 }
 
 namespace tarsyn::history {
+
+/// Turns at writing one embedded (SQLite) database within the program. The poll thread's recorder
+/// writes first: the event journal's writer thread steps aside while it waits, so the tick waits at
+/// most for one journal insert to end, never for SQLite's busy handler, which sleeps milliseconds.
+class WriteTurns {
+public:
+    /// The recorder's turn: the next one.
+    std::unique_lock<std::mutex> first() {
+        m_firstWaiting.fetch_add(1, std::memory_order_acq_rel);
+        std::unique_lock<std::mutex> turn(m_mutex);
+        m_firstWaiting.fetch_sub(1, std::memory_order_acq_rel);
+        return turn;
+    }
+    /// A background writer's turn: after every recorder that waits.
+    std::unique_lock<std::mutex> after() {
+        for (;;) {
+            while (m_firstWaiting.load(std::memory_order_acquire) > 0) std::this_thread::yield();
+            std::unique_lock<std::mutex> turn(m_mutex);
+            if (m_firstWaiting.load(std::memory_order_acquire) == 0) return turn;
+        }
+    }
+
+private:
+    std::mutex m_mutex;
+    std::atomic<int> m_firstWaiting{0};
+};
 
 /// A history database operation that failed; the text names the table and the database's reason.
 class HistoryError : public std::runtime_error {
@@ -94,6 +123,10 @@ public:
     bool ping();
 
     const HistoryLocation& location() const { return m_location; }
+    /// Taken around every write to an embedded (SQLite) database by this store and by whoever else in
+    /// the program writes to the same file (the event journal's writer thread). Null for PostgreSQL,
+    /// whose writers do not exclude each other.
+    std::shared_ptr<WriteTurns> writeTurns() const { return m_writeTurns; }
     /// Name of this store's QSqlDatabase connection (for tools and tests that inspect the tables).
     QString connectionName() const { return m_connectionName; }
 
@@ -130,6 +163,7 @@ private:
     HistoryLocation m_location;
     QString m_connectionName;
     QString m_lastError;
+    std::shared_ptr<WriteTurns> m_writeTurns;
     // Statements of the recording path, prepared once per connection.
     std::map<QString, std::unique_ptr<QSqlQuery>> m_prepared;
     std::unique_ptr<QThread> m_trial;  // the trial connection of reconnectInBackground()

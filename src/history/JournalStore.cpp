@@ -4,9 +4,11 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QStringList>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <deque>
+#include <iterator>
 #include <mutex>
 #include <optional>
 #include <thread>
@@ -60,9 +62,10 @@ public:
     };
     static constexpr size_t kMaxQueued = 100000;  // a database gone for long must not eat the memory
 
-    JournalWriter(HistoryLocation location, QString connectionName)
+    JournalWriter(HistoryLocation location, QString connectionName, std::shared_ptr<WriteTurns> writeTurns)
         : m_location(std::move(location)),
           m_connectionName(std::move(connectionName)),
+          m_writeTurns(std::move(writeTurns)),
           m_thread([this] { run(); }) {}
     ~JournalWriter() {
         {
@@ -85,6 +88,8 @@ public:
         }
         if (wake) m_wake.notify_one();
     }
+    /// Whether takeError() has something, without taking the lock (checked after every push).
+    bool hasNewError() const { return m_newErrorFlag.load(std::memory_order_acquire); }
     /// Waits until every event handed over is written, or the writer is failing.
     void flush() {
         std::unique_lock<std::mutex> lock(m_mutex);
@@ -96,6 +101,7 @@ public:
         QString e;
         if (m_newError) e = m_error;
         m_newError = false;
+        m_newErrorFlag.store(false, std::memory_order_release);
         return e;
     }
 
@@ -115,11 +121,14 @@ private:
             m_wake.wait(lock, [this] { return m_stop || !m_queue.empty(); });
             m_sleeping = false;
             if (m_queue.empty()) break;  // stopping, nothing left
-            const Pending e = m_queue.front();
+            // Everything queued so far, taken at once: in a storm the poll thread and this one meet
+            // at the lock once per batch, not once per event. Each event is still its own transaction.
+            std::deque<Pending> batch;
+            batch.swap(m_queue);
             m_busy = true;
             lock.unlock();
-            QString why;
-            bool written = false, dropped = false;
+            QString why, droppedWhy;
+            size_t done = 0;
             auto connect = [&] {
                 if (HistoryStore::openConnection(m_location, m_connectionName,
                                                  HistoryStore::Durability::ProgramKill, &why)) {
@@ -134,12 +143,14 @@ private:
                 if (!insert) nextTry = Clock::now() + std::chrono::seconds(JournalStore::kRetrySeconds);
                 return bool(insert);
             };
-            auto exec = [&] {
+            auto exec = [&](const Pending& e) {
                 insert->bindValue(0, e.sj);
                 insert->bindValue(1, e.port);
                 insert->bindValue(2, e.kind);
                 insert->bindValue(3, e.detail);
                 // One statement outside any transaction is a transaction of its own.
+                std::unique_lock<std::mutex> writing;
+                if (m_writeTurns) writing = m_writeTurns->after();
                 if (insert->exec()) {
                     insert->finish();
                     return true;
@@ -147,32 +158,42 @@ private:
                 why = SqlErrorText(insert->lastError());
                 return false;
             };
-            if (insert || (Clock::now() >= nextTry && connect())) {
-                written = exec();
-                if (!written) {
-                    // A lost connection gets one fresh try at once; an event the database refuses
-                    // on a good connection is dropped rather than holding up every later one.
-                    closeConnection();
-                    if (connect()) {
-                        written = exec();
-                        dropped = !written;
+            for (; done < batch.size(); ++done) {
+                const Pending& e = batch[done];
+                bool written = false, dropped = false;
+                if (insert || (Clock::now() >= nextTry && connect())) {
+                    written = exec(e);
+                    if (!written) {
+                        // A lost connection gets one fresh try at once; an event the database refuses
+                        // on a good connection is dropped rather than holding up every later one.
+                        closeConnection();
+                        if (connect()) {
+                            written = exec(e);
+                            dropped = !written;
+                            if (dropped) droppedWhy = why;
+                        }
                     }
                 }
+                if (!written && !dropped) break;  // the database is not there: wait and try again
             }
             lock.lock();
             m_busy = false;
-            if (written || dropped) {
-                m_queue.pop_front();
+            if (!droppedWhy.isEmpty()) {
+                m_error = QStringLiteral("Event journal (%1): %2").arg(m_location.displayText(), droppedWhy);
+                m_newError = true;
+                m_newErrorFlag.store(true, std::memory_order_release);
+            }
+            if (done == batch.size()) {
                 m_failing = false;
-                if (dropped) {
-                    m_error = QStringLiteral("Event journal (%1): %2").arg(m_location.displayText(), why);
-                    m_newError = true;
-                }
             } else {
+                // What was not written goes back before anything queued meanwhile, in its order.
+                for (size_t i = batch.size(); i > done; --i) m_queue.push_front(std::move(batch[i - 1]));
+                while (m_queue.size() > kMaxQueued) m_queue.pop_front();
                 m_failing = true;
                 if (!why.isEmpty()) {
                     m_error = QStringLiteral("Event journal (%1): %2").arg(m_location.displayText(), why);
                     m_newError = true;
+                    m_newErrorFlag.store(true, std::memory_order_release);
                 }
                 if (m_stop)
                     m_queue.clear();  // the database is gone and the program ends: nothing to wait for
@@ -188,17 +209,25 @@ private:
 
     const HistoryLocation m_location;
     const QString m_connectionName;
+    const std::shared_ptr<WriteTurns> m_writeTurns;
     std::mutex m_mutex;
     std::condition_variable m_wake, m_idle;
     std::deque<Pending> m_queue;
     bool m_busy = false, m_stop = false, m_failing = false, m_newError = false, m_sleeping = false;
     QString m_error;
+    std::atomic<bool> m_newErrorFlag{false};
     std::thread m_thread;  // last: starts once everything above exists
 };
 
 QString journalKindCode(JournalKind kind) {
-    for (const KindCode& c : kCodes)
-        if (c.kind == kind) return QLatin1String(c.code);
+    // Literals: a storm's events share these texts instead of allocating one each.
+    static const QStringList kTexts = [] {
+        QStringList texts;
+        for (const KindCode& c : kCodes) texts << QLatin1String(c.code);
+        return texts;
+    }();
+    for (size_t i = 0; i < std::size(kCodes); ++i)
+        if (kCodes[i].kind == kind) return kTexts[qsizetype(i)];
     return {};
 }
 
@@ -208,10 +237,12 @@ std::optional<JournalKind> journalKindFromCode(const QString& code) {
     return std::nullopt;
 }
 
-JournalStore::JournalStore(HistoryLocation location, const link::Clock& clock, ErrorCallback onError)
+JournalStore::JournalStore(HistoryLocation location, const link::Clock& clock, ErrorCallback onError,
+                           std::shared_ptr<WriteTurns> writeTurns)
     : m_location(std::move(location)),
       m_clock(clock),
       m_onError(std::move(onError)),
+      m_writeTurns(std::move(writeTurns)),
       m_connectionName(QStringLiteral("tarsyn-journal-%1").arg(quintptr(this), 0, 16)) {}
 
 JournalStore::~JournalStore() {
@@ -268,14 +299,15 @@ bool JournalStore::open() {
         close();
         return false;
     }
-    m_writer = std::make_unique<JournalWriter>(m_location, m_connectionName + QStringLiteral("-writer"));
+    m_writer =
+        std::make_unique<JournalWriter>(m_location, m_connectionName + QStringLiteral("-writer"), m_writeTurns);
     m_lastError.clear();
     m_reported = false;
     return true;
 }
 
 bool JournalStore::usable() {
-    if (isOpen() && m_writer) return true;
+    if (m_writer) return true;  // the writer exists from a successful open() to close()
     const QDateTime now = m_clock.now();
     if (m_lastAttempt.isValid() && m_lastAttempt.secsTo(now) < kRetrySeconds && now >= m_lastAttempt)
         return false;
@@ -289,10 +321,20 @@ void JournalStore::record(JournalKind kind, const QString& controller, const QSt
         return;
     }
     // Stamped now, written by the writer thread in its own transaction a moment later.
+    const QDateTime now = m_clock.now();
+    const QDate date = now.date();
+    const QTime time = now.time();
+    if (date != m_stampDate || time.hour() != m_stampTime.hour() || time.minute() != m_stampTime.minute() ||
+        time.second() != m_stampTime.second() || m_stamp.isNull()) {
+        m_stamp = stampText(now);
+        m_stampDate = date;
+        m_stampTime = time;
+    }
     // A null text would bind as SQL NULL: an event without a controller has an empty one.
-    m_writer->push({stampText(m_clock.now()),
-                    controller.trimmed().isNull() ? QStringLiteral("") : controller.trimmed(),
-                    journalKindCode(kind), detail.isNull() ? QStringLiteral("") : detail});
+    const QString port = controller.trimmed();
+    m_writer->push({m_stamp, port.isNull() ? QStringLiteral("") : port, journalKindCode(kind),
+                    detail.isNull() ? QStringLiteral("") : detail});
+    if (!m_writer->hasNewError()) return;
     const QString failed = m_writer->takeError();
     if (failed.isEmpty()) return;
     m_lastError = failed;

@@ -51,7 +51,10 @@ public:
     static constexpr int kRetrySeconds = 30;
     static constexpr int kDefaultRetentionDays = 365;
 
-    JournalStore(HistoryLocation location, const link::Clock& clock, ErrorCallback onError = {});
+    /// `writeTurns`: the history store's (HistoryStore::writeTurns()) when both write to one embedded
+    /// database, so that the writer thread lets the recorder go first without SQLite's sleeps.
+    JournalStore(HistoryLocation location, const link::Clock& clock, ErrorCallback onError = {},
+                 std::shared_ptr<WriteTurns> writeTurns = nullptr);
     ~JournalStore() override;
     JournalStore(const JournalStore&) = delete;
     JournalStore& operator=(const JournalStore&) = delete;
@@ -86,6 +89,11 @@ private:
     QString m_lastError;
     QDateTime m_lastAttempt;
     bool m_reported = false;
+    std::shared_ptr<WriteTurns> m_writeTurns;
+    // The stamp of the last event: a storm stamps many events within one second.
+    QDate m_stampDate;
+    QTime m_stampTime;
+    QString m_stamp;
     std::unique_ptr<JournalWriter> m_writer;
 };
 
