@@ -76,8 +76,11 @@ struct TrayNotifier : aware::Notifier {
 
 /// Everything the program is made of, declared in the order it is made and destroyed in reverse.
 struct Program::Parts {
-    Parts(const QString& dataDir, const QByteArray& codePage, config::Prompter* injected)
-        : config(dataDir, codePage), prompter(injected ? *injected : widgetPrompter) {}
+    Parts(const QString& dataDir, const QByteArray& codePage, const Substitutes& substitutes)
+        : config(dataDir, codePage),
+          prompter(substitutes.prompter ? *substitutes.prompter : widgetPrompter),
+          sleeper(substitutes.sleeper ? *substitutes.sleeper : threadSleeper),
+          clock(substitutes.clock ? *substitutes.clock : systemClock) {}
 
     // Services.
     config::Config config;
@@ -87,8 +90,10 @@ struct Program::Parts {
     config::Prompter& prompter;  // the boxes: real ones, or a test's scripted answers
     widgets::QtTranslation qtTranslation;  // Qt's own texts (box buttons) in the current language
     link::QtSerialPort port;
-    link::ThreadSleeper sleeper;
-    link::SystemClock clock;
+    link::ThreadSleeper threadSleeper;
+    link::SystemClock systemClock;
+    link::Sleeper& sleeper;    // the real pauses, or a test's
+    const link::Clock& clock;  // the real time, or a test's
     link::ControllerLink controllerLink{port, sleeper};
     Access access;
     std::unique_ptr<history::HistoryStore> store;
@@ -165,7 +170,10 @@ struct Program::Parts {
 };
 
 Program::Program(const QString& dataDir, const QByteArray& codePage, config::Prompter* prompter)
-    : d(std::make_unique<Parts>(dataDir, codePage, prompter)) {
+    : Program(dataDir, codePage, Substitutes{prompter, nullptr, nullptr}) {}
+
+Program::Program(const QString& dataDir, const QByteArray& codePage, const Substitutes& substitutes)
+    : d(std::make_unique<Parts>(dataDir, codePage, substitutes)) {
     Parts& p = *d;
     p.settings.load(p.config);
     auto translate = [&p](QWidget* w) { p.translate(w); };

@@ -13,6 +13,10 @@ class Prompter;
 namespace tarsyn::history {
 class JournalStore;
 }
+namespace tarsyn::link {
+class Clock;
+class Sleeper;
+}
 
 namespace tarsyn::app {
 
@@ -29,6 +33,13 @@ public:
     /// code page of those files. Message and input boxes are real ones unless `prompter` is given
     /// (a test's scripted answers).
     Program(const QString& dataDir, const QByteArray& codePage, config::Prompter* prompter = nullptr);
+    /// What a test puts in place of the real boxes, clock and pauses; each left null is the real one.
+    struct Substitutes {
+        config::Prompter* prompter = nullptr;
+        link::Sleeper* sleeper = nullptr;
+        const link::Clock* clock = nullptr;
+    };
+    Program(const QString& dataDir, const QByteArray& codePage, const Substitutes& substitutes);
     ~Program();
     Program(const Program&) = delete;
     Program& operator=(const Program&) = delete;

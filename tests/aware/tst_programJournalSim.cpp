@@ -1,0 +1,95 @@
+// The assembled program against tarsyn-sim journals what the operator sends to the controller under
+// the controller's name: an operating command, a calibration and a written parameter block. The pauses
+// of the exchanges are a fake sleeper's; ticks are driven by hand and only wait for the reply to arrive.
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QToolButton>
+#include <QtTest>
+
+#include "AwareSupport.h"
+#include "FakeClock.h"
+#include "ScriptedPrompter.h"
+#include "SimProcess.h"
+#include "app/MainWindow.h"
+#include "app/Program.h"
+#include "config/Config.h"
+#include "history/JournalStore.h"
+#include "monitor/PollCycle.h"
+#include "pages/ui/PageWindow.h"
+
+using namespace tarsyn;
+using history::JournalKind;
+
+namespace {
+constexpr int kReplyWaitMs = 600;  // a reply of up to 106 characters across the pseudo-terminal
+}
+
+class TestProgramJournalSim : public QObject {
+    Q_OBJECT
+private slots:
+    void whatIsSentToTheControllerIsJournalledUnderItsName() {
+        QTemporaryDir data;
+        QVERIFY(test::copyCatalogue(data.path()));
+        const QString device = data.filePath("controller");
+        test::SimProcess sim;
+        QVERIFY(sim.start({"--link", device}));
+        config::Config config(data.path());
+        config.wriniBatch("system.ini", {{"Set", "language", "English"},
+                                         {"Set", "flash", "2"},
+                                         {"Set", "save1", "60"},
+                                         {"Set", "save2", "1"},
+                                         {"Set", "ports", "1"},
+                                         {"Set", "port0", device},
+                                         {"Set", "remark0", "Sim set"}});
+        test::ScriptedPrompter prompter;
+        prompter.defaultAnswer = true;
+        test::FakeClock clock;
+        test::FakeSleeper sleeper(&clock);
+        app::Program program(data.path(), QByteArrayLiteral("GBK"), {&prompter, &sleeper, &clock});
+        auto* window = static_cast<app::MainWindow*>(program.mainWindow());
+        window->poll().stopTimer();
+        prompter.shown.clear();  // the data folder has no help file: reported once at start
+        for (int i = 0; i < 4 && !window->poll().linked(); ++i) {
+            clock.advanceSecs(1);
+            window->poll().tick();
+            QTest::qWait(kReplyWaitMs);
+        }
+        QVERIFY(window->poll().linked());
+
+        // "Start" (dport3): request 0005100100FF, no confirmation.
+        window->toolButton(QStringLiteral("dport3"))->click();
+        // Battery voltage (btn17), 24.5 V sent as tenths: 000700A0 then 00F5.
+        prompter.inputs = {QStringLiteral("24.5")};
+        window->calibrationButton(17)->click();
+        // The delay page's first block, written without a read before it: each value as written.
+        auto* delays = window->findChild<pages::PageWindow*>(QStringLiteral("TForm6"));
+        QVERIFY(delays);
+        for (const pages::Field& f : delays->page().blocks.at(0).fields) delays->setText(f.control, "7");
+        delays->engine().write(0);
+        QVERIFY2(prompter.of("error").isEmpty(), qPrintable(prompter.of("error").join('\n')));
+
+        program.journal().flush();
+        auto only = [&program](JournalKind kind) {
+            history::JournalFilter filter;
+            filter.kind = kind;
+            return program.journal().events(filter);
+        };
+        const auto commands = only(JournalKind::CommandSent);
+        QCOMPARE(commands.size(), 1);
+        QCOMPARE(commands[0].controller, QStringLiteral("Sim set"));
+        QCOMPARE(commands[0].detail, QStringLiteral("Start (dport3, 0005100100FF)"));
+        const auto calibrations = only(JournalKind::CalibrationSent);
+        QCOMPARE(calibrations.size(), 1);
+        QCOMPARE(calibrations[0].controller, QStringLiteral("Sim set"));
+        QCOMPARE(calibrations[0].detail,
+                 QStringLiteral("Calibrate the battery voltage = 24.5 (btn17, 000700A000F5)"));
+        const auto blocks = only(JournalKind::BlockWritten);
+        QCOMPARE(blocks.size(), 1);
+        QCOMPARE(blocks[0].controller, QStringLiteral("Sim set"));
+        QVERIFY2(blocks[0].detail.contains(QStringLiteral("(TForm6), block 1: ")), qPrintable(blocks[0].detail));
+        QVERIFY2(blocks[0].detail.contains(QStringLiteral(" = 7")), qPrintable(blocks[0].detail));
+    }
+};
+
+QTEST_MAIN(TestProgramJournalSim)
+#include "tst_programJournalSim.moc"
