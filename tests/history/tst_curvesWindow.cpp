@@ -124,6 +124,17 @@ private slots:
         QVERIFY(f.prompter.shown.isEmpty());
     }
 
+    void aLongDevicePathKeepsItsEndAndTellsTheWholeInItsTip() {
+        Fixture f;
+        f.portName = "/home/operator/Site-B/Serial-Adapters/ttyUSB0";
+        auto w = f.makeWindow();
+        auto* port = w->findChild<QLabel*>("lblckh");
+        QCOMPARE(port->toolTip(), QString("/home/operator/site-b/serial-adapters/ttyusb0"));
+        QVERIFY2(port->text().endsWith("ttyusb0") && port->text().startsWith(QChar(0x2026)),
+                 qPrintable(port->text()));
+        QVERIFY(port->fontMetrics().horizontalAdvance(port->text()) <= port->width());
+    }
+
     void queryShowsOnlyTheCurrentDeviceAndPurgesAll() {
         Fixture f;
         auto w = f.makeWindow();

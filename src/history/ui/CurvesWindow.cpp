@@ -211,8 +211,11 @@ bool CurvesWindow::queryCharts(bool quietWhenClosed) {
     const QString unit = channelUnit(channel);
     m_labels.value(QStringLiteral("lbldw"))->setText(unit);
     m_labels.value(QStringLiteral("lbldw1"))->setText(unit);
-    m_labels.value(QStringLiteral("lblckh"))
-        ->setText(m_hooks.portName ? m_hooks.portName().toLower() : QString());
+    // A device path longer than the label keeps its end ("…/ttyUSB0"); the whole name is its tip.
+    QLabel* port = m_labels.value(QStringLiteral("lblckh"));
+    const QString portName = m_hooks.portName ? m_hooks.portName().toLower() : QString();
+    port->setText(port->fontMetrics().elidedText(portName, Qt::ElideLeft, port->width()));
+    port->setToolTip(portName);
     const QString device = m_hooks.device ? m_hooks.device() : QString();
     try {
         showChart(m_query.run(ChartKind::Day, device, channel));
