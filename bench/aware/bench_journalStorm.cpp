@@ -22,6 +22,7 @@
 
 #include "FakeClock.h"
 #include "FakeSerialPort.h"
+#include "LatestView.h"
 #include "Replies.h"
 #include "app/MainWindow.h"
 #include "aware/Awareness.h"
@@ -40,19 +41,6 @@ namespace {
 
 constexpr int kTicksPerMinute = 60;
 constexpr int kEventsPerSecond = 100;
-
-class LatestView : public monitor::LiveView {
-public:
-    void setPanelText(const QString& panel, const QString& text) override { panels[panel] = text; }
-    void setIndicatorImage(const QString& indicator, int image) override { lamps[indicator] = image; }
-    void setConnectionImage(int) override {}
-    void setMode(const QString&, bool) override {}
-    void setEntryTexts(const QString&, const QString&, const QString&) override {}
-    void setPortText(const QString&) override {}
-    QString remarkText() const override { return QStringLiteral("Bench set"); }
-    QHash<QString, QString> panels;
-    QHash<QString, int> lamps;
-};
 
 struct NoNotifier : aware::Notifier {
     int count = 0;
@@ -147,7 +135,7 @@ struct Rig {
     test::FakeClock clock;
     test::FakeSleeper sleeper;
     test::FakeSerialPort port;
-    LatestView view;
+    bench::LatestView view{QStringLiteral("Bench set")};
     NoNotifier notifier;
     CountingJournal counting;
     std::unique_ptr<history::HistoryStore> store;

@@ -10,6 +10,7 @@
 
 #include "FakeClock.h"
 #include "FakeSerialPort.h"
+#include "LatestView.h"
 #include "Replies.h"
 #include "app/MainWindow.h"
 #include "widgets/WidgetPrompter.h"
@@ -40,20 +41,6 @@ void answerEverything(test::FakeSerialPort& port) {
     };
 }
 
-// A view that only keeps the latest texts, as a window's labels do.
-class LatestView : public monitor::LiveView {
-public:
-    void setPanelText(const QString& panel, const QString& text) override { panels[panel] = text; }
-    void setIndicatorImage(const QString& indicator, int image) override { lamps[indicator] = image; }
-    void setConnectionImage(int) override {}
-    void setMode(const QString&, bool) override {}
-    void setEntryTexts(const QString&, const QString&, const QString&) override {}
-    void setPortText(const QString&) override {}
-    QString remarkText() const override { return {}; }
-    QHash<QString, QString> panels;
-    QHash<QString, int> lamps;
-};
-
 struct Settings {
     Settings() {
         QFile ini(dir.filePath("system.ini"));
@@ -72,7 +59,7 @@ struct Settings {
 
 void BM_DecodeLiveReply(benchmark::State& state) {
     const QString reply = sampleLiveReply();
-    LatestView view;
+    bench::LatestView view;
     for (auto _ : state) monitor::LiveDecoder::displayLive(reply, view);
 }
 BENCHMARK(BM_DecodeLiveReply);
@@ -84,7 +71,7 @@ void BM_PollTicksBareView(benchmark::State& state) {
     test::FakeSleeper sleeper;
     test::FakeSerialPort port;
     answerEverything(port);
-    LatestView view;
+    bench::LatestView view;
     monitor::PollCycle cycle(port, sleeper, clock, s.settings, s.messages, view);
     cycle.initialise(true);
     cycle.tick();
