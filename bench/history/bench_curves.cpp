@@ -9,32 +9,21 @@
 #include <benchmark/benchmark.h>
 
 #include <QGuiApplication>
-#include <QSqlDatabase>
-#include <QSqlQuery>
-#include <QTemporaryDir>
 #include <cmath>
 #include <cstdio>
-#include <map>
 #include <memory>
 
 #include "FakeClock.h"
+#include "HistoryBench.h"
 #include "history/CurveChart.h"
 #include "history/CurveQuery.h"
 #include "history/HistoryStore.h"
 
 using namespace tarsyn;
+using namespace tarsyn::bench;
 using namespace tarsyn::history;
 
 namespace {
-
-constexpr int kDevices = 100;
-constexpr int kDayRows = 1440;   // per device: 24 h at one minute
-constexpr int kHourRows = 3600;  // per device: 1 h at one second
-const QDateTime kNow(QDate(2026, 3, 1), QTime(12, 0, 0));
-
-QString deviceName(int d) { return QStringLiteral("dev%1").arg(d, 3, 10, QLatin1Char('0')); }
-
-enum class Fill { OneDevice, Full };
 
 HistoryRow rowAt(int device, const QDateTime& t, int step) {
     HistoryRow r;
@@ -49,51 +38,17 @@ HistoryRow rowAt(int device, const QDateTime& t, int step) {
 /// One database of one engine, filled for one fixture at a time.
 class Bench {
 public:
-    Bench(QString engine, HistoryLocation location, std::unique_ptr<QTemporaryDir> dir)
-        : m_engine(std::move(engine)), m_location(std::move(location)), m_dir(std::move(dir)) {}
+    explicit Bench(BenchDatabase database) : m_database(std::move(database)) {}
 
-    QString engine() const { return m_engine; }
+    const std::string& engine() const { return m_database.engine; }
 
     CurveQuery& query(Fill fill) {
         if (m_store && m_fill == fill) return *m_query;
         m_query.reset();
         m_store.reset();
-        if (m_location.kind == HistoryLocation::Kind::Sqlite) {
-            for (const char* suffix : {"", "-wal", "-shm"})
-                QFile::remove(m_location.sqlitePath + QLatin1String(suffix));
-        }
-        m_store = std::make_unique<HistoryStore>(m_location);
-        if (!m_store->connect()) qFatal("%s", qPrintable(m_store->lastError()));
-        if (m_location.kind == HistoryLocation::Kind::Postgres) {
-            QSqlQuery q(QSqlDatabase::database(m_store->connectionName()));
-            q.exec(QStringLiteral("DROP TABLE IF EXISTS \"24xs\", \"nls\""));
-            q = QSqlQuery();
-            if (!m_store->connect()) qFatal("%s", qPrintable(m_store->lastError()));
-        }
-        const int devices = fill == Fill::Full ? kDevices : 1;
-        // In time order with the devices interleaved, as recording PCs leave them.
-        m_store->appendRows(HistoryTable::Day, devices * kDayRows, [&](int i) {
-            const int step = i / devices;
-            return rowAt(i % devices, kNow.addSecs(-60LL * (kDayRows - 1 - step)), step);
-        });
-        m_store->appendRows(HistoryTable::Hour, devices * kHourRows, [&](int i) {
-            const int step = i / devices;
-            return rowAt(i % devices, kNow.addSecs(-(kHourRows - 1 - step)), step);
-        });
-        {
-            QSqlQuery q(QSqlDatabase::database(m_store->connectionName()));
-            // Steady state: statistics fresh, and on PostgreSQL the visibility map set as autovacuum
-            // leaves it (index-only scans need it), the write-ahead log emptied on SQLite.
-            if (m_location.kind == HistoryLocation::Kind::Postgres) {
-                const char* prepare =
-                    qEnvironmentVariableIsSet("TARSYN_BENCH_NO_VACUUM") ? "ANALYZE" : "VACUUM ANALYZE";
-                q.exec(QStringLiteral("%1 \"24xs\"").arg(QLatin1String(prepare)));
-                q.exec(QStringLiteral("%1 \"nls\"").arg(QLatin1String(prepare)));
-                q.exec(QStringLiteral("CHECKPOINT"));
-            } else {
-                q.exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"));
-            }
-        }
+        // On PostgreSQL the visibility map set as autovacuum leaves it (index-only scans need it);
+        // TARSYN_BENCH_NO_VACUUM=1 measures the tables freshly written instead.
+        m_store = FilledStore(m_database.location, fill, rowAt, !qEnvironmentVariableIsSet("TARSYN_BENCH_NO_VACUUM"));
         // The clock stands still: every query purges nothing and reads the same rows.
         m_query = std::make_unique<CurveQuery>(*m_store, m_clock);
         m_fill = fill;
@@ -101,25 +56,11 @@ public:
     }
 
 private:
-    QString m_engine;
-    HistoryLocation m_location;
-    std::unique_ptr<QTemporaryDir> m_dir;
+    BenchDatabase m_database;
     std::unique_ptr<HistoryStore> m_store;
     std::unique_ptr<CurveQuery> m_query;
     test::FakeClock m_clock;  // 2026-03-01 12:00:00
     Fill m_fill = Fill::OneDevice;
-};
-
-/// Keeps each run's time per iteration, to print the ratios after the usual table.
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        for (const Run& r : runs)
-            if (r.run_type == Run::RT_Iteration && r.iterations > 0)
-                times[r.run_name.function_name] = r.GetAdjustedRealTime();  // in the run's unit (ms)
-        ConsoleReporter::ReportRuns(runs);
-    }
-    std::map<std::string, double> times;
 };
 
 }  // namespace
@@ -130,26 +71,13 @@ int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
 
     std::vector<std::unique_ptr<Bench>> benches;
-    auto dir = std::make_unique<QTemporaryDir>();
-    const QString file = dir->filePath(QStringLiteral("kalde.db"));
-    benches.push_back(
-        std::make_unique<Bench>(QStringLiteral("sqlite"), HistoryLocation::sqliteFile(file), std::move(dir)));
-    const QString url = qEnvironmentVariable("TARSYN_TEST_PG_URL");
-    if (!url.isEmpty()) {
-        const HistoryLocation pg = HistoryLocation::fromSetting(url, QString());
-        if (pg.kind != HistoryLocation::Kind::Postgres)
-            qFatal("TARSYN_TEST_PG_URL: %s", qPrintable(pg.error));
-        benches.push_back(std::make_unique<Bench>(QStringLiteral("postgresql"), pg, nullptr));
-    } else {
-        std::fprintf(stderr, "TARSYN_TEST_PG_URL is not set: PostgreSQL is not measured\n");
-    }
-
-    std::vector<std::pair<std::string, std::pair<std::string, std::string>>> ratios;
+    for (BenchDatabase& database : BenchDatabases()) benches.push_back(std::make_unique<Bench>(database));
+    std::vector<std::string> operations;
     for (auto& b : benches) {
         Bench* bench = b.get();
-        const std::string e = bench->engine().toStdString();
+        const std::string& e = bench->engine();
         for (Fill fill : {Fill::OneDevice, Fill::Full}) {
-            const std::string f = fill == Fill::Full ? "full" : "one_device";
+            const std::string f = fillName(fill);
             // The window's query: both charts read and drawn, as btncx does.
             benchmark::RegisterBenchmark((e + "/query_and_draw/" + f).c_str(), [bench,
                                                                                 fill](benchmark::State& st) {
@@ -173,30 +101,15 @@ int main(int argc, char** argv) {
                 }
             })->Unit(benchmark::kMillisecond);
         }
-        for (const char* op : {"query_and_draw", "query"})
-            ratios.push_back({e + "/" + op, {e + "/" + op + "/full", e + "/" + op + "/one_device"}});
+        for (const char* op : {"query_and_draw", "query"}) operations.push_back(e + "/" + op);
     }
 
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
 
-    int status = 0;
     std::printf(
         "\nCurves of one device, full history (100 devices: 144,000 rows in 24xs, 360,000 in nls) "
         "against the device alone:\n");
-    for (const auto& [name, pair] : ratios) {
-        const auto full = reporter.times.find(pair.first);
-        const auto small = reporter.times.find(pair.second);
-        if (full == reporter.times.end() || small == reporter.times.end() || small->second <= 0) {
-            std::printf("  %-30s not measured (filtered out?)\n", name.c_str());
-            continue;
-        }
-        const double ratio = full->second / small->second;
-        const bool ok = ratio < 2.0;
-        if (!ok) status = 1;
-        std::printf("  %-30s full %8.1f ms   one device %8.1f ms   ratio %.2f  %s\n", name.c_str(),
-                    full->second, small->second, ratio, ok ? "ok (< 2)" : "TOO SLOW (>= 2)");
-    }
-    return status;
+    return PrintRatios(reporter, operations, "ms");
 }
