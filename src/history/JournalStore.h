@@ -66,6 +66,8 @@ public:
     bool isOpen() const;
     QString lastError() const { return m_lastError; }
     QString connectionName() const { return m_connectionName; }
+    /// The clock that stamps the events (the journal window's default time range follows it).
+    const link::Clock& clock() const { return m_clock; }
 
     void record(JournalKind kind, const QString& controller, const QString& detail) override;
     /// Waits until every event recorded so far is written (or the writer is failing).

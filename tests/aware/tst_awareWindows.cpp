@@ -76,7 +76,14 @@ private slots:
         QCOMPARE(table->rowCount(), 1);
         QCOMPARE(table->item(0, 0)->text(), QStringLiteral("2026-03-01 09:00:00"));
 
+        // A range in use stays as set; one not in use ends at the time of the next opening.
+        r.clock.set(QDateTime(QDate(2026, 3, 5), QTime(7, 30)));
+        w.refresh();
+        QCOMPARE(w.findChild<QDateTimeEdit*>("dtto")->dateTime(), QDateTime(QDate(2026, 3, 2), QTime(23, 59, 59)));
         w.findChild<QCheckBox*>("chkrange")->setChecked(false);
+        w.refresh();
+        QCOMPARE(w.findChild<QDateTimeEdit*>("dtfrom")->dateTime(), QDateTime(QDate(2026, 3, 4), QTime(7, 30)));
+        QCOMPARE(w.findChild<QDateTimeEdit*>("dtto")->dateTime(), QDateTime(QDate(2026, 3, 5), QTime(7, 30)));
         auto* kind = w.findChild<QComboBox*>("cbbkind");
         kind->setCurrentIndex(kind->findText(QStringLiteral("Alarm cleared")));
         controller->setCurrentIndex(0);

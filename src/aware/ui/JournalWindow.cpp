@@ -52,9 +52,10 @@ JournalWindow::JournalWindow(history::JournalStore& journal, const config::Confi
     m_kind->setObjectName(QStringLiteral("cbbkind"));
     m_range = new QCheckBox(QStringLiteral("时间范围"), this);
     m_range->setObjectName(QStringLiteral("chkrange"));
-    m_from = new QDateTimeEdit(QDateTime::currentDateTime().addDays(-1), this);
+    const QDateTime now = m_journal.clock().now();
+    m_from = new QDateTimeEdit(now.addDays(-1), this);
     m_from->setObjectName(QStringLiteral("dtfrom"));
-    m_to = new QDateTimeEdit(QDateTime::currentDateTime(), this);
+    m_to = new QDateTimeEdit(now, this);
     m_to->setObjectName(QStringLiteral("dtto"));
     for (QDateTimeEdit* e : {m_from, m_to}) {
         e->setDisplayFormat(kStampFormat);
@@ -138,6 +139,12 @@ history::JournalFilter JournalWindow::filter() const {
 }
 
 void JournalWindow::refresh() {
+    // A range not in use moves with the time: ticked hours later, it still ends now.
+    if (!m_range->isChecked()) {
+        const QDateTime now = m_journal.clock().now();
+        m_from->setDateTime(now.addDays(-1));
+        m_to->setDateTime(now);
+    }
     const QString current = m_controller->currentIndex() > 0 ? m_controller->currentText() : QString();
     m_controller->clear();
     m_controller->addItem(m_messages.text(QStringLiteral("awall")));
