@@ -20,10 +20,6 @@
 using namespace tarsyn;
 using history::JournalKind;
 
-namespace {
-constexpr int kReplyWaitMs = 600;  // a reply of up to 106 characters across the pseudo-terminal
-}
-
 class TestAwareSim : public QObject {
     Q_OBJECT
 private slots:
@@ -59,7 +55,7 @@ private slots:
             clock.advanceSecs(1);
             window.poll().tick();
             awareness.afterTickOf(window.poll());
-            QTest::qWait(kReplyWaitMs);
+            QTest::qWait(test::kSimReplyWaitMs);
         };
         auto label = [&window](const char* name) { return window.findChild<QLabel*>(name)->text(); };
 

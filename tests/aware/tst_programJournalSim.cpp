@@ -20,10 +20,6 @@
 using namespace tarsyn;
 using history::JournalKind;
 
-namespace {
-constexpr int kReplyWaitMs = 600;  // a reply of up to 106 characters across the pseudo-terminal
-}
-
 class TestProgramJournalSim : public QObject {
     Q_OBJECT
 private slots:
@@ -52,7 +48,7 @@ private slots:
         for (int i = 0; i < 4 && !window->poll().linked(); ++i) {
             clock.advanceSecs(1);
             window->poll().tick();
-            QTest::qWait(kReplyWaitMs);
+            QTest::qWait(test::kSimReplyWaitMs);
         }
         QVERIFY(window->poll().linked());
 

@@ -16,9 +16,6 @@ using namespace tarsyn::monitor;
 
 namespace {
 
-// Time for a reply of up to 106 characters to cross the pseudo-terminal.
-constexpr int kReplyWaitMs = 600;
-
 // The simulator with the program's port on its --link (test::SimLink), and a poll cycle on that port.
 struct Rig {
     Rig() {
@@ -32,7 +29,7 @@ struct Rig {
     void tick() {
         clock.advanceSecs(1);
         cycle.tick();
-        QTest::qWait(kReplyWaitMs);
+        QTest::qWait(test::kSimReplyWaitMs);
     }
 
     QTemporaryDir dir;

@@ -22,9 +22,6 @@ using namespace tarsyn;
 
 namespace {
 
-// Time for a reply of up to 106 characters to cross the pseudo-terminal.
-constexpr int kReplyWaitMs = 600;
-
 /// What the main window shows of the live block.
 class PanelsView : public test::NullView {
 public:
@@ -49,7 +46,7 @@ struct Rig {
     void tick() {
         clock.advanceSecs(1);
         cycle.tick();
-        QTest::qWait(kReplyWaitMs);
+        QTest::qWait(test::kSimReplyWaitMs);
     }
     /// From PollState 1: the delay request, its reply and the live request, then the live reply.
     void pollLiveBlock() {
