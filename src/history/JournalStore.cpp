@@ -322,13 +322,12 @@ void JournalStore::record(JournalKind kind, const QString& controller, const QSt
     }
     // Stamped now, written by the writer thread in its own transaction a moment later.
     const QDateTime now = m_clock.now();
-    const QDate date = now.date();
     const QTime time = now.time();
-    if (date != m_stampDate || time.hour() != m_stampTime.hour() || time.minute() != m_stampTime.minute() ||
-        time.second() != m_stampTime.second() || m_stamp.isNull()) {
+    const QTime second(time.hour(), time.minute(), time.second());
+    if (m_stamp.isNull() || now.date() != m_stampDate || second != m_stampSecond) {
         m_stamp = stampText(now);
-        m_stampDate = date;
-        m_stampTime = time;
+        m_stampDate = now.date();
+        m_stampSecond = second;
     }
     // A null text would bind as SQL NULL: an event without a controller has an empty one.
     const QString port = controller.trimmed();

@@ -94,7 +94,7 @@ private:
     std::shared_ptr<WriteTurns> m_writeTurns;
     // The stamp of the last event: a storm stamps many events within one second.
     QDate m_stampDate;
-    QTime m_stampTime;
+    QTime m_stampSecond;
     QString m_stamp;
     std::unique_ptr<JournalWriter> m_writer;
 };
