@@ -35,8 +35,15 @@ PageEngine::PageEngine(const Page& page, PageView& view, const PageServices& ser
       m_services(services),
       m_codec(services.config, [m = &services.messages] { return m->language(); }) {}
 
-void PageEngine::showMessage(const char* key) {
-    m_services.prompter.information(m_services.messages.text(QLatin1String(key)));
+QString PageEngine::message(const char* key, const QStringList& args) const {
+    return fill(m_services.messages.text(QLatin1String(key)), args);
+}
+
+void PageEngine::showMessage(const char* key) { m_services.prompter.information(message(key)); }
+
+QString PageEngine::windowTitle(const QString& title) const {
+    const QString controller = m_services.controller ? m_services.controller().trimmed() : QString();
+    return controller.isEmpty() ? title : message("pgtitle", {title, controller});
 }
 
 void PageEngine::press(const QString& button) {
@@ -65,33 +72,56 @@ void PageEngine::press(const QString& button) {
     }
 }
 
+void PageEngine::edited(const QString& control) {
+    for (const Block& block : m_page.blocks)
+        for (const Field& f : block.fields)
+            if (f.control == control || (f.kind == FieldKind::Bit && f.control1 == control)) {
+                m_known.insert(f.control);
+                return;
+            }
+}
+
 void PageEngine::load(int b) {
     const Block& block = m_page.blocks.at(b);
-    for (const Field* f : block.keyedFields()) {
-        const QString value = m_services.config.reini(kIniFile, block.section, f->key);
+    // A block never saved would load as zeros, and a write after it would send them: load nothing.
+    const config::IniSection saved = m_services.config.readSection(kIniFile, block.section);
+    const QVector<const Field*> keyed = block.keyedFields();
+    QStringList missing;
+    for (const Field* f : keyed)
+        if (!saved.contains(f->key)) missing << fieldCaption(block, *f);
+    if (missing.size() == keyed.size()) {
+        m_services.prompter.information(message("pgnosaved", {blockName(b)}));
+        return;
+    }
+    if (!missing.isEmpty()) {
+        m_services.prompter.information(
+            message("pgpartsaved", {blockName(b), missing.join(QStringLiteral(", "))}));
+        return;
+    }
+    for (const Field* f : keyed) {
+        const QString value = saved.value(f->key);
         if (f->kind == FieldKind::Bit)
             m_view.check(value == QLatin1String("1") ? f->control1 : f->control);
         else
             m_view.setText(f->control, value);
+        m_known.insert(f->control);
     }
-    showMessage("dl19");
+    showMessage("pgfileloaded");
 }
 
 void PageEngine::save(int b) {
     const Block& block = m_page.blocks.at(b);
+    if (!checkKnown(b)) return;  // an unset radio pair would be saved as a choice nobody made
+    // One replacement of the file for the whole block: a crash leaves the old block or the new one.
+    QList<config::IniEntry> entries;
+    for (const Field* f : block.keyedFields()) entries.append({block.section, f->key, fieldValue(*f)});
     try {
-        for (const Field* f : block.keyedFields()) {
-            const QString value =
-                f->kind == FieldKind::Bit
-                    ? QString(m_view.isChecked(f->control1) ? QStringLiteral("1") : QStringLiteral("0"))
-                    : m_view.text(f->control);
-            m_services.config.wrini(kIniFile, block.section, f->key, value);
-        }
+        m_services.config.wriniBatch(kIniFile, entries);
     } catch (const config::ConfigError& e) {
-        m_services.prompter.error(e.message());  // the keys after it are not written
+        m_services.prompter.error(e.message());  // nothing of the block was written
         return;
     }
-    showMessage("dl18");
+    showMessage("pgfilesaved");
 }
 
 void PageEngine::cancel() {
@@ -108,6 +138,7 @@ void PageEngine::cancel() {
             else
                 m_view.setText(f.control, QString());
         }
+    m_known.clear();  // the cleared page must be read or loaded again before a write
     m_view.closePage();
 }
 
@@ -147,11 +178,16 @@ void PageEngine::read(int b) {
         m_view.hideProgress();
         const QString reply = link.LastReply();
         if (reply.size() >= block.minReply) {
-            decode(block, reply);
-            QHash<QString, QString>& read = m_lastRead[b];
-            read.clear();
-            for (const Field& f : block.fields) read.insert(f.control, fieldValue(f));
-            showMessage("dl19");
+            if (const Field* bad = decode(block, reply)) {
+                const int at = block.position(*bad) - 1;
+                const QString raw = reply.mid(at, bad->kind == FieldKind::Bit ? 2 : bad->width());
+                m_services.prompter.error(message("pgbadreply", {blockName(b), plainCaption(*bad), raw}));
+            } else {
+                QHash<QString, QString>& read = m_lastRead[b];
+                read.clear();
+                for (const Field& f : block.fields) read.insert(f.control, fieldValue(f));
+                showMessage("pgread");
+            }
         }
     } catch (const link::LinkError& e) {
         // Shown once; the page is ready again and polling has resumed with the guard.
@@ -161,28 +197,52 @@ void PageEngine::read(int b) {
     finishOperation();
 }
 
-void PageEngine::decode(const Block& block, const QString& reply) {
+const Field* PageEngine::decode(const Block& block, const QString& reply) {
     QString bits;  // the byte of the latest bit field, most significant bit first
     int bitsAddress = -1;
     for (const Field& f : block.fields) {
-        if (f.kind != FieldKind::Bit) {
-            m_view.setText(f.control, m_codec.decode(f, reply, block.position(f)));
-            continue;
+        try {
+            if (f.kind != FieldKind::Bit) {
+                m_view.setText(f.control, m_codec.decode(f, reply, block.position(f)));
+            } else {
+                if (f.address != bitsAddress) {
+                    bits = link::HexToBits(reply.mid(block.position(f) - 1, 2));
+                    bitsAddress = f.address;
+                }
+                m_view.check(bits.at(7 - f.bit) == QLatin1Char('0') ? f.control : f.control1);
+            }
+        } catch (const link::ConversionError&) {
+            return &f;
         }
-        if (f.address != bitsAddress) {
-            bits = link::HexToBits(reply.mid(block.position(f) - 1, 2));
-            bitsAddress = f.address;
-        }
-        m_view.check(bits.at(7 - f.bit) == QLatin1Char('0') ? f.control : f.control1);
+        m_known.insert(f.control);
     }
+    return nullptr;
+}
+
+bool PageEngine::checkKnown(int b) {
+    const Block& block = m_page.blocks.at(b);
+    QStringList missing;
+    const Field* first = nullptr;
+    for (const Field& f : block.fields) {
+        if (m_known.contains(f.control)) continue;
+        if (!first) first = &f;
+        missing << fieldCaption(block, f);
+    }
+    if (missing.isEmpty()) return true;
+    constexpr int kNamed = 3;  // enough to recognise the block; a fresh page lacks every field
+    QString names = QStringList(missing.mid(0, kNamed)).join(QStringLiteral(", "));
+    if (missing.size() > kNamed) names += QStringLiteral(", …");
+    m_services.prompter.information(message("pgreadfirst", {blockName(b), names}));
+    m_view.focus(first->control);
+    return false;
 }
 
 bool PageEngine::checkFields(const Block& block) {
-    auto checkOne = [this](const Field& f) {
+    auto checkOne = [this, &block](const Field& f) {
         if (f.kind == FieldKind::Bit) return true;
         const Refusal why = m_codec.check(f, m_view.text(f.control));
         if (why == Refusal::None) return true;
-        refuse(f, why);
+        refuse(block, f, why);
         return false;
     };
     for (const Field& f : block.fields)
@@ -192,51 +252,103 @@ bool PageEngine::checkFields(const Block& block) {
     return true;
 }
 
+bool PageEngine::checkLimits(const Block& block) {
+    for (const LimitPair& pair : block.limitPairs) {
+        const Field* low = block.field(pair.low);
+        const Field* high = block.field(pair.high);
+        quint32 lowValue = 0, highValue = 0;
+        m_codec.check(*low, m_view.text(low->control), &lowValue);  // both passed checkFields
+        m_codec.check(*high, m_view.text(high->control), &highValue);
+        if (highValue >= lowValue) continue;
+        m_services.prompter.information(
+            message("pglimits", {fieldCaption(block, *high), QString::number(highValue),
+                                 fieldCaption(block, *low), QString::number(lowValue)}));
+        m_view.focus(high->control);
+        return false;
+    }
+    return true;
+}
+
 QString PageEngine::fieldValue(const Field& f) const {
-    if (f.kind == FieldKind::Bit) return m_view.isChecked(f.control1) ? QStringLiteral("1") : QStringLiteral("0");
+    if (f.kind == FieldKind::Bit)
+        return m_view.isChecked(f.control1) ? QStringLiteral("1") : QStringLiteral("0");
     return m_view.text(f.control);
 }
 
-QString PageEngine::fieldCaption(const Field& f) const {
+QString PageEngine::storedValue(const Field& f) const {
+    return f.kind == FieldKind::Bit ? fieldValue(f) : m_codec.stored(f, m_view.text(f.control));
+}
+
+QString PageEngine::plainCaption(const Field& f) const {
     QString caption = m_view.caption(f.label);
     caption.remove(QRegularExpression(QStringLiteral("[:：]\\s*$")));
-    if (f.kind == FieldKind::Bit) caption += QStringLiteral(" (%1)").arg(f.control);
     return caption.trimmed().isEmpty() ? f.control : caption.trimmed();
 }
 
-QString PageEngine::writtenDetail(int b) const {
+QString PageEngine::fieldCaption(const Block& block, const Field& f) const {
+    // "Voltage 3" is on every curve: say which.
+    const QString group = block.group.isEmpty() ? QString() : m_view.caption(block.group).trimmed();
+    if (group.isEmpty() || m_page.blocks.size() < 2) return plainCaption(f);
+    return message("pgpart", {group, plainCaption(f)});
+}
+
+QString PageEngine::blockName(int b) const {
+    const QString title = m_services.messages.text(m_page.titleKey);
+    if (m_page.blocks.size() < 2) return title;
+    const Block& block = m_page.blocks.at(b);
+    QString part = block.group.isEmpty() ? QString() : m_view.caption(block.group).trimmed();
+    if (part.isEmpty())  // a group box without caption: name the block by its first and last field
+        part = message("pgfields", {plainCaption(block.fields.first()), plainCaption(block.fields.last())});
+    return message("pgpart", {title, part});
+}
+
+QString PageEngine::writtenDetail(int b, Outcome outcome, const QHash<QString, QString>& held,
+                                  const QStringList& differences) const {
     const Block& block = m_page.blocks.at(b);
     const auto read = m_lastRead.constFind(b);
     QStringList parts;
-    for (const Field& f : block.fields) {
-        const QString now = fieldValue(f);
-        if (read != m_lastRead.constEnd() && read->contains(f.control)) {
-            const QString before = read->value(f.control);
-            if (before != now) parts << QStringLiteral("%1: %2 → %3").arg(fieldCaption(f), before, now);
-        } else {
-            parts << QStringLiteral("%1 = %2").arg(fieldCaption(f), now);
+    if (outcome == Outcome::NoAnswer) {
+        parts << QStringLiteral("written, no answer: not verified; sent");
+        for (const Field& f : block.fields)
+            parts << QStringLiteral("%1 = %2").arg(plainCaption(f), storedValue(f));
+    } else {
+        parts << (outcome == Outcome::Verified
+                      ? QStringLiteral("written and verified")
+                      : QStringLiteral("written, the controller holds other values"));
+        // The values the controller holds now, against those it held at the last read.
+        int changed = 0;
+        for (const Field& f : block.fields) {
+            const QString now = held.value(f.control);
+            if (read != m_lastRead.constEnd() && read->contains(f.control)) {
+                const QString before = read->value(f.control);
+                if (before == now) continue;
+                parts << QStringLiteral("%1: %2 → %3").arg(plainCaption(f), before, now);
+            } else {
+                parts << QStringLiteral("%1 = %2").arg(plainCaption(f), now);
+            }
+            ++changed;
         }
+        if (outcome == Outcome::Differs)
+            parts << QStringLiteral("differing: ") + differences.join(QStringLiteral(", "));
+        if (changed == 0) parts << QStringLiteral("no value changed since the last read");
     }
     const QString title = m_services.messages.text(m_page.titleKey);
-    QString head = QStringLiteral("%1 (%2), block %3").arg(title, m_page.window).arg(b + 1);
-    if (parts.isEmpty()) return head + QStringLiteral(": no value changed since the last read");
-    return head + QStringLiteral(": ") + parts.join(QStringLiteral("; "));
+    return QStringLiteral("%1 (%2), block %3: ").arg(title, m_page.window).arg(b + 1) +
+           parts.join(QStringLiteral("; "));
 }
 
-void PageEngine::refuse(const Field& f, Refusal why) {
-    QString caption = m_view.caption(f.label);
-    caption.remove(QRegularExpression(QStringLiteral("[:：]\\s*$")));
+void PageEngine::refuse(const Block& block, const Field& f, Refusal why) {
+    const QString caption = fieldCaption(block, f);
     QString text;
     switch (why) {
         case Refusal::Range:
-            text = fill(m_services.messages.text(QStringLiteral("pgrange")),
-                        {caption, FieldCodec::rangeLow(f), FieldCodec::rangeHigh(f)});
+            text = message("pgrange", {caption, FieldCodec::rangeLow(f), FieldCodec::rangeHigh(f)});
             break;
         case Refusal::Phone:
-            text = fill(m_services.messages.text(QStringLiteral("pgphone")), {caption});
+            text = message("pgphone", {caption});
             break;
         default:
-            text = fill(m_services.messages.text(QStringLiteral("pgname")), {caption});
+            text = message("pgname", {caption});
             break;
     }
     m_services.prompter.information(text);
@@ -252,7 +364,7 @@ QString PageEngine::blockImage(const Block& block) const {
             image.replace(at, f.width(), m_codec.encode(f, m_view.text(f.control)));
             continue;
         }
-        // A bit field sets its bit in its byte; bits without a field (and an unchecked pair) are 0.
+        // A bit field sets its bit in its byte; bits without a field are 0.
         quint32 byte = link::ParseHex(image.mid(at, 2));
         if (m_view.isChecked(f.control1)) byte |= 1u << f.bit;
         image.replace(at, 2, link::ToHex(byte, 2));
@@ -260,18 +372,65 @@ QString PageEngine::blockImage(const Block& block) const {
     return image;
 }
 
+PageEngine::Outcome PageEngine::verify(int b, const QHash<QString, QString>& sent,
+                                       QHash<QString, QString>& held, QStringList& differences) {
+    const Block& block = m_page.blocks.at(b);
+    link::ControllerLink& link = m_services.link;
+    QString reply;
+    try {
+        link.PageTransaction(block.request(), block.count, block.steps,
+                             [this](int, int) { m_view.processEvents(); });
+        reply = link.LastReply();
+    } catch (const link::LinkError&) {
+        return Outcome::NoAnswer;  // a reply the link refused, or a port that failed: nothing to compare
+    }
+    // Every field must be there: a cut reply cannot say what the controller holds.
+    if (reply.size() < block.dataEnd()) return Outcome::NoAnswer;
+    static const QRegularExpression kHex(QStringLiteral("^[0-9A-Fa-f]*$"));
+    if (!kHex.match(reply.mid(6, 2 * block.bytes)).hasMatch()) return Outcome::NoAnswer;
+    for (const Field& f : block.fields) {
+        const int at = block.position(f);
+        QString holds;  // the stored form, to compare with what was sent
+        if (f.kind == FieldKind::Bit) {
+            holds = link::HexToBits(reply.mid(at - 1, 2)).at(7 - f.bit) == QLatin1Char('1')
+                        ? QStringLiteral("1")
+                        : QStringLiteral("0");
+            held.insert(f.control, holds);
+        } else {
+            holds = reply.mid(at - 1, f.width()).toUpper();
+            held.insert(f.control, m_codec.decode(f, reply, at));
+        }
+        if (holds == sent.value(f.control)) continue;
+        QString shownHeld = held.value(f.control), shownSent = storedValue(f);
+        if (f.kind == FieldKind::Bit) {  // a choice reads as its radio button's caption
+            shownHeld = m_view.caption(shownHeld == QLatin1String("1") ? f.control1 : f.control);
+            shownSent = m_view.caption(shownSent == QLatin1String("1") ? f.control1 : f.control);
+        }
+        differences << message("pgdiffitem", {fieldCaption(block, f), shownHeld, shownSent});
+    }
+    return differences.isEmpty() ? Outcome::Verified : Outcome::Differs;
+}
+
 void PageEngine::write(int b) {
     if (m_busy) return;
     const Block& block = m_page.blocks.at(b);
-    if (!checkFields(block)) return;  // refused before anything is sent
+    // Refused before anything is sent.
+    if (!checkKnown(b) || !checkFields(block) || !checkLimits(block)) return;
     m_busy = true;
     m_view.setReadWriteEnabled(false);
     m_services.poll.setPollState(1);
     link::ControllerLink& link = m_services.link;
     try {
         const QString image = blockImage(block);
+        QHash<QString, QString> sent;  // each field's stored form, as the read-back will show it
+        for (const Field& f : block.fields)
+            sent.insert(f.control,
+                        f.kind == FieldKind::Bit ? fieldValue(f) : m_codec.encode(f, m_view.text(f.control)));
         m_view.showProgress(block.progressMax);
         m_view.processEvents();
+        Outcome outcome;
+        QHash<QString, QString> held;
+        QStringList differences;
         {
             monitor::ExclusiveExchange exchange(m_services.poll);
             for (int k = 0; k < block.frames; ++k) {
@@ -292,12 +451,29 @@ void PageEngine::write(int b) {
                 m_view.setProgress(block.progressAfterWait);
                 m_view.processEvents();
             }
+            // Writes are not acknowledged: only a read shows what the controller stored.
+            outcome = verify(b, sent, held, differences);
         }
         m_view.hideProgress();
-        if (m_services.written) m_services.written(writtenDetail(b));
-        QHash<QString, QString>& stored = m_lastRead[b];  // what the controller holds now
-        for (const Field& f : block.fields) stored.insert(f.control, fieldValue(f));
-        showMessage("dl18");  // writes are not acknowledged: a read shows what the controller stored
+        if (outcome == Outcome::Verified)  // the page shows what the controller holds: 1.234 as 1.23
+            for (const Field& f : block.fields)
+                if (f.kind != FieldKind::Bit) m_view.setText(f.control, held.value(f.control));
+        if (m_services.written) m_services.written(writtenDetail(b, outcome, held, differences));
+        if (outcome == Outcome::NoAnswer)
+            m_lastRead.remove(b);
+        else
+            m_lastRead[b] = held;
+        switch (outcome) {
+            case Outcome::Verified:
+                showMessage("pgverified");
+                break;
+            case Outcome::Differs:
+                m_services.prompter.error(message("pgdiffers", {differences.join(QStringLiteral("; "))}));
+                break;
+            case Outcome::NoAnswer:
+                m_services.prompter.error(message("pgnoanswer"));
+                break;
+        }
     } catch (const link::LinkError& e) {
         m_view.hideProgress();
         m_services.prompter.error(e.message());

@@ -1,9 +1,10 @@
 #pragma once
 
 #include <QHash>
-#include <functional>
-
+#include <QSet>
 #include <QString>
+#include <QStringList>
+#include <functional>
 
 #include "pages/FieldCodec.h"
 #include "pages/PageTable.h"
@@ -35,18 +36,30 @@ struct PageServices {
     /// Told after a block was written, with a line naming the page, the block and each field's value
     /// (old → new where the page read the block before); the event journal keeps it. May be empty.
     std::function<void(const QString& detail)> written = {};
+    /// The controller the page acts on, as the operator knows it ("Genset 1"); its window title names
+    /// it. May be empty.
+    std::function<QString()> controller = {};
 };
 
 /// The one engine of every parameter page: load, save, read, write and cancel for any block of a
 /// page table, on the controls of a PageView.
 ///
 /// Reads and writes run on the caller's thread inside the exclusive-exchange guard, so the poll
-/// timer is stopped meanwhile and restarts on every way out, an error included. Before a write every
-/// field of the block is checked, and a text the controller cannot store (not a number, out of its
-/// range, a phone with a non-digit, a name outside the code page) refuses the whole write with a
-/// message naming the field; nothing is sent. An exchange that fails (port not re-opened, serial
-/// error, a reply field that is not hexadecimal) is reported once and the page is ready again. A
-/// cancel pressed during an exchange takes effect when the exchange has finished.
+/// timer is stopped meanwhile and restarts on every way out, an error included.
+///
+/// A block is written only when every one of its fields holds a value that came from a read, a load
+/// or the operator's own edit (the window reports edits through `edited`); a page opened fresh, or
+/// cleared by cancel, must be read or loaded first. Before a write every field is checked, and a
+/// text the controller cannot store (not a number, out of its range, a phone with a non-digit, a
+/// name outside the code page, an upper limit below its lower one) refuses the whole write with a
+/// message naming the field; nothing is sent. Writes are not acknowledged on the wire, so after the
+/// final wait the block is read back and compared with what went out: the operator learns whether
+/// it was verified, which fields the controller holds differently, or that nothing answered.
+///
+/// Save writes a block's keys as one replacement of system.ini; load fills nothing from a file that
+/// holds no saved values for the block. An exchange that fails (port not re-opened, serial error) or
+/// a reply field that is not hexadecimal is reported once and the page is ready again. A cancel
+/// pressed during an exchange takes effect when the exchange has finished.
 class PageEngine {
 public:
     PageEngine(const Page& page, PageView& view, const PageServices& services);
@@ -60,22 +73,43 @@ public:
     void cancel();
     /// Any button of the page, by its objectName ("btnsz3").
     void press(const QString& button);
+    /// The operator changed a control: an edit field, or either radio button of a pair.
+    void edited(const QString& control);
 
     bool busy() const { return m_busy; }
 
     /// The block image: each image field's stored text in address order (numbers must be valid).
     QString blockImage(const Block& block) const;
+    /// The window title: `title` with the controller the page acts on, when there is one.
+    QString windowTitle(const QString& title) const;
 
 private:
+    enum class Outcome { Verified, Differs, NoAnswer };
+
+    bool checkKnown(int block);
     bool checkFields(const Block& block);
-    void refuse(const Field& field, Refusal why);
-    void decode(const Block& block, const QString& reply);
+    bool checkLimits(const Block& block);
+    void refuse(const Block& block, const Field& field, Refusal why);
+    /// Decodes every field into its control; returns the field whose text is not hexadecimal (the
+    /// controls before it keep their new texts), or nullptr.
+    const Field* decode(const Block& block, const QString& reply);
+    /// Reads the block back after a write and compares it with `sent` (control -> stored text).
+    Outcome verify(int block, const QHash<QString, QString>& sent, QHash<QString, QString>& held,
+                   QStringList& differences);
     void finishOperation();
+    QString message(const char* key, const QStringList& args = {}) const;
     void showMessage(const char* key);
     /// A field's value as the page shows it: its text, or "0"/"1" for a bit.
     QString fieldValue(const Field& field) const;
-    QString fieldCaption(const Field& field) const;
-    QString writtenDetail(int block) const;
+    /// What the controller stores for a field's value (valid values only): 1.234 as 1.23.
+    QString storedValue(const Field& field) const;
+    /// The field's translated caption, with its curve's name where the page has several curves.
+    QString fieldCaption(const Block& block, const Field& field) const;
+    QString plainCaption(const Field& field) const;
+    /// The page's title, with the block's name where the page has several blocks.
+    QString blockName(int block) const;
+    QString writtenDetail(int block, Outcome outcome, const QHash<QString, QString>& held,
+                          const QStringList& differences) const;
 
     const Page& m_page;
     PageView& m_view;
@@ -83,7 +117,8 @@ private:
     FieldCodec m_codec;
     bool m_busy = false;
     bool m_cancelPending = false;
-    QHash<int, QHash<QString, QString>> m_lastRead;  // per block: field control -> value last read
+    QHash<int, QHash<QString, QString>> m_lastRead;  // per block: field control -> value the controller holds
+    QSet<QString> m_known;  // fields (by control) holding a value from a read, a load or an edit
 };
 
 }  // namespace tarsyn::pages

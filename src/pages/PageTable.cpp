@@ -76,6 +76,11 @@ Field textField(FieldKind kind, const char* control, int address, const char* ke
                 const char* caption) {
     return plain(kind, control, address, key, label, caption);
 }
+Field withUnit(Field field, const char* unitLabel, const char* unitCaption) {
+    field.unitLabel = QString::fromUtf8(unitLabel);
+    field.unitCaption = QString::fromUtf8(unitCaption);
+    return field;
+}
 Field bitField(int address, int bit, const char* group, const char* caption, const char* radio0,
                const char* caption0, const char* radio1, const char* caption1, const char* key) {
     Field f = plain(FieldKind::Bit, radio0, address, key, group, caption);

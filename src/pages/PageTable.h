@@ -27,6 +27,8 @@ struct Field {
     int bit = 0;                 ///< Bit: 0 is the least significant bit of the byte
     QString control1;            ///< Bit: the radio button for bit value 1
     QString caption0, caption1;  ///< Bit: the radio buttons' design-time captions
+    QString unitLabel;           ///< a label beside the edit field giving the unit and scale ("" for none)
+    QString unitCaption;         ///< its design-time caption ("×0.1 V")
 
     /// Characters of the reply and of the block image; 0 for a bit.
     int width() const;
@@ -37,6 +39,13 @@ struct ExtraFrame {
     QString head;       ///< "00060082": function, address
     QString control;    ///< the field whose value follows
     int progress = -1;  ///< pb1's position after the frame, or -1 to leave it
+};
+
+/// Two fields of a block holding a lower and an upper limit of the same quantity: a write with the
+/// upper one below the lower one is refused.
+struct LimitPair {
+    QString low;   ///< the lower limit's control
+    QString high;  ///< the upper limit's control
 };
 
 /// One block of controller memory and everything the engine needs to read, write, save and load it.
@@ -52,6 +61,7 @@ struct Block {
     QVector<Field> fields;             ///< in decoding order
     QStringList keyOrder;              ///< save and load order when it differs from the fields' order
     QVector<ExtraFrame> extras;        ///< sent after the image frames
+    QVector<LimitPair> limitPairs;     ///< upper limits that must not lie below their lower ones
     bool waitAfterFailedOpen = false;  ///< the 600 ms wait follows even a failed re-open
     int progressAfterWait = -1;        ///< pb1's position after the final wait of a write, or -1
     QString group;                     ///< group box around the block's fields ("" for none)
@@ -62,6 +72,8 @@ struct Block {
     QString request() const;
     /// 1-based position of a field's first character in the reply.
     int position(const Field& f) const { return 7 + 2 * (f.address - start); }
+    /// Characters of a complete reply up to the end of the data: header and 2 per byte.
+    int dataEnd() const { return 6 + 2 * bytes; }
     /// True when the field lies in the bytes the image frames cover.
     bool inImage(const Field& f) const { return f.address >= start && f.address < start + 2 * frames; }
     /// The fields in save and load order.
@@ -90,6 +102,8 @@ Field hundredthsField(const char* control, int address, const char* key, const c
                       const char* caption);
 Field bitField(int address, int bit, const char* group, const char* caption, const char* radio0,
                const char* caption0, const char* radio1, const char* caption1, const char* key);
+/// The field with a unit label beside it (objectName, design-time caption).
+Field withUnit(Field field, const char* unitLabel, const char* unitCaption);
 Field textField(FieldKind kind, const char* control, int address, const char* key, const char* label,
                 const char* caption);
 

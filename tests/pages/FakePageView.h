@@ -11,18 +11,34 @@
 namespace tarsyn::test {
 
 /// The controls of a page without a screen: edit texts, radio pairs (from the page's table), the
-/// read and write buttons' state, pb1 and every turn of the event loop.
+/// read and write buttons' state, pb1 and every turn of the event loop. `type` and `click` are the
+/// operator's edits and are reported to `onEdit`; the engine's own changes are not.
 class FakePageView : public pages::PageView {
 public:
     explicit FakePageView(const pages::Page& page) {
-        for (const pages::Block& b : page.blocks)
+        for (const pages::Block& b : page.blocks) {
+            if (!b.group.isEmpty()) m_captions[b.group] = b.groupCaption;
             for (const pages::Field& f : b.fields) {
                 m_captions[f.label] = f.caption;
                 if (f.kind == pages::FieldKind::Bit) {
                     m_partner[f.control] = f.control1;
                     m_partner[f.control1] = f.control;
+                    m_captions[f.control] = f.caption0;
+                    m_captions[f.control1] = f.caption1;
                 }
             }
+        }
+    }
+
+    /// The operator types `t` into an edit field.
+    void type(const QString& control, const QString& t) {
+        texts[control] = t;
+        if (onEdit) onEdit(control);
+    }
+    /// The operator clicks a radio button.
+    void click(const QString& radio) {
+        check(radio);
+        if (onEdit) onEdit(radio);
     }
 
     QString text(const QString& control) const override { return texts.value(control); }
@@ -70,7 +86,8 @@ public:
     QList<int> progressLog;
     int eventTurns = 0;
     bool closed = false;
-    std::function<void()> duringEvents;  ///< what the operator does while an exchange runs
+    std::function<void()> duringEvents;          ///< what the operator does while an exchange runs
+    std::function<void(const QString&)> onEdit;  ///< told of every edit of the operator's
 
 private:
     QHash<QString, QString> m_captions;

@@ -20,22 +20,34 @@ const Page& pageNamed(const QString& window) {
     qFatal("no page %s", qPrintable(window));
 }
 
-/// Applies "control=text" (an edit field) or "radio" (checks it) to the view.
+/// The operator types "control=text" into an edit field or clicks "radio".
 void apply(test::FakePageView& view, const QStringList& inputs) {
     for (const QString& in : inputs) {
         const int eq = int(in.indexOf(QLatin1Char('=')));
         if (eq < 0)
-            view.check(in);
+            view.click(in);
         else
-            view.setText(in.left(eq), in.mid(eq + 1));
+            view.type(in.left(eq), in.mid(eq + 1));
     }
 }
 
-/// Every edit field of the page set to `text`.
+/// The operator types `text` into every edit field of the page.
 void fillAll(test::FakePageView& view, const Page& page, const QString& text) {
     for (const pages::Block& b : page.blocks)
         for (const pages::Field& f : b.fields)
-            if (f.kind != pages::FieldKind::Bit) view.setText(f.control, text);
+            if (f.kind != pages::FieldKind::Bit) view.type(f.control, text);
+}
+
+/// The block-read request of a block, without its check.
+QString readRequestOf(const QString& window, int block) {
+    static const QHash<QString, QStringList> kRequests{
+        {"TForm6", {"0004004C000A", "00040056000C"}},
+        {"TForm7", {"000401800020", "000401A00020", "000401C00020"}},
+        {"TForm8", {"00040076000D"}},
+        {"TForm9", {"000400800002"}},
+        {"TForm10", {"000400620026"}},
+        {"Tgsm", {"00040150002E"}}};
+    return kRequests.value(window).value(block);
 }
 
 /// The keys of a section of system.ini in file order.
@@ -77,8 +89,10 @@ private slots:
     void writeFrames();
     void saveThenLoad_data();
     void saveThenLoad();
-    void missingSectionLoadsZeroAndFirstRadios_data();
-    void missingSectionLoadsZeroAndFirstRadios();
+    void blockNeverSavedLoadsNothing_data();
+    void blockNeverSavedLoadsNothing();
+    void partlySavedBlockLoadsNothing();
+    void savedValueOtherThanOneSelectsTheFirstRadio();
     void saveThatCannotWriteIsReportedWithoutDl18();
     void cancelClearsAndCloses();
     void cancelDuringAnExchangeTakesEffectAfterIt_data();
@@ -217,7 +231,7 @@ void TestPageEngine::replyDecodesIntoControls() {
         for (const pages::Field& field : page.blocks[b].fields)
             if (b != block && field.kind != pages::FieldKind::Bit)
                 QCOMPARE(f.view.text(field.control), QStringLiteral("keep"));
-    QCOMPARE(f.prompter.shown, QStringList{"info:dl19"});
+    QCOMPARE(f.prompter.shown, QStringList{"info:pgread"});
 }
 
 void TestPageEngine::minimumReply_data() {
@@ -270,7 +284,7 @@ void TestPageEngine::minimumReply() {
     PageFixture f(page);
     f.reply = test::blockReply(data).left(minimum);
     f.engine->read(block);
-    QCOMPARE(f.prompter.shown, QStringList{"info:dl19"});
+    QCOMPARE(f.prompter.shown, QStringList{"info:pgread"});
     if (lastText.isEmpty())
         QVERIFY(f.view.isChecked(lastControl));
     else
@@ -380,8 +394,6 @@ void TestPageEngine::writeFrames_data() {
         << "TForm9" << 0 << QStringList{"rbsd2", "rbdz2", "rbwc2", "rbjc2", "rbww2", "rbfy2",
                                         "rbdc2", "rbxz2", "rbcl2", "rbqh2", "rb991", "rbbg2"}
         << QStringList{"00070080FF0F"};
-    QTest::newRow("no radio checked (after cancel)")
-        << "TForm9" << 0 << QStringList{} << QStringList{"000700800000"};
 }
 
 void TestPageEngine::writeFrames() {
@@ -394,12 +406,15 @@ void TestPageEngine::writeFrames() {
     f.poll.pollState = 4;
     f.engine->write(block);
     const QStringList frames = f.frames();
-    QCOMPARE(frames.size(), expected.size());
-    for (int i = 0; i < frames.size(); ++i)
+    // The frames, then the block's own read request, which reads back what the controller stored.
+    QCOMPARE(frames.size(), expected.size() + 1);
+    for (int i = 0; i < expected.size(); ++i)
         QCOMPARE(expected[i].size() == 14 ? frames[i] : frames[i].left(12), expected[i]);
-    // A second before every frame and one after the last; nothing is read.
-    QCOMPARE(f.sleeper.total, 1000 * (expected.size() + 1));
-    QCOMPARE(f.prompter.shown, QStringList{"info:dl18"});
+    QCOMPARE(frames.last().left(12), readRequestOf(window, block));
+    // A second before every frame and one after the last, then the read's wait steps.
+    const int steps = window == QLatin1String("TForm10") ? 500 : 300;
+    QCOMPARE(f.sleeper.total, 1000 * (expected.size() + 1) + steps);
+    QCOMPARE(f.prompter.shown, QStringList{"error:pgnoanswer"});  // nothing answers the read-back
     QCOMPARE(f.view.enabledLog, (QList<bool>{false, true}));
     QVERIFY(!f.view.progressVisible);
     QCOMPARE(f.view.progressLog.first(), 1);
@@ -464,12 +479,12 @@ void TestPageEngine::saveThenLoad() {
     const bool radios = controls.first().startsWith(QLatin1String("rb"));
     for (int i = 0; i < controls.size(); ++i) {
         if (radios)
-            f.view.check(controls[i]);
+            f.view.click(controls[i]);
         else
-            f.view.setText(controls[i], QStringLiteral("%1.5x").arg(i));  // texts are kept as typed
+            f.view.type(controls[i], QStringLiteral("%1.5x").arg(i));  // texts are kept as typed
     }
     f.engine->save(block);
-    QCOMPARE(f.prompter.shown, QStringList{"info:dl18"});
+    QCOMPARE(f.prompter.shown, QStringList{"info:pgfilesaved"});
     QCOMPARE(keysInFile(f.config.filePath("system.ini"), section), keys);
     if (radios) {
         for (int i = 0; i < keys.size(); ++i)
@@ -479,7 +494,7 @@ void TestPageEngine::saveThenLoad() {
     f.view.texts.clear();
     f.view.checked.clear();
     f.engine->load(block);
-    QCOMPARE(f.prompter.shown, (QStringList{"info:dl18", "info:dl19"}));
+    QCOMPARE(f.prompter.shown, (QStringList{"info:pgfilesaved", "info:pgfileloaded"}));
     for (int i = 0; i < controls.size(); ++i) {
         if (radios)
             QVERIFY2(f.view.isChecked(controls[i]), qPrintable(controls[i]));
@@ -490,49 +505,68 @@ void TestPageEngine::saveThenLoad() {
     if (!radios) QCOMPARE(f.view.texts.size(), controls.size());
 }
 
-void TestPageEngine::missingSectionLoadsZeroAndFirstRadios_data() {
+void TestPageEngine::blockNeverSavedLoadsNothing_data() {
     QTest::addColumn<QString>("window");
     QTest::addColumn<int>("block");
-    QTest::addColumn<QStringList>("expected");
-    QTest::newRow("delays alarms") << "TForm6" << 1 << range("edtys", 11, 22, "=0");
-    QTest::newRow("monitor curve") << "TForm7" << 2
-                                   << range("edtjs", 1, 8, "=0") + range("edtjsy", 1, 8, "=0");
-    QTest::newRow("system parameters")
-        << "TForm8" << 0 << QStringList{"edttkzs=0", "edtsbdz=0", "edtqdcs=0", "edtctbl=0", "edtflcs=0",
-                                        "edtswtz=0", "edtyytz=0", "edtywyw=0", "edtclsz=0"};
-    QTest::newRow("alarm limits") << "TForm10" << 0
-                                  << QStringList{"edtdysx=0", "edtdyxx=0", "edtdlsx=0", "edtswsx=0",
-                                                 "edtyyxx=0", "edtywxx=0", "edtdzxx=0", "edtplsx=0",
-                                                 "edtplxx=0", "edtzssx=0", "edtsssx=0", "edtssxx=0"};
-    QTest::newRow("SMS settings") << "Tgsm" << 0 << QStringList{"edtzddz=0", "edtsj1=0", "edtsj2=0",
-                                                                "edtsj3=0",  "edtsj4=0", "edtsj5=0"};
-    QTest::newRow("control bits") << "TForm9" << 0
-                                  << QStringList{"rbsd1", "rbdz1", "rbwc1", "rbjc1", "rbww1", "rbfy1",
-                                                 "rbdc1", "rbxz1", "rbcl1", "rbqh1", "rb999", "rbbg1"};
+    QTest::addColumn<QString>("message");  // the block named as the page's title, and its part
+    // The first block's keys are in the file: the second block was still never saved.
+    QTest::newRow("delays alarms") << "TForm6" << 1 << "TForm6/油压低延时..降速延时: nothing saved";
+    QTest::newRow("monitor curve") << "TForm7" << 2 << "TForm7/监视曲线: nothing saved";
+    QTest::newRow("system parameters") << "TForm8" << 0 << "TForm8: nothing saved";
+    QTest::newRow("alarm limits") << "TForm10" << 0 << "TForm10: nothing saved";
+    QTest::newRow("SMS settings") << "Tgsm" << 0 << "Tgsm: nothing saved";
+    QTest::newRow("control bits") << "TForm9" << 0 << "TForm9: nothing saved";
 }
 
-void TestPageEngine::missingSectionLoadsZeroAndFirstRadios() {
+void TestPageEngine::blockNeverSavedLoadsNothing() {
     QFETCH(QString, window);
     QFETCH(int, block);
-    QFETCH(QStringList, expected);
-    PageFixture f(pageNamed(window));
-    f.config.wrini("system.ini", "Kz", "sd", "2");  // anything but "1" selects the first radio
+    QFETCH(QString, message);
+    const Page& page = pageNamed(window);
+    PageFixture f(page);
+    f.config.wriniBatch("system.ini", {{"Ys", "ys1", "5"}, {"Ys", "ys10", "5"}, {"Sw", "ys1", "5"}});
+    fillAll(f.view, page, QStringLiteral("keep"));
+    f.view.click(QStringLiteral("rbsd2"));  // on the control bits page
+    const QHash<QString, QString> texts = f.view.texts;
+    const QSet<QString> checked = f.view.checked;
     f.engine->load(block);
-    for (const QString& e : expected) {
-        const int eq = int(e.indexOf(QLatin1Char('=')));
-        if (eq < 0)
-            QVERIFY2(f.view.isChecked(e), qPrintable(e));
-        else
-            QCOMPARE(f.view.text(e.left(eq)), e.mid(eq + 1));
-    }
-    QCOMPARE(f.view.checked.size() + f.view.texts.size(), expected.size());
-    QCOMPARE(f.prompter.shown, QStringList{"info:dl19"});
+    QCOMPARE(f.prompter.shown, QStringList{"info:" + message});
+    QCOMPARE(f.view.texts, texts);
+    QCOMPARE(f.view.checked, checked);
+}
+
+void TestPageEngine::partlySavedBlockLoadsNothing() {
+    PageFixture f(pages::alarmLimitsPage());
+    f.config.wriniBatch("system.ini", {{"Bj", "dysx", "264"}, {"Bj", "ssxx", "1470"}});
+    f.engine->load(0);
+    QCOMPARE(f.prompter.shown.size(), 1);
+    QVERIFY2(f.prompter.shown.first().startsWith("info:TForm10: missing 机组电压下限, 机组电流上限, "),
+             qPrintable(f.prompter.shown.first()));
+    QVERIFY(!f.prompter.shown.first().contains("机组电压上限"));
+    QVERIFY(f.view.texts.isEmpty());
+    // Nothing loaded, nothing to write.
+    f.engine->write(0);
+    QVERIFY(f.port.written.isEmpty());
+}
+
+void TestPageEngine::savedValueOtherThanOneSelectsTheFirstRadio() {
+    PageFixture f(pages::controlBitsPage());
+    QList<config::IniEntry> saved;
+    for (const char* key : {"sd", "dz", "wc", "jc", "ww", "fy", "dc", "xz", "bg", "yy", "qh", "cl"})
+        saved.append({"Kz", key, "1"});
+    saved[0].value = "2";
+    saved[9].value = "";
+    f.config.wriniBatch("system.ini", saved);
+    f.engine->load(0);
+    QCOMPARE(f.prompter.shown, QStringList{"info:pgfileloaded"});
+    QCOMPARE(f.view.checked, (QSet<QString>{"rbsd1", "rbdz2", "rbwc2", "rbjc2", "rbww2", "rbfy2", "rbdc2",
+                                            "rbxz2", "rbbg2", "rb999", "rbqh2", "rbcl2"}));
 }
 
 void TestPageEngine::saveThatCannotWriteIsReportedWithoutDl18() {
     PageFixture f(pages::systemPage());
     QVERIFY(QDir(f.dir.path()).mkdir("system.ini"));  // a folder in its place: no write can succeed
-    f.view.setText("edtsbdz", "1");
+    fillAll(f.view, pages::systemPage(), QStringLiteral("1"));
     f.engine->save(0);
     QCOMPARE(f.prompter.shown.size(), 1);
     QVERIFY(f.prompter.shown.first().startsWith(QLatin1String("error:Unable to write to ")));
@@ -542,13 +576,17 @@ void TestPageEngine::cancelClearsAndCloses() {
     for (const Page* page : {&pages::delayPage(), &pages::curvePage(), &pages::controlBitsPage()}) {
         PageFixture f(*page);
         fillAll(f.view, *page, QStringLiteral("7"));
-        if (page->window == QLatin1String("TForm9")) f.view.check(QStringLiteral("rbsd2"));
+        if (page->window == QLatin1String("TForm9")) f.view.click(QStringLiteral("rbsd2"));
         f.view.setReadWriteEnabled(false);
         f.engine->press(pages::buttonName(int(page->blocks.size()) - 1, pages::kCancel));
         QVERIFY(f.view.closed);
         QVERIFY(f.view.readWriteEnabled);
         QVERIFY(f.view.checked.isEmpty());
         for (const QString& t : f.view.texts) QVERIFY(t.isEmpty());
+        // The cleared page holds no values: a write right after cancel is refused.
+        f.engine->write(0);
+        QCOMPARE(f.prompter.of("info").size(), 1);
+        QVERIFY(f.prompter.of("info").first().contains(": read first: "));
         QVERIFY(f.port.written.isEmpty());
     }
 }
@@ -564,7 +602,7 @@ void TestPageEngine::cancelDuringAnExchangeTakesEffectAfterIt() {
     const Page& page = pages::delayPage();
     PageFixture f(page);
     fillAll(f.view, page, QStringLiteral("1"));
-    f.reply = test::blockReply("0102030405060708090A");
+    f.useController();
     bool pressed = false;
     QString textWhenCancelled;
     f.view.duringEvents = [&] {
@@ -578,9 +616,9 @@ void TestPageEngine::cancelDuringAnExchangeTakesEffectAfterIt() {
     else
         f.engine->read(0);
     QVERIFY(pressed);
-    QCOMPARE(textWhenCancelled, QStringLiteral("1"));  // nothing cleared while the exchange runs
-    if (writing) QCOMPARE(f.port.written.size(), 5);   // every frame still went out
-    QCOMPARE(f.prompter.shown, QStringList{writing ? "info:dl18" : "info:dl19"});
+    QCOMPARE(textWhenCancelled, QStringLiteral("1"));     // nothing cleared while the exchange runs
+    if (writing) QCOMPARE(f.port.written.size(), 5 + 1);  // every frame still went out, and the read-back
+    QCOMPARE(f.prompter.shown, QStringList{writing ? "info:pgverified" : "info:pgread"});
     QVERIFY(f.view.closed);
     QCOMPARE(f.view.text("edtys1"), QString());
     QCOMPARE(f.view.text("edtys22"), QString());
@@ -609,15 +647,16 @@ void TestPageEngine::refusalSendsNothing_data() {
     QTest::newRow("decimals in a byte") << "TForm6" << 0 << "edtys1"
                                         << "1.5"
                                         << "冷却停机延时: 0-255";
+    // The curves' fields share their captions: the refusal names the curve too.
     QTest::newRow("word over 65535") << "TForm7" << 0 << "edtys2"
                                      << "65536"
-                                     << "水温2: 0-65535";
+                                     << "水温曲线/水温2: 0-65535";
     QTest::newRow("hundredths over 655.35") << "TForm7" << 1 << "edtyyy8"
                                             << "655.36"
-                                            << "电压值8: 0.00-655.35";
+                                            << "油压曲线/电压值8: 0.00-655.35";
     QTest::newRow("negative hundredths") << "TForm7" << 2 << "edtjsy1"
                                          << "-0.5"
-                                         << "电压值1: 0.00-655.35";
+                                         << "监视曲线/电压值1: 0.00-655.35";
     QTest::newRow("trip speed over 65535") << "TForm8" << 0 << "edttkzs"
                                            << "70000"
                                            << "脱扣转速: 0-65535";
@@ -628,6 +667,19 @@ void TestPageEngine::refusalSendsNothing_data() {
     QTest::newRow("limit of an extra frame") << "TForm10" << 0 << "edtssxx"
                                              << "65536"
                                              << "降速下限: 0-65535";
+    QTest::newRow("limit not a number") << "TForm10" << 0 << "edtdzxx"
+                                        << "22.0"
+                                        << "电池电压下限: 0-65535";
+    // Every other field holds 1: an upper limit of 0 lies below its lower limit.
+    QTest::newRow("voltage upper below lower") << "TForm10" << 0 << "edtdysx"
+                                               << "0"
+                                               << "机组电压上限 0 below 机组电压下限 1";
+    QTest::newRow("frequency upper below lower") << "TForm10" << 0 << "edtplsx"
+                                                 << "0"
+                                                 << "机组频率上限 0 below 机组频率下限 1";
+    QTest::newRow("speed-up below speed-down") << "TForm10" << 0 << "edtsssx"
+                                               << "0"
+                                               << "升速上限 0 below 降速下限 1";
     QTest::newRow("phone with a dash") << "Tgsm" << 0 << "edtsj1"
                                        << "12-34"
                                        << "报警手机1: digits";
@@ -642,7 +694,7 @@ void TestPageEngine::refusalSendsNothing_data() {
                                                 << "站点地址: code page";
     QTest::newRow("hundredths not a number") << "TForm7" << 2 << "edtjsy3"
                                              << "2,5V"
-                                             << "电压值3: 0.00-655.35";
+                                             << "监视曲线/电压值3: 0.00-655.35";
 }
 
 void TestPageEngine::refusalSendsNothing() {
@@ -654,7 +706,7 @@ void TestPageEngine::refusalSendsNothing() {
     const Page& page = pageNamed(window);
     PageFixture f(page);
     fillAll(f.view, page, QStringLiteral("1"));
-    f.view.setText(control, text);
+    f.view.type(control, text);
     const int purges = f.port.purgeCount;
     f.engine->write(block);
     QCOMPARE(f.prompter.shown, QStringList{"info:" + message});
@@ -696,10 +748,10 @@ void TestPageEngine::boundaryValuesGoOut() {
     const Page& page = pageNamed(window);
     PageFixture f(page);
     fillAll(f.view, page, QStringLiteral("1"));
-    f.view.setText(control, text);
+    f.view.type(control, text);
     f.engine->write(block);
     QCOMPARE(f.frames().value(frame).left(12), request);
-    QCOMPARE(f.prompter.shown, QStringList{"info:dl18"});
+    QCOMPARE(f.prompter.shown, QStringList{"error:pgnoanswer"});
 }
 
 void TestPageEngine::portThatCannotReopenIsReportedOnce() {
@@ -717,7 +769,7 @@ void TestPageEngine::portThatCannotReopenIsReportedOnce() {
     f.port.failOpen = false;
     f.reply = test::blockReply(QString(64, '0'));
     f.engine->read(1);
-    QCOMPARE(f.prompter.shown.last(), QStringLiteral("info:dl19"));
+    QCOMPARE(f.prompter.shown.last(), QStringLiteral("info:pgread"));
 }
 
 void TestPageEngine::nonHexadecimalFieldStopsTheDecoding() {
@@ -726,8 +778,8 @@ void TestPageEngine::nonHexadecimalFieldStopsTheDecoding() {
     fillAll(f.view, page, QStringLiteral("keep"));
     f.reply = test::blockReply("0102X30405060708090A");
     f.engine->read(0);
-    QCOMPARE(f.prompter.shown.size(), 1);
-    QVERIFY(f.prompter.shown.first().startsWith(QLatin1String("error:")));
+    // The page, its block, the field and what the reply held there.
+    QCOMPARE(f.prompter.shown, QStringList{"error:TForm6/冷却停机延时..升速延时: 启动间隔延时: X3"});
     QCOMPARE(f.view.text("edtys1"), QStringLiteral("1"));  // decoded before the bad field
     QCOMPARE(f.view.text("edtys2"), QStringLiteral("2"));
     QCOMPARE(f.view.text("edtys3"), QStringLiteral("keep"));
@@ -739,6 +791,8 @@ void TestPageEngine::nonHexadecimalFieldStopsTheDecoding() {
 void TestPageEngine::serialErrorDuringWriteRestoresThePage() {
     const Page& page = pages::controlBitsPage();
     PageFixture f(page);
+    apply(f.view, {"rbsd1", "rbdz1", "rbwc1", "rbjc1", "rbww1", "rbfy1", "rbdc1", "rbxz1", "rbcl1", "rbqh1",
+                   "rb999", "rbbg1"});
     f.port.failWrite = true;
     f.engine->write(0);
     QCOMPARE(f.prompter.shown, QStringList{"error:write failed"});
@@ -760,7 +814,7 @@ void TestPageEngine::chineseNamePacksAsUtf16AndReadsBack() {
     apply(f.view, smsControls(QStringLiteral("中文")));
     f.engine->write(0);
     const QStringList frames = f.frames();
-    QCOMPARE(frames.size(), 23);
+    QCOMPARE(frames.size(), 23 + 1);  // and the read-back
     QCOMPARE(frames[0].left(12), QStringLiteral("000701504E2D"));
     QCOMPARE(frames[1].left(12), QStringLiteral("000701526587"));
     QCOMPARE(frames[2].left(12), QStringLiteral("000701540000"));
@@ -814,7 +868,7 @@ void TestPageEngine::shortSmsReply() {
     QCOMPARE(f.view.text("edtzddz"), name);
     QCOMPARE(f.view.text("edtsj5"), phone);
     if (loaded) {
-        QCOMPARE(f.prompter.shown, QStringList{"info:dl19"});
+        QCOMPARE(f.prompter.shown, QStringList{"info:pgread"});
     } else {
         QCOMPARE(f.prompter.of("error").size(), 1);
         QCOMPARE(f.prompter.of("info"), QStringList());
@@ -851,28 +905,30 @@ void TestPageEngine::smsWaitsAfterAFailedReopen() {
 void TestPageEngine::writeTellsTheJournalOldAndNewValues() {
     const Page& page = pageNamed(QStringLiteral("TForm6"));
     PageFixture f(page);
-    f.reply = test::blockReply(QStringLiteral("010203040506070809FF"));
+    f.useController();  // factory delays 60, 5, 10, 8, ...
     f.engine->read(0);
-    f.view.setText(QStringLiteral("edtys1"), QStringLiteral("30"));
-    f.view.setText(QStringLiteral("edtys2"), QStringLiteral("5"));
+    f.view.type(QStringLiteral("edtys1"), QStringLiteral("30"));
+    f.view.type(QStringLiteral("edtys2"), QStringLiteral("7"));
     f.engine->write(0);
     QCOMPARE(f.written.size(), 1);
     const QString detail = f.written.first();
-    QVERIFY2(detail.contains(QStringLiteral("(TForm6), block 1: ")), qPrintable(detail));
-    QVERIFY2(detail.contains(QStringLiteral(": 1 → 30")) && detail.contains(QStringLiteral(": 2 → 5")),
+    QVERIFY2(detail.startsWith(QStringLiteral("TForm6 (TForm6), block 1: written and verified; ")),
              qPrintable(detail));
-    QVERIFY2(!detail.contains(QStringLiteral("3 → 3")), qPrintable(detail));  // unchanged fields stay out
+    QVERIFY2(detail.contains(QStringLiteral("冷却停机延时: 60 → 30")) &&
+                 detail.contains(QStringLiteral("机组启动延时: 5 → 7")),
+             qPrintable(detail));
+    QVERIFY2(!detail.contains(QStringLiteral("10 → 10")), qPrintable(detail));  // unchanged fields stay out
     // The values written are what the controller holds now: the same write again changes nothing.
     f.engine->write(0);
     QVERIFY2(f.written.last().endsWith(QStringLiteral("no value changed since the last read")),
              qPrintable(f.written.last()));
-    // A block never read: every field with the value sent.
-    for (const pages::Field& field : page.blocks[1].fields) f.view.setText(field.control, QStringLiteral("7"));
+    // A block never read: every field with the value the controller holds.
+    for (const pages::Field& field : page.blocks[1].fields) f.view.type(field.control, QStringLiteral("7"));
     f.engine->write(1);
     QCOMPARE(f.written.size(), 3);
-    QVERIFY2(f.written.last().contains(QStringLiteral(" = ")), qPrintable(f.written.last()));
+    QVERIFY2(f.written.last().contains(QStringLiteral("降速延时 = 7")), qPrintable(f.written.last()));
     // A refused write tells nothing.
-    f.view.setText(QStringLiteral("edtys1"), QStringLiteral("256"));
+    f.view.type(QStringLiteral("edtys1"), QStringLiteral("256"));
     f.engine->write(0);
     QCOMPARE(f.written.size(), 3);
 }

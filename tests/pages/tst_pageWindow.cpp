@@ -73,7 +73,60 @@ private slots:
     void readAndCancelThroughTheButtons();
     void refusalNamesTheTranslatedCaptionAndFocusesTheField();
     void clickDuringAReadIsHandledAndCancelWaitsForTheEnd();
+    void onlyTheOperatorsEditsMakeABlockWritable();
+    void unitStandsBesideItsField();
+    void curveRefusalNamesTheCurve();
 };
+
+void TestPageWindow::onlyTheOperatorsEditsMakeABlockWritable() {
+    WindowFixture f(pages::controlBitsPage());
+    f.window->show();
+    // Fresh: no radio selected; Write is refused and nothing goes out.
+    f.find<QPushButton>("btngsm4")->click();
+    QCOMPARE(f.prompter.shown.size(), 1);
+    QVERIFY2(
+        f.prompter.shown.first().startsWith(
+            "info:Control Bits: read from the controller or load from file first (no value yet for Speed "
+            "source, Load connection"),
+        qPrintable(f.prompter.shown.first()));
+    QVERIFY(f.port.written.isEmpty());
+    // The operator's clicks count, one pair after the other; the engine's own filling does not.
+    for (QGroupBox* group : f.window->findChildren<QGroupBox*>())
+        if (auto* first = group->findChild<QRadioButton*>()) first->click();
+    f.find<QPushButton>("btngsm4")->click();
+    QCOMPARE(f.prompter.shown.last(), QStringLiteral("error:No answer: the write could not be verified"));
+    QCOMPARE(f.port.written.first(), QStringLiteral("00070080000087\r\n"));
+    f.find<QPushButton>("btngsm5")->click();  // cancel clears the page and what it knew
+    f.window->show();
+    f.find<QPushButton>("btngsm4")->click();
+    QVERIFY(f.prompter.shown.last().startsWith("info:Control Bits: read from the controller"));
+    QCOMPARE(f.port.written.size(), 2);
+}
+
+void TestPageWindow::unitStandsBesideItsField() {
+    WindowFixture f(pages::alarmLimitsPage());
+    f.window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(f.window.get()));
+    const QLineEdit* edit = f.find<QLineEdit>("edtdzxx");
+    const QLabel* unit = f.find<QLabel>("lbldzxxdw");
+    QVERIFY(unit && edit);
+    const QRect e(edit->mapTo(f.window.get(), QPoint()), edit->size());
+    const QRect u(unit->mapTo(f.window.get(), QPoint()), unit->size());
+    QVERIFY(u.left() >= e.right());                                      // to its right
+    QVERIFY(u.top() < e.bottom() && u.bottom() > e.top());               // on its row
+    QCOMPARE(f.find<QLabel>("lbldysxdw")->text(), QStringLiteral("V"));  // a unit without scale
+}
+
+void TestPageWindow::curveRefusalNamesTheCurve() {
+    WindowFixture f(pages::curvePage());
+    f.window->show();
+    for (QLineEdit* e : f.window->findChildren<QLineEdit*>()) e->setText("1");
+    f.find<QLineEdit>("edtysy3")->setText("x");
+    f.find<QPushButton>("btngsm4")->click();
+    QCOMPARE(f.prompter.shown,
+             QStringList{"info:Water temperature curve - Voltage 3: enter a number from 0.00 to 655.35."});
+    QVERIFY(f.port.written.isEmpty());
+}
 
 void TestPageWindow::clickDuringAReadIsHandledAndCancelWaitsForTheEnd() {
     WindowFixture f(pages::delayPage());
@@ -93,7 +146,7 @@ void TestPageWindow::clickDuringAReadIsHandledAndCancelWaitsForTheEnd() {
     f.find<QPushButton>("btngsm3")->click();
     QVERIFY(!readEnabledDuringRead);
     QVERIFY(progressShownDuringRead);
-    QCOMPARE(f.prompter.shown, QStringList{"info:Loaded successfully."});  // the read finished first
+    QCOMPARE(f.prompter.shown, QStringList{"info:Read from the controller."});  // the read finished first
     QVERIFY(!f.window->isVisible());
     QCOMPARE(f.find<QLineEdit>("edtys1")->text(), QString());
     QVERIFY(f.find<QPushButton>("btnsz3")->isEnabled());
@@ -143,7 +196,19 @@ void TestPageWindow::catalogueTranslatesTheWindowsClasses_data() {
                                      << "Water temperature curve";
     QTest::newRow("curve third row") << "TForm7"
                                      << "btnjs3"
-                                     << "Read";
+                                     << "Read from controller";
+    QTest::newRow("load says from where") << "TForm6"
+                                          << "btngsm1"
+                                          << "Load from file";
+    QTest::newRow("write says to where") << "TForm8"
+                                         << "btngsm4"
+                                         << "Write to controller";
+    QTest::newRow("alarm limit unit and scale") << "TForm10"
+                                                << "lbldzxxdw"
+                                                << "×0.1 V";
+    QTest::newRow("alarm limit unit") << "TForm10"
+                                      << "lblplsxdw"
+                                      << "×0.1 Hz";
     QTest::newRow("curve label") << "TForm7"
                                  << "lblyyy8"
                                  << "Voltage 8";
@@ -193,7 +258,7 @@ void TestPageWindow::readAndCancelThroughTheButtons() {
     f.find<QPushButton>("btnsz3")->click();
     QCOMPARE(f.find<QLineEdit>("edtyyy1")->text(), QStringLiteral("2.50"));
     QCOMPARE(f.find<QLineEdit>("edtyy1")->text(), QStringLiteral("100"));
-    QCOMPARE(f.prompter.shown, QStringList{"info:Loaded successfully."});
+    QCOMPARE(f.prompter.shown, QStringList{"info:Read from the controller."});
     QVERIFY(f.find<QProgressBar>("pb1")->isHidden());
     QVERIFY(f.find<QPushButton>("btnjs4")->isEnabled());
     QCOMPARE(f.poll.resumes, 1);

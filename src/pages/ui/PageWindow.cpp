@@ -9,6 +9,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScopedValueRollback>
 #include <QVBoxLayout>
 
 #include "pages/FieldCodec.h"
@@ -51,6 +52,7 @@ QWidget* PageWindow::buildBlock(const Block& block, int index) {
     } else {
         auto* group = new QGroupBox(block.groupCaption, this);
         group->setObjectName(block.group);
+        m_captions.insert(block.group, group);  // names the block in messages
         box = group;
     }
     auto* outer = new QVBoxLayout(box);
@@ -72,6 +74,8 @@ QWidget* PageWindow::buildBlock(const Block& block, int index) {
                 radio->setObjectName(name);
                 radios->addWidget(radio);
                 m_radios.insert(name, radio);
+                m_captions.insert(name, radio);
+                connect(radio, &QRadioButton::toggled, this, [this, name = name] { operatorEdited(name); });
             }
             m_captions.insert(f.label, group);
             grid->addWidget(group, row, column);
@@ -88,10 +92,17 @@ QWidget* PageWindow::buildBlock(const Block& block, int index) {
             edit->setMinimumWidth(edit->fontMetrics().horizontalAdvance(QStringLiteral("0000000000")));
         }
         if (f.kind == FieldKind::Phone) edit->setMaxLength(12);
+        connect(edit, &QLineEdit::textChanged, this, [this, name = f.control] { operatorEdited(name); });
         m_edits.insert(f.control, edit);
         m_captions.insert(f.label, label);
-        grid->addWidget(label, row, 2 * column);
-        grid->addWidget(edit, row, 2 * column + 1);
+        grid->addWidget(label, row, 3 * column);
+        grid->addWidget(edit, row, 3 * column + 1);
+        if (!f.unitLabel.isEmpty()) {
+            // The controller's own unit and scale: the page shows raw numbers (220 is 22.0 V).
+            auto* unit = new QLabel(f.unitCaption, box);
+            unit->setObjectName(f.unitLabel);
+            grid->addWidget(unit, row, 3 * column + 2);
+        }
     }
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
@@ -113,8 +124,12 @@ void PageWindow::relabel() {
 }
 
 int PageWindow::open(const QString& title) {
-    setWindowTitle(title);
+    setWindowTitle(m_engine.windowTitle(title));
     return exec();
+}
+
+void PageWindow::operatorEdited(const QString& control) {
+    if (!m_filling) m_engine.edited(control);
 }
 
 QString PageWindow::text(const QString& control) const {
@@ -123,6 +138,7 @@ QString PageWindow::text(const QString& control) const {
 }
 
 void PageWindow::setText(const QString& control, const QString& text) {
+    const QScopedValueRollback filling(m_filling, true);
     if (QLineEdit* edit = m_edits.value(control)) edit->setText(text);
 }
 
@@ -132,10 +148,12 @@ bool PageWindow::isChecked(const QString& radio) const {
 }
 
 void PageWindow::check(const QString& radio) {
+    const QScopedValueRollback filling(m_filling, true);
     if (QRadioButton* r = m_radios.value(radio)) r->setChecked(true);
 }
 
 void PageWindow::uncheckPair(const QString& radio0, const QString& radio1) {
+    const QScopedValueRollback filling(m_filling, true);
     // Exclusive buttons cannot all be off; the exclusion is lifted for the moment of clearing.
     for (const QString& name : {radio0, radio1}) {
         if (QRadioButton* r = m_radios.value(name)) {
@@ -150,6 +168,7 @@ QString PageWindow::caption(const QString& label) const {
     QWidget* w = m_captions.value(label);
     if (auto* l = qobject_cast<QLabel*>(w)) return l->text();
     if (auto* g = qobject_cast<QGroupBox*>(w)) return g->title();
+    if (auto* r = qobject_cast<QRadioButton*>(w)) return r->text();
     return label;
 }
 

@@ -31,7 +31,7 @@ public:
 
     /// Catalogue texts (creation and language hot key).
     void relabel();
-    /// Sets the title and shows the page modally.
+    /// Sets the title (naming the controller the page acts on) and shows the page modally.
     int open(const QString& title);
 
     // PageView
@@ -51,14 +51,17 @@ public:
 
 private:
     QWidget* buildBlock(const Block& block, int index);
+    /// Tells the engine that the operator changed a control, unless the engine itself is filling it.
+    void operatorEdited(const QString& control);
 
     PageEngine m_engine;
     Translator m_translate;
     QHash<QString, QLineEdit*> m_edits;
     QHash<QString, QRadioButton*> m_radios;
-    QHash<QString, QWidget*> m_captions;  // labels and group boxes naming fields
+    QHash<QString, QWidget*> m_captions;  // labels, group boxes and radio buttons naming fields
     QList<QPushButton*> m_readWrite;
     QProgressBar* m_progress = nullptr;
+    bool m_filling = false;  // the engine is setting controls: not the operator's edit
 };
 
 }  // namespace tarsyn::pages
