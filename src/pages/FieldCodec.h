@@ -36,12 +36,6 @@ public:
     /// keep their texts).
     QString decode(const Field& field, const QString& reply, int position) const;
 
-    /// What the controller gives back after storing `text` (which must have passed check): 1.234 reads
-    /// back as 1.23, a name of 17 bytes as its first 16, a phone as its digits.
-    QString stored(const Field& field, const QString& text) const {
-        return decode(field, encode(field, text), 1);
-    }
-
     /// The allowed range of a number field as shown in a refusal ("0", "255"; "0.00", "655.35").
     static QString rangeLow(const Field& field);
     static QString rangeHigh(const Field& field);

@@ -275,8 +275,8 @@ QString PageEngine::fieldValue(const Field& f) const {
     return m_view.text(f.control);
 }
 
-QString PageEngine::storedValue(const Field& f) const {
-    return f.kind == FieldKind::Bit ? fieldValue(f) : m_codec.stored(f, m_view.text(f.control));
+QString PageEngine::shownValue(const Field& f, const QString& stored) const {
+    return f.kind == FieldKind::Bit ? stored : m_codec.decode(f, stored, 1);
 }
 
 QString PageEngine::plainCaption(const Field& f) const {
@@ -302,23 +302,24 @@ QString PageEngine::blockName(int b) const {
     return message("pgpart", {title, part});
 }
 
-QString PageEngine::writtenDetail(int b, Outcome outcome, const QHash<QString, QString>& held,
-                                  const QStringList& differences) const {
+QString PageEngine::writtenDetail(int b, const WriteResult& result) const {
     const Block& block = m_page.blocks.at(b);
     const auto read = m_lastRead.constFind(b);
     QStringList parts;
-    if (outcome == Outcome::NoAnswer) {
+    if (result.outcome == Outcome::NoAnswer) {
+        // What went out, as the controller would store it: 1.234 as 1.23, a name cut to 16 bytes.
         parts << QStringLiteral("written, no answer: not verified; sent");
         for (const Field& f : block.fields)
-            parts << QStringLiteral("%1 = %2").arg(plainCaption(f), storedValue(f));
+            parts << QStringLiteral("%1 = %2").arg(plainCaption(f),
+                                                   shownValue(f, result.sent.value(f.control)));
     } else {
-        parts << (outcome == Outcome::Verified
+        parts << (result.outcome == Outcome::Verified
                       ? QStringLiteral("written and verified")
                       : QStringLiteral("written, the controller holds other values"));
         // The values the controller holds now, against those it held at the last read.
         int changed = 0;
         for (const Field& f : block.fields) {
-            const QString now = held.value(f.control);
+            const QString now = result.held.value(f.control);
             if (read != m_lastRead.constEnd() && read->contains(f.control)) {
                 const QString before = read->value(f.control);
                 if (before == now) continue;
@@ -328,8 +329,8 @@ QString PageEngine::writtenDetail(int b, Outcome outcome, const QHash<QString, Q
             }
             ++changed;
         }
-        if (outcome == Outcome::Differs)
-            parts << QStringLiteral("differing: ") + differences.join(QStringLiteral(", "));
+        if (result.outcome == Outcome::Differs)
+            parts << QStringLiteral("differing: ") + result.differences.join(QStringLiteral(", "));
         if (changed == 0) parts << QStringLiteral("no value changed since the last read");
     }
     const QString title = m_services.messages.text(m_page.titleKey);
@@ -372,43 +373,38 @@ QString PageEngine::blockImage(const Block& block) const {
     return image;
 }
 
-PageEngine::Outcome PageEngine::verify(int b, const QHash<QString, QString>& sent,
-                                       QHash<QString, QString>& held, QStringList& differences) {
+void PageEngine::verify(int b, WriteResult& result) {
     const Block& block = m_page.blocks.at(b);
     link::ControllerLink& link = m_services.link;
+    result.outcome = Outcome::NoAnswer;
     QString reply;
     try {
         link.PageTransaction(block.request(), block.count, block.steps,
                              [this](int, int) { m_view.processEvents(); });
         reply = link.LastReply();
     } catch (const link::LinkError&) {
-        return Outcome::NoAnswer;  // a reply the link refused, or a port that failed: nothing to compare
+        return;  // a reply the link refused, or a port that failed: nothing to compare
     }
     // Every field must be there: a cut reply cannot say what the controller holds.
-    if (reply.size() < block.dataEnd()) return Outcome::NoAnswer;
+    if (reply.size() < block.dataEnd()) return;
     static const QRegularExpression kHex(QStringLiteral("^[0-9A-Fa-f]*$"));
-    if (!kHex.match(reply.mid(6, 2 * block.bytes)).hasMatch()) return Outcome::NoAnswer;
+    if (!kHex.match(reply.mid(6, 2 * block.bytes)).hasMatch()) return;
     for (const Field& f : block.fields) {
         const int at = block.position(f);
-        QString holds;  // the stored form, to compare with what was sent
-        if (f.kind == FieldKind::Bit) {
-            holds = link::HexToBits(reply.mid(at - 1, 2)).at(7 - f.bit) == QLatin1Char('1')
-                        ? QStringLiteral("1")
-                        : QStringLiteral("0");
-            held.insert(f.control, holds);
-        } else {
-            holds = reply.mid(at - 1, f.width()).toUpper();
-            held.insert(f.control, m_codec.decode(f, reply, at));
-        }
-        if (holds == sent.value(f.control)) continue;
-        QString shownHeld = held.value(f.control), shownSent = storedValue(f);
+        const QString holds =  // the stored form, to compare with what was sent
+            f.kind == FieldKind::Bit ? QString(link::HexToBits(reply.mid(at - 1, 2)).at(7 - f.bit))
+                                     : reply.mid(at - 1, f.width()).toUpper();
+        result.held.insert(f.control, shownValue(f, holds));
+        const QString sent = result.sent.value(f.control);
+        if (holds == sent) continue;
+        QString shownHeld = shownValue(f, holds), shownSent = shownValue(f, sent);
         if (f.kind == FieldKind::Bit) {  // a choice reads as its radio button's caption
-            shownHeld = m_view.caption(shownHeld == QLatin1String("1") ? f.control1 : f.control);
-            shownSent = m_view.caption(shownSent == QLatin1String("1") ? f.control1 : f.control);
+            shownHeld = m_view.caption(holds == QLatin1String("1") ? f.control1 : f.control);
+            shownSent = m_view.caption(sent == QLatin1String("1") ? f.control1 : f.control);
         }
-        differences << message("pgdiffitem", {fieldCaption(block, f), shownHeld, shownSent});
+        result.differences << message("pgdiffitem", {fieldCaption(block, f), shownHeld, shownSent});
     }
-    return differences.isEmpty() ? Outcome::Verified : Outcome::Differs;
+    result.outcome = result.differences.isEmpty() ? Outcome::Verified : Outcome::Differs;
 }
 
 void PageEngine::write(int b) {
@@ -422,15 +418,13 @@ void PageEngine::write(int b) {
     link::ControllerLink& link = m_services.link;
     try {
         const QString image = blockImage(block);
-        QHash<QString, QString> sent;  // each field's stored form, as the read-back will show it
+        WriteResult result;
         for (const Field& f : block.fields)
-            sent.insert(f.control,
-                        f.kind == FieldKind::Bit ? fieldValue(f) : m_codec.encode(f, m_view.text(f.control)));
+            result.sent.insert(f.control, f.kind == FieldKind::Bit
+                                              ? fieldValue(f)
+                                              : m_codec.encode(f, m_view.text(f.control)));
         m_view.showProgress(block.progressMax);
         m_view.processEvents();
-        Outcome outcome;
-        QHash<QString, QString> held;
-        QStringList differences;
         {
             monitor::ExclusiveExchange exchange(m_services.poll);
             for (int k = 0; k < block.frames; ++k) {
@@ -452,23 +446,24 @@ void PageEngine::write(int b) {
                 m_view.processEvents();
             }
             // Writes are not acknowledged: only a read shows what the controller stored.
-            outcome = verify(b, sent, held, differences);
+            verify(b, result);
         }
         m_view.hideProgress();
-        if (outcome == Outcome::Verified)  // the page shows what the controller holds: 1.234 as 1.23
+        if (result.outcome == Outcome::Verified)  // the page shows what the controller holds: 1.234 as 1.23
             for (const Field& f : block.fields)
-                if (f.kind != FieldKind::Bit) m_view.setText(f.control, held.value(f.control));
-        if (m_services.written) m_services.written(writtenDetail(b, outcome, held, differences));
-        if (outcome == Outcome::NoAnswer)
+                if (f.kind != FieldKind::Bit) m_view.setText(f.control, result.held.value(f.control));
+        if (m_services.written) m_services.written(writtenDetail(b, result));
+        if (result.outcome == Outcome::NoAnswer)
             m_lastRead.remove(b);
         else
-            m_lastRead[b] = held;
-        switch (outcome) {
+            m_lastRead[b] = result.held;
+        switch (result.outcome) {
             case Outcome::Verified:
                 showMessage("pgverified");
                 break;
             case Outcome::Differs:
-                m_services.prompter.error(message("pgdiffers", {differences.join(QStringLiteral("; "))}));
+                m_services.prompter.error(
+                    message("pgdiffers", {result.differences.join(QStringLiteral("; "))}));
                 break;
             case Outcome::NoAnswer:
                 m_services.prompter.error(message("pgnoanswer"));

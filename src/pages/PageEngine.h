@@ -85,6 +85,14 @@ public:
 
 private:
     enum class Outcome { Verified, Differs, NoAnswer };
+    /// A write and its read-back, by field control: the stored forms (hexadecimal, "0"/"1" for a bit)
+    /// that went out, and the texts the controller gave back.
+    struct WriteResult {
+        Outcome outcome = Outcome::NoAnswer;
+        QHash<QString, QString> sent;
+        QHash<QString, QString> held;
+        QStringList differences;  // "field holds X, sent Y"
+    };
 
     bool checkKnown(int block);
     bool checkFields(const Block& block);
@@ -93,23 +101,21 @@ private:
     /// Decodes every field into its control; returns the field whose text is not hexadecimal (the
     /// controls before it keep their new texts), or nullptr.
     const Field* decode(const Block& block, const QString& reply);
-    /// Reads the block back after a write and compares it with `sent` (control -> stored text).
-    Outcome verify(int block, const QHash<QString, QString>& sent, QHash<QString, QString>& held,
-                   QStringList& differences);
+    /// Reads the block back after a write and compares it with what was sent.
+    void verify(int block, WriteResult& result);
     void finishOperation();
     QString message(const char* key, const QStringList& args = {}) const;
     void showMessage(const char* key);
     /// A field's value as the page shows it: its text, or "0"/"1" for a bit.
     QString fieldValue(const Field& field) const;
-    /// What the controller stores for a field's value (valid values only): 1.234 as 1.23.
-    QString storedValue(const Field& field) const;
+    /// A field's stored form as the page shows it: 007B of a hundredths field as 1.23.
+    QString shownValue(const Field& field, const QString& stored) const;
     /// The field's translated caption, with its curve's name where the page has several curves.
     QString fieldCaption(const Block& block, const Field& field) const;
     QString plainCaption(const Field& field) const;
     /// The page's title, with the block's name where the page has several blocks.
     QString blockName(int block) const;
-    QString writtenDetail(int block, Outcome outcome, const QHash<QString, QString>& held,
-                          const QStringList& differences) const;
+    QString writtenDetail(int block, const WriteResult& result) const;
 
     const Page& m_page;
     PageView& m_view;

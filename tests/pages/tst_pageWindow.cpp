@@ -205,10 +205,10 @@ void TestPageWindow::catalogueTranslatesTheWindowsClasses_data() {
                                          << "Write to controller";
     QTest::newRow("alarm limit unit and scale") << "TForm10"
                                                 << "lbldzxxdw"
-                                                << "×0.1 V";
+                                                << "x0.1 V";
     QTest::newRow("alarm limit unit") << "TForm10"
                                       << "lblplsxdw"
-                                      << "×0.1 Hz";
+                                      << "x0.1 Hz";
     QTest::newRow("curve label") << "TForm7"
                                  << "lblyyy8"
                                  << "Voltage 8";
