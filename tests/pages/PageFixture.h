@@ -18,6 +18,7 @@
 #include "link/Codec.h"
 #include "link/ControllerLink.h"
 #include "pages/PageEngine.h"
+#include "pages/PageTable.h"
 
 namespace tarsyn::test {
 
@@ -116,6 +117,25 @@ public:
     std::unique_ptr<InProcessController> controller;
     std::unique_ptr<pages::PageEngine> engine;
 };
+
+/// A page by its window's name ("TForm6").
+inline const pages::Page& pageNamed(const QString& window) {
+    for (const pages::Page* p : {&pages::delayPage(), &pages::curvePage(), &pages::systemPage(),
+                                 &pages::controlBitsPage(), &pages::alarmLimitsPage(), &pages::smsPage()})
+        if (p->window == window) return *p;
+    qFatal("no page %s", qPrintable(window));
+}
+
+/// The operator types "control=text" into an edit field or clicks "radio".
+inline void apply(FakePageView& view, const QStringList& inputs) {
+    for (const QString& in : inputs) {
+        const int eq = int(in.indexOf(QLatin1Char('=')));
+        if (eq < 0)
+            view.click(in);
+        else
+            view.type(in.left(eq), in.mid(eq + 1));
+    }
+}
 
 /// A block-read reply of `data`, its check and line end as the controller sends them; data that is not
 /// hexadecimal (a corrupted reply) gets the check 00.

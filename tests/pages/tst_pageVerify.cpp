@@ -10,27 +10,11 @@
 
 using namespace tarsyn;
 using pages::Page;
+using test::apply;
 using test::PageFixture;
+using test::pageNamed;
 
 namespace {
-
-const Page& pageNamed(const QString& window) {
-    for (const Page* p : {&pages::delayPage(), &pages::curvePage(), &pages::systemPage(),
-                          &pages::controlBitsPage(), &pages::alarmLimitsPage(), &pages::smsPage()})
-        if (p->window == window) return *p;
-    qFatal("no page %s", qPrintable(window));
-}
-
-/// The operator types "control=text" into an edit field or clicks "radio".
-void apply(test::FakePageView& view, const QStringList& inputs) {
-    for (const QString& in : inputs) {
-        const int eq = int(in.indexOf(QLatin1Char('=')));
-        if (eq < 0)
-            view.click(in);
-        else
-            view.type(in.left(eq), in.mid(eq + 1));
-    }
-}
 
 QString memoryHex(const PageFixture& f, int address, int bytes) {
     return QString::fromLatin1(f.controller->memory.bytes(address, bytes).toHex().toUpper());

@@ -237,12 +237,7 @@ void TestPageWindow::catalogueTranslatesTheWindowsClasses() {
     QFETCH(QString, window);
     QFETCH(QString, control);
     QFETCH(QString, text);
-    const pages::Page* page = nullptr;
-    for (const pages::Page* p : {&pages::delayPage(), &pages::curvePage(), &pages::systemPage(),
-                                 &pages::controlBitsPage(), &pages::alarmLimitsPage(), &pages::smsPage()})
-        if (p->window == window) page = p;
-    QVERIFY(page);
-    WindowFixture f(*page);
+    WindowFixture f(test::pageNamed(window));
     QObject* o = f.window->findChild<QObject*>(control);
     QVERIFY(o);
     if (auto* g = qobject_cast<QGroupBox*>(o))
