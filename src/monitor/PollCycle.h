@@ -26,10 +26,11 @@ constexpr int kRotationModeImage = 0;
 constexpr int kFixedModeImage = 1;
 
 /// The main window's one-second poll: keeps the link open, alternately asks for the delay block
-/// (0x0036, 22 bytes) and the live block (0x0006, 48 bytes), reads each reply one tick later and
-/// hands it to the display and the history recorder. It never waits except 300 ms after an open.
-/// Other windows that talk to the controller stop the timer, exchange, then set PollState to 1 and
-/// start the timer again.
+/// (0x0036, 22 bytes) and the live block (0x0006, 48 bytes), reads each reply one tick later and,
+/// when it passes link::CheckReply against the request written, hands it to the display and the
+/// history recorder; a reply that fails is a missing reply (connection indicator "not linked"). It never
+/// waits except 300 ms after an open. Other windows that talk to the controller stop the timer, exchange,
+/// then set PollState to 1 and start the timer again.
 class PollCycle : public QObject, public PollControl {
     Q_OBJECT
 public:
@@ -90,7 +91,7 @@ private:
     void reopenFixedEntry();
     void openEntry(int index);
     void showEntry();
-    void readLiveReply(QString& reply, bool& read);
+    void readLiveReply(QString& reply, bool& accepted);
     void readDelayReply();
     void sendLiveRequest();
     void sendDelayRequest();
