@@ -11,12 +11,12 @@ void ControllerLink::send(const QString& request) {
 }
 
 ReplyVerdict ControllerLink::finish(const QString& request, int count) {
-    const int whole = ReplyLength(request);
-    const QString reply = m_port.ReadAvailable(qMax(count, whole));
-    m_port.PurgeQueues();  // what came beyond the reply (a late tail, an unasked frame) is dropped here
+    // A little beyond the whole reply, so that a second frame behind it is seen.
+    const QString reply = m_port.ReadAvailable(qMax(count, ReplyLength(request) + kReplyPeek));
+    m_port.PurgeQueues();  // whatever is still coming (a late tail) is dropped here
     m_lastVerdict = CheckReply(reply, request);
     // A reply that fails the check is discarded whole: no field of it may reach a window.
-    m_lastReply = m_lastVerdict == ReplyVerdict::Ok ? reply.left(whole) : QString();
+    m_lastReply = m_lastVerdict == ReplyVerdict::Ok ? reply : QString();
     return m_lastVerdict;
 }
 

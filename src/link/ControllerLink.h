@@ -17,8 +17,9 @@ using PageProgress = std::function<void(int step, int steps)>;
 /// Callers stop the poll timer around an exchange; nothing here locks.
 ///
 /// Every reply is checked against its request (CheckReply) before anyone sees it: an exchange reads
-/// at least the whole reply its request asks for, whatever `count` says, so that the check
-/// characters are there to compare, and returns the verdict. A reply that fails is discarded:
+/// at least the whole reply its request asks for and a little beyond, whatever `count` says, so that
+/// the check characters are there to compare and a second frame behind the reply shows, and returns
+/// the verdict. A reply that fails is discarded:
 /// LastReply is then empty, which every caller already takes for "no usable reply", so nothing of
 /// it can be decoded.
 class ControllerLink {
@@ -29,8 +30,9 @@ public:
     Sleeper& sleeper() { return m_sleeper; }
 
     /// Purge, write the framed request, sleep `waitMs` without processing events, read at most
-    /// max(`count`, ReplyLength) characters, purge again (whatever came beyond never reaches the
-    /// next exchange), check. A port failure raises SerialError and leaves LastReply unchanged.
+    /// max(`count`, ReplyLength + kReplyPeek) characters, purge again (whatever came beyond never
+    /// reaches the next exchange), check. A port failure raises SerialError and leaves LastReply
+    /// unchanged.
     ReplyVerdict Transaction(const QString& request, int count, int waitMs);
 
     /// The same exchange, waiting `steps` steps of 1 ms each, reporting every step to `progress`.
@@ -40,7 +42,7 @@ public:
     /// An unacknowledged write: wait 1000 ms, purge, write the framed request; nothing is read.
     void PageWrite(const QString& request);
 
-    /// The reply of the latest exchange when it passed the check (up to its CR LF), else empty.
+    /// The reply of the latest exchange when it passed the check, else empty.
     QString LastReply() const { return m_lastReply; }
     /// The verdict on the latest exchange's reply.
     ReplyVerdict LastVerdict() const { return m_lastVerdict; }

@@ -66,6 +66,7 @@ ReplyVerdict CheckReply(const QString& reply, const QString& request) {
     if (reply.size() < checkEnd) return ReplyVerdict::Short;
     if (ParseHex(reply.mid(body, 2)) != quint32(XorCheck(reply.left(body)))) return ReplyVerdict::BadCheck;
     if (!QStringLiteral("\r\n").startsWith(reply.mid(checkEnd, 2))) return ReplyVerdict::BadEnd;
+    if (reply.size() > whole) return ReplyVerdict::Trailing;
     return ReplyVerdict::Ok;
 }
 
@@ -91,6 +92,8 @@ QString ReplyVerdictName(ReplyVerdict verdict) {
             return QStringLiteral("bad check");
         case ReplyVerdict::BadEnd:
             return QStringLiteral("bad line end");
+        case ReplyVerdict::Trailing:
+            return QStringLiteral("second frame");
     }
     return QString();
 }

@@ -12,7 +12,9 @@
 ///
 /// Characters before the check must be hexadecimal digits (either case); the check is the XorCheck
 /// of the characters before it; what follows the check must begin as CR LF (a reply read before its
-/// line end arrived is whole). Characters after the CR LF are not the reply's and are not looked at.
+/// line end arrived is whole). Nothing may follow the CR LF: a second frame for one request means one
+/// of the two was not this request's (a late reply joined to the next looks exactly like a good one
+/// when both blocks have the same size), so callers read a little beyond the reply to see it.
 /// Pure text processing: no I/O, no Qt Widgets, never reads outside `reply`.
 ///
 ///     CheckReply("0004020C0A00\r\n", "000400800002") == ReplyVerdict::Ok
@@ -30,6 +32,7 @@ enum class ReplyVerdict {
     Short,          ///< the frame stops before its check
     BadCheck,       ///< the check characters are not the XorCheck of the frame
     BadEnd,         ///< the check is followed by something other than CR LF
+    Trailing,       ///< more characters follow the CR LF: a second frame came for one request
 };
 
 /// Characters of the whole reply `request` asks for, CR LF included: 2N+10 for a block read of N
@@ -37,8 +40,11 @@ enum class ReplyVerdict {
 /// one of the program's (not hexadecimal, shorter than 12 characters).
 int ReplyLength(const QString& request);
 
-/// Checks `reply` (as read from the port, at most a little more than ReplyLength) against the
-/// `request` text it answers (without check and line end, as given to BuildFrame).
+/// Characters a reader asks for beyond ReplyLength, to see a frame that follows the reply.
+constexpr int kReplyPeek = 2;
+
+/// Checks `reply` (as read from the port: up to kReplyPeek characters more than ReplyLength) against
+/// the `request` text it answers (without check and line end, as given to BuildFrame).
 ReplyVerdict CheckReply(const QString& reply, const QString& request);
 
 /// A short English name of a verdict ("bad check"), for logs and diagnostics.

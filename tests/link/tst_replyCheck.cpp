@@ -62,7 +62,6 @@ private slots:
         QTest::newRow("lower-case digits") << "0004020c0a00\r\n" << kBits;
         QTest::newRow("line end not yet arrived") << "0004020C0A00" << kBits;
         QTest::newRow("only the CR arrived") << "0004020C0A00\r" << kBits;
-        QTest::newRow("what follows the line end is not the reply's") << kFactoryBits + "0004" << kBits;
         QTest::newRow("live block") << blockReply(48) << kLive;
         QTest::newRow("delay block") << blockReply(22) << kDelay;
         QTest::newRow("report bits") << blockReply(4, 0x81) << "0004001A0004";
@@ -119,6 +118,10 @@ private slots:
         QTest::newRow("something other than CR LF after the check")
             << "0004020C0A00XY" << kBits << ReplyVerdict::BadEnd;
         QTest::newRow("LF without CR") << "0004020C0A00\n" << kBits << ReplyVerdict::BadEnd;
+        QTest::newRow("a second frame behind the reply")
+            << kFactoryBits + "00" << kBits << ReplyVerdict::Trailing;
+        QTest::newRow("a late reply of the same size joined to the next")
+            << blockReply(32, 1) + blockReply(32, 2) << "000401A00020" << ReplyVerdict::Trailing;
         QTest::newRow("an echo of another value")
             << withCheck("0007009A00E7") << "0007009A00E6" << ReplyVerdict::WrongEcho;
         QTest::newRow("an echo of another command") << "0005100100FFEB\r\n"

@@ -65,15 +65,19 @@ private slots:
         QCOMPARE(link.LastReply(), QString("0004020C0A00\r\n"));
     }
     // The alarm log asks for the header and data only: the check characters are read all the same,
-    // and what follows the reply's CR LF (an unasked frame) is not part of it.
-    void readsTheWholeReplyAndNothingAfterIt() {
+    // and a little beyond, so that a second frame behind the reply spoils it.
+    void readsTheWholeReplyAndALittleBeyond() {
         test::FakeSerialPort port;
         test::FakeSleeper sleeper;
         ControllerLink link(port, sleeper);
         port.OpenPort();
-        port.onWrite = [&](const QString&) { port.arrive("0004020C0A00\r\n000402"); };
+        QString reply = "0004020C0A00\r\n";
+        port.onWrite = [&](const QString&) { port.arrive(reply); };
         QCOMPARE(link.Transaction("000400800002", 10, 300), ReplyVerdict::Ok);
         QCOMPARE(link.LastReply(), QString("0004020C0A00\r\n"));
+        reply += "0004020C0A00\r\n";
+        QCOMPARE(link.Transaction("000400800002", 10, 300), ReplyVerdict::Trailing);
+        QCOMPARE(link.LastReply(), QString());
         QVERIFY(port.incoming.isEmpty());
     }
     // A reply that fails its check is discarded whole and the line purged; the verdict says why.
