@@ -229,7 +229,8 @@ void PollCycle::readLiveReply(QString& reply, bool& accepted) {
     m_pollState = 1;
     // A reply that fails its check counts as no reply: the indicator says so, nothing is shown,
     // recorded or looked at for alarms.
-    accepted = link::CheckReply(reply, kLiveRequest) == link::ReplyVerdict::Ok;
+    m_lastVerdict = link::CheckReply(reply, kLiveRequest);
+    accepted = m_lastVerdict == link::ReplyVerdict::Ok;
     if (!accepted) {
         setConnectionIndicator(kNotLinkedImage);
         return;
@@ -242,7 +243,8 @@ void PollCycle::readDelayReply() {
     const QString reply = m_port.ReadAvailable(kDelayReadCount);
     m_port.PurgeQueues();
     m_pollState = 3;
-    if (link::CheckReply(reply, kDelayRequest) != link::ReplyVerdict::Ok) {
+    m_lastVerdict = link::CheckReply(reply, kDelayRequest);
+    if (m_lastVerdict != link::ReplyVerdict::Ok) {
         setConnectionIndicator(kNotLinkedImage);
         return;
     }

@@ -5,6 +5,7 @@
 #include <QTimer>
 
 #include "link/Clock.h"
+#include "link/ReplyCheck.h"
 #include "link/SerialPort.h"
 #include "monitor/PollControl.h"
 
@@ -63,6 +64,8 @@ public:
     int ConnectionIndicator() const { return m_connectionImage; }
     void setConnectionIndicator(int image);
     bool linked() const override { return m_connectionImage == kLinkedImage; }
+    /// The check's verdict on the latest reply the cycle read (NoReply before the first).
+    link::ReplyVerdict lastReplyVerdict() const { return m_lastVerdict; }
     void stopPolling() override { m_timer.stop(); }
     void resumePolling() override {
         m_pollState = 1;
@@ -111,6 +114,7 @@ private:
     int m_sentPortIndex = 0;
     bool m_rotationMode = false;
     int m_connectionImage = kNotLinkedImage;
+    link::ReplyVerdict m_lastVerdict = link::ReplyVerdict::NoReply;
     QDateTime m_nextRefreshTime;  // invalid = long past
     bool m_inTick = false;
     QString m_lastError;  // of the previous tick, empty when it went through

@@ -123,6 +123,7 @@ void TestReplyFaults::pollCycle() {
     QCOMPARE(view.log.size(), writes);  // no panel, no lamp written
     QCOMPARE(sink.rows, rows);          // no history row, nothing for the alarms
     QCOMPARE(cycle.ConnectionIndicator(), monitor::kNotLinkedImage);
+    QVERIFY(cycle.lastReplyVerdict() != link::ReplyVerdict::Ok);
     QVERIFY(boxes.isEmpty());  // the indicator says so; no box per bad reply
 
     program.line("line clean");
