@@ -177,7 +177,7 @@ void PageEngine::read(int b) {
         }
         m_view.hideProgress();
         const QString reply = link.LastReply();
-        if (reply.size() >= block.minReply) {
+        if (link.LastVerdict() == link::ReplyVerdict::Ok && reply.size() >= block.minReply) {
             if (const Field* bad = decode(block, reply)) {
                 const int at = block.position(*bad) - 1;
                 const QString raw = reply.mid(at, bad->kind == FieldKind::Bit ? 2 : bad->width());
