@@ -158,8 +158,8 @@ int main(int argc, char* argv[]) {
     app::SingleInstance instance;
     if (!instance.acquire()) {
         std::fprintf(stderr,
-                     "Tarsyn is already running for this user (it holds %s); bring its window back from "
-                     "the notification area. This copy ends.\n",
+                     "Tarsyn is already running for this user (it holds %s): use that copy; this one "
+                     "ends.\n",
                      qPrintable(instance.lockFilePath()));
         return app::Shell::kExitAlreadyRunning;
     }

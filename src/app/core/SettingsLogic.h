@@ -3,7 +3,6 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
-#include <optional>
 
 #include "config/LiveSettings.h"
 
