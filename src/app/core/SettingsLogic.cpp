@@ -72,9 +72,8 @@ void SettingsLogic::applyDayMinimum() {
     m_draft.setDayIntervalText(raisedDayInterval(m_draft.dayIntervalText()));
 }
 
-bool SettingsLogic::refuse(const QString& key, const QStringList& args) const {
+void SettingsLogic::refuse(const QString& key, const QStringList& args) const {
     QString text = m_messages.text(key);
-    // One replacement pass: a typed "%1" stays as typed.
     switch (args.size()) {
         case 1:
             text = text.arg(args[0]);
@@ -93,7 +92,6 @@ bool SettingsLogic::refuse(const QString& key, const QStringList& args) const {
             break;
     }
     m_prompter.information(text);
-    return true;
 }
 
 bool SettingsLogic::storable(const QString& text) const {
@@ -103,14 +101,17 @@ bool SettingsLogic::storable(const QString& text) const {
 
 bool SettingsLogic::addPort(const config::PortEntry& entry) {
     QVector<config::PortEntry> rows = m_draft.ports();
+    const auto refused = [this](const char* key, const QStringList& args) {
+        refuse(QString::fromLatin1(key), args);
+        return false;
+    };
     // A row without a port name would be polled as a device that can never open.
-    if (entry.port.trimmed().isEmpty()) return !refuse(QStringLiteral("stportempty"), {m_labels.port});
-    if (rows.size() >= config::kMaxPorts)
-        return !refuse(QStringLiteral("stportmax"), {QString::number(config::kMaxPorts)});
+    if (entry.port.trimmed().isEmpty()) return refused("stportempty", {m_labels.port});
+    if (rows.size() >= config::kMaxPorts) return refused("stportmax", {QString::number(config::kMaxPorts)});
     const std::pair<const QString*, const QString*> texts[] = {
         {&entry.port, &m_labels.port}, {&entry.remark, &m_labels.remark}, {&entry.notes, &m_labels.notes}};
     for (const auto& [text, label] : texts)
-        if (!storable(*text)) return !refuse(QStringLiteral("stchars"), {*label});
+        if (!storable(*text)) return refused("stchars", {*label});
     // Until a list has been saved once there is nothing to clash with: the stored count decides.
     if (m_config.reini(kIni, kSet, QStringLiteral("Ports")) != QLatin1String("0")) {
         bool clash = false;
@@ -138,16 +139,20 @@ bool SettingsLogic::deletePort(int row) {
 bool SettingsLogic::numberRefused(const QString& label, const QString& unit, const QString& text, qint64 min,
                                   qint64 max) const {
     if (config::WholeNumberWithin(text, min, max)) return false;
-    return refuse(QStringLiteral("stnumber"),
-                  {label, QString::number(min), QString::number(max), unit, text.left(40)});
+    refuse(QStringLiteral("stnumber"),
+           {label, QString::number(min), QString::number(max), unit, text.left(40)});
+    return true;
 }
 
 bool SettingsLogic::passwordRefused(const QString& label, const QString& password) const {
     // The login hashes the code-page bytes: a character the code page lacks would be stored as "?".
     if (password.size() > config::kMaxPasswordLength)
-        return refuse(QStringLiteral("stpwlong"), {label, QString::number(config::kMaxPasswordLength)});
-    if (!m_config.representable(password)) return refuse(QStringLiteral("stpwchars"), {label});
-    return false;
+        refuse(QStringLiteral("stpwlong"), {label, QString::number(config::kMaxPasswordLength)});
+    else if (!m_config.representable(password))
+        refuse(QStringLiteral("stpwchars"), {label});
+    else
+        return false;
+    return true;
 }
 
 SettingsLogic::CloseResult SettingsLogic::close(const QString& superPassword,

@@ -89,7 +89,9 @@ public:
     void setSavedHook(std::function<void()> hook) { m_savedHook = std::move(hook); }
 
 private:
-    bool refuse(const QString& key, const QStringList& args) const;
+    /// Shows message `key` with `args` put in its %1, %2… in one pass (a typed "%1" stays as typed).
+    void refuse(const QString& key, const QStringList& args) const;
+    /// True (after the message) when the box's text is not a whole number from `min` to `max`.
     bool numberRefused(const QString& label, const QString& unit, const QString& text, qint64 min,
                        qint64 max) const;
     bool passwordRefused(const QString& label, const QString& password) const;
