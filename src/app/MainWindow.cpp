@@ -214,4 +214,24 @@ QString MainWindow::portProblemText() const { return m_portProblemLabel->text();
 
 QString MainWindow::remarkText() const { return m_remarkLabel->text(); }
 
+void MainWindow::showSettingsWarning(const QString& text) {
+    auto* strip = findChild<QWidget*>(QStringLiteral("pnlbt"));
+    if (!strip || !strip->layout()) return;
+    auto* label = strip->findChild<QLabel*>(QStringLiteral("lblsetwarn"));
+    if (!label) {
+        label = new QLabel(strip);
+        label->setObjectName(QStringLiteral("lblsetwarn"));
+        label->setStyleSheet(QStringLiteral("color: #b3261e; font-weight: bold;"));
+        strip->layout()->addWidget(label);
+    }
+    label->setText(text);
+    label->setToolTip(text);
+    label->setVisible(!text.isEmpty());
+}
+
+QString MainWindow::settingsWarningText() const {
+    const auto* label = findChild<QLabel*>(QStringLiteral("lblsetwarn"));
+    return label ? label->text() : QString();
+}
+
 }  // namespace tarsyn::app

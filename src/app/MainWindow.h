@@ -70,6 +70,10 @@ public:
     /// the recovery text shows for a while.
     void setHistoryStatus(bool ok, const QString& text);
     QString historyStatusText() const;
+    /// A problem with the settings found at start (a stored language without a catalogue), kept in
+    /// the status strip for the whole run; empty hides it.
+    void showSettingsWarning(const QString& text);
+    QString settingsWarningText() const;
     int modeImage() const { return m_modeImage; }
 
     // LiveView

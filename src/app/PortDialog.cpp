@@ -1,10 +1,14 @@
 #include "app/PortDialog.h"
 
+#include <QAbstractItemView>
 #include <QComboBox>
+#include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "app/core/PortSelection.h"
 #include "config/LiveSettings.h"
@@ -43,6 +47,8 @@ PortDialog::PortDialog(PortSelection& logic, const config::Messages& messages, T
     m_box->setEditable(true);
     // A typed name is used as it is and never joins the list.
     m_box->setInsertPolicy(QComboBox::NoInsert);
+    m_box->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    connect(m_box, &QComboBox::currentTextChanged, m_box, [this](const QString& t) { m_box->setToolTip(t); });
     auto* apply = new QPushButton(QStringLiteral("指定"), this);
     apply->setObjectName(QStringLiteral("btnzdck"));
     apply->setDefault(true);
@@ -74,11 +80,34 @@ void PortDialog::relabel() {
 
 void PortDialog::prepare() {
     m_box->clear();
-    m_box->addItems(m_logic.portLabels());
+    const QStringList labels = m_logic.portLabels();
+    m_box->addItems(labels);
+    fitToLabels(labels);
     const int index = m_logic.initialSelection();
     m_box->setCurrentIndex(index);
     if (index < 0) m_box->setEditText(QString());
     setWindowTitle(m_messages.text(QStringLiteral("Form11caption")));
+}
+
+void PortDialog::fitToLabels(const QStringList& labels) {
+    // Each entry is the controller's remark and its port; the box is as wide as the longest one, so
+    // that neither is cut, within the screen. A longer entry is elided and shown whole as a tooltip.
+    const QFontMetrics metrics(m_box->font());
+    int widest = 0;
+    for (int i = 0; i < labels.size(); ++i) {
+        widest = std::max(widest, metrics.horizontalAdvance(labels.at(i)));
+        m_box->setItemData(i, labels.at(i), Qt::ToolTipRole);
+    }
+    int limit = kMaxWidth;
+    if (const QScreen* screen = this->screen())
+        limit = std::min(limit, screen->availableGeometry().width() - 40);
+    // Room for the arrow, the frame and the dialog's margins.
+    constexpr int kChrome = 80;
+    const int wanted = std::clamp(widest + kChrome, kMinWidth, limit);
+    m_box->setMinimumWidth(wanted - 2 * layout()->contentsMargins().left());
+    m_box->view()->setMinimumWidth(std::min(widest + 40, limit));
+    m_box->setToolTip(m_box->currentText());
+    resize(std::max(wanted, width()), sizeHint().height());
 }
 
 int PortDialog::runModal() {

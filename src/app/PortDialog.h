@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QStringList>
 #include <functional>
 
 #include "app/core/PortSelection.h"
@@ -67,6 +68,11 @@ public slots:
     void applyPressed();
 
 private:
+    // Narrowest and widest the dialog grows to for its entries (the screen caps it too).
+    static constexpr int kMinWidth = 360;
+    static constexpr int kMaxWidth = 900;
+    void fitToLabels(const QStringList& labels);
+
     PortSelection& m_logic;
     const config::Messages& m_messages;
     Translator m_translate;

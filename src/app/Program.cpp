@@ -79,6 +79,7 @@ struct Program::Parts {
     Parts(const QString& dataDir, const QByteArray& codePage, const Substitutes& substitutes)
         : config(dataDir, codePage),
           prompter(substitutes.prompter ? *substitutes.prompter : widgetPrompter),
+          port(substitutes.port ? *substitutes.port : serialPort),
           sleeper(substitutes.sleeper ? *substitutes.sleeper : threadSleeper),
           clock(substitutes.clock ? *substitutes.clock : systemClock) {}
 
@@ -89,7 +90,8 @@ struct Program::Parts {
     widgets::WidgetPrompter widgetPrompter;
     config::Prompter& prompter;  // the boxes: real ones, or a test's scripted answers
     widgets::QtTranslation qtTranslation;  // Qt's own texts (box buttons) in the current language
-    link::QtSerialPort port;
+    link::QtSerialPort serialPort;
+    link::SerialPort& port;  // the real serial port, or a test's
     link::ThreadSleeper threadSleeper;
     link::SystemClock systemClock;
     link::Sleeper& sleeper;    // the real pauses, or a test's
@@ -176,6 +178,9 @@ Program::Program(const QString& dataDir, const QByteArray& codePage, const Subst
     : d(std::make_unique<Parts>(dataDir, codePage, substitutes)) {
     Parts& p = *d;
     p.settings.load(p.config);
+    // A stored language without its catalogue would show every text as "0": the first installed one
+    // stands in, and the strip says so once the main window exists.
+    const QString missingLanguage = FallBackToInstalledLanguage(p.settings, p.config);
     auto translate = [&p](QWidget* w) { p.translate(w); };
     // Box buttons follow the language in effect: the stored one, then the hot key's or the settings
     // window's choice.
@@ -188,6 +193,13 @@ Program::Program(const QString& dataDir, const QByteArray& codePage, const Subst
                                                 p.prompter);
     MainWindow& window = *p.mainWindow;
     p.widgetPrompter.setParentWidget(&window);
+    if (!missingLanguage.isEmpty()) {
+        // A name of any length is shortened: the strip must not widen the window.
+        const QString shown =
+            missingLanguage.size() > 24 ? missingLanguage.left(23) + QChar(0x2026) : missingLanguage;
+        window.showSettingsWarning(
+            p.messages.text(QStringLiteral("stlangmissing")).arg(shown, p.settings.language()));
+    }
     p.gate = std::make_unique<monitor::CommandGate>(window.poll(), p.messages, p.prompter);
     p.hotKey = std::make_unique<LanguageHotKey>();
     p.hotKey->registerKey();
@@ -473,7 +485,8 @@ void Program::advanceLanguage() { d->switcher->advance(); }
 
 int Program::run() {
     d->mainWindow->show();
-    return QApplication::exec();
+    const int code = QApplication::exec();
+    return code != 0 ? code : d->shell->exitCode();
 }
 
 }  // namespace tarsyn::app

@@ -15,8 +15,9 @@ class JournalStore;
 }
 namespace tarsyn::link {
 class Clock;
+class SerialPort;
 class Sleeper;
-}
+}  // namespace tarsyn::link
 
 namespace tarsyn::app {
 
@@ -33,11 +34,13 @@ public:
     /// code page of those files. Message and input boxes are real ones unless `prompter` is given
     /// (a test's scripted answers).
     Program(const QString& dataDir, const QByteArray& codePage, config::Prompter* prompter = nullptr);
-    /// What a test puts in place of the real boxes, clock and pauses; each left null is the real one.
+    /// What a test puts in place of the real boxes, clock, pauses and serial port; each left null is
+    /// the real one.
     struct Substitutes {
         config::Prompter* prompter = nullptr;
         link::Sleeper* sleeper = nullptr;
         const link::Clock* clock = nullptr;
+        link::SerialPort* port = nullptr;
     };
     Program(const QString& dataDir, const QByteArray& codePage, const Substitutes& substitutes);
     ~Program();

@@ -12,12 +12,15 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QScreen>
+#include <QShowEvent>
 #include <QSignalBlocker>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 
-#include "config/LiveSettings.h"
 #include "app/core/SettingsLogic.h"
+#include "config/LiveSettings.h"
 
 namespace tarsyn::app {
 
@@ -52,8 +55,9 @@ SettingsWindow::SettingsWindow(SettingsLogic& logic, config::LiveSettings& setti
 
     m_language = new QComboBox(this);
     m_language->setObjectName(QStringLiteral("cbb1"));
-    m_language->setEditable(true);
-    m_language->setInsertPolicy(QComboBox::NoInsert);
+    // Only a language whose catalogue is installed can be chosen: a typed name would show every
+    // text as "0" from the next start on.
+    m_language->setEditable(false);
     m_refresh = new QComboBox(this);
     m_refresh->setObjectName(QStringLiteral("cbb2"));
     m_refresh->setEditable(true);
@@ -62,10 +66,9 @@ SettingsWindow::SettingsWindow(SettingsLogic& logic, config::LiveSettings& setti
     m_day = edit(this, "cbb24s", QStringLiteral("1"));
     m_super = edit(this, "edtcjgly", QString());
     m_ordinary = edit(this, "edtptgly", QString());
-    for (QLineEdit* pw : {m_super, m_ordinary}) {
-        pw->setMaxLength(30);
-        pw->setEchoMode(QLineEdit::Password);
-    }
+    // No length cap on the boxes: a pasted password longer than the limit would be cut silently and
+    // then fail at the login; the close procedure refuses it with a message instead.
+    for (QLineEdit* pw : {m_super, m_ordinary}) pw->setEchoMode(QLineEdit::Password);
 
     auto* grid = new QGridLayout;
     grid->addWidget(label(this, "lbl1", QStringLiteral("language")), 0, 0);
@@ -94,9 +97,9 @@ SettingsWindow::SettingsWindow(SettingsLogic& logic, config::LiveSettings& setti
     m_list->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_list->setSelectionMode(QAbstractItemView::SingleSelection);
     m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_list->setColumnWidth(0, 40);
-    m_list->setColumnWidth(1, 60);
-    m_list->setColumnWidth(2, 260);
+    m_list->setColumnWidth(0, kPortColumnWidth);
+    m_list->setColumnWidth(1, kRemarkColumnWidth);
+    m_list->setColumnWidth(2, kNotesColumnWidth);
     m_list->setContextMenuPolicy(Qt::CustomContextMenu);
     m_menu = new QMenu(this);
     m_menu->setObjectName(QStringLiteral("pm1"));
@@ -157,25 +160,27 @@ SettingsWindow::SettingsWindow(SettingsLogic& logic, config::LiveSettings& setti
     showSettings();
     relabel();
 
-    // Controls -> live settings, as they change.
-    connect(m_language, &QComboBox::currentTextChanged, this, [this](const QString& t) {
-        if (!m_showing) m_settings.setLanguage(t);
+    // Controls -> the draft, as they change. The program's settings change only when a save succeeds.
+    config::LiveSettings& draft = m_logic.draft();
+    connect(m_language, &QComboBox::currentTextChanged, this, [this, &draft](const QString& t) {
+        if (!m_showing) draft.setLanguage(t);
     });
-    connect(m_refresh, &QComboBox::currentTextChanged, this, [this](const QString& t) {
-        if (!m_showing) m_settings.setRefreshText(t);
+    connect(m_refresh, &QComboBox::currentTextChanged, this, [this, &draft](const QString& t) {
+        if (!m_showing) draft.setRefreshText(t);
     });
-    connect(m_hour, &QLineEdit::textChanged, this, [this](const QString& t) {
-        if (!m_showing) m_settings.setHourIntervalText(t);
+    connect(m_hour, &QLineEdit::textChanged, this, [this, &draft](const QString& t) {
+        if (!m_showing) draft.setHourIntervalText(t);
     });
-    connect(m_day, &QLineEdit::textChanged, this, [this](const QString& t) {
-        if (!m_showing) m_settings.setDayIntervalText(t);
+    connect(m_day, &QLineEdit::textChanged, this, [this, &draft](const QString& t) {
+        if (!m_showing) draft.setDayIntervalText(t);
     });
     connect(m_hour, &QLineEdit::editingFinished, this, [this] { m_logic.applyHourMinimum(); });
     connect(m_day, &QLineEdit::editingFinished, this, [this] { m_logic.applyDayMinimum(); });
     m_hour->installEventFilter(this);
     m_day->installEventFilter(this);
-    // Live settings -> controls (the logic raising an interval, a save normalising a number).
-    connect(&m_settings, &config::LiveSettings::changed, this, &SettingsWindow::showSettings);
+    // Draft -> controls (the logic raising an interval, a save normalising a number, a declined save
+    // putting back the settings in effect).
+    connect(&draft, &config::LiveSettings::changed, this, &SettingsWindow::showSettings);
 }
 
 void SettingsWindow::relabel() {
@@ -193,18 +198,18 @@ void SettingsWindow::selectLanguage(int index) {
 }
 
 void SettingsWindow::showSettings() {
+    const config::LiveSettings& draft = m_logic.draft();
     m_showing = true;
-    if (m_language->currentText() != m_settings.language()) m_language->setCurrentText(m_settings.language());
-    if (m_refresh->currentText() != m_settings.refreshText())
-        m_refresh->setCurrentText(m_settings.refreshText());
-    if (m_hour->text() != m_settings.hourIntervalText()) m_hour->setText(m_settings.hourIntervalText());
-    if (m_day->text() != m_settings.dayIntervalText()) m_day->setText(m_settings.dayIntervalText());
+    if (m_language->currentText() != draft.language()) m_language->setCurrentText(draft.language());
+    if (m_refresh->currentText() != draft.refreshText()) m_refresh->setCurrentText(draft.refreshText());
+    if (m_hour->text() != draft.hourIntervalText()) m_hour->setText(draft.hourIntervalText());
+    if (m_day->text() != draft.dayIntervalText()) m_day->setText(draft.dayIntervalText());
     fillRows();
     m_showing = false;
 }
 
 void SettingsWindow::fillRows() {
-    const QVector<config::PortEntry> rows = m_settings.ports();
+    const QVector<config::PortEntry> rows = m_logic.draft().ports();
     bool same = m_list->topLevelItemCount() == rows.size();
     for (int i = 0; same && i < rows.size(); ++i) {
         const QTreeWidgetItem* item = m_list->topLevelItem(i);
@@ -214,14 +219,45 @@ void SettingsWindow::fillRows() {
     if (same) return;
     const int selected = m_list->indexOfTopLevelItem(m_list->currentItem());
     m_list->clear();
-    for (const config::PortEntry& row : rows)
-        m_list->addTopLevelItem(new QTreeWidgetItem({row.port, row.remark, row.notes}));
+    for (const config::PortEntry& row : rows) {
+        auto* item = new QTreeWidgetItem({row.port, row.remark, row.notes});
+        for (int column = 0; column < 3; ++column) item->setToolTip(column, item->text(column));
+        m_list->addTopLevelItem(item);
+    }
     if (selected >= 0 && selected < rows.size()) m_list->setCurrentItem(m_list->topLevelItem(selected));
+    fitColumns();
+}
+
+void SettingsWindow::fitColumns() {
+    // Port names such as /dev/serial/by-id/... must be readable: the port and remark columns grow to
+    // their longest entry (never below their design widths), up to a cap; a longer text is elided
+    // and shown whole in its tooltip. The window widens with them, within the screen.
+    const int widths[] = {kPortColumnWidth, kRemarkColumnWidth};
+    int needed = kNotesColumnWidth;
+    for (int column = 0; column < 2; ++column) {
+        m_list->resizeColumnToContents(column);
+        const int w = std::clamp(m_list->columnWidth(column), widths[column], kMaxColumnWidth);
+        m_list->setColumnWidth(column, w);
+        needed += w;
+    }
+    // Room for the window's and the group's margins and the list's scroll bar.
+    constexpr int kChrome = 80;
+    int target = std::max(width(), needed + kChrome);
+    if (const QScreen* screen = this->screen())
+        target = std::min(target, screen->availableGeometry().width());
+    if (target > width()) resize(target, height());
+}
+
+void SettingsWindow::showEvent(QShowEvent* event) {
+    // Each opening starts from the settings in effect.
+    m_logic.beginEdit();
+    QDialog::showEvent(event);
 }
 
 void SettingsWindow::showAddPanel() { m_addPanel->show(); }
 
 void SettingsWindow::addConfirmed() {
+    passLabels();
     if (m_logic.addPort({m_newPort->text(), m_newRemark->text(), m_newNotes->text()})) m_addPanel->hide();
 }
 
@@ -234,14 +270,37 @@ void SettingsWindow::deleteSelected() {
 }
 
 void SettingsWindow::reject() {
-    // The refusal of a non-number names the box by the label the operator sees beside it.
+    passLabels();
+    if (m_logic.close(m_super->text(), m_ordinary->text()) == SettingsLogic::CloseResult::StayOpen) return;
+    // A typed password is an edit like any other: saved now or thrown away, never kept for a later save.
+    m_super->clear();
+    m_ordinary->clear();
+    m_addPanel->hide();
+    QDialog::reject();
+}
+
+void SettingsWindow::passLabels() {
+    // A refusal names the box by the label the operator sees beside it, and the unit beside it.
     auto text = [this](const char* name) {
         const auto* l = findChild<QLabel*>(QString::fromLatin1(name));
-        return l ? l->text() : QString();
+        QString t = l ? l->text().trimmed() : QString();
+        while (t.endsWith(QLatin1Char(':')) || t.endsWith(QChar(0xFF1A))) t.chop(1);
+        return t;
     };
-    m_logic.setFieldLabels(text("lbl2"), text("lbl4"), text("lbl6"));
-    if (m_logic.close(m_super->text(), m_ordinary->text()) == SettingsLogic::CloseResult::StayOpen) return;
-    QDialog::reject();
+    SettingsLogic::FieldLabels labels;
+    labels.language = text("lbl1");
+    labels.refresh = text("lbl2");
+    labels.refreshUnit = text("lbl3");
+    labels.hourInterval = text("lbl4");
+    labels.hourUnit = text("lbl5");
+    labels.dayInterval = text("lbl6");
+    labels.dayUnit = text("lbl7");
+    labels.superPassword = text("lbl8");
+    labels.ordinaryPassword = text("lbl9");
+    labels.port = text("lblport");
+    labels.remark = text("lblremark");
+    labels.notes = text("lblnotes");
+    m_logic.setFieldLabels(labels);
 }
 
 bool SettingsWindow::eventFilter(QObject* watched, QEvent* event) {

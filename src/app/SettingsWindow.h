@@ -18,8 +18,8 @@ namespace tarsyn::app {
 
 class SettingsLogic;
 
-/// The settings window `TForm2`. Its controls are the live settings: every change goes to the
-/// LiveSettings object at once; system.ini is written only when it closes with Yes at `dl1`.
+/// The settings window `TForm2`. Its controls edit SettingsLogic's draft; the program's settings and
+/// system.ini change only when it closes with Yes at `dl1` and the draft passes its checks.
 /// Created once at start, shown modally through SettingsGate, hidden (never destroyed) on close.
 class SettingsWindow : public QDialog {
     Q_OBJECT
@@ -51,10 +51,19 @@ public slots:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
-    void showSettings();  // config::LiveSettings -> controls
+    // The list's design widths; the port and remark columns grow to their entries up to the cap.
+    static constexpr int kPortColumnWidth = 40;
+    static constexpr int kRemarkColumnWidth = 60;
+    static constexpr int kNotesColumnWidth = 260;
+    static constexpr int kMaxColumnWidth = 320;
+
+    void showSettings();  // draft -> controls
     void fillRows();
+    void fitColumns();
+    void passLabels();  // the captions and units beside the boxes, for the logic's refusals
 
     SettingsLogic& m_logic;
     config::LiveSettings& m_settings;

@@ -18,6 +18,7 @@
 #include "config/DataFolder.h"
 #include "config/InitConfig.h"
 #include "config/Prompter.h"
+#include "config/SettingsLimits.h"
 #include "widgets/WidgetPrompter.h"
 
 using namespace tarsyn;
@@ -153,9 +154,15 @@ int main(int argc, char* argv[]) {
         if (arg == "--init-config") return runInitConfig(argc, argv);
     }
 
-    // A second copy ends at once and silently; the running one is left alone.
+    // A second copy ends at once and says why; the running one is left alone.
     app::SingleInstance instance;
-    if (!instance.acquire()) return 0;
+    if (!instance.acquire()) {
+        std::fprintf(stderr,
+                     "Tarsyn is already running for this user (it holds %s): use that copy; this one "
+                     "ends.\n",
+                     qPrintable(instance.lockFilePath()));
+        return app::Shell::kExitAlreadyRunning;
+    }
 
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tarsyn"));
@@ -175,7 +182,7 @@ int main(int argc, char* argv[]) {
                            a.startsWith("--code-page=");
         if (!known) {
             std::fprintf(stderr, "Unknown option: %s\n%s", qPrintable(a), kUsage);
-            return 2;
+            return app::Shell::kExitUsage;
         }
         if (!a.contains(QLatin1Char('='))) ++i;
     }
@@ -193,12 +200,18 @@ int main(int argc, char* argv[]) {
     }
     // The settings check comes before anything is made (no history database, no window): a missing
     // or damaged system.ini leaves the data folder as it was.
-    const QString problem = config::SettingsCheckProblem(config);
+    // A count or interval out of range passes the check value when it was written with one; it
+    // would stop polling or recording (or, for a huge port count, exhaust memory), so it is refused
+    // the same way.
+    QString problem = config::SettingsCheckProblem(config);
+    if (problem.isEmpty()) problem = config::SettingsRangeProblem(config);
     if (!problem.isEmpty()) {
         startupError(prompter, QString::fromLatin1(app::Shell::kSettingsError) + QLatin1Char('\n') + problem,
                      true);
-        return 1;
+        return app::Shell::kExitSettingsRefused;
     }
+    // Saves killed before their rename leave temporary copies that nothing else would remove.
+    config.removeStaleTemporaries();
 
     app::Program program(folder.path, codePage);
     if (g_terminationRequested) return 0;

@@ -1,9 +1,11 @@
 #include "config/Config.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QStringDecoder>
 #include <QStringEncoder>
 #include <mutex>
@@ -259,6 +261,21 @@ bool Config::representable(const QString& text) const {
     const QByteArray bytes = enc.encode(text);
     Q_UNUSED(bytes);
     return !enc.hasError();
+}
+
+int Config::removeStaleTemporaries(qint64 olderThanSeconds) const {
+    // The names replaceAtomically() makes: a dot, the file's name, ".tmp" and hexadecimal digits.
+    static const QRegularExpression kTemporary(QStringLiteral("^\\..+\\.tmp[0-9a-f]+$"));
+    const QDateTime cutoff = QDateTime::currentDateTimeUtc().addSecs(-olderThanSeconds);
+    int removed = 0;
+    const QFileInfoList entries =
+        QDir(m_dataDir).entryInfoList(QDir::Files | QDir::Hidden | QDir::NoSymLinks | QDir::System);
+    for (const QFileInfo& info : entries) {
+        if (!kTemporary.match(info.fileName()).hasMatch()) continue;
+        if (info.lastModified().toUTC() > cutoff) continue;
+        if (QFile::remove(info.absoluteFilePath())) ++removed;
+    }
+    return removed;
 }
 
 QString Config::reini(const QString& fileName, const QString& section, const QString& key) const {

@@ -87,6 +87,11 @@ public:
     /// True when every character of `text` exists in the code page.
     bool representable(const QString& text) const;
 
+    /// Removes the temporary copies that saves killed before their rename left behind
+    /// (".<name>.tmp<hex>" in the data folder) when they were last written `olderThanSeconds` or more
+    /// ago, so that a save running at this moment keeps its own. Returns how many were removed.
+    int removeStaleTemporaries(qint64 olderThanSeconds = 60) const;
+
     /// Longest value a read gives back, in characters.
     static constexpr int kMaxValueLength = 2047;
 

@@ -6,6 +6,7 @@
 
 #include "config/Config.h"
 #include "config/DataFolder.h"
+#include "config/SettingsLimits.h"
 
 namespace tarsyn::config {
 
@@ -14,7 +15,6 @@ namespace {
 const QString kIni = QStringLiteral("system.ini");
 const QString kSet = QStringLiteral("Set");
 constexpr int kRefreshSeconds = 6;
-constexpr int kMaxPasswordLength = 30;  // what the settings window's password boxes accept
 
 int roundHalfEven(int numerator, int denominator) {
     int q = numerator / denominator;
@@ -137,7 +137,11 @@ InitConfigResult InitConfig(const QString& dataDir, const InitConfigOptions& opt
                      languages.isEmpty() ? QStringLiteral("none") : languages.join(QStringLiteral(", "))));
     }
 
-    // Ports: names, no repeats.
+    // Ports: a list the program can hold, names, no repeats.
+    if (options.ports.size() > kMaxPorts)
+        return refused(QStringLiteral("%1 ports given; at most %2 can be listed")
+                           .arg(options.ports.size())
+                           .arg(kMaxPorts));
     for (int i = 0; i < options.ports.size(); ++i) {
         const QString port = options.ports.at(i).trimmed();
         if (port.isEmpty()) return refused(QStringLiteral("Port %1 has an empty name").arg(i + 1));

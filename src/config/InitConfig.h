@@ -44,8 +44,9 @@ QString ParseInitConfigOptions(const QStringList& arguments, InitConfigOptions& 
 /// "save2" and "save1" at their minimums for the rows (save1 = max(60, 6 × ports), save2 =
 /// max(1, round_half_even(6 × ports / 60) + 1); with no ports the form defaults 60 and 1), "ports",
 /// rows port<n> = name, remark<n> = name, portremark<n> empty, "cjkl" and "ptkl" (decimal ProductHash
-/// of the passwords) and a matching "jzm". Refuses empty, too long, equal or equally hashing
-/// passwords, and an existing system.ini unless forced (then other sections and keys stay). A data
+/// of the passwords) and a matching "jzm". Refuses empty, equal or equally hashing passwords, one
+/// longer than 30 characters or with characters the code page lacks, more than 64 ports, and an
+/// existing system.ini unless forced (then other sections and keys stay). A data
 /// folder without catalogues first gets the shipped catalogues and help files of `shippedDir` (the
 /// message lists them), once every check has passed.
 InitConfigResult InitConfig(const QString& dataDir, const InitConfigOptions& options,

@@ -51,6 +51,18 @@ void LiveSettings::setPorts(const QVector<PortEntry>& v) {
     emit changed();
 }
 
+void LiveSettings::assign(const LiveSettings& other) {
+    if (m_language == other.m_language && m_refresh == other.m_refresh && m_save1 == other.m_save1 &&
+        m_save2 == other.m_save2 && m_ports == other.m_ports)
+        return;
+    m_language = other.m_language;
+    m_refresh = other.m_refresh;
+    m_save1 = other.m_save1;
+    m_save2 = other.m_save2;
+    m_ports = other.m_ports;
+    emit changed();
+}
+
 QString Messages::language() const { return m_settings.language(); }
 
 QString Messages::text(const QString& key) const {

@@ -41,6 +41,8 @@ public:
     void setHourIntervalText(const QString& v);
     void setDayIntervalText(const QString& v);
     void setPorts(const QVector<PortEntry>& v);
+    /// Takes every value of `other`, with one `changed` when anything differs.
+    void assign(const LiveSettings& other);
 
 signals:
     void changed();

@@ -6,6 +6,7 @@
 
 #include "config/Config.h"
 #include "config/LiveSettings.h"
+#include "config/SettingsLimits.h"
 
 using namespace tarsyn::config;
 
@@ -556,6 +557,91 @@ private slots:
         config.wrini("system.ini", "Set", "flash", "10");
         QVERIFY(QFileInfo(path("system.ini")).isSymLink());
         QCOMPARE(readBytes(elsewhere.filePath("real.ini")), QByteArray("[Set]\nflash=10\n"));
+    }
+
+    // Saves killed between writing their temporary copy and the rename leave ".system.ini.tmp<hex>"
+    // behind; the start removes those, but not a copy a save is writing right now, nor anything else.
+    void staleTemporariesAreRemoved() {
+        QTemporaryDir dir;
+        Config config(dir.path());
+        const QDateTime old = QDateTime::currentDateTime().addSecs(-3600);
+        auto make = [&](const QString& name, bool aged) {
+            QFile f(dir.filePath(name));
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write("[Set]\r\n");
+            f.flush();  // a write at the close would stamp the file anew
+            if (aged) QVERIFY(f.setFileTime(old, QFileDevice::FileModificationTime));
+        };
+        make(".system.ini.tmp1a2b3c4d", true);
+        make(".kalde.ini.tmpff", true);
+        make(".system.ini.tmp99", false);  // a save running now
+        make("system.ini", true);          // the file itself
+        make(".system.ini.tmpxyz", true);  // not a name a save makes
+        make("notes.tmp1234", true);       // nor this
+        QCOMPARE(config.removeStaleTemporaries(60), 2);
+        QStringList left = QDir(dir.path()).entryList(QDir::Files | QDir::Hidden);
+        left.sort();
+        QCOMPARE(left,
+                 (QStringList{".system.ini.tmp99", ".system.ini.tmpxyz", "notes.tmp1234", "system.ini"}));
+    }
+
+    // The start refuses the numbers of section Set that would stop polling or recording, naming the
+    // file, the key, the value and the range, even when the check value matches them.
+    void rangeProblems_data() {
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QString>("range");  // empty: accepted
+        QTest::newRow("ports 2147483647") << "ports"
+                                          << "2147483647"
+                                          << "from 0 to 64 (ports)";
+        QTest::newRow("ports -5") << "ports"
+                                  << "-5"
+                                  << "from 0 to 64 (ports)";
+        QTest::newRow("ports 65") << "ports"
+                                  << "65"
+                                  << "from 0 to 64 (ports)";
+        QTest::newRow("ports 64") << "ports"
+                                  << "64"
+                                  << "";
+        QTest::newRow("ports missing reads 0") << "ports" << QString() << "";
+        QTest::newRow("refresh 0") << "flash"
+                                   << "0"
+                                   << "from 1 to 3600 (seconds)";
+        QTest::newRow("refresh abc") << "flash"
+                                     << "abc"
+                                     << "from 1 to 3600 (seconds)";
+        QTest::newRow("hour interval 2147483647") << "save1"
+                                                  << "2147483647"
+                                                  << "from 0 to 3600 (seconds)";
+        QTest::newRow("day interval 1441") << "save2"
+                                           << "1441"
+                                           << "from 0 to 1440 (minutes)";
+        QTest::newRow("day interval 1440") << "save2"
+                                           << "1440"
+                                           << "";
+    }
+    void rangeProblems() {
+        QFETCH(QString, key);
+        QFETCH(QString, value);
+        QFETCH(QString, range);
+        QTemporaryDir dir;
+        Config config(dir.path());
+        QList<IniEntry> set{
+            {"Set", "flash", "6"}, {"Set", "save1", "60"}, {"Set", "save2", "1"}, {"Set", "ports", "0"}};
+        for (IniEntry& e : set)
+            if (e.key == key) e.value = value;
+        if (value.isNull()) set.removeIf([&](const IniEntry& e) { return e.key == key; });
+        config.wriniBatch("system.ini", set);
+        const QString problem = SettingsRangeProblem(config);
+        if (range.isEmpty()) {
+            QVERIFY2(problem.isEmpty(), qPrintable(problem));
+            return;
+        }
+        QVERIFY2(problem.startsWith(QDir::toNativeSeparators(config.filePath("system.ini"))),
+                 qPrintable(problem));
+        QVERIFY2(problem.contains(QStringLiteral("[Set] %1=%2 ").arg(key, value)), qPrintable(problem));
+        QVERIFY2(problem.contains(range), qPrintable(problem));
+        QVERIFY2(problem.contains("--init-config"), qPrintable(problem));
     }
 };
 

@@ -159,6 +159,13 @@ private slots:
                                   << "longer than 30";
         QTest::newRow("not in GBK") << QStringLiteral(u"b\U0001F600") << "crew" << QStringList() << ""
                                     << "code page GBK";
+        QTest::newRow("Arabic, outside GBK") << QStringLiteral(u"مرحبا") << "crew" << QStringList() << ""
+                                             << "code page GBK";
+        QStringList many;
+        for (int i = 1; i <= 65; ++i) many << QStringLiteral("com%1").arg(i);
+        QTest::newRow("65 ports") << "boss"
+                                  << "crew" << many << ""
+                                  << "65 ports given; at most 64";
         QTest::newRow("port twice") << "boss"
                                     << "crew" << QStringList{"com1", "com1"} << ""
                                     << "given twice";

@@ -41,6 +41,7 @@ void Shell::mainWindowShown() {
         const QString text = QString::fromLatin1(kSettingsError) + QLatin1Char('\n') + problem;
         std::fprintf(stderr, "%s\n", qPrintable(text));
         m_prompter.information(text);
+        m_exitCode = kExitSettingsRefused;
         forcedExit();
         return;
     }
@@ -60,6 +61,10 @@ void Shell::mainWindowShown() {
             closeWindow();
             break;
         case LoginResult::ForcedExit:
+            // Whoever started the program (a script, a service manager) learns why it ended.
+            std::fprintf(stderr, "Tarsyn: %d wrong passwords at the login; the program ends.\n",
+                         kLoginAttempts);
+            m_exitCode = kExitLoginRefused;
             forcedExit();
             break;
     }

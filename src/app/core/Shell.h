@@ -45,6 +45,11 @@ class Shell : public QObject {
 public:
     static constexpr int kSlideOutMs = 1200;
     static constexpr const char* kSettingsError = "system.ini Error!";
+    /// Exit codes of the program's own refusals (0 is a normal end).
+    static constexpr int kExitSettingsRefused = 1;  ///< system.ini missing, damaged or out of range
+    static constexpr int kExitUsage = 2;            ///< an unknown option
+    static constexpr int kExitLoginRefused = 3;     ///< three wrong passwords
+    static constexpr int kExitAlreadyRunning = 4;   ///< another copy runs for this user
 
     Shell(const config::Config& config, Access& access, const config::Messages& messages, config::Prompter& prompter,
           ShellHooks hooks, QObject* parent = nullptr);
@@ -73,6 +78,9 @@ public:
     /// it and calls `done` (also when another animation of its position cuts it short).
     static void slideOut(QObject* window, int ms, std::function<void()> done);
 
+    /// What the program's end should report: 0, or the refusal that took the forced exit.
+    int exitCode() const { return m_exitCode; }
+
     bool loginRunning() const { return m_loginRunning; }
     bool forcedExitRunning() const { return m_forcedExit; }
 
@@ -95,6 +103,7 @@ private:
     bool m_loginRunning = false;
     bool m_forcedExit = false;
     bool m_showQueued = false;
+    int m_exitCode = 0;
 };
 
 }  // namespace tarsyn::app

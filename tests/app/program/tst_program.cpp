@@ -1,5 +1,6 @@
 // The `tarsyn` executable itself: --init-config makes a system.ini that passes the start check, a
-// second copy ends at once with code 0, and bad options are refused before anything is touched.
+// second copy ends at once and says why, and bad options or settings are refused before anything is
+// touched.
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -44,6 +45,18 @@ bool withCatalogues(const QTemporaryDir& data) {
            QFile::copy(source + "Chinese.lag", data.filePath("Chinese.lag")) &&
            QFile::copy(source + "English.hlp", data.filePath("English.hlp")) &&
            QFile::copy(source + "Chinese.hlp", data.filePath("Chinese.hlp"));
+}
+
+/// Section Set with the given port count and refresh time and a check value that matches them.
+QByteArray sealed(const QString& ports, const QString& flash) {
+    QTemporaryDir scratch;
+    config::Config config(scratch.path());
+    const QString jzm = config::CheckValue(config, "English", flash, "1", "60", ports, "970", "98");
+    return QStringLiteral(
+               "[Set]\r\nlanguage=English\r\nflash=%1\r\nsave2=1\r\nsave1=60\r\nports=%2\r\n"
+               "cjkl=970\r\nptkl=98\r\njzm=%3\r\n")
+        .arg(flash, ports, jzm)
+        .toLatin1();
 }
 
 /// A data folder with the catalogues and a system.ini made by --init-config (passwords boss / crew).
@@ -120,6 +133,28 @@ private slots:
         p.waitForFinished();
     }
 
+    // Temporary copies left by killed saves are removed at start; the program's files stay.
+    void staleSaveCopiesRemovedAtStart() {
+        QTemporaryDir data;
+        QVERIFY(configured(data, m_env));
+        const QString stale = data.filePath(".system.ini.tmp3f9a01");
+        QFile f(stale);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("[Set]\r\nlanguage=Eng");
+        f.flush();  // a write at the close would stamp the file anew
+        QVERIFY(f.setFileTime(QDateTime::currentDateTime().addSecs(-600), QFileDevice::FileModificationTime));
+        f.close();
+        QProcess p;
+        p.setProcessEnvironment(m_env);
+        p.start(program(), {"--data-dir", data.path()});
+        QVERIFY(p.waitForStarted());
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(data.filePath("kalde.db")), 10000);
+        QVERIFY(!QFile::exists(stale));
+        QVERIFY(QFile::exists(data.filePath("system.ini")));
+        p.kill();
+        p.waitForFinished();
+    }
+
     void initConfigPasswordsTypedDifferentlyAreRefused() {
         QTemporaryDir data;
         QVERIFY(withCatalogues(data));
@@ -137,6 +172,13 @@ private slots:
         QTest::newRow("no system.ini") << QByteArray() << "does not exist";
         QTest::newRow("check fails") << QByteArray("[Set]\r\nlanguage=English\r\njzm=12\r\n")
                                      << "does not match";
+        // Counts and times out of range, sealed with a matching check value: refused all the same.
+        QTest::newRow("ports 2147483647") << sealed("2147483647", "6")
+                                          << "[Set] ports=2147483647 is not a whole "
+                                             "number from 0 to 64 (ports)";
+        QTest::newRow("ports -5") << sealed("-5", "6") << "[Set] ports=-5 is not a whole number from 0 to 64";
+        QTest::newRow("refresh 0") << sealed("0", "0")
+                                   << "[Set] flash=0 is not a whole number from 1 to 3600";
     }
     void startWithoutSettingsSaysWhyAndMakesNothing() {
         QFETCH(QByteArray, ini);
@@ -186,7 +228,7 @@ private slots:
         QVERIFY(r.err.contains("--frobnicate"));
     }
 
-    void secondCopyEndsAtOnceWithCodeZero() {
+    void secondCopyEndsAtOnceAndSaysWhy() {
         QTemporaryDir data;
         QVERIFY(configured(data, m_env));
         // The first copy waits at its login dialog; the second must not even get that far.
@@ -201,8 +243,9 @@ private slots:
 
         const Run second = run({"--data-dir", data.path()}, m_env, 10000);
         QVERIFY(second.finished);
-        QCOMPARE(second.exitCode, 0);
+        QCOMPARE(second.exitCode, 4);
         QVERIFY(second.out.isEmpty());
+        QVERIFY2(second.err.startsWith("Tarsyn is already running for this user"), qPrintable(second.err));
         QCOMPARE(first.state(), QProcess::Running);  // the first copy is left alone
 
         first.kill();  // a crash leaves the lock behind in the file system, but not the lock itself

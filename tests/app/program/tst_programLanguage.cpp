@@ -1,6 +1,7 @@
 // The assembled program: Qt's own texts (message box buttons) follow the language in effect, as the
-// hot key and the settings window's language box change it.
+// language box of the settings window changes it, once saved.
 #include <QComboBox>
+#include <QDialog>
 #include <QLibraryInfo>
 #include <QMessageBox>
 #include <QPushButton>
@@ -32,20 +33,32 @@ private slots:
         const QString source = qEnvironmentVariable("TARSYN_SOURCE_DIR") + "/data/";
         for (const char* f : {"English.lag", "Chinese.lag", "English.hlp", "Chinese.hlp"})
             QVERIFY(QFile::copy(source + f, data.filePath(f)));
-        config::Config(data.path()).wrini("system.ini", "Set", "language", "Chinese");
+        config::Config(data.path())
+            .wriniBatch("system.ini", {{"Set", "language", "Chinese"},
+                                       {"Set", "flash", "6"},
+                                       {"Set", "save1", "60"},
+                                       {"Set", "save2", "1"}});
         test::ScriptedPrompter prompter;
+        prompter.defaultAnswer = true;
         {
             app::Program program(data.path(), "GBK", &prompter);
             QVERIFY2(yesText().contains(QString::fromUtf8("是")),
                      qPrintable(yesText()));  // the stored language
-            QComboBox* language = nullptr;
+            QDialog* settings = nullptr;
             for (QWidget* w : program.secondaryWindows())
-                if (w->objectName() == "TForm2") language = w->findChild<QComboBox*>("cbb1");
-            QVERIFY(language);
-            // The hot key selects the next entry of this box; so does the operator.
+                if (w->objectName() == "TForm2") settings = qobject_cast<QDialog*>(w);
+            QVERIFY(settings);
+            auto* language = settings->findChild<QComboBox*>("cbb1");
+            // The operator's choice takes effect once saved (Yes at dl1)...
+            settings->show();
             language->setCurrentIndex(language->findText("English"));
+            QVERIFY(yesText().contains(QString::fromUtf8("是")));
+            settings->reject();
+            QVERIFY(!settings->isVisible());
             QCOMPARE(yesText(), QString("&Yes"));
+            settings->show();
             language->setCurrentIndex(language->findText("Chinese"));
+            settings->reject();
             QVERIFY(yesText().contains(QString::fromUtf8("是")));
         }
         QCOMPARE(yesText(), QString("&Yes"));

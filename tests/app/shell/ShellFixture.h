@@ -4,6 +4,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "app/core/SettingsLogic.h"
 #include "config/Config.h"
 #include "config/LiveSettings.h"
 
@@ -61,5 +62,41 @@ struct ShellFixture {
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
     }
 };
+
+/// Puts the program's English catalogue beside the fixture's and makes it the language in effect, so
+/// that a test reads the messages the operator reads.
+inline bool useEnglish(ShellFixture& fx) {
+    const QString source = qEnvironmentVariable("TARSYN_SOURCE_DIR") + QStringLiteral("/data/English.lag");
+    if (!QFile::exists(fx.config.filePath(QStringLiteral("English.lag"))) &&
+        !QFile::copy(source, fx.config.filePath(QStringLiteral("English.lag"))))
+        return false;
+    fx.live.setLanguage(QStringLiteral("English"));
+    return true;
+}
+
+/// The settings window's captions and units as the English catalogue gives them, without colons.
+inline app::SettingsLogic::FieldLabels englishLabels() {
+    const config::Config data(qEnvironmentVariable("TARSYN_SOURCE_DIR") + QStringLiteral("/data"));
+    auto caption = [&data](const char* control) {
+        QString t = data.reini(QStringLiteral("English.lag"), QStringLiteral("Translations"),
+                               QString::fromLatin1(control) + QStringLiteral(".Caption"));
+        if (t.endsWith(QLatin1Char(':'))) t.chop(1);
+        return t;
+    };
+    app::SettingsLogic::FieldLabels l;
+    l.language = caption("lbl1");
+    l.refresh = caption("lbl2");
+    l.refreshUnit = caption("lbl3");
+    l.hourInterval = caption("lbl4");
+    l.hourUnit = caption("lbl5");
+    l.dayInterval = caption("lbl6");
+    l.dayUnit = caption("lbl7");
+    l.superPassword = caption("lbl8");
+    l.ordinaryPassword = caption("lbl9");
+    l.port = caption("lblport");
+    l.remark = caption("lblremark");
+    l.notes = caption("lblnotes");
+    return l;
+}
 
 }  // namespace tarsyn::test

@@ -277,6 +277,7 @@ private slots:
                  qPrintable(prompter.shown.at(0)));
         QVERIFY(log.calls.endsWith("close"));
         QCOMPARE(log.calls.count("login"), 2);
+        QCOMPARE(shell.exitCode(), Shell::kExitSettingsRefused);
     }
 
     void threeWrongPasswordsTakeTheForcedExit() {
@@ -300,6 +301,7 @@ private slots:
         QCOMPARE(access.AccessLevel(), kExitingLevel);
         QVERIFY(shell.closeRequested());
         QVERIFY(!prompter.shown.join(',').contains("confirm"));  // no dl2
+        QCOMPARE(shell.exitCode(), Shell::kExitLoginRefused);    // the program ends with an error code
     }
 
     void exitButtonClosesWithoutQuestionOrCleanUp() {
@@ -320,6 +322,7 @@ private slots:
         QCOMPARE(ending.count(), 1);
         QVERIFY(shell.closeRequested());
         QVERIFY(prompter.shown.isEmpty());
+        QCOMPARE(shell.exitCode(), 0);  // the operator's own choice
     }
 
     void confirmedClose_data() {

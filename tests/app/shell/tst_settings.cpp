@@ -7,6 +7,7 @@
 #include "app/core/SettingsLogic.h"
 #include "app/core/Shell.h"
 #include "config/DataFolder.h"
+#include "config/SettingsLimits.h"
 
 using namespace tarsyn;
 using namespace tarsyn::app;
@@ -92,14 +93,16 @@ private slots:
         test::ShellFixture fx;
         test::ScriptedPrompter prompter;
         SettingsLogic logic(fx.config, fx.live, fx.messages, prompter);
-        fx.live.setPorts(rowsOf(rows));
-        fx.live.setRefreshText(refresh);
-        fx.live.setHourIntervalText(save1);
-        fx.live.setDayIntervalText(save2);
+        LiveSettings& draft = logic.draft();
+        draft.setPorts(rowsOf(rows));
+        draft.setRefreshText(refresh);
+        draft.setHourIntervalText(save1);
+        draft.setDayIntervalText(save2);
         logic.applyHourMinimum();
         logic.applyDayMinimum();
-        QCOMPARE(fx.live.hourIntervalText(), raised1);
-        QCOMPARE(fx.live.dayIntervalText(), raised2);
+        QCOMPARE(draft.hourIntervalText(), raised1);
+        QCOMPARE(draft.dayIntervalText(), raised2);
+        QCOMPARE(fx.live.hourIntervalText(), QString("60"));  // the settings in effect wait for a save
     }
 
     void savePassesCheckAndSurvivesReload() {
@@ -108,9 +111,10 @@ private slots:
         prompter.answers = {true};
         SettingsLogic logic(fx.config, fx.live, fx.messages, prompter);
         const QString oldPtkl = fx.read("ptkl");
-        fx.live.setRefreshText("60");  // 3 rows: save1 at least 180, save2 at least 4
-        fx.live.setHourIntervalText("100");
-        fx.live.setDayIntervalText("2");
+        logic.draft().setRefreshText("60");  // 3 rows: save1 at least 180, save2 at least 4
+        logic.draft().setHourIntervalText("100");
+        logic.draft().setDayIntervalText("2");
+        QCOMPARE(fx.live.refreshText(), QString("10"));  // not in effect before the save
         int saved = 0;
         logic.setSavedHook([&saved] { ++saved; });
         QCOMPARE(logic.close("newsuper", QString()), CloseResult::Saved);
@@ -121,7 +125,9 @@ private slots:
         QCOMPARE(fx.read("save2"), QString("4"));
         QCOMPARE(fx.read("cjkl"), fx.hashOf("newsuper"));
         QCOMPARE(fx.read("ptkl"), oldPtkl);  // an empty box keeps the stored hash, and it is checked
-        QCOMPARE(fx.live.hourIntervalText(), QString("180"));
+        QCOMPARE(fx.live.hourIntervalText(), QString("180"));  // in effect once saved
+        QCOMPARE(fx.live.refreshText(), QString("60"));
+        QCOMPARE(logic.draft().hourIntervalText(), QString("180"));
 
         Access access;
         Shell shell(fx.config, access, fx.messages, prompter, {});
@@ -146,8 +152,8 @@ private slots:
         test::ScriptedPrompter prompter;
         prompter.answers = {true};
         SettingsLogic logic(fx.config, fx.live, fx.messages, prompter);
-        fx.live.setRefreshText("010");
-        fx.live.setHourIntervalText("0300");
+        logic.draft().setRefreshText("010");
+        logic.draft().setHourIntervalText("0300");
         QCOMPARE(logic.close({}, {}), CloseResult::Saved);
         QCOMPARE(fx.read("flash"), QString("10"));
         QCOMPARE(fx.read("save1"), QString("300"));
@@ -185,45 +191,6 @@ private slots:
             << "60"
             << "60"
             << "5" << CloseResult::StayOpen << "info:dl28";
-        QTest::newRow("refresh not a number") << true << ""
-                                              << ""
-                                              << "abc"
-                                              << "60"
-                                              << "5" << CloseResult::StayOpen
-                                              << "info:刷新时间 must be a whole number of seconds (0 to "
-                                                 "2147483647), not 'abc'. Nothing was saved.";
-        QTest::newRow("save1 negative")
-            << true << ""
-            << ""
-            << "10"
-            << "-5"
-            << "5" << CloseResult::StayOpen
-            << "info:保存时间1 must be a whole number of seconds (0 to 2147483647), not "
-               "'-5'. Nothing was saved.";
-        QTest::newRow("save2 decimal")
-            << true << ""
-            << ""
-            << "10"
-            << "60"
-            << "1.5" << CloseResult::StayOpen
-            << "info:保存时间2 must be a whole number of minutes (0 to 2147483647), not "
-               "'1.5'. Nothing was saved.";
-        QTest::newRow("refresh empty")
-            << true << ""
-            << ""
-            << ""
-            << "60"
-            << "5" << CloseResult::StayOpen
-            << "info:刷新时间 must be a whole number of seconds (0 to 2147483647), not ''. "
-               "Nothing was saved.";
-        QTest::newRow("refresh too large")
-            << true << ""
-            << ""
-            << "99999999999"
-            << "60"
-            << "5" << CloseResult::StayOpen
-            << "info:刷新时间 must be a whole number of seconds (0 to 2147483647), not "
-               "'99999999999'. Nothing was saved.";
     }
     void closeRefusals() {
         QFETCH(bool, answer);
@@ -239,26 +206,41 @@ private slots:
         test::ScriptedPrompter prompter;
         prompter.answers = {answer};
         SettingsLogic logic(fx.config, fx.live, fx.messages, prompter);
-        fx.live.setRefreshText(refresh);
-        fx.live.setHourIntervalText(save1);
-        fx.live.setDayIntervalText(save2);
+        logic.draft().setRefreshText(refresh);
+        logic.draft().setHourIntervalText(save1);
+        logic.draft().setDayIntervalText(save2);
         QCOMPARE(logic.close(superPw, ordinaryPw), result);
         QStringList expected{"confirm:dl1"};
         if (!message.isEmpty()) expected << message;
         QCOMPARE(prompter.shown, expected);
-        QCOMPARE(fx.fileBytes(), before);          // nothing written
-        QCOMPARE(fx.live.refreshText(), refresh);  // and nothing the operator typed is lost
-        QCOMPARE(fx.live.hourIntervalText(), save1);
+        QCOMPARE(fx.fileBytes(), before);                // nothing written
+        QCOMPARE(fx.live.refreshText(), QString("10"));  // nothing takes effect
+        // A window kept open keeps what the operator typed; a declined save throws it away.
+        QCOMPARE(logic.draft().refreshText(), result == CloseResult::StayOpen ? refresh : QString("10"));
     }
 
-    void declinedSaveKeepsEditsLiveButNotInFile() {
+    // An unsaved edit never reaches the poll cycle or the recorder: they read the live settings,
+    // which change only through a save; declining the save throws the edit away.
+    void declinedSaveDiscardsEdits() {
         test::ShellFixture fx;
         test::ScriptedPrompter prompter;
         SettingsLogic logic(fx.config, fx.live, fx.messages, prompter);
-        fx.live.setRefreshText("60");
+        QSignalSpy liveChanged(&fx.live, &LiveSettings::changed);
+        logic.draft().setRefreshText("abc");
+        logic.draft().setHourIntervalText("");
+        logic.draft().setDayIntervalText("");
+        QVERIFY(logic.addPort({"com9", "gen9", ""}));
+        QCOMPARE(fx.live.refreshText(), QString("10"));
+        QCOMPARE(fx.live.hourIntervalText(), QString("60"));
+        QCOMPARE(fx.live.ports().size(), 3);
+        QCOMPARE(liveChanged.count(), 0);
         QCOMPARE(logic.close({}, {}), CloseResult::Closed);
-        QCOMPARE(fx.live.refreshText(), QString("60"));
+        QCOMPARE(logic.draft().refreshText(), QString("10"));
+        QCOMPARE(logic.draft().hourIntervalText(), QString("60"));
+        QCOMPARE(logic.draft().dayIntervalText(), QString("5"));
+        QCOMPARE(logic.draft().ports().size(), 3);
         QCOMPARE(fx.read("flash"), QString("10"));
+        QCOMPARE(liveChanged.count(), 0);
     }
 
     void refusedFieldNamedByItsLabel() {
@@ -266,10 +248,182 @@ private slots:
         test::ScriptedPrompter prompter;
         prompter.answers = {true};
         SettingsLogic logic(fx.config, fx.live, fx.messages, prompter);
-        logic.setFieldLabels("Refresh time", "Save 1", "Save 2");
-        fx.live.setHourIntervalText("x");
+        QVERIFY(test::useEnglish(fx));
+        SettingsLogic::FieldLabels labels;
+        labels.hourInterval = "Save 1";
+        labels.hourUnit = "sec";
+        logic.setFieldLabels(labels);
+        logic.draft().setHourIntervalText("x");
         QCOMPARE(logic.close({}, {}), CloseResult::StayOpen);
-        QVERIFY(prompter.shown.last().startsWith("info:Save 1 must be a whole number of seconds"));
+        QCOMPARE(
+            prompter.shown.last(),
+            QString("info:Save 1: enter a whole number from 0 to 3600 sec, not 'x'. Nothing was saved."));
+    }
+
+    // Every value that would stop polling or recording, or be stored other than typed, is refused
+    // with the box's name and what it accepts; nothing is written and nothing takes effect.
+    void badInputs_data() {
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QString>("input");
+        QTest::addColumn<QString>("message");
+        const QString kept = QStringLiteral(" Nothing was saved.");
+        QTest::newRow("refresh 0") << "flash"
+                                   << "0"
+                                   << "Refresh time: enter a whole number from 1 to 3600 s, not '0'." + kept;
+        QTest::newRow("refresh abc") << "flash"
+                                     << "abc"
+                                     << "Refresh time: enter a whole number from 1 to 3600 s, not 'abc'." +
+                                            kept;
+        QTest::newRow("refresh empty")
+            << "flash"
+            << ""
+            << "Refresh time: enter a whole number from 1 to 3600 s, not ''." + kept;
+        QTest::newRow("refresh 3601")
+            << "flash"
+            << "3601"
+            << "Refresh time: enter a whole number from 1 to 3600 s, not '3601'." + kept;
+        QTest::newRow("refresh beyond 32 bits")
+            << "flash"
+            << "99999999999"
+            << "Refresh time: enter a whole number from 1 to 3600 s, not '99999999999'." + kept;
+        QTest::newRow("hour interval empty")
+            << "save1"
+            << ""
+            << "Hour table interval: enter a whole number from 0 to 3600 s, not ''." + kept;
+        QTest::newRow("hour interval 2147483647")
+            << "save1"
+            << "2147483647"
+            << "Hour table interval: enter a whole number from 0 to 3600 s, not '2147483647'." + kept;
+        QTest::newRow("hour interval negative")
+            << "save1"
+            << "-5"
+            << "Hour table interval: enter a whole number from 0 to 3600 s, not '-5'." + kept;
+        QTest::newRow("day interval decimal")
+            << "save2"
+            << "1.5"
+            << "Day table interval: enter a whole number from 0 to 1440 min, not '1.5'." + kept;
+        QTest::newRow("day interval a day and a minute")
+            << "save2"
+            << "1441"
+            << "Day table interval: enter a whole number from 0 to 1440 min, not '1441'." + kept;
+        // 3 rows: 1201 s each is a round of 3603 s, which the hour table cannot hold.
+        QTest::newRow("round longer than the hour table")
+            << "flash"
+            << "1201"
+            << "Refresh time: 1201 s for each of 3 ports makes a round of 3603 s, longer than the hour table "
+               "keeps (3600 s). Choose a shorter refresh time or fewer ports." +
+                   kept;
+        QTest::newRow("language without a catalogue")
+            << "language"
+            << "Klingon"
+            << "Language: choose one of the installed languages (English, Test)." + kept;
+        QTest::newRow("super password of 31 characters")
+            << "super" << QString(31, 'x') << "Super password: at most 30 characters." + kept;
+        QTest::newRow("ordinary password outside the code page")
+            << "ordinary" << QStringLiteral(u"مرحبا")
+            << "Ordinary password: holds characters the settings file cannot store; use other characters." +
+                   kept;
+    }
+    void badInputs() {
+        QFETCH(QString, field);
+        QFETCH(QString, input);
+        QFETCH(QString, message);
+        test::ShellFixture fx;
+        QVERIFY(test::useEnglish(fx));
+        const QByteArray before = fx.fileBytes();
+        test::ScriptedPrompter prompter;
+        prompter.defaultAnswer = true;
+        SettingsLogic logic(fx.config, fx.live, fx.messages, prompter);
+        logic.setFieldLabels(test::englishLabels());
+        LiveSettings& draft = logic.draft();
+        QString superPw, ordinaryPw;
+        if (field == "flash") draft.setRefreshText(input);
+        if (field == "save1") draft.setHourIntervalText(input);
+        if (field == "save2") draft.setDayIntervalText(input);
+        if (field == "language") draft.setLanguage(input);
+        if (field == "super") superPw = input;
+        if (field == "ordinary") ordinaryPw = input;
+        QCOMPARE(logic.close(superPw, ordinaryPw), CloseResult::StayOpen);
+        QCOMPARE(prompter.of("info"), QStringList{message});
+        QCOMPARE(fx.fileBytes(), before);
+        QCOMPARE(fx.live.refreshText(), QString("10"));
+        QCOMPARE(fx.live.hourIntervalText(), QString("60"));
+        QCOMPARE(fx.live.dayIntervalText(), QString("5"));
+        QCOMPARE(fx.live.language(), QString("English"));
+    }
+
+    // The widest values that are allowed still save, and the saved file passes the start checks.
+    void boundsAreAccepted() {
+        test::ShellFixture fx(1);
+        test::ScriptedPrompter prompter;
+        prompter.defaultAnswer = true;
+        SettingsLogic logic(fx.config, fx.live, fx.messages, prompter);
+        logic.draft().setRefreshText("3600");
+        logic.draft().setHourIntervalText("3600");
+        logic.draft().setDayIntervalText("1440");
+        QCOMPARE(logic.close(QString(30, 'a'), QStringLiteral(u"口令")), CloseResult::Saved);
+        QCOMPARE(fx.read("flash"), QString("3600"));
+        QCOMPARE(fx.read("save2"), QString("1440"));
+        QCOMPARE(fx.read("ptkl"), fx.hashOf(QStringLiteral(u"口令")));
+        QVERIFY(SettingsCheckProblem(fx.config).isEmpty());
+        QVERIFY(SettingsRangeProblem(fx.config).isEmpty());
+    }
+
+    void portRowRefusals_data() {
+        QTest::addColumn<QString>("port");
+        QTest::addColumn<QString>("remark");
+        QTest::addColumn<int>("listed");  // rows already listed
+        QTest::addColumn<QString>("message");
+        QTest::newRow("empty port") << ""
+                                    << "gen9" << 3 << "Port: enter the name of the port.";
+        QTest::newRow("blank port") << "  "
+                                    << "gen9" << 3 << "Port: enter the name of the port.";
+        QTest::newRow("a 65th row") << "com65"
+                                    << "gen65" << 64 << "At most 64 ports can be listed.";
+        QTest::newRow("remark outside the code page")
+            << "com9" << QStringLiteral(u"مولد") << 3
+            << "Remark: holds characters the settings file cannot store; use other characters.";
+    }
+    void portRowRefusals() {
+        QFETCH(QString, port);
+        QFETCH(QString, remark);
+        QFETCH(int, listed);
+        QFETCH(QString, message);
+        test::ShellFixture fx(listed);
+        QVERIFY(test::useEnglish(fx));
+        test::ScriptedPrompter prompter;
+        SettingsLogic logic(fx.config, fx.live, fx.messages, prompter);
+        logic.setFieldLabels(test::englishLabels());
+        QVERIFY(!logic.addPort({port, remark, ""}));
+        QCOMPARE(prompter.of("info"), QStringList{message});
+        QCOMPARE(logic.draft().ports().size(), listed);
+    }
+
+    void storedLanguageWithoutCatalogueFallsBack_data() {
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<QString>("used");
+        QTest::addColumn<QString>("missing");
+        QTest::newRow("installed") << "Test"
+                                   << "Test"
+                                   << "";
+        QTest::newRow("Klingon") << "Klingon"
+                                 << "Alpha"
+                                 << "Klingon";
+        QTest::newRow("missing key") << "0"
+                                     << "Alpha"
+                                     << "0";
+    }
+    void storedLanguageWithoutCatalogueFallsBack() {
+        QFETCH(QString, stored);
+        QFETCH(QString, used);
+        QFETCH(QString, missing);
+        test::ShellFixture fx;
+        QFile alpha(fx.config.filePath("Alpha.lag"));
+        QVERIFY(alpha.open(QIODevice::WriteOnly));
+        alpha.close();
+        fx.live.setLanguage(stored);
+        QCOMPARE(FallBackToInstalledLanguage(fx.live, fx.config), missing);
+        QCOMPARE(fx.live.language(), used);
     }
 
     void unwritableFolderReportsAndStaysOpen() {
@@ -309,7 +463,7 @@ private slots:
         QCOMPARE(logic.addPort({port, remark, "n"}), messages == 0);
         QCOMPARE(prompter.shown.size(), messages);
         QCOMPARE(prompter.shown.count("info:dl20"), messages);
-        QCOMPARE(fx.live.ports().size(), messages == 0 ? 4 : 3);
+        QCOMPARE(logic.draft().ports().size(), messages == 0 ? 4 : 3);
     }
 
     void freshListSkipsDuplicateCheckUntilSaved() {
@@ -319,7 +473,7 @@ private slots:
         SettingsLogic logic(fx.config, fx.live, fx.messages, prompter);
         QVERIFY(logic.addPort({"com1", "com1", ""}));
         QVERIFY(logic.addPort({"com1", "com1", ""}));
-        QCOMPARE(fx.live.ports().size(), 2);
+        QCOMPARE(logic.draft().ports().size(), 2);
         QVERIFY(prompter.shown.isEmpty());
         QCOMPARE(logic.close({}, {}), CloseResult::Saved);
         QCOMPARE(fx.read("ports"), QString("2"));
@@ -341,7 +495,7 @@ private slots:
         QCOMPARE(fx.read("port2"), QString("com3"));  // stale row 2 stays, below the count it is ignored
         QVERIFY(logic.deletePort(1));
         QVERIFY(!logic.deletePort(0));  // the last row cannot be removed
-        QCOMPARE(fx.live.ports().size(), 1);
+        QCOMPARE(logic.draft().ports().size(), 1);
     }
 
     void catalogueListFromDataFolder() {
