@@ -11,6 +11,7 @@
 #include <QTabWidget>
 #include <QToolBar>
 #include <QToolButton>
+#include <QVBoxLayout>
 
 #include "widgets/Indicators.h"
 #include "app/MainWindow.h"
@@ -220,8 +221,10 @@ QWidget* MainWindow::buildStatusStrip() {
     strip->setObjectName(QStringLiteral("pnlbt"));
     strip->setFrameShape(QFrame::StyledPanel);
     strip->setFrameShadow(QFrame::Sunken);
-    auto* row = new QHBoxLayout(strip);
-    row->setContentsMargins(8, 3, 8, 3);
+    auto* column = new QVBoxLayout(strip);
+    column->setContentsMargins(8, 2, 8, 2);
+    column->setSpacing(0);
+    auto* row = new QHBoxLayout;
     row->setSpacing(16);
     m_modeLabel = caption("lblbt1", QString(), strip);
     m_modeLabel->setStyleSheet(QStringLiteral("font-weight: bold; color: #1f4f96;"));
@@ -251,16 +254,25 @@ QWidget* MainWindow::buildStatusStrip() {
     m_portProblemLabel = eliding("lblportproblem");
     m_portProblemLabel->setStyleSheet(QStringLiteral("color: #b3261e; font-weight: bold;"));
     m_portProblemLabel->hide();
+    // The port and the controller's name give way last; the notes first.
+    m_portLabel->setMinimumCharacters(20);
+    m_shownRemarkLabel->setMinimumCharacters(14);
     row->addWidget(m_modeLabel);
     row->addWidget(m_portLabel);
     row->addWidget(m_shownRemarkLabel);
-    row->addWidget(m_portProblemLabel);
     row->addWidget(m_notesLabel, 1);
     row->addWidget(m_linkLabel);
     row->addWidget(m_lastReadingLabel);
     row->addWidget(m_alarmCountLabel);
-    row->addWidget(m_historyLabel);
     row->addWidget(m_remarkLabel);
+    // Why the port does not open and why recording fails: a line of their own while they apply,
+    // the whole width to say it.
+    auto* problems = new QHBoxLayout;
+    problems->setSpacing(16);
+    problems->addWidget(m_portProblemLabel, 1);
+    problems->addWidget(m_historyLabel, 1);
+    column->addLayout(row);
+    column->addLayout(problems);
     return strip;
 }
 

@@ -5,12 +5,6 @@
 
 namespace tarsyn::widgets {
 
-namespace {
-// What a cut text keeps at least: a few characters and the ellipsis, so the operator sees that
-// something is there and can hover for the rest.
-const QString kMinimumSample = QStringLiteral("MMMM\u2026");
-}  // namespace
-
 ElidingLabel::ElidingLabel(QWidget* parent) : QLabel(parent) {
     setWordWrap(false);
     setTextFormat(Qt::PlainText);
@@ -22,6 +16,11 @@ void ElidingLabel::setFullText(const QString& text) {
     setToolTip(text);
 }
 
+void ElidingLabel::setMinimumCharacters(int count) {
+    m_minimumCharacters = count;
+    updateGeometry();
+}
+
 bool ElidingLabel::isElided() const {
     return fontMetrics().horizontalAdvance(text()) > contentsRect().width();
 }
@@ -29,11 +28,19 @@ bool ElidingLabel::isElided() const {
 QSize ElidingLabel::minimumSizeHint() const {
     const QSize whole = QLabel::minimumSizeHint();
     const int margins = contentsMargins().left() + contentsMargins().right() + 2 * margin();
-    const int least = fontMetrics().horizontalAdvance(kMinimumSample) + margins;
-    return {qMin(whole.width(), least), whole.height()};
+    // A cut text keeps a few characters and the ellipsis, so the operator sees that something is
+    // there and can hover for the rest.
+    const int least = fontMetrics().averageCharWidth() * m_minimumCharacters +
+                      fontMetrics().horizontalAdvance(QChar(0x2026)) + margins;
+    return {qMin(whole.width(), least), qMax(whole.height(), QLabel::sizeHint().height())};
 }
 
-QSize ElidingLabel::sizeHint() const { return QLabel::sizeHint(); }
+QSize ElidingLabel::sizeHint() const {
+    // As high as the label's own minimum: one line of mixed Latin and Chinese text may need a pixel
+    // more than the plain size hint gives.
+    const QSize whole = QLabel::sizeHint();
+    return {whole.width(), qMax(whole.height(), QLabel::minimumSizeHint().height())};
+}
 
 void ElidingLabel::paintEvent(QPaintEvent* event) {
     if (!isElided()) {

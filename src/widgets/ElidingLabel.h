@@ -16,12 +16,18 @@ public:
     void setFullText(const QString& text);
     /// True when the text is wider than the label and drawn cut.
     bool isElided() const;
+    /// How many characters the label keeps at least before it cuts (a short text needs less): the
+    /// texts that matter most give way last.
+    void setMinimumCharacters(int count);
 
     QSize minimumSizeHint() const override;
     QSize sizeHint() const override;
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+
+private:
+    int m_minimumCharacters = 4;
 };
 
 }  // namespace tarsyn::widgets
