@@ -44,6 +44,7 @@ AboutBox::AboutBox(const config::Messages& messages, QWidget* parent)
     layout->addWidget(core);
     layout->addWidget(ok, 0, Qt::AlignHCenter);
     setMinimumWidth(360);
+    showButtonText();
 }
 
 namespace {
