@@ -43,7 +43,7 @@ bool WriteJournalCsv(const QString& path, const QVector<history::JournalEvent>& 
                      const std::function<QString(history::JournalKind)>& kindText, QString* error) {
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) {
-        if (error) *error = QStringLiteral("Cannot write %1: %2").arg(path, file.errorString());
+        if (error) *error = file.errorString();
         return false;
     }
     file.write("\xEF\xBB\xBF");
@@ -52,7 +52,7 @@ bool WriteJournalCsv(const QString& path, const QVector<history::JournalEvent>& 
                    return std::make_pair(d.text, d.objects);
                }).toUtf8());
     if (!file.commit()) {
-        if (error) *error = QStringLiteral("Cannot write %1: %2").arg(path, file.errorString());
+        if (error) *error = file.errorString();
         return false;
     }
     return true;

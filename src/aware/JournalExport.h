@@ -25,7 +25,8 @@ JournalDetail SplitJournalDetail(const QString& detail);
 
 /// Writes the events to `path` as CSV in UTF-8 with a byte-order mark (so that spreadsheet programs
 /// read the Chinese texts right), the detail split into the operator's text and a last column "objects"
-/// of the window and control names; false with the reason in `error`. The file is replaced in one step.
+/// of the window and control names; false with the system's reason in `error`. The file is replaced
+/// in one step.
 bool WriteJournalCsv(const QString& path, const QVector<history::JournalEvent>& events,
                      const std::function<QString(history::JournalKind)>& kindText, QString* error);
 

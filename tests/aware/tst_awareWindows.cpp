@@ -119,6 +119,14 @@ private slots:
                                          "2026-03-03 09:00:00,Set A,Alarm cleared,Emergency stop,zs9\r\n"
                                          "2026-03-01 09:00:00,Set A,Alarm raised,Emergency stop,zs9\r\n"));
         QVERIFY(r.prompter.shown.isEmpty());
+        // A file that cannot be written is said in the operator's language, with the system's reason.
+        const QString nowhere = r.dir.filePath("no-such-folder/out.csv");
+        w.setFileChooser([&nowhere](QWidget*, const QString&) { return nowhere; });
+        w.findChild<QPushButton*>("btnjrcsv")->click();
+        QCOMPARE(r.prompter.shown.size(), 1);
+        QVERIFY2(r.prompter.shown[0].contains(QStringLiteral("The journal could not be written to ") +
+                                              QDir::toNativeSeparators(nowhere) + QStringLiteral(": ")),
+                 qPrintable(r.prompter.shown[0]));
     }
 
     void watchEditorSavesAppliesAndRefuses() {
