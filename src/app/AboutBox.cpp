@@ -35,7 +35,7 @@ AboutBox::AboutBox(const config::Messages& messages, QWidget* parent)
     auto* core = new QLabel(QStringLiteral("Core：V3"), this);
     core->setObjectName(QStringLiteral("Label1"));
     core->setEnabled(false);
-    auto* ok = new QPushButton(QStringLiteral("OK"), this);
+    auto* ok = m_ok = new QPushButton(QStringLiteral("OK"), this);
     ok->setObjectName(QStringLiteral("OKButton"));
     ok->setDefault(true);
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
@@ -44,6 +44,7 @@ AboutBox::AboutBox(const config::Messages& messages, QWidget* parent)
     layout->addWidget(core);
     layout->addWidget(ok, 0, Qt::AlignHCenter);
     setMinimumWidth(360);
+    showButtonText();
 }
 
 namespace {
@@ -55,6 +56,7 @@ void AboutBox::open() {
     const QString first = m_messages.text(QString::fromLatin1(kLineKeys[0]));
     if (first != QStringLiteral("0")) m_lines[0]->setText(first);
     for (int i = 1; i < 4; ++i) m_lines[i]->setText(m_messages.text(QString::fromLatin1(kLineKeys[i])));
+    showButtonText();
     show();
     raise();
     activateWindow();
@@ -63,6 +65,13 @@ void AboutBox::open() {
 void AboutBox::relabel() {
     setWindowTitle(m_messages.text(QStringLiteral("Form3caption")));
     for (int i = 0; i < 4; ++i) m_lines[i]->setText(m_messages.text(QString::fromLatin1(kLineKeys[i])));
+    showButtonText();
+}
+
+void AboutBox::showButtonText() {
+    // The button speaks the operator's language too; a catalogue without the key keeps "OK".
+    const QString text = m_messages.text(QStringLiteral("gyok"));
+    if (text != QLatin1String("0")) m_ok->setText(text);
 }
 
 QString AboutBox::line(int number) const { return m_lines[number - 1]->text(); }

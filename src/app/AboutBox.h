@@ -3,6 +3,7 @@
 #include <QDialog>
 
 class QLabel;
+class QPushButton;
 
 namespace tarsyn::config {
 class Messages;
@@ -28,7 +29,9 @@ public:
 
 private:
     const config::Messages& m_messages;
+    void showButtonText();
     QLabel* m_lines[4] = {};
+    QPushButton* m_ok = nullptr;
 };
 
 }  // namespace tarsyn::app

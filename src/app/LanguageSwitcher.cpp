@@ -31,7 +31,10 @@ QStringList LanguageSwitcher::registeredNames() const {
 
 void LanguageSwitcher::advance() {
     if (m_languages.isEmpty()) return;
-    ++m_counter;
+    // The next catalogue after the one in effect, so that every press changes the language; a
+    // language not in the list (none stored yet) starts the cycle at the first entry.
+    const int current = m_languages.indexOf(m_settings.language());
+    m_counter = current >= 0 ? current + 1 : 0;
     if (m_counter >= m_languages.size()) m_counter = 0;
     const QString language = m_languages.at(m_counter);
     m_settings.setLanguage(language);

@@ -14,10 +14,10 @@ namespace tarsyn::app {
 
 
 /// The one place where windows register for a language change. Each press of the language hot key
-/// advances a counter of its own (0 at start, not derived from the current language, so the first press
-/// selects the second catalogue even when the stored language is already the second), puts that
-/// catalogue's name into the live settings (the settings window's language box mirrors it) and then
-/// calls every registered re-label callback in registration order. Nothing is written to system.ini.
+/// selects the catalogue after the language in effect (wrapping to the first), so the first press
+/// always changes the language; it puts that catalogue's name into the live settings (the settings
+/// window's language box mirrors it) and then calls every registered re-label callback in
+/// registration order. Nothing is written to system.ini.
 class LanguageSwitcher : public QObject {
     Q_OBJECT
 public:
@@ -36,7 +36,8 @@ public:
     QStringList registeredNames() const;
 
 public slots:
-    /// One hot key press: advance (wrapping at the number of catalogues), select, re-label everything.
+    /// One hot key press: the next catalogue after the current language (wrapping), select, re-label
+    /// everything.
     /// Does nothing without catalogues.
     void advance();
 

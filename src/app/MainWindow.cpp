@@ -11,13 +11,14 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-#include "widgets/Catalogue.h"
-#include "widgets/Indicators.h"
-#include "widgets/MainWindowPictures.h"
 #include "config/Config.h"
 #include "config/LiveSettings.h"
 #include "config/Prompter.h"
 #include "monitor/PollCycle.h"
+#include "widgets/Catalogue.h"
+#include "widgets/ElidingLabel.h"
+#include "widgets/Indicators.h"
+#include "widgets/MainWindowPictures.h"
 
 namespace tarsyn::app {
 
@@ -72,8 +73,9 @@ void MainWindow::relabel() {
     // (the remark is what the recorder stores): a catalogue entry must not replace them.
     QHash<QLabel*, QString> data;
     for (QLabel* l : std::as_const(m_panels)) data.insert(l, l->text());
-    for (QLabel* l : {m_portLabel, m_notesLabel, m_remarkLabel, m_shownRemarkLabel, m_portProblemLabel, m_linkLabel,
-                      m_lastReadingLabel, m_alarmCountLabel})
+    for (QLabel* l : std::initializer_list<QLabel*>{m_portLabel, m_notesLabel, m_remarkLabel,
+                                                    m_shownRemarkLabel, m_portProblemLabel, m_linkLabel,
+                                                    m_lastReadingLabel, m_alarmCountLabel})
         data.insert(l, l->text());
     // The tabs get the catalogue's caption; the count is put back after it.
     for (int i = 0; i < m_tabs->count(); ++i) m_tabs->setTabText(i, m_tabBase.value(i));
@@ -136,23 +138,38 @@ void MainWindow::showAwareness(const aware::AwarenessStatus& status) {
                                                   : QStringLiteral("color: #1d7a2e;"));
     m_lastReadingLabel->setText(status.lastReplyText);
     m_alarmCountLabel->setText(status.alarmText);
-    m_alarmCountLabel->setStyleSheet(status.alarms + status.ownWarnings > 0
-                                         ? QStringLiteral("color: #b3261e; font-weight: bold;")
-                                         : QString());
+    // Red for alarms known to be active; amber while nothing is known (no link), never green.
+    m_alarmCountLabel->setStyleSheet(
+        !status.alarmsKnown                      ? QStringLiteral("color: #8a5300; font-weight: bold;")
+        : status.alarms + status.ownWarnings > 0 ? QStringLiteral("color: #b3261e; font-weight: bold;")
+                                                 : QString());
     setStale(status.stale);
+    if (status.warnedPanels != m_warnedPanels) {
+        m_warnedPanels = status.warnedPanels;
+        for (QLabel* p : std::as_const(m_panels)) paintPanel(p);
+    }
+}
+
+bool MainWindow::panelWarned(const QString& panel) const { return m_warnedPanels.contains(panel); }
+
+void MainWindow::paintPanel(QLabel* p) {
+    // A value beyond one of the operator's own limits is marked where it is read, not only counted in
+    // the strip; a stale reading is drawn grey (a lost link does not look like a healthy set at rest).
+    const bool warned = m_warnedPanels.contains(p->objectName());
+    QPalette pal = p->palette();
+    pal.setColor(QPalette::Window, m_stale  ? QColor(0xe4, 0xe4, 0xe4)
+                                   : warned ? QColor(0xff, 0xd5, 0x9e)
+                                            : QColor(Qt::white));
+    pal.setColor(QPalette::WindowText,
+                 m_stale ? QColor(0x90, 0x90, 0x90) : palette().color(QPalette::WindowText));
+    p->setPalette(pal);
 }
 
 void MainWindow::setStale(bool stale) {
     if (stale == m_stale) return;
     m_stale = stale;
-    // The readings keep their values (a "0" after a loss is what the cycle shows) but are drawn grey,
-    // so a lost link does not look like a healthy set at rest.
-    for (QLabel* p : std::as_const(m_panels)) {
-        QPalette pal = p->palette();
-        pal.setColor(QPalette::Window, stale ? QColor(0xe4, 0xe4, 0xe4) : QColor(Qt::white));
-        pal.setColor(QPalette::WindowText, stale ? QColor(0x90, 0x90, 0x90) : palette().color(QPalette::WindowText));
-        p->setPalette(pal);
-    }
+    // The readings keep their values (a "0" after a loss is what the cycle shows) but are drawn grey.
+    for (QLabel* p : std::as_const(m_panels)) paintPanel(p);
     for (widgets::IndicatorLamp* lamp : std::as_const(m_lamps)) {
         auto* effect = stale ? new QGraphicsOpacityEffect(lamp) : nullptr;
         if (effect) effect->setOpacity(0.35);
@@ -176,7 +193,7 @@ void MainWindow::setMode(const QString& label, bool rotation) {
 
 void MainWindow::setHistoryStatus(bool ok, const QString& text) {
     if (!m_historyLabel) return;
-    m_historyLabel->setText(text);
+    m_historyLabel->setFullText(text);
     m_historyLabel->setStyleSheet(ok ? QStringLiteral("color: #1d7a2e;")
                                      : QStringLiteral("color: #b3261e; font-weight: bold;"));
     m_historyLabel->setVisible(!text.isEmpty());
@@ -196,17 +213,16 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 QString MainWindow::historyStatusText() const { return m_historyLabel ? m_historyLabel->text() : QString(); }
 
 void MainWindow::setEntryTexts(const QString& port, const QString& remark, const QString& notes) {
-    m_portLabel->setText(port);
+    m_portLabel->setFullText(port);
     m_remarkLabel->setText(remark);
-    m_shownRemarkLabel->setText(remark.trimmed());
-    m_notesLabel->setText(notes);
+    m_shownRemarkLabel->setFullText(remark.trimmed());
+    m_notesLabel->setFullText(notes);
 }
 
-void MainWindow::setPortText(const QString& port) { m_portLabel->setText(port); }
+void MainWindow::setPortText(const QString& port) { m_portLabel->setFullText(port); }
 
 void MainWindow::setPortProblem(const QString& text) {
-    m_portProblemLabel->setText(text);
-    m_portProblemLabel->setToolTip(text);
+    m_portProblemLabel->setFullText(text);
     m_portProblemLabel->setVisible(!text.isEmpty());
 }
 

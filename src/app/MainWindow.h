@@ -33,6 +33,7 @@ class Prompter;
 }  // namespace tarsyn::config
 
 namespace tarsyn::widgets {
+class ElidingLabel;
 class IndicatorLamp;
 }  // namespace tarsyn::widgets
 
@@ -90,6 +91,8 @@ public:
     // StatusView: link state, last reading, alarm count in the strip; stale readings greyed.
     void showAwareness(const aware::AwarenessStatus& status) override;
     bool readingsStale() const { return m_stale; }
+    /// The panel is marked: its value is beyond one of the operator's own limits.
+    bool panelWarned(const QString& panel) const;
     /// The tab's caption without its count of active items (the catalogue's text).
     QString tabBaseCaption(int tab) const { return m_tabBase.value(tab); }
 
@@ -126,21 +129,23 @@ private:
     QToolButton* m_connectionButton = nullptr;
     QToolButton* m_modeButton = nullptr;
     QLabel* m_modeLabel = nullptr;
-    QLabel* m_portLabel = nullptr;
-    QLabel* m_notesLabel = nullptr;
+    widgets::ElidingLabel* m_portLabel = nullptr;
+    widgets::ElidingLabel* m_notesLabel = nullptr;
     QLabel* m_remarkLabel = nullptr;
-    QLabel* m_historyLabel = nullptr;
-    QLabel* m_portProblemLabel = nullptr;
-    QLabel* m_shownRemarkLabel = nullptr;  // `lblctlname`: the remark beside the port name
-    QLabel* m_linkLabel = nullptr;         // `lbllink`
-    QLabel* m_lastReadingLabel = nullptr;  // `lbllast`
-    QLabel* m_alarmCountLabel = nullptr;   // `lblalarms`
+    widgets::ElidingLabel* m_historyLabel = nullptr;
+    widgets::ElidingLabel* m_portProblemLabel = nullptr;
+    widgets::ElidingLabel* m_shownRemarkLabel = nullptr;  // `lblctlname`: the remark beside the port name
+    QLabel* m_linkLabel = nullptr;                        // `lbllink`
+    QLabel* m_lastReadingLabel = nullptr;                 // `lbllast`
+    QLabel* m_alarmCountLabel = nullptr;                  // `lblalarms`
     QTabWidget* m_tabs = nullptr;
     QStringList m_tabBase;   // tab captions without their counts
     QVector<int> m_tabCounts;  // lamps lit per tab, as shown in the captions
     bool m_stale = false;
     void showTabCounts();
     void setStale(bool stale);
+    void paintPanel(QLabel* panel);
+    QStringList m_warnedPanels;
     int m_connectionImage = -1;
     int m_modeImage = -1;
     bool m_tickErrorOpen = false;

@@ -11,12 +11,16 @@
 #include <QTabWidget>
 #include <QToolBar>
 #include <QToolButton>
+#include <QVBoxLayout>
 
 #include "widgets/Indicators.h"
 #include "app/MainWindow.h"
 #include "widgets/MainWindowPictures.h"
 #include "monitor/LiveMap.h"
 #include "monitor/PollCycle.h"
+#include "widgets/ElidingLabel.h"
+#include "widgets/Indicators.h"
+#include "widgets/MainWindowPictures.h"
 
 namespace tarsyn::app {
 
@@ -40,14 +44,14 @@ const ReadingRow kReadings[3][7] = {
      {"15", "电流B相", "A", 15},
      {"16", "电流C相", "A", 16},
      {"17", "电池电压", "V", 17}},
-    {{"21", "市电频率", "HZ", 0},
-     {"22", "频率", "HZ", 0},
+    {{"21", "市电频率", "Hz", 0},
+     {"22", "频率", "Hz", 0},
      {"23", "转速", "转/分钟", 0},
-     {"24", "水温", "C", 0},
-     {"25", "水温二", "C", 0},
-     {"26", "油压", "Kpa", 0},
-     {"27", "油压二", "Kpa", 0}},
-    {{"31", "功率", "KW", 0},
+     {"24", "水温", "°C", 0},
+     {"25", "水温二", "°C", 0},
+     {"26", "油压", "kPa", 0},
+     {"27", "油压二", "kPa", 0}},
+    {{"31", "功率", "kW", 0},
      {"32", "油温/油位显示值", "", 0},
      {"33", "功率因素", "", 0},
      {"34", "市电A相", "V", 18},
@@ -111,10 +115,11 @@ void MainWindow::buildToolBar() {
     bar->setContextMenuPolicy(Qt::PreventContextMenu);
     addToolBar(Qt::TopToolBarArea, bar);
 
-    auto add = [bar](const char* name, const QString& text, const QIcon& icon) {
+    auto add = [bar](const char* name, const QString& text, const QIcon& icon, const char* hint) {
         auto* b = new QToolButton(bar);
         b->setObjectName(QLatin1String(name));
         b->setText(text);
+        b->setToolTip(QString::fromUtf8(hint));
         b->setIcon(icon);
         b->setIconSize(QSize(32, 32));
         b->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
@@ -123,22 +128,28 @@ void MainWindow::buildToolBar() {
         bar->addWidget(b);
         return b;
     };
-    add("dport3", "启动模块", widgets::MainWindowPictures::tool(Tool::Start));
-    add("dport4", "自动模式", widgets::MainWindowPictures::tool(Tool::Auto));
-    add("dport5", "复位停机", widgets::MainWindowPictures::tool(Tool::Reset));
-    add("dport6", "测试状态", widgets::MainWindowPictures::tool(Tool::Test));
-    add("dport7", "恢复设置", widgets::MainWindowPictures::tool(Tool::Restore));
+    add("dport3", "启动模块", widgets::MainWindowPictures::tool(Tool::Start), "启动当前控制器的机组");
+    add("dport4", "自动模式", widgets::MainWindowPictures::tool(Tool::Auto), "把当前控制器切换到自动模式");
+    add("dport5", "复位停机", widgets::MainWindowPictures::tool(Tool::Reset), "复位并停止当前控制器的机组");
+    add("dport6", "测试状态", widgets::MainWindowPictures::tool(Tool::Test), "把当前控制器切换到测试状态");
+    add("dport7", "恢复设置", widgets::MainWindowPictures::tool(Tool::Restore), "恢复当前控制器的出厂设置");
     auto* spacer = new QWidget(bar);
     spacer->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
     bar->addWidget(spacer);
-    m_connectionButton = add("dport1", "连接状态", widgets::MainWindowPictures::connection(monitor::kNotLinkedImage));
+    m_connectionButton =
+        add("dport1", "连接状态", widgets::MainWindowPictures::connection(monitor::kNotLinkedImage),
+            "与当前控制器的通讯状态");
     m_connectionImage = monitor::kNotLinkedImage;
-    m_modeButton = add("dport2", "连接方式", widgets::MainWindowPictures::mode(monitor::kFixedModeImage));
+    m_modeButton = add("dport2", "连接方式", widgets::MainWindowPictures::mode(monitor::kFixedModeImage),
+                       "在固定串口与轮询所有串口之间切换");
     m_modeImage = monitor::kFixedModeImage;
     bar->addSeparator();
-    QToolButton* port = add("btnzdck", "指定串口", widgets::MainWindowPictures::tool(Tool::Port));
-    QToolButton* settings = add("dport20", "系统设置", widgets::MainWindowPictures::tool(Tool::Settings));
-    QToolButton* exit = add("dport8", "退出系统", widgets::MainWindowPictures::tool(Tool::Exit));
+    QToolButton* port =
+        add("btnzdck", "指定串口", widgets::MainWindowPictures::tool(Tool::Port), "选择要使用的串口");
+    QToolButton* settings = add("dport20", "系统设置", widgets::MainWindowPictures::tool(Tool::Settings),
+                                "语言、刷新时间、串口列表和口令");
+    QToolButton* exit =
+        add("dport8", "退出系统", widgets::MainWindowPictures::tool(Tool::Exit), "关闭本系统");
 
     // `dport1` only shows the link; clicking it does nothing.
     m_connectionButton->setFocusPolicy(Qt::NoFocus);
@@ -190,7 +201,7 @@ void MainWindow::buildMenus() {
     item(param, "kzw1", "控制位(&B)");
     item(param, "bjsx1", "报警上下限(&W)");
 
-    QMenu* history = menu("History1", "历史(&H)");
+    QMenu* history = menu("History1", "历史(&I)");
     item(history, "Q1", "模拟量曲线(&Q)");
     item(history, "E1", "历史告警列表(&E)");
     history->addSeparator();
@@ -210,16 +221,26 @@ QWidget* MainWindow::buildStatusStrip() {
     strip->setObjectName(QStringLiteral("pnlbt"));
     strip->setFrameShape(QFrame::StyledPanel);
     strip->setFrameShadow(QFrame::Sunken);
-    auto* row = new QHBoxLayout(strip);
-    row->setContentsMargins(8, 3, 8, 3);
+    auto* column = new QVBoxLayout(strip);
+    column->setContentsMargins(8, 2, 8, 2);
+    column->setSpacing(0);
+    auto* row = new QHBoxLayout;
     row->setSpacing(16);
     m_modeLabel = caption("lblbt1", QString(), strip);
     m_modeLabel->setStyleSheet(QStringLiteral("font-weight: bold; color: #1f4f96;"));
-    m_portLabel = caption("lblbt0", QString(), strip);
+    // Texts the operator or the system chooses (a port name of any length, notes, the reason a port
+    // would not open, a recording failure) are cut to the room there is, whole in their tooltips: no
+    // text may push the window past a 1024-pixel screen.
+    auto eliding = [strip](const char* name) {
+        auto* l = new widgets::ElidingLabel(strip);
+        l->setObjectName(QLatin1String(name));
+        return l;
+    };
+    m_portLabel = eliding("lblbt0");
     m_portLabel->setStyleSheet(QStringLiteral("font-weight: bold;"));
-    m_notesLabel = caption("lblbt2", QString(), strip);
+    m_notesLabel = eliding("lblbt2");
     // The controller's name beside its port; `lbl999` stays the hidden copy the recorder reads.
-    m_shownRemarkLabel = caption("lblctlname", QString(), strip);
+    m_shownRemarkLabel = eliding("lblctlname");
     m_shownRemarkLabel->setStyleSheet(QStringLiteral("font-weight: bold; color: #1f4f96;"));
     m_linkLabel = caption("lbllink", QString(), strip);
     m_lastReadingLabel = caption("lbllast", QString(), strip);
@@ -227,27 +248,31 @@ QWidget* MainWindow::buildStatusStrip() {
     m_remarkLabel = caption("lbl999", QString(), strip);
     m_remarkLabel->hide();  // the device name the history recorder stores; not shown
     // The history recorder's state: empty while recording works, its failure while it does not.
-    m_historyLabel = new QLabel(strip);
-    m_historyLabel->setObjectName(QStringLiteral("lblhistory"));
+    m_historyLabel = eliding("lblhistory");
     m_historyLabel->hide();
     // Why the port would not open, while it does not.
-    m_portProblemLabel = new QLabel(strip);
-    m_portProblemLabel->setObjectName(QStringLiteral("lblportproblem"));
+    m_portProblemLabel = eliding("lblportproblem");
     m_portProblemLabel->setStyleSheet(QStringLiteral("color: #b3261e; font-weight: bold;"));
     m_portProblemLabel->hide();
-    // Long notes or a long reason wrap onto a second line rather than widen the window.
-    m_portProblemLabel->setWordWrap(true);
-    m_notesLabel->setWordWrap(true);
+    // The port and the controller's name give way last; the notes first.
+    m_portLabel->setMinimumCharacters(20);
+    m_shownRemarkLabel->setMinimumCharacters(14);
     row->addWidget(m_modeLabel);
     row->addWidget(m_portLabel);
     row->addWidget(m_shownRemarkLabel);
-    row->addWidget(m_portProblemLabel);
     row->addWidget(m_notesLabel, 1);
     row->addWidget(m_linkLabel);
     row->addWidget(m_lastReadingLabel);
     row->addWidget(m_alarmCountLabel);
-    row->addWidget(m_historyLabel);
     row->addWidget(m_remarkLabel);
+    // Why the port does not open and why recording fails: a line of their own while they apply,
+    // the whole width to say it.
+    auto* problems = new QHBoxLayout;
+    problems->setSpacing(16);
+    problems->addWidget(m_portProblemLabel, 1);
+    problems->addWidget(m_historyLabel, 1);
+    column->addLayout(row);
+    column->addLayout(problems);
     return strip;
 }
 

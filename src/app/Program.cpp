@@ -335,13 +335,26 @@ Program::Program(const QString& dataDir, const QByteArray& codePage, const Subst
     p.switcher->add(QStringLiteral("TForm5"), [&p](const QString&) { p.curvesWindow->relabel(); });
     for (pages::PageWindow* page : p.pageWindows())
         if (page != p.smsPage.get()) relabelPage(page);
-    p.switcher->add(QStringLiteral("TForm11"), [&p](const QString&) { p.portDialog->relabel(); });
-    p.switcher->add(QStringLiteral("TForm12"), [&p](const QString&) { p.reportWindow->relabel(); });
+    // Every window takes its title of the new language at once, whether it is open or not.
+    const auto retitle = [&p](QWidget* w, const char* key) {
+        w->setWindowTitle(p.messages.text(QLatin1String(key)));
+    };
+    p.switcher->add(QStringLiteral("TForm11"), [&p, retitle](const QString&) {
+        p.portDialog->relabel();
+        retitle(p.portDialog.get(), "Form11caption");
+    });
+    p.switcher->add(QStringLiteral("TForm12"), [&p, retitle](const QString&) {
+        p.reportWindow->relabel();
+        retitle(p.reportWindow.get(), "Form12caption");
+    });
     p.switcher->add(QStringLiteral("TForm13"), [&p](const QString& language) {
         p.helpWindow->setWindowTitle(p.messages.text(QStringLiteral("Form13caption")));
         p.helpWindow->load(language);
     });
-    p.switcher->add(QStringLiteral("TForm17"), [&p](const QString&) { p.alarmWindow->relabel(); });
+    p.switcher->add(QStringLiteral("TForm17"), [&p, retitle](const QString&) {
+        p.alarmWindow->relabel();
+        retitle(p.alarmWindow.get(), "Form17caption");
+    });
     p.switcher->add(QStringLiteral("TForm18"), [&p](const QString&) { p.journalWindow->relabel(); });
     p.switcher->add(QStringLiteral("TForm19"), [&p](const QString&) { p.watchEditor->relabel(); });
     QObject::connect(p.hotKey.get(), &LanguageHotKey::triggered, p.switcher.get(),

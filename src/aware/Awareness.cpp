@@ -145,6 +145,14 @@ AwarenessStatus Awareness::status() const {
                                       : message(QStringLiteral("awnoreply"));
     st.alarms = int(m_edges.active(c).size());
     st.ownWarnings = m_watch.activeCount(c);
+    st.alarmsKnown = m_tick.linked;
+    if (!st.alarmsKnown) {
+        // Without a link the controller may have raised or cleared anything since its last reply: a
+        // count of 0 would read as "all well", an old count as a current one.
+        st.alarmText = message(QStringLiteral("awalarmsunknown"));
+        return st;
+    }
+    st.warnedPanels = m_watch.activePanels(c);
     st.alarmText = message(QStringLiteral("awalarms")).arg(st.alarms);
     if (st.ownWarnings > 0)
         st.alarmText += QStringLiteral("  ") + message(QStringLiteral("awown")).arg(st.ownWarnings);

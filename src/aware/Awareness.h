@@ -4,6 +4,7 @@
 #include <QHash>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
 #include "aware/AlarmEdges.h"
 #include "aware/LinkWatch.h"
@@ -36,18 +37,22 @@ public:
 
 /// What the main window's status strip shows of the operator's awareness, texts already translated.
 struct AwarenessStatus {
-    QString controller;       ///< remark of the current entry
-    QString linkText;         ///< "Link lost since 10:02:13", "Not yet linked" or "Linked"
-    bool linkWarning = true;  ///< drawn in the warning colour (not linked)
-    QString lastReplyText;    ///< "Last reading 10:02:11" or "No reading yet"
-    QString alarmText;        ///< "Active alarms: 2" (and the operator's own warnings when there are some)
-    int alarms = 0;           ///< active alarm indicators of the current controller, as last read
-    int ownWarnings = 0;      ///< active watch-limit warnings of the current controller
-    bool stale = true;        ///< the readings on screen are not from a live link
+    QString controller;        ///< remark of the current entry
+    QString linkText;          ///< "Link lost since 10:02:13", "Not yet linked" or "Linked"
+    bool linkWarning = true;   ///< drawn in the warning colour (not linked)
+    QString lastReplyText;     ///< "Last reading 10:02:11" or "No reading yet"
+    QString alarmText;         ///< "Active alarms: 2" (and the operator's own warnings when there are some),
+                               ///< or, without a link, that the alarm state is unknown
+    int alarms = 0;            ///< active alarm indicators of the current controller, as last read
+    int ownWarnings = 0;       ///< active watch-limit warnings of the current controller
+    bool alarmsKnown = false;  ///< the counts come from a live link (else they are the last ones read)
+    QStringList warnedPanels;  ///< value panels beyond one of the operator's own limits (`pnl17`…)
+    bool stale = true;         ///< the readings on screen are not from a live link
     bool operator==(const AwarenessStatus& o) const {
         return controller == o.controller && linkText == o.linkText && linkWarning == o.linkWarning &&
                lastReplyText == o.lastReplyText && alarmText == o.alarmText && alarms == o.alarms &&
-               ownWarnings == o.ownWarnings && stale == o.stale;
+               ownWarnings == o.ownWarnings && alarmsKnown == o.alarmsKnown &&
+               warnedPanels == o.warnedPanels && stale == o.stale;
     }
 };
 

@@ -136,4 +136,15 @@ int WatchEvaluator::activeCount(const QString& controller) const {
     return n;
 }
 
+QStringList WatchEvaluator::activePanels(const QString& controller) const {
+    QStringList panels;
+    for (int i = 0; i < m_limits.size(); ++i) {
+        const WatchLimit& l = m_limits.at(i);
+        if (l.controller.trimmed() != controller.trimmed()) continue;
+        if ((m_sides.at(i * 2).active || m_sides.at(i * 2 + 1).active) && !panels.contains(l.panel))
+            panels << l.panel;
+    }
+    return panels;
+}
+
 }  // namespace tarsyn::aware

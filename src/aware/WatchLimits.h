@@ -60,6 +60,8 @@ public:
     QVector<WatchChange> update(const QString& controller, const QString& reply, const QDateTime& now);
     /// Warnings active for `controller`.
     int activeCount(const QString& controller) const;
+    /// The value panels of `controller` with a warning active, each once.
+    QStringList activePanels(const QString& controller) const;
 
 private:
     struct Side {

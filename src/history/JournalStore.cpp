@@ -428,12 +428,22 @@ int JournalRetentionDays(const QString& setting) {
     return ok && days > 0 ? days : JournalStore::kDefaultRetentionDays;
 }
 
-QString JournalCsv(const QVector<JournalEvent>& events, const std::function<QString(JournalKind)>& kindText) {
+QString JournalCsv(const QVector<JournalEvent>& events, const std::function<QString(JournalKind)>& kindText,
+                   const JournalDetailSplit& splitDetail) {
     const QString eol = QStringLiteral("\r\n");
-    QString out = QStringLiteral("time,controller,kind,detail") + eol;
-    for (const JournalEvent& e : events)
+    QString out = QStringLiteral("time,controller,kind,detail") +
+                  (splitDetail ? QStringLiteral(",objects") : QString()) + eol;
+    for (const JournalEvent& e : events) {
         out += csvField(e.sj) + QLatin1Char(',') + csvField(e.controller) + QLatin1Char(',') +
-               csvField(kindText(e.kind)) + QLatin1Char(',') + csvField(e.detail) + eol;
+               csvField(kindText(e.kind)) + QLatin1Char(',');
+        if (splitDetail) {
+            const auto [text, objects] = splitDetail(e.detail);
+            out += csvField(text) + QLatin1Char(',') + csvField(objects);
+        } else {
+            out += csvField(e.detail);
+        }
+        out += eol;
+    }
     return out;
 }
 

@@ -6,6 +6,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <utility>
 
 #include "history/HistoryStore.h"
 #include "history/Journal.h"
@@ -105,7 +106,11 @@ int JournalRetentionDays(const QString& setting);
 
 /// The events as CSV (RFC 4180: comma separated, fields with a comma, quote or line break quoted,
 /// quotes doubled, CR LF line ends): a header line "time,controller,kind,detail", then one line per
-/// event in the given order. `kindText` turns a kind into the text written (the catalogue's).
-QString JournalCsv(const QVector<JournalEvent>& events, const std::function<QString(JournalKind)>& kindText);
+/// event in the given order. `kindText` turns a kind into the text written (the catalogue's). With
+/// `splitDetail`, the detail is written as the first of the pair and a last column "objects" holds the
+/// second.
+using JournalDetailSplit = std::function<std::pair<QString, QString>(const QString& detail)>;
+QString JournalCsv(const QVector<JournalEvent>& events, const std::function<QString(JournalKind)>& kindText,
+                   const JournalDetailSplit& splitDetail = {});
 
 }  // namespace tarsyn::history

@@ -119,9 +119,13 @@ static int visitTexts(QWidget* window, ControlClasses classes, const TextVisitor
             }
         } else if (auto* b = qobject_cast<QToolButton*>(o)) {
             const bool onToolBar = qobject_cast<QToolBar*>(b->parentWidget()) != nullptr;
-            if (classes & (onToolBar ? ControlClass::ToolbarButtons : ControlClass::SpeedButtons))
+            if (classes & (onToolBar ? ControlClass::ToolbarButtons : ControlClass::SpeedButtons)) {
                 changed += visit(
                     caption, [b] { return b->text(); }, [b](const QString& s) { b->setText(s); });
+                // A toolbar button shows a word under a picture: its tooltip says what it does.
+                changed += visit(
+                    hintKey(name), [b] { return b->toolTip(); }, [b](const QString& s) { b->setToolTip(s); });
+            }
         } else if (auto* l = qobject_cast<QLabel*>(o)) {
             if (classes & ControlClass::Labels)
                 changed += visit(

@@ -71,6 +71,21 @@ private slots:
         controller->setCurrentText(QStringLiteral("Set A"));
         w.findChild<QCheckBox*>("chkrange")->setChecked(true);
         w.findChild<QDateTimeEdit*>("dtfrom")->setDateTime(QDateTime(QDate(2026, 3, 1), QTime(0, 0)));
+        // A range starts "up to now": the events after it was set are not hidden.
+        auto* upToNow = w.findChild<QCheckBox*>("chkuptonow");
+        QVERIFY(upToNow->isChecked());
+        QVERIFY(!w.findChild<QDateTimeEdit*>("dtto")->isEnabled());
+        w.findChild<QPushButton*>("btnquery")->click();
+        QCOMPARE(table->rowCount(), 2);
+        r.clock.set(QDateTime(QDate(2026, 3, 4), QTime(9, 0)));
+        journal.record(JournalKind::AlarmRaised, QStringLiteral("Set A"),
+                       QStringLiteral("zs9 Emergency stop"));
+        w.findChild<QPushButton*>("btnquery")->click();
+        QCOMPARE(table->rowCount(), 3);
+        // The controls' names stay out of the table.
+        QCOMPARE(table->item(0, 3)->text(), QStringLiteral("Emergency stop"));
+        upToNow->setChecked(false);
+        QVERIFY(w.findChild<QDateTimeEdit*>("dtto")->isEnabled());
         w.findChild<QDateTimeEdit*>("dtto")->setDateTime(QDateTime(QDate(2026, 3, 2), QTime(23, 59, 59)));
         w.findChild<QPushButton*>("btnquery")->click();
         QCOMPARE(table->rowCount(), 1);
@@ -99,10 +114,19 @@ private slots:
         QFile f(path);
         QVERIFY(f.open(QIODevice::ReadOnly));
         QCOMPARE(f.readAll(), QByteArray("\xEF\xBB\xBF"
-                                         "time,controller,kind,detail\r\n"
-                                         "2026-03-03 09:00:00,Set A,Alarm cleared,zs9 Emergency stop\r\n"
-                                         "2026-03-01 09:00:00,Set A,Alarm raised,zs9 Emergency stop\r\n"));
+                                         "time,controller,kind,detail,objects\r\n"
+                                         "2026-03-04 09:00:00,Set A,Alarm raised,Emergency stop,zs9\r\n"
+                                         "2026-03-03 09:00:00,Set A,Alarm cleared,Emergency stop,zs9\r\n"
+                                         "2026-03-01 09:00:00,Set A,Alarm raised,Emergency stop,zs9\r\n"));
         QVERIFY(r.prompter.shown.isEmpty());
+        // A file that cannot be written is said in the operator's language, with the system's reason.
+        const QString nowhere = r.dir.filePath("no-such-folder/out.csv");
+        w.setFileChooser([&nowhere](QWidget*, const QString&) { return nowhere; });
+        w.findChild<QPushButton*>("btnjrcsv")->click();
+        QCOMPARE(r.prompter.shown.size(), 1);
+        QVERIFY2(r.prompter.shown[0].contains(QStringLiteral("The journal could not be written to ") +
+                                              QDir::toNativeSeparators(nowhere) + QStringLiteral(": ")),
+                 qPrintable(r.prompter.shown[0]));
     }
 
     void watchEditorSavesAppliesAndRefuses() {

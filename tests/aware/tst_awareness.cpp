@@ -6,6 +6,7 @@
 #include "AwareSupport.h"
 #include "FakeClock.h"
 #include "aware/Awareness.h"
+#include "aware/JournalExport.h"
 #include "config/Config.h"
 #include "config/LiveSettings.h"
 
@@ -262,6 +263,62 @@ private slots:
         Rig r;
         r.reply(aliveReply(kEmergencyStop | kVoltageFault));
         QCOMPARE(r.awareness->status().alarmText, QStringLiteral("Active alarms: 2"));
+        QVERIFY(r.awareness->status().alarmsKnown);
+    }
+
+    void withoutALinkTheAlarmStateIsUnknown() {
+        // Neither "0" nor the count before the loss: the controller may have raised or cleared anything.
+        Rig r;
+        QCOMPARE(r.awareness->status().alarmText, QStringLiteral("Alarm state unknown (no link)"));
+        r.reply(aliveReply(kEmergencyStop));
+        QCOMPARE(r.awareness->status().alarmText, QStringLiteral("Active alarms: 1"));
+        r.clock.advanceSecs(1);
+        r.awareness->afterTick({QStringLiteral("Set A"), false, false, false});
+        const aware::AwarenessStatus lost = r.awareness->status();
+        QVERIFY(!lost.alarmsKnown);
+        QCOMPARE(lost.alarmText, QStringLiteral("Alarm state unknown (no link)"));
+        QVERIFY(lost.warnedPanels.isEmpty());
+        r.reply(aliveReply(0));
+        QCOMPARE(r.awareness->status().alarmText, QStringLiteral("Active alarms: 0"));
+    }
+
+    void journalDetailsReadAsTheOperatorSeesThem_data() {
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("objects");
+        QTest::newRow("alarm") << "zs9 Emergency stop"
+                               << "Emergency stop"
+                               << "zs9";
+        QTest::newRow("own limit") << "pnl17 Own limit: Battery voltage below 23 (22.8)"
+                                   << "Own limit: Battery voltage below 23 (22.8)"
+                                   << "pnl17";
+        QTest::newRow("command") << "Auto (dport4, 00050001020102)"
+                                 << "Auto (00050001020102)"
+                                 << "dport4";
+        QTest::newRow("calibration") << "Calibrate the battery voltage = 24.5 (btn17, 0006002E00F5)"
+                                     << "Calibrate the battery voltage = 24.5 (0006002E00F5)"
+                                     << "btn17";
+        QTest::newRow("page write")
+            << "Sensor curves (TForm7), block 1: Sensor (rbsd1): 0 → 1; Curve 3 (edtqx3): 10 → 12"
+            << "Sensor curves, block 1: Sensor: 0 → 1; Curve 3: 10 → 12"
+            << "TForm7 rbsd1 edtqx3";
+        QTest::newRow("SMS page") << "SMS settings (Tgsm), block 2: Phone 1 = 13800000000"
+                                  << "SMS settings, block 2: Phone 1 = 13800000000"
+                                  << "Tgsm";
+        QTest::newRow("no names") << "attempt 2"
+                                  << "attempt 2"
+                                  << "";
+        QTest::newRow("settings") << "language=English flash=6 save1=60 save2=10 ports=2"
+                                  << "language=English flash=6 save1=60 save2=10 ports=2"
+                                  << "";
+    }
+    void journalDetailsReadAsTheOperatorSeesThem() {
+        QFETCH(QString, stored);
+        QFETCH(QString, text);
+        QFETCH(QString, objects);
+        const aware::JournalDetail d = aware::SplitJournalDetail(stored);
+        QCOMPARE(d.text, text);
+        QCOMPARE(d.objects, objects);
     }
 };
 

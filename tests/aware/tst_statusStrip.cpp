@@ -106,6 +106,9 @@ private slots:
         QCOMPARE(r.text("lbllast"), QStringLiteral("Last reading 12:00:03"));
         QVERIFY(r.window->readingsStale());
         QVERIFY(r.panelText() != live);
+        // No count without a link: what the controller holds now is unknown.
+        QCOMPARE(r.text("lblalarms"), QStringLiteral("Alarm state unknown (no link)"));
+        QVERIFY(!r.window->findChild<QLabel*>("lblalarms")->styleSheet().contains("#b3261e"));
         r.tick(3);  // still lost: one event only
         QCOMPARE(r.journal.count(JournalKind::LinkLost), 1);
         QCOMPARE(r.journal.entries.last().controller, QStringLiteral("Pump house"));
@@ -143,6 +146,27 @@ private slots:
         QCOMPARE(r.text("lblalarms"), QStringLiteral("Active alarms: 0"));
         QCOMPARE(r.tab(0), QStringLiteral("Alarms and states"));
         QCOMPARE(r.journal.count(JournalKind::AlarmCleared), 1);
+    }
+
+    void anOwnLimitCrossedMarksItsValue() {
+        Rig r;
+        aware::WatchLimit battery;
+        battery.controller = QStringLiteral("Pump house");
+        battery.panel = QStringLiteral("pnl17");
+        battery.low = 23.0;  // the controller answers 0.0 V
+        r.awareness->setWatchLimits({battery});
+        const QColor plain = r.window->panel("pnl11")->palette().color(QPalette::Window);
+        r.tick(4);
+        QVERIFY(r.window->panelWarned("pnl17"));
+        QVERIFY(!r.window->panelWarned("pnl11"));
+        QVERIFY(r.window->panel("pnl17")->palette().color(QPalette::Window) != plain);
+        QCOMPARE(r.window->panel("pnl11")->palette().color(QPalette::Window), plain);
+        QVERIFY(r.text("lblalarms").contains(QStringLiteral("Own limits: 1")));
+        // The value back inside: the mark goes.
+        r.awareness->setWatchLimits({});
+        r.tick(2);
+        QVERIFY(!r.window->panelWarned("pnl17"));
+        QCOMPARE(r.window->panel("pnl17")->palette().color(QPalette::Window), plain);
     }
 };
 

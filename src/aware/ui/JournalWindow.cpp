@@ -60,10 +60,20 @@ JournalWindow::JournalWindow(history::JournalStore& journal, const config::Confi
     for (QDateTimeEdit* e : {m_from, m_to}) {
         e->setDisplayFormat(kStampFormat);
         e->setCalendarPopup(true);
-        e->setEnabled(false);
     }
-    connect(m_range, &QCheckBox::toggled, m_from, &QWidget::setEnabled);
-    connect(m_range, &QCheckBox::toggled, m_to, &QWidget::setEnabled);
+    // A range "up to now" keeps showing the events that come after it was set; only an end the
+    // operator chose himself hides them.
+    m_upToNow = new QCheckBox(QStringLiteral("至今"), this);
+    m_upToNow->setObjectName(QStringLiteral("chkuptonow"));
+    m_upToNow->setChecked(true);
+    const auto enable = [this] {
+        m_from->setEnabled(m_range->isChecked());
+        m_upToNow->setEnabled(m_range->isChecked());
+        m_to->setEnabled(m_range->isChecked() && !m_upToNow->isChecked());
+    };
+    connect(m_range, &QCheckBox::toggled, this, enable);
+    connect(m_upToNow, &QCheckBox::toggled, this, enable);
+    enable();
     grid->addWidget(label("lblctl", "机组", this), 0, 0);
     grid->addWidget(m_controller, 0, 1);
     grid->addWidget(label("lblkind", "事件", this), 0, 2);
@@ -72,6 +82,7 @@ JournalWindow::JournalWindow(history::JournalStore& journal, const config::Confi
     grid->addWidget(m_from, 1, 1);
     grid->addWidget(label("lblto", "至", this), 1, 2);
     grid->addWidget(m_to, 1, 3);
+    grid->addWidget(m_upToNow, 1, 4);
     grid->setColumnStretch(1, 1);
     grid->setColumnStretch(3, 1);
     column->addLayout(grid);
@@ -133,18 +144,16 @@ history::JournalFilter JournalWindow::filter() const {
     if (m_kind->currentIndex() > 0) f.kind = history::JournalKind(m_kind->currentData().toInt());
     if (m_range->isChecked()) {
         f.from = m_from->dateTime();
-        f.to = m_to->dateTime();
+        if (!m_upToNow->isChecked()) f.to = m_to->dateTime();
     }
     return f;
 }
 
 void JournalWindow::refresh() {
     // A range not in use moves with the time: ticked hours later, it still ends now.
-    if (!m_range->isChecked()) {
-        const QDateTime now = m_journal.clock().now();
-        m_from->setDateTime(now.addDays(-1));
-        m_to->setDateTime(now);
-    }
+    const QDateTime now = m_journal.clock().now();
+    if (!m_range->isChecked()) m_from->setDateTime(now.addDays(-1));
+    if (!m_range->isChecked() || m_upToNow->isChecked()) m_to->setDateTime(now);
     const QString current = m_controller->currentIndex() > 0 ? m_controller->currentText() : QString();
     m_controller->clear();
     m_controller->addItem(m_messages.text(QStringLiteral("awall")));
@@ -168,7 +177,8 @@ void JournalWindow::query() {
     m_table->setRowCount(int(m_shown.size()));
     for (int row = 0; row < m_shown.size(); ++row) {
         const history::JournalEvent& e = m_shown.at(row);
-        const QString cells[] = {e.sj, e.controller, kindText(e.kind), e.detail};
+        // The operator reads the captions he knows; the control names stay in the export.
+        const QString cells[] = {e.sj, e.controller, kindText(e.kind), SplitJournalDetail(e.detail).text};
         for (int c = 0; c < 4; ++c) m_table->setItem(row, c, new QTableWidgetItem(cells[c]));
     }
     m_table->resizeColumnsToContents();
@@ -181,7 +191,7 @@ void JournalWindow::exportCsv() {
     QString error;
     if (!WriteJournalCsv(
             path, m_shown, [this](history::JournalKind k) { return kindText(k); }, &error))
-        m_prompter.error(error);
+        m_prompter.error(m_messages.text(QStringLiteral("awcsvfail")).arg(QDir::toNativeSeparators(path), error));
 }
 
 }  // namespace tarsyn::aware::ui

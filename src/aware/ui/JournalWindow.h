@@ -62,6 +62,7 @@ private:
     QCheckBox* m_range = nullptr;
     QDateTimeEdit* m_from = nullptr;
     QDateTimeEdit* m_to = nullptr;
+    QCheckBox* m_upToNow = nullptr;  // `chkuptonow`: the range has no end
     QTableWidget* m_table = nullptr;
     QVector<history::JournalEvent> m_shown;
 };

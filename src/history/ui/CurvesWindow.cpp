@@ -42,8 +42,8 @@ struct ChartNames {
     const char* unit;
     const char* yLabels[3];  // top, middle, bottom
     const char* xLabels[5];  // start, quarters, end
-    const char* minimum[2];  // "Min:", value
-    const char* maximum[2];  // "Max:", value
+    const char* minimum[2];  // "最小：", value
+    const char* maximum[2];  // "最大：", value
 };
 
 const ChartNames& namesOf(ChartKind kind) {
@@ -151,9 +151,9 @@ void CurvesWindow::buildChartGroup(ChartKind kind, int top) {
 
     addLabel(group, name(n.caption), name(n.captionText), QRect(kChartLeft, 6, 200, 18));
     addLabel(group, name(n.unit), QString(), QRect(4, 6, 42, 18));
-    addLabel(group, name(n.minimum[0]), QStringLiteral("Min:"), QRect(kChartLeft + W - 230, 6, 40, 18));
+    addLabel(group, name(n.minimum[0]), QStringLiteral("最小："), QRect(kChartLeft + W - 230, 6, 40, 18));
     addLabel(group, name(n.minimum[1]), QString(), QRect(kChartLeft + W - 188, 6, 70, 18));
-    addLabel(group, name(n.maximum[0]), QStringLiteral("Max:"), QRect(kChartLeft + W - 114, 6, 40, 18));
+    addLabel(group, name(n.maximum[0]), QStringLiteral("最大："), QRect(kChartLeft + W - 114, 6, 40, 18));
     addLabel(group, name(n.maximum[1]), QString(), QRect(kChartLeft + W - 72, 6, 70, 18));
 
     QLabel* image = addLabel(group, name(n.image), QString(), QRect(kChartLeft, kChartTop, W, H));

@@ -2,6 +2,7 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QTemporaryDir>
+#include <QPushButton>
 #include <QtTest>
 
 #include "app/AboutBox.h"
@@ -110,6 +111,9 @@ void TestHelpAbout::shippedCataloguesCarryTheProgramsVersion() {
         app::AboutBox about(messages);
         about.relabel();
         QCOMPARE(about.line(1), QStringLiteral("V " TARSYN_VERSION));
+        // Its button speaks the language too.
+        QCOMPARE(about.findChild<QPushButton*>(QStringLiteral("OKButton"))->text(),
+                 QString::fromUtf8(language == QLatin1String("Chinese") ? "确定" : "OK"));
     }
 }
 

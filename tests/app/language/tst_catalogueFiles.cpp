@@ -7,7 +7,9 @@
 // table are spelled out as literals too ("dl8", "Form6caption"), which this scan also finds.
 #include <QDirIterator>
 #include <QRegularExpression>
+#include <QSet>
 #include <QStringDecoder>
+#include <QStringEncoder>
 #include <QtTest>
 
 #include "widgets/Catalogue.h"
@@ -84,6 +86,28 @@ QMap<QString, QString> scannedMessageKeys() {
     return found;
 }
 
+// What a quote in a help file is compared with: a catalogue text without its menu mnemonic ("&",
+// "(&S)", "(G)") or trailing "...", every placeholder "%1" written as "...", and the parts of a
+// message around its placeholders (the reason in "cannot open %1: no such device - …").
+QSet<QString> quotableTexts(const Config& config, const QString& language) {
+    static const QRegularExpression mnemonic(QStringLiteral("\\((?:&)?[A-Z]\\)$|&(?=\\S)"));
+    static const QRegularExpression placeholder(QStringLiteral("%\\d"));
+    static const QRegularExpression partBreak(QStringLiteral("%\\d|:\\s|："));
+    QSet<QString> texts;
+    for (const char* section : {"Translations", "Messages"}) {
+        const IniSection s = config.readSection(CatalogueFileName(language), QLatin1String(section));
+        for (const QString& key : sectionKeys(config, CatalogueFileName(language), QLatin1String(section))) {
+            QString text = s.value(key).trimmed();
+            text.remove(mnemonic);
+            if (text.endsWith(QLatin1String("..."))) text.chop(3);
+            text = text.trimmed();
+            texts << text;
+            texts << QString(text).replace(placeholder, QStringLiteral("..."));
+            for (const QString& part : text.split(partBreak, Qt::SkipEmptyParts)) texts << part.trimmed();
+        }
+    }
+    return texts;
+}
 }  // namespace
 
 class TestCatalogueFiles : public QObject {
@@ -171,8 +195,14 @@ private slots:
     }
 
     void englishCatalogueIsPlainAscii() {
-        const QByteArray bytes = readBytes(dataDir() + "/English.lag");
+        QByteArray bytes = readBytes(dataDir() + "/English.lag");
         QVERIFY(!bytes.isEmpty());
+        // The one exception is the unit °C (the degree sign in the catalogues' code page, GBK): it
+        // reads right wherever the catalogues are read in their code page.
+        const QByteArray degree = QStringEncoder("GBK").encode(QStringLiteral(u"°"));
+        QCOMPARE(degree, QByteArray("\xA1\xE3"));
+        QCOMPARE(bytes.count(degree + "C"), 2);  // water temperatures 1 and 2
+        bytes.replace(degree, "");
         for (char c : bytes) QVERIFY2(uchar(c) < 0x80, "English.lag must read the same in every code page");
         const Config config(dataDir());
         QCOMPARE(TranslationText(config, "English", "Set1.Caption"), QStringLiteral("&Settings..."));
@@ -197,6 +227,35 @@ private slots:
         QVERIFY(text.contains("Shift+End"));
         QVERIFY(text.contains(mustMention, Qt::CaseInsensitive));
         QVERIFY(!text.contains(QChar::ReplacementCharacter));
+    }
+
+    void everyTextTheHelpQuotesIsInItsCatalogue_data() {
+        QTest::addColumn<QString>("language");
+        QTest::newRow("Chinese") << "Chinese";
+        QTest::newRow("English") << "English";
+    }
+    void everyTextTheHelpQuotesIsInItsCatalogue() {
+        // The help quotes what the operator sees ("Show curves", "Link lost since ..."): each quote
+        // must be a text of its own language's catalogue, or the help tells of a text that is not there.
+        QFETCH(QString, language);
+        const Config config(dataDir());
+        QString help, error;
+        QVERIFY2(LoadHelpText(config, language, help, error), qPrintable(error));
+        const QSet<QString> texts = quotableTexts(config, language);
+        static const QRegularExpression quote(QStringLiteral("\"([^\"]+)\""));
+        static const QRegularExpression blanks(QStringLiteral("\\s+"));
+        QStringList unknown;
+        int quotes = 0;
+        for (auto m = quote.globalMatch(help); m.hasNext();) {
+            const QString quoted = m.next().captured(1).replace(blanks, QStringLiteral(" ")).trimmed();
+            ++quotes;
+            // The one fixed message, the same in every language.
+            if (quoted == QLatin1String("system.ini Error!")) continue;
+            if (!texts.contains(quoted)) unknown << quoted;
+        }
+        QVERIFY(quotes > 15);
+        QVERIFY2(unknown.isEmpty(), qPrintable(language + ".hlp quotes what " + language +
+                                               ".lag does not hold: \"" + unknown.join("\", \"") + "\""));
     }
 };
 

@@ -49,9 +49,13 @@ private slots:
         QTest::addColumn<QString>("stored");
         QTest::addColumn<QStringList>("presses");  // language after each press
         QTest::newRow("A current") << QStringList{"A", "B"} << "A" << QStringList{"B", "A", "B"};
-        QTest::newRow("B current: first press keeps B")
-            << QStringList{"A", "B"} << "B" << QStringList{"B", "A", "B"};
-        QTest::newRow("three wrap") << QStringList{"A", "B", "C"} << "C" << QStringList{"B", "C", "A", "B"};
+        // Every press changes the language, whichever is current at start.
+        QTest::newRow("B current: first press selects A")
+            << QStringList{"A", "B"} << "B" << QStringList{"A", "B", "A"};
+        QTest::newRow("three wrap") << QStringList{"A", "B", "C"} << "C" << QStringList{"A", "B", "C", "A"};
+        QTest::newRow("middle current") << QStringList{"A", "B", "C"} << "B" << QStringList{"C", "A", "B"};
+        QTest::newRow("stored language not installed")
+            << QStringList{"A", "B"} << "X" << QStringList{"A", "B"};
         QTest::newRow("one catalogue") << QStringList{"A"} << "A" << QStringList{"A", "A"};
     }
     void counterSelects() {

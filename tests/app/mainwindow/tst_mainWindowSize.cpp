@@ -16,9 +16,11 @@
 #include "FakeSerialPort.h"
 #include "ScriptedPrompter.h"
 #include "app/MainWindow.h"
+#include "aware/Awareness.h"
 #include "config/Config.h"
 #include "config/LiveSettings.h"
 #include "monitor/PollCycle.h"
+#include "widgets/ElidingLabel.h"
 #include "widgets/Indicators.h"
 
 using namespace tarsyn;
@@ -67,6 +69,48 @@ bool inside(QWidget* w, QWidget* window) {
     return window->rect().contains(r);
 }
 
+/// Everything that would make the window unreadable at its current size: a caption cut, a control
+/// off screen, a toolbar button in the overflow menu, a reading or lamp not on screen.
+QStringList layoutProblems(app::MainWindow& window) {
+    QStringList problems;
+    for (QLabel* l : window.findChildren<QLabel*>()) {
+        if (!l->isVisibleTo(&window) || l->text().isEmpty()) continue;
+        // A wrapping caption needs the height of its lines at the width it got.
+        const bool fits =
+            l->wordWrap()
+                ? l->width() >= l->minimumSizeHint().width() && l->height() >= l->heightForWidth(l->width())
+                : l->width() >= l->minimumSizeHint().width() && l->height() >= l->minimumSizeHint().height();
+        if (!fits)
+            problems << l->objectName() + QString(" clipped (%1x%2 < %3x%4): ").arg(l->width()).arg(l->height()).arg(l->minimumSizeHint().width()).arg(l->minimumSizeHint().height()) + l->text();
+        if (!inside(l, &window)) problems << l->objectName() + " off screen";
+    }
+    for (QAbstractButton* b : window.findChildren<QAbstractButton*>()) {
+        if (!b->isVisibleTo(&window) || b->text().isEmpty()) continue;
+        // The caption must fit: the button's width at least the width of its text and margins.
+        const int textWidth = b->fontMetrics().horizontalAdvance(b->text());
+        if (b->width() < qMin(b->sizeHint().width(), textWidth + 8))
+            problems << b->objectName() + " clipped: " + b->text();
+        if (!inside(b, &window)) problems << b->objectName() + " off screen";
+    }
+    // Every toolbar button on the toolbar itself, none in the overflow menu.
+    for (QToolBar* bar : window.findChildren<QToolBar*>())
+        for (QToolButton* b : bar->findChildren<QToolButton*>())
+            if (!b->objectName().isEmpty() && !b->objectName().startsWith("qt_") && !b->isVisibleTo(&window))
+                problems << b->objectName() + " hidden in the toolbar's overflow";
+    // Every reading, delay and indicator visible at once (the indicators of the current tab).
+    for (QLabel* panel : window.findChildren<QLabel*>(QRegularExpression("^pnl\\d+$")))
+        if (!panel->isVisibleTo(&window) || !inside(panel, &window))
+            problems << panel->objectName() + " not on screen";
+    for (widgets::IndicatorLamp* lamp : window.findChildren<widgets::IndicatorLamp*>()) {
+        QWidget* page = lamp->parentWidget();
+        auto* tabs = window.findChild<QTabWidget*>();
+        if (tabs && tabs->indexOf(page) >= 0 && tabs->currentWidget() != page) continue;
+        if (!lamp->isVisibleTo(&window) || !inside(lamp, &window) || lamp->height() < 8)
+            problems << lamp->objectName() + " not on screen";
+    }
+    return problems;
+}
+
 }  // namespace
 
 class TestMainWindowSize : public QObject {
@@ -90,46 +134,74 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         QCOMPARE(window.size(), QSize(kWidth, kHeight));
 
-        QStringList problems;
-        for (QLabel* l : window.findChildren<QLabel*>()) {
-            if (!l->isVisibleTo(&window) || l->text().isEmpty()) continue;
-            // A wrapping caption needs the height of its lines at the width it got.
-            const bool fits = l->wordWrap() ? l->width() >= l->minimumSizeHint().width() &&
-                                                  l->height() >= l->heightForWidth(l->width())
-                                            : l->width() >= l->minimumSizeHint().width() &&
-                                                  l->height() >= l->minimumSizeHint().height();
-            if (!fits) problems << l->objectName() + " clipped: " + l->text();
-            if (!inside(l, &window)) problems << l->objectName() + " off screen";
-        }
-        for (QAbstractButton* b : window.findChildren<QAbstractButton*>()) {
-            if (!b->isVisibleTo(&window) || b->text().isEmpty()) continue;
-            // The caption must fit: the button's width at least the width of its text and margins.
-            const int textWidth = b->fontMetrics().horizontalAdvance(b->text());
-            if (b->width() < qMin(b->sizeHint().width(), textWidth + 8))
-                problems << b->objectName() + " clipped: " + b->text();
-            if (!inside(b, &window)) problems << b->objectName() + " off screen";
-        }
-        // Every toolbar button on the toolbar itself, none in the overflow menu.
-        for (QToolBar* bar : window.findChildren<QToolBar*>())
-            for (QToolButton* b : bar->findChildren<QToolButton*>())
-                if (!b->objectName().isEmpty() && !b->objectName().startsWith("qt_") &&
-                    !b->isVisibleTo(&window))
-                    problems << b->objectName() + " hidden in the toolbar's overflow";
-        // Every reading, delay and indicator visible at once (the indicators of the current tab).
-        for (QLabel* panel : window.findChildren<QLabel*>(QRegularExpression("^pnl\\d+$")))
-            if (!panel->isVisibleTo(&window) || !inside(panel, &window))
-                problems << panel->objectName() + " not on screen";
-        for (widgets::IndicatorLamp* lamp : window.findChildren<widgets::IndicatorLamp*>()) {
-            QWidget* page = lamp->parentWidget();
-            auto* tabs = window.findChild<QTabWidget*>();
-            if (tabs && tabs->indexOf(page) >= 0 && tabs->currentWidget() != page) continue;
-            if (!lamp->isVisibleTo(&window) || !inside(lamp, &window) || lamp->height() < 8)
-                problems << lamp->objectName() + " not on screen";
-        }
+        const QStringList problems = layoutProblems(window);
         QVERIFY2(problems.isEmpty(), qPrintable(problems.join("\n")));
 
         const QString shots = qEnvironmentVariable("TARSYN_SCREENSHOT_DIR");
         if (!shots.isEmpty()) window.grab().save(shots + "/mainwindow-1024-" + language + ".png");
+    }
+
+    // What once pushed the window past the screen, shown on a window already at 1024×768: a lost link
+    // with its reason, a recording failure, names of hundreds of characters. The window keeps its
+    // size, the link and alarm state stay whole, and every cut text is whole in its tooltip.
+    void longTextsAndALostLinkStayOnScreen_data() {
+        QTest::addColumn<QString>("language");
+        QTest::addColumn<QString>("scenario");
+        for (const char* language : {"English", "Chinese"})
+            for (const char* scenario : {"lost link", "recording failure", "long names"})
+                QTest::newRow(qPrintable(QString("%1, %2").arg(language, scenario))) << language << scenario;
+    }
+    void longTextsAndALostLinkStayOnScreen() {
+        QFETCH(QString, language);
+        QFETCH(QString, scenario);
+        Rig rig(language);
+        app::MainWindow& window = *rig.window;
+        window.resize(kWidth, kHeight);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+
+        aware::AwarenessStatus status;
+        status.controller = "Gen A";
+        status.linkText = rig.messages.text("awlost").arg("10:02:13");
+        status.lastReplyText = rig.messages.text("awlast").arg("10:02:11");
+        status.alarmText = rig.messages.text("awalarmsunknown");
+        const QString longName =
+            "/dev/serial/by-id/usb-" + QString("FTDI_USB_Serial_Converter_").repeated(11);
+        QCOMPARE(longName.size() > 300, true);
+        if (scenario == "lost link") {
+            window.setPortProblem(rig.messages.text("portmissing").arg("/dev/ttyUSB0"));
+            window.showAwareness(status);
+        } else if (scenario == "recording failure") {
+            window.setHistoryStatus(
+                false,
+                "History table \"nls\": the hour interval '3600000' is not a whole number "
+                "of seconds within a day; recording stops until the settings are "
+                "corrected in the settings window and saved.");
+        } else {
+            window.setEntryTexts(longName, QString("Generator set in the pump house ").repeated(10),
+                                 QString("Notes that go on and on ").repeated(12));
+            window.setPortProblem(rig.messages.text("portdenied").arg(longName));
+            window.showAwareness(status);
+        }
+        // The layouts settle as they would in the running program's event loop.
+        for (int i = 0; i < 3; ++i) QCoreApplication::processEvents();
+        QVERIFY2(window.minimumSizeHint().width() <= kWidth,
+                 qPrintable(QString("needs %1 px").arg(window.minimumSizeHint().width())));
+        QCOMPARE(window.size(), QSize(kWidth, kHeight));
+        QStringList problems = layoutProblems(window);
+        for (widgets::ElidingLabel* l : window.findChildren<widgets::ElidingLabel*>())
+            if (l->isVisibleTo(&window) && l->isElided() && l->toolTip() != l->text())
+                problems << l->objectName() + " cut without its whole text as tooltip";
+        QVERIFY2(problems.isEmpty(), qPrintable(problems.join("\n")));
+        const QString shots = qEnvironmentVariable("TARSYN_SCREENSHOT_DIR");
+        if (!shots.isEmpty())
+            window.grab().save(shots + "/mainwindow-1024-" + language + "-" +
+                               QString(scenario).replace(' ', '-') + ".png");
+        // Short texts again: the window is still on screen (it never grew).
+        window.setEntryTexts("/dev/ttyUSB0", "Gen A", "");
+        window.setPortProblem(QString());
+        QCoreApplication::processEvents();
+        QCOMPARE(window.size(), QSize(kWidth, kHeight));
     }
 };
 
