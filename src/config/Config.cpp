@@ -244,7 +244,9 @@ QByteArray Config::toAnsi(const QString& text) const {
 }
 
 QString Config::fromAnsi(const QByteArray& bytes) const {
-    QStringDecoder dec(m_codePage.constData());
+    // Stateless: a double-byte character cut by the end of the text shows as a replacement character,
+    // as any other undecodable byte does, instead of vanishing.
+    QStringDecoder dec(m_codePage.constData(), QStringDecoder::Flag::Stateless);
     if (!dec.isValid()) return QString::fromLatin1(bytes);
     return dec.decode(bytes);
 }
@@ -278,7 +280,7 @@ IniSection Config::readSection(const QString& fileName, const QString& section) 
         if (it != m_cache->files.constEnd() && it->data == data) return it->sections.value(wanted);
     }
     const FileImage image = splitLines(data);
-    QStringDecoder decoder(m_codePage.constData());
+    QStringDecoder decoder(m_codePage.constData(), QStringDecoder::Flag::Stateless);  // as fromAnsi
     QHash<QString, IniSection> sections;
     IniSection* current = nullptr;
     for (const RawLine& raw : image.lines) {
