@@ -1,0 +1,122 @@
+// system.ini as the program reads and writes it, from any bytes: GBK text, bytes GBK cannot decode,
+// any line ends, a byte-order mark, duplicate and malformed sections and keys. Promises: a read
+// never gives back more than 2047 characters; one write makes its key read back as written and
+// changes no other key's value; every other line stays byte for byte; writing the same value again
+// changes nothing.
+// Input: three bytes choose the section, key and value written, the rest is the file.
+#include <QFile>
+#include <QList>
+#include <QStringDecoder>
+#include <QTemporaryDir>
+
+#include "FuzzCheck.h"
+#include "config/Config.h"
+
+using namespace tarsyn;
+
+namespace {
+
+const QStringList kSections{"Set", "set", " SET ", "Gsm", "Ys", "Bj", "新节"};
+const QStringList kKeys{"flash", "Ports", "port0", "jzm", "address", "键名", "sj1"};
+const QStringList kValues{"6",   "",    "Chinese", "站点一号",
+                          "a b", "x=y", "0;[Set]", QString(2047, QLatin1Char('9'))};
+
+QByteArray readFile(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void writeFile(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    FUZZ_REQUIRE(f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size(), path);
+}
+
+QList<QByteArray> lines(const QByteArray& bytes) {
+    QList<QByteArray> out;
+    for (QByteArray l : bytes.split('\n')) {
+        if (l.endsWith('\r')) l.chop(1);  // a last line gains a line end when a key follows it
+        out << l;
+    }
+    if (!out.isEmpty() && out.last().isEmpty()) out.removeLast();
+    return out;
+}
+
+// Section and key names the file spells, as a reader of it would see them (at most a dozen each).
+void namesIn(const QByteArray& bytes, QStringList& sections, QStringList& keys) {
+    QStringDecoder gbk("GBK", QStringDecoder::Flag::Stateless);
+    for (const QByteArray& raw : lines(bytes)) {
+        const QString text = gbk.decode(raw);
+        gbk.resetState();
+        const QString t = text.trimmed();
+        if (t.startsWith(QLatin1Char('['))) {
+            const int end = int(t.indexOf(QLatin1Char(']')));
+            if (end > 0 && sections.size() < 12) sections << t.mid(1, end - 1);
+        } else if (text.contains(QLatin1Char('=')) && keys.size() < 12) {
+            keys << text.left(text.indexOf(QLatin1Char('=')));
+        }
+    }
+}
+
+bool same(const QString& a, const QString& b) {
+    return a.trimmed().toCaseFolded() == b.trimmed().toCaseFolded();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    static QTemporaryDir dir;
+    fuzz::Input in(data, size);
+    const QString section = kSections.at(in.byte() % kSections.size());
+    const QString key = kKeys.at(in.byte() % kKeys.size());
+    const QString value = kValues.at(in.byte() % kValues.size());
+    const QByteArray file = in.rest();
+    const QString path = dir.filePath(QStringLiteral("system.ini"));
+    writeFile(path, file);
+
+    QStringList sections{section}, keys{key};
+    namesIn(file, sections, keys);
+    const config::Config before(dir.path());
+    QHash<QPair<QString, QString>, QString> old;
+    for (const QString& s : sections)
+        for (const QString& k : keys) {
+            const QString v = before.reini(QStringLiteral("system.ini"), s, k);
+            FUZZ_REQUIRE(v.size() <= config::Config::kMaxValueLength,
+                         QStringLiteral("[%1] %2: %3 characters").arg(s, k).arg(v.size()));
+            old.insert({s, k}, v);
+        }
+
+    config::Config config(dir.path());
+    try {
+        config.wriniBatch(QStringLiteral("system.ini"), {{section, key, value}});
+    } catch (const config::ConfigError& e) {
+        fuzz::fail(__FILE__, __LINE__, "a write of a plain value to a readable file succeeds", e.message());
+    }
+    const QByteArray written = readFile(path);
+    for (const QString& s : sections)
+        for (const QString& k : keys) {
+            const QString now = config.reini(QStringLiteral("system.ini"), s, k);
+            const QString expected = same(s, section) && same(k, key) ? value : old.value({s, k});
+            FUZZ_REQUIRE(now == expected,
+                         QStringLiteral("[%1] %2 reads \"%3\", not \"%4\", after [%5] %6 was written")
+                             .arg(s, k, now.left(80), expected.left(80), section, key));
+        }
+
+    // Every line of the old file is still there, in order; one may have changed (the key's own).
+    const QList<QByteArray> was = lines(file), is = lines(written);
+    FUZZ_REQUIRE(is.size() >= was.size() && is.size() <= was.size() + 2,
+                 QStringLiteral("%1 lines became %2").arg(was.size()).arg(is.size()));
+    int changed = 0, j = 0;
+    for (const QByteArray& l : was) {
+        int k = j;
+        while (k < is.size() && k <= j + 2 && is.at(k) != l) ++k;
+        if (k < is.size() && is.at(k) == l)
+            j = k + 1;
+        else
+            ++changed, ++j;
+    }
+    FUZZ_REQUIRE(changed <= 1, QStringLiteral("%1 lines of the old file changed").arg(changed));
+
+    config.wriniBatch(QStringLiteral("system.ini"), {{section, key, value}});
+    FUZZ_REQUIRE(readFile(path) == written, "writing the same value again changed the file");
+    return 0;
+}
