@@ -54,6 +54,10 @@ const char kStdinHelp[] =
     "  fault XX    add an alarm log record with code XX (hexadecimal) and the current time\n"
     "  log N       replace the alarm log with N records (0-255)\n"
     "  start, stop, auto, test   the operating commands, as if sent on the line\n"
+    "  line clean  switch every line fault off\n"
+    "  line noise N              N hexadecimal digits before every reply (0: off)\n"
+    "  line short N|off          cut every reply to N characters\n"
+    "  line garbage|digit|other|unasked|late|silent on|off   switch one line fault\n"
     "  quit        end the simulator\n";
 
 struct Outgoing {
@@ -108,16 +112,33 @@ int main(int argc, char** argv) {
         QStringLiteral("short"), QStringLiteral("Cut every reply to <n> characters."), QStringLiteral("n"));
     const QCommandLineOption garbageOpt(QStringLiteral("garbage"),
                                         QStringLiteral("Send a few noise characters before every reply."));
+    const QCommandLineOption noiseOpt(QStringLiteral("noise"),
+                                      QStringLiteral("Send <n> hexadecimal digits before every reply."),
+                                      QStringLiteral("n"));
+    const QCommandLineOption digitOpt(
+        QStringLiteral("changed-digit"),
+        QStringLiteral("Change one digit of every reply (data, count or check)."));
+    const QCommandLineOption otherOpt(
+        QStringLiteral("other-block"),
+        QStringLiteral("Answer every block read with another block of another size (the delay block, or "
+                       "the live block when the delay block was asked for)."));
+    const QCommandLineOption unaskedOpt(QStringLiteral("unasked"),
+                                        QStringLiteral("Send a frame nobody asked for before every reply "
+                                                       "(with --delay: before a slow reply)."));
+    const QCommandLineOption lateOpt(QStringLiteral("late-joined"),
+                                     QStringLiteral("Hold every other reply back and send it joined in front "
+                                                    "of the next one."));
     const QCommandLineOption verboseOpt(QStringLiteral("verbose"),
                                         QStringLiteral("Log every request and reply to standard error."));
     const QCommandLineOption steadyOpt(QStringLiteral("steady"),
                                        QStringLiteral("Readings without jitter: a calibrated channel reads "
                                                       "exactly the value written."));
-    const QCommandLineOption alarmLogOpt(
-        QStringLiteral("alarm-log"), QStringLiteral("Start with an alarm log of <n> records (0-255)."),
-        QStringLiteral("n"));
+    const QCommandLineOption alarmLogOpt(QStringLiteral("alarm-log"),
+                                         QStringLiteral("Start with an alarm log of <n> records (0-255)."),
+                                         QStringLiteral("n"));
     parser.addOptions({linkOpt, seedOpt, paceOpt, delayOpt, alarmOpt, runningOpt, noAnswerOpt, shortOpt,
-                       garbageOpt, verboseOpt, steadyOpt, alarmLogOpt});
+                       garbageOpt, noiseOpt, digitOpt, otherOpt, unaskedOpt, lateOpt, verboseOpt, steadyOpt,
+                       alarmLogOpt});
     parser.process(app);  // --help prints and exits; an unknown option is reported and exits 1
 
     auto number = [&](const QCommandLineOption& opt, const char* what, qint64 max) -> qint64 {
@@ -136,6 +157,11 @@ int main(int argc, char** argv) {
     faults.noAnswer = parser.isSet(noAnswerOpt);
     faults.garbage = parser.isSet(garbageOpt);
     if (parser.isSet(shortOpt)) faults.shortLength = int(number(shortOpt, "--short", 100000));
+    if (parser.isSet(noiseOpt)) faults.noise = int(number(noiseOpt, "--noise", 1000));
+    faults.changedDigit = parser.isSet(digitOpt);
+    faults.otherBlock = parser.isSet(otherOpt);
+    faults.unasked = parser.isSet(unaskedOpt);
+    faults.lateJoined = parser.isSet(lateOpt);
     const bool pace = parser.isSet(paceOpt);
     const bool verbose = parser.isSet(verboseOpt);
 
@@ -221,9 +247,12 @@ int main(int argc, char** argv) {
     auto console = [&](const QByteArray& raw) {
         const QString line = QString::fromLocal8Bit(raw).trimmed().toLower();
         QString said;
-        if (AlarmLogCommand(line, memory, clock.now(), &said))
+        if (AlarmLogCommand(line, memory, clock.now(), &said)) {
             logLine(true, said);
-        else if (line == QLatin1String("alarm on"))
+        } else if (FaultCommand(line, faults, &said)) {
+            shaper.setFaults(faults);
+            logLine(true, said);
+        } else if (line == QLatin1String("alarm on"))
             engine.setAlarm(true, true);
         else if (line == QLatin1String("alarm off"))
             engine.setAlarm(false, false);
@@ -269,7 +298,7 @@ int main(int argc, char** argv) {
             const ssize_t n = read(pty.masterFd(), buf, sizeof buf);
             if (n > 0) {
                 for (const QByteArray& line : requests.feed(QByteArray(buf, int(n)))) {
-                    const Reply reply = handler.handle(line);
+                    const Reply reply = handler.handle(shaper.redirect(line));
                     if (!reply.answered) {
                         logLine(verbose,
                                 QStringLiteral("<- %1  (no answer: %2)").arg(printable(line), reply.reason));

@@ -10,26 +10,30 @@ void ControllerLink::send(const QString& request) {
     m_port.WriteText(line);
 }
 
-void ControllerLink::finish(int count) {
-    const QString reply = m_port.ReadAvailable(count);
-    m_port.PurgeQueues();  // what came beyond `count` (check, CR LF, a late tail) is dropped here
-    m_lastReply = reply;
+ReplyVerdict ControllerLink::finish(const QString& request, int count) {
+    // A little beyond the whole reply, so that a second frame behind it is seen.
+    const QString reply = m_port.ReadAvailable(qMax(count, ReplyLength(request) + kReplyPeek));
+    m_port.PurgeQueues();  // whatever is still coming (a late tail) is dropped here
+    m_lastVerdict = CheckReply(reply, request);
+    // A reply that fails the check is discarded whole: no field of it may reach a window.
+    m_lastReply = m_lastVerdict == ReplyVerdict::Ok ? reply : QString();
+    return m_lastVerdict;
 }
 
-void ControllerLink::Transaction(const QString& request, int count, int waitMs) {
+ReplyVerdict ControllerLink::Transaction(const QString& request, int count, int waitMs) {
     send(request);
     m_sleeper.sleep(waitMs);
-    finish(count);
+    return finish(request, count);
 }
 
-void ControllerLink::PageTransaction(const QString& request, int count, int steps,
-                                     const PageProgress& progress) {
+ReplyVerdict ControllerLink::PageTransaction(const QString& request, int count, int steps,
+                                             const PageProgress& progress) {
     send(request);
     for (int i = 1; i <= steps; ++i) {
         if (progress) progress(i, steps);
         m_sleeper.sleep(1);
     }
-    finish(count);
+    return finish(request, count);
 }
 
 void ControllerLink::PageWrite(const QString& request) {

@@ -4,6 +4,7 @@
 #include <functional>
 
 #include "link/Clock.h"
+#include "link/ReplyCheck.h"
 #include "link/SerialPort.h"
 
 namespace tarsyn::link {
@@ -14,6 +15,13 @@ using PageProgress = std::function<void(int step, int steps)>;
 
 /// Request/reply exchanges on the program's one serial port, and the text of the latest reply.
 /// Callers stop the poll timer around an exchange; nothing here locks.
+///
+/// Every reply is checked against its request (CheckReply) before anyone sees it: an exchange reads
+/// at least the whole reply its request asks for and a little beyond, whatever `count` says, so that
+/// the check characters are there to compare and a second frame behind the reply shows, and returns
+/// the verdict. A reply that fails is discarded:
+/// LastReply is then empty, which every caller already takes for "no usable reply", so nothing of
+/// it can be decoded.
 class ControllerLink {
 public:
     ControllerLink(SerialPort& port, Sleeper& sleeper) : m_port(port), m_sleeper(sleeper) {}
@@ -22,25 +30,31 @@ public:
     Sleeper& sleeper() { return m_sleeper; }
 
     /// Purge, write the framed request, sleep `waitMs` without processing events, read at most
-    /// `count` characters, purge again (whatever came beyond `count` never reaches the next exchange).
-    /// A port failure raises SerialError and leaves LastReply unchanged.
-    void Transaction(const QString& request, int count, int waitMs);
+    /// max(`count`, ReplyLength + kReplyPeek) characters, purge again (whatever came beyond never
+    /// reaches the next exchange), check. A port failure raises SerialError and leaves LastReply
+    /// unchanged.
+    ReplyVerdict Transaction(const QString& request, int count, int waitMs);
 
     /// The same exchange, waiting `steps` steps of 1 ms each, reporting every step to `progress`.
-    void PageTransaction(const QString& request, int count, int steps, const PageProgress& progress = {});
+    ReplyVerdict PageTransaction(const QString& request, int count, int steps,
+                                 const PageProgress& progress = {});
 
     /// An unacknowledged write: wait 1000 ms, purge, write the framed request; nothing is read.
     void PageWrite(const QString& request);
 
+    /// The reply of the latest exchange when it passed the check, else empty.
     QString LastReply() const { return m_lastReply; }
+    /// The verdict on the latest exchange's reply.
+    ReplyVerdict LastVerdict() const { return m_lastVerdict; }
 
 private:
     void send(const QString& request);
-    void finish(int count);
+    ReplyVerdict finish(const QString& request, int count);
 
     SerialPort& m_port;
     Sleeper& m_sleeper;
     QString m_lastReply;
+    ReplyVerdict m_lastVerdict = ReplyVerdict::NoReply;
 };
 
 }  // namespace tarsyn::link

@@ -4,7 +4,7 @@
 
 namespace tarsyn::monitor {
 
-/// Where the poll cycle hands every live reply it reads, accepted or not, together with the current
+/// Where the poll cycle hands every live reply that passed its check, together with the current
 /// entry's remark; the history recorder decides whether a row is due.
 class HistorySink {
 public:

@@ -6,6 +6,7 @@
 #include "link/Codec.h"
 #include "link/LineSettings.h"
 #include "link/LinkError.h"
+#include "link/ReplyCheck.h"
 #include "monitor/HistorySink.h"
 #include "monitor/LiveMap.h"
 #include "monitor/LiveView.h"
@@ -16,12 +17,13 @@ namespace tarsyn::monitor {
 namespace {
 
 // 22 bytes from 0x0036 and 48 bytes from 0x0006; a full reply is "0004", the count, the data,
-// the check and CR LF: 56 and 106 characters, of which 52 and 104 make it usable.
+// the check and CR LF: 54 and 106 characters. A reply is used only when it passes CheckReply
+// against the request written the tick before, so a reply for the other block is never shown.
 const QString kDelayRequest = QStringLiteral("000400360016");
 const QString kLiveRequest = QStringLiteral("000400060030");
+// Two characters more than a whole reply, so that a second frame behind it fails the check.
 constexpr int kDelayReadCount = 56;
-constexpr int kDelayMinimum = 52;
-constexpr int kLiveReadCount = 106;
+constexpr int kLiveReadCount = 108;
 // The controller (or the USB adapter) needs a moment after an open before it answers.
 constexpr int kSettleAfterOpenMs = 300;
 
@@ -115,9 +117,9 @@ QString PollCycle::runTick() {
     // Step 2: the live reply, then its recording outside the guard.
     if (m_pollState == 4 && m_port.Connected() && m_sentPortIndex == m_portIndex) {
         QString reply;
-        bool read = false;
-        guarded([&] { readLiveReply(reply, read); });
-        if (read && m_history) {
+        bool accepted = false;
+        guarded([&] { readLiveReply(reply, accepted); });
+        if (accepted && m_history) {
             try {
                 m_history->recordLiveReply(reply, m_view.remarkText());
             } catch (const std::exception& e) {
@@ -221,12 +223,15 @@ void PollCycle::showEntry() {
     showMode();
 }
 
-void PollCycle::readLiveReply(QString& reply, bool& read) {
+void PollCycle::readLiveReply(QString& reply, bool& accepted) {
     reply = m_port.ReadAvailable(kLiveReadCount);
-    read = true;
     m_port.PurgeQueues();  // whatever came late must not be taken for the next reply
     m_pollState = 1;
-    if (reply.size() < kLiveReplyMinimum) {
+    // A reply that fails its check counts as no reply: the indicator says so, nothing is shown,
+    // recorded or looked at for alarms.
+    m_lastVerdict = link::CheckReply(reply, kLiveRequest);
+    accepted = m_lastVerdict == link::ReplyVerdict::Ok;
+    if (!accepted) {
         setConnectionIndicator(kNotLinkedImage);
         return;
     }
@@ -238,7 +243,8 @@ void PollCycle::readDelayReply() {
     const QString reply = m_port.ReadAvailable(kDelayReadCount);
     m_port.PurgeQueues();
     m_pollState = 3;
-    if (reply.size() < kDelayMinimum) {
+    m_lastVerdict = link::CheckReply(reply, kDelayRequest);
+    if (m_lastVerdict != link::ReplyVerdict::Ok) {
         setConnectionIndicator(kNotLinkedImage);
         return;
     }

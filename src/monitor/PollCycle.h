@@ -5,6 +5,7 @@
 #include <QTimer>
 
 #include "link/Clock.h"
+#include "link/ReplyCheck.h"
 #include "link/SerialPort.h"
 #include "monitor/PollControl.h"
 
@@ -26,10 +27,11 @@ constexpr int kRotationModeImage = 0;
 constexpr int kFixedModeImage = 1;
 
 /// The main window's one-second poll: keeps the link open, alternately asks for the delay block
-/// (0x0036, 22 bytes) and the live block (0x0006, 48 bytes), reads each reply one tick later and
-/// hands it to the display and the history recorder. It never waits except 300 ms after an open.
-/// Other windows that talk to the controller stop the timer, exchange, then set PollState to 1 and
-/// start the timer again.
+/// (0x0036, 22 bytes) and the live block (0x0006, 48 bytes), reads each reply one tick later and,
+/// when it passes link::CheckReply against the request written, hands it to the display and the
+/// history recorder; a reply that fails is a missing reply (connection indicator "not linked"). It never
+/// waits except 300 ms after an open. Other windows that talk to the controller stop the timer, exchange,
+/// then set PollState to 1 and start the timer again.
 class PollCycle : public QObject, public PollControl {
     Q_OBJECT
 public:
@@ -62,6 +64,8 @@ public:
     int ConnectionIndicator() const { return m_connectionImage; }
     void setConnectionIndicator(int image);
     bool linked() const override { return m_connectionImage == kLinkedImage; }
+    /// The check's verdict on the latest reply the cycle read (NoReply before the first).
+    link::ReplyVerdict lastReplyVerdict() const { return m_lastVerdict; }
     void stopPolling() override { m_timer.stop(); }
     void resumePolling() override {
         m_pollState = 1;
@@ -90,7 +94,7 @@ private:
     void reopenFixedEntry();
     void openEntry(int index);
     void showEntry();
-    void readLiveReply(QString& reply, bool& read);
+    void readLiveReply(QString& reply, bool& accepted);
     void readDelayReply();
     void sendLiveRequest();
     void sendDelayRequest();
@@ -110,6 +114,7 @@ private:
     int m_sentPortIndex = 0;
     bool m_rotationMode = false;
     int m_connectionImage = kNotLinkedImage;
+    link::ReplyVerdict m_lastVerdict = link::ReplyVerdict::NoReply;
     QDateTime m_nextRefreshTime;  // invalid = long past
     bool m_inTick = false;
     QString m_lastError;  // of the previous tick, empty when it went through

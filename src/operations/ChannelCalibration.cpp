@@ -5,13 +5,14 @@
 #include "config/LiveSettings.h"
 #include "config/Prompter.h"
 #include "link/Codec.h"
+#include "link/ReplyCheck.h"
 #include "monitor/CommandGate.h"
 
 namespace tarsyn::operations {
 
 namespace {
 
-// A word write's reply is its echo; four characters are read and not looked at.
+// A word write's reply is its echo; the link reads it whole and checks it against the request.
 constexpr int kCalibrationReplyLength = 4;
 constexpr quint32 kFieldMax = 0xFFFF;
 
@@ -176,13 +177,20 @@ void ChannelCalibration::CalibrateChannel(const CalibrationChannel& channel) {
             break;
     }
     const QString request = QLatin1String(channel.prefix) + link::ToHex(entry.value, 4);
+    link::ReplyVerdict verdict = link::ReplyVerdict::NoReply;
     try {
-        PausedTransaction(s, request, kCalibrationReplyLength);
+        verdict = PausedTransaction(s, request, kCalibrationReplyLength);
     } catch (const std::exception&) {
         s.prompter.error(s.messages.text(QStringLiteral("dl7")));  // polling has resumed
         return;
     }
     if (s.sent) s.sent(QStringLiteral("btn%1").arg(channel.button), text.trimmed(), request);
+    // Silence is what an unacknowledged write may get, but an echo that fails its check is a line
+    // fault: whether the controller took the value is unknown, so the exchange counts as failed.
+    if (verdict != link::ReplyVerdict::Ok && verdict != link::ReplyVerdict::NoReply) {
+        s.prompter.error(s.messages.text(QStringLiteral("dl7")));
+        return;
+    }
     s.prompter.information(s.messages.text(QStringLiteral("dl6")));
 }
 

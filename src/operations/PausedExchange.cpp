@@ -28,11 +28,11 @@ private:
 
 }  // namespace
 
-void PausedTransaction(OperationServices& services, const QString& request, int replyLength) {
+link::ReplyVerdict PausedTransaction(OperationServices& services, const QString& request, int replyLength) {
     monitor::ExclusiveExchange guard(services.poll);
     BusyScope busy(services.busy);
     services.link.sleeper().sleep(kSettleMs);
-    services.link.Transaction(request, replyLength, kReplyWaitMs);
+    return services.link.Transaction(request, replyLength, kReplyWaitMs);
 }
 
 }  // namespace tarsyn::operations

@@ -10,7 +10,8 @@ class Prompter;
 
 namespace tarsyn::link {
 class ControllerLink;
-}
+enum class ReplyVerdict;
+}  // namespace tarsyn::link
 
 namespace tarsyn::monitor {
 class CommandGate;
@@ -38,9 +39,9 @@ struct OperationServices {
 };
 
 /// One request sent with the poll cycle paused: `tmr1` stops, 300 ms pass so that a poll reply still
-/// on its way is over, then the Transaction (`replyLength` characters, 500 ms); the reply is not
-/// examined. Polling resumes with `PollState` 1 on every way out, a serial error included, which is
-/// passed on to the caller.
-void PausedTransaction(OperationServices& services, const QString& request, int replyLength);
+/// on its way is over, then the Transaction (`replyLength` characters, 500 ms), whose verdict on the
+/// echo is returned. Polling resumes with `PollState` 1 on every way out, a serial error included,
+/// which is passed on to the caller.
+link::ReplyVerdict PausedTransaction(OperationServices& services, const QString& request, int replyLength);
 
 }  // namespace tarsyn::operations

@@ -146,7 +146,7 @@ void PageEngine::read(int b) {
         }
         m_view.hideProgress();
         const QString reply = link.LastReply();
-        if (reply.size() >= block.minReply) {
+        if (link.LastVerdict() == link::ReplyVerdict::Ok && reply.size() >= block.minReply) {
             decode(block, reply);
             QHash<QString, QString>& read = m_lastRead[b];
             read.clear();
@@ -193,7 +193,8 @@ bool PageEngine::checkFields(const Block& block) {
 }
 
 QString PageEngine::fieldValue(const Field& f) const {
-    if (f.kind == FieldKind::Bit) return m_view.isChecked(f.control1) ? QStringLiteral("1") : QStringLiteral("0");
+    if (f.kind == FieldKind::Bit)
+        return m_view.isChecked(f.control1) ? QStringLiteral("1") : QStringLiteral("0");
     return m_view.text(f.control);
 }
 

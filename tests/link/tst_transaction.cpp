@@ -7,6 +7,8 @@
 using namespace tarsyn;
 using namespace tarsyn::link;
 
+Q_DECLARE_METATYPE(ReplyVerdict)
+
 class TestTransaction : public QObject {
     Q_OBJECT
 private slots:
@@ -17,10 +19,11 @@ private slots:
         port.OpenPort();
         port.arrive("stale");  // received before the exchange: must be dropped
         port.onWrite = [&](const QString&) { port.arrive("0005100000FFEA\r\n"); };
-        link.Transaction("0005100000FF", 2, 500);
+        // Two characters asked for, but the whole echo is read: its check must be seen.
+        QCOMPARE(link.Transaction("0005100000FF", 2, 500), ReplyVerdict::Ok);
         QCOMPARE(port.written, QStringList{"0005100000FFEA\r\n"});
         QCOMPARE(sleeper.sleeps, QList<int>{500});
-        QCOMPARE(link.LastReply(), QString("00"));
+        QCOMPARE(link.LastReply(), QString("0005100000FFEA\r\n"));
         QVERIFY(port.incoming.isEmpty());  // the tail was purged
     }
     void noAnswerGivesEmptyReply() {
@@ -28,7 +31,7 @@ private slots:
         test::FakeSleeper sleeper;
         ControllerLink link(port, sleeper);
         port.OpenPort();
-        link.Transaction("000400360016", 53, 500);
+        QCOMPARE(link.Transaction("000400360016", 53, 500), ReplyVerdict::NoReply);
         QCOMPARE(link.LastReply(), QString());
     }
     void closedPortFailsAtFirstPurgeAndKeepsLastReply() {
@@ -36,12 +39,12 @@ private slots:
         test::FakeSleeper sleeper;
         ControllerLink link(port, sleeper);
         port.OpenPort();
-        port.onWrite = [&](const QString&) { port.arrive("0004"); };
+        port.onWrite = [&](const QString&) { port.arrive("0004048100000081\r\n"); };
         link.Transaction("0004001A0004", 17, 300);
-        QCOMPARE(link.LastReply(), QString("0004"));
+        QCOMPARE(link.LastReply(), QString("0004048100000081\r\n"));
         port.ClosePort();
         QVERIFY_THROWS_EXCEPTION(SerialError, link.Transaction("0004001A0004", 17, 300));
-        QCOMPARE(link.LastReply(), QString("0004"));
+        QCOMPARE(link.LastReply(), QString("0004048100000081\r\n"));
         QCOMPARE(port.written.size(), 1);  // nothing went out
     }
     void pageTransactionReportsEveryStep() {
@@ -49,7 +52,7 @@ private slots:
         test::FakeSleeper sleeper;
         ControllerLink link(port, sleeper);
         port.OpenPort();
-        port.onWrite = [&](const QString&) { port.arrive("00040200\r\n"); };
+        port.onWrite = [&](const QString&) { port.arrive("0004020C0A00\r\n"); };
         QList<int> steps;
         link.PageTransaction("000400800002", 14, 300, [&](int i, int n) {
             QCOMPARE(n, 300);
@@ -59,7 +62,45 @@ private slots:
         QCOMPARE(steps.first(), 1);
         QCOMPARE(steps.last(), 300);
         QCOMPARE(sleeper.total, 300);
-        QCOMPARE(link.LastReply(), QString("00040200\r\n"));
+        QCOMPARE(link.LastReply(), QString("0004020C0A00\r\n"));
+    }
+    // The alarm log asks for the header and data only: the check characters are read all the same,
+    // and a little beyond, so that a second frame behind the reply spoils it.
+    void readsTheWholeReplyAndALittleBeyond() {
+        test::FakeSerialPort port;
+        test::FakeSleeper sleeper;
+        ControllerLink link(port, sleeper);
+        port.OpenPort();
+        QString reply = "0004020C0A00\r\n";
+        port.onWrite = [&](const QString&) { port.arrive(reply); };
+        QCOMPARE(link.Transaction("000400800002", 10, 300), ReplyVerdict::Ok);
+        QCOMPARE(link.LastReply(), QString("0004020C0A00\r\n"));
+        reply += "0004020C0A00\r\n";
+        QCOMPARE(link.Transaction("000400800002", 10, 300), ReplyVerdict::Trailing);
+        QCOMPARE(link.LastReply(), QString());
+        QVERIFY(port.incoming.isEmpty());
+    }
+    // A reply that fails its check is discarded whole and the line purged; the verdict says why.
+    void failedReplyIsDiscarded_data() {
+        QTest::addColumn<QString>("reply");
+        QTest::addColumn<ReplyVerdict>("verdict");
+        QTest::newRow("noise before it") << "#*?0004020C0A00\r\n" << ReplyVerdict::NotHex;
+        QTest::newRow("a digit changed") << "0004020C0B00\r\n" << ReplyVerdict::BadCheck;
+        QTest::newRow("another block") << "000401FFFB\r\n" << ReplyVerdict::WrongCount;
+        QTest::newRow("cut, then the next reply") << "0004020C" << ReplyVerdict::BadCheck;
+    }
+    void failedReplyIsDiscarded() {
+        QFETCH(QString, reply);
+        QFETCH(ReplyVerdict, verdict);
+        test::FakeSerialPort port;
+        test::FakeSleeper sleeper;
+        ControllerLink link(port, sleeper);
+        port.OpenPort();
+        port.onWrite = [&](const QString&) { port.arrive(reply + "0004020C0A00\r\n"); };
+        QCOMPARE(link.PageTransaction("000400800002", 14, 3), verdict);
+        QCOMPARE(link.LastVerdict(), verdict);
+        QCOMPARE(link.LastReply(), QString());
+        QVERIFY(port.incoming.isEmpty());
     }
     void pageWriteWaitsThenWritesWithoutReading() {
         test::FakeSerialPort port;

@@ -30,6 +30,8 @@ private slots:
     void serialErrorShowsDl7AndPollingResumes_data();
     void serialErrorShowsDl7AndPollingResumes();
     void nextPollTickSendsAfterASerialError();
+    void echoDecides_data();
+    void echoDecides();
 };
 
 void TestChannelCalibration::sendsTheTrueValue_data() {
@@ -100,7 +102,8 @@ void TestChannelCalibration::sendsTheTrueValue() {
     QCOMPARE(rig.busyLog, (QList<bool>{true, false}));
     QCOMPARE(rig.busyAtWrite, QList<bool>{true});
     // The journal hears the control, the value as entered and the request.
-    QCOMPARE(rig.sentLog, QStringList{QStringLiteral("btn%1|%2|%3").arg(button).arg(entry.trimmed(), frame.left(12))});
+    QCOMPARE(rig.sentLog,
+             QStringList{QStringLiteral("btn%1|%2|%3").arg(button).arg(entry.trimmed(), frame.left(12))});
 }
 
 void TestChannelCalibration::entriesThatSendNothing_data() {
@@ -277,6 +280,38 @@ void TestChannelCalibration::nextPollTickSendsAfterASerialError() {
     rig.clock.advanceSecs(1);
     cycle.tick();
     QCOMPARE(rig.port.written, QStringList{"00040036001624\r\n"});
+}
+
+// The word write's reply is its echo: a good echo or none at all (an unacknowledged write) is "sent";
+// an echo spoilt on the line leaves it unknown whether the controller took the value: dl7.
+void TestChannelCalibration::echoDecides_data() {
+    QTest::addColumn<QString>("echo");
+    QTest::addColumn<QString>("box");
+    QTest::newRow("the echo") << "0007009A00E67B\r\n"
+                              << "info:Calibrated";
+    QTest::newRow("no answer") << ""
+                               << "info:Calibrated";
+    QTest::newRow("a digit changed") << "0007009A00E77B\r\n"
+                                     << "error:Invalid";
+    QTest::newRow("noise before it") << "3F0007009A00E67B\r\n"
+                                     << "error:Invalid";
+    QTest::newRow("a block reply instead") << "0004020C0A00\r\n"
+                                           << "error:Invalid";
+    QTest::newRow("cut") << "0007009A"
+                         << "error:Invalid";
+}
+
+void TestChannelCalibration::echoDecides() {
+    QFETCH(QString, echo);
+    QFETCH(QString, box);
+    test::OperationsRig rig;
+    rig.port.onWrite = [&](const QString&) { rig.port.arrive(echo); };
+    rig.prompter.inputs = {"230"};
+    ChannelCalibration calibration(rig.services(), QLocale::c());
+    calibration.CalibrateChannel(*FindCalibrationChannel(11));
+    QCOMPARE(rig.prompter.shown, (QStringList{"input:True value?|", box}));
+    QVERIFY(rig.poll.running);
+    QCOMPARE(rig.poll.pollState, 1);
 }
 
 QTEST_GUILESS_MAIN(TestChannelCalibration)

@@ -10,6 +10,7 @@
 #include "ScriptedPrompter.h"
 #include "config/Config.h"
 #include "config/LiveSettings.h"
+#include "link/Codec.h"
 #include "link/ControllerLink.h"
 #include "pages/PageEngine.h"
 
@@ -53,17 +54,17 @@ public:
     FakePollControl poll;
     ScriptedPrompter prompter;
     FakePageView view;
-    QString reply;  ///< what the controller answers a block read with; null: nothing
+    QString reply;        ///< what the controller answers a block read with; null: nothing
     QStringList written;  ///< what the page told the event journal after each write
     std::unique_ptr<pages::PageEngine> engine;
 };
 
 /// A block-read reply of `data` (hexadecimal digits), its check and line end as the controller sends
-/// them; the page looks at nothing but the length and the data.
+/// them.
 inline QString blockReply(const QString& data) {
-    return QStringLiteral("0004") +
-           QStringLiteral("%1").arg(data.size() / 2, 2, 16, QLatin1Char('0')).toUpper() + data +
-           QStringLiteral("00\r\n");
+    return link::BuildFrame(QStringLiteral("0004") +
+                            QStringLiteral("%1").arg(data.size() / 2, 2, 16, QLatin1Char('0')).toUpper() +
+                            data);
 }
 
 }  // namespace tarsyn::test

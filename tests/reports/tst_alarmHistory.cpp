@@ -227,7 +227,10 @@ void TestAlarmHistory::badFirstReplyLeavesTheListEmpty_data() {
     QTest::addColumn<int>("keep");        // characters of the reply that arrive (-1: all)
     QTest::addColumn<QString>("header");  // replaces the first six characters when not empty
     QTest::addColumn<bool>("used");
-    QTest::newRow("94 characters") << 94 << "" << true;
+    // The header and the data alone (94 characters) were once enough; the check must be there now.
+    QTest::newRow("whole reply") << -1 << "" << true;
+    QTest::newRow("without its line end") << 96 << "" << true;
+    QTest::newRow("94 characters, no check") << 94 << "" << false;
     QTest::newRow("one character short") << 93 << "" << false;
     QTest::newRow("no answer") << 0 << "" << false;
     QTest::newRow("wrong count in the header") << -1 << "00042A" << false;

@@ -90,8 +90,10 @@ private slots:
     void delaysNeedMoreThanFiftyCharacters_data() {
         QTest::addColumn<int>("keep");
         QTest::addColumn<QString>("pnl74");
+        // More than 50 characters were once enough; the check (characters 51-52) must be there now.
         QTest::newRow("50 characters: not used") << 50 << "0";
-        QTest::newRow("51 characters: used") << 51 << "255";
+        QTest::newRow("51 characters, half a check: not used") << 51 << "0";
+        QTest::newRow("52 characters: used") << 52 << "255";
         QTest::newRow("53 characters, as read") << 53 << "255";
     }
     void delaysNeedMoreThanFiftyCharacters() {
@@ -113,9 +115,9 @@ private slots:
         QTest::newRow("state 80: speed change failure") << "00800000" << -1 << QStringList{"btnzs16"};
         QTest::newRow("state 40: overload") << "00400000" << -1 << QStringList{"btnzs7"};
         QTest::newRow("input 01, output 80") << "00000180" << -1 << QStringList{"btnzs17", "btnzs34"};
-        QTest::newRow("14 characters are enough")
-            << "81000001" << 14 << QStringList{"btnzs1", "btnzs26", "btnzs9"};
-        QTest::newRow("13 are not") << "81000001" << 13 << QStringList{};
+        QTest::newRow("16 characters, with the check, are enough")
+            << "81000001" << 16 << QStringList{"btnzs1", "btnzs26", "btnzs9"};
+        QTest::newRow("14, without the check, are not") << "81000001" << 14 << QStringList{};
     }
     void indicators() {
         QFETCH(QString, data);
@@ -150,16 +152,18 @@ private slots:
         QCOMPARE(f.poll.pollState, 1);
     }
 
-    void anUnreadableFieldStopsTheFillThere() {
+    // A delays reply with a field that is not hexadecimal fails its check: none of it is filled, not
+    // even the delays before the bad field, and the bits are read all the same.
+    void anUnreadableFieldSpoilsTheWholeReply() {
         Fixture f;
         f.delays.replace(12, 2, QStringLiteral("ZZ"));  // positions 13-14, the fourth delay, pnl44
         f.bits = reply(QStringLiteral("81000000"));
         f.reader.read(f.surface);
-        QCOMPARE(f.surface.panels.value("pnl43"), QStringLiteral("3"));
+        QCOMPARE(f.surface.panels.value("pnl43"), QStringLiteral("0"));
         QCOMPARE(f.surface.panels.value("pnl44"), QStringLiteral("0"));
         QCOMPARE(f.surface.panels.value("pnl74"), QStringLiteral("0"));
-        QVERIFY(f.surface.lit().isEmpty());  // the read ended before the bits
-        QCOMPARE(f.port.written.size(), 1);
+        QCOMPARE(f.surface.lit(), (QStringList{"btnzs1", "btnzs9"}));
+        QCOMPARE(f.port.written.size(), 2);
         QVERIFY(f.poll.running);
     }
 };

@@ -72,6 +72,7 @@ private slots:
     void lineBufferSplitsLines_data();
     void lineBufferSplitsLines();
     void replyShaperFaults();
+    void replyShaperDataFaults();
 };
 
 void TestSimController::blockReadIsAWellFormedReply_data() {
@@ -452,6 +453,52 @@ void TestSimController::replyShaperFaults() {
         QVERIFY(noise.size() >= 1 && noise.size() <= 4);
         for (char ch : noise) QVERIFY2(!isxdigit(uchar(ch)), noise.constData());
     }
+}
+
+// The faults that look like data: hexadecimal noise, one changed digit, another block, an unasked
+// frame, a reply held back and joined to the next.
+void TestSimController::replyShaperDataFaults() {
+    const QByteArray reply = "0004020C0A00\r\n";
+    FaultOptions f;
+    f.noise = 3;
+    ReplyShaper noisy(f, 2);
+    const QByteArray out = noisy.shape(reply);
+    QCOMPARE(out.size(), reply.size() + 3);
+    QVERIFY(out.endsWith(reply));
+    for (char ch : out.left(3)) QVERIFY(isxdigit(uchar(ch)));
+
+    f = FaultOptions{};
+    f.changedDigit = true;
+    ReplyShaper digit(f, 4);
+    for (int i = 0; i < 30; ++i) {
+        const QByteArray changed = digit.shape(reply);
+        QCOMPARE(changed.size(), reply.size());
+        QVERIFY(changed.endsWith("\r\n"));
+        int differ = 0;
+        for (int k = 0; k < reply.size(); ++k) differ += changed.at(k) != reply.at(k);
+        QCOMPARE(differ, 1);
+    }
+
+    f = FaultOptions{};
+    f.otherBlock = true;
+    ReplyShaper other(f, 1);
+    QCOMPARE(other.redirect("00040006003032"), QByteArray("00040036001624"));  // live -> delays
+    QCOMPARE(other.redirect("00040036001624"), QByteArray("00040006003032"));  // delays -> live
+    QCOMPARE(other.redirect("00040080000286"), QByteArray("00040036001624"));
+    QCOMPARE(other.redirect("0005100000FFEA"), QByteArray("0005100000FFEA"));  // commands as they are
+
+    f = FaultOptions{};
+    f.unasked = true;
+    QCOMPARE(ReplyShaper(f, 1).shape(reply), QByteArray("0004010104\r\n") + reply);
+
+    f = FaultOptions{};
+    f.lateJoined = true;
+    ReplyShaper late(f, 1);
+    QVERIFY(late.shape("A\r\n").isEmpty());
+    QCOMPARE(late.shape("B\r\n"), QByteArray("A\r\nB\r\n"));
+    QVERIFY(late.shape("C\r\n").isEmpty());
+    late.setFaults(FaultOptions{});  // switched off: the held reply is dropped, the rest on time
+    QCOMPARE(late.shape("D\r\n"), QByteArray("D\r\n"));
 }
 
 QTEST_GUILESS_MAIN(TestSimController)
