@@ -8,6 +8,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "link/Codec.h"
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size);
 
 namespace tarsyn::fuzz {
@@ -51,6 +53,20 @@ inline bool allHex(const QString& text) {
     for (QChar c : text)
         if (hexDigit(c) < 0) return false;
     return true;
+}
+
+/// A well-framed answer to the block read `request` (the byte count it asks for, its check, CR LF)
+/// whose data digits come from `bytes`, one digit a byte, upper or lower case, filled up with "0":
+/// what gets through the reply check, for targets that decode what comes after it.
+inline QString framedReply(const QString& request, const QByteArray& bytes) {
+    static const char kUpper[] = "0123456789ABCDEF", kLower[] = "0123456789abcdef";
+    const int n = int(link::ParseHex(request.mid(8, 4)));
+    QString data;
+    for (int i = 0; i < 2 * n; ++i) {
+        const quint8 b = i < bytes.size() ? quint8(bytes.at(i)) : 0;
+        data += QLatin1Char((b & 0x10) ? kLower[b & 15] : kUpper[b & 15]);
+    }
+    return link::BuildFrame(request.left(4) + link::ToHex(quint32(n), 2) + data);
 }
 
 }  // namespace tarsyn::fuzz

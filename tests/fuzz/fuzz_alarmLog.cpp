@@ -1,9 +1,10 @@
 // The controller's alarm log: one record decoded from any text, and the first and page reads of
 // the alarm history with the reply the fuzzer makes. Promises: a record's code and time are its
-// characters copied as they stand (nothing in a record can fail); a reply that is too short or
-// carries another header shows nothing; an accepted reply shows at most six rows, numbered from
-// the page's first record, each the record at its place in the reply.
-// Input: one byte chooses the page read (0 is the first read), the rest is the reply.
+// characters copied as they stand (nothing in a record can fail); a reply is accepted exactly when
+// it passes the reply check, and one that fails shows nothing; an accepted reply shows at most six rows,
+// numbered from the page's first record, each the record at its place in the reply. Input: one byte chooses
+// the page read (0 is the first read) and, with its top bit, whether the rest is the reply as it arrives or
+// the data digits of a well-framed reply.
 #include "FakeClock.h"
 #include "FakePollControl.h"
 #include "FakeSerialPort.h"
@@ -44,8 +45,10 @@ struct Rig {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fuzz::Input in(data, size);
-    const int page = in.byte() % 4;  // 0: the first read; 1-3: a page of a 20-record log
-    const QString reply = in.restAsLatin1();
+    const quint8 choice = in.byte();
+    const int page = (choice & 0x7F) % 4;  // 0: the first read; 1-3: a page of a 20-record log
+    const QString request = page == 0 ? al::kFirstRequest : reports::AlarmPageRequest(page);
+    const QString reply = (choice & 0x80) ? fuzz::framedReply(request, in.rest()) : in.restAsLatin1();
 
     for (int position : {1, 7, 11})
         checkRecord(reply, position, reports::DecodeAlarmRecord(reply, position, lookup));
@@ -57,6 +60,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         // A log of 20 records is known first; then the page is read with the fuzzer's reply.
         QString first = al::kFirstHeader + QStringLiteral("14");
         while (first.size() < al::kFirstCount) first += QStringLiteral("0A");
+        first = link::BuildFrame(first);
         rig.port.onWrite = [&rig, &first](const QString&) { rig.port.arrive(first); };
         rig.history.firstRead();
         FUZZ_REQUIRE(rig.history.logKnown() && rig.history.total() == 20, "the known log was not read");
@@ -72,6 +76,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const QString header = page == 0 ? al::kFirstHeader : al::kPageHeader;
     const reports::AlarmHistoryState& state = rig.history.state();
     const bool accepted = got.size() >= count && got.startsWith(header);
+    FUZZ_REQUIRE(
+        accepted == (rig.link.LastVerdict() == link::ReplyVerdict::Ok),
+        "accepted " + QString::number(accepted) + ": " + link::ReplyVerdictName(rig.link.LastVerdict()));
     if (!accepted) {
         FUZZ_REQUIRE(state.rows.isEmpty() && !state.pictureEnabled, "a refused reply showed rows: " + got);
         FUZZ_REQUIRE(rig.prompter.shown.isEmpty(), "a refused reply was reported");

@@ -1,11 +1,12 @@
 // Every parameter page's read of a block, through the one page engine, with the reply the fuzzer
-// makes. Promises: a reply shorter than the block's minimum changes no control and says nothing; an
-// accepted reply either fills every field (then "dl19") or stops at a field that is not hexadecimal
-// with an error box (never "dl19"); number fields show the value their characters spell; and what
-// was read, encoded again as the block image and read back, shows the same texts. A text the
-// controller cannot store refuses the whole write, and nothing is sent.
+// makes. Promises: a reply that fails the reply check, or is shorter than the block's minimum,
+// changes no control and never says "dl19"; a reply that passes fills every field (then "dl19"),
+// number fields showing the value their characters spell; and what was read, encoded again as the
+// block image and read back, shows the same texts. A text the controller cannot store refuses the
+// whole write, and nothing is sent.
 // Input: one byte chooses the page and block (the SMS page twice: in "Chinese" and in another
-// language), the rest is what the controller answers.
+// language) and, with its top bit, whether the rest is the reply as it arrives or the data digits
+// of a well-framed reply.
 #include <memory>
 
 #include "FuzzCheck.h"
@@ -98,31 +99,32 @@ bool isWrite(const QString& frame) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fuzz::Input in(data, size);
     const QList<Target> all = targets();
-    const Target t = all.at(in.byte() % all.size());
+    const quint8 choice = in.byte();
+    const Target t = all.at((choice & 0x7F) % all.size());
     test::PageFixture& f = *t.fixture;
     const pages::Block& block = f.engine->page().blocks.at(t.block);
     const bool chinese = f.messages.language() == QLatin1String("Chinese");
 
     reset(f);
-    f.reply = in.restAsLatin1();
+    f.reply = (choice & 0x80) ? fuzz::framedReply(block.request(), in.rest()) : in.restAsLatin1();
     f.engine->read(t.block);
     const QString reply = f.link.LastReply();
     const bool read = f.prompter.of("info").contains(QStringLiteral("dl19"));
     const bool failed = !f.prompter.of("error").isEmpty();
 
-    if (reply.size() < block.minReply) {
+    if (f.link.LastVerdict() != link::ReplyVerdict::Ok || reply.size() < block.minReply) {
         FUZZ_REQUIRE(f.view.texts.isEmpty() && f.view.checked.isEmpty(),
-                     "a short reply changed a control: " + reply);
-        FUZZ_REQUIRE(f.prompter.shown.isEmpty(), "a short reply was reported: " + f.prompter.shown.join('|'));
+                     "a refused reply changed a control: " + f.reply);
+        FUZZ_REQUIRE(!read, "a refused reply was read: " + f.reply);
         return 0;
     }
     bool whole = true;
     for (const Field& field : block.fields) whole = whole && decodable(block, field, reply, chinese);
-    FUZZ_REQUIRE(read == whole && failed == !whole, QStringLiteral("read %1, error %2 for %3: %4")
-                                                        .arg(read)
-                                                        .arg(failed)
-                                                        .arg(reply, f.prompter.shown.join('|')));
-    if (!read) return 0;
+    FUZZ_REQUIRE(whole && read && !failed, QStringLiteral("decodable %1, read %2, error %3 for %4: %5")
+                                               .arg(whole)
+                                               .arg(read)
+                                               .arg(failed)
+                                               .arg(reply, f.prompter.shown.join('|')));
 
     for (const Field& field : block.fields) {
         const QString digits = fieldDigits(block, field, reply);
