@@ -55,6 +55,13 @@ inline bool allHex(const QString& text) {
     return true;
 }
 
+/// The value hexadecimal digits spell (the last 16 of them).
+inline quint64 valueOf(const QString& digits) {
+    quint64 v = 0;
+    for (QChar c : digits) v = (v << 4) | quint64(hexDigit(c));
+    return v;
+}
+
 /// A well-framed answer to the block read `request` (the byte count it asks for, its check, CR LF)
 /// whose data digits come from `bytes`, one digit a byte, upper or lower case, filled up with "0":
 /// what gets through the reply check, for targets that decode what comes after it.

@@ -58,7 +58,7 @@ Sections read(QByteArray bytes, QStringList& keys) {
         const int eq = int(line.indexOf(QLatin1Char('=')));
         if (t.startsWith(QLatin1Char(';')) || eq < 0 || !current) continue;
         const QString key = fold(line.left(eq));
-        keys << line.left(eq);
+        if (keys.size() < 40) keys << line.left(eq);  // enough to see every kind of line, and quick
         if (!current->contains(key)) current->insert(key, reference(line.mid(eq + 1)));
     }
     return sections;

@@ -10,17 +10,11 @@ using fuzz::hexDigit;
 
 namespace {
 
-quint64 referenceValue(const QString& digits) {
-    quint64 v = 0;
-    for (QChar c : digits) v = (v << 4) | quint64(hexDigit(c));
-    return v;
-}
-
 // The check as the controller computes it: the text read as two-digit values XORed together, a
 // trailing single digit counting 0-15.
 int referenceXor(const QString& text) {
     int x = 0;
-    for (int p = 0; p < text.size(); p += 2) x ^= int(referenceValue(text.mid(p, 2)));
+    for (int p = 0; p < text.size(); p += 2) x ^= int(fuzz::valueOf(text.mid(p, 2)));
     return x;
 }
 
@@ -29,7 +23,7 @@ void parseHex(const QString& text) {
     try {
         const quint32 v = link::ParseHex(text);
         FUZZ_REQUIRE(valid, "ParseHex accepted " + text);
-        FUZZ_REQUIRE(v == referenceValue(text), text);
+        FUZZ_REQUIRE(v == fuzz::valueOf(text), text);
         // Round trip: the value written back with as many digits is the text in upper case.
         FUZZ_REQUIRE(link::ToHex(v, int(text.size())) == text.toUpper(), text);
         FUZZ_REQUIRE(link::ParseHex(link::ToHex(v, 1)) == v, text);
@@ -46,7 +40,7 @@ void hexToBits(const QString& text) {
         FUZZ_REQUIRE(bits.size() == 4 * text.size(), text);
         for (int i = 0; i < text.size(); ++i)  // each digit is its own four bits, most significant first
             FUZZ_REQUIRE(link::BitsToInt(bits.mid(4 * i, 4)) == quint64(hexDigit(text.at(i))), text);
-        if (text.size() <= 16) FUZZ_REQUIRE(link::BitsToInt(bits) == referenceValue(text), text);
+        if (text.size() <= 16) FUZZ_REQUIRE(link::BitsToInt(bits) == fuzz::valueOf(text), text);
     } catch (const link::ConversionError&) {
         FUZZ_REQUIRE(!valid, "HexToBits refused " + text);
     }
@@ -67,7 +61,7 @@ void hexField(const QString& reply, int position, int width) {
         const quint32 v = link::HexField(reply, position, width);
         FUZZ_REQUIRE(
             valid, QStringLiteral("HexField accepted %1 at %2 width %3").arg(reply).arg(position).arg(width));
-        FUZZ_REQUIRE(v == referenceValue(field), reply);
+        FUZZ_REQUIRE(v == fuzz::valueOf(field), reply);
     } catch (const link::ConversionError&) {
         FUZZ_REQUIRE(
             !valid, QStringLiteral("HexField refused %1 at %2 width %3").arg(reply).arg(position).arg(width));

@@ -42,8 +42,7 @@ const monitor::BitByte* bitByteAt(int position) {
 QList<QPair<QString, QString>> expectedWrites(const QString& reply, const monitor::BlockField& f) {
     const QString digits = reply.mid(f.position - 1, f.width);
     if (digits.size() != f.width || !fuzz::allHex(digits)) return {};
-    quint32 raw = 0;
-    for (QChar c : digits) raw = (raw << 4) | quint32(fuzz::hexDigit(c));
+    const quint32 raw = quint32(fuzz::valueOf(digits));
     if (f.conversion != Conversion::Bits)
         return {{QLatin1String(f.panel), monitor::FormatValue(raw, f.conversion)}};
     const monitor::BitByte* byte = bitByteAt(f.position);

@@ -84,12 +84,6 @@ bool decodable(const pages::Block& block, const Field& f, const QString& reply, 
     return true;
 }
 
-quint32 valueOf(const QString& digits) {
-    quint32 v = 0;
-    for (QChar c : digits) v = (v << 4) | quint32(fuzz::hexDigit(c));
-    return v;
-}
-
 bool isWrite(const QString& frame) {
     return frame.startsWith(QLatin1String("0007")) || frame.startsWith(QLatin1String("0006"));
 }
@@ -130,13 +124,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const QString digits = fieldDigits(block, field, reply);
         const QString shown = f.view.texts.value(field.control);
         if (field.kind == FieldKind::Byte || field.kind == FieldKind::Word)
-            FUZZ_REQUIRE(shown == QString::number(valueOf(digits)),
+            FUZZ_REQUIRE(shown == QString::number(fuzz::valueOf(digits)),
                          field.control + ": " + shown + " from " + digits);
         if (field.kind == FieldKind::Phone)
             FUZZ_REQUIRE(shown == digits.left(digits.indexOf(QLatin1Char('F'))),
                          field.control + ": " + shown);
         if (field.kind == FieldKind::Bit) {
-            const bool set = (valueOf(reply.mid(block.position(field) - 1, 2)) >> field.bit) & 1u;
+            const bool set = (fuzz::valueOf(reply.mid(block.position(field) - 1, 2)) >> field.bit) & 1u;
             FUZZ_REQUIRE(f.view.isChecked(set ? field.control1 : field.control), field.control);
         }
     }

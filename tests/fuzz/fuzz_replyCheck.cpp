@@ -38,8 +38,7 @@ bool sameDigits(const QString& a, const QString& b) {
 
 int xorOf(const QString& digits) {
     int x = 0;
-    for (int p = 0; p + 1 < digits.size(); p += 2)
-        x ^= fuzz::hexDigit(digits.at(p)) * 16 + fuzz::hexDigit(digits.at(p + 1));
+    for (int p = 0; p + 1 < digits.size(); p += 2) x ^= int(fuzz::valueOf(digits.mid(p, 2)));
     return x;
 }
 
@@ -51,9 +50,7 @@ bool whole(const QString& reply, const QString& request) {
     const QString head =
         blockRead(request) ? request.left(4) + link::ToHex(link::ParseHex(request.mid(8, 4)), 2) : request;
     if (!sameDigits(frame.left(head.size()), head)) return false;
-    if (fuzz::hexDigit(frame.at(length - 4)) * 16 + fuzz::hexDigit(frame.at(length - 3)) !=
-        xorOf(frame.left(length - 4)))
-        return false;
+    if (int(fuzz::valueOf(frame.right(2))) != xorOf(frame.left(length - 4))) return false;
     return QStringLiteral("\r\n").startsWith(reply.mid(length - 2));
 }
 
