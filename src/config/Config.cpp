@@ -244,9 +244,7 @@ QByteArray Config::toAnsi(const QString& text) const {
 }
 
 QString Config::fromAnsi(const QByteArray& bytes) const {
-    // Stateless: a double-byte character cut by the end of the text shows as a replacement character,
-    // as any other undecodable byte does, instead of vanishing.
-    QStringDecoder dec(m_codePage.constData(), QStringDecoder::Flag::Stateless);
+    QStringDecoder dec(m_codePage.constData());
     if (!dec.isValid()) return QString::fromLatin1(bytes);
     return dec.decode(bytes);
 }
@@ -280,7 +278,7 @@ IniSection Config::readSection(const QString& fileName, const QString& section) 
         if (it != m_cache->files.constEnd() && it->data == data) return it->sections.value(wanted);
     }
     const FileImage image = splitLines(data);
-    QStringDecoder decoder(m_codePage.constData(), QStringDecoder::Flag::Stateless);  // as fromAnsi
+    QStringDecoder decoder(m_codePage.constData());
     QHash<QString, IniSection> sections;
     IniSection* current = nullptr;
     for (const RawLine& raw : image.lines) {
