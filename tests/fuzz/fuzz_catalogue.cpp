@@ -1,6 +1,5 @@
 // A language catalogue from any bytes, held to a plain reading of the profile format: lines end
-// at LF (a CR before it is dropped), a UTF-8 byte-order mark is skipped, each line is GBK on its own
-// (a byte it cannot decode, a character cut by the line end too, reads as a replacement character);
+// at LF (a CR before it is dropped), a UTF-8 byte-order mark is skipped, each line is GBK on its own;
 // a line starting with "[" and holding "]" names a section, a line with "=" outside a ";" comment is
 // a key; names match without regard to case or blanks, the first section and key of a name count;
 // a value is trimmed, loses one pair of matching quotes and is cut at 2047 characters. Every message
@@ -39,11 +38,13 @@ Sections read(QByteArray bytes, QStringList& keys) {
     if (bytes.startsWith("\xEF\xBB\xBF")) bytes.remove(0, 3);
     Sections sections;
     QHash<QString, QString>* current = nullptr;
-    QStringDecoder gbk("GBK", QStringDecoder::Flag::Stateless);
+    QStringDecoder gbk("GBK");
     QList<QByteArray> lines = bytes.split('\n');
     if (!lines.isEmpty() && lines.last().isEmpty()) lines.removeLast();
-    for (QByteArray raw : lines) {
-        if (raw.endsWith('\r')) raw.chop(1);
+    const qsizetype breaks = bytes.count('\n');
+    for (int i = 0; i < lines.size(); ++i) {
+        QByteArray raw = lines.at(i);
+        if (i < breaks && raw.endsWith('\r')) raw.chop(1);  // a last line without LF keeps its CR as text
         const QString line = gbk.decode(raw);
         gbk.resetState();
         const QString t = line.trimmed();

@@ -43,7 +43,7 @@ QList<QByteArray> lines(const QByteArray& bytes) {
 
 // Section and key names the file spells, as a reader of it would see them (at most a dozen each).
 void namesIn(const QByteArray& bytes, QStringList& sections, QStringList& keys) {
-    QStringDecoder gbk("GBK", QStringDecoder::Flag::Stateless);
+    QStringDecoder gbk("GBK");
     for (const QByteArray& raw : lines(bytes)) {
         const QString text = gbk.decode(raw);
         gbk.resetState();
