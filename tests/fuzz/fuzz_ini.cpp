@@ -31,12 +31,12 @@ void writeFile(const QString& path, const QByteArray& bytes) {
     FUZZ_REQUIRE(f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size(), path);
 }
 
-// The lines without their line ends: LF, or CR LF. A last line without LF keeps a CR of its own:
-// a write that adds a key after it gives it a line end and keeps its bytes.
+// The lines without their line ends. CRs at a line's end all count as its line end: a last line
+// without LF may end in a CR of its own, which becomes part of a CR LF when a write adds a line after it.
 QList<QByteArray> lines(const QByteArray& bytes) {
     QList<QByteArray> out = bytes.split('\n');
-    for (qsizetype i = 0; i + 1 < out.size(); ++i)
-        if (out.at(i).endsWith('\r')) out[i].chop(1);
+    for (QByteArray& l : out)
+        while (l.endsWith('\r')) l.chop(1);
     if (out.last().isEmpty()) out.removeLast();
     return out;
 }
