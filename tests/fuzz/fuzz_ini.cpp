@@ -35,9 +35,9 @@ void writeFile(const QString& path, const QByteArray& bytes) {
 // without LF may end in a CR of its own, which becomes part of a CR LF when a write adds a line after it.
 QList<QByteArray> lines(const QByteArray& bytes) {
     QList<QByteArray> out = bytes.split('\n');
+    if (bytes.isEmpty() || bytes.endsWith('\n')) out.removeLast();  // no line after a final LF
     for (QByteArray& l : out)
         while (l.endsWith('\r')) l.chop(1);
-    if (out.last().isEmpty()) out.removeLast();
     return out;
 }
 
