@@ -19,9 +19,8 @@ using PageProgress = std::function<void(int step, int steps)>;
 /// Every reply is checked against its request (CheckReply) before anyone sees it: an exchange reads
 /// at least the whole reply its request asks for and a little beyond, whatever `count` says, so that
 /// the check characters are there to compare and a second frame behind the reply shows, and returns
-/// the verdict. A reply that fails is discarded:
-/// LastReply is then empty, which every caller already takes for "no usable reply", so nothing of
-/// it can be decoded.
+/// the verdict. A reply that fails is discarded: LastReply is then empty, which every caller already
+/// takes for "no usable reply", so nothing of it can be decoded.
 class ControllerLink {
 public:
     ControllerLink(SerialPort& port, Sleeper& sleeper) : m_port(port), m_sleeper(sleeper) {}

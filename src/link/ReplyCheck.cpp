@@ -8,8 +8,6 @@ namespace tarsyn::link {
 
 namespace {
 
-const QString kBlockRead = QStringLiteral("04");
-
 int digitValue(QChar c) {
     const char16_t u = c.unicode();
     if (u >= '0' && u <= '9') return u - '0';
@@ -24,7 +22,10 @@ bool allHex(const QString& text) {
     return true;
 }
 
-bool isBlockRead(const QString& request) { return request.size() == 12 && request.mid(2, 2) == kBlockRead; }
+// No QString constants here: the poll cycle sizes its reads from ReplyLength while statics start up.
+bool isBlockRead(const QString& request) {
+    return request.size() == 12 && request.mid(2, 2) == QLatin1String("04");
+}
 
 // Characters [from, to) of the reply, as far as it goes, spell the same digits as `expected` from
 // `from` (upper or lower case alike).

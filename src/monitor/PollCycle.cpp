@@ -21,9 +21,9 @@ namespace {
 // against the request written the tick before, so a reply for the other block is never shown.
 const QString kDelayRequest = QStringLiteral("000400360016");
 const QString kLiveRequest = QStringLiteral("000400060030");
-// Two characters more than a whole reply, so that a second frame behind it fails the check.
-constexpr int kDelayReadCount = 56;
-constexpr int kLiveReadCount = 108;
+// A little more than a whole reply, so that a second frame behind it fails the check.
+const int kDelayReadCount = link::ReplyLength(kDelayRequest) + link::kReplyPeek;
+const int kLiveReadCount = link::ReplyLength(kLiveRequest) + link::kReplyPeek;
 // The controller (or the USB adapter) needs a moment after an open before it answers.
 constexpr int kSettleAfterOpenMs = 300;
 
