@@ -48,10 +48,9 @@ bool AlarmCsvExport::run(const QString& path, const ExportProgress& progress) {
                                                    QString::number(log.failedPage));
         return false;
     }
-    const QList<AlarmRow>& rows = log.rows;
 
     QSaveFile file(path);
-    const QByteArray bytes = AlarmCsv(header(), rows);
+    const QByteArray bytes = AlarmCsv(header(), log.rows);
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
         m_prompter.error(QStringLiteral("Cannot write \"%1\": %2").arg(path, file.errorString()));
         return false;
