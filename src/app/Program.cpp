@@ -306,7 +306,7 @@ Program::Program(const QString& dataDir, const QByteArray& codePage, const Subst
     p.alarmHistory =
         std::make_unique<reports::AlarmHistory>(p.controllerLink, window.poll(), p.prompter, lookup);
     p.alarmCsv =
-        std::make_unique<reports::AlarmCsvExport>(*p.alarmHistory, window.poll(), p.prompter, lookup);
+        std::make_unique<reports::AlarmCsvExport>(*p.alarmHistory, p.prompter, lookup);
     p.alarmWindow = std::make_unique<reports::ui::AlarmHistoryWindow>(*p.alarmHistory, *p.alarmCsv,
                                                                       p.reportServices(), &window);
     // TForm18 event journal and TForm19 the operator's own watch limits.
@@ -406,6 +406,20 @@ Program::Program(const QString& dataDir, const QByteArray& codePage, const Subst
             p.journal->record(history::JournalKind::CalibrationSent, controllerName(),
                               QStringLiteral("%1 = %2 (%3, %4)").arg(what, value, control, request));
         }
+    };
+    exchange.declined = [&p, controllerName](const QString& control, const QString& request) {
+        const QString caption =
+            widgets::TranslationText(p.config, p.settings.language(), control + QStringLiteral(".Caption"));
+        p.journal->record(history::JournalKind::CommandDeclined, controllerName(),
+                          QStringLiteral("%1 (%2, %3)").arg(caption, control, request));
+    };
+    // The questions name the controller as the operator knows it: its remark, else its port.
+    exchange.controller = [&p, controllerName] {
+        const QString name = controllerName();
+        return name.isEmpty() ? p.port.portName() : name;
+    };
+    exchange.caption = [&p](const QString& key) {
+        return widgets::TranslationText(p.config, p.settings.language(), key);
     };
     p.commands = std::make_unique<operations::OperatingCommands>(exchange);
     p.calibration = std::make_unique<operations::ChannelCalibration>(exchange);

@@ -20,14 +20,16 @@ enum class JournalKind {
     LoginFailed,      ///< detail: the level asked for at most, never what was typed
     WatchRaised,      ///< an operator's own watch limit was crossed for its hold time (PC side only)
     WatchCleared,     ///< ... and the value came back past its hysteresis
+    CommandDeclined,  ///< the operator answered No to an operating command's question: nothing sent
 };
 
 /// All kinds, in the order above (filters and tests walk them).
 inline constexpr JournalKind kJournalKinds[] = {
-    JournalKind::AlarmRaised,  JournalKind::AlarmCleared,  JournalKind::LinkLost,
-    JournalKind::LinkRegained, JournalKind::CommandSent,   JournalKind::CalibrationSent,
-    JournalKind::BlockWritten, JournalKind::SettingsSaved, JournalKind::LoginSucceeded,
-    JournalKind::LoginFailed,  JournalKind::WatchRaised,   JournalKind::WatchCleared,
+    JournalKind::AlarmRaised,     JournalKind::AlarmCleared,  JournalKind::LinkLost,
+    JournalKind::LinkRegained,    JournalKind::CommandSent,   JournalKind::CalibrationSent,
+    JournalKind::BlockWritten,    JournalKind::SettingsSaved, JournalKind::LoginSucceeded,
+    JournalKind::LoginFailed,     JournalKind::WatchRaised,   JournalKind::WatchCleared,
+    JournalKind::CommandDeclined,
 };
 
 /// The stored code of a kind ("alarm-raised", "link-lost", …); also the suffix of its catalogue key

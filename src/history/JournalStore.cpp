@@ -37,6 +37,7 @@ const KindCode kCodes[] = {
     {JournalKind::LoginFailed, "login-failed"},
     {JournalKind::WatchRaised, "watch-raised"},
     {JournalKind::WatchCleared, "watch-cleared"},
+    {JournalKind::CommandDeclined, "command-declined"},
 };
 
 QString csvField(const QString& s) {

@@ -132,16 +132,16 @@ CalibrationEntry parseTenths(QString t, const QLocale& locale) {
 
 // Buttons in the order of the readings group; the words in the controller's order.
 const std::array<CalibrationChannel, 10> kCalibrationChannels = {{
-    {11, "pnl11", "0007009A", false},  // generator voltage, phase A
-    {12, "pnl12", "0007009C", false},  // generator voltage, phase B
-    {13, "pnl13", "0007009E", false},  // generator voltage, phase C
-    {14, "pnl14", "00070094", false},  // current, phase A
-    {15, "pnl15", "00070096", false},  // current, phase B
-    {16, "pnl16", "00070098", false},  // current, phase C
-    {17, "pnl17", "000700A0", true},   // battery voltage, tenths of a volt
-    {18, "pnl34", "000700A2", false},  // mains voltage, phase A
-    {19, "pnl35", "000700A4", false},  // mains voltage, phase B
-    {20, "pnl36", "000700A6", false},  // mains voltage, phase C
+    {11, "pnl11", "0007009A", false, "V"},  // generator voltage, phase A
+    {12, "pnl12", "0007009C", false, "V"},  // generator voltage, phase B
+    {13, "pnl13", "0007009E", false, "V"},  // generator voltage, phase C
+    {14, "pnl14", "00070094", false, "A"},  // current, phase A
+    {15, "pnl15", "00070096", false, "A"},  // current, phase B
+    {16, "pnl16", "00070098", false, "A"},  // current, phase C
+    {17, "pnl17", "000700A0", true, "V"},   // battery voltage, tenths of a volt
+    {18, "pnl34", "000700A2", false, "V"},  // mains voltage, phase A
+    {19, "pnl35", "000700A4", false, "V"},  // mains voltage, phase B
+    {20, "pnl36", "000700A6", false, "V"},  // mains voltage, phase C
 }};
 
 const CalibrationChannel* FindCalibrationChannel(int button) {
@@ -156,15 +156,27 @@ CalibrationEntry ParseCalibrationEntry(const QString& text, bool tenths, const Q
     return tenths ? parseTenths(t, locale) : parseWhole(t);
 }
 
+QString ChannelName(const OperationServices& services, const CalibrationChannel& channel) {
+    // The reading's label carries the panel's number: `pnl34` is labelled `lbl34`.
+    const QString panel = QLatin1String(channel.panel);
+    const QString key = QStringLiteral("lbl") + panel.mid(3) + QStringLiteral(".Caption");
+    const QString name = services.caption ? services.caption(key) : QString();
+    return name.isEmpty() || name == QLatin1String("0") ? panel : name;
+}
+
 void ChannelCalibration::CalibrateChannel(const CalibrationChannel& channel) {
     OperationServices& s = m_services;
     if (!s.gate.pass(monitor::GateRule::NeedsLink)) return;
+    const QString name = ChannelName(s, channel);
+    const QString largest = channel.tenths ? QStringLiteral("6553.5") : QStringLiteral("65535");
     QString text;
-    if (!s.prompter.input(s.messages.text(QStringLiteral("dl3")), QString(), text)) text.clear();
+    const QString prompt =
+        s.messages.text(QLatin1String(kPromptKey)).arg(name, QLatin1String(channel.unit), largest);
+    if (!s.prompter.input(s.messages.text(QStringLiteral("dl3")), prompt, text)) return;  // Cancel
     const CalibrationEntry entry = ParseCalibrationEntry(text, channel.tenths, m_locale);
     switch (entry.kind) {
         case CalibrationEntry::Kind::NotANumber:
-            s.prompter.error(s.messages.text(QStringLiteral("dl7")));
+            s.prompter.error(s.messages.text(QLatin1String(kNotANumberKey)).arg(name, largest));
             return;
         case CalibrationEntry::Kind::Negative:
             return;
@@ -181,7 +193,8 @@ void ChannelCalibration::CalibrateChannel(const CalibrationChannel& channel) {
     try {
         verdict = PausedTransaction(s, request, kCalibrationReplyLength);
     } catch (const std::exception&) {
-        s.prompter.error(s.messages.text(QStringLiteral("dl7")));  // polling has resumed
+        // Polling has resumed; the word may or may not have reached the controller.
+        s.prompter.error(s.messages.text(QLatin1String(kNoAnswerKey)).arg(name));
         return;
     }
     if (s.sent) s.sent(QStringLiteral("btn%1").arg(channel.button), text.trimmed(), request);

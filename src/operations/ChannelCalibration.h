@@ -16,6 +16,7 @@ struct CalibrationChannel {
     const char* panel;   ///< the reading beside the button
     const char* prefix;  ///< "0007" and the calibration word's address; four value digits follow
     bool tenths;         ///< entered in volts with one decimal, sent in tenths (battery voltage)
+    const char* unit;    ///< the unit the main window shows the reading in
 };
 
 /// The ten calibration words lie back to back from 0x0094: currents, generator volts, battery,
@@ -31,7 +32,7 @@ struct CalibrationEntry {
         Value,      ///< fits the 16-bit field: `value` is what is sent
         Negative,   ///< below zero: nothing happens
         TooLarge,   ///< beyond the 16-bit field (above 65535, or 6553.5 V): refused
-        NotANumber  ///< empty (Cancel) or not a number: `dl7`
+        NotANumber  ///< empty or not a number: refused, naming the channel and the range
     };
     Kind kind = Kind::NotANumber;
     quint16 value = 0;
@@ -46,6 +47,16 @@ CalibrationEntry ParseCalibrationEntry(const QString& text, bool tenths, const Q
 /// Message keys of the refusal of an entry beyond the 16-bit field, naming the limit.
 inline constexpr const char* kTooLargeKey = "jzsx1";        ///< whole numbers: 65535
 inline constexpr const char* kTooLargeTenthsKey = "jzsx2";  ///< battery voltage: 6553.5 V
+/// The input box's prompt: "%1" the channel, "%2" its unit, "%3" the largest value.
+inline constexpr const char* kPromptKey = "jzts1";
+/// The entry is not a number: "%1" the channel, "%2" the largest value. Nothing was sent.
+inline constexpr const char* kNotANumberKey = "jzts2";
+/// The exchange failed (no answer from the controller): "%1" the channel.
+inline constexpr const char* kNoAnswerKey = "jzts3";
+
+/// The channel's name as the main window labels its reading ("lbl11.Caption"), or the panel's
+/// name where the catalogue has none.
+QString ChannelName(const OperationServices& services, const CalibrationChannel& channel);
 
 /// Calibrates the main window's analog channels.
 class ChannelCalibration {
@@ -53,10 +64,11 @@ public:
     explicit ChannelCalibration(OperationServices services, QLocale locale = QLocale())
         : m_services(std::move(services)), m_locale(std::move(locale)) {}
 
-    /// The click of a "校准" button: the gate (`dl5`, then `dl4`), the `dl3` input box, then the
-    /// word write with polling paused and `dl6`. Cancel, an empty or non-numeric entry, or a serial
-    /// error shows `dl7`; a negative entry ends silently; an entry beyond the 16-bit field is refused
-    /// with a message naming the limit. Only the exchange pauses polling.
+    /// The click of a "校准" button: the gate (`dl5`, then `dl4`), the `dl3` input box naming the
+    /// channel, its unit and range, then the word write with polling paused and `dl6`. Cancel ends
+    /// silently, as does a negative entry; an empty or non-numeric entry is refused naming the
+    /// channel and the range, an entry beyond the 16-bit field naming the limit; a failed exchange
+    /// says that the controller did not answer. Only the exchange pauses polling.
     void CalibrateChannel(const CalibrationChannel& channel);
 
 private:

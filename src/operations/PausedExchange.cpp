@@ -28,6 +28,11 @@ private:
 
 }  // namespace
 
+QString ControllerName(const OperationServices& services) {
+    const QString name = services.controller ? services.controller().trimmed() : QString();
+    return name.isEmpty() ? QStringLiteral("?") : name;
+}
+
 link::ReplyVerdict PausedTransaction(OperationServices& services, const QString& request, int replyLength) {
     monitor::ExclusiveExchange guard(services.poll);
     BusyScope busy(services.busy);

@@ -36,7 +36,18 @@ struct OperationServices {
     /// Told after a request went out: the control that sent it (`dport3`, `btn11`…), the value the
     /// operator entered ("" for a command) and the request text. The event journal keeps it. May be empty.
     std::function<void(const QString& control, const QString& value, const QString& request)> sent = {};
+    /// Told when the operator answered No to a command's confirmation: the control and the request
+    /// that was not sent. The event journal keeps it. May be empty.
+    std::function<void(const QString& control, const QString& request)> declined = {};
+    /// The name of the controller the main window watches, as the operator knows it (the port
+    /// entry's remark). May be empty.
+    std::function<QString()> controller = {};
+    /// The catalogue's text of a control ("lbl11.Caption"); "0" when the catalogue has none. May be empty.
+    std::function<QString(const QString& key)> caption = {};
 };
+
+/// The controller's name for a question or a message: the remark, else "?" so a sentence still reads.
+QString ControllerName(const OperationServices& services);
 
 /// One request sent with the poll cycle paused: `tmr1` stops, 300 ms pass so that a poll reply still
 /// on its way is over, then the Transaction (`replyLength` characters, 500 ms), whose verdict on the

@@ -3,15 +3,10 @@
 #include <QSaveFile>
 
 #include "config/Prompter.h"
-#include "link/LinkError.h"
-#include "monitor/PollControl.h"
 
 namespace tarsyn::reports {
 
 namespace {
-
-// One page: ten waits of the page exchange, then the exchange itself.
-constexpr int kStepsPerPage = 11;
 
 QString csvField(const QString& value) {
     if (!value.contains(QLatin1Char(',')) && !value.contains(QLatin1Char('"')) &&
@@ -37,9 +32,8 @@ QByteArray AlarmCsv(const QStringList& header, const QList<AlarmRow>& rows) {
     return QByteArrayLiteral("\xEF\xBB\xBF") + text.toUtf8();
 }
 
-AlarmCsvExport::AlarmCsvExport(AlarmHistory& history, monitor::PollControl& poll, config::Prompter& prompter,
-                               MessageLookup messages)
-    : m_history(history), m_poll(poll), m_prompter(prompter), m_messages(std::move(messages)) {}
+AlarmCsvExport::AlarmCsvExport(AlarmHistory& history, config::Prompter& prompter, MessageLookup messages)
+    : m_history(history), m_prompter(prompter), m_messages(std::move(messages)) {}
 
 QStringList AlarmCsvExport::header() const {
     return {m_messages(QStringLiteral("dl30")), m_messages(QStringLiteral("csvcode")),
@@ -47,38 +41,16 @@ QStringList AlarmCsvExport::header() const {
 }
 
 bool AlarmCsvExport::run(const QString& path, const ExportProgress& progress) {
-    const int total = m_history.total();
-    const int pages = AlarmPageCount(total);
-    const int steps = pages * kStepsPerPage;
-    QList<AlarmRow> rows;
-    try {
-        monitor::ExclusiveExchange guard(m_poll);
-        for (int page = 1; page <= pages && total > 0; ++page) {
-            const int done = (page - 1) * kStepsPerPage;
-            if (progress) progress(done, steps);
-            const QString reply = m_history.exchangePage(page, [&](int wait) {
-                if (progress) progress(done + wait, steps);
-            });
-            if (reply.isEmpty()) {
-                m_prompter.error(m_messages(QStringLiteral("csvfail")) + QLatin1Char(' ') +
-                                 QString::number(page));
-                return false;
-            }
-            const int count = AlarmRowsOnPage(total, page);
-            for (int i = 0; i < count; ++i) {
-                const int position = alarmlog::kPageRecordPosition + alarmlog::kRecordChars * i;
-                rows << AlarmRow{alarmlog::kRowsPerPage * (page - 1) + i + 1,
-                                 DecodeAlarmRecord(reply, position, m_messages)};
-            }
-        }
-        if (progress) progress(steps, steps);
-    } catch (const link::LinkError& e) {
-        m_prompter.error(e.message());
+    const WholeAlarmLog log = m_history.readWholeLog(progress);
+    if (!log.complete) {
+        m_prompter.error(log.failedPage == 0 ? m_messages(QStringLiteral("csvnocount"))
+                                             : m_messages(QStringLiteral("csvfail")) + QLatin1Char(' ') +
+                                                   QString::number(log.failedPage));
         return false;
     }
 
     QSaveFile file(path);
-    const QByteArray bytes = AlarmCsv(header(), rows);
+    const QByteArray bytes = AlarmCsv(header(), log.rows);
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
         m_prompter.error(QStringLiteral("Cannot write \"%1\": %2").arg(path, file.errorString()));
         return false;

@@ -15,17 +15,16 @@ namespace tarsyn::reports {
 /// field quoted only when it holds a comma, a quote or a line break (quotes doubled).
 QByteArray AlarmCsv(const QStringList& header, const QList<AlarmRow>& rows);
 
-/// How far an export has got: `step` of `steps` (eleven steps a page: ten waits and the exchange).
-using ExportProgress = std::function<void(int step, int steps)>;
+/// How far an export has got.
+using ExportProgress = LogProgress;
 
-/// Exports the whole alarm log to a CSV file: every page of the log the last first read described
-/// is read again (the same page exchange as the paging buttons), all inside one exchange guard, and
-/// the file is written only when every page came back. The outcome is shown in a box: `csvdone`
-/// and the path, `csvfail` and the page that failed, or the port's or the file's error.
+/// Exports the whole alarm log to a CSV file: the count and every page are read afresh (the same
+/// exchanges as the window's), all inside one exchange guard, and the file is written only when the
+/// log was read completely. The outcome is shown in a box: `csvdone` and the path, `csvnocount`
+/// when the count got no answer, `csvfail` and the page that got none, or the file's error.
 class AlarmCsvExport {
 public:
-    AlarmCsvExport(AlarmHistory& history, monitor::PollControl& poll, config::Prompter& prompter,
-                   MessageLookup messages);
+    AlarmCsvExport(AlarmHistory& history, config::Prompter& prompter, MessageLookup messages);
 
     /// Reads every page and writes `path`; true when the file was written.
     bool run(const QString& path, const ExportProgress& progress = {});
@@ -35,7 +34,6 @@ public:
 
 private:
     AlarmHistory& m_history;
-    monitor::PollControl& m_poll;
     config::Prompter& m_prompter;
     MessageLookup m_messages;
 };

@@ -29,6 +29,7 @@ AlarmHistory::AlarmHistory(link::ControllerLink& link, monitor::PollControl& pol
 void AlarmHistory::clearForShowing() {
     m_state.totalText.clear();
     m_state.rows.clear();
+    m_logKnown = false;  // the log may have changed since the last showing
 }
 
 void AlarmHistory::closed() {
@@ -37,6 +38,7 @@ void AlarmHistory::closed() {
 
 void AlarmHistory::firstRead() {
     m_state.pictureEnabled = false;
+    m_logKnown = false;  // until this read answers, the count of an earlier one may be stale
     QString reply;
     try {
         monitor::ExclusiveExchange guard(m_poll);
@@ -65,21 +67,32 @@ void AlarmHistory::firstRead() {
         m_state.pageText = QStringLiteral("1");
         m_state.pageCountText = QString::number(m_pageCount);
         if (m_pageCount > 1) m_state.nextEnabled = m_state.lastEnabled = true;
-        m_state.rows = decodeRows(reply, alarmlog::kFirstRecordPosition, rows, 1);
+        m_state.rows = firstRows(reply, rows);
         if (rows > 0) m_state.pageCaptionsEnabled = m_state.pictureEnabled = true;
     } catch (const link::LinkError& e) {
         m_prompter.error(e.message());
     }
 }
 
-QString AlarmHistory::exchangePage(int page, const std::function<void(int)>& afterWait) {
-    const QString request = AlarmPageRequest(page);
+void AlarmHistory::settle(const std::function<void(int)>& afterWait) {
     for (int i = 0; i < kPageWaits; ++i) {
         m_poll.setPollState(1);
         m_link.sleeper().sleep(kPageWaitMs);
         if (afterWait) afterWait(i + 1);
     }
     m_poll.setPollState(1);
+}
+
+QString AlarmHistory::exchangeCount(const std::function<void(int)>& afterWait) {
+    settle(afterWait);
+    m_link.Transaction(alarmlog::kFirstRequest, alarmlog::kFirstCount, alarmlog::kWaitMs);
+    const QString reply = m_link.LastReply();
+    return accepted(reply, alarmlog::kFirstCount, alarmlog::kFirstHeader) ? reply : QString();
+}
+
+QString AlarmHistory::exchangePage(int page, const std::function<void(int)>& afterWait) {
+    const QString request = AlarmPageRequest(page);
+    settle(afterWait);
     m_link.Transaction(request, alarmlog::kPageCount, alarmlog::kWaitMs);
     const QString reply = m_link.LastReply();
     return accepted(reply, alarmlog::kPageCount, alarmlog::kPageHeader) ? reply : QString();
@@ -97,7 +110,6 @@ void AlarmHistory::readPage(int page) {
         // A port error has left by now, before the list is emptied: the previous page stays.
         m_state.rows.clear();
         if (reply.isEmpty()) return;
-        const int rows = AlarmRowsOnPage(m_total, page);
         m_state.pageText = QString::number(page);
         // Page 1 is tested before the last page, so a one-page log would still offer "next".
         bool back = true, forward = true;
@@ -107,12 +119,58 @@ void AlarmHistory::readPage(int page) {
             forward = false;
         m_state.firstEnabled = m_state.previousEnabled = back;
         m_state.nextEnabled = m_state.lastEnabled = forward;
-        m_state.rows =
-            decodeRows(reply, alarmlog::kPageRecordPosition, rows, alarmlog::kRowsPerPage * (page - 1) + 1);
+        m_state.rows = pageRows(reply, m_total, page);
         m_state.pictureEnabled = true;
     } catch (const link::LinkError& e) {
         m_prompter.error(e.message());
     }
+}
+
+WholeAlarmLog AlarmHistory::readWholeLog(const LogProgress& progress) {
+    WholeAlarmLog log;
+    constexpr int kStepsPerPage = kPageWaits + 1;
+    int steps = kStepsPerPage * AlarmPageCount(m_total);  // until the count is known
+    int page = 0;                                         // 0: the count read
+    try {
+        monitor::ExclusiveExchange guard(m_poll);
+        if (progress) progress(0, steps);
+        const QString first = exchangeCount([&](int wait) {
+            if (progress) progress(wait, steps);
+        });
+        if (first.isEmpty()) return log;
+        const int total = int(link::HexField(first, 7, 2));
+        const int pages = AlarmPageCount(total);
+        steps = kStepsPerPage * pages;
+        log.rows = firstRows(first, total);
+        for (page = 2; page <= pages; ++page) {
+            const int done = (page - 1) * kStepsPerPage;
+            if (progress) progress(done, steps);
+            const QString reply = exchangePage(page, [&](int wait) {
+                if (progress) progress(done + wait, steps);
+            });
+            if (reply.isEmpty()) {
+                log.failedPage = page;
+                return log;
+            }
+            log.rows += pageRows(reply, total, page);
+        }
+        if (progress) progress(steps, steps);
+    } catch (const link::LinkError&) {
+        // A failed exchange is no answer as much as a silent controller is.
+        log.failedPage = page;
+        return log;
+    }
+    log.complete = true;
+    return log;
+}
+
+QList<AlarmRow> AlarmHistory::firstRows(const QString& reply, int count) const {
+    return decodeRows(reply, alarmlog::kFirstRecordPosition, qMin(count, alarmlog::kRowsPerPage), 1);
+}
+
+QList<AlarmRow> AlarmHistory::pageRows(const QString& reply, int total, int page) const {
+    return decodeRows(reply, alarmlog::kPageRecordPosition, AlarmRowsOnPage(total, page),
+                      alarmlog::kRowsPerPage * (page - 1) + 1);
 }
 
 QList<AlarmRow> AlarmHistory::decodeRows(const QString& reply, int position, int count,

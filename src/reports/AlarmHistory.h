@@ -38,6 +38,17 @@ struct AlarmHistoryState {
     bool pageCaptionsEnabled = false;  ///< `lblgzym` and `lblgzfgh`, grey until a page shows rows
 };
 
+/// The whole alarm log as read in one go: complete only when the count and every page answered.
+struct WholeAlarmLog {
+    bool complete = false;
+    int failedPage = 0;  ///< when incomplete: the page without an answer, 0 for the count itself
+    QList<AlarmRow> rows;
+};
+
+/// How far reading the whole log has got: `step` of `steps` (eleven steps a page: ten waits and the
+/// exchange; the first page comes with the count).
+using LogProgress = std::function<void(int step, int steps)>;
+
 /// The controller's alarm log, six records a page: the first read one second after the window
 /// shows (count and page 1), then a page read for each paging button. Each exchange runs inside the
 /// exclusive-exchange guard, so polling resumes however it ends. A reply that is too short or has
@@ -51,10 +62,12 @@ public:
     int currentPage() const { return m_page; }
     int total() const { return m_total; }
     int pageCount() const { return m_pageCount; }
-    /// True once a first read was accepted: `total` and the page count describe the log.
+    /// True once the first read of this showing was accepted: `total` and the page count describe
+    /// the log. A showing, or a first read without an accepted answer, makes it false again.
     bool logKnown() const { return m_logKnown; }
 
-    /// Each showing: `lblgzts` and the list are emptied (the page indicator keeps its texts).
+    /// Each showing: `lblgzts` and the list are emptied (the page indicator keeps its texts), and the
+    /// log counts as unknown until the first read answers.
     void clearForShowing();
     /// Closing: the four paging buttons go off.
     void closed();
@@ -77,8 +90,24 @@ public:
     /// it is accepted, an empty text otherwise. Port errors are raised (link::SerialError).
     /// `afterWait`, when given, is called after each of the ten waits with its number (1…10).
     QString exchangePage(int page, const std::function<void(int)>& afterWait = {});
+    /// The first read's exchange alone (count and the first six records), with the page read's ten
+    /// waits before it, inside an exchange guard the caller holds: the reply when accepted, an empty
+    /// text otherwise. Port errors are raised.
+    QString exchangeCount(const std::function<void(int)>& afterWait = {});
+
+    /// Reads the whole log afresh inside one exchange guard: the count (with the first six records),
+    /// then every further page, so nothing a previous read counted is taken on trust. A reply that
+    /// is missing, short or raised on the port leaves the result incomplete at that page. The
+    /// window's own state is not touched.
+    WholeAlarmLog readWholeLog(const LogProgress& progress = {});
+
+    /// The rows of records 1…`count` (at most six) of a first read's reply, and those of page `page`
+    /// of a log of `total` records from a page reply.
+    QList<AlarmRow> firstRows(const QString& reply, int count) const;
+    QList<AlarmRow> pageRows(const QString& reply, int total, int page) const;
 
 private:
+    void settle(const std::function<void(int)>& afterWait);
     QList<AlarmRow> decodeRows(const QString& reply, int position, int count, int firstNumber) const;
 
     link::ControllerLink& m_link;

@@ -17,9 +17,14 @@ bool WidgetPrompter::confirm(const QString& text) {
 }
 
 bool WidgetPrompter::input(const QString& caption, const QString& prompt, QString& text) {
-    bool ok = false;
-    const QString entered = QInputDialog::getText(m_parent, caption, prompt, QLineEdit::Normal, text, &ok);
-    text = ok ? entered : QString();
+    QInputDialog box(m_parent);
+    box.setWindowTitle(caption);
+    box.setLabelText(prompt);
+    box.setTextValue(text);
+    // The caption is the box's title: the box is wide enough for all of it and the frame's buttons.
+    box.setMinimumWidth(box.fontMetrics().horizontalAdvance(caption) + 160);
+    const bool ok = box.exec() == QDialog::Accepted;
+    text = ok ? box.textValue() : QString();
     return ok;
 }
 

@@ -1,24 +1,29 @@
 #include "widgets/WindowPicture.h"
 
-#include <QBuffer>
-#include <QCoreApplication>
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QLayout>
 #include <QPainter>
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QSaveFile>
 #include <QWidget>
 
+#include "config/Prompter.h"
+
 namespace tarsyn::widgets {
 
-QImage CaptureWindow(QWidget* window, int widthLess, int heightLess) {
-    const QRect frame = window->frameGeometry();
-    const QSize outer = frame.isValid() ? frame.size() : window->size();
-    const int w = qMax(1, outer.width() - widthLess);
-    const int h = qMax(1, outer.height() - heightLess);
-    // The client area may be smaller than the outer size less the margins; grab() then fills the rest
-    // with the window's background, as a screen capture of the frame would.
-    return window->grab(QRect(0, 0, w, h)).toImage();
+QImage CaptureClientArea(QWidget* window, int bottom) {
+    if (window->layout()) window->layout()->activate();  // geometry as it will be painted
+    const int h = qBound(1, bottom, window->height());
+    return window->grab(QRect(0, 0, window->width(), h)).toImage();
+}
+
+int TopOfRow(const QWidget* window, const QWidget* rowMember) {
+    const int top = rowMember->mapTo(window, QPoint(0, 0)).y();
+    const int spacing = window->layout() ? qMax(0, window->layout()->spacing()) : 0;
+    return top - spacing / 2;
 }
 
 bool SaveBitmap(const QImage& picture, const QString& path, QString* error) {
@@ -39,6 +44,21 @@ bool SaveBitmap(const QImage& picture, const QString& path, QString* error) {
     return true;
 }
 
+bool SavePictureAsked(const QImage& picture, const QString& path, config::Prompter& prompter,
+                      const MessageText& messages) {
+    const QString shown = QDir::toNativeSeparators(path);
+    // Two windows write "cx.bmp": one never silently replaces the other's picture.
+    if (QFileInfo::exists(path) && !prompter.confirm(messages(QStringLiteral("bmpexists")).arg(shown)))
+        return false;
+    QString error;
+    if (!SaveBitmap(picture, path, &error)) {
+        prompter.error(error);
+        return false;
+    }
+    prompter.information(shown + QLatin1Char(' ') + messages(QStringLiteral("dl18")));
+    return true;
+}
+
 QRect PrintPlacement(const QSize& page, const QSize& picture, int scale) {
     const int w = scale * picture.width();
     const int h = scale * picture.height();
@@ -47,22 +67,39 @@ QRect PrintPlacement(const QSize& page, const QSize& picture, int scale) {
     return QRect((page.width() - w) / 2, (page.height() - h) / 3, w, h);
 }
 
-bool PrintOnPage(QPrinter& printer, const QImage& picture, int scale) {
+bool PrintOnPages(QPrinter& printer, const QList<QImage>& pictures, int scale) {
     QPainter painter;
     if (!painter.begin(&printer)) return false;
     // Device pixels of the printable area; the painter's origin is its top-left corner.
     const QRect area = printer.pageLayout().paintRectPixels(printer.resolution());
-    painter.drawImage(PrintPlacement(area.size(), picture.size(), scale), picture);
+    for (int i = 0; i < pictures.size(); ++i) {
+        if (i > 0 && !printer.newPage()) {
+            painter.end();
+            return false;
+        }
+        painter.drawImage(PrintPlacement(area.size(), pictures[i].size(), scale), pictures[i]);
+    }
     return painter.end();
 }
 
-bool PrintPicture(const QImage& picture, int scale, QWidget* parent, QString* error,
-                  const PdfFileChooser& choosePdf) {
+bool PrintOnPage(QPrinter& printer, const QImage& picture, int scale) {
+    return PrintOnPages(printer, {picture}, scale);
+}
+
+void SetUpPdf(QPrinter& printer, const QString& path) {
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setResolution(kPdfResolution);
+    printer.setOutputFileName(
+        path.endsWith(QStringLiteral(".pdf"), Qt::CaseInsensitive) ? path : path + QStringLiteral(".pdf"));
+}
+
+bool PrintPictures(const QList<QImage>& pictures, int scale, QWidget* parent, QString* error,
+                   const PdfFileChooser& choosePdf) {
     if (error) error->clear();
     const QPrinterInfo defaultPrinter = QPrinterInfo::defaultPrinter();
     if (!defaultPrinter.isNull()) {
         QPrinter printer(defaultPrinter, QPrinter::HighResolution);
-        if (PrintOnPage(printer, picture, scale)) return true;
+        if (PrintOnPages(printer, pictures, scale)) return true;
         if (error) *error = QStringLiteral("Cannot print on \"%1\"").arg(defaultPrinter.printerName());
         return false;
     }
@@ -70,13 +107,16 @@ bool PrintPicture(const QImage& picture, int scale, QWidget* parent, QString* er
         choosePdf ? choosePdf(parent)
                   : QFileDialog::getSaveFileName(parent, QString(), QString(), QStringLiteral("PDF (*.pdf)"));
     if (path.isEmpty()) return false;
-    QPrinter printer(QPrinter::HighResolution);
-    printer.setOutputFormat(QPrinter::PdfFormat);
-    printer.setOutputFileName(
-        path.endsWith(QStringLiteral(".pdf"), Qt::CaseInsensitive) ? path : path + QStringLiteral(".pdf"));
-    if (PrintOnPage(printer, picture, scale)) return true;
+    QPrinter printer;
+    SetUpPdf(printer, path);
+    if (PrintOnPages(printer, pictures, scale)) return true;
     if (error) *error = QStringLiteral("Cannot write \"%1\"").arg(printer.outputFileName());
     return false;
+}
+
+bool PrintPicture(const QImage& picture, int scale, QWidget* parent, QString* error,
+                  const PdfFileChooser& choosePdf) {
+    return PrintPictures({picture}, scale, parent, error, choosePdf);
 }
 
 }  // namespace tarsyn::widgets

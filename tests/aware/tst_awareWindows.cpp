@@ -3,7 +3,9 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateTimeEdit>
+#include <QHeaderView>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -94,10 +96,12 @@ private slots:
         // A range in use stays as set; one not in use ends at the time of the next opening.
         r.clock.set(QDateTime(QDate(2026, 3, 5), QTime(7, 30)));
         w.refresh();
-        QCOMPARE(w.findChild<QDateTimeEdit*>("dtto")->dateTime(), QDateTime(QDate(2026, 3, 2), QTime(23, 59, 59)));
+        QCOMPARE(w.findChild<QDateTimeEdit*>("dtto")->dateTime(),
+                 QDateTime(QDate(2026, 3, 2), QTime(23, 59, 59)));
         w.findChild<QCheckBox*>("chkrange")->setChecked(false);
         w.refresh();
-        QCOMPARE(w.findChild<QDateTimeEdit*>("dtfrom")->dateTime(), QDateTime(QDate(2026, 3, 4), QTime(7, 30)));
+        QCOMPARE(w.findChild<QDateTimeEdit*>("dtfrom")->dateTime(),
+                 QDateTime(QDate(2026, 3, 4), QTime(7, 30)));
         QCOMPARE(w.findChild<QDateTimeEdit*>("dtto")->dateTime(), QDateTime(QDate(2026, 3, 5), QTime(7, 30)));
         auto* kind = w.findChild<QComboBox*>("cbbkind");
         kind->setCurrentIndex(kind->findText(QStringLiteral("Alarm cleared")));
@@ -127,6 +131,39 @@ private slots:
         QVERIFY2(r.prompter.shown[0].contains(QStringLiteral("The journal could not be written to ") +
                                               QDir::toNativeSeparators(nowhere) + QStringLiteral(": ")),
                  qPrintable(r.prompter.shown[0]));
+    }
+
+    // At 1024 × 768, in both languages, the value column holds the longest value name whole and
+    // every column fits without a scroll bar.
+    void watchEditorShowsEveryColumnWhole_data() {
+        QTest::addColumn<QString>("language");
+        QTest::newRow("English") << "English";
+        QTest::newRow("Chinese") << "Chinese";
+    }
+
+    void watchEditorShowsEveryColumnWhole() {
+        QFETCH(QString, language);
+        Rig r;
+        QVERIFY(language == QLatin1String("English") || test::copyCatalogue(r.dir.path(), language));
+        r.config.wrini("system.ini", "Set", "language", language);
+        r.settings.load(r.config);
+        aware::ui::WatchLimitEditor e(r.config, r.settings, r.messages, r.prompter, {});
+        e.addRow();
+        e.addRow();
+        e.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&e));
+        QTableWidget* t = e.table();
+        auto* value = qobject_cast<QComboBox*>(t->cellWidget(0, 1));
+        int longest = 0;
+        for (int i = 0; i < value->count(); ++i)
+            longest = qMax(longest, value->fontMetrics().horizontalAdvance(value->itemText(i)));
+        QVERIFY2(value->width() >= longest + 20,
+                 qPrintable(QStringLiteral("%1 < %2").arg(value->width()).arg(longest)));
+        for (int c = 0; c < t->columnCount(); ++c)
+            QVERIFY2(t->columnWidth(c) >= t->horizontalHeader()->sectionSizeHint(c),
+                     qPrintable(QString::number(c)));
+        QCOMPARE(t->horizontalScrollBar()->maximum(), 0);
+        QVERIFY(e.frameGeometry().width() <= 1024);
     }
 
     void watchEditorSavesAppliesAndRefuses() {

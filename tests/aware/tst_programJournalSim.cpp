@@ -53,7 +53,10 @@ private slots:
         }
         QVERIFY(window->poll().linked());
 
-        // "Start" (dport3): request 0005100100FF, no confirmation.
+        // "Reset" (dport5) declined: nothing sent, the refusal journalled.
+        prompter.answers = {false};
+        window->toolButton(QStringLiteral("dport5"))->click();
+        // "Start" (dport3): request 0005100100FF, after Yes to its question.
         window->toolButton(QStringLiteral("dport3"))->click();
         // Battery voltage (btn17), 24.5 V sent as tenths: 000700A0 then 00F5.
         prompter.inputs = {QStringLiteral("24.5")};
@@ -83,6 +86,10 @@ private slots:
         QCOMPARE(commands.size(), 1);
         QCOMPARE(commands[0].controller, QStringLiteral("Sim set"));
         QCOMPARE(commands[0].detail, QStringLiteral("Start (dport3, 0005100100FF)"));
+        const auto declined = only(JournalKind::CommandDeclined);
+        QCOMPARE(declined.size(), 1);
+        QCOMPARE(declined[0].controller, QStringLiteral("Sim set"));
+        QCOMPARE(declined[0].detail, QStringLiteral("Reset (dport5, 0005100200FF)"));
         const auto calibrations = only(JournalKind::CalibrationSent);
         QCOMPARE(calibrations.size(), 1);
         QCOMPARE(calibrations[0].controller, QStringLiteral("Sim set"));

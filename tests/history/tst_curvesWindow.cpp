@@ -226,22 +226,36 @@ private slots:
         QCOMPARE(w->chartImage(ChartKind::Hour), before);
     }
 
+    // The picture is the client area down to the button row, whatever the frame (offscreen there is
+    // none): the day chart's time labels are in it, the buttons are not. The real file name is told.
     void savesThePictureWithoutTheButtonRow() {
         Fixture f;
         auto w = f.makeWindow();
         w->show();
         f.prompter.shown.clear();
         w->findChild<QPushButton*>("btnbcwj")->click();
-        QCOMPARE(f.prompter.shown, QStringList({"info:qx.tmp Saved"}));
-        QImage saved(f.dir.filePath("qx.bmp"), "BMP");
+        const QString path = f.dir.filePath("qx.bmp");
+        QCOMPARE(f.prompter.shown, QStringList({"info:" + QDir::toNativeSeparators(path) + " Saved"}));
+        QImage saved(path, "BMP");
         QVERIFY(!saved.isNull());
-        const QSize outer = w->frameGeometry().size();
-        QCOMPARE(saved.size(), QSize(outer.width() - 10, outer.height() - 70));
+        QCOMPARE(saved.width(), w->width());
+        const int buttonsTop = w->findChild<QPushButton*>("btnbcwj")->mapTo(w.get(), QPoint()).y();
+        QVERIFY(saved.height() <= buttonsTop);
+        for (const char* label : {"lblx0", "lblxm", "lbl24min1", "lbl24max2"}) {
+            const QLabel* l = w->findChild<QLabel*>(label);
+            QVERIFY2(l->mapTo(w.get(), QPoint(0, l->height())).y() <= saved.height(), label);
+        }
         // The picture starts at the client area's top-left: the hour chart is where the window has it.
         const QLabel* chart = w->findChild<QLabel*>("image1");
         const QPoint p = chart->mapTo(w.get(), QPoint(300, 20));
         QCOMPARE(saved.pixel(p) | 0xff000000, kChartBackground);
         QCOMPARE(saved.pixel(chart->mapTo(w.get(), QPoint(314, 20))) | 0xff000000, kChartAxis);
+        // A second save asks before it replaces the first; No keeps it.
+        f.prompter.shown.clear();
+        f.prompter.answers = {false};
+        w->findChild<QPushButton*>("btnbcwj")->click();
+        QCOMPARE(f.prompter.of("confirm").size(), 1);
+        QVERIFY(f.prompter.of("info").isEmpty());
         w->hide();
     }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QFile>
+#include <QHash>
 #include <QList>
 #include <QTemporaryDir>
 
@@ -27,7 +28,10 @@ struct OperationsRig {
         lag.write(
             "[Messages]\r\ndl3=True value?\r\ndl4=No link\r\ndl5=Rotating\r\ndl6=Calibrated\r\n"
             "dl7=Invalid\r\ndl8=Started\r\ndl9=Stopped\r\ndl10=Restore?\r\ndl11=Restored\r\n"
-            "dl12=Testing\r\ndl13=Automatic\r\njzsx1=At most 65535\r\njzsx2=At most 6553.5 V\r\n");
+            "dl12=Testing\r\ndl13=Automatic\r\njzsx1=At most 65535\r\njzsx2=At most 6553.5 V\r\n"
+            "mlqr1=Start %1 now?\r\nmlqr2=Put %1 in automatic mode now?\r\nmlqr3=Stop %1 now?\r\n"
+            "mlqr4=Put %1 in test state now?\r\njzts1=%1 in %2, 0 to %3:\r\n"
+            "jzts2=%1: enter a number from 0 to %2.\r\njzts3=%1: the controller did not answer.\r\n");
         lag.close();
         settings.setLanguage("English");
         port.OpenPort();
@@ -36,11 +40,23 @@ struct OperationsRig {
 
     operations::OperationServices services() {
         operations::OperationServices s{gate, poll, link, messages, prompter, [this](bool on) {
-                                             busy = on;
-                                             busyLog << on;
-                                         }};
+                                            busy = on;
+                                            busyLog << on;
+                                        }};
         s.sent = [this](const QString& control, const QString& value, const QString& request) {
             sentLog << control + QLatin1Char('|') + value + QLatin1Char('|') + request;
+        };
+        s.declined = [this](const QString& control, const QString& request) {
+            declinedLog << control + QLatin1Char('|') + request;
+        };
+        s.controller = [] { return QStringLiteral("Genset 1"); };
+        // The main window's labels of the calibrated readings, as the catalogue gives them.
+        s.caption = [](const QString& key) {
+            static const QHash<QString, QString> captions = {{"lbl11.Caption", "Generator voltage L1"},
+                                                             {"lbl14.Caption", "Current L1"},
+                                                             {"lbl17.Caption", "Battery voltage"},
+                                                             {"lbl34.Caption", "Mains voltage L1"}};
+            return captions.value(key, QStringLiteral("0"));
         };
         return s;
     }
@@ -65,7 +81,8 @@ struct OperationsRig {
     monitor::CommandGate gate{poll, messages, prompter};
     bool busy = false;
     QList<bool> busyLog;
-    QStringList sentLog;  ///< what the event journal was told: control|value|request
+    QStringList sentLog;      ///< what the event journal was told: control|value|request
+    QStringList declinedLog;  ///< commands the operator said No to: control|request
     QList<bool> busyAtWrite;
 };
 

@@ -25,6 +25,8 @@ private slots:
     void batteryTakesTheLocaleSeparator();
     void parseReadsExactDecimals_data();
     void parseReadsExactDecimals();
+    void inputBoxNamesTheChannel_data();
+    void inputBoxNamesTheChannel();
     void refusedWithoutAsking_data();
     void refusedWithoutAsking();
     void serialErrorShowsDl7AndPollingResumes_data();
@@ -93,7 +95,9 @@ void TestChannelCalibration::sendsTheTrueValue() {
     ChannelCalibration calibration(rig.services(), QLocale::c());
     calibration.CalibrateChannel(*FindCalibrationChannel(button));
     QCOMPARE(rig.port.written, rig.frames({frame}));
-    QCOMPARE(rig.prompter.shown, (QStringList{"input:True value?|", "info:Calibrated"}));
+    QCOMPARE(rig.prompter.shown.size(), 2);
+    QVERIFY(rig.prompter.shown[0].startsWith("input:True value?|"));
+    QCOMPARE(rig.prompter.shown[1], QStringLiteral("info:Calibrated"));
     QCOMPARE(rig.sleeper.sleeps, (QList<int>{300, 500}));
     QCOMPARE(rig.poll.stops, 1);
     QCOMPARE(rig.poll.resumes, 1);
@@ -111,16 +115,24 @@ void TestChannelCalibration::entriesThatSendNothing_data() {
     QTest::addColumn<QStringList>("inputs");  // none: Cancel
     QTest::addColumn<QStringList>("after");   // the boxes after the input box
     const QStringList none;
+    // The bad inputs of the calibration box: each refused with a message naming the channel and
+    // the range, or ended silently; nothing is ever sent.
     QTest::newRow("negative") << 11 << QStringList{"-1"} << none;
     QTest::newRow("negative battery") << 17 << QStringList{"-0.5"} << none;
-    QTest::newRow("Cancel") << 11 << none << QStringList{"error:Invalid"};
-    QTest::newRow("empty") << 11 << QStringList{""} << QStringList{"error:Invalid"};
-    QTest::newRow("abc") << 14 << QStringList{"abc"} << QStringList{"error:Invalid"};
-    QTest::newRow("abc battery") << 17 << QStringList{"abc"} << QStringList{"error:Invalid"};
-    QTest::newRow("decimal on a whole channel") << 11 << QStringList{"230.5"} << QStringList{"error:Invalid"};
-    QTest::newRow("trailing text") << 11 << QStringList{"230V"} << QStringList{"error:Invalid"};
-    QTest::newRow("two points") << 17 << QStringList{"24.5.1"} << QStringList{"error:Invalid"};
-    QTest::newRow("sign only") << 17 << QStringList{"-"} << QStringList{"error:Invalid"};
+    QTest::newRow("Cancel") << 11 << none << none;
+    const QString generator = "error:Generator voltage L1: enter a number from 0 to 65535.";
+    QTest::newRow("empty") << 11 << QStringList{""} << QStringList{generator};
+    QTest::newRow("blank") << 11 << QStringList{"   "} << QStringList{generator};
+    QTest::newRow("abc") << 14 << QStringList{"abc"}
+                         << QStringList{"error:Current L1: enter a number from 0 to 65535."};
+    const QString battery = "error:Battery voltage: enter a number from 0 to 6553.5.";
+    QTest::newRow("abc battery") << 17 << QStringList{"abc"} << QStringList{battery};
+    QTest::newRow("decimal on a whole channel") << 11 << QStringList{"230.5"} << QStringList{generator};
+    QTest::newRow("trailing text") << 11 << QStringList{"230V"} << QStringList{generator};
+    QTest::newRow("hexadecimal") << 18 << QStringList{"0xE6"}
+                                 << QStringList{"error:Mains voltage L1: enter a number from 0 to 65535."};
+    QTest::newRow("two points") << 17 << QStringList{"24.5.1"} << QStringList{battery};
+    QTest::newRow("sign only") << 17 << QStringList{"-"} << QStringList{battery};
     // Beyond the 16-bit field: refused with the limit, never sent as a fifth digit.
     QTest::newRow("65536") << 11 << QStringList{"65536"} << QStringList{"error:At most 65535"};
     QTest::newRow("100000") << 20 << QStringList{"100000"} << QStringList{"error:At most 65535"};
@@ -139,7 +151,8 @@ void TestChannelCalibration::entriesThatSendNothing() {
     rig.prompter.inputs = inputs;
     ChannelCalibration calibration(rig.services(), QLocale::c());
     calibration.CalibrateChannel(*FindCalibrationChannel(button));
-    QCOMPARE(rig.prompter.shown, QStringList{"input:True value?|"} + after);
+    QVERIFY(rig.prompter.shown.value(0).startsWith("input:True value?|"));
+    QCOMPARE(rig.prompter.shown.mid(1), after);
     QVERIFY(rig.port.written.isEmpty());
     QCOMPARE(rig.poll.stops, 0);  // polling was never paused
     QVERIFY(rig.poll.running);
@@ -207,6 +220,27 @@ void TestChannelCalibration::parseReadsExactDecimals() {
     QCOMPARE(int(e.value), value);
 }
 
+void TestChannelCalibration::inputBoxNamesTheChannel_data() {
+    QTest::addColumn<int>("button");
+    QTest::addColumn<QString>("input");  // the box as shown: caption|prompt
+    QTest::newRow("btn11") << 11 << "True value?|Generator voltage L1 in V, 0 to 65535:";
+    QTest::newRow("btn14") << 14 << "True value?|Current L1 in A, 0 to 65535:";
+    QTest::newRow("btn17") << 17 << "True value?|Battery voltage in V, 0 to 6553.5:";
+    // btn18 sits beside pnl34, labelled lbl34.
+    QTest::newRow("btn18") << 18 << "True value?|Mains voltage L1 in V, 0 to 65535:";
+    // A catalogue without the label's caption: the panel's name still says which reading.
+    QTest::newRow("btn12, no caption") << 12 << "True value?|pnl12 in V, 0 to 65535:";
+}
+
+void TestChannelCalibration::inputBoxNamesTheChannel() {
+    QFETCH(int, button);
+    QFETCH(QString, input);
+    test::OperationsRig rig;
+    ChannelCalibration calibration(rig.services(), QLocale::c());
+    calibration.CalibrateChannel(*FindCalibrationChannel(button));  // then Cancel
+    QCOMPARE(rig.prompter.shown, QStringList{"input:" + input});
+}
+
 void TestChannelCalibration::refusedWithoutAsking_data() {
     QTest::addColumn<bool>("rotation");
     QTest::addColumn<bool>("linked");
@@ -246,7 +280,9 @@ void TestChannelCalibration::serialErrorShowsDl7AndPollingResumes() {
     rig.prompter.inputs = {"230"};
     ChannelCalibration calibration(rig.services(), QLocale::c());
     calibration.CalibrateChannel(*FindCalibrationChannel(11));
-    QCOMPARE(rig.prompter.shown, (QStringList{"input:True value?|", "error:Invalid"}));
+    // Not the entry's fault: the message says the controller did not answer.
+    QCOMPARE(rig.prompter.shown, (QStringList{"input:True value?|Generator voltage L1 in V, 0 to 65535:",
+                                              "error:Generator voltage L1: the controller did not answer."}));
     QCOMPARE(rig.poll.stops, 1);
     QCOMPARE(rig.poll.resumes, 1);
     QVERIFY(rig.poll.running);
@@ -271,7 +307,7 @@ void TestChannelCalibration::nextPollTickSendsAfterASerialError() {
     rig.port.failWrite = true;
     rig.prompter.inputs = {"230"};
     calibration.CalibrateChannel(*FindCalibrationChannel(11));
-    QCOMPARE(rig.prompter.of("error"), QStringList{"Invalid"});
+    QCOMPARE(rig.prompter.of("error"), QStringList{"pnl11: the controller did not answer."});
     QVERIFY(cycle.timer().isActive());
     QCOMPARE(cycle.PollState(), 1);
 

@@ -32,23 +32,28 @@ private slots:
 void TestOperatingCommands::sendsTheCommandThenTells_data() {
     QTest::addColumn<QString>("button");
     QTest::addColumn<Line>("line");
-    QTest::addColumn<bool>("yes");       // the answer to the confirmation, where there is one
+    QTest::addColumn<bool>("yes");       // the answer to the confirmation
     QTest::addColumn<QString>("frame");  // request text and check
     QTest::addColumn<QStringList>("shown");
     auto row = [](const char* name, const char* button, Line line, const char* frame, QStringList shown) {
         QTest::newRow(name) << button << line << true << frame << shown;
     };
-    row("start", "dport3", Line::Silent, "0005100100FFEB", {"info:Started"});
-    row("automatic", "dport4", Line::Silent, "0005100000FFEA", {"info:Automatic"});
-    row("reset/stop", "dport5", Line::Silent, "0005100200FFE8", {"info:Stopped"});
-    row("test", "dport6", Line::Silent, "0005100300FFE9", {"info:Testing"});
-    row("factory, Yes", "dport7", Line::Silent, "0005100800FFE2", {"confirm:Restore?", "info:Restored"});
-    row("start, echoed", "dport3", Line::Echo, "0005100100FFEB", {"info:Started"});
-    row("factory, echoed", "dport7", Line::Echo, "0005100800FFE2", {"confirm:Restore?", "info:Restored"});
-    // A serial error: no message at all.
-    row("start, write fails", "dport3", Line::WriteFails, "", {});
-    row("test, read fails", "dport6", Line::ReadFails, "0005100300FFE9", {});
-    row("factory, write fails", "dport7", Line::WriteFails, "", {"confirm:Restore?"});
+    // Every command asks first, naming the controller; Yes sends the exact frame.
+    const QString start = "confirm:Start Genset 1 now?",
+                  automatic = "confirm:Put Genset 1 in automatic mode now?",
+                  stop = "confirm:Stop Genset 1 now?", test = "confirm:Put Genset 1 in test state now?",
+                  factory = "confirm:Restore?";
+    row("start", "dport3", Line::Silent, "0005100100FFEB", {start, "info:Started"});
+    row("automatic", "dport4", Line::Silent, "0005100000FFEA", {automatic, "info:Automatic"});
+    row("reset/stop", "dport5", Line::Silent, "0005100200FFE8", {stop, "info:Stopped"});
+    row("test", "dport6", Line::Silent, "0005100300FFE9", {test, "info:Testing"});
+    row("factory, Yes", "dport7", Line::Silent, "0005100800FFE2", {factory, "info:Restored"});
+    row("start, echoed", "dport3", Line::Echo, "0005100100FFEB", {start, "info:Started"});
+    row("factory, echoed", "dport7", Line::Echo, "0005100800FFE2", {factory, "info:Restored"});
+    // A serial error: no message after the question.
+    row("start, write fails", "dport3", Line::WriteFails, "", {start});
+    row("test, read fails", "dport6", Line::ReadFails, "0005100300FFE9", {test});
+    row("factory, write fails", "dport7", Line::WriteFails, "", {factory});
 }
 
 void TestOperatingCommands::sendsTheCommandThenTells() {
@@ -78,6 +83,7 @@ void TestOperatingCommands::sendsTheCommandThenTells() {
     // The journal hears of a command only once it went out, as the operator is told.
     const bool told = !shown.isEmpty() && shown.last().startsWith(QLatin1String("info:"));
     QCOMPARE(rig.sentLog, told ? QStringList{button + QStringLiteral("||") + frame.left(12)} : QStringList());
+    QVERIFY(rig.declinedLog.isEmpty());
     // 300 ms for the poll reply still on its way, then the Transaction's 500 ms (none when the write
     // failed before it).
     QCOMPARE(rig.sleeper.sleeps, (line == Line::WriteFails ? QList<int>{300} : QList<int>{300, 500}));
@@ -96,15 +102,30 @@ void TestOperatingCommands::refusedOrDeclinedSendsNothing_data() {
     QTest::addColumn<bool>("rotation");
     QTest::addColumn<bool>("linked");
     QTest::addColumn<QStringList>("shown");
+    QTest::addColumn<QStringList>("declined");  // what the journal hears: control|request
     const char* buttons[] = {"dport3", "dport4", "dport5", "dport6", "dport7"};
     for (const char* b : buttons) {
-        // The rotation check comes first, even when the link is up.
-        QTest::addRow("%s, rotation and linked", b) << b << true << true << QStringList{"info:Rotating"};
-        QTest::addRow("%s, rotation, no link", b) << b << true << false << QStringList{"info:Rotating"};
-        QTest::addRow("%s, no link", b) << b << false << false << QStringList{"info:No link"};
+        // The rotation check comes first, even when the link is up; nothing is asked.
+        QTest::addRow("%s, rotation and linked", b)
+            << b << true << true << QStringList{"info:Rotating"} << QStringList{};
+        QTest::addRow("%s, rotation, no link", b)
+            << b << true << false << QStringList{"info:Rotating"} << QStringList{};
+        QTest::addRow("%s, no link", b)
+            << b << false << false << QStringList{"info:No link"} << QStringList{};
     }
-    // No to the factory settings question: nothing sent, nothing more shown.
-    QTest::newRow("factory, No") << "dport7" << false << true << QStringList{"confirm:Restore?"};
+    // No to the question (the default button): nothing sent, nothing more shown, the refusal journalled.
+    QTest::newRow("start, No") << "dport3" << false << true << QStringList{"confirm:Start Genset 1 now?"}
+                               << QStringList{"dport3|0005100100FF"};
+    QTest::newRow("automatic, No") << "dport4" << false << true
+                                   << QStringList{"confirm:Put Genset 1 in automatic mode now?"}
+                                   << QStringList{"dport4|0005100000FF"};
+    QTest::newRow("reset/stop, No") << "dport5" << false << true << QStringList{"confirm:Stop Genset 1 now?"}
+                                    << QStringList{"dport5|0005100200FF"};
+    QTest::newRow("test, No") << "dport6" << false << true
+                              << QStringList{"confirm:Put Genset 1 in test state now?"}
+                              << QStringList{"dport6|0005100300FF"};
+    QTest::newRow("factory, No") << "dport7" << false << true << QStringList{"confirm:Restore?"}
+                                 << QStringList{"dport7|0005100800FF"};
 }
 
 void TestOperatingCommands::refusedOrDeclinedSendsNothing() {
@@ -112,6 +133,7 @@ void TestOperatingCommands::refusedOrDeclinedSendsNothing() {
     QFETCH(bool, rotation);
     QFETCH(bool, linked);
     QFETCH(QStringList, shown);
+    QFETCH(QStringList, declined);
     test::OperationsRig rig;
     rig.poll.rotation = rotation;
     rig.poll.isLinked = linked;
@@ -124,6 +146,8 @@ void TestOperatingCommands::refusedOrDeclinedSendsNothing() {
     QCOMPARE(rig.poll.stops, 0);  // polling was never paused
     QCOMPARE(rig.poll.pollState, 3);
     QVERIFY(rig.busyLog.isEmpty());
+    QVERIFY(rig.sentLog.isEmpty());
+    QCOMPARE(rig.declinedLog, declined);
 }
 
 void TestOperatingCommands::menuEntryAndButtonAreOneCommand_data() {
@@ -173,9 +197,10 @@ void TestOperatingCommands::nextPollTickSendsAfterASerialError() {
     monitor::CommandGate gate(cycle, rig.messages, rig.prompter);
     operations::OperationServices services{gate, cycle, rig.link, rig.messages, rig.prompter, {}};
     OperatingCommands commands(services);
+    rig.prompter.answers = {true};
     rig.port.failWrite = true;
     commands.SendOperatingCommand(*FindOperatingCommand("dport6"));
-    QVERIFY(rig.prompter.shown.isEmpty());
+    QCOMPARE(rig.prompter.of("info"), QStringList());
     QVERIFY(cycle.timer().isActive());
     QCOMPARE(cycle.PollState(), 1);
 

@@ -35,7 +35,9 @@ struct Rig {
     Rig() {
         QFile lag(dir.filePath("English.lag"));
         lag.open(QIODevice::WriteOnly);
-        lag.write("[Messages]\r\ndl3=True value?\r\ndl6=Calibrated\r\ndl8=Started\r\n");
+        lag.write(
+            "[Messages]\r\ndl3=True value?\r\ndl6=Calibrated\r\ndl8=Started\r\nmlqr1=Start %1 now?\r\n"
+            "jzts1=%1 in %2, 0 to %3:\r\n");
         lag.close();
         settings.setLanguage("English");
         settings.setRefreshText("60");
@@ -52,7 +54,11 @@ struct Rig {
     void pollLiveBlock() {
         for (int i = 0; i < 3; ++i) tick();
     }
-    operations::OperationServices services() { return {gate, cycle, link, messages, prompter, {}}; }
+    operations::OperationServices services() {
+        operations::OperationServices s{gate, cycle, link, messages, prompter, {}};
+        s.controller = [] { return QStringLiteral("Sim"); };
+        return s;
+    }
 
     QTemporaryDir dir;
     config::Config config{dir.path()};
@@ -88,8 +94,9 @@ void TestOperationsSim::startShowsTheEngineStarting() {
     QCOMPARE(rig.view.indicators.value("zs11"), 0);  // not starting
 
     operations::OperatingCommands commands(rig.services());
+    rig.prompter.answers = {true};
     commands.SendOperatingCommand(*operations::FindOperatingCommand("start1"));
-    QCOMPARE(rig.prompter.shown, QStringList{"info:Started"});
+    QCOMPARE(rig.prompter.shown, (QStringList{"confirm:Start Sim now?", "info:Started"}));
     QVERIFY(rig.cycle.timer().isActive());  // polling resumed; the test drives the ticks itself
     rig.cycle.stopTimer();
     QCOMPARE(rig.cycle.PollState(), 1);
@@ -112,7 +119,8 @@ void TestOperationsSim::calibrationShowsAtTheNextLiveReply() {
     operations::ChannelCalibration calibration(rig.services());
     rig.prompter.inputs = {"230"};
     calibration.CalibrateChannel(*operations::FindCalibrationChannel(11));
-    QCOMPARE(rig.prompter.shown, (QStringList{"input:True value?|", "info:Calibrated"}));
+    QCOMPARE(rig.prompter.shown,
+             (QStringList{"input:True value?|pnl11 in V, 0 to 65535:", "info:Calibrated"}));
     rig.cycle.stopTimer();
 
     rig.pollLiveBlock();

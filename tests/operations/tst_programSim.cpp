@@ -50,8 +50,15 @@ void TestProgramSim::operatorStartsAndCalibrates() {
     QTRY_COMPARE_WITH_TIMEOUT(window->indicator("zs10")->image(), 1, 5000);  // automatic
     QCOMPARE(window->indicator("zs11")->image(), 0);
 
+    // "Start" asks first, naming the controller (no remark here: its port), default No.
     window->toolButton("dport3")->click();
-    QCOMPARE(prompter.shown, QStringList{QStringLiteral("info:") + message("dl8")});
+    QCOMPARE(prompter.shown, QStringList{QStringLiteral("confirm:") + message("mlqr1").arg(device)});
+    QCOMPARE(window->indicator("zs11")->image(), 0);  // nothing sent
+    prompter.shown.clear();
+    prompter.answers = {true};
+    window->toolButton("dport3")->click();
+    QCOMPARE(prompter.shown, (QStringList{QStringLiteral("confirm:") + message("mlqr1").arg(device),
+                                          QStringLiteral("info:") + message("dl8")}));
     QVERIFY(window->poll().timer().isActive());
     QCOMPARE(QApplication::overrideCursor(), nullptr);                       // the busy cursor is gone again
     QTRY_COMPARE_WITH_TIMEOUT(window->indicator("zs11")->image(), 1, 5000);  // starting
@@ -59,7 +66,8 @@ void TestProgramSim::operatorStartsAndCalibrates() {
     prompter.shown.clear();
     prompter.inputs = {"300"};
     window->calibrationButton(18)->click();
-    QCOMPARE(prompter.shown, (QStringList{QStringLiteral("input:") + message("dl3") + QLatin1Char('|'),
+    QCOMPARE(prompter.shown, (QStringList{QStringLiteral("input:") + message("dl3") + QLatin1Char('|') +
+                                              message("jzts1").arg("Mains voltage L1", "V", "65535"),
                                           QStringLiteral("info:") + message("dl6")}));
     QTRY_COMPARE_WITH_TIMEOUT(window->panel("pnl34")->text(), QStringLiteral("300"), 5000);
 }

@@ -24,6 +24,7 @@ QString message(const QString& key) {
         {"csvcode", "Code"},
         {"csvdone", "Exported to"},
         {"csvfail", "No answer for page"},
+        {"csvnocount", "No answer for the count"},
         {"E01", "Voltage / frequency fault"},
         {"E03", "Low battery, \"weak\""},
         {"E05", "High water temperature"},
@@ -64,7 +65,7 @@ struct Fixture {
     test::ScriptedPrompter prompter;
     test::AlarmLogController controller{port};
     reports::AlarmHistory history{link, poll, prompter, message};
-    reports::AlarmCsvExport exporter{history, poll, prompter, message};
+    reports::AlarmCsvExport exporter{history, prompter, message};
     QTemporaryDir dir;
     Fixture() {
         port.OpenPort();
@@ -90,7 +91,8 @@ private slots:
         QList<QPair<int, int>> progress;
         QVERIFY(f.exporter.run(f.path(), [&](int step, int steps) { progress << qMakePair(step, steps); }));
         QCOMPARE(readFile(f.path()), QByteArray(kExpected));
-        QCOMPARE(f.controller.requests, (QStringList{"00040202002A", "0004022C002A", "00040256002A"}));
+        // The count is read afresh, with the first six records; then pages 2 and 3.
+        QCOMPARE(f.controller.requests, (QStringList{"00040200002C", "0004022C002A", "00040256002A"}));
         QCOMPARE(f.prompter.of("info"), QStringList{"Exported to " + f.path()});
         // The bar moves through every wait of the three pages and ends full.
         QCOMPARE(progress.first(), qMakePair(0, 33));
@@ -114,13 +116,39 @@ private slots:
         QCOMPARE(f.poll.pollState, 1);
     }
 
+    // A failed exchange is no answer: the count's own message, nothing written.
     void aPortErrorWritesNothingAndPollingResumes() {
         Fixture f;
         f.port.failWrite = true;
         QVERIFY(!f.exporter.run(f.path()));
         QVERIFY(!QFile::exists(f.path()));
-        QCOMPARE(f.prompter.of("error"), QStringList{"write failed"});
+        QCOMPARE(f.prompter.of("error"), QStringList{"No answer for the count"});
         QVERIFY(f.poll.running);
+    }
+
+    // The count read before the export got no answer: nothing is taken from the earlier read.
+    void anUnansweredCountWritesNothing() {
+        Fixture f;
+        f.controller.shape = [](const QString& reply) { return reply.left(20); };
+        QVERIFY(!f.exporter.run(f.path()));
+        QVERIFY(!QFile::exists(f.path()));
+        QCOMPARE(f.prompter.shown, QStringList{"error:No answer for the count"});
+        QCOMPARE(f.controller.requests, QStringList{"00040200002C"});
+        QVERIFY(f.poll.running);
+        QCOMPARE(f.poll.pollState, 1);
+    }
+
+    // The controller's log shrank since the window read it (13 then 7 records): the file holds the
+    // seven the controller holds now, never records read with the old total.
+    void theExportFollowsTheCountItReads() {
+        Fixture f;
+        QCOMPARE(f.history.total(), 13);
+        f.controller.setCount(7);
+        QVERIFY(f.exporter.run(f.path()));
+        const QByteArray csv = readFile(f.path());
+        QCOMPARE(csv.count("\r\n"), 8);
+        QVERIFY(csv.endsWith("7,08,Emergency stop,2010-02-28 16:20:33\r\n"));
+        QCOMPARE(f.controller.requests, (QStringList{"00040200002C", "0004022C002A"}));
     }
 
     void anEmptyLogGivesTheHeaderOnly() {
@@ -134,11 +162,11 @@ private slots:
         reports::AlarmHistory history{link, poll, prompter, message};
         history.firstRead();
         controller.requests.clear();
-        reports::AlarmCsvExport exporter{history, poll, prompter, message};
+        reports::AlarmCsvExport exporter{history, prompter, message};
         QTemporaryDir dir;
         QVERIFY(exporter.run(dir.filePath("empty.csv")));
         QCOMPARE(readFile(dir.filePath("empty.csv")), QByteArray("\xEF\xBB\xBFNo.,Code,Alarm,Time\r\n"));
-        QVERIFY(controller.requests.isEmpty());
+        QCOMPARE(controller.requests, QStringList{"00040200002C"});  // the count only
     }
 };
 

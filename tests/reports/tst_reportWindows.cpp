@@ -5,6 +5,7 @@
 #include <QPrinterInfo>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTabWidget>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -14,6 +15,7 @@
 #include "FakePollControl.h"
 #include "FakeSerialPort.h"
 #include "ScriptedPrompter.h"
+#include "config/Config.h"
 #include "link/Codec.h"
 #include "link/ControllerLink.h"
 #include "reports/AlarmCsv.h"
@@ -21,6 +23,7 @@
 #include "reports/ReportReader.h"
 #include "reports/ui/AlarmHistoryWindow.h"
 #include "reports/ui/ReportWindow.h"
+#include "widgets/Catalogue.h"
 
 using namespace tarsyn;
 
@@ -30,11 +33,17 @@ namespace {
 struct Catalogue {
     QString language = QStringLiteral("English");
     QString text(const QString& key) const {
-        static const QHash<QString, QString> english = {
-            {"dl18", "Saved."},      {"dl30", "No."},
-            {"dl31", "Alarm"},       {"dl32", "Time"},
-            {"csvcode", "Code"},     {"csvdone", "Exported to"},
-            {"pdfdone", "Saved to"}, {"E05", "High water temperature"}};
+        static const QHash<QString, QString> english = {{"dl18", "Saved."},
+                                                        {"dl30", "No."},
+                                                        {"dl31", "Alarm"},
+                                                        {"dl32", "Time"},
+                                                        {"csvcode", "Code"},
+                                                        {"csvdone", "Exported to"},
+                                                        {"pdfdone", "Saved to"},
+                                                        {"E05", "High water temperature"},
+                                                        {"bmpexists", "%1 exists. Replace it?"},
+                                                        {"alprfail", "The log could not be read completely."},
+                                                        {"csvnocount", "No count."}};
         static const QHash<QString, QString> chinese = {
             {"dl30", "编号"}, {"dl31", "告警内容"}, {"dl32", "时间"}};
         return (language == QLatin1String("English") ? english : chinese).value(key, QStringLiteral("0"));
@@ -82,8 +91,7 @@ struct AlarmFixture : Services {
     test::AlarmLogController controller{port};
     reports::AlarmHistory history{link, poll, prompter,
                                   [this](const QString& k) { return catalogue.text(k); }};
-    reports::AlarmCsvExport csv{history, poll, prompter,
-                                [this](const QString& k) { return catalogue.text(k); }};
+    reports::AlarmCsvExport csv{history, prompter, [this](const QString& k) { return catalogue.text(k); }};
     reports::ui::AlarmHistoryWindow window{history, csv, services()};
     QTableWidget* list() { return child<QTableWidget>(&window, "lv1"); }
     QString cell(int row, int column) {
@@ -195,21 +203,108 @@ private slots:
         QVERIFY(!f.window.firstReadTimer().isActive());
     }
 
-    void alarmPictureIsSavedAndPrinted() {
+    // The picture is the client area down to the button row, whatever the frame: here, without a
+    // window manager, there is none, and the page row must still be in it.
+    void alarmPictureHoldsEverythingAboveTheButtons() {
+        AlarmFixture f;
+        f.controller.fill(13);
+        f.window.show();
+        f.window.firstRead();
+        const QImage picture = f.window.picture();
+        QCOMPARE(picture.width(), f.window.width());
+        const int buttonsTop = child<QWidget>(&f.window, "btnqx")->mapTo(&f.window, QPoint()).y();
+        QVERIFY2(picture.height() <= buttonsTop, qPrintable(QString::number(picture.height())));
+        for (const char* inside : {"lblgzgj", "lv1", "lblgzym", "lblgzzys", "Buttonmy"}) {
+            QWidget* w = child<QWidget>(&f.window, inside);
+            const int bottom = w->mapTo(&f.window, QPoint(0, w->height())).y();
+            QVERIFY2(bottom <= picture.height(), inside);
+        }
+    }
+
+    // Both windows write "cx.bmp": the file's real name is told, and an existing one is replaced
+    // only on Yes.
+    void savingAsksBeforeReplacingCxBmp() {
         AlarmFixture f;
         f.controller.fill(3);
         f.window.show();
         f.window.firstRead();
+        const QString path = f.dir.filePath("cx.bmp");
+        QImage old(7, 5, QImage::Format_RGB32);
+        old.fill(Qt::blue);
+        QVERIFY(old.save(path, "BMP"));
+        const QString question = QDir::toNativeSeparators(path) + " exists. Replace it?";
+
+        f.prompter.answers = {false};
         QTest::mouseClick(child<QPushButton>(&f.window, "btnbcwj"), Qt::LeftButton);
-        QImage saved(f.dir.filePath("cx.bmp"));
-        const QSize outer = f.window.frameGeometry().size();
-        QCOMPARE(saved.size(), QSize(outer.width() - 14, outer.height() - 76));
-        QCOMPARE(f.prompter.of("info"), QStringList{"cx.tmp Saved."});
+        QCOMPARE(f.prompter.shown, QStringList{"confirm:" + question});
+        QCOMPARE(QImage(path).size(), QSize(7, 5));  // kept
+
+        f.prompter.shown.clear();
+        f.prompter.answers = {true};
+        QTest::mouseClick(child<QPushButton>(&f.window, "btnbcwj"), Qt::LeftButton);
+        QCOMPARE(f.prompter.shown,
+                 (QStringList{"confirm:" + question, "info:" + QDir::toNativeSeparators(path) + " Saved."}));
+        QCOMPARE(QImage(path).size(), f.window.picture().size());
+    }
+
+    // Printing reads the whole log afresh and prints a picture a page: 13 records, three pages,
+    // each showing its own rows and page number; the window keeps its page.
+    void printingTakesEveryPageOfTheLog() {
+        AlarmFixture f;
+        f.controller.fill(13);
+        f.window.show();
+        f.window.firstRead();
+        QList<reports::AlarmRow> rows;
+        for (int i = 1; i <= 13; ++i) rows << reports::AlarmRow{i, {"01", "x", "t"}};
+        const QList<QImage> pictures = f.window.logPictures(rows);
+        QCOMPARE(pictures.size(), 3);
+        for (const QImage& p : pictures) QCOMPARE(p.size(), f.window.picture().size());
+        QVERIFY(pictures[0] != pictures[2]);
+        QCOMPARE(f.list()->rowCount(), 6);
+        QCOMPARE(f.cell(0, 0), QStringLiteral("1"));
+        QCOMPARE(child<QLabel>(&f.window, "lbldqzy")->text(), QStringLiteral("1"));
         if (!QPrinterInfo::defaultPrinter().isNull())
             QSKIP("a default printer exists; printing would use it");
+        f.controller.requests.clear();
         f.window.print();
-        QCOMPARE(fileHead(f.dir.filePath("picture.pdf"), 5), QByteArray("%PDF-"));
+        QCOMPARE(f.controller.requests, (QStringList{"00040200002C", "0004022C002A", "00040256002A"}));
+        const QByteArray pdf = fileHead(f.dir.filePath("picture.pdf"), 10000000);
+        QVERIFY(pdf.startsWith("%PDF-"));
+        QCOMPARE(pdf.count("/Type /Page\n") + pdf.count("/Type /Page\r"), 3);
         QVERIFY(f.prompter.of("error").isEmpty());
+    }
+
+    void printingRefusesALogNotReadCompletely() {
+        AlarmFixture f;
+        f.controller.fill(13);
+        f.window.show();
+        f.window.firstRead();
+        int reply = 0;
+        f.controller.shape = [&](const QString& r) { return ++reply == 2 ? QString() : r; };  // page 2 silent
+        f.window.print();
+        QCOMPARE(f.prompter.of("error"), QStringList{"The log could not be read completely."});
+        QVERIFY(!QFile::exists(f.dir.filePath("picture.pdf")));
+        QVERIFY(enabled(&f.window, "btnqxdy"));
+    }
+
+    // A first read without an answer: the count of the earlier showing is not exported.
+    void exportRefusedAfterAnUnansweredCount() {
+        AlarmFixture f;
+        f.controller.fill(13);
+        f.window.show();
+        f.window.firstRead();
+        QVERIFY(enabled(&f.window, "btndccsv"));
+        f.window.close();
+        f.controller.shape = [](const QString&) { return QString(); };  // the controller falls silent
+        f.window.show();
+        f.window.firstRead();
+        QVERIFY(!enabled(&f.window, "btndccsv"));
+        QVERIFY(!enabled(&f.window, "btnqxdy"));
+        // Even when asked directly, nothing is written without a fresh count.
+        f.prompter.shown.clear();
+        QVERIFY(!f.csv.run(f.dir.filePath("log.csv")));
+        QCOMPARE(f.prompter.shown, QStringList{"error:No count."});
+        QVERIFY(!QFile::exists(f.dir.filePath("log.csv")));
     }
 
     void csvExportShowsProgressAndWritesTheFile() {
@@ -297,13 +392,65 @@ private slots:
         f.window.show();
         f.window.read();
         f.window.save();
-        const QSize outer = f.window.frameGeometry().size();
-        QCOMPARE(QImage(f.dir.filePath("cx.bmp")).size(), QSize(outer.width() - 10, outer.height() - 60));
-        QCOMPARE(f.prompter.of("info"), QStringList{"cx.tmp Saved."});
+        const QString path = f.dir.filePath("cx.bmp");
+        QCOMPARE(QImage(path).size(), f.window.picture().size());
+        QCOMPARE(f.prompter.of("info"), QStringList{QDir::toNativeSeparators(path) + " Saved."});
         QTest::mouseClick(child<QPushButton>(&f.window, "btnbcpdf"), Qt::LeftButton);
         QCOMPARE(fileHead(f.dir.filePath("picture.pdf"), 5), QByteArray("%PDF-"));
         QCOMPARE(f.prompter.of("info").value(1), "Saved to " + f.dir.filePath("picture.pdf"));
         f.window.close();
+    }
+
+    // Without a window manager there is no frame: the picture still runs from the top row to the
+    // legend, at the window's width, and stops above the buttons.
+    void reportPictureHoldsTheLegend() {
+        ReportFixture f;
+        f.window.show();
+        f.window.read();
+        const QImage picture = f.window.picture();
+        QCOMPARE(picture.width(), 806);
+        const int buttonsTop = child<QWidget>(&f.window, "btnbcwj")->mapTo(&f.window, QPoint()).y();
+        QVERIFY(picture.height() <= buttonsTop);
+        QWidget* legend = child<QWidget>(&f.window, "lbltl2");
+        QVERIFY(legend->mapTo(&f.window, QPoint(0, legend->height())).y() <= picture.height());
+        // The legend's red square is in the picture where the window shows it.
+        QWidget* red = child<QWidget>(&f.window, "imgtl1");
+        const QPoint centre = red->mapTo(&f.window, QPoint(red->width() / 2, red->height() / 2));
+        const QColor c = picture.pixelColor(centre);
+        QVERIFY2(c.red() > 180 && c.green() < 100 && c.blue() < 100, qPrintable(c.name()));
+    }
+
+    // At the report's fixed size every delay caption and every indicator caption shows whole, in
+    // both languages of the program's catalogues.
+    void reportCaptionsAreNotCut_data() {
+        QTest::addColumn<QString>("language");
+        QTest::newRow("English") << "English";
+        QTest::newRow("Chinese") << "Chinese";
+    }
+
+    void reportCaptionsAreNotCut() {
+        QFETCH(QString, language);
+        const config::Config config(qEnvironmentVariable("TARSYN_SOURCE_DIR") + QStringLiteral("/data"));
+        ReportFixture f;
+        widgets::SetActiveLanguage(&f.window, config, language, widgets::ControlClassesForWindow("TForm12"));
+        f.window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&f.window));
+        QStringList cut;
+        for (const QString& panel : reports::ReportReader::DelayPanels()) {
+            auto* caption = child<QLabel>(&f.window, qPrintable("lbl" + panel.mid(3)));
+            const QRect room = caption->contentsRect();
+            const QRect needed = caption->fontMetrics().boundingRect(
+                room, Qt::TextWordWrap | caption->alignment(), caption->text());
+            if (needed.width() > room.width() || needed.height() > room.height()) cut << caption->text();
+        }
+        for (const QString& b : reports::ReportReader::IndicatorButtons()) {
+            auto* tabs = child<QTabWidget>(&f.window, "PageControl1");
+            tabs->setCurrentWidget(f.window.indicator(b)->parentWidget());  // laid out when shown
+            if (!f.window.indicator(b)->textFits()) cut << f.window.indicator(b)->text();
+        }
+        QVERIFY2(cut.isEmpty(), qPrintable(cut.join(" | ")));
+        if (language == QLatin1String("English"))  // the catalogue's texts, not the form's defaults
+            QCOMPARE(f.window.indicator("btnzs8")->text(), QStringLiteral("High oil temp. / low oil level"));
     }
 };
 

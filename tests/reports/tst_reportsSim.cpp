@@ -78,7 +78,7 @@ private slots:
         SimFixture f;
         QVERIFY(f.start({QStringLiteral("--alarm")}));  // the factory 13 records and the emergency stop
         reports::AlarmHistory history(*f.link, f.poll, f.prompter, f.lookup());
-        reports::AlarmCsvExport csv(history, f.poll, f.prompter, f.lookup());
+        reports::AlarmCsvExport csv(history, f.prompter, f.lookup());
         reports::ui::AlarmHistoryWindow window(history, csv, f.services());
         auto* list = window.findChild<QTableWidget*>(QStringLiteral("lv1"));
         auto click = [&](const char* name) {

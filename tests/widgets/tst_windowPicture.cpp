@@ -2,10 +2,12 @@
 #include <QLabel>
 #include <QPdfWriter>
 #include <QPrinter>
+#include <QPrinterInfo>
 #include <QTemporaryDir>
 #include <QVBoxLayout>
 #include <QtTest>
 
+#include "ScriptedPrompter.h"
 #include "widgets/WindowPicture.h"
 
 using namespace tarsyn;
@@ -15,7 +17,11 @@ class TestWindowPicture : public QObject {
 private slots:
     void placement_data();
     void placement();
-    void captureLeavesTheMarginsOut();
+    void captureTakesTheClientAreaAboveTheButtons();
+    void saveAsksBeforeReplacing_data();
+    void saveAsksBeforeReplacing();
+    void pdfIsAtTheSpecifiedEnlargement();
+    void everyPictureOnAPageOfItsOwn();
     void bitmapIsWrittenAndReplaced();
     void bitmapIntoAMissingFolderFails();
     void pdfWhenThereIsNoPrinter();
@@ -42,16 +48,103 @@ void TestWindowPicture::placement() {
     QCOMPARE(widgets::PrintPlacement(page, picture, scale), expected);
 }
 
-void TestWindowPicture::captureLeavesTheMarginsOut() {
+// Whatever frame the window system draws (none offscreen), the picture is the client area from its
+// top-left corner down to the given row, at the full width: the top row and the bottom content show.
+void TestWindowPicture::captureTakesTheClientAreaAboveTheButtons() {
     QWidget window;
     window.resize(300, 200);
     window.setStyleSheet("background: rgb(10,200,30)");
+    auto* top = new QLabel(&window);
+    top->setGeometry(0, 0, 300, 10);
+    top->setStyleSheet("background: rgb(200,0,0)");
+    auto* content = new QLabel(&window);
+    content->setGeometry(0, 150, 300, 10);  // the last row above the buttons
+    content->setStyleSheet("background: rgb(0,0,200)");
+    auto* button = new QLabel(&window);
+    button->setGeometry(0, 170, 300, 30);
+    button->setStyleSheet("background: rgb(250,250,0)");
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
-    const QSize outer = window.frameGeometry().size();
-    const QImage picture = widgets::CaptureWindow(&window, 10, 70);
-    QCOMPARE(picture.size() / picture.devicePixelRatio(), QSize(outer.width() - 10, outer.height() - 70));
-    QCOMPARE(QColor(picture.pixel(5, 5)), QColor(10, 200, 30));
+    QCOMPARE(widgets::TopOfRow(&window, button), 170);  // no layout: no spacing to halve
+    const QImage picture = widgets::CaptureClientArea(&window, widgets::TopOfRow(&window, button));
+    QCOMPARE(picture.size() / picture.devicePixelRatio(), QSize(300, 170));
+    QCOMPARE(QColor(picture.pixel(5, 5)), QColor(200, 0, 0));
+    QCOMPARE(QColor(picture.pixel(295, 155)), QColor(0, 0, 200));
+    QCOMPARE(QColor(picture.pixel(5, 165)), QColor(10, 200, 30));
+}
+
+void TestWindowPicture::saveAsksBeforeReplacing_data() {
+    QTest::addColumn<bool>("exists");
+    QTest::addColumn<bool>("yes");
+    QTest::addColumn<bool>("written");
+    QTest::addColumn<QStringList>("kinds");  // the boxes shown, in order
+    QTest::newRow("new file") << false << false << true << QStringList{"info"};
+    QTest::newRow("exists, No") << true << false << false << QStringList{"confirm"};
+    QTest::newRow("exists, Yes") << true << true << true << QStringList{"confirm", "info"};
+}
+
+void TestWindowPicture::saveAsksBeforeReplacing() {
+    QFETCH(bool, exists);
+    QFETCH(bool, yes);
+    QFETCH(bool, written);
+    QFETCH(QStringList, kinds);
+    QTemporaryDir dir;
+    const QString path = dir.filePath("cx.bmp");
+    QImage old(3, 3, QImage::Format_RGB32);
+    old.fill(Qt::red);
+    if (exists) QVERIFY(old.save(path, "BMP"));
+    QImage picture(20, 10, QImage::Format_RGB32);
+    picture.fill(Qt::blue);
+    test::ScriptedPrompter prompter;
+    prompter.answers = {yes};
+    const auto messages = [](const QString& key) {
+        return key == QLatin1String("dl18") ? QStringLiteral("Saved successfully.")
+                                            : QStringLiteral("%1 exists.");
+    };
+    QCOMPARE(widgets::SavePictureAsked(picture, path, prompter, messages), written);
+    QStringList shownKinds;
+    for (const QString& box : prompter.shown) shownKinds << box.section(':', 0, 0);
+    QCOMPARE(shownKinds, kinds);
+    const QString name = QDir::toNativeSeparators(path);
+    if (exists) QCOMPARE(prompter.of("confirm"), QStringList{name + " exists."});
+    // The real name of the file, never "cx.tmp".
+    if (written) QCOMPARE(prompter.of("info"), QStringList{name + " Saved successfully."});
+    QCOMPARE(QImage(path).size(), written ? QSize(20, 10) : QSize(3, 3));
+}
+
+// Where there is no printer the PDF's page has 600 dots an inch, so the alarm picture of 486 × 324
+// pixels printed five times its size is 2430 × 1620 dots: 102.9 × 68.6 mm, not half of it.
+void TestWindowPicture::pdfIsAtTheSpecifiedEnlargement() {
+    QTemporaryDir dir;
+    QPrinter printer;
+    printer.setPageSize(QPageSize(QPageSize::A4));
+    widgets::SetUpPdf(printer, dir.filePath("log"));
+    QCOMPARE(printer.outputFileName(), dir.filePath("log.pdf"));
+    QCOMPARE(printer.resolution(), 600);
+    const QRect area = printer.pageLayout().paintRectPixels(printer.resolution());
+    const QRect placed = widgets::PrintPlacement(area.size(), QSize(486, 324), 5);
+    QCOMPARE(placed.size(), QSize(2430, 1620));
+    QCOMPARE(qRound(placed.width() * 25.4 / printer.resolution()), 103);
+    QCOMPARE(qRound(placed.height() * 25.4 / printer.resolution()), 69);
+    QImage picture(486, 324, QImage::Format_RGB32);
+    picture.fill(Qt::green);
+    QVERIFY(widgets::PrintOnPage(printer, picture, 5));
+    QVERIFY(QFileInfo(dir.filePath("log.pdf")).size() > 0);
+}
+
+void TestWindowPicture::everyPictureOnAPageOfItsOwn() {
+    if (!QPrinterInfo::defaultPrinter().isNull()) QSKIP("a default printer exists; printing would use it");
+    QTemporaryDir dir;
+    QImage picture(40, 30, QImage::Format_RGB32);
+    picture.fill(Qt::green);
+    const QString pdf = dir.filePath("pages.pdf");
+    QString error;
+    QVERIFY(widgets::PrintPictures({picture, picture, picture}, 5, nullptr, &error,
+                                   [&](QWidget*) { return pdf; }));
+    QFile file(pdf);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray bytes = file.readAll();
+    QCOMPARE(bytes.count("/Type /Page\n") + bytes.count("/Type /Page\r"), 3);
 }
 
 void TestWindowPicture::bitmapIsWrittenAndReplaced() {

@@ -5,6 +5,8 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollBar>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
@@ -48,7 +50,8 @@ WatchLimitEditor::WatchLimitEditor(config::Config& config, const config::LiveSet
     m_table = new QTableWidget(0, kColumns, this);
     m_table->setObjectName(QStringLiteral("lvwatch"));
     m_table->verticalHeader()->hide();
-    m_table->horizontalHeader()->setStretchLastSection(true);
+    // Every column as wide as its longest caption or value name, so none is cut.
+    m_table->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     column->addWidget(m_table, 1);
     auto* buttons = new QHBoxLayout;
     const std::pair<const char*, const char*> names[] = {
@@ -71,6 +74,17 @@ WatchLimitEditor::WatchLimitEditor(config::Config& config, const config::LiveSet
     relabel();
 }
 
+void WatchLimitEditor::fitWidth() {
+    // Wide enough for every column without a scroll bar, but never wider than the screen allows.
+    m_table->resizeColumnsToContents();
+    const int columns = m_table->horizontalHeader()->length();
+    const int frame =
+        width() - m_table->viewport()->width() + m_table->verticalScrollBar()->sizeHint().width();
+    const QRect screen = this->screen() ? this->screen()->availableGeometry() : QRect(0, 0, 1024, 768);
+    const int wanted = qMin(columns + frame, screen.width() - 24);
+    if (wanted > width()) resize(wanted, height());
+}
+
 void WatchLimitEditor::relabel() {
     widgets::SetActiveLanguage(this, m_config, m_settings.language(), widgets::WindowControls::kPlainWindow);
     setWindowTitle(m_messages.text(QStringLiteral("Form19caption")));
@@ -90,6 +104,7 @@ void WatchLimitEditor::relabel() {
             box->setItemText(i, caption == QLatin1String("0") ? panel : caption);
         }
     }
+    fitWidth();
 }
 
 void WatchLimitEditor::appendRow(const WatchLimit& l) {
@@ -97,11 +112,13 @@ void WatchLimitEditor::appendRow(const WatchLimit& l) {
     m_table->insertRow(row);
     auto* controller = new QComboBox(m_table);
     controller->setEditable(true);
+    controller->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     for (const config::PortEntry& e : m_settings.ports())
         if (!e.remark.trimmed().isEmpty()) controller->addItem(e.remark.trimmed());
     controller->setCurrentText(l.controller);
     m_table->setCellWidget(row, kController, controller);
     auto* value = new QComboBox(m_table);
+    value->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     for (const QString& panel : WatchableValues()) {
         const QString caption =
             widgets::TranslationText(m_config, m_settings.language(),
@@ -114,6 +131,7 @@ void WatchLimitEditor::appendRow(const WatchLimit& l) {
     m_table->setItem(row, kHigh, new QTableWidgetItem(text(l.high)));
     m_table->setItem(row, kHold, new QTableWidgetItem(QString::number(l.holdSeconds)));
     m_table->setItem(row, kBand, new QTableWidgetItem(QString::number(l.band)));
+    fitWidth();
 }
 
 void WatchLimitEditor::load() {

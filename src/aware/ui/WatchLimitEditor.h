@@ -45,6 +45,7 @@ public slots:
 
 private:
     void appendRow(const WatchLimit& limit);
+    void fitWidth();
 
     config::Config& m_config;
     const config::LiveSettings& m_settings;

@@ -25,10 +25,12 @@ namespace tarsyn::history {
 
 namespace {
 
-// Client area: the two chart groups above a button row that the window picture leaves out (the
-// picture is 70 pixels shorter than the outer window, title bar included).
+// Client area: the two chart groups above a button row that the window picture leaves out.
 constexpr int kClientWidth = 700;
 constexpr int kClientHeight = 478;
+constexpr int kButtonsTop = kClientHeight - 38;
+// The picture is printed six times its size.
+constexpr int kPrintScale = 6;
 constexpr int kGroupHeight = 192;
 constexpr int kChartLeft = 48;  // inside a group, right of the y labels
 constexpr int kChartTop = 28;
@@ -101,7 +103,6 @@ CurvesWindow::CurvesWindow(CurveQuery& query, const config::Config& config, cons
     buildChartGroup(ChartKind::Hour, 40);
     buildChartGroup(ChartKind::Day, 40 + kGroupHeight + 4);
 
-    const int buttonsTop = kClientHeight - 38;
     struct Button {
         const char* name;
         const char* text;
@@ -114,13 +115,13 @@ CurvesWindow::CurvesWindow(CurveQuery& query, const config::Config& config, cons
     for (const Button& b : buttons) {
         auto* button = new QPushButton(name(b.text), this);
         button->setObjectName(name(b.name));
-        button->setGeometry(x, buttonsTop, 150, 30);
+        button->setGeometry(x, kButtonsTop, 150, 30);
         connect(button, &QPushButton::clicked, this, b.slot);
         x += 158;
     }
     auto* close = new QPushButton(QStringLiteral("退出"), this);
     close->setObjectName(QStringLiteral("btnqx"));
-    close->setGeometry(kClientWidth - 158, buttonsTop, 150, 30);
+    close->setGeometry(kClientWidth - 158, kButtonsTop, 150, 30);
     connect(close, &QPushButton::clicked, this, &QDialog::close);
     connect(queryButton, &QPushButton::clicked, this, &CurvesWindow::runQuery);
 
@@ -249,20 +250,19 @@ void CurvesWindow::showEvent(QShowEvent* event) {
     runQuery();
 }
 
+QImage CurvesWindow::picture() {
+    // Everything above the button row: the window's frame, whatever it is, plays no part.
+    return widgets::CaptureClientArea(this, kButtonsTop - 2);
+}
+
 void CurvesWindow::savePicture() {
-    const QImage picture = widgets::CaptureWindow(this, 10, 70);
-    QString error;
-    if (!widgets::SaveBitmap(picture, m_config.filePath(QStringLiteral("qx.bmp")), &error)) {
-        m_prompter.error(error);
-        return;
-    }
-    m_prompter.information(QStringLiteral("qx.tmp ") + m_messages.text(QStringLiteral("dl18")));
+    widgets::SavePictureAsked(picture(), m_config.filePath(QStringLiteral("qx.bmp")), m_prompter,
+                              [this](const QString& key) { return m_messages.text(key); });
 }
 
 void CurvesWindow::printPicture() {
-    const QImage picture = widgets::CaptureWindow(this, 10, 70);
     QString error;
-    if (!widgets::PrintPicture(picture, 6, this, &error, m_hooks.choosePdf) && !error.isEmpty())
+    if (!widgets::PrintPicture(picture(), kPrintScale, this, &error, m_hooks.choosePdf) && !error.isEmpty())
         m_prompter.error(error);
 }
 

@@ -53,7 +53,10 @@ public:
     /// channel box that names no channel is refused with a message and changes nothing. False when
     /// refused or when the database failed (reported; what was drawn before stays).
     bool runQuery();
-    /// `btnbcwj`: the window picture into "qx.bmp" in the data folder, then "qx.tmp " + `dl18`.
+    /// The window's picture: its client area above the button row.
+    QImage picture();
+    /// `btnbcwj`: the window picture into "qx.bmp" in the data folder (asking before it replaces
+    /// one), then the file's name and `dl18`.
     void savePicture();
     /// `btnqxdy`: the window picture six times its size on the default printer, or into a PDF.
     void printPicture();

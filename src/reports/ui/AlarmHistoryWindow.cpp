@@ -19,10 +19,6 @@ namespace tarsyn::reports::ui {
 
 namespace {
 
-// The picture leaves out the window's frame and the button row at the bottom.
-constexpr int kAlarmPictureWidthLess = 14;
-constexpr int kAlarmPictureHeightLess = 76;
-
 QLabel* label(const char* name, const QString& text, QWidget* parent) {
     auto* l = new QLabel(text, parent);
     l->setObjectName(QLatin1String(name));
@@ -143,10 +139,14 @@ void AlarmHistoryWindow::refresh() {
     m_export->setEnabled(m_history.logKnown() && m_history.total() > 0 && !m_busy);
     m_close->setEnabled(!m_busy);
 
+    fillList(s.rows);
+}
+
+void AlarmHistoryWindow::fillList(const QList<AlarmRow>& rows) {
     m_list->setRowCount(0);
-    m_list->setRowCount(int(s.rows.size()));
-    for (int r = 0; r < s.rows.size(); ++r) {
-        const AlarmRow& row = s.rows[r];
+    m_list->setRowCount(int(rows.size()));
+    for (int r = 0; r < rows.size(); ++r) {
+        const AlarmRow& row = rows[r];
         const QString cells[3] = {QString::number(row.number), row.record.text, row.record.time};
         for (int c = 0; c < 3; ++c) m_list->setItem(r, c, new QTableWidgetItem(cells[c]));
     }
@@ -181,25 +181,19 @@ void AlarmHistoryWindow::page(void (AlarmHistory::*step)()) {
     refresh();
 }
 
+// Everything above the button row, whatever frame the window system draws around the window.
 QImage AlarmHistoryWindow::picture() {
-    return widgets::CaptureWindow(this, kAlarmPictureWidthLess, kAlarmPictureHeightLess);
+    return widgets::CaptureClientArea(this, widgets::TopOfRow(this, m_close));
 }
 
 void AlarmHistoryWindow::save() { SavePicture(m_services, picture()); }
 
-void AlarmHistoryWindow::print() { PrintPicture(m_services, picture(), kPicturePrintScale, this); }
-
-void AlarmHistoryWindow::exportCsv() {
-    const QString path = m_services.chooseCsv
-                             ? m_services.chooseCsv(this)
-                             : QFileDialog::getSaveFileName(this, QString(), QStringLiteral("alarms.csv"),
-                                                            QStringLiteral("CSV (*.csv)"));
-    if (path.isEmpty()) return;
+void AlarmHistoryWindow::whileBusy(const std::function<void(const LogProgress&)>& work) {
     m_busy = true;
     refresh();
     m_progress->setValue(0);
     m_progress->show();
-    m_csv.run(path, [this](int step, int steps) {
+    work([this](int step, int steps) {
         m_progress->setRange(0, steps);
         m_progress->setValue(step);
         // The bar is painted between the waits; the buttons are off meanwhile.
@@ -208,6 +202,44 @@ void AlarmHistoryWindow::exportCsv() {
     m_progress->hide();
     m_busy = false;
     refresh();
+}
+
+QList<QImage> AlarmHistoryWindow::logPictures(const QList<AlarmRow>& rows) {
+    QList<QImage> pictures;
+    const int total = int(rows.size());
+    const int pages = AlarmPageCount(total);
+    m_total->setText(QString::number(total));
+    m_pageCount->setText(QString::number(pages));
+    m_pageCaption->setEnabled(true);
+    m_slash->setEnabled(true);
+    for (int page = 1; page <= pages; ++page) {
+        m_page->setText(QString::number(page));
+        fillList(rows.mid(alarmlog::kRowsPerPage * (page - 1), alarmlog::kRowsPerPage));
+        pictures << picture();
+    }
+    refresh();  // the window shows its own page again
+    return pictures;
+}
+
+void AlarmHistoryWindow::print() {
+    // The whole log, read afresh, a picture of the window a page: what the operator prints is what
+    // the controller holds, not only the page on the screen.
+    WholeAlarmLog log;
+    whileBusy([this, &log](const LogProgress& progress) { log = m_history.readWholeLog(progress); });
+    if (!log.complete) {
+        m_services.prompter->error(m_services.messages(QStringLiteral("alprfail")));
+        return;
+    }
+    PrintPictures(m_services, logPictures(log.rows), kPicturePrintScale, this);
+}
+
+void AlarmHistoryWindow::exportCsv() {
+    const QString path = m_services.chooseCsv
+                             ? m_services.chooseCsv(this)
+                             : QFileDialog::getSaveFileName(this, QString(), QStringLiteral("alarms.csv"),
+                                                            QStringLiteral("CSV (*.csv)"));
+    if (path.isEmpty()) return;
+    whileBusy([this, &path](const LogProgress& progress) { m_csv.run(path, progress); });
 }
 
 }  // namespace tarsyn::reports::ui

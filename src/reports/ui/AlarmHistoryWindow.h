@@ -3,6 +3,7 @@
 #include <QDialog>
 #include <QTimer>
 
+#include "reports/AlarmHistory.h"
 #include "reports/ui/WindowServices.h"
 
 class QLabel;
@@ -12,8 +13,7 @@ class QTableWidget;
 
 namespace tarsyn::reports {
 class AlarmCsvExport;
-class AlarmHistory;
-}  // namespace tarsyn::reports
+}
 
 namespace tarsyn::reports::ui {
 
@@ -36,17 +36,25 @@ public:
     /// Copies the logic's state onto the controls.
     void refresh();
 
-    void save();       ///< `btnbcwj`
-    void print();      ///< `btnqxdy`
+    void save();       ///< `btnbcwj`: the window's picture into "cx.bmp"
+    void print();      ///< `btnqxdy`: the whole log read afresh, a picture of the window a page
     void exportCsv();  ///< `btndccsv`
+
+    /// The window's picture: its client area above the button row.
+    QImage picture();
+    /// The window's picture for each page of `rows` (the whole log), as the paging shows them; the
+    /// window shows its own page again afterwards.
+    QList<QImage> logPictures(const QList<AlarmRow>& rows);
 
 protected:
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
 
 private:
-    QImage picture();
     void page(void (AlarmHistory::*step)());
+    void fillList(const QList<AlarmRow>& rows);
+    /// Runs `work` with every button off and the progress bar moving.
+    void whileBusy(const std::function<void(const LogProgress&)>& work);
 
     AlarmHistory& m_history;
     AlarmCsvExport& m_csv;

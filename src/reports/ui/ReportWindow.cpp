@@ -5,6 +5,7 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QPainter>
 #include <QPrinter>
 #include <QPushButton>
 #include <QShowEvent>
@@ -21,9 +22,6 @@ namespace tarsyn::reports::ui {
 
 namespace {
 
-// The picture leaves out the window's frame and the button row at the bottom.
-constexpr int kReportPictureWidthLess = 10;
-constexpr int kReportPictureHeightLess = 60;
 constexpr int kReadDelayMs = 200;
 
 struct DelayCaption {
@@ -78,7 +76,66 @@ QLabel* label(const QString& name, const QString& text, QWidget* parent) {
     return l;
 }
 
+// An indicator: padding, the 16-pixel picture, a gap, then the caption.
+constexpr int kIndicatorPad = 2;
+constexpr int kIndicatorPicture = 16;
+constexpr int kIndicatorGap = 5;
+constexpr int kIndicatorTextFlags = Qt::AlignLeft | Qt::AlignVCenter | Qt::TextWordWrap;
+
 }  // namespace
+
+ReportIndicator::ReportIndicator(const QString& name, const QString& text, QWidget* parent)
+    : QPushButton(text, parent) {
+    setObjectName(name);
+    setAutoDefault(false);
+    setFlat(true);
+    setFocusPolicy(Qt::NoFocus);
+    setIconSize(QSize(kIndicatorPicture, kIndicatorPicture));
+    QSizePolicy policy(QSizePolicy::Preferred, QSizePolicy::Preferred);
+    policy.setHeightForWidth(true);
+    setSizePolicy(policy);
+}
+
+QRect ReportIndicator::textRect() const {
+    return rect().adjusted(kIndicatorPad + kIndicatorPicture + kIndicatorGap, 0, -kIndicatorPad, 0);
+}
+
+bool ReportIndicator::textFits() const {
+    const QRect room = textRect();
+    const QRect needed = fontMetrics().boundingRect(room, kIndicatorTextFlags, text());
+    return needed.width() <= room.width() && needed.height() <= room.height();
+}
+
+QSize ReportIndicator::minimumSizeHint() const {
+    // The longest word must fit on a line of its own.
+    int word = 0;
+    for (const QString& w : text().split(QLatin1Char(' '), Qt::SkipEmptyParts))
+        word = qMax(word, fontMetrics().horizontalAdvance(w));
+    const int width = 2 * kIndicatorPad + kIndicatorPicture + kIndicatorGap + word;
+    return {width, heightForWidth(width)};
+}
+
+QSize ReportIndicator::sizeHint() const {
+    const int width =
+        2 * kIndicatorPad + kIndicatorPicture + kIndicatorGap + fontMetrics().horizontalAdvance(text());
+    return {width, heightForWidth(width)};
+}
+
+int ReportIndicator::heightForWidth(int width) const {
+    const int room = qMax(1, width - 2 * kIndicatorPad - kIndicatorPicture - kIndicatorGap);
+    const QRect needed = fontMetrics().boundingRect(QRect(0, 0, room, 10000), kIndicatorTextFlags, text());
+    return qMax(kIndicatorPicture, needed.height()) + 2 * kIndicatorPad;
+}
+
+void ReportIndicator::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    const QRect picture(kIndicatorPad, (height() - kIndicatorPicture) / 2, kIndicatorPicture,
+                        kIndicatorPicture);
+    icon().paint(&painter, picture);
+    painter.setPen(
+        palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::ButtonText));
+    painter.drawText(textRect(), kIndicatorTextFlags, text());
+}
 
 ReportWindow::ReportWindow(ReportReader& reader, WindowServices services, QWidget* parent)
     : QDialog(parent), m_reader(reader), m_services(std::move(services)) {
@@ -131,16 +188,20 @@ QWidget* ReportWindow::buildDelays() {
     grid->setHorizontalSpacing(6);
     grid->setVerticalSpacing(4);
     for (int c = 0; c < 4; ++c) {
+        // The captions share the width evenly and wrap where a language needs two lines.
+        grid->setColumnStretch(c * 2, 1);
         for (int r = 0; r < 6 && kDelays[c][r].panel; ++r) {
             const QString number = QLatin1String(kDelays[c][r].panel);
-            grid->addWidget(
-                label(QStringLiteral("lbl") + number, QString::fromUtf8(kDelays[c][r].caption), group), r,
-                c * 2);
+            QLabel* caption =
+                label(QStringLiteral("lbl") + number, QString::fromUtf8(kDelays[c][r].caption), group);
+            caption->setWordWrap(true);
+            grid->addWidget(caption, r, c * 2);
             QLabel* value = label(QStringLiteral("pnl") + number, QStringLiteral("0"), group);
             value->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-            value->setMinimumWidth(48);
+            value->setFixedWidth(40);  // a byte: at most "255"
+            value->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
             m_panels.insert(value->objectName(), value);
-            grid->addWidget(value, r, c * 2 + 1);
+            grid->addWidget(value, r, c * 2 + 1, Qt::AlignVCenter);
         }
     }
     return group;
@@ -154,17 +215,17 @@ QWidget* ReportWindow::buildIndicators() {
         page->setObjectName(QLatin1String(tab.name));
         auto* grid = new QGridLayout(page);
         grid->setHorizontalSpacing(10);
+        int columns = 0;
         for (int i = 0; tab.numbers[i]; ++i) {
             const int number = tab.numbers[i];
             const QString name = QStringLiteral("btnzs%1").arg(number);
-            QPushButton* b = NamedButton(name.toLatin1().constData(), widgets::IndicatorCaptions().value(number), page);
-            b->setFlat(true);
-            b->setFocusPolicy(Qt::NoFocus);
-            b->setIconSize(QSize(16, 16));
-            b->setStyleSheet(QStringLiteral("text-align: left"));
+            auto* b = new ReportIndicator(name, widgets::IndicatorCaptions().value(number), page);
             m_indicators.insert(name, b);
             grid->addWidget(b, i % tab.rows, i / tab.rows);
+            columns = i / tab.rows + 1;
         }
+        // Columns of equal width, whatever the captions' lengths.
+        for (int c = 0; c < columns; ++c) grid->setColumnStretch(c, 1);
         grid->setRowStretch(tab.rows, 1);
         tabs->addTab(page, QString::fromUtf8(tab.title));
     }
@@ -197,7 +258,7 @@ void ReportWindow::setPanelText(const QString& panel, const QString& text) {
 }
 
 void ReportWindow::setIndicatorImage(const QString& indicator, int image) {
-    QPushButton* b = m_indicators.value(indicator);
+    ReportIndicator* b = m_indicators.value(indicator);
     if (!b) return;
     m_images.insert(indicator, image);
     b->setIcon(QIcon(widgets::MainWindowPictures::indicator(image, ReportReader::AlarmIndicator(indicator))));
@@ -229,11 +290,12 @@ void ReportWindow::read() {
     setPictureButtons(true);
 }
 
-QImage ReportWindow::picture() { return widgets::CaptureWindow(this, kReportPictureWidthLess, kReportPictureHeightLess); }
+// Everything above the button row, whatever frame the window system draws around the window.
+QImage ReportWindow::picture() { return widgets::CaptureClientArea(this, widgets::TopOfRow(this, m_save)); }
 
 void ReportWindow::save() { SavePicture(m_services, picture()); }
 
-void ReportWindow::print() { PrintPicture(m_services, picture(), kPicturePrintScale, this); }
+void ReportWindow::print() { PrintPictures(m_services, {picture()}, kPicturePrintScale, this); }
 
 void ReportWindow::savePdf() {
     const QImage image = picture();
@@ -241,10 +303,9 @@ void ReportWindow::savePdf() {
                                         : QFileDialog::getSaveFileName(this, QString(), QString(),
                                                                        QStringLiteral("PDF (*.pdf)"));
     if (path.isEmpty()) return;
-    if (!path.endsWith(QStringLiteral(".pdf"), Qt::CaseInsensitive)) path += QStringLiteral(".pdf");
-    QPrinter printer(QPrinter::HighResolution);
-    printer.setOutputFormat(QPrinter::PdfFormat);
-    printer.setOutputFileName(path);
+    QPrinter printer;
+    widgets::SetUpPdf(printer, path);
+    path = printer.outputFileName();
     if (widgets::PrintOnPage(printer, image, kPicturePrintScale))
         m_services.prompter->information(m_services.messages(QStringLiteral("pdfdone")) + QLatin1Char(' ') +
                                          path);

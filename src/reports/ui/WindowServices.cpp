@@ -14,16 +14,13 @@ QPushButton* NamedButton(const char* name, const QString& text, QWidget* parent)
 }
 
 void SavePicture(const WindowServices& services, const QImage& picture) {
-    QString error;
-    if (widgets::SaveBitmap(picture, services.picturePath, &error))
-        services.prompter->information(QStringLiteral("cx.tmp ") + services.messages(QStringLiteral("dl18")));
-    else
-        services.prompter->error(error);
+    widgets::SavePictureAsked(picture, services.picturePath, *services.prompter, services.messages);
 }
 
-void PrintPicture(const WindowServices& services, const QImage& picture, int scale, QWidget* parent) {
+void PrintPictures(const WindowServices& services, const QList<QImage>& pictures, int scale,
+                   QWidget* parent) {
     QString error;
-    if (!widgets::PrintPicture(picture, scale, parent, &error, services.choosePdf) && !error.isEmpty())
+    if (!widgets::PrintPictures(pictures, scale, parent, &error, services.choosePdf) && !error.isEmpty())
         services.prompter->error(error);
 }
 

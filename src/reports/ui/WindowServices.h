@@ -39,10 +39,11 @@ constexpr int kPicturePrintScale = 5;
 /// A push button named `name` (the catalogues key on it) that Enter does not press.
 QPushButton* NamedButton(const char* name, const QString& text, QWidget* parent);
 
-/// The window picture saved as "cx.bmp", then "cx.tmp " + `dl18`; a failed write shows its error.
+/// The window picture saved as "cx.bmp" (asking before it replaces one), then the file's name and
+/// `dl18`; a failed write shows its error.
 void SavePicture(const WindowServices& services, const QImage& picture);
-/// The window picture printed at `scale` (into a PDF the user chooses when there is no printer); a
-/// failure shows its error, a cancel nothing.
-void PrintPicture(const WindowServices& services, const QImage& picture, int scale, QWidget* parent);
+/// The window pictures printed at `scale`, one a page (into a PDF the user chooses when there is no
+/// printer); a failure shows its error, a cancel nothing.
+void PrintPictures(const WindowServices& services, const QList<QImage>& pictures, int scale, QWidget* parent);
 
 }  // namespace tarsyn::reports::ui
