@@ -250,6 +250,7 @@ Program::Program(const QString& dataDir, const QByteArray& codePage, const Subst
     // Operator actions go to the event journal under the controller's name.
     const auto controllerName = [&window] { return history::trimRemark(window.remarkText()); };
     pages::PageServices pageServices{p.controllerLink, window.poll(), p.config, p.messages, p.prompter};
+    pageServices.controller = controllerName;
     pageServices.written = [&p, controllerName](const QString& detail) {
         p.journal->record(history::JournalKind::BlockWritten, controllerName(), detail);
     };
@@ -328,7 +329,7 @@ Program::Program(const QString& dataDir, const QByteArray& codePage, const Subst
     auto relabelPage = [&p](pages::PageWindow* page) {
         p.switcher->add(page->objectName(), [page, &p](const QString&) {
             page->relabel();
-            page->setWindowTitle(p.messages.text(page->page().titleKey));
+            page->setWindowTitle(page->engine().windowTitle(p.messages.text(page->page().titleKey)));
         });
     };
     relabelPage(p.smsPage.get());
