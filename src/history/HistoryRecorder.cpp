@@ -103,6 +103,7 @@ void HistoryRecorder::refreshStatus() {
     if (s.known) m_writerError = s.error;
     m_behind = s.behind;
     m_waiting = s.waiting;
+    m_spoolError = s.spoolError;
     report();
 }
 
@@ -134,6 +135,7 @@ void HistoryRecorder::report() {
             if (m_waiting > 0)
                 text += QLatin1Char(' ') +
                         message("hswait", "%1 rows wait to be written to the history.").arg(m_waiting);
+            if (!m_spoolError.isEmpty()) text += QLatin1Char(' ') + m_spoolError;
             if (!m_reported) {
                 m_reported = true;
                 // The box is shown after the tick, from the event loop: opened here, inside the tick, its

@@ -91,6 +91,7 @@ private:
     QString m_writerError;    // the database's reason
     bool m_behind = false;
     qint64 m_waiting = 0;
+    QString m_spoolError;     // the spool file cannot be used: the waiting rows are in memory only
     bool m_reported = false;  // the box of this outage has been asked for
     bool m_lastOk = true;
     QString m_statusText;
