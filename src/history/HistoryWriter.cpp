@@ -54,18 +54,13 @@ public:
                        .arg(values.join(QLatin1Char(',')))) &&
             q.exec(QStringLiteral(
                 "CREATE INDEX IF NOT EXISTS \"spool_tbl_id\" ON \"spool\" (\"tbl\", \"id\")")) &&
-            q.exec(QStringLiteral("SELECT \"tbl\", COUNT(*) FROM \"spool\" GROUP BY \"tbl\""));
+            recount(q);
         if (!ok) {
             *why = QStringLiteral("the spool %1 cannot be used: %2")
                        .arg(path, SqlErrorText(q.lastError().isValid() ? q.lastError() : db.lastError()));
             q = QSqlQuery();
             db.close();
             return false;
-        }
-        m_count[0] = m_count[1] = 0;
-        while (q.next()) {
-            const int t = q.value(0).toInt();
-            if (t == 0 || t == 1) m_count[t] = q.value(1).toLongLong();
         }
         m_open = true;
         return true;
@@ -150,17 +145,23 @@ public:
                 QStringLiteral("DELETE FROM \"spool\" WHERE \"id\" IN (SELECT \"id\" FROM \"spool\" ORDER BY "
                                "\"id\" LIMIT %1)")
                     .arg(excess)) ||
-            !q.exec(QStringLiteral("SELECT \"tbl\", COUNT(*) FROM \"spool\" GROUP BY \"tbl\"")))
+            !recount(q))
             return 0;
+        return excess;
+    }
+
+private:
+    /// Counts the rows of each table afresh.
+    bool recount(QSqlQuery& q) {
+        if (!q.exec(QStringLiteral("SELECT \"tbl\", COUNT(*) FROM \"spool\" GROUP BY \"tbl\""))) return false;
         m_count[0] = m_count[1] = 0;
         while (q.next()) {
             const int t = q.value(0).toInt();
             if (t == 0 || t == 1) m_count[t] = q.value(1).toLongLong();
         }
-        return excess;
+        return true;
     }
 
-private:
     QString m_connectionName;
     bool m_open = false;
     qint64 m_count[2] = {0, 0};
