@@ -6,6 +6,7 @@
 #include <QToolButton>
 #include <QComboBox>
 #include <QLabel>
+#include <QMessageBox>
 #include <QTimer>
 #include <QWidget>
 #include <cstdio>
@@ -139,6 +140,18 @@ struct Program::Parts {
     std::unique_ptr<TrayIcon> tray;
     std::unique_ptr<Shell> shell;
 
+    QString historyBoxText;  // the text of the recorder's last error box
+
+    /// Closes the recorder's error box if it is still open.
+    void closeHistoryBox() {
+        if (historyBoxText.isEmpty()) return;
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            auto* box = qobject_cast<QMessageBox*>(w);
+            if (box && box->isVisible() && box->text() == historyBoxText) box->done(QMessageBox::Ok);
+        }
+        historyBoxText.clear();
+    }
+
     /// The parameter pages in creation order.
     QList<pages::PageWindow*> pageWindows() const {
         QList<pages::PageWindow*> list;
@@ -207,9 +220,24 @@ Program::Program(const QString& dataDir, const QByteArray& codePage, const Subst
     p.store = history::HistoryStore::open(p.config);
     p.recorder = std::make_unique<history::HistoryRecorder>(
         *p.store, p.clock, [&p] { return p.settings.dayIntervalText(); },
-        [&p] { return p.settings.hourIntervalText(); }, [&p](const QString& m) { p.prompter.error(m); });
+        [&p] { return p.settings.hourIntervalText(); }, [&p](const QString& m) {
+            p.historyBoxText = m;
+            p.prompter.error(m);
+        });
+    p.recorder->setMessages([&p](const QString& key) { return p.messages.text(key); });
+    p.recorder->setDroppedHook([&p](qint64 rows) {
+        if (p.journal)
+            p.journal->record(history::JournalKind::HistoryDropped, QString(),
+                              QStringLiteral("%1 rows over the limit of the spool").arg(rows));
+    });
     QObject::connect(p.recorder.get(), &history::HistoryRecorder::statusChanged, &window,
                      &MainWindow::setHistoryStatus);
+    QObject::connect(p.recorder.get(), &history::HistoryRecorder::waitingChanged, &window,
+                     [&window](const QString& text) { window.setHistoryStatus(false, text); });
+    // A box about a failure that has ended would contradict the strip: it goes when recording works.
+    QObject::connect(p.recorder.get(), &history::HistoryRecorder::statusChanged, &window, [&p](bool ok) {
+        if (ok) p.closeHistoryBox();
+    });
     window.poll().setHistorySink(p.recorder.get());
     if (!p.store->isOpen()) {
         window.setHistoryStatus(false, p.recorder->statusText());

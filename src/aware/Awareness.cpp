@@ -60,6 +60,8 @@ void Awareness::recordLiveReply(const QString& reply, const QString& remark) {
         const QString controller = remark.trimmed();
         const QVector<AlarmEdge> edges = m_edges.update(controller, reply);
         if (!IndicatorBits(reply).isEmpty()) m_lastReply.insert(controller, now);
+        // What one reply changed is written together: a killed program keeps all of it or none.
+        history::JournalGroup group(m_journal);
         for (const AlarmEdge& e : edges) alarmEdge(controller, e, now);
         for (const WatchChange& c : m_watch.update(controller, reply, now)) watchChange(controller, c, now);
     }

@@ -22,8 +22,15 @@ QDateTime CurveQuery::now() const {
     return now;
 }
 
+void CurveQuery::reopenIfLost() {
+    // The recorder writes on a connection of its own, so nothing else brings this one back after an
+    // outage; at an operator's request a round trip is cheap.
+    if (!m_store.isOpen() || !m_store.ping()) m_store.connect();
+}
+
 ChartData CurveQuery::run(ChartKind kind, const QString& port, int channel) {
     const QString column = requireColumn(channel);
+    reopenIfLost();
     const QDateTime now = this->now();
     const QDateTime start = now.addSecs(-chartSpanSeconds(kind));
     const HistoryTable table = chartTable(kind);
@@ -35,6 +42,7 @@ ChartData CurveQuery::run(ChartKind kind, const QString& port, int channel) {
 
 QVector<HistoryPoint> CurveQuery::rows(ChartKind kind, const QString& port, int channel) {
     const QString column = requireColumn(channel);
+    reopenIfLost();
     return m_store.columnSince(chartTable(kind), port, now().addSecs(-chartSpanSeconds(kind)), column);
 }
 

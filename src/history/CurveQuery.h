@@ -34,6 +34,7 @@ public:
 
 private:
     QDateTime now() const;
+    void reopenIfLost();
 
     HistoryStore& m_store;
     const link::Clock& m_clock;

@@ -1,6 +1,7 @@
 #include "history/HistoryRecorder.h"
 
 #include "history/HistoryStore.h"
+#include "history/HistoryWriter.h"
 #include "link/LinkError.h"
 
 namespace tarsyn::history {
@@ -23,25 +24,37 @@ TableRule ruleFor(HistoryTable table) {
 
 HistoryRecorder::HistoryRecorder(HistoryStore& store, const link::Clock& clock, IntervalGetter dayMinutes,
                                  IntervalGetter hourSeconds, ErrorCallback onError, QObject* parent)
+    : HistoryRecorder(store, clock, std::move(dayMinutes), std::move(hourSeconds), std::move(onError),
+                      HistoryWriter::Limits{}, parent) {}
+
+HistoryRecorder::HistoryRecorder(HistoryStore& store, const link::Clock& clock, IntervalGetter dayMinutes,
+                                 IntervalGetter hourSeconds, ErrorCallback onError,
+                                 HistoryWriter::Limits limits, QObject* parent)
     : QObject(parent),
-      m_store(store),
       m_clock(clock),
       m_dayMinutes(std::move(dayMinutes)),
       m_hourSeconds(std::move(hourSeconds)),
-      m_onError(std::move(onError)) {
-    if (!m_store.isOpen()) {
-        m_failed[0] = m_failed[1] = true;
-        m_statusText = m_store.lastError();
-        // A failed first connect counts as an attempt: the next one waits its turn.
-        m_lastConnectAttempt = m_clock.now();
+      m_onError(std::move(onError)),
+      m_writer(std::make_unique<HistoryWriter>(store.location(), store.writeTurns(), limits)) {
+    if (!store.isOpen()) {
+        // The caller has shown store.lastError() already: the strip says it, no second box.
+        m_writerError = store.lastError().isEmpty() ? QStringLiteral("The history database is not open.")
+                                                    : store.lastError();
+        m_reported = true;
+        m_lastOk = false;
+        m_statusText = m_writerError;
     }
 }
 
+HistoryRecorder::~HistoryRecorder() = default;
+
 void HistoryRecorder::recordLiveReply(const QString& reply, const QString& remark) {
-    if (reply.size() < kMinReplyLength) return;
-    const QString port = trimRemark(remark);
-    recordTable(HistoryTable::Day, reply, port);
-    recordTable(HistoryTable::Hour, reply, port);
+    if (reply.size() >= kMinReplyLength) {
+        const QString port = trimRemark(remark);
+        recordTable(HistoryTable::Day, reply, port);
+        recordTable(HistoryTable::Hour, reply, port);
+    }
+    refreshStatus();
 }
 
 void HistoryRecorder::recordTable(HistoryTable table, const QString& reply, const QString& port) {
@@ -51,88 +64,96 @@ void HistoryRecorder::recordTable(HistoryTable table, const QString& reply, cons
     if (next.isValid() && now <= next) return;
 
     const TableRule rule = ruleFor(table);
-    // The cadence is checked before anything is written: a bad one must not leave a row behind that
-    // the next reply would write again.
+    // The cadence is checked before anything is handed over: a bad one must not leave a row behind
+    // that the next reply would write again.
     const QString cadenceText = (table == HistoryTable::Day ? m_dayMinutes : m_hourSeconds)();
     bool numeric = false;
     const qint64 cadence = cadenceText.trimmed().toLongLong(&numeric);
     // A negative cadence puts the next time in the past, so every accepted reply is recorded, as
     // "now + cadence" says; only text that is not a whole number stops the table.
     if (!numeric) {
-        fail(index,
-             QStringLiteral(
-                 "History table \"%1\": the recording interval \"%2\" (%3) is not a whole number of %4.")
-                 .arg(tableName(table), cadenceText, QLatin1String(rule.settingKey),
-                      table == HistoryTable::Day ? QStringLiteral("minutes") : QStringLiteral("seconds")));
+        m_tableError[index] =
+            QStringLiteral(
+                "History table \"%1\": the recording interval \"%2\" (%3) is not a whole number of %4.")
+                .arg(tableName(table), cadenceText, QLatin1String(rule.settingKey),
+                     table == HistoryTable::Day ? QStringLiteral("minutes") : QStringLiteral("seconds"));
         return;
     }
+    HistoryJob job;
+    job.table = table;
+    job.cutoff = stampText(now.addSecs(-rule.retentionSeconds));
     try {
-        if (!storeUsable(now)) return;
-        const QDateTime cutoff = now.addSecs(-rule.retentionSeconds);
         // The stamp is read afresh, as the row is written after the purge.
-        const HistoryRow row = rowFromReply(reply, port, stampText(m_clock.now()));
-        m_store.record(table, cutoff, row);
-    } catch (const HistoryError& e) {
-        m_suspect = true;
-        fail(index, e.message());
-        return;
+        job.row = rowFromReply(reply, port, stampText(m_clock.now()));
     } catch (const link::ConversionError& e) {
-        fail(index, QStringLiteral("History table \"%1\": the live reply has a bad field (%2).")
-                        .arg(tableName(table), e.message()));
+        m_tableError[index] = QStringLiteral("History table \"%1\": the live reply has a bad field (%2).")
+                                  .arg(tableName(table), e.message());
         return;
     }
+    // Handed over, the row is kept: in the database, or in the spool until the database takes it.
+    m_writer->push(std::move(job));
     next = m_clock.now().addSecs(cadence * rule.cadenceUnitSeconds);
-    succeed(index);
+    m_tableError[index].clear();
 }
 
-bool HistoryRecorder::storeUsable(const QDateTime& now) {
-    if (m_suspect && m_store.isOpen() && !m_store.ping()) m_store.disconnect();  // connection lost
-    m_suspect = false;
-    if (m_store.isOpen()) return true;
-    if (m_lastConnectAttempt.isValid() && now < m_lastConnectAttempt.addSecs(kReconnectSeconds)) {
-        // Not yet time to try again; stay quietly in the failed state.
-        fail(-1, m_store.lastError().isEmpty() ? QStringLiteral("The history database is not open.")
-                                               : m_store.lastError());
-        return false;
-    }
-    // The attempt runs beside the poll: a server that does not answer costs no tick any time.
-    switch (m_store.reconnectInBackground()) {
-        case HistoryStore::Reconnect::Connected:
-            return true;
-        case HistoryStore::Reconnect::Pending:
-            fail(-1, m_store.lastError().isEmpty() ? QStringLiteral("The history database is not open.")
-                                                   : m_store.lastError());
-            return false;
-        case HistoryStore::Reconnect::Failed:
-            break;
-    }
-    m_lastConnectAttempt = now;
-    fail(-1, m_store.lastError());
-    return false;
+void HistoryRecorder::refreshStatus() {
+    const HistoryWriter::Status s = m_writer->takeStatus(m_clock.now());
+    if (s.dropped > 0 && m_dropped) m_dropped(s.dropped);
+    // Until the writer has tried its connection, the store's state at start stands.
+    if (s.known) m_writerError = s.error;
+    m_behind = s.behind;
+    m_waiting = s.waiting;
+    m_spoolError = s.spoolError;
+    report();
 }
 
-void HistoryRecorder::fail(int tableIndex, const QString& message) {
-    const bool wasOk = isOk();
-    if (tableIndex < 0)
-        m_failed[0] = m_failed[1] = true;
+void HistoryRecorder::flush() {
+    m_writer->flush();
+    refreshStatus();
+}
+
+QString HistoryRecorder::message(const char* key, const char* english) const {
+    const QString text = m_messages ? m_messages(QLatin1String(key)) : QString();
+    return text.isEmpty() || text == QLatin1String("0") ? QLatin1String(english) : text;
+}
+
+void HistoryRecorder::report() {
+    const bool ok = isOk();
+    QString text;
+    if (ok) {
+        m_reported = false;
+        if (m_lastOk) return;
+        text = message("hsagain", "History recording works again.");
+    } else {
+        QString reason = m_tableError[0];
+        if (reason.isEmpty()) reason = m_tableError[1];
+        if (reason.isEmpty()) reason = m_writerError;
+        if (reason.isEmpty()) {
+            text = message("hsbehind", "The history database does not keep up: %1 rows wait.").arg(m_waiting);
+        } else {
+            text = reason;
+            if (m_waiting > 0)
+                text += QLatin1Char(' ') +
+                        message("hswait", "%1 rows wait to be written to the history.").arg(m_waiting);
+            if (!m_spoolError.isEmpty()) text += QLatin1Char(' ') + m_spoolError;
+            if (!m_reported) {
+                m_reported = true;
+                // The box is shown after the tick, from the event loop: opened here, inside the tick, its
+                // modal loop would find the tick still running and no request would go out while it is open.
+                if (m_onError)
+                    QMetaObject::invokeMethod(
+                        this, [this, reason] { m_onError(reason); }, Qt::QueuedConnection);
+            }
+        }
+    }
+    if (ok == m_lastOk && text == m_statusText) return;
+    const bool changed = ok != m_lastOk;
+    m_lastOk = ok;
+    m_statusText = text;
+    if (changed)
+        emit statusChanged(ok, text);
     else
-        m_failed[tableIndex] = true;
-    if (!wasOk) return;  // already reported; the operator is told once per outage
-    m_statusText = message;
-    // The box is shown after the tick, from the event loop: opened here, inside the tick, its modal
-    // loop would find the tick still running and no request would go out while it is open.
-    if (m_onError)
-        QMetaObject::invokeMethod(
-            this, [this, message] { m_onError(message); }, Qt::QueuedConnection);
-    emit statusChanged(false, message);
-}
-
-void HistoryRecorder::succeed(int tableIndex) {
-    const bool wasOk = isOk();
-    m_failed[tableIndex] = false;
-    if (wasOk || !isOk()) return;
-    m_statusText = QStringLiteral("History recording works again.");
-    emit statusChanged(true, m_statusText);
+        emit waitingChanged(text);
 }
 
 }  // namespace tarsyn::history

@@ -4,8 +4,10 @@
 #include <QObject>
 #include <QString>
 #include <functional>
+#include <memory>
 
 #include "history/HistoryColumns.h"
+#include "history/HistoryWriter.h"
 #include "link/Clock.h"
 #include "monitor/HistorySink.h"
 
@@ -14,35 +16,54 @@ namespace tarsyn::history {
 class HistoryStore;
 
 /// Writes accepted live replies into the two histories at their cadences: "24xs" every "save2"
-/// minutes keeping 23:59:59, "nls" every "save1" seconds keeping one hour. Each table's purge and
-/// append form one transaction. A failure (database, non-hexadecimal reply field, cadence that is not
-/// a whole number) leaves that table's next time where it was, so the next accepted reply tries again;
-/// the operator hears of it once through the error callback, called from the event loop after the
-/// poll tick (never inside it, so a box it opens does not hold up polling), and statusChanged tells the
-/// status strip when recording fails and when it works again. A store that is not open is reconnected at most
-/// every kReconnectSeconds, the trial connection running beside the poll
-/// (HistoryStore::reconnectInBackground), so a lost server stalls no tick.
+/// minutes keeping 23:59:59, "nls" every "save1" seconds keeping one hour. The poll tick only decides
+/// which rows are due and hands them to a HistoryWriter, which writes each table's purge and append as
+/// one transaction on a thread of its own, and keeps the rows in its spool while the database is away.
+/// A reply with a non-hexadecimal field or a cadence that is not a whole number writes nothing and
+/// leaves that table's next time where it was, so the next accepted reply tries again. The operator
+/// hears of a failure once through the error callback, called from the event loop after the poll tick
+/// (never inside it, so a box it opens does not hold up polling); statusChanged tells the status strip
+/// when recording fails and when it works again, waitingChanged how many rows wait meanwhile.
 class HistoryRecorder : public QObject, public monitor::HistorySink {
     Q_OBJECT
 public:
     using IntervalGetter = std::function<QString()>;
     using ErrorCallback = std::function<void(const QString&)>;
+    using MessageLookup = std::function<QString(const QString& key)>;
 
-    static constexpr int kReconnectSeconds = 30;
     static constexpr int kMinReplyLength = 104;  ///< 48 data bytes need 103 characters plus the check
 
     /// `dayMinutes` and `hourSeconds` give the cadence texts at the moment they are needed (the
     /// program passes LiveSettings::dayIntervalText and hourIntervalText). When `store` is not open
     /// the recorder starts in the failed state without reporting again: the caller has shown
     /// store.lastError() already.
+    /// The writer opens a connection of its own to `store`'s location and shares its write turns.
     HistoryRecorder(HistoryStore& store, const link::Clock& clock, IntervalGetter dayMinutes,
                     IntervalGetter hourSeconds, ErrorCallback onError, QObject* parent = nullptr);
+    HistoryRecorder(HistoryStore& store, const link::Clock& clock, IntervalGetter dayMinutes,
+                    IntervalGetter hourSeconds, ErrorCallback onError, HistoryWriter::Limits limits,
+                    QObject* parent = nullptr);
+    ~HistoryRecorder() override;
+
+    /// The catalogue's texts for the strip (keys "hswait", "hsbehind", "hsagain"); without it, or for
+    /// a key the catalogue lacks, the English ones.
+    void setMessages(MessageLookup messages) { m_messages = std::move(messages); }
+    /// Told how many rows went unwritten (spool or queue full), once per loss (the event journal).
+    void setDroppedHook(std::function<void(qint64)> hook) { m_dropped = std::move(hook); }
 
     /// Table "24xs", then table "nls", each when its time has come and the reply is long enough.
     void recordLiveReply(const QString& reply, const QString& remark) override;
 
-    /// True while both tables record (or have nothing due); false from a failure until both work again.
-    bool isOk() const { return !m_failed[0] && !m_failed[1]; }
+    /// Looks at the writer and tells the strip what changed (done at every reply as well).
+    void refreshStatus();
+    /// Waits until the writer has tried the database for every row handed over, then refreshStatus().
+    void flush();
+
+    /// True while both tables record (or have nothing due) and the database keeps up; false from a
+    /// failure until both work again.
+    bool isOk() const {
+        return m_tableError[0].isEmpty() && m_tableError[1].isEmpty() && m_writerError.isEmpty() && !m_behind;
+    }
     QString statusText() const { return m_statusText; }
     /// When each table next takes a row; invalid = long past (a row is due).
     QDateTime nextDayTime() const { return m_next[0]; }
@@ -51,23 +72,30 @@ public:
 signals:
     /// Recording went from working to failing (ok = false, text = the reason) or back (ok = true).
     void statusChanged(bool ok, const QString& text);
+    /// While failing, the strip's text changed (how many rows wait, another reason).
+    void waitingChanged(const QString& text);
 
 private:
     void recordTable(HistoryTable table, const QString& reply, const QString& port);
-    bool storeUsable(const QDateTime& now);
-    void fail(int tableIndex, const QString& message);  // tableIndex -1: both
-    void succeed(int tableIndex);
+    void report();
+    QString message(const char* key, const char* english) const;
 
-    HistoryStore& m_store;
     const link::Clock& m_clock;
     IntervalGetter m_dayMinutes;
     IntervalGetter m_hourSeconds;
     ErrorCallback m_onError;
-    QDateTime m_next[2];  // Day, Hour; invalid = long past
-    QDateTime m_lastConnectAttempt;
-    bool m_failed[2] = {false, false};  // per table: a failed table is tried at every reply
-    bool m_suspect = false;             // a statement failed: check the connection before the next one
+    MessageLookup m_messages;
+    std::function<void(qint64)> m_dropped;
+    QDateTime m_next[2];      // Day, Hour; invalid = long past
+    QString m_tableError[2];  // per table: the reply or cadence it could not record
+    QString m_writerError;    // the database's reason
+    bool m_behind = false;
+    qint64 m_waiting = 0;
+    QString m_spoolError;     // the spool file cannot be used: the waiting rows are in memory only
+    bool m_reported = false;  // the box of this outage has been asked for
+    bool m_lastOk = true;
     QString m_statusText;
+    std::unique_ptr<HistoryWriter> m_writer;
 };
 
 }  // namespace tarsyn::history

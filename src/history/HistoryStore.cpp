@@ -1,14 +1,19 @@
 #include "history/HistoryStore.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QSqlDatabase>
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QSqlRecord>
 #include <QStringList>
-#include <QThread>
 
 #include "config/Config.h"
+
+#ifdef TARSYN_HAVE_LIBPQ
+#include <libpq-fe.h>
+#endif
 
 namespace tarsyn::history {
 
@@ -82,6 +87,7 @@ HistoryLocation HistoryLocation::sqliteFile(const QString& path) {
     HistoryLocation l;
     l.kind = Kind::Sqlite;
     l.sqlitePath = path;
+    l.spoolPath = QFileInfo(path).dir().filePath(QStringLiteral("kalde.spool"));
     return l;
 }
 
@@ -98,7 +104,11 @@ HistoryLocation HistoryLocation::fromSetting(const QString& dbSetting, const QSt
         return sqliteFile(QDir(dataDir).filePath(QStringLiteral("kalde.db")));
     PostgresUrl url;
     QString why;
-    if (PostgresUrl::parse(value, &url, &why)) return postgresUrl(url);
+    if (PostgresUrl::parse(value, &url, &why)) {
+        HistoryLocation l = postgresUrl(url);
+        if (!dataDir.isEmpty()) l.spoolPath = QDir(dataDir).filePath(QStringLiteral("kalde.spool"));
+        return l;
+    }
     HistoryLocation l;
     l.error =
         QStringLiteral("The history database setting [History] db in system.ini is not usable: %1.").arg(why);
@@ -129,10 +139,10 @@ HistoryStore::HistoryStore(HistoryLocation location)
     : m_location(std::move(location)),
       // Unique while this object lives, without any shared counter.
       m_connectionName(QStringLiteral("tarsyn-history-%1").arg(quintptr(this), 0, 16)),
-      m_writeTurns(m_location.kind == HistoryLocation::Kind::Sqlite ? std::make_shared<WriteTurns>() : nullptr) {}
+      m_writeTurns(m_location.kind == HistoryLocation::Kind::Sqlite ? std::make_shared<WriteTurns>()
+                                                                    : nullptr) {}
 
 HistoryStore::~HistoryStore() {
-    if (m_trial) m_trial->wait();  // at most the connect time-out
     disconnect();
     if (QSqlDatabase::contains(m_connectionName)) QSqlDatabase::removeDatabase(m_connectionName);
 }
@@ -157,10 +167,12 @@ bool HistoryStore::openConnection(const HistoryLocation& location, const QString
     const bool pg = location.kind == HistoryLocation::Kind::Postgres;
     const QString driver = pg ? QStringLiteral("QPSQL") : QStringLiteral("QSQLITE");
     if (!QSqlDatabase::isDriverAvailable(driver))
-        return fail(QStringLiteral("Cannot open the history database %1: the Qt SQL driver %2 is not installed.")
-                        .arg(location.displayText(), driver));
-    QSqlDatabase db = QSqlDatabase::contains(connectionName) ? QSqlDatabase::database(connectionName, false)
-                                                             : QSqlDatabase::addDatabase(driver, connectionName);
+        return fail(
+            QStringLiteral("Cannot open the history database %1: the Qt SQL driver %2 is not installed.")
+                .arg(location.displayText(), driver));
+    QSqlDatabase db = QSqlDatabase::contains(connectionName)
+                          ? QSqlDatabase::database(connectionName, false)
+                          : QSqlDatabase::addDatabase(driver, connectionName);
     if (pg) {
         configurePostgres(db, location.postgres);
     } else {
@@ -203,7 +215,8 @@ bool HistoryStore::openConnection(const HistoryLocation& location, const QString
     q.finish();
     if (!why.isEmpty()) {
         db.close();
-        return fail(QStringLiteral("Cannot open the history database %1: %2").arg(location.displayText(), why));
+        return fail(
+            QStringLiteral("Cannot open the history database %1: %2").arg(location.displayText(), why));
     }
     return true;
 }
@@ -214,6 +227,10 @@ bool HistoryStore::connect() {
     if (!openConnection(m_location, m_connectionName, Durability::PowerCut, &m_lastError)) return false;
     try {
         QSqlDatabase db = database();
+        if (m_sqliteBusyMs > 0 && m_location.kind == HistoryLocation::Kind::Sqlite) {
+            QSqlQuery q(db);
+            q.exec(QStringLiteral("PRAGMA busy_timeout=%1").arg(m_sqliteBusyMs));
+        }
         createSchema(db);
     } catch (const HistoryError& e) {
         m_lastError = QStringLiteral("Cannot open the history database %1: %2")
@@ -222,41 +239,6 @@ bool HistoryStore::connect() {
         return false;
     }
     return true;
-}
-
-HistoryStore::Reconnect HistoryStore::reconnectInBackground() {
-    if (m_location.kind != HistoryLocation::Kind::Postgres)
-        return connect() ? Reconnect::Connected : Reconnect::Failed;
-    if (m_trial && !m_trial->isFinished()) return Reconnect::Pending;
-    if (!m_trial) {
-        // A connection of its own on a thread of its own: it may wait for the connect time-out
-        // while the caller goes on. It only tells whether the server answers now.
-        m_trialError.clear();
-        const PostgresUrl url = m_location.postgres;
-        const QString name = m_connectionName + QStringLiteral("-trial");
-        const QString display = m_location.displayText();
-        m_trial.reset(QThread::create([this, url, name, display] {
-            {
-                QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), name);
-                configurePostgres(db, url);
-                if (!db.open())
-                    m_trialError = QStringLiteral("Cannot open the history database %1: %2")
-                                       .arg(display, SqlErrorText(db.lastError()));
-                db.close();
-            }
-            QSqlDatabase::removeDatabase(name);
-        }));
-        m_trial->start();
-        return Reconnect::Pending;
-    }
-    m_trial->wait();
-    m_trial.reset();
-    if (!m_trialError.isEmpty()) {
-        disconnect();
-        m_lastError = m_trialError;
-        return Reconnect::Failed;
-    }
-    return connect() ? Reconnect::Connected : Reconnect::Failed;  // the server answered a moment ago
 }
 
 void HistoryStore::disconnect() {
@@ -273,6 +255,18 @@ bool HistoryStore::ping() {
     const bool ok = q.exec(QStringLiteral("SELECT 1")) && q.next();
     q.finish();
     return ok;
+}
+
+int HistoryStore::socketDescriptor() const {
+#ifdef TARSYN_HAVE_LIBPQ
+    if (m_location.kind != HistoryLocation::Kind::Postgres || !isOpen()) return -1;
+    const QVariant handle = database().driver()->handle();
+    // The driver's handle holds the libpq connection ("PGconn*", spelt "pg_conn*" by the metatype).
+    if (handle.isValid() &&
+        (qstrcmp(handle.typeName(), "PGconn*") == 0 || qstrcmp(handle.typeName(), "pg_conn*") == 0))
+        if (PGconn* conn = *static_cast<PGconn* const*>(handle.data())) return PQsocket(conn);
+#endif
+    return -1;
 }
 
 void HistoryStore::createSchema(QSqlDatabase& db) {
@@ -306,6 +300,9 @@ void HistoryStore::createSchema(QSqlDatabase& db) {
                           .arg(quoted(name + QStringLiteral("_port_sj_values")), quoted(name),
                                values.join(QLatin1Char(',')));
     }
+    // A file of another program that happens to have a table of one of these names is left as it is.
+    const QString foreign = foreignTables(db);
+    if (!foreign.isEmpty()) throw HistoryError(foreign);
     if (!db.transaction()) throw HistoryError(SqlErrorText(db.lastError()));
     QSqlQuery q(db);
     // Several PCs may start at once against one server; IF NOT EXISTS alone can still collide in
@@ -388,37 +385,57 @@ void HistoryStore::insertRows(QSqlDatabase& db, HistoryTable table, int count,
 }
 
 void HistoryStore::record(HistoryTable table, const QDateTime& cutoff, const HistoryRow& row) {
+    record(QVector<HistoryJob>{{table, stampText(cutoff), row}});
+}
+
+void HistoryStore::record(const QVector<HistoryJob>& jobs) {
+    if (jobs.isEmpty()) return;
     try {
-        recordOnce(table, cutoff, row);
+        recordOnce(jobs);
     } catch (const HistoryError&) {
         // A table dropped while connected (by hand, by a tool, by a restore) would make every later
-        // reply fail: put it back with its indexes and write the row again. Any other fault stands.
+        // reply fail: put it back with its indexes and write the rows again. Any other fault stands.
         QSqlDatabase db = database();
-        if (!db.isOpen() || db.tables().contains(tableName(table))) throw;
+        if (!db.isOpen()) throw;
+        const QStringList present = db.tables();
+        const HistoryTable first = jobs.first().table;
+        HistoryTable missing = first;
+        bool anyMissing = false;
+        for (const HistoryJob& j : jobs)
+            if (!present.contains(tableName(j.table))) {
+                missing = j.table;
+                anyMissing = true;
+                break;
+            }
+        if (!anyMissing) throw;
         m_prepared.clear();  // statements prepared against the old table
         try {
             createSchema(db);
         } catch (const HistoryError& e) {
-            throw failure(table, QStringLiteral("recreate"), e.message());
+            throw failure(missing, QStringLiteral("recreate"), e.message());
         }
-        recordOnce(table, cutoff, row);
+        recordOnce(jobs);
     }
 }
 
-void HistoryStore::recordOnce(HistoryTable table, const QDateTime& cutoff, const HistoryRow& row) {
-    QSqlDatabase db = requireOpen(table);
+void HistoryStore::recordOnce(const QVector<HistoryJob>& jobs) {
+    const HistoryTable firstTable = jobs.first().table;
+    QSqlDatabase db = requireOpen(firstTable);
     std::unique_lock<std::mutex> writing;
     if (m_writeTurns) writing = m_writeTurns->first();
-    if (!db.transaction()) throw failure(table, QStringLiteral("begin"), SqlErrorText(db.lastError()));
+    if (!db.transaction()) throw failure(firstTable, QStringLiteral("begin"), SqlErrorText(db.lastError()));
     try {
-        QSqlQuery& purge =
-            prepared(tableName(table) + QStringLiteral("/purge"),
-                     QStringLiteral("DELETE FROM %1 WHERE \"sj\" < ?").arg(quotedTable(table)), table);
-        purge.bindValue(0, text(stampText(cutoff)));
-        if (!purge.exec()) throw failure(table, QStringLiteral("purge"), SqlErrorText(purge.lastError()));
-        purge.finish();
-        insertRows(db, table, 1, [&row](int) { return row; });
-        if (!db.commit()) throw failure(table, QStringLiteral("commit"), SqlErrorText(db.lastError()));
+        for (const HistoryJob& job : jobs) {
+            QSqlQuery& purge = prepared(
+                tableName(job.table) + QStringLiteral("/purge"),
+                QStringLiteral("DELETE FROM %1 WHERE \"sj\" < ?").arg(quotedTable(job.table)), job.table);
+            purge.bindValue(0, text(job.cutoff));
+            if (!purge.exec())
+                throw failure(job.table, QStringLiteral("purge"), SqlErrorText(purge.lastError()));
+            purge.finish();
+            insertRows(db, job.table, 1, [&job](int) { return job.row; });
+        }
+        if (!db.commit()) throw failure(firstTable, QStringLiteral("commit"), SqlErrorText(db.lastError()));
     } catch (...) {
         db.rollback();
         throw;
@@ -499,6 +516,36 @@ qint64 HistoryStore::rowCount(HistoryTable table) {
     if (!q.exec(QStringLiteral("SELECT COUNT(*) FROM %1").arg(quotedTable(table))) || !q.next())
         throw failure(table, QStringLiteral("count"), SqlErrorText(q.lastError()));
     return q.value(0).toLongLong();
+}
+
+QString HistoryStore::foreignTables(const QSqlDatabase& db) {
+    struct Needed {
+        QString table;
+        QStringList columns;
+    };
+    QStringList history{QStringLiteral("sj"), QStringLiteral("port")};
+    for (const HistoryColumn& c : historyColumns()) history << QLatin1String(c.name);
+    const Needed needed[] = {
+        {tableName(HistoryTable::Day), history},
+        {tableName(HistoryTable::Hour), history},
+        {QStringLiteral("journal"),
+         {QStringLiteral("id"), QStringLiteral("sj"), QStringLiteral("port"), QStringLiteral("kind"),
+          QStringLiteral("detail")}},
+    };
+    const QStringList present = db.tables();
+    for (const Needed& n : needed) {
+        if (!present.contains(n.table)) continue;
+        const QSqlRecord record = db.record(n.table);
+        QStringList lacking;
+        for (const QString& c : n.columns)
+            if (record.indexOf(c) < 0) lacking << c;
+        if (!lacking.isEmpty())
+            return QStringLiteral(
+                       "the database is not a history of this program: its table \"%1\" has no column %2. "
+                       "Nothing was added to it; name another file or database in system.ini [History] db.")
+                .arg(n.table, lacking.join(QStringLiteral(", ")));
+    }
+    return {};
 }
 
 QString SqlErrorText(const QSqlError& error) {

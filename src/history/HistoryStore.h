@@ -1,22 +1,21 @@
 #pragma once
 
 #include <QDateTime>
-#include <atomic>
 #include <QString>
 #include <QVector>
+#include <atomic>
 #include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
-#include <thread>
 #include <stdexcept>
+#include <thread>
 
 #include "history/HistoryColumns.h"
 #include "history/PostgresUrl.h"
 
 class QSqlDatabase;
 class QSqlError;
-class QThread;
 class QSqlQuery;
 
 namespace tarsyn::config {
@@ -51,6 +50,13 @@ private:
     std::atomic<int> m_firstWaiting{0};
 };
 
+/// One due row with the purge that goes before it: rows of the table with "sj" below `cutoff` go.
+struct HistoryJob {
+    HistoryTable table = HistoryTable::Day;
+    QString cutoff;  ///< a stamp text, "yyyy-MM-dd HH:mm:ss"
+    HistoryRow row;
+};
+
 /// A history database operation that failed; the text names the table and the database's reason.
 class HistoryError : public std::runtime_error {
 public:
@@ -71,6 +77,9 @@ struct HistoryLocation {
     QString sqlitePath;
     PostgresUrl postgres;
     QString error;
+    /// Where rows wait while the database is away: "kalde.spool" beside "kalde.db" (in the data
+    /// folder, whichever database holds the history). Empty: they wait in memory only.
+    QString spoolPath;
 
     static HistoryLocation sqliteFile(const QString& path);
     static HistoryLocation postgresUrl(const PostgresUrl& url);
@@ -84,8 +93,9 @@ struct HistoryLocation {
 
 /// The history database: tables "24xs" and "nls", 22 columns each ("sj", "port", "sj1"…"sj20"), on
 /// SQLite or PostgreSQL through its own named Qt SQL connection. Creates whatever tables and indexes are
-/// missing when it connects. Every statement binds its values; none is built from data. Use it on the
-/// thread that created it. Operations raise HistoryError.
+/// missing when it connects, and refuses a database whose tables of those names are not the program's. Every
+/// statement binds its values; none is built from data. Use it on the thread that created it. Operations
+/// raise HistoryError.
 class HistoryStore {
 public:
     explicit HistoryStore(HistoryLocation location);
@@ -106,14 +116,14 @@ public:
                                Durability durability, QString* error);
 
     /// Opens the connection and creates missing tables and indexes; false with lastError() on failure.
+    /// Every PostgreSQL call is bounded: connect time-out, TCP keep-alives and user time-out,
+    /// statement time-out.
     bool connect();
-    /// Reconnecting without holding the caller up. SQLite: connect() at once. PostgreSQL: the first
-    /// call starts a trial connection on a thread of its own and returns Pending; once the trial has
-    /// ended, the next call connects this store (quickly, as the server has just answered) or, when
-    /// the trial failed, returns Failed with lastError(). Every PostgreSQL call is bounded: connect
-    /// time-out, TCP keep-alives and user time-out, statement time-out.
-    enum class Reconnect { Pending, Connected, Failed };
-    Reconnect reconnectInBackground();
+    /// How long an SQLite statement waits for another writer's lock before it fails (from the next
+    /// connect()); 0 keeps the driver's default.
+    void setSqliteBusyMs(int ms) { m_sqliteBusyMs = ms; }
+    /// Takes turns with the given writers instead of this store's own (a second store on the same file).
+    void shareWriteTurns(std::shared_ptr<WriteTurns> turns) { m_writeTurns = std::move(turns); }
     /// Closes the connection (also done by the destructor).
     void disconnect();
     bool isOpen() const;
@@ -121,6 +131,8 @@ public:
     QString lastError() const { return m_lastError; }
     /// A cheap round trip; false when the connection has been lost (server restarted, file gone).
     bool ping();
+    /// The network socket of an open PostgreSQL connection, or -1 (SQLite, closed, or unknown).
+    int socketDescriptor() const;
 
     const HistoryLocation& location() const { return m_location; }
     /// Taken around every write to an embedded (SQLite) database by this store and by whoever else in
@@ -134,6 +146,9 @@ public:
     /// then append `row`. Either both happen or neither. A table found missing is created again (with
     /// its indexes) and the row written to it.
     void record(HistoryTable table, const QDateTime& cutoff, const HistoryRow& row);
+    /// The table procedure for each job in order, all in one transaction (rows that waited for the
+    /// database). Either all happen or none.
+    void record(const QVector<HistoryJob>& jobs);
     /// Appends many rows in one transaction (bulk loads, imports).
     void appendRows(HistoryTable table, const QVector<HistoryRow>& rows);
     /// The same for `count` rows made one at a time by `rowAt(i)`, so that a large load need not sit in
@@ -150,9 +165,14 @@ public:
     /// Rows in the table, all ports.
     qint64 rowCount(HistoryTable table);
 
+    /// Why the database behind `db` is not one the program may add its tables to: a table of one of
+    /// the program's names ("24xs", "nls", "journal") without the columns it needs. Empty when it
+    /// may (the tables are the program's or missing).
+    static QString foreignTables(const QSqlDatabase& db);
+
 private:
     QSqlDatabase database() const;
-    void recordOnce(HistoryTable table, const QDateTime& cutoff, const HistoryRow& row);
+    void recordOnce(const QVector<HistoryJob>& jobs);
     QSqlDatabase requireOpen(HistoryTable table) const;
     void createSchema(QSqlDatabase& db);
     QSqlQuery& prepared(const QString& key, const QString& sql, HistoryTable table);
@@ -166,8 +186,7 @@ private:
     std::shared_ptr<WriteTurns> m_writeTurns;
     // Statements of the recording path, prepared once per connection.
     std::map<QString, std::unique_ptr<QSqlQuery>> m_prepared;
-    std::unique_ptr<QThread> m_trial;  // the trial connection of reconnectInBackground()
-    QString m_trialError;              // written by the trial before it ends, read after
+    int m_sqliteBusyMs = 0;
 };
 
 /// The database's reason for a failure, never empty.

@@ -21,15 +21,16 @@ enum class JournalKind {
     WatchRaised,      ///< an operator's own watch limit was crossed for its hold time (PC side only)
     WatchCleared,     ///< ... and the value came back past its hysteresis
     CommandDeclined,  ///< the operator answered No to an operating command's question: nothing sent
+    HistoryDropped,   ///< history rows went unwritten: the spool was full (detail: how many)
 };
 
 /// All kinds, in the order above (filters and tests walk them).
 inline constexpr JournalKind kJournalKinds[] = {
-    JournalKind::AlarmRaised,     JournalKind::AlarmCleared,  JournalKind::LinkLost,
-    JournalKind::LinkRegained,    JournalKind::CommandSent,   JournalKind::CalibrationSent,
-    JournalKind::BlockWritten,    JournalKind::SettingsSaved, JournalKind::LoginSucceeded,
-    JournalKind::LoginFailed,     JournalKind::WatchRaised,   JournalKind::WatchCleared,
-    JournalKind::CommandDeclined,
+    JournalKind::AlarmRaised,     JournalKind::AlarmCleared,   JournalKind::LinkLost,
+    JournalKind::LinkRegained,    JournalKind::CommandSent,    JournalKind::CalibrationSent,
+    JournalKind::BlockWritten,    JournalKind::SettingsSaved,  JournalKind::LoginSucceeded,
+    JournalKind::LoginFailed,     JournalKind::WatchRaised,    JournalKind::WatchCleared,
+    JournalKind::CommandDeclined, JournalKind::HistoryDropped,
 };
 
 /// The stored code of a kind ("alarm-raised", "link-lost", …); also the suffix of its catalogue key
@@ -46,6 +47,22 @@ class Journal {
 public:
     virtual ~Journal() = default;
     virtual void record(JournalKind kind, const QString& controller, const QString& detail) = 0;
+    /// Events recorded from beginGroup() to the matching endGroup() are written together, all or none
+    /// (the alarm edges of one reply). Groups may nest; the outermost one counts.
+    virtual void beginGroup() {}
+    virtual void endGroup() {}
+};
+
+/// A group of journal events for the lifetime of this object.
+class JournalGroup {
+public:
+    explicit JournalGroup(Journal& journal) : m_journal(journal) { m_journal.beginGroup(); }
+    ~JournalGroup() { m_journal.endGroup(); }
+    JournalGroup(const JournalGroup&) = delete;
+    JournalGroup& operator=(const JournalGroup&) = delete;
+
+private:
+    Journal& m_journal;
 };
 
 }  // namespace tarsyn::history

@@ -38,6 +38,7 @@ const KindCode kCodes[] = {
     {JournalKind::WatchRaised, "watch-raised"},
     {JournalKind::WatchCleared, "watch-cleared"},
     {JournalKind::CommandDeclined, "command-declined"},
+    {JournalKind::HistoryDropped, "history-dropped"},
 };
 
 QString csvField(const QString& s) {
@@ -51,15 +52,18 @@ QString csvField(const QString& s) {
 
 }  // namespace
 
-/// Writes the journal's events on a thread and a connection of its own, each INSERT a transaction of
-/// its own, in the order they came. The poll tick only hands an event over; the commit follows within
-/// milliseconds, so a killed program loses at most the event being written at that instant. A write
-/// that fails keeps its event, closes the connection and tries again after kRetrySeconds; the reason
-/// is handed to the store once. Stopping writes what is still queued (unless the database is gone).
+/// Writes the journal's events on a thread and a connection of its own, each event (or group of events
+/// handed over together) a transaction of its own, in the order they came. The poll tick only hands an event
+/// over; the commit follows within milliseconds, so a killed program loses at most the event being written at
+/// that instant. A write that fails keeps its event, closes the connection and tries again after
+/// kRetrySeconds; the reason is handed to the store once. Stopping writes what is still queued (unless the
+/// database is gone).
 class JournalWriter {
 public:
+    /// An event; `more`: the next one belongs to the same transaction.
     struct Pending {
-        QString sj, port, kind, detail;
+        JournalWriterEvent event;
+        bool more = false;
     };
     static constexpr size_t kMaxQueued = 100000;  // a database gone for long must not eat the memory
 
@@ -77,12 +81,16 @@ public:
         m_thread.join();
     }
 
-    void push(Pending e) {
+    /// Hands over events to be written in one transaction.
+    void push(const QVector<JournalWriterEvent>& events) {
+        if (events.isEmpty()) return;
         bool wake = false;
         {
             std::lock_guard<std::mutex> lock(m_mutex);
-            if (m_queue.size() >= kMaxQueued) m_queue.pop_front();
-            m_queue.push_back(std::move(e));
+            for (qsizetype i = 0; i < events.size(); ++i) {
+                if (m_queue.size() >= kMaxQueued) m_queue.pop_front();
+                m_queue.push_back({events[i], i + 1 < events.size()});
+            }
             // A writer at work takes the next event by itself: in a storm the poll thread need not
             // wake it a hundred times a second.
             wake = m_sleeping;
@@ -144,38 +152,48 @@ private:
                 if (!insert) nextTry = Clock::now() + std::chrono::seconds(JournalStore::kRetrySeconds);
                 return bool(insert);
             };
-            auto exec = [&](const Pending& e) {
-                insert->bindValue(0, e.sj);
-                insert->bindValue(1, e.port);
-                insert->bindValue(2, e.kind);
-                insert->bindValue(3, e.detail);
-                // One statement outside any transaction is a transaction of its own.
+            // The events batch[from, to) in one transaction.
+            auto exec = [&](size_t from, size_t to) {
+                QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
                 std::unique_lock<std::mutex> writing;
                 if (m_writeTurns) writing = m_writeTurns->after();
-                if (insert->exec()) {
-                    insert->finish();
-                    return true;
+                // One statement outside any transaction is a transaction of its own.
+                const bool group = to - from > 1;
+                bool ok = !group || db.transaction();
+                for (size_t i = from; ok && i < to; ++i) {
+                    const JournalWriterEvent& e = batch[i].event;
+                    insert->bindValue(0, e.sj);
+                    insert->bindValue(1, e.port);
+                    insert->bindValue(2, e.kind);
+                    insert->bindValue(3, e.detail);
+                    ok = insert->exec();
+                    if (ok) insert->finish();
                 }
-                why = SqlErrorText(insert->lastError());
+                if (ok && group) ok = db.commit();
+                if (ok) return true;
+                why = SqlErrorText(insert->lastError().isValid() ? insert->lastError() : db.lastError());
+                if (group) db.rollback();
                 return false;
             };
-            for (; done < batch.size(); ++done) {
-                const Pending& e = batch[done];
+            while (done < batch.size()) {
+                size_t end = done + 1;
+                while (end < batch.size() && batch[end - 1].more) ++end;
                 bool written = false, dropped = false;
                 if (insert || (Clock::now() >= nextTry && connect())) {
-                    written = exec(e);
+                    written = exec(done, end);
                     if (!written) {
-                        // A lost connection gets one fresh try at once; an event the database refuses
-                        // on a good connection is dropped rather than holding up every later one.
+                        // A lost connection gets one fresh try at once; events the database refuses
+                        // on a good connection are dropped rather than holding up every later one.
                         closeConnection();
                         if (connect()) {
-                            written = exec(e);
+                            written = exec(done, end);
                             dropped = !written;
                             if (dropped) droppedWhy = why;
                         }
                     }
                 }
                 if (!written && !dropped) break;  // the database is not there: wait and try again
+                done = end;
             }
             lock.lock();
             m_busy = false;
@@ -243,8 +261,8 @@ JournalStore::JournalStore(HistoryLocation location, const link::Clock& clock, E
     : m_location(std::move(location)),
       m_clock(clock),
       m_onError(std::move(onError)),
-      m_writeTurns(std::move(writeTurns)),
-      m_connectionName(QStringLiteral("tarsyn-journal-%1").arg(quintptr(this), 0, 16)) {}
+      m_connectionName(QStringLiteral("tarsyn-journal-%1").arg(quintptr(this), 0, 16)),
+      m_writeTurns(std::move(writeTurns)) {}
 
 JournalStore::~JournalStore() {
     close();
@@ -285,6 +303,13 @@ bool JournalStore::open() {
                  "\"detail\" TEXT NOT NULL)"),
         QStringLiteral("CREATE INDEX IF NOT EXISTS \"journal_sj\" ON \"journal\" (\"sj\")"),
     };
+    const QString foreign = HistoryStore::foreignTables(db);
+    if (!foreign.isEmpty()) {
+        m_lastError = QStringLiteral("Cannot create the event journal in %1: %2")
+                          .arg(m_location.displayText(), foreign);
+        close();
+        return false;
+    }
     QSqlQuery q(db);
     bool ok = db.transaction();
     // Several PCs may start at once against one server: the creators take turns, as for the readings.
@@ -300,8 +325,8 @@ bool JournalStore::open() {
         close();
         return false;
     }
-    m_writer =
-        std::make_unique<JournalWriter>(m_location, m_connectionName + QStringLiteral("-writer"), m_writeTurns);
+    m_writer = std::make_unique<JournalWriter>(m_location, m_connectionName + QStringLiteral("-writer"),
+                                               m_writeTurns);
     m_lastError.clear();
     m_reported = false;
     return true;
@@ -332,8 +357,28 @@ void JournalStore::record(JournalKind kind, const QString& controller, const QSt
     }
     // A null text would bind as SQL NULL: an event without a controller has an empty one.
     const QString port = controller.trimmed();
-    m_writer->push({m_stamp, port.isNull() ? QStringLiteral("") : port, journalKindCode(kind),
-                    detail.isNull() ? QStringLiteral("") : detail});
+    JournalWriterEvent event{m_stamp, port.isNull() ? QStringLiteral("") : port, journalKindCode(kind),
+                             detail.isNull() ? QStringLiteral("") : detail};
+    if (m_groupDepth > 0) {
+        m_group.append(std::move(event));
+        return;
+    }
+    m_writer->push({event});
+    takeWriterError();
+}
+
+void JournalStore::endGroup() {
+    if (m_groupDepth > 0 && --m_groupDepth > 0) return;
+    if (m_group.isEmpty() || !m_writer) {
+        m_group.clear();
+        return;
+    }
+    m_writer->push(m_group);
+    m_group.clear();
+    takeWriterError();
+}
+
+void JournalStore::takeWriterError() {
     if (!m_writer->hasNewError()) return;
     const QString failed = m_writer->takeError();
     if (failed.isEmpty()) return;

@@ -16,6 +16,11 @@ namespace tarsyn::history {
 
 class JournalWriter;
 
+/// One event as the writer thread writes it.
+struct JournalWriterEvent {
+    QString sj, port, kind, detail;
+};
+
 /// One row of the journal table.
 struct JournalEvent {
     qint64 id = 0;
@@ -39,8 +44,8 @@ struct JournalFilter {
 
 /// The event journal: table "journal" ("id", "sj", "port", "kind", "detail", index on "sj") in the
 /// history database. record() stamps the event and hands it to a writer thread with a Qt SQL
-/// connection of its own, which commits each event as one INSERT with bound values in its own
-/// transaction a moment later, so an alarm storm costs the poll tick next to nothing and a killed
+/// connection of its own, which commits each event (or each group of them, see Journal::beginGroup)
+/// in its own transaction a moment later, so an alarm storm costs the poll tick next to nothing and a killed
 /// program loses at most the event being written at that instant; the writes do not wait for the
 /// disk's sync (a killed program keeps them, a power cut may not). Reads see every event recorded
 /// before them. record() never throws: a failure is kept in lastError(), reported once through the
@@ -71,6 +76,8 @@ public:
     const link::Clock& clock() const { return m_clock; }
 
     void record(JournalKind kind, const QString& controller, const QString& detail) override;
+    void beginGroup() override { ++m_groupDepth; }
+    void endGroup() override;
     /// Waits until every event recorded so far is written (or the writer is failing).
     void flush();
 
@@ -83,6 +90,7 @@ public:
 
 private:
     bool usable();
+    void takeWriterError();
     HistoryError failure(const QString& what, const QString& reason) const;
 
     HistoryLocation m_location;
@@ -98,6 +106,8 @@ private:
     QTime m_stampSecond;
     QString m_stamp;
     std::unique_ptr<JournalWriter> m_writer;
+    int m_groupDepth = 0;
+    QVector<JournalWriterEvent> m_group;  // recorded in the open group, handed over at its end
 };
 
 /// The retention setting: system.ini [Aware] "days", whole days; a missing, zero or unreadable

@@ -203,6 +203,36 @@ private slots:
         QCOMPARE(codes.size(), int(std::size(history::kJournalKinds)));
     }
 
+    void aGroupIsWrittenWholeOrNotAtAll() {
+        // The database refuses any event whose detail is "bad": a group holding one loses all of its
+        // events, an event on its own only itself.
+        if (m_postgres) QSKIP("the refusing trigger is written for SQLite");
+        test::FakeClock clock;
+        QStringList reports;
+        history::JournalStore j(location(), clock, [&reports](const QString& m) { reports << m; });
+        QVERIFY2(j.open(), qPrintable(j.lastError()));
+        {
+            history::HistoryStore s(location());
+            QVERIFY(s.connect());
+            QVERIFY(QSqlQuery(QSqlDatabase::database(s.connectionName()))
+                        .exec("CREATE TRIGGER \"refuse\" BEFORE INSERT ON \"journal\" WHEN NEW.\"detail\" = "
+                              "'bad' BEGIN SELECT RAISE(ABORT, 'refused'); END"));
+        }
+        auto group = [&](const QStringList& details) {
+            history::JournalGroup g(j);
+            for (const QString& d : details) j.record(JournalKind::AlarmRaised, QStringLiteral("A"), d);
+        };
+        group({"g1", "g2", "g3"});
+        group({"h1", "bad", "h3"});
+        j.record(JournalKind::AlarmRaised, QStringLiteral("A"), QStringLiteral("bad"));
+        j.record(JournalKind::AlarmRaised, QStringLiteral("A"), QStringLiteral("alone"));
+        j.flush();
+        QStringList written;
+        for (const JournalEvent& e : j.events({})) written.prepend(e.detail);
+        QCOMPARE(written, QStringList({"g1", "g2", "g3", "alone"}));
+        QVERIFY(!reports.isEmpty());
+    }
+
     void aDatabaseThatCannotOpenIsReportedOnceAndNeverThrows() {
         if (m_postgres) QSKIP("a file in a folder that does not exist");
         test::FakeClock clock;

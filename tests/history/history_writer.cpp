@@ -35,6 +35,7 @@ int main(int argc, char** argv) {
         raw[0] = i;
         clock.advanceSecs(2);
         recorder.recordLiveReply(test::liveReply(raw), QStringLiteral("w"));
+        recorder.flush();  // committed by the writer thread (or in the spool) before it is reported
         if (failed || !recorder.isOk()) return 1;
         std::printf("%u\n", i);
         std::fflush(stdout);

@@ -37,6 +37,7 @@ private slots:
             recorder.recordLiveReply(replies.last(), QStringLiteral(" Genset 1\t"));
             clock.advanceSecs(61);  // a row is due in both tables at every reply
         }
+        recorder.flush();
         QVERIFY2(errors.isEmpty(), qPrintable(errors.join('\n')));
 
         CurveQuery query(store, clock);

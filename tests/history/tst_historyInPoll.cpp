@@ -40,10 +40,14 @@ private slots:
         monitor::PollCycle cycle(port, sleeper, clock, settings, messages, view);
         cycle.initialise(true);
 
-        // A history that takes no row: the database refuses every write.
+        // A history that takes no row: the database refuses every write, on any connection.
         history::HistoryStore store(history::HistoryLocation::sqliteFile(dir.filePath("kalde.db")));
         QVERIFY(store.connect());
-        QSqlQuery(QSqlDatabase::database(store.connectionName())).exec("PRAGMA query_only=1");
+        for (const char* table : {"24xs", "nls"})
+            QVERIFY(QSqlQuery(QSqlDatabase::database(store.connectionName()))
+                        .exec(QString("CREATE TRIGGER \"refuse_%1\" BEFORE INSERT ON \"%1\" "
+                                      "BEGIN SELECT RAISE(ABORT, 'refused'); END")
+                                  .arg(table)));
         test::ScriptedPrompter prompter;
         history::HistoryRecorder recorder(
             store, clock, [] { return QString("0"); }, [] { return QString("0"); },
@@ -63,6 +67,7 @@ private slots:
         for (int i = 0; i < 6 && prompter.shown.isEmpty(); ++i) {
             clock.advanceSecs(1);
             cycle.tick();
+            recorder.flush();                   // the writer has tried the database
             QCoreApplication::processEvents();  // the event loop between two timer ticks
         }
         QCOMPARE(prompter.of("error").size(), 1);

@@ -254,7 +254,7 @@ private slots:
         QCOMPARE(store->rowCount(HistoryTable::Hour), 1);
     }
 
-    void unopenableStoreIsReportedOnceAndRetriedEvery30s() {
+    void unopenableStoreKeepsItsRowsUntilItOpens() {
         QTemporaryDir dir;
         const QString folder = dir.filePath("not-yet");
         HistoryStore store(HistoryLocation::sqliteFile(folder + "/kalde.db"));
@@ -267,25 +267,34 @@ private slots:
             store, clock, [] { return QString("0"); }, [] { return QString("0"); },
             [&](const QString& e) { errors << e; });
         QSignalSpy status(&recorder, &HistoryRecorder::statusChanged);
+        QSignalSpy waiting(&recorder, &HistoryRecorder::waitingChanged);
         QVERIFY(!recorder.isOk());
-        for (int i = 0; i < 10; ++i) {  // 20 s of replies: no new report, no connect attempt yet
+        const QDateTime start = clock.now();
+        for (int i = 0; i < 10; ++i) {  // 20 s of replies, every one due in both tables
             clock.advanceSecs(2);
-            recorder.recordLiveReply(test::countingReply(), "A");
+            recorder.recordLiveReply(test::countingReply(quint32(i)), "A");
+            recorder.flush();
         }
+        QCoreApplication::processEvents();
         QVERIFY(errors.isEmpty());  // the caller has shown store.lastError() at start-up
         QCOMPARE(status.count(), 0);
+        QVERIFY(!waiting.isEmpty());
+        QVERIFY2(recorder.statusText().contains("20 rows wait"), qPrintable(recorder.statusText()));
 
         QVERIFY(QDir().mkpath(folder));
-        clock.advanceSecs(8);  // 28 s after start: still waiting
-        recorder.recordLiveReply(test::countingReply(), "A");
-        QVERIFY(!store.isOpen());
-        clock.advanceSecs(2);  // 30 s: tries again, succeeds
-        recorder.recordLiveReply(test::countingReply(), "A");
-        QVERIFY(store.isOpen());
-        QCOMPARE(store.rowCount(HistoryTable::Day), 1);
-        QCOMPARE(store.rowCount(HistoryTable::Hour), 1);
+        recorder.flush();  // the writer tries again: every waiting row goes in with its own time
+        QVERIFY(recorder.isOk());
         QCOMPARE(status.count(), 1);
         QCOMPARE(status.at(0).at(0).toBool(), true);
+        QVERIFY(store.connect());
+        for (HistoryTable t : {HistoryTable::Day, HistoryTable::Hour}) {
+            const QVector<HistoryRow> rows = store.rowsSince(t, "A", QDateTime());
+            QCOMPARE(rows.size(), 10);
+            for (int i = 0; i < 10; ++i) {
+                QCOMPARE(rows[i].sj, stampText(start.addSecs(2 * (i + 1))));
+                QCOMPARE(rows[i].values[0], double(i + 1));  // sj1 of reply i
+            }
+        }
         QVERIFY(errors.isEmpty());
     }
 };

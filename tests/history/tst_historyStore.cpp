@@ -53,6 +53,11 @@ class TestHistoryStore : public QObject {
         QCoreApplication::processEvents();
         return m_errors;
     }
+    /// One reply, then a wait until the recorder's writer has tried the database with its rows.
+    static void record(HistoryRecorder& recorder, const QString& reply, const QString& remark) {
+        recorder.recordLiveReply(reply, remark);
+        recorder.flush();
+    }
     std::unique_ptr<HistoryRecorder> recorderOn(HistoryStore& store) {
         return std::make_unique<HistoryRecorder>(
             store, m_clock, [this] { return m_day; }, [this] { return m_hour; },
@@ -80,10 +85,18 @@ private slots:
         m_hour = "60";
         m_errors.clear();
         if (m_postgres) {  // a fresh pair of tables on the shared server
-            HistoryStore s(location());
-            QVERIFY2(s.connect(), qPrintable(s.lastError()));
-            for (const char* t : {"24xs", "nls", "24xs_away", "nls_away"})
-                QVERIFY(execOn(s, QString("DROP TABLE IF EXISTS \"%1\"").arg(t)));
+            // A plain connection: a table a failed case left broken is not the program's any more.
+            QString why;
+            QVERIFY2(
+                HistoryStore::openConnection(location(), "cleanup", HistoryStore::Durability::PowerCut, &why),
+                qPrintable(why));
+            {
+                QSqlQuery q(QSqlDatabase::database("cleanup"));
+                for (const char* t : {"24xs", "nls", "24xs_away", "nls_away"})
+                    QVERIFY(q.exec(QString("DROP TABLE IF EXISTS \"%1\"").arg(t)));
+            }
+            QSqlDatabase::database("cleanup").close();
+            QSqlDatabase::removeDatabase("cleanup");
         }
     }
 
@@ -102,7 +115,7 @@ private slots:
         fields[16] = raw & 0xFF;
         const QString reply = test::liveReply(fields);
         auto recorder = recorderOn(*store);
-        recorder->recordLiveReply(reply, "A");
+        record(*recorder, reply, "A");
 
         const HistoryRow expected = rowFromReply(reply, "A", "2026-03-01 12:00:00");
         for (HistoryTable t : {HistoryTable::Day, HistoryTable::Hour}) {
@@ -125,13 +138,13 @@ private slots:
         auto store = openStore();
         auto recorder = recorderOn(*store);
         QVERIFY(!recorder->nextDayTime().isValid());  // "0": long past
-        recorder->recordLiveReply(test::countingReply(), "Set 1");
+        record(*recorder, test::countingReply(), "Set 1");
         QCOMPARE(store->rowCount(HistoryTable::Day), 1);
         QCOMPARE(store->rowCount(HistoryTable::Hour), 1);
         QCOMPARE(recorder->nextDayTime(), kStart.addSecs(60));
         QCOMPARE(recorder->nextHourTime(), kStart.addSecs(60));
         m_clock.advanceSecs(2);
-        recorder->recordLiveReply(test::countingReply(), "Set 1");  // not due yet
+        record(*recorder, test::countingReply(), "Set 1");  // not due yet
         QCOMPARE(store->rowCount(HistoryTable::Hour), 1);
         QVERIFY(errors().isEmpty());
     }
@@ -143,7 +156,7 @@ private slots:
         // N = last + 60 s the rows come every 62 s.
         for (int t = 0; t <= 7200; t += 2) {
             m_clock.set(kStart.addSecs(t));
-            recorder->recordLiveReply(test::countingReply(), "A");
+            record(*recorder, test::countingReply(), "A");
         }
         const qint64 day = store->rowCount(HistoryTable::Day);
         const qint64 hour = store->rowCount(HistoryTable::Hour);
@@ -175,7 +188,7 @@ private slots:
             rows << rowFromReply(test::countingReply(), "other", stampText(cutoff.addSecs(offset)));
         store->appendRows(t, rows);
         auto recorder = recorderOn(*store);
-        recorder->recordLiveReply(test::countingReply(), "A");
+        record(*recorder, test::countingReply(), "A");
         const QVector<HistoryRow> left = store->rowsSince(t, "other", QDateTime());
         QCOMPARE(left.size(), 2);
         QCOMPARE(left[0].sj, stampText(cutoff));
@@ -200,7 +213,7 @@ private slots:
         auto store = openStore();
         store->appendRows(HistoryTable::Day, {rowFromReply(test::countingReply(), "B", stampText(kStart))});
         auto recorder = recorderOn(*store);
-        recorder->recordLiveReply(test::countingReply(), remark);
+        record(*recorder, test::countingReply(), remark);
         QVERIFY(errors().isEmpty());
         for (HistoryTable t : {HistoryTable::Day, HistoryTable::Hour}) {
             const QVector<HistoryRow> rows = store->rowsSince(t, port, QDateTime());
@@ -222,7 +235,7 @@ private slots:
         QFETCH(int, length);
         auto store = openStore();
         auto recorder = recorderOn(*store);
-        recorder->recordLiveReply(test::countingReply().left(length), "A");
+        record(*recorder, test::countingReply().left(length), "A");
         QTEST(int(store->rowCount(HistoryTable::Day)), "rows");
         QTEST(int(store->rowCount(HistoryTable::Hour)), "rows");
         QVERIFY(errors().isEmpty());
@@ -241,12 +254,13 @@ private slots:
         m_hour = "0";  // every reply is due
         auto store = openStore();
         auto recorder = recorderOn(*store);
+        recorder->flush();  // its writer has connected to the tables as they were
         QSignalSpy status(recorder.get(), &HistoryRecorder::statusChanged);
         QVERIFY(execOn(*store, QString("ALTER TABLE \"%1\" RENAME COLUMN \"sj5\" TO \"away\"").arg(broken)));
 
         for (int i = 0; i < 5; ++i) {
             m_clock.advanceSecs(2);
-            recorder->recordLiveReply(test::countingReply(), "A");
+            record(*recorder, test::countingReply(), "A");
         }
         QCOMPARE(errors().size(), 1);
         QVERIFY2(errors()[0].contains(QString("\"%1\"").arg(broken)), qPrintable(errors()[0]));
@@ -254,14 +268,15 @@ private slots:
         QCOMPARE(status.at(0).at(0).toBool(), false);
         QVERIFY(!recorder->isOk());
         QCOMPARE(store->rowCount(good), 5);  // the other table goes on
-        const QDateTime nextBad =
-            bad == HistoryTable::Day ? recorder->nextDayTime() : recorder->nextHourTime();
-        QVERIFY(!nextBad.isValid());  // never advanced
+        QCOMPARE(store->rowCount(bad), 0);
 
         QVERIFY(execOn(*store, QString("ALTER TABLE \"%1\" RENAME COLUMN \"away\" TO \"sj5\"").arg(broken)));
         m_clock.advanceSecs(2);
-        recorder->recordLiveReply(test::countingReply(), "A");
-        QCOMPARE(store->rowCount(bad), 1);
+        record(*recorder, test::countingReply(), "A");
+        // The rows of the failing time waited and come with their own times.
+        const QVector<HistoryRow> rows = store->rowsSince(bad, "A", QDateTime());
+        QCOMPARE(rows.size(), 6);
+        for (int i = 0; i < 6; ++i) QCOMPARE(rows[i].sj, stampText(kStart.addSecs(2 * (i + 1))));
         QCOMPARE(status.count(), 2);
         QCOMPARE(status.at(1).at(0).toBool(), true);
         QVERIFY(recorder->isOk());
@@ -286,9 +301,9 @@ private slots:
         m_hour = hourCadence;
         auto store = openStore();
         auto recorder = recorderOn(*store);
-        recorder->recordLiveReply(reply, "A");
+        record(*recorder, reply, "A");
         m_clock.advanceSecs(2);
-        recorder->recordLiveReply(reply, "A");
+        record(*recorder, reply, "A");
         QCOMPARE(errors().size(), 1);
         QVERIFY2(errors()[0].contains(word), qPrintable(errors()[0]));
         QCOMPARE(store->rowCount(HistoryTable::Hour), 0);
@@ -296,7 +311,7 @@ private slots:
 
         m_hour = "60";
         m_clock.advanceSecs(2);
-        recorder->recordLiveReply(test::countingReply(), "A");
+        record(*recorder, test::countingReply(), "A");
         QCOMPARE(store->rowCount(HistoryTable::Hour), 1);
         QVERIFY(recorder->isOk());
     }
@@ -320,7 +335,7 @@ private slots:
         auto store = openStore();
         auto recorder = recorderOn(*store);
         for (int i = 0; i < 4; ++i) {
-            recorder->recordLiveReply(test::countingReply(), "A");
+            record(*recorder, test::countingReply(), "A");
             if (hour.toInt() < 0) QCOMPARE(recorder->nextHourTime(), m_clock.now().addSecs(hour.toInt()));
             if (day.toInt() < 0) QCOMPARE(recorder->nextDayTime(), m_clock.now().addSecs(60 * day.toInt()));
             m_clock.advanceSecs(2);
@@ -337,7 +352,7 @@ private slots:
         auto store = openStore();
         auto recorder = recorderOn(*store);
         QSignalSpy status(recorder.get(), &HistoryRecorder::statusChanged);
-        recorder->recordLiveReply(test::countingReply(), "A");
+        record(*recorder, test::countingReply(), "A");
         QCOMPARE(status.count(), 1);   // the status strip at once
         QVERIFY(m_errors.isEmpty());   // the box not yet
         QCOMPARE(errors().size(), 1);  // from the event loop
@@ -354,12 +369,12 @@ private slots:
         m_hour = "0";
         auto store = openStore();
         auto recorder = recorderOn(*store);
-        recorder->recordLiveReply(test::countingReply(), "A");
+        record(*recorder, test::countingReply(), "A");
         auto other = openStore();  // another tool drops it while the recorder stays connected
         QVERIFY(execOn(*other, QString("DROP TABLE \"%1\"").arg(dropped)));
         other.reset();
         m_clock.advanceSecs(2);
-        recorder->recordLiveReply(test::countingReply(7), "A");
+        record(*recorder, test::countingReply(7), "A");
         const HistoryTable t = dropped == "24xs" ? HistoryTable::Day : HistoryTable::Hour;
         const QVector<HistoryRow> rows = store->rowsSince(t, "A", QDateTime());
         QCOMPARE(rows.size(), 1);
@@ -383,13 +398,13 @@ private slots:
     void cadenceChangeTakesEffectAfterTheCurrentPeriod() {
         auto store = openStore();
         auto recorder = recorderOn(*store);
-        recorder->recordLiveReply(test::countingReply(), "A");  // N = 12:01:00
+        record(*recorder, test::countingReply(), "A");  // N = 12:01:00
         m_hour = "10";
         m_clock.advanceSecs(30);
-        recorder->recordLiveReply(test::countingReply(), "A");
+        record(*recorder, test::countingReply(), "A");
         QCOMPARE(store->rowCount(HistoryTable::Hour), 1);
         m_clock.advanceSecs(32);  // 12:01:02
-        recorder->recordLiveReply(test::countingReply(), "A");
+        record(*recorder, test::countingReply(), "A");
         QCOMPARE(recorder->nextHourTime(), m_clock.now().addSecs(10));
         QCOMPARE(store->rowCount(HistoryTable::Hour), 2);
     }
@@ -427,7 +442,7 @@ private slots:
         auto reader = openStore();
         QVERIFY(reader->isOpen());
         auto recorder = recorderOn(*writer);
-        recorder->recordLiveReply(test::countingReply(), "A");
+        record(*recorder, test::countingReply(), "A");
         QCOMPARE(reader->rowsSince(HistoryTable::Day, "A", QDateTime()).size(), 1);
     }
 
@@ -439,27 +454,19 @@ private slots:
         auto admin = openStore();
         auto recorder = recorderOn(*store);
         QSignalSpy status(recorder.get(), &HistoryRecorder::statusChanged);
-        recorder->recordLiveReply(test::countingReply(), "A");
-        // The server ends the recorder's session, as a restart would.
-        QSqlQuery q(QSqlDatabase::database(store->connectionName()));
-        QVERIFY(q.exec("SELECT pg_backend_pid()") && q.next());
-        const int pid = q.value(0).toInt();
-        q = QSqlQuery();
-        QVERIFY(execOn(*admin, QString("SELECT pg_terminate_backend(%1)").arg(pid)));
+        record(*recorder, test::countingReply(), "A");
+        // The server ends every other session, the recorder's among them, as a restart would.
+        QVERIFY(execOn(*admin,
+                       "SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE datname = "
+                       "current_database() AND pid <> pg_backend_pid()"));
         m_clock.advanceSecs(2);
-        recorder->recordLiveReply(test::countingReply(), "A");  // "24xs" fails; "nls" finds the session gone
-        QCOMPARE(errors().size(), 1);
-        // The new connection is tried beside the poll; the replies go on meanwhile.
-        for (int i = 0; i < 250 && !recorder->isOk(); ++i) {
-            QTest::qWait(20);
-            m_clock.advanceSecs(2);
-            recorder->recordLiveReply(test::countingReply(), "A");
-        }
+        // The writer finds the session gone and opens a new one beside the poll; no row is lost.
+        record(*recorder, test::countingReply(), "A");
         QVERIFY(recorder->isOk());
-        QCOMPARE(status.count(), 2);
-        QCOMPARE(errors().size(), 1);
-        QVERIFY(admin->rowCount(HistoryTable::Day) >= 2);
-        QVERIFY(admin->rowCount(HistoryTable::Hour) >= 2);
+        QVERIFY(errors().size() <= 1);
+        QCOMPARE(status.count() % 2, 0);  // any failure shown has been followed by "works again"
+        QCOMPARE(admin->rowCount(HistoryTable::Day), 2);
+        QCOMPARE(admin->rowCount(HistoryTable::Hour), 2);
     }
 };
 
