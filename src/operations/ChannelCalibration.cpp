@@ -199,9 +199,9 @@ void ChannelCalibration::CalibrateChannel(const CalibrationChannel& channel) {
     }
     if (s.sent) s.sent(QStringLiteral("btn%1").arg(channel.button), text.trimmed(), request);
     // Silence is what an unacknowledged write may get, but an echo that fails its check is a line
-    // fault: whether the controller took the value is unknown, so the exchange counts as failed.
+    // fault: whether the controller took the value is unknown, so the exchange counts as unanswered.
     if (verdict != link::ReplyVerdict::Ok && verdict != link::ReplyVerdict::NoReply) {
-        s.prompter.error(s.messages.text(QStringLiteral("dl7")));
+        s.prompter.error(s.messages.text(QLatin1String(kNoAnswerKey)).arg(name));
         return;
     }
     s.prompter.information(s.messages.text(QStringLiteral("dl6")));

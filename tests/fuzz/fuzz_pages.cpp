@@ -1,6 +1,6 @@
 // Every parameter page's read of a block, through the one page engine, with the reply the fuzzer
 // makes. Promises: a reply that fails the reply check, or is shorter than the block's minimum,
-// changes no control and never says "dl19"; a reply that passes fills every field (then "dl19"),
+// changes no control and never says "pgread"; a reply that passes fills every field (then "pgread"),
 // number fields showing the value their characters spell; and what was read, encoded again as the
 // block image and read back, shows the same texts. A text the controller cannot store refuses the
 // whole write, and nothing is sent.
@@ -103,7 +103,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     f.reply = (choice & 0x80) ? fuzz::framedReply(block.request(), in.rest()) : in.restAsLatin1();
     f.engine->read(t.block);
     const QString reply = f.link.LastReply();
-    const bool read = f.prompter.of("info").contains(QStringLiteral("dl19"));
+    const bool read = f.prompter.of("info").contains(QStringLiteral("pgread"));
     const bool failed = !f.prompter.of("error").isEmpty();
 
     if (f.link.LastVerdict() != link::ReplyVerdict::Ok || reply.size() < block.minReply) {
@@ -164,7 +164,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     reset(f);
     f.reply = link::BuildFrame(request);
     f.engine->read(t.block);
-    FUZZ_REQUIRE(f.prompter.of("info").contains(QStringLiteral("dl19")),
+    FUZZ_REQUIRE(f.prompter.of("info").contains(QStringLiteral("pgread")),
                  "the block's own image was not read: " + f.reply);
     for (const Field& field : block.fields) {
         if (!block.inImage(field)) continue;

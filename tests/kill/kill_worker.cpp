@@ -35,14 +35,17 @@ int saveSettings(const QString& dir, int first) {
     app::SettingsLogic logic(config, settings, messages, prompter);
     settings.setLanguage(QStringLiteral("English"));
     for (int n = first;; ++n) {
-        settings.setRefreshText(QString::number(n));
-        settings.setHourIntervalText(QStringLiteral("60"));
-        settings.setDayIntervalText(QStringLiteral("1"));
+        // The window's edits go to the draft; a save makes it the settings in effect.
+        logic.beginEdit();
+        config::LiveSettings& draft = logic.draft();
+        draft.setRefreshText(QString::number(n));
+        draft.setHourIntervalText(QStringLiteral("60"));
+        draft.setDayIntervalText(QStringLiteral("1"));
         QVector<config::PortEntry> rows;
         for (int r = 0; r < 1 + n % 3; ++r)
             rows.append({QStringLiteral("/dev/ttyS%1-%2").arg(n).arg(r),
                          QStringLiteral("R%1-%2").arg(n).arg(r), QStringLiteral("N%1").arg(n)});
-        settings.setPorts(rows);
+        draft.setPorts(rows);
         if (logic.close(QString(), QString()) != app::SettingsLogic::CloseResult::Saved) {
             std::fprintf(stderr, "save %d refused: %s\n", n, qPrintable(prompter.shown.join(" | ")));
             return 1;

@@ -319,7 +319,8 @@ void TestChannelCalibration::nextPollTickSendsAfterASerialError() {
 }
 
 // The word write's reply is its echo: a good echo or none at all (an unacknowledged write) is "sent";
-// an echo spoilt on the line leaves it unknown whether the controller took the value: dl7.
+// an echo spoilt on the line leaves it unknown whether the controller took the value, and the message
+// says it was the answer, not the entry, that failed.
 void TestChannelCalibration::echoDecides_data() {
     QTest::addColumn<QString>("echo");
     QTest::addColumn<QString>("box");
@@ -328,13 +329,13 @@ void TestChannelCalibration::echoDecides_data() {
     QTest::newRow("no answer") << ""
                                << "info:Calibrated";
     QTest::newRow("a digit changed") << "0007009A00E77B\r\n"
-                                     << "error:Invalid";
+                                     << "error:Generator voltage L1: the controller did not answer.";
     QTest::newRow("noise before it") << "3F0007009A00E67B\r\n"
-                                     << "error:Invalid";
+                                     << "error:Generator voltage L1: the controller did not answer.";
     QTest::newRow("a block reply instead") << "0004020C0A00\r\n"
-                                           << "error:Invalid";
+                                           << "error:Generator voltage L1: the controller did not answer.";
     QTest::newRow("cut") << "0007009A"
-                         << "error:Invalid";
+                         << "error:Generator voltage L1: the controller did not answer.";
 }
 
 void TestChannelCalibration::echoDecides() {
@@ -345,7 +346,8 @@ void TestChannelCalibration::echoDecides() {
     rig.prompter.inputs = {"230"};
     ChannelCalibration calibration(rig.services(), QLocale::c());
     calibration.CalibrateChannel(*FindCalibrationChannel(11));
-    QCOMPARE(rig.prompter.shown, (QStringList{"input:True value?|", box}));
+    QCOMPARE(rig.prompter.shown,
+             (QStringList{"input:True value?|Generator voltage L1 in V, 0 to 65535:", box}));
     QVERIFY(rig.poll.running);
     QCOMPARE(rig.poll.pollState, 1);
 }
