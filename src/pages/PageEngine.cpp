@@ -188,6 +188,10 @@ void PageEngine::read(int b) {
                 for (const Field& f : block.fields) read.insert(f.control, fieldValue(f));
                 showMessage("pgread");
             }
+        } else {
+            // Nothing usable came back (silence, a cut or spoilt reply): the fields keep what they
+            // held, and the operator learns that the read did not happen.
+            m_services.prompter.error(message("pgreadnone", {blockName(b)}));
         }
     } catch (const link::LinkError& e) {
         // Shown once; the page is ready again and polling has resumed with the guard.

@@ -136,9 +136,9 @@ void TestPageEngine::readRequest() {
     QCOMPARE(f.poll.stops, 1);
     QCOMPARE(f.poll.resumes, 1);
     QCOMPARE(f.poll.pollState, 1);
-    // No answer: nothing changes, nothing is shown; except on the SMS page, which decodes every reply
-    // and finds no station name in an empty one.
-    if (window != QLatin1String("Tgsm")) QVERIFY(f.prompter.shown.isEmpty());
+    // No answer: nothing changes, and the page says that nothing was read.
+    QVERIFY(f.prompter.of("info").isEmpty());
+    QCOMPARE(f.prompter.of("error").size(), 1);  // "no answer: nothing was read"
 }
 
 void TestPageEngine::replyDecodesIntoControls_data() {
@@ -262,7 +262,8 @@ void TestPageEngine::minimumReply() {
         fillAll(f.view, page, QStringLiteral("keep"));
         f.reply = whole.left(length);
         f.engine->read(block);
-        QVERIFY(f.prompter.shown.isEmpty());
+        QVERIFY(f.prompter.of("info").isEmpty());
+        QCOMPARE(f.prompter.of("error").size(), 1);  // "no answer: nothing was read"
         QVERIFY(f.view.checked.isEmpty());
         for (const pages::Field& field : page.blocks[block].fields)
             if (field.kind != pages::FieldKind::Bit)
@@ -762,7 +763,7 @@ void TestPageEngine::portThatCannotReopenIsReportedOnce() {
 }
 
 // A reply with a character that is not hexadecimal fails its check: nothing of it is decoded, not
-// even the fields before the bad one, and no box is shown (the same as no reply).
+// even the fields before the bad one, and the page says nothing was read (the same as no reply).
 void TestPageEngine::nonHexadecimalFieldStopsTheDecoding() {
     const Page& page = pages::delayPage();
     PageFixture f(page);
@@ -770,7 +771,8 @@ void TestPageEngine::nonHexadecimalFieldStopsTheDecoding() {
     f.reply = test::blockReply("0102030405060708090A");
     f.reply[10] = QLatin1Char('X');
     f.engine->read(0);
-    QVERIFY(f.prompter.shown.isEmpty());
+    QVERIFY(f.prompter.of("info").isEmpty());
+    QCOMPARE(f.prompter.of("error").size(), 1);  // "no answer: nothing was read"
     QCOMPARE(f.view.text("edtys1"), QStringLiteral("keep"));
     QCOMPARE(f.view.text("edtys2"), QStringLiteral("keep"));
     QCOMPARE(f.view.text("edtys3"), QStringLiteral("keep"));
@@ -845,7 +847,8 @@ void TestPageEngine::shortSmsReply() {
     f.engine->read(0);
     QCOMPARE(f.view.text("edtzddz"), QStringLiteral("keep"));
     QCOMPARE(f.view.text("edtsj5"), QStringLiteral("keep"));
-    QCOMPARE(f.prompter.shown, QStringList());
+    QVERIFY(f.prompter.of("info").isEmpty());
+    QCOMPARE(f.prompter.of("error").size(), 1);  // "no answer: nothing was read"
     QVERIFY(f.view.readWriteEnabled);
     QCOMPARE(f.poll.resumes, 1);
 }

@@ -147,7 +147,10 @@ void TestReplyFaults::pages() {
         // Every block of the page, one after the other, as an operator would read them.
         for (int b = 0; b < page->blocks.size(); ++b) engine.read(b);
         QVERIFY2(view.texts.isEmpty() && view.checked.isEmpty(), qPrintable(page->blocks.first().request()));
-        QCOMPARE(program.prompter.shown, QStringList());  // neither "read" nor an error box
+        // No "read": one box per block saying that nothing was read.
+        QCOMPARE(program.prompter.of("info"), QStringList());
+        QCOMPARE(program.prompter.of("error").size(), page->blocks.size());
+        program.prompter.shown.clear();
 
         program.line("line clean");
         engine.read(0);
