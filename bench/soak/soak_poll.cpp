@@ -1,15 +1,17 @@
 // Soak: the poll cycle recording into an SQLite history, against the virtual controller served
 // in-process through a fake port, its line faults switched at random every half minute of the
-// cycle's clock: no answer, short replies, noise before replies, the device vanishing. Runs for
-// SECONDS of real time, as fast as the machine goes, and prints the requests written, the faults
-// played, how many of the recoveries came within one refresh interval, and resident memory.
-// Usage: soak_poll [SECONDS=60] [SEED=1]
+// cycle's clock: no answer, short replies, garbage or hexadecimal noise before replies, a changed digit,
+// a reply for another block, an unasked frame, a late reply joined to the next, the device vanishing. Runs
+// for SECONDS of real time, as fast as the machine goes, and prints the requests written, the faults played,
+// how many of the recoveries came within one refresh interval, and resident memory. Usage: soak_poll
+// [SECONDS=60] [SEED=1]
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <cstdio>
+#include <iterator>
 #include <memory>
 
 #include "FakeClock.h"
@@ -27,8 +29,10 @@ using namespace tarsyn;
 
 namespace {
 
-enum class Fault { None, NoAnswer, Short, Garbage, Vanish };
-const char* const kFaultNames[] = {"none", "no answer", "short", "garbage", "vanish"};
+enum class Fault { None, NoAnswer, Short, Garbage, Vanish, Noise, Digit, Other, Unasked, Late };
+const char* const kFaultNames[] = {"none",  "no answer", "short", "garbage", "vanish",
+                                   "noise", "digit",     "other", "unasked", "late"};
+constexpr int kFaultKinds = int(std::size(kFaultNames));
 
 constexpr int kRefreshSeconds = 10;
 constexpr int kTicksPerFault = 30;
@@ -75,7 +79,7 @@ int main(int argc, char** argv) {
         engine.refresh();
         QByteArray line = request.toLatin1();
         while (line.endsWith('\n') || line.endsWith('\r')) line.chop(1);
-        const sim::Reply reply = handler.handle(line);
+        const sim::Reply reply = handler.handle(shaper->redirect(line));
         if (reply.answered) port.arrive(QString::fromLatin1(shaper->shape(reply.text)));
     };
 
@@ -95,13 +99,14 @@ int main(int argc, char** argv) {
 
     const long rssStart = residentKb();
     long requests = 0, faults = 0, recoveries = 0, lateRecoveries = 0;
-    int faultCount[5] = {0, 0, 0, 0, 0};
+    int faultCount[kFaultKinds] = {};
     int sinceRecovery = -1;  // ticks since the last fault ended; -1: none pending
     QElapsedTimer elapsed;
     elapsed.start();
     for (long tick = 0; elapsed.elapsed() < qint64(seconds) * 1000; ++tick) {
         if (tick % kTicksPerFault == 0) {
-            const Fault next = random.bounded(2) == 0 ? Fault::None : Fault(1 + random.bounded(4));
+            const Fault next =
+                random.bounded(2) == 0 ? Fault::None : Fault(1 + random.bounded(kFaultKinds - 1));
             if (next != Fault::None) {
                 ++faults;
                 ++faultCount[int(next)];
@@ -114,6 +119,11 @@ int main(int argc, char** argv) {
             options.noAnswer = fault == Fault::NoAnswer;
             options.shortLength = fault == Fault::Short ? 60 : -1;
             options.garbage = fault == Fault::Garbage;
+            options.noise = fault == Fault::Noise ? 3 : 0;
+            options.changedDigit = fault == Fault::Digit;
+            options.otherBlock = fault == Fault::Other;
+            options.unasked = fault == Fault::Unasked;
+            options.lateJoined = fault == Fault::Late;
             shaper = std::make_unique<sim::ReplyShaper>(options, seed + quint32(tick));
         }
         clock.advanceSecs(1);
@@ -136,7 +146,8 @@ int main(int argc, char** argv) {
 
     std::printf("soak: %d s real, seed %u, %ld requests\n", seconds, seed, requests);
     std::printf("faults injected: %ld (", faults);
-    for (int f = 1; f < 5; ++f) std::printf("%s%s %d", f > 1 ? ", " : "", kFaultNames[f], faultCount[f]);
+    for (int f = 1; f < kFaultKinds; ++f)
+        std::printf("%s%s %d", f > 1 ? ", " : "", kFaultNames[f], faultCount[f]);
     std::printf(")\n");
     std::printf("recoveries within one refresh (%d s): %ld, later: %ld\n", kRefreshSeconds, recoveries,
                 lateRecoveries);
