@@ -4,15 +4,15 @@
 
 namespace tarsyn::link {
 
-namespace {
-
-int hexDigit(QChar c) {
+int HexDigit(QChar c) {
     const char16_t u = c.unicode();
     if (u >= '0' && u <= '9') return u - '0';
     if (u >= 'A' && u <= 'F') return u - 'A' + 10;
     if (u >= 'a' && u <= 'f') return u - 'a' + 10;
     return -1;
 }
+
+namespace {
 
 ConversionError notHex(const QString& text) {
     return ConversionError(QStringLiteral("'$%1' is not a valid integer value").arg(text));
@@ -24,7 +24,7 @@ quint32 ParseHex(const QString& digits) {
     if (digits.isEmpty() || digits.size() > 8) throw notHex(digits);
     quint32 value = 0;
     for (QChar c : digits) {
-        const int d = hexDigit(c);
+        const int d = HexDigit(c);
         if (d < 0) throw notHex(digits);
         value = (value << 4) | quint32(d);
     }
@@ -59,7 +59,7 @@ QString HexToBits(const QString& hex) {
     QString bits;
     bits.reserve(hex.size() * 4);
     for (QChar c : hex) {
-        const int d = hexDigit(c);
+        const int d = HexDigit(c);
         if (d < 0) throw notHex(hex);
         bits += QLatin1String(kNibbles[d]);
     }

@@ -32,6 +32,9 @@ quint64 BitsToInt(const QString& bits);
 /// non-hexadecimal or wider than 8 digits.
 quint32 ParseHex(const QString& digits);
 
+/// The value of one hexadecimal digit (upper or lower case), or -1 for any other character.
+int HexDigit(QChar c);
+
 /// `value` as upper-case hexadecimal with at least `minDigits` digits, zero-padded on the left.
 QString ToHex(quint32 value, int minDigits);
 

@@ -8,17 +8,9 @@ namespace tarsyn::link {
 
 namespace {
 
-int digitValue(QChar c) {
-    const char16_t u = c.unicode();
-    if (u >= '0' && u <= '9') return u - '0';
-    if (u >= 'A' && u <= 'F') return u - 'A' + 10;
-    if (u >= 'a' && u <= 'f') return u - 'a' + 10;
-    return -1;
-}
-
 bool allHex(const QString& text) {
     for (QChar c : text)
-        if (digitValue(c) < 0) return false;
+        if (HexDigit(c) < 0) return false;
     return true;
 }
 
@@ -32,7 +24,7 @@ bool isBlockRead(const QString& request) {
 bool sameDigits(const QString& reply, int from, int to, const QString& expected) {
     to = qMin(to, reply.size());
     for (int i = from; i < to; ++i)
-        if (i >= expected.size() || digitValue(reply.at(i)) != digitValue(expected.at(i))) return false;
+        if (i >= expected.size() || HexDigit(reply.at(i)) != HexDigit(expected.at(i))) return false;
     return true;
 }
 
