@@ -218,8 +218,9 @@ HistoryWriter::Status HistoryWriter::takeStatus(const QDateTime& now) {
         m_seenSince = now;  // once per stuck period
     }
     Status s = m_status;
-    s.waiting += qint64(m_queue.size());
-    s.behind = int(m_queue.size()) > m_limits.behindRows;
+    const qint64 inMemory = qint64(m_queue.size()) + m_inHand;
+    s.waiting += inMemory;
+    s.behind = inMemory > m_limits.behindRows;
     m_status.dropped = 0;
     return s;
 }
@@ -340,6 +341,7 @@ void HistoryWriter::run() {
         m_status.dropped += dropped;
         m_status.spoolError = spoolError;
         m_status.known = true;
+        m_inHand = 0;  // written, or counted in the spool's total now
         dropped = 0;
     };
     publish();
@@ -354,6 +356,7 @@ void HistoryWriter::run() {
         if (m_stop && m_queue.empty()) break;
         std::deque<HistoryJob> batch;
         batch.swap(m_queue);
+        m_inHand = qint64(batch.size());
         const bool retryNow = m_retryNow;
         const bool stopping = m_stop;
         m_retryNow = false;

@@ -45,7 +45,7 @@ public:
     struct Status {
         QString error;        ///< the reason the database takes no rows now; empty while it does
         qint64 waiting = 0;   ///< rows not yet in the database (memory and spool)
-        bool behind = false;  ///< more than Limits::behindRows wait in memory
+        bool behind = false;  ///< more than Limits::behindRows wait in memory (queued or in hand)
         qint64 dropped = 0;   ///< rows dropped (full spool or queue) since the last look
         QString spoolError;   ///< the spool file could not be used: rows wait in memory only
         bool known = false;   ///< false until the writer has tried its first connection
@@ -76,6 +76,9 @@ private:
     std::mutex m_mutex;
     std::condition_variable m_wake, m_idle;
     std::deque<HistoryJob> m_queue;
+    // Rows the writer thread has taken from the queue and not yet written or spooled: they still wait
+    // in memory, and counting them as gone would tell the strip it works before a row is written.
+    qint64 m_inHand = 0;
     bool m_stop = false, m_retryNow = false;
     quint64 m_flushAsked = 0, m_flushDone = 0;
     Status m_status;  // written by the writer thread under the lock (dropped: also by push)
