@@ -6,7 +6,8 @@
 
 namespace tarsyn::app {
 
-LanguageSwitcher::LanguageSwitcher(config::LiveSettings& settings, const QStringList& languages, QObject* parent)
+LanguageSwitcher::LanguageSwitcher(config::LiveSettings& settings, const QStringList& languages,
+                                   QObject* parent)
     : QObject(parent), m_settings(settings), m_languages(languages) {}
 
 void LanguageSwitcher::setLanguages(const QStringList& languages) { m_languages = languages; }

@@ -12,7 +12,6 @@ class LiveSettings;
 
 namespace tarsyn::app {
 
-
 /// The one place where windows register for a language change. Each press of the language hot key
 /// selects the catalogue after the language in effect (wrapping to the first), so the first press
 /// always changes the language; it puts that catalogue's name into the live settings (the settings

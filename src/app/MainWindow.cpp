@@ -22,9 +22,9 @@
 
 namespace tarsyn::app {
 
-MainWindow::MainWindow(const config::Config& config, const config::LiveSettings& settings, const config::Messages& messages,
-                       link::SerialPort& port, link::Sleeper& sleeper, const link::Clock& clock,
-                       config::Prompter& prompter, QWidget* parent)
+MainWindow::MainWindow(const config::Config& config, const config::LiveSettings& settings,
+                       const config::Messages& messages, link::SerialPort& port, link::Sleeper& sleeper,
+                       const link::Clock& clock, config::Prompter& prompter, QWidget* parent)
     : QMainWindow(parent),
       m_config(config),
       m_settings(settings),
@@ -127,7 +127,8 @@ void MainWindow::showTabCounts() {
             lit += lamp->image() != 0;
         if (lit == m_tabCounts.value(i)) continue;
         m_tabCounts[i] = lit;
-        m_tabs->setTabText(i, lit > 0 ? QStringLiteral("%1 (%2)").arg(m_tabBase.value(i)).arg(lit) : m_tabBase.value(i));
+        m_tabs->setTabText(
+            i, lit > 0 ? QStringLiteral("%1 (%2)").arg(m_tabBase.value(i)).arg(lit) : m_tabBase.value(i));
     }
 }
 

@@ -39,7 +39,6 @@ class IndicatorLamp;
 
 namespace tarsyn::app {
 
-
 /// The main window `TForm1`: toolbar, status strip, the live readings, delays and indicators, and the
 /// menu bar. It shows what its PollCycle decodes and hands every command to whoever connects to it;
 /// it does no protocol work itself.
@@ -48,9 +47,9 @@ class MainWindow : public QMainWindow, public monitor::LiveView, public aware::S
 public:
     /// Creation: title from "Form1caption", the stored language on the controls, the poll state from
     /// system.ini ("Ports" "0": the cycle opens nothing by itself), mode display, `tmr1` running.
-    MainWindow(const config::Config& config, const config::LiveSettings& settings, const config::Messages& messages,
-               link::SerialPort& port, link::Sleeper& sleeper, const link::Clock& clock, config::Prompter& prompter,
-               QWidget* parent = nullptr);
+    MainWindow(const config::Config& config, const config::LiveSettings& settings,
+               const config::Messages& messages, link::SerialPort& port, link::Sleeper& sleeper,
+               const link::Clock& clock, config::Prompter& prompter, QWidget* parent = nullptr);
     ~MainWindow() override;
 
     monitor::PollCycle& poll() { return *m_poll; }
@@ -139,7 +138,7 @@ private:
     QLabel* m_lastReadingLabel = nullptr;                 // `lbllast`
     QLabel* m_alarmCountLabel = nullptr;                  // `lblalarms`
     QTabWidget* m_tabs = nullptr;
-    QStringList m_tabBase;   // tab captions without their counts
+    QStringList m_tabBase;     // tab captions without their counts
     QVector<int> m_tabCounts;  // lamps lit per tab, as shown in the captions
     bool m_stale = false;
     void showTabCounts();

@@ -13,9 +13,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-#include "widgets/Indicators.h"
 #include "app/MainWindow.h"
-#include "widgets/MainWindowPictures.h"
 #include "monitor/LiveMap.h"
 #include "monitor/PollCycle.h"
 #include "widgets/ElidingLabel.h"
@@ -87,7 +85,6 @@ const LampTab kLampTabs[] = {
     {"TabSheet2", "输入口", {{17, 18, 19, 20, 0}, {21, 22, 23, 25, 0}}},
     {"TabSheet3", "输出口", {{26, 27, 28, 29, 0}, {30, 31, 33, 34, 0}}},
 };
-
 
 QLabel* caption(const QString& name, const QString& text, QWidget* parent) {
     auto* l = new QLabel(text, parent);
@@ -382,11 +379,12 @@ QGroupBox* MainWindow::buildIndicatorsGroup() {
             for (int r = 0; r < 9 && tab.columns[c][r]; ++r) {
                 const int number = tab.columns[c][r];
                 const QString name = QStringLiteral("zs%1").arg(number);
-                auto* lamp =
-                    new widgets::IndicatorLamp(name, monitor::PictureSetOf(name) == monitor::PictureSet::Alarm, page);
+                auto* lamp = new widgets::IndicatorLamp(
+                    name, monitor::PictureSetOf(name) == monitor::PictureSet::Alarm, page);
                 m_lamps.insert(name, lamp);
                 grid->addWidget(lamp, r, c * 2);
-                grid->addWidget(caption("lbl" + name, widgets::IndicatorCaptions().value(number), page), r, c * 2 + 1);
+                grid->addWidget(caption("lbl" + name, widgets::IndicatorCaptions().value(number), page), r,
+                                c * 2 + 1);
             }
             grid->setColumnStretch(c * 2 + 1, 1);
         }

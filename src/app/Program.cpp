@@ -2,12 +2,12 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QPushButton>
-#include <QToolButton>
 #include <QComboBox>
 #include <QLabel>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QTimer>
+#include <QToolButton>
 #include <QWidget>
 #include <cstdio>
 #include <exception>
@@ -25,18 +25,18 @@
 #include "app/core/PortSelection.h"
 #include "app/core/SettingsLogic.h"
 #include "app/core/Shell.h"
+#include "aware/Awareness.h"
+#include "aware/WatchLimits.h"
+#include "aware/ui/JournalWindow.h"
+#include "aware/ui/WatchLimitEditor.h"
 #include "config/Config.h"
 #include "config/LiveSettings.h"
 #include "history/CurveQuery.h"
 #include "history/HistoryColumns.h"
 #include "history/HistoryRecorder.h"
 #include "history/HistoryStore.h"
-#include "history/ui/CurvesWindow.h"
 #include "history/JournalStore.h"
-#include "aware/Awareness.h"
-#include "aware/WatchLimits.h"
-#include "aware/ui/JournalWindow.h"
-#include "aware/ui/WatchLimitEditor.h"
+#include "history/ui/CurvesWindow.h"
 #include "link/Clock.h"
 #include "link/ControllerLink.h"
 #include "link/QtSerialPort.h"
@@ -89,7 +89,7 @@ struct Program::Parts {
     config::LiveSettings settings;
     config::Messages messages{config, settings};
     widgets::WidgetPrompter widgetPrompter;
-    config::Prompter& prompter;  // the boxes: real ones, or a test's scripted answers
+    config::Prompter& prompter;            // the boxes: real ones, or a test's scripted answers
     widgets::QtTranslation qtTranslation;  // Qt's own texts (box buttons) in the current language
     link::QtSerialPort serialPort;
     link::SerialPort& port;  // the real serial port, or a test's
@@ -118,23 +118,23 @@ struct Program::Parts {
     std::unique_ptr<reports::AlarmCsvExport> alarmCsv;
 
     // The windows, in creation order. Each lives until the program ends.
-    std::unique_ptr<MainWindow> mainWindow;          // TForm1
-    std::unique_ptr<SettingsWindow> settingsWindow;  // TForm2
-    std::unique_ptr<AboutBox> aboutBox;              // TForm3
-    std::unique_ptr<pages::PageWindow> smsPage;  // Tgsm
-    std::unique_ptr<history::CurvesWindow> curvesWindow;  // TForm5
-    std::unique_ptr<pages::PageWindow> delayPage;        // TForm6
-    std::unique_ptr<pages::PageWindow> curvePage;        // TForm7
-    std::unique_ptr<pages::PageWindow> systemPage;       // TForm8
-    std::unique_ptr<pages::PageWindow> controlBitsPage;  // TForm9
-    std::unique_ptr<pages::PageWindow> alarmLimitsPage;  // TForm10
-    std::unique_ptr<PortDialog> portDialog;  // TForm11
-    std::unique_ptr<reports::ui::ReportWindow> reportWindow;  // TForm12
-    std::unique_ptr<HelpWindow> helpWindow;    // TForm13
-    std::unique_ptr<LoginDialog> loginDialog;  // TForm16
+    std::unique_ptr<MainWindow> mainWindow;                        // TForm1
+    std::unique_ptr<SettingsWindow> settingsWindow;                // TForm2
+    std::unique_ptr<AboutBox> aboutBox;                            // TForm3
+    std::unique_ptr<pages::PageWindow> smsPage;                    // Tgsm
+    std::unique_ptr<history::CurvesWindow> curvesWindow;           // TForm5
+    std::unique_ptr<pages::PageWindow> delayPage;                  // TForm6
+    std::unique_ptr<pages::PageWindow> curvePage;                  // TForm7
+    std::unique_ptr<pages::PageWindow> systemPage;                 // TForm8
+    std::unique_ptr<pages::PageWindow> controlBitsPage;            // TForm9
+    std::unique_ptr<pages::PageWindow> alarmLimitsPage;            // TForm10
+    std::unique_ptr<PortDialog> portDialog;                        // TForm11
+    std::unique_ptr<reports::ui::ReportWindow> reportWindow;       // TForm12
+    std::unique_ptr<HelpWindow> helpWindow;                        // TForm13
+    std::unique_ptr<LoginDialog> loginDialog;                      // TForm16
     std::unique_ptr<reports::ui::AlarmHistoryWindow> alarmWindow;  // TForm17
-    std::unique_ptr<aware::ui::JournalWindow> journalWindow;   // TForm18
-    std::unique_ptr<aware::ui::WatchLimitEditor> watchEditor;  // TForm19
+    std::unique_ptr<aware::ui::JournalWindow> journalWindow;       // TForm18
+    std::unique_ptr<aware::ui::WatchLimitEditor> watchEditor;      // TForm19
 
     std::unique_ptr<LanguageSwitcher> switcher;
     std::unique_ptr<TrayIcon> tray;
@@ -220,7 +220,8 @@ Program::Program(const QString& dataDir, const QByteArray& codePage, const Subst
     p.store = history::HistoryStore::open(p.config);
     p.recorder = std::make_unique<history::HistoryRecorder>(
         *p.store, p.clock, [&p] { return p.settings.dayIntervalText(); },
-        [&p] { return p.settings.hourIntervalText(); }, [&p](const QString& m) {
+        [&p] { return p.settings.hourIntervalText(); },
+        [&p](const QString& m) {
             p.historyBoxText = m;
             p.prompter.error(m);
         });
@@ -326,7 +327,8 @@ Program::Program(const QString& dataDir, const QByteArray& codePage, const Subst
             p.journal->record(history::JournalKind::LoginSucceeded, QString(),
                               level == kSuperLevel ? QStringLiteral("super") : QStringLiteral("ordinary"));
         else
-            p.journal->record(history::JournalKind::LoginFailed, QString(), QStringLiteral("attempt %1").arg(level));
+            p.journal->record(history::JournalKind::LoginFailed, QString(),
+                              QStringLiteral("attempt %1").arg(level));
     });
     p.loginDialog = std::make_unique<LoginDialog>(*p.loginLogic, p.messages, translate, &window);
 
@@ -334,8 +336,7 @@ Program::Program(const QString& dataDir, const QByteArray& codePage, const Subst
     const reports::MessageLookup lookup = [&p](const QString& key) { return p.messages.text(key); };
     p.alarmHistory =
         std::make_unique<reports::AlarmHistory>(p.controllerLink, window.poll(), p.prompter, lookup);
-    p.alarmCsv =
-        std::make_unique<reports::AlarmCsvExport>(*p.alarmHistory, p.prompter, lookup);
+    p.alarmCsv = std::make_unique<reports::AlarmCsvExport>(*p.alarmHistory, p.prompter, lookup);
     p.alarmWindow = std::make_unique<reports::ui::AlarmHistoryWindow>(*p.alarmHistory, *p.alarmCsv,
                                                                       p.reportServices(), &window);
     // TForm18 event journal and TForm19 the operator's own watch limits.
@@ -424,14 +425,17 @@ Program::Program(const QString& dataDir, const QByteArray& codePage, const Subst
             else
                 QApplication::restoreOverrideCursor();
         }};
-    exchange.sent = [&p, controllerName](const QString& control, const QString& value, const QString& request) {
+    exchange.sent = [&p, controllerName](const QString& control, const QString& value,
+                                         const QString& request) {
         const QString language = p.settings.language();
         if (value.isEmpty()) {
-            const QString caption = widgets::TranslationText(p.config, language, control + QStringLiteral(".Caption"));
+            const QString caption =
+                widgets::TranslationText(p.config, language, control + QStringLiteral(".Caption"));
             p.journal->record(history::JournalKind::CommandSent, controllerName(),
                               QStringLiteral("%1 (%2, %3)").arg(caption, control, request));
         } else {
-            const QString what = widgets::TranslationText(p.config, language, control + QStringLiteral(".Hint"));
+            const QString what =
+                widgets::TranslationText(p.config, language, control + QStringLiteral(".Hint"));
             p.journal->record(history::JournalKind::CalibrationSent, controllerName(),
                               QStringLiteral("%1 = %2 (%3, %4)").arg(what, value, control, request));
         }
@@ -462,9 +466,10 @@ Program::Program(const QString& dataDir, const QByteArray& codePage, const Subst
         {"yssz1", p.delayPage.get()},      {"qxsz1", p.curvePage.get()},       {"xtcs1", p.systemPage.get()},
         {"kzw1", p.controlBitsPage.get()}, {"bjsx1", p.alarmLimitsPage.get()}, {"gsm1", p.smsPage.get()}};
     for (const auto& [command, page] : pageCommands)
-        QObject::connect(window.menuAction(QLatin1String(command)), &QAction::triggered, &window, [&p, page = page] {
-            if (p.gate->pass()) page->open(p.gate->title(page->page().titleKey));
-        });
+        QObject::connect(window.menuAction(QLatin1String(command)), &QAction::triggered, &window,
+                         [&p, page = page] {
+                             if (p.gate->pass()) page->open(p.gate->title(page->page().titleKey));
+                         });
     // The curves read the history only: refused while rotating, open without a link.
     QObject::connect(window.menuAction(QStringLiteral("Q1")), &QAction::triggered, &window, [&p] {
         if (!p.gate->pass(monitor::GateRule::NoLink)) return;
@@ -523,16 +528,14 @@ history::JournalStore& Program::journal() const { return *d->journal; }
 
 QList<QWidget*> Program::secondaryWindows() const {
     QList<QWidget*> windows;
-    for (QWidget* w :
-         std::initializer_list<QWidget*>{d->settingsWindow.get(), d->aboutBox.get(), d->smsPage.get(),
-                                         d->curvesWindow.get()})
+    for (QWidget* w : std::initializer_list<QWidget*>{d->settingsWindow.get(), d->aboutBox.get(),
+                                                      d->smsPage.get(), d->curvesWindow.get()})
         if (w) windows << w;
     for (QWidget* w : d->pageWindows())
         if (w != d->smsPage.get()) windows << w;
-    for (QWidget* w :
-         std::initializer_list<QWidget*>{d->portDialog.get(), d->reportWindow.get(), d->helpWindow.get(),
-                                         d->loginDialog.get(), d->alarmWindow.get(), d->journalWindow.get(),
-                                         d->watchEditor.get()})
+    for (QWidget* w : std::initializer_list<QWidget*>{
+             d->portDialog.get(), d->reportWindow.get(), d->helpWindow.get(), d->loginDialog.get(),
+             d->alarmWindow.get(), d->journalWindow.get(), d->watchEditor.get()})
         if (w) windows << w;
     return windows;
 }

@@ -43,8 +43,8 @@ QPushButton* button(QWidget* parent, const char* name, const QString& text) {
 }
 }  // namespace
 
-SettingsWindow::SettingsWindow(SettingsLogic& logic, config::LiveSettings& settings, const config::Messages& messages,
-                               Translator translate, QWidget* parent)
+SettingsWindow::SettingsWindow(SettingsLogic& logic, config::LiveSettings& settings,
+                               const config::Messages& messages, Translator translate, QWidget* parent)
     : QDialog(parent),
       m_logic(logic),
       m_settings(settings),

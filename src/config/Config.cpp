@@ -222,7 +222,8 @@ void IniSection::insert(const QString& key, const QString& value) {
 
 // ---------------------------------------------------------------------------------------------------
 
-/// The last parse of each file, used again while the file's bytes stay the same: for each section name (case-folded) the keys of its first occurrence.
+/// The last parse of each file, used again while the file's bytes stay the same: for each section name
+/// (case-folded) the keys of its first occurrence.
 struct Config::ReadCache {
     struct Entry {
         QByteArray data;  // the file's bytes when parsed

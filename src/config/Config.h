@@ -1,11 +1,10 @@
 #pragma once
 
-#include <memory>
-
 #include <QByteArray>
 #include <QHash>
 #include <QList>
 #include <QString>
+#include <memory>
 #include <stdexcept>
 
 namespace tarsyn::config {

@@ -114,8 +114,7 @@ static int visitTexts(QWidget* window, ControlClasses classes, const TextVisitor
                 changed += visit(
                     caption, [b] { return b->text(); }, [b](const QString& s) { b->setText(s); });
                 changed += visit(
-                    hintKey(name), [b] { return b->toolTip(); },
-                    [b](const QString& s) { b->setToolTip(s); });
+                    hintKey(name), [b] { return b->toolTip(); }, [b](const QString& s) { b->setToolTip(s); });
             }
         } else if (auto* b = qobject_cast<QToolButton*>(o)) {
             const bool onToolBar = qobject_cast<QToolBar*>(b->parentWidget()) != nullptr;
@@ -162,9 +161,10 @@ int SetActiveLanguage(QWidget* window, const config::Config& config, const QStri
     if (!window || classes == ControlClasses()) return 0;
     const config::IniSection t = config.readSection(CatalogueFileName(language), kTranslations);
     if (t.size() == 0) return 0;  // a missing catalogue behaves as an empty one
-    return visitTexts(window, classes, [&t](const QString& key, const TextGetter& get, const TextSetter& set) {
-        return apply(t, key, get, set);
-    });
+    return visitTexts(window, classes,
+                      [&t](const QString& key, const TextGetter& get, const TextSetter& set) {
+                          return apply(t, key, get, set);
+                      });
 }
 
 QList<QPair<QString, QString>> TranslatableTexts(QWidget* window, ControlClasses classes) {

@@ -14,8 +14,8 @@
 
 namespace tarsyn::app {
 
-Shell::Shell(const config::Config& config, Access& access, const config::Messages& messages, config::Prompter& prompter,
-             ShellHooks hooks, QObject* parent)
+Shell::Shell(const config::Config& config, Access& access, const config::Messages& messages,
+             config::Prompter& prompter, ShellHooks hooks, QObject* parent)
     : QObject(parent),
       m_config(config),
       m_access(access),

@@ -51,8 +51,8 @@ public:
     static constexpr int kExitLoginRefused = 3;     ///< three wrong passwords
     static constexpr int kExitAlreadyRunning = 4;   ///< another copy runs for this user
 
-    Shell(const config::Config& config, Access& access, const config::Messages& messages, config::Prompter& prompter,
-          ShellHooks hooks, QObject* parent = nullptr);
+    Shell(const config::Config& config, Access& access, const config::Messages& messages,
+          config::Prompter& prompter, ShellHooks hooks, QObject* parent = nullptr);
 
     /// Watches `window` (QWidget): a non-spontaneous show runs `mainWindowShown` once control returns
     /// to the event loop; a close asks `closeRequested`; a minimise hides the window when

@@ -191,7 +191,8 @@ void JournalWindow::exportCsv() {
     QString error;
     if (!WriteJournalCsv(
             path, m_shown, [this](history::JournalKind k) { return kindText(k); }, &error))
-        m_prompter.error(m_messages.text(QStringLiteral("awcsvfail")).arg(QDir::toNativeSeparators(path), error));
+        m_prompter.error(
+            m_messages.text(QStringLiteral("awcsvfail")).arg(QDir::toNativeSeparators(path), error));
 }
 
 }  // namespace tarsyn::aware::ui

@@ -1,8 +1,8 @@
 // The help window and the about box: what they show at creation, at opening and after the hot key.
 #include <QLabel>
 #include <QPlainTextEdit>
-#include <QTemporaryDir>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QtTest>
 
 #include "app/AboutBox.h"

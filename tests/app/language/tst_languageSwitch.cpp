@@ -5,11 +5,11 @@
 #include <QPushButton>
 #include <QtTest>
 
-#include "widgets/Catalogue.h"
 #include "app/LanguageHotKey.h"
 #include "app/LanguageSwitcher.h"
 #include "config/Config.h"
 #include "config/LiveSettings.h"
+#include "widgets/Catalogue.h"
 
 using namespace tarsyn::app;
 using namespace tarsyn::widgets;

@@ -81,7 +81,13 @@ QStringList layoutProblems(app::MainWindow& window) {
                 ? l->width() >= l->minimumSizeHint().width() && l->height() >= l->heightForWidth(l->width())
                 : l->width() >= l->minimumSizeHint().width() && l->height() >= l->minimumSizeHint().height();
         if (!fits)
-            problems << l->objectName() + QString(" clipped (%1x%2 < %3x%4): ").arg(l->width()).arg(l->height()).arg(l->minimumSizeHint().width()).arg(l->minimumSizeHint().height()) + l->text();
+            problems << l->objectName() +
+                            QString(" clipped (%1x%2 < %3x%4): ")
+                                .arg(l->width())
+                                .arg(l->height())
+                                .arg(l->minimumSizeHint().width())
+                                .arg(l->minimumSizeHint().height()) +
+                            l->text();
         if (!inside(l, &window)) problems << l->objectName() + " off screen";
     }
     for (QAbstractButton* b : window.findChildren<QAbstractButton*>()) {

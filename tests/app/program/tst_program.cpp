@@ -96,7 +96,7 @@ private slots:
         QCOMPARE(set("remark1"), QString("COM2"));
         QCOMPARE(set("cjkl"), QString::number(config::ProductHash("boss")));
         QCOMPARE(set("jzm"), config::CheckValue(config, set("language"), set("flash"), set("save2"),
-                                             set("save1"), set("ports"), set("cjkl"), set("ptkl")));
+                                                set("save1"), set("ports"), set("cjkl"), set("ptkl")));
 
         // An existing file is kept unless --force is given.
         const Run again = run(

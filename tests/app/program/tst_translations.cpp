@@ -36,8 +36,8 @@ bool makeDataFolder(const QTemporaryDir& data, const char* language) {
 /// Labels that show data or a message rather than a caption of their own: the connection mode
 /// ("lxsb"/"gdsb"), the link state, last reading and alarm count of the status strip, the curves
 /// window's port name and units.
-const QStringList kDataLabels{"lblbt1.Caption",  "lbllink.Caption", "lbllast.Caption", "lblalarms.Caption",
-                              "lblckh.Caption",  "lbldw.Caption",   "lbldw1.Caption"};
+const QStringList kDataLabels{"lblbt1.Caption", "lbllink.Caption", "lbllast.Caption", "lblalarms.Caption",
+                              "lblckh.Caption", "lbldw.Caption",   "lbldw1.Caption"};
 
 bool hasLetter(const QString& s) {
     for (const QChar c : s)
@@ -47,7 +47,8 @@ bool hasLetter(const QString& s) {
 
 bool hasHan(const QString& s) {
     for (const QChar c : s)
-        if ((c.unicode() >= 0x4E00 && c.unicode() <= 0x9FFF) || (c.unicode() >= 0x3400 && c.unicode() <= 0x4DBF))
+        if ((c.unicode() >= 0x4E00 && c.unicode() <= 0x9FFF) ||
+            (c.unicode() >= 0x3400 && c.unicode() <= 0x4DBF))
             return true;
     return false;
 }
@@ -56,7 +57,8 @@ bool hasHan(const QString& s) {
 QStringList visibleTexts(QWidget* window) {
     QStringList texts;
     auto add = [&texts, window](const QObject* o, const QString& text) {
-        if (!text.isEmpty()) texts << window->objectName() + QLatin1Char('/') + o->objectName() + QLatin1String(": ") + text;
+        if (!text.isEmpty())
+            texts << window->objectName() + QLatin1Char('/') + o->objectName() + QLatin1String(": ") + text;
     };
     for (QLabel* l : window->findChildren<QLabel*>()) add(l, l->text());
     for (QAbstractButton* b : window->findChildren<QAbstractButton*>()) {
@@ -78,7 +80,9 @@ struct Assembled {
         ok = data.isValid() && makeDataFolder(data, language);
         if (ok) program = std::make_unique<app::Program>(data.path(), QByteArrayLiteral("GBK"), &prompter);
     }
-    QList<QWidget*> windows() const { return QList<QWidget*>{program->mainWindow()} + program->secondaryWindows(); }
+    QList<QWidget*> windows() const {
+        return QList<QWidget*>{program->mainWindow()} + program->secondaryWindows();
+    }
     QTemporaryDir data;
     bool ok = false;
     test::ScriptedPrompter prompter;
@@ -106,12 +110,16 @@ void TestTranslations::everyCaptionIsNamedByBothCatalogues() {
     for (QWidget* w : a.windows()) {
         const widgets::ControlClasses classes = widgets::ControlClassesForWindow(w->objectName());
         for (const auto& [key, text] : widgets::TranslatableTexts(w, classes)) {
-            if (!key.endsWith(QLatin1String(".Caption")) || !hasLetter(text)) continue;  // value panels show digits
+            if (!key.endsWith(QLatin1String(".Caption")) || !hasLetter(text))
+                continue;  // value panels show digits
             if (kDataLabels.contains(key)) continue;
             for (const char* language : {"English", "Chinese"})
-                if (!config.readSection(QLatin1String(language) + QLatin1String(".lag"), QStringLiteral("Translations"))
+                if (!config
+                         .readSection(QLatin1String(language) + QLatin1String(".lag"),
+                                      QStringLiteral("Translations"))
                          .contains(key))
-                    missing << QStringLiteral("%1 %2 (\"%3\") in %4").arg(w->objectName(), key, text, QLatin1String(language));
+                    missing << QStringLiteral("%1 %2 (\"%3\") in %4")
+                                   .arg(w->objectName(), key, text, QLatin1String(language));
         }
     }
     QVERIFY2(missing.isEmpty(), qPrintable(missing.join(QLatin1Char('\n'))));
@@ -133,16 +141,19 @@ void TestTranslations::oneHotKeyPressRelabelsEveryWindow() {
     QVERIFY(a.ok);
     a.program->advanceLanguage();
     const config::IniSection chinese =
-        config::Config(a.data.path()).readSection(QStringLiteral("Chinese.lag"), QStringLiteral("Translations"));
+        config::Config(a.data.path())
+            .readSection(QStringLiteral("Chinese.lag"), QStringLiteral("Translations"));
     QStringList stale;
     int checked = 0;
     for (QWidget* w : a.windows()) {
-        if (w->objectName() == QLatin1String("TForm16")) continue;  // the login dialog keeps its start language
+        if (w->objectName() == QLatin1String("TForm16"))
+            continue;  // the login dialog keeps its start language
         const widgets::ControlClasses classes = widgets::ControlClassesForWindow(w->objectName());
         for (const auto& [key, text] : widgets::TranslatableTexts(w, classes)) {
             if (!chinese.contains(key)) continue;
             ++checked;
-            if (text != chinese.value(key)) stale << QStringLiteral("%1 %2: \"%3\"").arg(w->objectName(), key, text);
+            if (text != chinese.value(key))
+                stale << QStringLiteral("%1 %2: \"%3\"").arg(w->objectName(), key, text);
         }
     }
     QVERIFY(checked > 100);

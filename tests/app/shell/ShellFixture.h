@@ -31,17 +31,18 @@ struct ShellFixture {
             lag.write(text);
         }
         QList<config::IniEntry> e{{"Set", "language", "Test"},
-                               {"Set", "flash", flash},
-                               {"Set", "save2", "5"},
-                               {"Set", "save1", "60"},
-                               {"Set", "ports", QString::number(ports)}};
+                                  {"Set", "flash", flash},
+                                  {"Set", "save2", "5"},
+                                  {"Set", "save1", "60"},
+                                  {"Set", "ports", QString::number(ports)}};
         for (int i = 0; i < ports; ++i) {
             const QString n = QString::number(i);
             e << config::IniEntry{"Set", "port" + n, "com" + QString::number(i + 1)}
               << config::IniEntry{"Set", "remark" + n, "gen" + n}
               << config::IniEntry{"Set", "portremark" + n, "notes " + n};
         }
-        e << config::IniEntry{"Set", "cjkl", hashOf(kSuper)} << config::IniEntry{"Set", "ptkl", hashOf(kOrdinary)};
+        e << config::IniEntry{"Set", "cjkl", hashOf(kSuper)}
+          << config::IniEntry{"Set", "ptkl", hashOf(kOrdinary)};
         config.wriniBatch("system.ini", e);
         reseal();
         live.load(config);
@@ -55,7 +56,7 @@ struct ShellFixture {
     void reseal() {
         config.wrini("system.ini", "Set", "jzm",
                      config::CheckValue(config, read("language"), read("flash"), read("save2"), read("save1"),
-                                     read("ports"), read("cjkl"), read("ptkl")));
+                                        read("ports"), read("cjkl"), read("ptkl")));
     }
     QByteArray fileBytes() const {
         QFile f(config.filePath("system.ini"));

@@ -395,7 +395,7 @@ private slots:
         QCOMPARE(dialog.windowTitle(), QString("Form11caption"));
         auto* box = dialog.findChild<QComboBox*>("cbbzdck");
         QCOMPARE(box->count(), 3);
-        QCOMPARE(box->currentIndex(), 1);  // PortIndex
+        QCOMPARE(box->currentIndex(), 1);                      // PortIndex
         QCOMPARE(box->currentText(), QString("gen1 (com2)"));  // the controller's name, then its port
         box->setEditText(" /dev/ttyS7 ");
         dialog.show();
