@@ -4,13 +4,10 @@
 
 namespace tarsyn::config {
 
-void CsvWriter::addRow(const QStringList& fields) { m_text += line(fields); }
+namespace {
 
-QByteArray CsvWriter::bytes() const { return encode(m_text, m_mark); }
-
-bool CsvWriter::save(const QString& path, QString* error) const { return saveWhole(path, bytes(), error); }
-
-QString CsvWriter::field(const QString& value) {
+/// One field as written: as it is, or quoted with its quotes doubled.
+QString field(const QString& value) {
     if (!value.contains(QLatin1Char(',')) && !value.contains(QLatin1Char('"')) &&
         !value.contains(QLatin1Char('\n')) && !value.contains(QLatin1Char('\r')))
         return value;
@@ -18,6 +15,12 @@ QString CsvWriter::field(const QString& value) {
     quoted.replace(QLatin1String("\""), QLatin1String("\"\""));
     return QLatin1Char('"') + quoted + QLatin1Char('"');
 }
+
+}  // namespace
+
+void CsvWriter::addRow(const QStringList& fields) { m_text += line(fields); }
+
+QByteArray CsvWriter::bytes() const { return encode(m_text, m_mark); }
 
 QString CsvWriter::line(const QStringList& fields) {
     QStringList out;

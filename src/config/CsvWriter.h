@@ -25,11 +25,7 @@ public:
     const QString& text() const { return m_text; }
     /// The file's bytes: the mark when asked for, then the text in UTF-8.
     QByteArray bytes() const;
-    /// Writes the file through a temporary file beside it and a rename (see `saveWhole`).
-    bool save(const QString& path, QString* error) const;
 
-    /// One field as written: as it is, or quoted with its quotes doubled.
-    static QString field(const QString& value);
     /// One line: the fields, separated by commas, and CR LF.
     static QString line(const QStringList& fields);
     /// `text` as a file's bytes: UTF-8, after the byte-order mark when `mark` asks for it.
