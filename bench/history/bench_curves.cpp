@@ -15,9 +15,9 @@
 
 #include "FakeClock.h"
 #include "HistoryBench.h"
-#include "history/CurveChart.h"
 #include "history/CurveQuery.h"
 #include "history/HistoryStore.h"
+#include "history/ui/CurveChart.h"
 
 using namespace tarsyn;
 using namespace tarsyn::bench;
@@ -48,7 +48,8 @@ public:
         m_store.reset();
         // On PostgreSQL the visibility map set as autovacuum leaves it (index-only scans need it);
         // TARSYN_BENCH_NO_VACUUM=1 measures the tables freshly written instead.
-        m_store = FilledStore(m_database.location, fill, rowAt, !qEnvironmentVariableIsSet("TARSYN_BENCH_NO_VACUUM"));
+        m_store = FilledStore(m_database.location, fill, rowAt,
+                              !qEnvironmentVariableIsSet("TARSYN_BENCH_NO_VACUUM"));
         // The clock stands still: every query purges nothing and reads the same rows.
         m_query = std::make_unique<CurveQuery>(*m_store, m_clock);
         m_fill = fill;

@@ -21,11 +21,13 @@
 #include "app/PortDialog.h"
 #include "app/SettingsWindow.h"
 #include "app/TrayIcon.h"
+#include "app/WindowRegistry.h"
 #include "app/core/AccessLevel.h"
 #include "app/core/PortSelection.h"
 #include "app/core/SettingsLogic.h"
 #include "app/core/Shell.h"
 #include "aware/Awareness.h"
+#include "aware/JournalTexts.h"
 #include "aware/WatchLimits.h"
 #include "aware/ui/JournalWindow.h"
 #include "aware/ui/WatchLimitEditor.h"
@@ -135,6 +137,7 @@ struct Program::Parts {
     std::unique_ptr<reports::ui::AlarmHistoryWindow> alarmWindow;  // TForm17
     std::unique_ptr<aware::ui::JournalWindow> journalWindow;       // TForm18
     std::unique_ptr<aware::ui::WatchLimitEditor> watchEditor;      // TForm19
+    WindowRegistry windows;  // the same windows, listed as they are created
 
     std::unique_ptr<LanguageSwitcher> switcher;
     std::unique_ptr<TrayIcon> tray;
@@ -152,14 +155,10 @@ struct Program::Parts {
         historyBoxText.clear();
     }
 
-    /// The parameter pages in creation order.
-    QList<pages::PageWindow*> pageWindows() const {
-        QList<pages::PageWindow*> list;
-        for (const auto* page :
-             {&smsPage, &delayPage, &curvePage, &systemPage, &controlBitsPage, &alarmLimitsPage})
-            if (*page) list << page->get();
-        return list;
-    }
+    /// A window's title from its title key, in the language in effect.
+    void retitle(QWidget* w) const { w->setWindowTitle(messages.text(windows.titleKey(w))); }
+    /// The title a window gets as a menu command opens it (the gate's, which may name the controller).
+    void titleForOpening(QWidget* w) const { w->setWindowTitle(gate->title(windows.titleKey(w))); }
 
     /// What the report and alarm history windows need: messages, boxes, clock, "cx.bmp", the main
     /// window's current entry (`lblbt0`) and the catalogue pass.
@@ -229,7 +228,7 @@ Program::Program(const QString& dataDir, const QByteArray& codePage, const Subst
     p.recorder->setDroppedHook([&p](qint64 rows) {
         if (p.journal)
             p.journal->record(history::JournalKind::HistoryDropped, QString(),
-                              QStringLiteral("%1 rows over the limit of the spool").arg(rows));
+                              aware::historyDroppedText(rows));
     });
     QObject::connect(p.recorder.get(), &history::HistoryRecorder::statusChanged, &window,
                      &MainWindow::setHistoryStatus);
@@ -260,20 +259,27 @@ Program::Program(const QString& dataDir, const QByteArray& codePage, const Subst
                      [&p] { p.awareness->afterTickOf(p.mainWindow->poll()); });
     window.showAwareness(p.awareness->status());
 
+    // The windows are listed as they are made, the main window first; the language hot key re-labels
+    // them in this order, and the tray icon ignores clicks while any window after the first is visible.
+    p.windows.add(&window, QStringLiteral("Form1caption"), [&window](const QString&) { window.relabel(); });
+
     // TForm2.
     p.settingsLogic = std::make_unique<SettingsLogic>(p.config, p.settings, p.messages, p.prompter);
     p.settingsLogic->setSavedHook([&p] {
         const config::LiveSettings& s = p.settings;
         p.journal->record(history::JournalKind::SettingsSaved, QString(),
-                          QStringLiteral("language=%1 flash=%2 save1=%3 save2=%4 ports=%5")
-                              .arg(s.language(), s.refreshText(), s.hourIntervalText(), s.dayIntervalText())
-                              .arg(s.ports().size()));
+                          aware::settingsSavedText({s.language(), s.refreshText(), s.hourIntervalText(),
+                                                    s.dayIntervalText(), int(s.ports().size())}));
     });
     p.settingsWindow =
         std::make_unique<SettingsWindow>(*p.settingsLogic, p.settings, p.messages, translate, &window);
+    p.windows.add(p.settingsWindow.get(), QStringLiteral("Form2caption"),
+                  [&p](const QString&) { p.settingsWindow->relabel(); });
 
     // TForm3.
     p.aboutBox = std::make_unique<AboutBox>(p.messages, &window);
+    p.windows.add(p.aboutBox.get(), QStringLiteral("Form3caption"),
+                  [&p](const QString&) { p.aboutBox->relabel(); });
 
     // Tgsm and TForm6…TForm10: the parameter pages, each opened from its menu command behind the gate.
     // Operator actions go to the event journal under the controller's name.
@@ -283,7 +289,15 @@ Program::Program(const QString& dataDir, const QByteArray& codePage, const Subst
     pageServices.written = [&p, controllerName](const QString& detail) {
         p.journal->record(history::JournalKind::BlockWritten, controllerName(), detail);
     };
+    // A page's title may carry the controller's name: the page's engine makes it.
+    const auto addPage = [&p](pages::PageWindow* page) {
+        p.windows.add(page, page->page().titleKey, [page, &p](const QString&) {
+            page->relabel();
+            page->setWindowTitle(page->engine().windowTitle(p.messages.text(page->page().titleKey)));
+        });
+    };
     p.smsPage = std::make_unique<pages::PageWindow>(pages::smsPage(), pageServices, translate, &window);
+    addPage(p.smsPage.get());
 
     // TForm5: queries once now, with no port entry current yet.
     p.curveQuery = std::make_unique<history::CurveQuery>(*p.store, p.clock);
@@ -293,6 +307,8 @@ Program::Program(const QString& dataDir, const QByteArray& codePage, const Subst
     curveHooks.translate = translate;
     p.curvesWindow = std::make_unique<history::CurvesWindow>(*p.curveQuery, p.config, p.messages, p.prompter,
                                                              curveHooks, &window);
+    p.windows.add(p.curvesWindow.get(), QStringLiteral("Form5caption"),
+                  [&p](const QString&) { p.curvesWindow->relabel(); });
 
     // TForm6…TForm10.
     const std::pair<std::unique_ptr<pages::PageWindow>*, const pages::Page*> pageWindows[] = {
@@ -302,35 +318,50 @@ Program::Program(const QString& dataDir, const QByteArray& codePage, const Subst
         {&p.controlBitsPage, &pages::controlBitsPage()},
         {&p.alarmLimitsPage, &pages::alarmLimitsPage()},
     };
-    for (const auto& [member, table] : pageWindows)
+    for (const auto& [member, table] : pageWindows) {
         *member = std::make_unique<pages::PageWindow>(*table, pageServices, translate, &window);
+        addPage(member->get());
+    }
 
     // TForm11.
     p.portTarget = std::make_unique<PollCyclePortTarget>(window.poll(), window, p.messages);
     p.portSelection = std::make_unique<PortSelection>(p.settings, *p.portTarget);
     p.portDialog = std::make_unique<PortDialog>(*p.portSelection, p.messages, translate, &window);
+    p.windows.add(p.portDialog.get(), QStringLiteral("Form11caption"), [&p](const QString&) {
+        p.portDialog->relabel();
+        p.retitle(p.portDialog.get());
+    });
 
     // TForm12.
     p.reportReader = std::make_unique<reports::ReportReader>(p.controllerLink, window.poll());
     p.reportWindow =
         std::make_unique<reports::ui::ReportWindow>(*p.reportReader, p.reportServices(), &window);
+    p.windows.add(p.reportWindow.get(), QStringLiteral("Form12caption"), [&p](const QString&) {
+        p.reportWindow->relabel();
+        p.retitle(p.reportWindow.get());
+    });
 
     // TForm13: the help file of the language in effect; a missing one is reported once, here.
     p.helpWindow = std::make_unique<HelpWindow>(p.config, p.messages, &window);
     const QString helpError = p.helpWindow->load(p.settings.language());
     if (!helpError.isEmpty()) startupError(p.prompter, helpError);
+    p.windows.add(p.helpWindow.get(), QStringLiteral("Form13caption"), [&p](const QString& language) {
+        p.retitle(p.helpWindow.get());
+        p.helpWindow->load(language);
+    });
 
     // TForm16.
     p.loginLogic = std::make_unique<LoginLogic>(p.config, p.access, p.messages, p.prompter);
     p.loginLogic->setResultHook([&p](bool granted, int level) {
         if (granted)
             p.journal->record(history::JournalKind::LoginSucceeded, QString(),
-                              level == kSuperLevel ? QStringLiteral("super") : QStringLiteral("ordinary"));
+                              aware::loginSucceededText(level == kSuperLevel));
         else
-            p.journal->record(history::JournalKind::LoginFailed, QString(),
-                              QStringLiteral("attempt %1").arg(level));
+            p.journal->record(history::JournalKind::LoginFailed, QString(), aware::loginFailedText(level));
     });
     p.loginDialog = std::make_unique<LoginDialog>(*p.loginLogic, p.messages, translate, &window);
+    // The hot key leaves the login dialog in the language it started with.
+    p.windows.add(p.loginDialog.get(), QStringLiteral("Form16caption"));
 
     // TForm17.
     const reports::MessageLookup lookup = [&p](const QString& key) { return p.messages.text(key); };
@@ -339,60 +370,34 @@ Program::Program(const QString& dataDir, const QByteArray& codePage, const Subst
     p.alarmCsv = std::make_unique<reports::AlarmCsvExport>(*p.alarmHistory, p.prompter, lookup);
     p.alarmWindow = std::make_unique<reports::ui::AlarmHistoryWindow>(*p.alarmHistory, *p.alarmCsv,
                                                                       p.reportServices(), &window);
+    p.windows.add(p.alarmWindow.get(), QStringLiteral("Form17caption"), [&p](const QString&) {
+        p.alarmWindow->relabel();
+        p.retitle(p.alarmWindow.get());
+    });
     // TForm18 event journal and TForm19 the operator's own watch limits.
     p.journalWindow = std::make_unique<aware::ui::JournalWindow>(*p.journal, p.config, p.settings, p.messages,
                                                                  p.prompter, &window);
+    p.windows.add(p.journalWindow.get(), QStringLiteral("Form18caption"),
+                  [&p](const QString&) { p.journalWindow->relabel(); });
     p.watchEditor = std::make_unique<aware::ui::WatchLimitEditor>(
         p.config, p.settings, p.messages, p.prompter,
         [&p](const QVector<aware::WatchLimit>& limits) { p.awareness->setWatchLimits(limits); }, &window);
+    p.windows.add(p.watchEditor.get(), QStringLiteral("Form19caption"),
+                  [&p](const QString&) { p.watchEditor->relabel(); });
 
-    // Shift+End cycles the language; each window re-labels itself, in the hot key's order.
+    // Shift+End cycles the language; each window re-labels itself, in creation order.
     // The hot key cycles the entries of the settings window's language box, listed once at its creation.
     QStringList languages;
     for (int i = 0; i < p.settingsWindow->languageBox()->count(); ++i)
         languages << p.settingsWindow->languageBox()->itemText(i);
     p.switcher = std::make_unique<LanguageSwitcher>(p.settings, languages);
-    p.switcher->add(QStringLiteral("TForm1"), [&window](const QString&) { window.relabel(); });
-    p.switcher->add(QStringLiteral("TForm2"), [&p](const QString&) { p.settingsWindow->relabel(); });
-    p.switcher->add(QStringLiteral("TForm3"), [&p](const QString&) { p.aboutBox->relabel(); });
-    auto relabelPage = [&p](pages::PageWindow* page) {
-        p.switcher->add(page->objectName(), [page, &p](const QString&) {
-            page->relabel();
-            page->setWindowTitle(page->engine().windowTitle(p.messages.text(page->page().titleKey)));
-        });
-    };
-    relabelPage(p.smsPage.get());
-    p.switcher->add(QStringLiteral("TForm5"), [&p](const QString&) { p.curvesWindow->relabel(); });
-    for (pages::PageWindow* page : p.pageWindows())
-        if (page != p.smsPage.get()) relabelPage(page);
-    // Every window takes its title of the new language at once, whether it is open or not.
-    const auto retitle = [&p](QWidget* w, const char* key) {
-        w->setWindowTitle(p.messages.text(QLatin1String(key)));
-    };
-    p.switcher->add(QStringLiteral("TForm11"), [&p, retitle](const QString&) {
-        p.portDialog->relabel();
-        retitle(p.portDialog.get(), "Form11caption");
-    });
-    p.switcher->add(QStringLiteral("TForm12"), [&p, retitle](const QString&) {
-        p.reportWindow->relabel();
-        retitle(p.reportWindow.get(), "Form12caption");
-    });
-    p.switcher->add(QStringLiteral("TForm13"), [&p](const QString& language) {
-        p.helpWindow->setWindowTitle(p.messages.text(QStringLiteral("Form13caption")));
-        p.helpWindow->load(language);
-    });
-    p.switcher->add(QStringLiteral("TForm17"), [&p, retitle](const QString&) {
-        p.alarmWindow->relabel();
-        retitle(p.alarmWindow.get(), "Form17caption");
-    });
-    p.switcher->add(QStringLiteral("TForm18"), [&p](const QString&) { p.journalWindow->relabel(); });
-    p.switcher->add(QStringLiteral("TForm19"), [&p](const QString&) { p.watchEditor->relabel(); });
+    p.windows.registerRelabelling(*p.switcher);
     QObject::connect(p.hotKey.get(), &LanguageHotKey::triggered, p.switcher.get(),
                      &LanguageSwitcher::advance);
 
     p.tray = std::make_unique<TrayIcon>(&window);
     p.notifier.tray = p.tray.get();
-    p.tray->setSecondaryWindows(secondaryWindows());
+    p.tray->setSecondaryWindows(p.windows.secondaryWindows());
 
     // Lifecycle: every showing checks system.ini and asks for the password; the close asks dl2; the
     // forced exit slides the window out.
@@ -432,19 +437,19 @@ Program::Program(const QString& dataDir, const QByteArray& codePage, const Subst
             const QString caption =
                 widgets::TranslationText(p.config, language, control + QStringLiteral(".Caption"));
             p.journal->record(history::JournalKind::CommandSent, controllerName(),
-                              QStringLiteral("%1 (%2, %3)").arg(caption, control, request));
+                              aware::commandText(caption, control, request));
         } else {
             const QString what =
                 widgets::TranslationText(p.config, language, control + QStringLiteral(".Hint"));
             p.journal->record(history::JournalKind::CalibrationSent, controllerName(),
-                              QStringLiteral("%1 = %2 (%3, %4)").arg(what, value, control, request));
+                              aware::calibrationSentText(what, value, control, request));
         }
     };
     exchange.declined = [&p, controllerName](const QString& control, const QString& request) {
         const QString caption =
             widgets::TranslationText(p.config, p.settings.language(), control + QStringLiteral(".Caption"));
         p.journal->record(history::JournalKind::CommandDeclined, controllerName(),
-                          QStringLiteral("%1 (%2, %3)").arg(caption, control, request));
+                          aware::commandText(caption, control, request));
     };
     // The questions name the controller as the operator knows it: its remark, else its port.
     exchange.controller = [&p, controllerName] {
@@ -473,34 +478,34 @@ Program::Program(const QString& dataDir, const QByteArray& codePage, const Subst
     // The curves read the history only: refused while rotating, open without a link.
     QObject::connect(window.menuAction(QStringLiteral("Q1")), &QAction::triggered, &window, [&p] {
         if (!p.gate->pass(monitor::GateRule::NoLink)) return;
-        p.curvesWindow->setWindowTitle(p.gate->title(QStringLiteral("Form5caption")));
+        p.titleForOpening(p.curvesWindow.get());
         p.curvesWindow->exec();
     });
     // Help and about work in either connection mode and without a link.
     QObject::connect(window.menuAction(QStringLiteral("help11")), &QAction::triggered, &window, [&p] {
-        p.helpWindow->setWindowTitle(p.gate->title(QStringLiteral("Form13caption")));
+        p.titleForOpening(p.helpWindow.get());
         p.helpWindow->exec();
     });
     // The alarm history and the report talk to the controller: refused in rotation mode and unlinked.
-    const auto modal = [&p, &window](const char* command, QDialog* dialog, const char* titleKey) {
+    const auto modal = [&p, &window](const char* command, QDialog* dialog) {
         QObject::connect(window.menuAction(QLatin1String(command)), &QAction::triggered, &window,
-                         [&p, dialog, titleKey] {
+                         [&p, dialog] {
                              if (!p.gate->pass(monitor::GateRule::NeedsLink)) return;
-                             dialog->setWindowTitle(p.gate->title(QLatin1String(titleKey)));
+                             p.titleForOpening(dialog);
                              dialog->exec();
                          });
     };
-    modal("E1", p.alarmWindow.get(), "Form17caption");
-    modal("print1", p.reportWindow.get(), "Form12caption");
+    modal("E1", p.alarmWindow.get());
+    modal("print1", p.reportWindow.get());
     // The journal and the watch limits are this PC's own: no link needed, either connection mode.
     QObject::connect(window.menuAction(QStringLiteral("jr1")), &QAction::triggered, &window, [&p] {
         p.journalWindow->refresh();
-        p.journalWindow->setWindowTitle(p.gate->title(QStringLiteral("Form18caption")));
+        p.titleForOpening(p.journalWindow.get());
         p.journalWindow->exec();
     });
     QObject::connect(window.menuAction(QStringLiteral("wl1")), &QAction::triggered, &window, [&p] {
         p.watchEditor->load();
-        p.watchEditor->setWindowTitle(p.gate->title(QStringLiteral("Form19caption")));
+        p.titleForOpening(p.watchEditor.get());
         p.watchEditor->exec();
     });
     QObject::connect(window.menuAction(QStringLiteral("About1")), &QAction::triggered, &window,
@@ -526,19 +531,7 @@ QWidget* Program::mainWindow() const { return d->mainWindow.get(); }
 
 history::JournalStore& Program::journal() const { return *d->journal; }
 
-QList<QWidget*> Program::secondaryWindows() const {
-    QList<QWidget*> windows;
-    for (QWidget* w : std::initializer_list<QWidget*>{d->settingsWindow.get(), d->aboutBox.get(),
-                                                      d->smsPage.get(), d->curvesWindow.get()})
-        if (w) windows << w;
-    for (QWidget* w : d->pageWindows())
-        if (w != d->smsPage.get()) windows << w;
-    for (QWidget* w : std::initializer_list<QWidget*>{
-             d->portDialog.get(), d->reportWindow.get(), d->helpWindow.get(), d->loginDialog.get(),
-             d->alarmWindow.get(), d->journalWindow.get(), d->watchEditor.get()})
-        if (w) windows << w;
-    return windows;
-}
+QList<QWidget*> Program::secondaryWindows() const { return d->windows.secondaryWindows(); }
 
 void Program::advanceLanguage() { d->switcher->advance(); }
 

@@ -1,7 +1,8 @@
 #include "aware/JournalExport.h"
 
 #include <QRegularExpression>
-#include <QSaveFile>
+
+#include "config/CsvWriter.h"
 
 namespace tarsyn::aware {
 
@@ -41,21 +42,11 @@ JournalDetail SplitJournalDetail(const QString& detail) {
 
 bool WriteJournalCsv(const QString& path, const QVector<history::JournalEvent>& events,
                      const std::function<QString(history::JournalKind)>& kindText, QString* error) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        if (error) *error = file.errorString();
-        return false;
-    }
-    file.write("\xEF\xBB\xBF");
-    file.write(history::JournalCsv(events, kindText, [](const QString& detail) {
-                   const JournalDetail d = SplitJournalDetail(detail);
-                   return std::make_pair(d.text, d.objects);
-               }).toUtf8());
-    if (!file.commit()) {
-        if (error) *error = file.errorString();
-        return false;
-    }
-    return true;
+    const QString text = history::JournalCsv(events, kindText, [](const QString& detail) {
+        const JournalDetail d = SplitJournalDetail(detail);
+        return std::make_pair(d.text, d.objects);
+    });
+    return config::saveWhole(path, config::CsvWriter::encode(text, config::ByteOrderMark::Utf8), error);
 }
 
 }  // namespace tarsyn::aware

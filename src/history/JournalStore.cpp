@@ -13,6 +13,7 @@
 #include <optional>
 #include <thread>
 
+#include "config/CsvWriter.h"
 #include "history/HistoryColumns.h"
 
 namespace tarsyn::history {
@@ -40,15 +41,6 @@ const KindCode kCodes[] = {
     {JournalKind::CommandDeclined, "command-declined"},
     {JournalKind::HistoryDropped, "history-dropped"},
 };
-
-QString csvField(const QString& s) {
-    if (!s.contains(QLatin1Char(',')) && !s.contains(QLatin1Char('"')) && !s.contains(QLatin1Char('\n')) &&
-        !s.contains(QLatin1Char('\r')))
-        return s;
-    QString q = s;
-    q.replace(QLatin1Char('"'), QStringLiteral("\"\""));
-    return QLatin1Char('"') + q + QLatin1Char('"');
-}
 
 }  // namespace
 
@@ -476,21 +468,22 @@ int JournalRetentionDays(const QString& setting) {
 
 QString JournalCsv(const QVector<JournalEvent>& events, const std::function<QString(JournalKind)>& kindText,
                    const JournalDetailSplit& splitDetail) {
-    const QString eol = QStringLiteral("\r\n");
-    QString out = QStringLiteral("time,controller,kind,detail") +
-                  (splitDetail ? QStringLiteral(",objects") : QString()) + eol;
+    config::CsvWriter csv(config::ByteOrderMark::Without);
+    QStringList header{QStringLiteral("time"), QStringLiteral("controller"), QStringLiteral("kind"),
+                       QStringLiteral("detail")};
+    if (splitDetail) header << QStringLiteral("objects");
+    csv.addRow(header);
     for (const JournalEvent& e : events) {
-        out += csvField(e.sj) + QLatin1Char(',') + csvField(e.controller) + QLatin1Char(',') +
-               csvField(kindText(e.kind)) + QLatin1Char(',');
+        QStringList fields{e.sj, e.controller, kindText(e.kind)};
         if (splitDetail) {
             const auto [text, objects] = splitDetail(e.detail);
-            out += csvField(text) + QLatin1Char(',') + csvField(objects);
+            fields << text << objects;
         } else {
-            out += csvField(e.detail);
+            fields << e.detail;
         }
-        out += eol;
+        csv.addRow(fields);
     }
-    return out;
+    return csv.text();
 }
 
 }  // namespace tarsyn::history

@@ -1,35 +1,16 @@
 #include "reports/AlarmCsv.h"
 
-#include <QSaveFile>
-
+#include "config/CsvWriter.h"
 #include "config/Prompter.h"
 
 namespace tarsyn::reports {
 
-namespace {
-
-QString csvField(const QString& value) {
-    if (!value.contains(QLatin1Char(',')) && !value.contains(QLatin1Char('"')) &&
-        !value.contains(QLatin1Char('\n')) && !value.contains(QLatin1Char('\r')))
-        return value;
-    QString quoted = value;
-    quoted.replace(QLatin1String("\""), QLatin1String("\"\""));
-    return QLatin1Char('"') + quoted + QLatin1Char('"');
-}
-
-QString csvLine(const QStringList& fields) {
-    QStringList out;
-    for (const QString& f : fields) out << csvField(f);
-    return out.join(QLatin1Char(',')) + QStringLiteral("\r\n");
-}
-
-}  // namespace
-
 QByteArray AlarmCsv(const QStringList& header, const QList<AlarmRow>& rows) {
-    QString text = csvLine(header);
+    config::CsvWriter csv(config::ByteOrderMark::Utf8);
+    csv.addRow(header);
     for (const AlarmRow& row : rows)
-        text += csvLine({QString::number(row.number), row.record.code, row.record.text, row.record.time});
-    return QByteArrayLiteral("\xEF\xBB\xBF") + text.toUtf8();
+        csv.addRow({QString::number(row.number), row.record.code, row.record.text, row.record.time});
+    return csv.bytes();
 }
 
 AlarmCsvExport::AlarmCsvExport(AlarmHistory& history, config::Prompter& prompter, MessageLookup messages)
@@ -49,10 +30,9 @@ bool AlarmCsvExport::run(const QString& path, const ExportProgress& progress) {
         return false;
     }
 
-    QSaveFile file(path);
-    const QByteArray bytes = AlarmCsv(header(), log.rows);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-        m_prompter.error(QStringLiteral("Cannot write \"%1\": %2").arg(path, file.errorString()));
+    QString reason;
+    if (!config::saveWhole(path, AlarmCsv(header(), log.rows), &reason)) {
+        m_prompter.error(QStringLiteral("Cannot write \"%1\": %2").arg(path, reason));
         return false;
     }
     m_prompter.information(m_messages(QStringLiteral("csvdone")) + QLatin1Char(' ') + path);

@@ -1,6 +1,6 @@
 #include <QtTest>
 
-#include "history/CurveChart.h"
+#include "history/ui/CurveChart.h"
 
 using namespace tarsyn::history;
 

@@ -15,9 +15,9 @@
 #include "ScriptedPrompter.h"
 #include "config/Config.h"
 #include "config/LiveSettings.h"
-#include "history/CurveChart.h"
 #include "history/CurveQuery.h"
 #include "history/HistoryStore.h"
+#include "history/ui/CurveChart.h"
 #include "history/ui/CurvesWindow.h"
 #include "widgets/Catalogue.h"
 

@@ -97,6 +97,7 @@ private slots:
     void everyCaptionIsNamedByBothCatalogues();
     void englishLeavesNoChineseText();
     void oneHotKeyPressRelabelsEveryWindow();
+    void windowsListedInCreationOrder();
     void everyMessageSpeaksBothLanguages();
     void noTwoMenusShareAnAltKey();
     void picturesOfEveryWindow();
@@ -172,6 +173,18 @@ void TestTranslations::oneHotKeyPressRelabelsEveryWindow() {
                          .arg(name, w->windowTitle(), titles.value(key));
     }
     QVERIFY2(stale.isEmpty(), qPrintable(stale.join(QLatin1Char('\n'))));
+}
+
+void TestTranslations::windowsListedInCreationOrder() {
+    // The fifteen windows in their fixed order, then the event journal and the watch limits; the tray
+    // icon ignores clicks while any but the first is visible.
+    Assembled a("English");
+    QVERIFY(a.ok);
+    QStringList names;
+    for (QWidget* w : a.windows()) names << w->objectName();
+    QCOMPARE(names, (QStringList{"TForm1", "TForm2", "TForm3", "Tgsm", "TForm5", "TForm6", "TForm7", "TForm8",
+                                 "TForm9", "TForm10", "TForm11", "TForm12", "TForm13", "TForm16", "TForm17",
+                                 "TForm18", "TForm19"}));
 }
 
 namespace {

@@ -1,4 +1,4 @@
-#include "history/CurveChart.h"
+#include "history/ui/CurveChart.h"
 
 #include <QFont>
 #include <QPainter>

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QString>
+
+namespace tarsyn::aware {
+
+// The detail texts of the journal's events about the operator's own actions. They are stored as written
+// here, in English whatever the language in effect (a journal read later in another language, or
+// exported, must say the same thing), so they are fixed texts and not catalogue entries.
+
+/// The settings window's values as saved to system.ini, by their keys there.
+struct SavedSettings {
+    QString language;
+    QString flash;  ///< refresh interval
+    QString save1;  ///< hour table interval
+    QString save2;  ///< day table interval
+    int ports = 0;  ///< entries in the port list
+};
+/// "language=English flash=2 save1=5 save2=60 ports=2".
+QString settingsSavedText(const SavedSettings& s);
+
+/// "super" or "ordinary".
+QString loginSucceededText(bool superLevel);
+/// "attempt 2": the number of wrong passwords so far.
+QString loginFailedText(int attempt);
+
+/// An operating command sent or declined: its caption, its button, the request written or that would
+/// have been: "Start (dport3, 000500…)".
+QString commandText(const QString& caption, const QString& control, const QString& request);
+/// A calibration value sent: "Generator voltage A = 231 (btnjz1, 000600…)".
+QString calibrationSentText(const QString& what, const QString& value, const QString& control,
+                            const QString& request);
+
+/// History rows the spool could not keep: "12 rows over the limit of the spool".
+QString historyDroppedText(qint64 rows);
+
+}  // namespace tarsyn::aware
