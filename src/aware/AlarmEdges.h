@@ -5,6 +5,10 @@
 #include <QStringList>
 #include <QVector>
 
+namespace tarsyn::monitor {
+struct LiveReading;
+}
+
 namespace tarsyn::aware {
 
 /// One change of an alarm indicator between two complete live replies of the same controller.
@@ -27,6 +31,8 @@ public:
     /// the edges since its previous reply, in alarmIndicators() order. A reply too short, or whose bit
     /// bytes are not hexadecimal, changes nothing and gives no edge.
     QVector<AlarmEdge> update(const QString& controller, const QString& reply);
+    /// The same from a decoded live reply: nothing unless its four bit bytes were decoded.
+    QVector<AlarmEdge> update(const QString& controller, const monitor::LiveReading& reading);
 
     /// Indicators active for `controller` as last read (empty when never read).
     QStringList active(const QString& controller) const;
@@ -38,5 +44,7 @@ private:
 /// The set bits of a live reply per indicator, from the four bit bytes; empty when the reply is too
 /// short or a bit byte is not hexadecimal.
 QHash<QString, bool> IndicatorBits(const QString& reply);
+/// The same from a decoded reply: empty unless all four bit bytes were decoded.
+QHash<QString, bool> IndicatorBits(const monitor::LiveReading& reading);
 
 }  // namespace tarsyn::aware

@@ -11,6 +11,10 @@ namespace tarsyn::config {
 class Config;
 }
 
+namespace tarsyn::monitor {
+struct LiveReading;
+}
+
 namespace tarsyn::aware {
 
 /// An operator's own limit on one live value of one controller, watched on this PC only and never
@@ -58,6 +62,9 @@ public:
 
     /// A complete live reply of `controller` at `now`: the warnings that rose or cleared.
     QVector<WatchChange> update(const QString& controller, const QString& reply, const QDateTime& now);
+    /// The same from a decoded live reply (values not decoded are left out).
+    QVector<WatchChange> update(const QString& controller, const monitor::LiveReading& reading,
+                                const QDateTime& now);
     /// Warnings active for `controller`.
     int activeCount(const QString& controller) const;
     /// The value panels of `controller` with a warning active, each once.
