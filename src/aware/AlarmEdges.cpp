@@ -27,16 +27,6 @@ QHash<QString, bool> IndicatorBits(const monitor::LiveReading& reading) {
     return bits;
 }
 
-QHash<QString, bool> IndicatorBits(const QString& reply) {
-    if (reply.size() < monitor::kLiveReplyMinimum) return {};
-    return IndicatorBits(monitor::LiveReadingOf(reply));
-}
-
-QVector<AlarmEdge> AlarmEdges::update(const QString& controller, const QString& reply) {
-    if (reply.size() < monitor::kLiveReplyMinimum) return {};
-    return update(controller, monitor::LiveReadingOf(reply));
-}
-
 QVector<AlarmEdge> AlarmEdges::update(const QString& controller, const monitor::LiveReading& reading) {
     const QHash<QString, bool> bits = IndicatorBits(reading);
     if (bits.isEmpty()) return {};

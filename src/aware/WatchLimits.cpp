@@ -27,11 +27,6 @@ QStringList WatchableValues() {
     return out;
 }
 
-std::optional<double> LiveValue(const QString& reply, const QString& panel) {
-    if (reply.size() < monitor::kLiveReplyMinimum) return std::nullopt;
-    return monitor::LiveReadingOf(reply).valueOf(panel);
-}
-
 QVector<WatchLimit> LoadWatchLimits(const config::Config& config) {
     const config::IniSection s = config.readSection(kIni, kSection);
     const int count = s.value(QStringLiteral("limits")).trimmed().toInt();
@@ -68,12 +63,6 @@ void SaveWatchLimits(config::Config& config, const QVector<WatchLimit>& limits) 
 void WatchEvaluator::setLimits(const QVector<WatchLimit>& limits) {
     m_limits = limits;
     m_sides = QVector<Side>(limits.size() * 2);
-}
-
-QVector<WatchChange> WatchEvaluator::update(const QString& controller, const QString& reply,
-                                            const QDateTime& now) {
-    if (reply.size() < monitor::kLiveReplyMinimum) return {};
-    return update(controller, monitor::LiveReadingOf(reply), now);
 }
 
 QVector<WatchChange> WatchEvaluator::update(const QString& controller, const monitor::LiveReading& reading,
