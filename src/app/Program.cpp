@@ -6,7 +6,6 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QTimer>
 #include <QToolButton>
 #include <QWidget>
 #include <cstdio>

@@ -101,9 +101,9 @@ private slots:
     }
 
     void valuesReadBackUnchanged_data() {
-        QTest::addColumn<quint32>("raw");  // put into every recorded field (one byte for the power factor)
-        QTest::addColumn<double>("integer");     // what a plain column stores
-        QTest::addColumn<double>("tenths");      // sj7, sj8, sj9, sj15
+        QTest::addColumn<quint32>("raw");     // put into every recorded field (one byte for the power factor)
+        QTest::addColumn<double>("integer");  // what a plain column stores
+        QTest::addColumn<double>("tenths");   // sj7, sj8, sj9, sj15
         QTest::addColumn<double>("hundredths");  // sj17, the power factor
         QTest::newRow("zero") << 0u << 0.0 << 0.0 << 0.0;
         QTest::newRow("maximum: 65535, 6553.5, 2.55") << 0xFFFFu << 65535.0 << 6553.5 << 2.55;
