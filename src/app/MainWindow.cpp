@@ -15,6 +15,7 @@
 #include "config/LiveSettings.h"
 #include "config/Prompter.h"
 #include "monitor/PollCycle.h"
+#include "station/Station.h"
 #include "widgets/Catalogue.h"
 #include "widgets/ElidingLabel.h"
 #include "widgets/Indicators.h"
@@ -22,14 +23,41 @@
 
 namespace tarsyn::app {
 
-MainWindow::MainWindow(const config::Config& config, const config::LiveSettings& settings,
-                       const config::Messages& messages, link::SerialPort& port, link::Sleeper& sleeper,
-                       const link::Clock& clock, config::Prompter& prompter, QWidget* parent)
+MainWindow::MainWindow(station::Station& station, const config::Config& config,
+                       const config::LiveSettings& settings, const config::Messages& messages,
+                       config::Prompter& prompter, QWidget* parent)
     : QMainWindow(parent),
       m_config(config),
       m_settings(settings),
       m_messages(messages),
-      m_prompter(prompter) {
+      m_prompter(prompter),
+      m_station(station) {
+    build();
+}
+
+MainWindow::MainWindow(const config::Config& config, const config::LiveSettings& settings,
+                       const config::Messages& messages, link::SerialPort& port, link::Sleeper& sleeper,
+                       const link::Clock& clock, config::Prompter& prompter, QWidget* parent)
+    : MainWindow(std::make_unique<station::Station>(port, sleeper, clock, settings, messages), config,
+                 settings, messages, prompter, parent) {
+    m_station.start(station::Station::portsConfigured(m_config));
+}
+
+MainWindow::MainWindow(std::unique_ptr<station::Station> own, const config::Config& config,
+                       const config::LiveSettings& settings, const config::Messages& messages,
+                       config::Prompter& prompter, QWidget* parent)
+    : QMainWindow(parent),
+      m_config(config),
+      m_settings(settings),
+      m_messages(messages),
+      m_prompter(prompter),
+      m_ownStation(std::move(own)),
+      m_station(*m_ownStation) {
+    m_ownStation->setParent(this);  // `tmr1` is found under the window, as when the window made it
+    build();
+}
+
+void MainWindow::build() {
     setObjectName(QStringLiteral("TForm1"));
     buildToolBar();
     buildMenus();
@@ -49,24 +77,25 @@ MainWindow::MainWindow(const config::Config& config, const config::LiveSettings&
     setCentralWidget(central);
     resize(1000, 700);
 
-    m_poll = std::make_unique<monitor::PollCycle>(port, sleeper, clock, settings, messages, *this, this);
-    connect(m_poll.get(), &monitor::PollCycle::tickFailed, this, &MainWindow::showTickError);
-    connect(m_modeButton, &QToolButton::clicked, m_poll.get(), &monitor::PollCycle::toggleRotationMode);
+    // The window draws what the station's cycle shows; the station's owner starts the cycle.
+    m_station.setDrawnView(this);
+    connect(&poll(), &monitor::PollCycle::tickFailed, this, &MainWindow::showTickError);
+    connect(m_modeButton, &QToolButton::clicked, &poll(), &monitor::PollCycle::toggleRotationMode);
 
-    // Creation steps: title, stored language, poll state, mode display; then the timer runs.
+    // Creation steps: title, stored language, mode display.
     setWindowTitle(m_messages.text(QStringLiteral("Form1caption")));
     widgets::SetActiveLanguage(this, m_config, m_settings.language(), widgets::WindowControls::kMainWindow);
     setEntryTexts(QString(), QString(), QString());
-    const bool portsConfigured = m_config.reini(QStringLiteral("system.ini"), QStringLiteral("Set"),
-                                                QStringLiteral("Ports")) != QLatin1String("0");
     for (int i = 0; i < m_tabs->count(); ++i) m_tabBase[i] = m_tabs->tabText(i);  // the catalogue's captions
-    m_poll->ClearLiveDisplay();
     showTabCounts();
-    m_poll->initialise(portsConfigured);
-    m_poll->startTimer();
 }
 
-MainWindow::~MainWindow() { m_poll->stopTimer(); }
+MainWindow::~MainWindow() {
+    m_station.stop();
+    m_station.setDrawnView(nullptr);
+}
+
+monitor::PollCycle& MainWindow::poll() { return m_station.poll(); }
 
 void MainWindow::relabel() {
     // The panels and the entry labels are labels too, but they hold readings and the current entry
@@ -85,7 +114,7 @@ void MainWindow::relabel() {
     m_tabCounts.fill(-1);
     showTabCounts();
     setWindowTitle(m_messages.text(QStringLiteral("Form1caption")));
-    m_poll->setRotationMode(m_poll->RotationMode());  // shows the mode label of the new language
+    poll().setRotationMode(poll().RotationMode());  // shows the mode label of the new language
 }
 
 void MainWindow::showTickError(const QString& message) {

@@ -24,6 +24,9 @@ class Sleeper;
 namespace tarsyn::monitor {
 class PollCycle;
 }
+namespace tarsyn::station {
+class Station;
+}
 
 namespace tarsyn::config {
 class Config;
@@ -40,19 +43,24 @@ class IndicatorLamp;
 namespace tarsyn::app {
 
 /// The main window `TForm1`: toolbar, status strip, the live readings, delays and indicators, and the
-/// menu bar. It shows what its PollCycle decodes and hands every command to whoever connects to it;
-/// it does no protocol work itself.
+/// menu bar. It draws what the station of its line shows (it is the station's view) and hands every
+/// command to whoever connects to it; it does no protocol work itself.
 class MainWindow : public QMainWindow, public monitor::LiveView, public aware::StatusView {
     Q_OBJECT
 public:
-    /// Creation: title from "Form1caption", the stored language on the controls, the poll state from
-    /// system.ini ("Ports" "0": the cycle opens nothing by itself), mode display, `tmr1` running.
+    /// Creation: title from "Form1caption", the stored language on the controls, and the window
+    /// attached as the view of `station`, whose cycle the caller starts (Station::start).
+    MainWindow(station::Station& station, const config::Config& config, const config::LiveSettings& settings,
+               const config::Messages& messages, config::Prompter& prompter, QWidget* parent = nullptr);
+    /// A window with a station of its own on `port`, started at once with the poll state from
+    /// system.ini ("Ports" "0": the cycle opens nothing by itself), as a window standing alone needs.
     MainWindow(const config::Config& config, const config::LiveSettings& settings,
                const config::Messages& messages, link::SerialPort& port, link::Sleeper& sleeper,
                const link::Clock& clock, config::Prompter& prompter, QWidget* parent = nullptr);
     ~MainWindow() override;
 
-    monitor::PollCycle& poll() { return *m_poll; }
+    monitor::PollCycle& poll();
+    station::Station& station() { return m_station; }
 
     /// The language hot key's step for this window: catalogue texts, title "Form1caption", and the
     /// mode label and picture of the current mode.
@@ -107,6 +115,10 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    MainWindow(std::unique_ptr<station::Station> own, const config::Config& config,
+               const config::LiveSettings& settings, const config::Messages& messages,
+               config::Prompter& prompter, QWidget* parent);
+    void build();
     void showTickError(const QString& message);
     // Layout (MainWindowLayout.cpp).
     void buildToolBar();
@@ -121,7 +133,8 @@ private:
     const config::LiveSettings& m_settings;
     const config::Messages& m_messages;
     config::Prompter& m_prompter;
-    std::unique_ptr<monitor::PollCycle> m_poll;
+    std::unique_ptr<station::Station> m_ownStation;  // only for a window standing alone
+    station::Station& m_station;
 
     QHash<QString, QLabel*> m_panels;
     QHash<QString, widgets::IndicatorLamp*> m_lamps;

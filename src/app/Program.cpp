@@ -6,7 +6,6 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QTimer>
 #include <QToolButton>
 #include <QWidget>
 #include <cstdio>
@@ -53,6 +52,7 @@
 #include "reports/ReportReader.h"
 #include "reports/ui/AlarmHistoryWindow.h"
 #include "reports/ui/ReportWindow.h"
+#include "station/Station.h"
 #include "widgets/Catalogue.h"
 #include "widgets/QtTranslation.h"
 #include "widgets/WidgetPrompter.h"
@@ -99,7 +99,9 @@ struct Program::Parts {
     link::SystemClock systemClock;
     link::Sleeper& sleeper;    // the real pauses, or a test's
     const link::Clock& clock;  // the real time, or a test's
-    link::ControllerLink controllerLink{port, sleeper};
+    // The line: its port, the controller link every exchange goes through, the poll cycle.
+    station::Station station{port, sleeper, clock, settings, messages};
+    link::ControllerLink& controllerLink = station.controllerLink();
     Access access;
     std::unique_ptr<history::HistoryStore> store;
     std::unique_ptr<history::HistoryRecorder> recorder;
@@ -201,9 +203,9 @@ Program::Program(const QString& dataDir, const QByteArray& codePage, const Subst
                      [&p] { p.qtTranslation.apply(p.settings.language()); });
 
     // TForm1. Its creation goes on with the language hot key, then the history database.
-    p.mainWindow = std::make_unique<MainWindow>(p.config, p.settings, p.messages, p.port, p.sleeper, p.clock,
-                                                p.prompter);
+    p.mainWindow = std::make_unique<MainWindow>(p.station, p.config, p.settings, p.messages, p.prompter);
     MainWindow& window = *p.mainWindow;
+    p.station.start(station::Station::portsConfigured(p.config));
     p.widgetPrompter.setParentWidget(&window);
     if (!missingLanguage.isEmpty()) {
         // A name of any length is shortened: the strip must not widen the window.
@@ -238,7 +240,6 @@ Program::Program(const QString& dataDir, const QByteArray& codePage, const Subst
     QObject::connect(p.recorder.get(), &history::HistoryRecorder::statusChanged, &window, [&p](bool ok) {
         if (ok) p.closeHistoryBox();
     });
-    window.poll().setHistorySink(p.recorder.get());
     if (!p.store->isOpen()) {
         window.setHistoryStatus(false, p.recorder->statusText());
         startupError(p.prompter, p.store->lastError());
@@ -248,16 +249,14 @@ Program::Program(const QString& dataDir, const QByteArray& codePage, const Subst
         p.store->location(), p.clock, [&window](const QString& m) { window.setHistoryStatus(false, m); },
         p.store->writeTurns());
     if (p.journal->open()) p.journal->purgeOlderThan(aware::JournalRetentionSetting(p.config));
-    // Awareness stands between the cycle and the recorder and looks at the cycle after each tick
-    // (connected after the cycle's own slot, so it runs second).
     p.awareness = std::make_unique<aware::Awareness>(p.clock, p.config, p.settings, *p.journal, p.notifier);
-    p.awareness->setNext(p.recorder.get());
     p.awareness->setStatusView(&window);
     p.awareness->setWatchLimits(aware::LoadWatchLimits(p.config));
-    window.poll().setHistorySink(p.awareness.get());
-    QObject::connect(&window.poll().timer(), &QTimer::timeout, p.awareness.get(),
-                     [&p] { p.awareness->afterTickOf(p.mainWindow->poll()); });
     window.showAwareness(p.awareness->status());
+    // Who hears of each reading, in this order: the window's panels (the station's view), then the
+    // awareness (alarm edges, watch limits, and the link at each tick's end), then the recorder.
+    p.station.subscribe(p.awareness.get());
+    p.station.subscribe(p.recorder.get());
 
     // The windows are listed as they are made, the main window first; the language hot key re-labels
     // them in this order, and the tray icon ignores clicks while any window after the first is visible.
@@ -324,7 +323,7 @@ Program::Program(const QString& dataDir, const QByteArray& codePage, const Subst
     }
 
     // TForm11.
-    p.portTarget = std::make_unique<PollCyclePortTarget>(window.poll(), window, p.messages);
+    p.portTarget = std::make_unique<PollCyclePortTarget>(p.station.poll(), p.station.view(), p.messages);
     p.portSelection = std::make_unique<PortSelection>(p.settings, *p.portTarget);
     p.portDialog = std::make_unique<PortDialog>(*p.portSelection, p.messages, translate, &window);
     p.windows.add(p.portDialog.get(), QStringLiteral("Form11caption"), [&p](const QString&) {
@@ -405,7 +404,8 @@ Program::Program(const QString& dataDir, const QByteArray& codePage, const Subst
     hooks.closePort = [&p] { p.port.ClosePort(); };
     hooks.unregisterHotKey = [&p] { p.hotKey->unregister(); };
     hooks.disconnectDatabase = [&p] {
-        p.mainWindow->poll().setHistorySink(nullptr);
+        p.station.unsubscribe(p.awareness.get());
+        p.station.unsubscribe(p.recorder.get());
         p.store->disconnect();
         p.journal->close();
     };
@@ -517,10 +517,9 @@ Program::Program(const QString& dataDir, const QByteArray& codePage, const Subst
 Program::~Program() {
     // The port and the database close as at a normal exit, whichever way the loop ended.
     Parts& p = *d;
-    if (p.mainWindow) {
-        p.mainWindow->poll().stopTimer();
-        p.mainWindow->poll().setHistorySink(nullptr);
-    }
+    p.station.stop();
+    p.station.unsubscribe(p.awareness.get());
+    p.station.unsubscribe(p.recorder.get());
     try {
         p.port.ClosePort();
     } catch (const std::exception&) {

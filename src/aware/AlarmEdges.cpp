@@ -1,12 +1,9 @@
 #include "aware/AlarmEdges.h"
 
-#include "link/Codec.h"
 #include "monitor/LiveMap.h"
+#include "monitor/LiveReading.h"
 
 namespace tarsyn::aware {
-
-namespace {
-}
 
 const QStringList& AlarmEdges::alarmIndicators() {
     static const QStringList names = [] {
@@ -20,23 +17,18 @@ const QStringList& AlarmEdges::alarmIndicators() {
     return names;
 }
 
-QHash<QString, bool> IndicatorBits(const QString& reply) {
+QHash<QString, bool> IndicatorBits(const monitor::LiveReading& reading) {
     QHash<QString, bool> bits;
-    if (reply.size() < monitor::kLiveReplyMinimum) return bits;
-    try {
-        for (const monitor::BitByte& b : monitor::LiveBitBytes()) {
-            const QString text = link::HexToBits(reply.mid(b.position - 1, 2));  // bit 7 first
-            for (int i = 0; i < 8; ++i)
-                bits.insert(QLatin1String(b.indicators[size_t(i)]), text.at(i) == QLatin1Char('1'));
-        }
-    } catch (...) {
-        return {};
+    for (const QString& name : monitor::IndicatorNames()) {
+        const std::optional<bool> on = reading.indicator(name);
+        if (!on) return {};
+        bits.insert(name, *on);
     }
     return bits;
 }
 
-QVector<AlarmEdge> AlarmEdges::update(const QString& controller, const QString& reply) {
-    const QHash<QString, bool> bits = IndicatorBits(reply);
+QVector<AlarmEdge> AlarmEdges::update(const QString& controller, const monitor::LiveReading& reading) {
+    const QHash<QString, bool> bits = IndicatorBits(reading);
     if (bits.isEmpty()) return {};
     QStringList now;
     for (const QString& name : alarmIndicators())

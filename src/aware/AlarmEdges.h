@@ -5,6 +5,10 @@
 #include <QStringList>
 #include <QVector>
 
+namespace tarsyn::monitor {
+struct LiveReading;
+}
+
 namespace tarsyn::aware {
 
 /// One change of an alarm indicator between two complete live replies of the same controller.
@@ -23,10 +27,10 @@ public:
     /// The nine alarm indicators in the order of the live block (alarm byte bit 7 first, then overload).
     static const QStringList& alarmIndicators();
 
-    /// Reads the alarm indicators of a live reply (at least 104 characters) of `controller` and returns
-    /// the edges since its previous reply, in alarmIndicators() order. A reply too short, or whose bit
-    /// bytes are not hexadecimal, changes nothing and gives no edge.
-    QVector<AlarmEdge> update(const QString& controller, const QString& reply);
+    /// Reads the alarm indicators of a decoded live reply of `controller` and returns the edges since
+    /// its previous reply, in alarmIndicators() order. A reading whose four bit bytes were not all
+    /// decoded changes nothing and gives no edge.
+    QVector<AlarmEdge> update(const QString& controller, const monitor::LiveReading& reading);
 
     /// Indicators active for `controller` as last read (empty when never read).
     QStringList active(const QString& controller) const;
@@ -35,8 +39,7 @@ private:
     QHash<QString, QStringList> m_last;  // alarm indicators on, per controller
 };
 
-/// The set bits of a live reply per indicator, from the four bit bytes; empty when the reply is too
-/// short or a bit byte is not hexadecimal.
-QHash<QString, bool> IndicatorBits(const QString& reply);
+/// The set bits of a decoded live reply per indicator; empty unless all four bit bytes were decoded.
+QHash<QString, bool> IndicatorBits(const monitor::LiveReading& reading);
 
 }  // namespace tarsyn::aware

@@ -6,6 +6,7 @@
 #include "history/JournalStore.h"
 #include "link/Clock.h"
 #include "monitor/LiveMap.h"
+#include "monitor/LiveReading.h"
 #include "monitor/LiveView.h"
 #include "monitor/PollCycle.h"
 
@@ -55,17 +56,25 @@ QString Awareness::valueText(const QString& panel) const {
 }
 
 void Awareness::recordLiveReply(const QString& reply, const QString& remark) {
-    if (reply.size() >= monitor::kLiveReplyMinimum) {
-        const QDateTime now = m_clock.now();
-        const QString controller = remark.trimmed();
-        const QVector<AlarmEdge> edges = m_edges.update(controller, reply);
-        if (!IndicatorBits(reply).isEmpty()) m_lastReply.insert(controller, now);
-        // What one reply changed is written together: a killed program keeps all of it or none.
-        history::JournalGroup group(m_journal);
-        for (const AlarmEdge& e : edges) alarmEdge(controller, e, now);
-        for (const WatchChange& c : m_watch.update(controller, reply, now)) watchChange(controller, c, now);
-    }
+    if (reply.size() >= monitor::kLiveReplyMinimum) takeReading(monitor::LiveReadingOf(reply), remark);
     if (m_next) m_next->recordLiveReply(reply, remark);
+}
+
+void Awareness::readingArrived(const monitor::LiveReading& reading, monitor::ReplyBlock block,
+                               const QString& reply) {
+    if (block == monitor::ReplyBlock::Live && reply.size() >= monitor::kLiveReplyMinimum)
+        takeReading(reading, reading.remark);
+}
+
+void Awareness::takeReading(const monitor::LiveReading& reading, const QString& remark) {
+    const QDateTime now = m_clock.now();
+    const QString controller = remark.trimmed();
+    const QVector<AlarmEdge> edges = m_edges.update(controller, reading);
+    if (!IndicatorBits(reading).isEmpty()) m_lastReply.insert(controller, now);
+    // What one reply changed is written together: a killed program keeps all of it or none.
+    history::JournalGroup group(m_journal);
+    for (const AlarmEdge& e : edges) alarmEdge(controller, e, now);
+    for (const WatchChange& c : m_watch.update(controller, reading, now)) watchChange(controller, c, now);
 }
 
 void Awareness::alarmEdge(const QString& controller, const AlarmEdge& edge, const QDateTime& now) {
@@ -113,6 +122,10 @@ void Awareness::afterTick(const TickState& state) {
     }
     m_tick = s;
     publish();
+}
+
+void Awareness::tickEnded(const monitor::TickEnd& end) {
+    afterTick({end.remark, end.linked, end.rotation, end.connectionStepRan});
 }
 
 void Awareness::afterTickOf(monitor::PollCycle& poll) {

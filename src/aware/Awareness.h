@@ -11,6 +11,7 @@
 #include "aware/WatchLimits.h"
 #include "config/Config.h"
 #include "monitor/HistorySink.h"
+#include "monitor/ReadingSubscriber.h"
 
 namespace tarsyn::config {
 class LiveSettings;
@@ -63,12 +64,12 @@ public:
     virtual void showAwareness(const AwarenessStatus& status) = 0;
 };
 
-/// The operator's awareness, fed by the poll cycle: it stands between the cycle and the history
-/// recorder (every live reply passes through it unchanged), finds the alarm edges of each controller
-/// and journals each of them, notifies new alarms at most once per quiet period per alarm and
-/// controller, follows the operator's own watch limits, and after every tick journals link losses and
-/// returns and tells the status strip what to show. It never throws into the tick.
-class Awareness : public QObject, public monitor::HistorySink {
+/// The operator's awareness, a subscriber of the poll cycle: from each live reading it finds the alarm
+/// edges of each controller and journals each of them, notifies new alarms at most once per quiet
+/// period per alarm and controller, follows the operator's own watch limits, and at the end of every
+/// tick journals link losses and returns and tells the status strip what to show. It never throws into
+/// the tick. As a history sink (raw replies) it passes every reply on unchanged to the next one.
+class Awareness : public QObject, public monitor::HistorySink, public monitor::ReadingSubscriber {
     Q_OBJECT
 public:
     Awareness(const link::Clock& clock, const config::Config& config, const config::LiveSettings& settings,
@@ -82,9 +83,14 @@ public:
 
     /// A live reply as the poll cycle read it, with the current entry's remark.
     void recordLiveReply(const QString& reply, const QString& remark) override;
+    /// A live reading (delay readings change nothing here).
+    void readingArrived(const monitor::LiveReading& reading, monitor::ReplyBlock block,
+                        const QString& reply) override;
+    /// The end of a tick, as the cycle publishes it.
+    void tickEnded(const monitor::TickEnd& end) override;
     /// The end of a tick.
     void afterTick(const TickState& state);
-    /// The end of a tick of `poll` (the program connects this after the cycle's own tick slot).
+    /// The end of a tick of `poll`, read from the cycle (for a cycle this is not subscribed to).
     void afterTickOf(monitor::PollCycle& poll);
 
     AwarenessStatus status() const;
@@ -100,6 +106,7 @@ signals:
     void statusChanged();
 
 private:
+    void takeReading(const monitor::LiveReading& reading, const QString& remark);
     void alarmEdge(const QString& controller, const AlarmEdge& edge, const QDateTime& now);
     void watchChange(const QString& controller, const WatchChange& change, const QDateTime& now);
     void notify(const QString& controller, const QString& key, const QString& what, const QDateTime& now);

@@ -1,8 +1,8 @@
 #include "aware/WatchLimits.h"
 
 #include "config/Config.h"
-#include "link/Codec.h"
 #include "monitor/LiveMap.h"
+#include "monitor/LiveReading.h"
 
 namespace tarsyn::aware {
 
@@ -10,12 +10,6 @@ namespace {
 
 const QString kIni = QStringLiteral("system.ini");
 const QString kSection = QStringLiteral("Watch");
-
-const monitor::BlockField* fieldOf(const QString& panel) {
-    for (const monitor::BlockField& f : monitor::LiveBlockFields())
-        if (f.conversion != monitor::Conversion::Bits && panel == QLatin1String(f.panel)) return &f;
-    return nullptr;
-}
 
 std::optional<double> number(const QString& text) {
     bool ok = false;
@@ -29,27 +23,8 @@ QString text(const std::optional<double>& v) { return v ? QString::number(*v) : 
 
 QStringList WatchableValues() {
     QStringList out;
-    for (const monitor::BlockField& f : monitor::LiveBlockFields())
-        if (f.conversion != monitor::Conversion::Bits) out << QLatin1String(f.panel);
+    for (const monitor::BlockField& f : monitor::LiveValueFields()) out << QLatin1String(f.panel);
     return out;
-}
-
-std::optional<double> LiveValue(const QString& reply, const QString& panel) {
-    const monitor::BlockField* f = fieldOf(panel);
-    if (!f || reply.size() < monitor::kLiveReplyMinimum) return std::nullopt;
-    try {
-        const double raw = link::ParseHex(reply.mid(f->position - 1, f->width));
-        switch (f->conversion) {
-            case monitor::Conversion::Tenths:
-                return raw / 10.0;
-            case monitor::Conversion::Hundredths:
-                return raw / 100.0;
-            default:
-                return raw;
-        }
-    } catch (...) {
-        return std::nullopt;
-    }
 }
 
 QVector<WatchLimit> LoadWatchLimits(const config::Config& config) {
@@ -65,7 +40,7 @@ QVector<WatchLimit> LoadWatchLimits(const config::Config& config) {
         l.high = number(s.value(QStringLiteral("high") + n, QString()));
         l.holdSeconds = qMax(0, s.value(QStringLiteral("hold") + n).trimmed().toInt());
         l.band = qMax(0.0, number(s.value(QStringLiteral("band") + n)).value_or(0.0));
-        if (fieldOf(l.panel) && (l.low || l.high)) out << l;
+        if (monitor::LiveValueField(l.panel) && (l.low || l.high)) out << l;
     }
     return out;
 }
@@ -90,13 +65,13 @@ void WatchEvaluator::setLimits(const QVector<WatchLimit>& limits) {
     m_sides = QVector<Side>(limits.size() * 2);
 }
 
-QVector<WatchChange> WatchEvaluator::update(const QString& controller, const QString& reply,
+QVector<WatchChange> WatchEvaluator::update(const QString& controller, const monitor::LiveReading& reading,
                                             const QDateTime& now) {
     QVector<WatchChange> changes;
     for (int i = 0; i < m_limits.size(); ++i) {
         const WatchLimit& l = m_limits.at(i);
         if (l.controller.trimmed() != controller.trimmed()) continue;
-        const std::optional<double> value = LiveValue(reply, l.panel);
+        const std::optional<double> value = reading.valueOf(l.panel);
         if (!value) continue;
         for (int side = 0; side < 2; ++side) {
             const bool low = side == 0;

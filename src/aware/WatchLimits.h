@@ -11,6 +11,10 @@ namespace tarsyn::config {
 class Config;
 }
 
+namespace tarsyn::monitor {
+struct LiveReading;
+}
+
 namespace tarsyn::aware {
 
 /// An operator's own limit on one live value of one controller, watched on this PC only and never
@@ -31,10 +35,6 @@ struct WatchLimit {
 
 /// The panels of the live block that carry a value (not the bit bytes), in block order.
 QStringList WatchableValues();
-/// The value of `panel` in a complete live reply, scaled as the panel shows it (÷10, ÷100);
-/// nullopt when the reply is too short or the field is not hexadecimal.
-std::optional<double> LiveValue(const QString& reply, const QString& panel);
-
 /// system.ini [Watch]: "limits" = the count, then per row i "remark"i, "value"i, "low"i, "high"i
 /// ("" when not set), "hold"i (seconds) and "band"i. Outside section Set, so the check value is not
 /// touched. Rows that cannot be read (unknown value, no limit at all) are left out.
@@ -56,8 +56,10 @@ public:
     void setLimits(const QVector<WatchLimit>& limits);
     const QVector<WatchLimit>& limits() const { return m_limits; }
 
-    /// A complete live reply of `controller` at `now`: the warnings that rose or cleared.
-    QVector<WatchChange> update(const QString& controller, const QString& reply, const QDateTime& now);
+    /// A decoded live reply of `controller` at `now` (values not decoded are left out): the warnings
+    /// that rose or cleared.
+    QVector<WatchChange> update(const QString& controller, const monitor::LiveReading& reading,
+                                const QDateTime& now);
     /// Warnings active for `controller`.
     int activeCount(const QString& controller) const;
     /// The value panels of `controller` with a warning active, each once.

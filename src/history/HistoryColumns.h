@@ -4,6 +4,10 @@
 #include <QString>
 #include <array>
 
+namespace tarsyn::monitor {
+struct LiveReading;
+}
+
 namespace tarsyn::history {
 
 /// The two rolling histories: "24xs" keeps a day at a cadence of minutes, "nls" an hour at seconds.
@@ -18,7 +22,8 @@ inline constexpr const char* kStampFormat = "yyyy-MM-dd HH:mm:ss";
 QString stampText(const QDateTime& time);
 
 /// One recorded value: history column, where it sits in the live reply (1-based position, width in
-/// characters) and the divisor applied before storing (1 = stored as an integer).
+/// characters) and the divisor applied before storing (1 = stored as an integer); a view of the live
+/// block's table (monitor/LiveMap.h) in column order.
 struct HistoryColumn {
     const char* name;
     int position;
@@ -52,8 +57,11 @@ struct HistoryPoint {
 /// characters); whatever is inside stays as it is.
 QString trimRemark(const QString& remark);
 
-/// The row for a live reply: the 20 values from their positions and scalings. Raises
-/// link::ConversionError when a field is not hexadecimal or is cut by the end of the reply.
+/// The row of a decoded live reply: the 20 recorded values as the reading has them. Raises
+/// link::ConversionError when one of them was not decoded (not hexadecimal, cut by the end of the
+/// reply, or behind such a field).
+HistoryRow rowFromReading(const monitor::LiveReading& reading, const QString& port, const QString& sj);
+/// The row for a live reply: rowFromReading of its decoding.
 HistoryRow rowFromReply(const QString& reply, const QString& port, const QString& sj);
 
 }  // namespace tarsyn::history

@@ -3,6 +3,7 @@
 #include "history/HistoryStore.h"
 #include "history/HistoryWriter.h"
 #include "link/LinkError.h"
+#include "monitor/LiveReading.h"
 
 namespace tarsyn::history {
 
@@ -49,15 +50,26 @@ HistoryRecorder::HistoryRecorder(HistoryStore& store, const link::Clock& clock, 
 HistoryRecorder::~HistoryRecorder() = default;
 
 void HistoryRecorder::recordLiveReply(const QString& reply, const QString& remark) {
+    record(monitor::LiveReadingOf(reply), reply, remark);
+}
+
+void HistoryRecorder::readingArrived(const monitor::LiveReading& reading, monitor::ReplyBlock block,
+                                     const QString& reply) {
+    if (block == monitor::ReplyBlock::Live) record(reading, reply, reading.remark);
+}
+
+void HistoryRecorder::record(const monitor::LiveReading& reading, const QString& reply,
+                             const QString& remark) {
     if (reply.size() >= kMinReplyLength) {
         const QString port = trimRemark(remark);
-        recordTable(HistoryTable::Day, reply, port);
-        recordTable(HistoryTable::Hour, reply, port);
+        recordTable(HistoryTable::Day, reading, port);
+        recordTable(HistoryTable::Hour, reading, port);
     }
     refreshStatus();
 }
 
-void HistoryRecorder::recordTable(HistoryTable table, const QString& reply, const QString& port) {
+void HistoryRecorder::recordTable(HistoryTable table, const monitor::LiveReading& reading,
+                                  const QString& port) {
     const int index = table == HistoryTable::Day ? 0 : 1;
     QDateTime& next = m_next[index];
     const QDateTime now = m_clock.now();
@@ -84,7 +96,7 @@ void HistoryRecorder::recordTable(HistoryTable table, const QString& reply, cons
     job.cutoff = stampText(now.addSecs(-rule.retentionSeconds));
     try {
         // The stamp is read afresh, as the row is written after the purge.
-        job.row = rowFromReply(reply, port, stampText(m_clock.now()));
+        job.row = rowFromReading(reading, port, stampText(m_clock.now()));
     } catch (const link::ConversionError& e) {
         m_tableError[index] = QStringLiteral("History table \"%1\": the live reply has a bad field (%2).")
                                   .arg(tableName(table), e.message());

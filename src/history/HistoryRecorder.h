@@ -10,6 +10,7 @@
 #include "history/HistoryWriter.h"
 #include "link/Clock.h"
 #include "monitor/HistorySink.h"
+#include "monitor/ReadingSubscriber.h"
 
 namespace tarsyn::history {
 
@@ -24,7 +25,7 @@ class HistoryStore;
 /// hears of a failure once through the error callback, called from the event loop after the poll tick
 /// (never inside it, so a box it opens does not hold up polling); statusChanged tells the status strip
 /// when recording fails and when it works again, waitingChanged how many rows wait meanwhile.
-class HistoryRecorder : public QObject, public monitor::HistorySink {
+class HistoryRecorder : public QObject, public monitor::HistorySink, public monitor::ReadingSubscriber {
     Q_OBJECT
 public:
     using IntervalGetter = std::function<QString()>;
@@ -53,6 +54,10 @@ public:
 
     /// Table "24xs", then table "nls", each when its time has come and the reply is long enough.
     void recordLiveReply(const QString& reply, const QString& remark) override;
+    /// The same for a live reading: the row is the reading's values; whether a row is taken at all is
+    /// still decided on the reply's characters (at least 104).
+    void readingArrived(const monitor::LiveReading& reading, monitor::ReplyBlock block,
+                        const QString& reply) override;
 
     /// Looks at the writer and tells the strip what changed (done at every reply as well).
     void refreshStatus();
@@ -76,7 +81,8 @@ signals:
     void waitingChanged(const QString& text);
 
 private:
-    void recordTable(HistoryTable table, const QString& reply, const QString& port);
+    void record(const monitor::LiveReading& reading, const QString& reply, const QString& remark);
+    void recordTable(HistoryTable table, const monitor::LiveReading& reading, const QString& port);
     void report();
     QString message(const char* key, const char* english) const;
 

@@ -8,6 +8,7 @@
 namespace tarsyn::monitor {
 
 class LiveView;
+struct LiveReading;
 
 /// How a field of a polled block is turned into the text of its panel.
 enum class Conversion {
@@ -21,13 +22,24 @@ enum class Conversion {
 /// states, inputs and outputs two (0 white, 1 green). A set bit is picture 1 in both.
 enum class PictureSet { Alarm, TwoState };
 
-/// One field of a polled block: 1-based position in the reply, width in characters, conversion and
-/// the panel that shows it (empty for a bit byte, whose indicators are in its BitByte).
+/// One field of a polled block: 1-based position in the reply, width in characters, conversion, the
+/// panel that shows it (empty for a bit byte, whose indicators are in its BitByte), what it measures
+/// and in which unit, and the history column that records it ("sj1"…"sj20", null when not recorded).
+/// The one description of both blocks: the display, the typed readings, the history row and the
+/// operator's watch limits are all read through it, so a scaling is written once.
 struct BlockField {
     int position;
     int width;
     Conversion conversion;
     const char* panel;
+    const char* quantity = "";            ///< "mains voltage phase A", "alarms"…
+    const char* unit = "";                ///< "V", "Hz", "kPa"…; empty when the value has none
+    const char* historyColumn = nullptr;  ///< "sj18"…, or null
+    /// 1, 10 or 100: the value is the field's number divided by it.
+    int divisor() const {
+        return conversion == Conversion::Tenths ? 10 : conversion == Conversion::Hundredths ? 100 : 1;
+    }
+    bool isValue() const { return conversion != Conversion::Bits; }
 };
 
 /// A byte of eight indicators: the names from bit 7 (first character of HexToBits) to bit 0.
@@ -36,10 +48,43 @@ struct BitByte {
     std::array<const char*, 8> indicators;
 };
 
+/// The 21 values of the live block, in block order: the index of a value in LiveValueFields() and in
+/// LiveReading::values.
+enum class Quantity {
+    MainsVoltageA,
+    MainsVoltageB,
+    MainsVoltageC,
+    MainsFrequency,
+    WaterTemperature2,
+    OilPressure2,
+    Power,
+    RunningTime,
+    PowerFactor,
+    CurrentA,
+    CurrentB,
+    CurrentC,
+    GeneratorVoltageA,
+    GeneratorVoltageB,
+    GeneratorVoltageC,
+    WaterTemperature,
+    OilPressure,
+    OilLevel,
+    BatteryVoltage,
+    GeneratorFrequency,
+    EngineSpeed,
+};
+constexpr int kLiveValueCount = 21;
+constexpr int kDelayCount = 22;
+constexpr int kBitByteCount = 4;
+
 /// The live block, 48 bytes from 0x0006 read with "000400060030", in display order: the values
 /// before the bit bytes, the four bit bytes, then the values after them. Positions 23-26 (0x000E)
 /// carry nothing the window shows.
 const std::vector<BlockField>& LiveBlockFields();
+/// The 21 value fields of the live block (no bit bytes), in block order (see Quantity).
+const std::vector<BlockField>& LiveValueFields();
+/// The value field shown by `panel` (`pnl17`…), or null.
+const BlockField* LiveValueField(const QString& panel);
 /// Characters of a complete live reply: 48 data bytes and the check, as hexadecimal text.
 constexpr int kLiveReplyMinimum = 104;
 /// The delay block, 22 one-byte delays from 0x0036 read with "000400360016", `pnl41`…`pnl74`.
@@ -58,17 +103,19 @@ PictureSet PictureSetOf(const QString& indicator);
 /// Panel text of a raw field value under a value conversion (not Bits).
 QString FormatValue(quint32 raw, Conversion conversion);
 
-/// The one engine that shows a polled block from its field table.
+/// Shows a polled block on a LiveView from its decoded reading (LiveReading.h), in table order.
 class LiveDecoder {
 public:
-    /// Writes every field of `fields` read from `reply` into `view`, in table order. A field that is
-    /// not hexadecimal (or is cut by the end of the reply) raises ConversionError there: the fields
-    /// before it are already shown, the ones after keep their previous values.
-    static void display(const QString& reply, const std::vector<BlockField>& fields, LiveView& view);
-    static void displayLive(const QString& reply, LiveView& view) { display(reply, LiveBlockFields(), view); }
-    static void displayDelay(const QString& reply, LiveView& view) {
-        display(reply, DelayBlockFields(), view);
-    }
+    /// Writes the 21 panels and 32 indicators of `reading` in display order, stopping at the first
+    /// field not decoded (the ones after keep what they showed). False when it stopped.
+    static bool showLive(const LiveReading& reading, LiveView& view);
+    /// The 22 delay panels `pnl41`…`pnl74`, in position order, likewise.
+    static bool showDelays(const LiveReading& reading, LiveView& view);
+    /// Decodes `reply` and shows it. A field that is not hexadecimal (or is cut by the end of the
+    /// reply) raises ConversionError there: the fields before it are already shown, the ones after
+    /// keep their previous values.
+    static void displayLive(const QString& reply, LiveView& view);
+    static void displayDelay(const QString& reply, LiveView& view);
     /// Every panel "0", every indicator picture 0.
     static void clear(LiveView& view);
 };

@@ -1,5 +1,6 @@
 #include "monitor/PollCycle.h"
 
+#include <algorithm>
 #include <exception>
 
 #include "config/LiveSettings.h"
@@ -85,6 +86,7 @@ void PollCycle::tick() {
         error = QStringLiteral("Unknown error in the poll cycle");
     }
     m_inTick = false;
+    publishTickEnd();
     // A fault that persists (a refresh time that is not a number, a database that stays locked) is
     // reported once, not by a box every second; a clean tick or a different fault reports again.
     if (error.isEmpty() || error == m_lastError) {
@@ -119,9 +121,9 @@ QString PollCycle::runTick() {
         QString reply;
         bool accepted = false;
         guarded([&] { readLiveReply(reply, accepted); });
-        if (accepted && m_history) {
+        if (accepted) {
             try {
-                m_history->recordLiveReply(reply, m_view.remarkText());
+                publish(ReplyBlock::Live, reply);
             } catch (const std::exception& e) {
                 return describe(e);
             }
@@ -129,8 +131,18 @@ QString PollCycle::runTick() {
     }
 
     // Step 3: the delay reply.
-    if (m_pollState == 2 && m_port.Connected() && m_sentPortIndex == m_portIndex)
-        guarded([&] { readDelayReply(); });
+    if (m_pollState == 2 && m_port.Connected() && m_sentPortIndex == m_portIndex) {
+        QString reply;
+        bool accepted = false;
+        guarded([&] { readDelayReply(reply, accepted); });
+        if (accepted) {
+            try {
+                publish(ReplyBlock::Delay, reply);
+            } catch (const std::exception& e) {
+                return describe(e);
+            }
+        }
+    }
 
     // Steps 4 and 5: the next request, so that every tick reads one reply and writes one request.
     if (m_pollState == 3 && m_port.Connected()) guarded([&] { sendLiveRequest(); });
@@ -236,20 +248,67 @@ void PollCycle::readLiveReply(QString& reply, bool& accepted) {
         return;
     }
     setConnectionIndicator(kLinkedImage);
-    LiveDecoder::displayLive(reply, m_view);
+    takeReply(ReplyBlock::Live, reply);
 }
 
-void PollCycle::readDelayReply() {
-    const QString reply = m_port.ReadAvailable(kDelayReadCount);
+void PollCycle::readDelayReply(QString& reply, bool& accepted) {
+    reply = m_port.ReadAvailable(kDelayReadCount);
     m_port.PurgeQueues();
     m_pollState = 3;
     m_lastVerdict = link::CheckReply(reply, kDelayRequest);
-    if (m_lastVerdict != link::ReplyVerdict::Ok) {
+    accepted = m_lastVerdict == link::ReplyVerdict::Ok;
+    if (!accepted) {
         setConnectionIndicator(kNotLinkedImage);
         return;
     }
     setConnectionIndicator(kLinkedImage);
-    LiveDecoder::displayDelay(reply, m_view);
+    takeReply(ReplyBlock::Delay, reply);
+}
+
+void PollCycle::takeReply(ReplyBlock block, const QString& reply) {
+    // Decoded once; the view shows it at once, as a spoilt field stops the display there.
+    m_reading.time = m_clock.now();
+    m_reading.remark = m_view.remarkText();
+    m_reading.port = m_port.portName();
+    if (block == ReplyBlock::Live) {
+        DecodeLiveReply(reply, m_reading);
+        LiveDecoder::showLive(m_reading, m_view);
+    } else {
+        DecodeDelayReply(reply, m_reading);
+        LiveDecoder::showDelays(m_reading, m_view);
+    }
+}
+
+void PollCycle::publish(ReplyBlock block, const QString& reply) {
+    // Outside the step's guard: a subscriber's failure (the database) is the tick's error, as the
+    // recording always was.
+    for (ReadingSubscriber* s : std::vector<ReadingSubscriber*>(m_subscribers))
+        s->readingArrived(m_reading, block, reply);
+    if (block == ReplyBlock::Live && m_history) m_history->recordLiveReply(reply, m_reading.remark);
+}
+
+void PollCycle::publishTickEnd() {
+    TickEnd end;
+    end.remark = m_view.remarkText();
+    end.port = m_port.portName();
+    end.linked = linked();
+    end.rotation = m_rotationMode;
+    end.connectionStepRan = m_nextRefreshTime != m_refreshAtLastTickEnd;
+    end.time = m_clock.now();
+    m_refreshAtLastTickEnd = m_nextRefreshTime;
+    for (ReadingSubscriber* s : std::vector<ReadingSubscriber*>(m_subscribers))
+        guarded([&] { s->tickEnded(end); });
+}
+
+void PollCycle::addSubscriber(ReadingSubscriber* subscriber) {
+    if (subscriber &&
+        std::find(m_subscribers.begin(), m_subscribers.end(), subscriber) == m_subscribers.end())
+        m_subscribers.push_back(subscriber);
+}
+
+void PollCycle::removeSubscriber(ReadingSubscriber* subscriber) {
+    m_subscribers.erase(std::remove(m_subscribers.begin(), m_subscribers.end(), subscriber),
+                        m_subscribers.end());
 }
 
 void PollCycle::sendLiveRequest() {
@@ -276,11 +335,29 @@ void PollCycle::setRotationMode(bool on) {
     showMode();
 }
 
-void PollCycle::ClearLiveDisplay() { LiveDecoder::clear(m_view); }
+void PollCycle::ClearLiveDisplay() {
+    // What the reading says is what the window shows: nothing, until the next reply.
+    const LiveReading cleared;
+    m_reading.values = cleared.values;
+    m_reading.delays = cleared.delays;
+    m_reading.bitBytes = cleared.bitBytes;
+    LiveDecoder::clear(m_view);
+}
 
 void PollCycle::setConnectionIndicator(int image) {
+    const bool was = linked();
     m_connectionImage = image;
     m_view.setConnectionImage(image);
+    if (was == linked()) return;
+    LinkChange change;
+    change.remark = m_view.remarkText();
+    change.port = m_port.portName();
+    change.linked = linked();
+    change.time = m_clock.now();
+    m_reading.linked = change.linked;
+    m_reading.linkChangedAt = change.time;
+    for (ReadingSubscriber* s : std::vector<ReadingSubscriber*>(m_subscribers))
+        guarded([&] { s->linkChanged(change); });
 }
 
 void PollCycle::showMode() {

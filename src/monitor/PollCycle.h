@@ -3,11 +3,14 @@
 #include <QDateTime>
 #include <QObject>
 #include <QTimer>
+#include <vector>
 
 #include "link/Clock.h"
 #include "link/ReplyCheck.h"
 #include "link/SerialPort.h"
+#include "monitor/LiveReading.h"
 #include "monitor/PollControl.h"
+#include "monitor/ReadingSubscriber.h"
 
 namespace tarsyn::config {
 class LiveSettings;
@@ -26,12 +29,18 @@ constexpr int kLinkedImage = 7;
 constexpr int kRotationModeImage = 0;
 constexpr int kFixedModeImage = 1;
 
-/// The main window's one-second poll: keeps the link open, alternately asks for the delay block
+/// The one-second poll of one line: keeps the link open, alternately asks for the delay block
 /// (0x0036, 22 bytes) and the live block (0x0006, 48 bytes), reads each reply one tick later and,
-/// when it passes link::CheckReply against the request written, hands it to the display and the
-/// history recorder; a reply that fails is a missing reply (connection indicator "not linked"). It never
-/// waits except 300 ms after an open. Other windows that talk to the controller stop the timer, exchange,
-/// then set PollState to 1 and start the timer again.
+/// when it passes link::CheckReply against the request written, decodes it once into the current
+/// entry's LiveReading and hands that on; a reply that fails is a missing reply (connection indicator
+/// "not linked"). It never waits except 300 ms after an open. Other windows that talk to the controller
+/// stop the timer, exchange, then set PollState to 1 and start the timer again.
+///
+/// Who hears of a reading, in this order, whatever the order of Qt connections: first the view the
+/// cycle was built with (its panels and indicators, inside the step's guard, as the display always
+/// was), then every subscriber in the order it was added, then the history sink if one is set. A
+/// link change goes to the subscribers when the indicator changes; the end of each tick goes to them
+/// before a failure of that tick is reported.
 class PollCycle : public QObject, public PollControl {
     Q_OBJECT
 public:
@@ -73,7 +82,14 @@ public:
     }
 
     link::SerialPort& port() { return m_port; }
+    /// Adds `subscriber` at the end of the list (it must outlive the cycle or be removed first).
+    void addSubscriber(ReadingSubscriber* subscriber);
+    void removeSubscriber(ReadingSubscriber* subscriber);
+    /// Raw accepted live replies with the entry's remark, after the subscribers (for a consumer of
+    /// replies alone; null: none).
     void setHistorySink(HistorySink* sink) { m_history = sink; }
+    /// What the display shows, as numbers: the current entry's latest replies (cleared with the display).
+    const LiveReading& reading() const { return m_reading; }
     /// The display the cycle writes (the port dialog shows the port it opened there).
     LiveView& view() { return m_view; }
     /// After it, the next tick runs the connection step; invalid means long past.
@@ -95,10 +111,13 @@ private:
     void openEntry(int index);
     void showEntry();
     void readLiveReply(QString& reply, bool& accepted);
-    void readDelayReply();
+    void readDelayReply(QString& reply, bool& accepted);
     void sendLiveRequest();
     void sendDelayRequest();
     void showMode();
+    void takeReply(ReplyBlock block, const QString& reply);
+    void publish(ReplyBlock block, const QString& reply);
+    void publishTickEnd();
 
     link::SerialPort& m_port;
     link::Sleeper& m_sleeper;
@@ -107,7 +126,10 @@ private:
     const config::Messages& m_messages;
     LiveView& m_view;
     HistorySink* m_history = nullptr;
+    std::vector<ReadingSubscriber*> m_subscribers;
     QTimer m_timer;
+    LiveReading m_reading;
+    QDateTime m_refreshAtLastTickEnd;  // for TickEnd::connectionStepRan
 
     int m_pollState = 1;
     int m_portIndex = 0;

@@ -101,13 +101,19 @@ private slots:
     }
 
     void valuesReadBackUnchanged_data() {
-        QTest::addColumn<quint32>("raw");  // put into every recorded field (one byte for the power factor)
-        QTest::newRow("zero") << 0u;
-        QTest::newRow("maximum: 65535, 6553.5, 2.55") << 0xFFFFu;
-        QTest::newRow("0x55: 85, 8.5, 0.85") << 0x55u;
+        QTest::addColumn<quint32>("raw");     // put into every recorded field (one byte for the power factor)
+        QTest::addColumn<double>("integer");  // what a plain column stores
+        QTest::addColumn<double>("tenths");   // sj7, sj8, sj9, sj15
+        QTest::addColumn<double>("hundredths");  // sj17, the power factor
+        QTest::newRow("zero") << 0u << 0.0 << 0.0 << 0.0;
+        QTest::newRow("maximum: 65535, 6553.5, 2.55") << 0xFFFFu << 65535.0 << 6553.5 << 2.55;
+        QTest::newRow("0x55: 85, 8.5, 0.85") << 0x55u << 85.0 << 8.5 << 0.85;
     }
     void valuesReadBackUnchanged() {
         QFETCH(quint32, raw);
+        QFETCH(double, integer);
+        QFETCH(double, tenths);
+        QFETCH(double, hundredths);
         auto store = openStore();
         QVERIFY(store->isOpen());
         std::array<quint32, kValueCount> fields;
@@ -117,7 +123,11 @@ private slots:
         auto recorder = recorderOn(*store);
         record(*recorder, reply, "A");
 
-        const HistoryRow expected = rowFromReply(reply, "A", "2026-03-01 12:00:00");
+        // The columns' scalings as the history tables list them: sj7-sj9 and sj15 tenths, sj17 hundredths.
+        const char kScaling[] = "IIIIIITTTIIIIITIHIII";
+        HistoryRow expected;
+        for (size_t i = 0; i < kValueCount; ++i)
+            expected.values[i] = kScaling[i] == 'T' ? tenths : kScaling[i] == 'H' ? hundredths : integer;
         for (HistoryTable t : {HistoryTable::Day, HistoryTable::Hour}) {
             const QVector<HistoryRow> rows = store->rowsSince(t, "A", kStart.addSecs(-1));
             QCOMPARE(rows.size(), 1);

@@ -89,36 +89,34 @@ void TestLiveMap::liveField() {
     QCOMPARE(view.panels.value(panel), shown);
 }
 
-// The live block field by field, written out from its layout: position, width, panel, divisor.
-// Every field carries a value of its own in one reply, so two panels or positions swapped show.
+// The live block field by field, written out from its layout: position, width, panel, and the text the
+// panel shows, worked out by hand (integers plain, tenths "%-10.1f", hundredths "%-10.2f": padded to ten
+// characters). Every field carries a value of its own in one reply, so two panels or positions swapped
+// show.
 namespace {
 struct LiveFieldRow {
     int position;
     int width;
     const char* panel;
-    int divisor;
+    const char* hex;    // the field's characters
+    const char* shown;  // the panel's text
 };
 const LiveFieldRow kLiveFields[] = {
-    {7, 4, "pnl34", 1},    {11, 4, "pnl35", 1}, {15, 4, "pnl36", 1},  {19, 4, "pnl21", 10},
-    {27, 4, "pnl25", 1},   {31, 4, "pnl27", 1}, {35, 4, "pnl31", 10}, {39, 6, "pnl37", 10},
-    {45, 2, "pnl33", 100}, {55, 4, "pnl14", 1}, {59, 4, "pnl15", 1},  {63, 4, "pnl16", 1},
-    {67, 4, "pnl11", 1},   {71, 4, "pnl12", 1}, {75, 4, "pnl13", 1},  {79, 4, "pnl24", 1},
-    {83, 4, "pnl26", 1},   {87, 4, "pnl32", 1}, {91, 4, "pnl17", 10}, {95, 4, "pnl22", 10},
-    {99, 4, "pnl23", 1},
+    {7, 4, "pnl34", "0101", "257"},         {11, 4, "pnl35", "0202", "514"},
+    {15, 4, "pnl36", "0303", "771"},        {19, 4, "pnl21", "0404", "102.8     "},
+    {27, 4, "pnl25", "0505", "1285"},       {31, 4, "pnl27", "0606", "1542"},
+    {35, 4, "pnl31", "0707", "179.9     "}, {39, 6, "pnl37", "01020A", "6605.8    "},
+    {45, 2, "pnl33", "19", "0.25      "},   {55, 4, "pnl14", "0A0A", "2570"},
+    {59, 4, "pnl15", "0B0B", "2827"},       {63, 4, "pnl16", "0C0C", "3084"},
+    {67, 4, "pnl11", "0D0D", "3341"},       {71, 4, "pnl12", "0E0E", "3598"},
+    {75, 4, "pnl13", "0F0F", "3855"},       {79, 4, "pnl24", "1010", "4112"},
+    {83, 4, "pnl26", "1111", "4369"},       {87, 4, "pnl32", "1212", "4626"},
+    {91, 4, "pnl17", "1313", "488.3     "}, {95, 4, "pnl22", "1414", "514.0     "},
+    {99, 4, "pnl23", "1515", "5397"},
 };
-// Field i holds 0x0101 * (i + 1) (one byte: 0x11 + i; three bytes: 0x010203 + i).
-quint32 distinctValue(int i, int width) {
-    if (width == 2) return 0x11 + quint32(i);
-    if (width == 6) return 0x010203 + quint32(i);
-    return 0x0101 * quint32(i + 1);
-}
 QString allFieldsReply() {
     QString reply = test::blockReply(test::liveData());
-    for (int i = 0; i < int(std::size(kLiveFields)); ++i) {
-        const LiveFieldRow& f = kLiveFields[i];
-        reply =
-            test::patched(reply, f.position, link::ToHex(distinctValue(i, f.width), f.width).right(f.width));
-    }
+    for (const LiveFieldRow& f : kLiveFields) reply = test::patched(reply, f.position, QLatin1String(f.hex));
     return reply;
 }
 }  // namespace
@@ -126,14 +124,8 @@ QString allFieldsReply() {
 void TestLiveMap::everyLiveField_data() {
     QTest::addColumn<QString>("panel");
     QTest::addColumn<QString>("shown");
-    for (int i = 0; i < int(std::size(kLiveFields)); ++i) {
-        const LiveFieldRow& f = kLiveFields[i];
-        const quint32 v = distinctValue(i, f.width);
-        const QString shown = f.divisor == 1    ? QString::number(v)
-                              : f.divisor == 10 ? QString::asprintf("%-10.1f", v / 10.0)
-                                                : QString::asprintf("%-10.2f", v / 100.0);
-        QTest::addRow("%d %s", f.position, f.panel) << QString(f.panel) << shown;
-    }
+    for (const LiveFieldRow& f : kLiveFields)
+        QTest::addRow("%d %s", f.position, f.panel) << QString(f.panel) << QString(f.shown);
 }
 
 void TestLiveMap::everyLiveField() {

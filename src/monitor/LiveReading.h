@@ -1,0 +1,62 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+#include <array>
+#include <optional>
+
+#include "monitor/LiveMap.h"
+
+namespace tarsyn::monitor {
+
+/// Which of the two polled blocks a reply carried.
+enum class ReplyBlock { Live, Delay };
+
+/// One field of a reply as a number: the field's unsigned value and that value in the field's unit
+/// (divided by 10 or 100 where the block says so). Not valid when the field was not decoded: the reply
+/// was cut or spoilt at or before it, or no reply of its block has been read yet.
+struct FieldValue {
+    quint32 raw = 0;
+    double value = 0;
+    bool valid = false;
+    bool operator==(const FieldValue& o) const {
+        return raw == o.raw && value == o.value && valid == o.valid;
+    }
+};
+
+/// What one controller showed in its latest replies, decoded once: the 21 live values with their units
+/// (LiveValueFields()), the 22 delays (DelayBlockFields()), the 32 indicators by name, and the link.
+/// The fields of a block are decoded in the block's display order and decoding stops at the first field
+/// that is not whole hexadecimal: the fields before it are valid, that one and the ones after are not,
+/// exactly as the window shows such a reply.
+struct LiveReading {
+    QDateTime time;  ///< when the latest reply (either block) was read
+    QString remark;  ///< the entry's remark as configured: the controller's name, not yet trimmed
+    QString port;    ///< the device the reply came from
+    std::array<FieldValue, kLiveValueCount> values{};
+    std::array<FieldValue, kDelayCount> delays{};
+    std::array<FieldValue, kBitByteCount> bitBytes{};  ///< alarms, states, inputs, outputs
+    bool linked = false;                               ///< the connection indicator shows linked
+    QDateTime linkChangedAt;  ///< when it last changed (invalid: not since the start)
+
+    const FieldValue& value(Quantity q) const { return values[size_t(q)]; }
+    /// The value shown by a live panel (`pnl17`…) in its unit; nullopt when not decoded or no such panel.
+    std::optional<double> valueOf(const QString& panel) const;
+    /// Whether indicator `zs1`…`zs34` is set; nullopt when its byte was not decoded or no such name.
+    std::optional<bool> indicator(const QString& name) const;
+    /// The indicators that are set, in number order (only from decoded bytes).
+    QStringList activeIndicators() const;
+    /// Every field of the live block was decoded.
+    bool liveComplete() const;
+};
+
+/// Decodes a live reply (positions as read, CR LF and check not looked at) into the live fields of
+/// `reading`, every live field first made invalid. Returns true when the whole block was decoded.
+bool DecodeLiveReply(const QString& reply, LiveReading& reading);
+/// The same for a delay reply and the 22 delays.
+bool DecodeDelayReply(const QString& reply, LiveReading& reading);
+/// A reading of a live reply alone.
+LiveReading LiveReadingOf(const QString& reply);
+
+}  // namespace tarsyn::monitor
