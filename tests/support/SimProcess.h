@@ -10,9 +10,6 @@
 
 namespace tarsyn::test {
 
-/// Time for a reply of up to 106 characters to cross the pseudo-terminal from the simulator.
-constexpr int kSimReplyWaitMs = 600;
-
 /// The virtual controller `tarsyn-sim` on a pseudo-terminal, for end-to-end tests.
 /// Starts $TARSYN_BIN_DIR/tarsyn-sim, takes the device path from its first line of output and
 /// stops it (SIGTERM, so it removes its --link) when stopped or destroyed.
