@@ -20,6 +20,7 @@
 #include <deque>
 
 #include "AlarmLogCommands.h"
+#include "Console.h"
 #include "ControllerMemory.h"
 #include "EngineModel.h"
 #include "LinkGuard.h"
@@ -58,7 +59,8 @@ const char kStdinHelp[] =
     "  line noise N              N hexadecimal digits before every reply (0: off)\n"
     "  line short N|off          cut every reply to N characters\n"
     "  line garbage|digit|other|unasked|late|silent on|off   switch one line fault\n"
-    "  quit        end the simulator\n";
+    "  quit        end the simulator\n"
+    "Each command is acknowledged on standard output once in force: 'ok: alarm on'.\n";
 
 struct Outgoing {
     QByteArray data;
@@ -244,31 +246,21 @@ int main(int argc, char** argv) {
         lastDueUs = due;
     };
 
-    auto console = [&](const QByteArray& raw) {
-        const QString line = QString::fromLocal8Bit(raw).trimmed().toLower();
+    Console console(memory, engine, faults, shaper);
+    auto consoleLine = [&](const QByteArray& raw) {
         QString said;
-        if (AlarmLogCommand(line, memory, clock.now(), &said)) {
-            logLine(true, said);
-        } else if (FaultCommand(line, faults, &said)) {
-            shaper.setFaults(faults);
-            logLine(true, said);
-        } else if (line == QLatin1String("alarm on"))
-            engine.setAlarm(true, true);
-        else if (line == QLatin1String("alarm off"))
-            engine.setAlarm(false, false);
-        else if (line == QLatin1String("start"))
-            engine.start();
-        else if (line == QLatin1String("stop"))
-            engine.resetStop();
-        else if (line == QLatin1String("auto"))
-            engine.automatic();
-        else if (line == QLatin1String("test"))
-            engine.test();
-        else if (line == QLatin1String("quit"))
-            quit = true;
-        else if (!line.isEmpty())
-            fprintf(stderr, "tarsyn-sim: unknown command '%s'\n%s", qPrintable(line), kStdinHelp);
-        engine.refresh();
+        const Console::Outcome outcome = console.run(raw, clock.now(), &said);
+        if (!said.isEmpty()) logLine(true, said);
+        if (outcome == Console::Outcome::Unknown)
+            fprintf(stderr, "tarsyn-sim: unknown command '%s'\n%s", qPrintable(Console::normalised(raw)),
+                    kStdinHelp);
+        if (outcome == Console::Outcome::Quit) quit = true;
+        // Said once the command has taken effect: the next request is served with it.
+        const QByteArray ack = Console::acknowledgement(raw, outcome);
+        if (!ack.isEmpty()) {
+            printf("%s\n", ack.constData());
+            fflush(stdout);
+        }
     };
 
     while (!quit) {
@@ -291,7 +283,7 @@ int main(int argc, char** argv) {
             if (n <= 0)
                 stdinOpen = false;  // no console: serve the line only
             else
-                for (const QByteArray& l : consoleLines.feed(QByteArray(buf, int(n)))) console(l);
+                for (const QByteArray& l : consoleLines.feed(QByteArray(buf, int(n)))) consoleLine(l);
         }
         if (ready > 0 && (fds[0].revents & POLLIN)) {
             char buf[512];

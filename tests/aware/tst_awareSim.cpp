@@ -1,20 +1,18 @@
-// End to end against tarsyn-sim: an alarm raised in the simulator reaches the journal in kalde.db,
-// the status strip's count and a notification request; stopping the simulator is a lost link there.
-// Ticks are driven by hand with a fake clock; between ticks the test only lets the reply arrive.
+// End to end against the virtual controller in-process behind the fake port: an alarm raised on the
+// simulator's console reaches the journal in kalde.db, the status strip's count and a notification
+// request; pulling the controller is a lost link there. Ticks are driven by hand on the fake clock.
 #include <QLabel>
 #include <QTemporaryDir>
 #include <QtTest>
 
 #include "AwareSupport.h"
-#include "FakeClock.h"
 #include "ScriptedPrompter.h"
-#include "SimProcess.h"
+#include "SimPort.h"
 #include "app/MainWindow.h"
 #include "aware/Awareness.h"
 #include "config/Config.h"
 #include "config/LiveSettings.h"
 #include "history/JournalStore.h"
-#include "link/QtSerialPort.h"
 #include "monitor/PollCycle.h"
 
 using namespace tarsyn;
@@ -36,17 +34,15 @@ private slots:
         config::LiveSettings settings;
         settings.load(config);
         config::Messages messages(config, settings);
-        test::FakeClock clock;
+        test::SimPort sim(test::SimPort::Stopped);
+        test::FakeClock& clock = sim.clock;
         test::FakeSleeper sleeper(&clock);
         test::ScriptedPrompter prompter;
-        link::QtSerialPort port;
         test::RecordingNotifier notifier;
         history::JournalStore journal(history::HistoryLocation::sqliteFile(dir.filePath("kalde.db")), clock);
         QVERIFY2(journal.open(), qPrintable(journal.lastError()));
 
-        test::SimProcess sim;
-        QVERIFY(sim.start({"--link", device}));
-        app::MainWindow window(config, settings, messages, port, sleeper, clock, prompter);
+        app::MainWindow window(config, settings, messages, sim.port, sleeper, clock, prompter);
         window.poll().stopTimer();
         aware::Awareness awareness(clock, config, settings, journal, notifier);
         awareness.setStatusView(&window);
@@ -55,7 +51,6 @@ private slots:
             clock.advanceSecs(1);
             window.poll().tick();
             awareness.afterTickOf(window.poll());
-            QTest::qWait(test::kSimReplyWaitMs);
         };
         auto label = [&window](const char* name) { return window.findChild<QLabel*>(name)->text(); };
 
@@ -64,7 +59,7 @@ private slots:
         QCOMPARE(label("lblalarms"), QStringLiteral("Active alarms: 0"));
         QVERIFY(journal.events({}).isEmpty());
 
-        sim.command(QStringLiteral("alarm on"));  // emergency stop: alarm bits 7 and 0
+        QVERIFY(sim.command(QStringLiteral("alarm on")));  // emergency stop: alarm bits 7 and 0
         for (int i = 0; i < 4 && awareness.status().alarms == 0; ++i) tick();
         QCOMPARE(label("lblalarms"), QStringLiteral("Active alarms: 2"));
         history::JournalFilter raised;
@@ -82,7 +77,7 @@ private slots:
             notifier.notes[0].text.startsWith(QStringLiteral("Emergency stop at ")));  // bit 7 comes first
         QVERIFY(notifier.notes[1].text.startsWith(QStringLiteral("Voltage / frequency fault at ")));
 
-        sim.stop();  // the controller is pulled
+        sim.unplug();  // the controller is pulled
         for (int i = 0; i < 3; ++i) tick();
         QVERIFY2(label("lbllink").startsWith(QStringLiteral("Link lost since ")),
                  qPrintable(label("lbllink")));

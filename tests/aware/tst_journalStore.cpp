@@ -6,6 +6,7 @@
 #include <QtTest>
 
 #include "FakeClock.h"
+#include "PostgresVariant.h"
 #include "history/HistoryStore.h"
 #include "history/JournalStore.h"
 
@@ -18,7 +19,7 @@ using history::JournalKind;
 class TestJournalStore : public QObject {
     Q_OBJECT
 
-    bool m_postgres = qEnvironmentVariable("TARSYN_HISTORY_BACKEND") == QLatin1String("postgresql");
+    bool m_postgres = test::postgresVariant();
     QString dbPath() const { return m_dir.filePath(QStringLiteral("kalde.db")); }
     history::HistoryLocation location() const {
         if (m_postgres)
@@ -42,14 +43,7 @@ class TestJournalStore : public QObject {
     }
 
 private slots:
-    void initTestCase() {
-        if (m_postgres && qEnvironmentVariableIsEmpty("TARSYN_TEST_PG_URL")) {
-            if (qEnvironmentVariable("CI") == QLatin1String("true"))
-                QFAIL("TARSYN_TEST_PG_URL is not set: in CI the PostgreSQL journal must be tested");
-            QSKIP(
-                "TARSYN_TEST_PG_URL is not set; source scripts/pg-throwaway to test the PostgreSQL journal");
-        }
-    }
+    void initTestCase() { TARSYN_SKIP_POSTGRES_VARIANT_WITHOUT_SERVER(); }
     void init() {
         QFile::remove(dbPath());
         if (m_postgres) {  // a fresh journal on the shared server

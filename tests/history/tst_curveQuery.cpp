@@ -6,6 +6,7 @@
 
 #include "FakeClock.h"
 #include "HistoryTestSupport.h"
+#include "PostgresVariant.h"
 #include "history/CurveExport.h"
 #include "history/CurveQuery.h"
 #include "history/HistoryStore.h"
@@ -50,13 +51,8 @@ class TestCurveQuery : public QObject {
 
 private slots:
     void initTestCase() {
-        m_postgres = qEnvironmentVariable("TARSYN_HISTORY_BACKEND") == QLatin1String("postgresql");
-        if (m_postgres && qEnvironmentVariableIsEmpty("TARSYN_TEST_PG_URL")) {
-            if (qEnvironmentVariable("CI") == QLatin1String("true"))
-                QFAIL("TARSYN_TEST_PG_URL is not set: in CI the PostgreSQL history must be tested");
-            QSKIP(
-                "TARSYN_TEST_PG_URL is not set; source scripts/pg-throwaway to test the PostgreSQL history");
-        }
+        m_postgres = test::postgresVariant();
+        TARSYN_SKIP_POSTGRES_VARIANT_WITHOUT_SERVER();
     }
 
     void init() {

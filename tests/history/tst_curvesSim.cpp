@@ -1,14 +1,16 @@
 // The virtual controller's live replies through the recorder into the history and back out as the
-// curves of every channel: what the curves window shows after some minutes of polling.
+// curves of every channel: what the curves window shows after some minutes of polling. The controller
+// is the simulator's request handler in-process behind the fake port.
 #include <QTemporaryDir>
 #include <QtTest>
 
 #include "FakeClock.h"
-#include "SimLink.h"
+#include "SimPort.h"
 #include "history/CurveQuery.h"
 #include "history/HistoryRecorder.h"
 #include "history/HistoryStore.h"
 #include "link/Codec.h"
+#include "link/ControllerLink.h"
 
 using namespace tarsyn;
 using namespace tarsyn::history;
@@ -17,12 +19,13 @@ class TestCurvesSim : public QObject {
     Q_OBJECT
 private slots:
     void everyChannelHasItsHourAndDayCurve() {
-        test::SimLink sim;
-        QVERIFY(sim.start({"--running"}));
+        test::SimPort sim(test::SimPort::Running);
+        test::FakeSleeper sleeper(&sim.clock);  // the controller's time moves with the waits
+        link::ControllerLink link(sim.port, sleeper);
         QTemporaryDir dir;
         HistoryStore store(HistoryLocation::sqliteFile(dir.filePath("kalde.db")));
         QVERIFY2(store.connect(), qPrintable(store.lastError()));
-        test::FakeClock clock;  // 12:00:00
+        test::FakeClock clock;  // the recorder's, 12:00:00
         QStringList errors;
         HistoryRecorder recorder(
             store, clock, [] { return QStringLiteral("1"); }, [] { return QStringLiteral("10"); },
@@ -31,8 +34,8 @@ private slots:
         constexpr int kReplies = 5;
         QStringList replies;
         for (int i = 0; i < kReplies; ++i) {
-            sim.link().Transaction(QStringLiteral("000400060030"), 106, 250);
-            replies << sim.link().LastReply();
+            link.Transaction(QStringLiteral("000400060030"), 106, 250);
+            replies << link.LastReply();
             QVERIFY2(replies.last().size() >= 104, qPrintable(replies.last()));
             recorder.recordLiveReply(replies.last(), QStringLiteral(" Genset 1\t"));
             clock.advanceSecs(61);  // a row is due in both tables at every reply

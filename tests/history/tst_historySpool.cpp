@@ -157,6 +157,7 @@ private slots:
             QVERIFY(other.take());
             HistoryWriter::Limits limits;
             limits.retryMs = 3600 * 1000;
+            limits.sqliteBusyMs = 1;  // the lock is held throughout: waiting for it only costs time
             auto recorder = recorderOn(store, limits);
             for (int i = 0; i < 5; ++i) reply(*recorder);
             recorder->flush();
@@ -190,6 +191,7 @@ private slots:
         HistoryWriter::Limits limits;
         limits.spoolRows = 6;
         limits.retryMs = 3600 * 1000;
+        limits.sqliteBusyMs = 1;  // the lock is held throughout: waiting for it only costs time
         auto recorder = recorderOn(store, limits);
         qint64 dropped = 0;
         recorder->setDroppedHook([&dropped](qint64 rows) { dropped += rows; });

@@ -7,6 +7,7 @@
 
 #include "FakeClock.h"
 #include "HistoryTestSupport.h"
+#include "PostgresVariant.h"
 #include "history/HistoryRecorder.h"
 #include "history/HistoryStore.h"
 
@@ -66,16 +67,8 @@ class TestHistoryStore : public QObject {
 
 private slots:
     void initTestCase() {
-        m_postgres = qEnvironmentVariable("TARSYN_HISTORY_BACKEND") == QLatin1String("postgresql");
-        if (m_postgres && qEnvironmentVariableIsEmpty("TARSYN_TEST_PG_URL")) {
-            if (qEnvironmentVariable("CI") == QLatin1String("true"))
-                QFAIL(
-                    "TARSYN_TEST_PG_URL is not set: in CI the PostgreSQL history must be tested "
-                    "(source scripts/pg-throwaway first)");
-            QSKIP(
-                "PostgreSQL history not tested: TARSYN_TEST_PG_URL is not set (source "
-                "scripts/pg-throwaway)");
-        }
+        m_postgres = test::postgresVariant();
+        TARSYN_SKIP_POSTGRES_VARIANT_WITHOUT_SERVER();
     }
 
     void init() {

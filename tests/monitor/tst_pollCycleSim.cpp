@@ -1,12 +1,12 @@
-// End to end: the real serial port layer and the poll cycle against tarsyn-sim on a pseudo-terminal.
-// Ticks are driven by hand with a fake clock; between ticks the test only lets the reply arrive.
+// End to end: the poll cycle against the virtual controller's request handler, in-process behind the
+// fake port. Ticks are driven by hand on the controller's fake clock; each reply has arrived by the
+// next tick.
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include "FakeClock.h"
 #include "RecordingView.h"
-#include "SimLink.h"
+#include "SimPort.h"
 #include "config/Config.h"
 #include "config/LiveSettings.h"
 #include "monitor/PollCycle.h"
@@ -16,7 +16,7 @@ using namespace tarsyn::monitor;
 
 namespace {
 
-// The simulator with the program's port on its --link (test::SimLink), and a poll cycle on that port.
+// The simulator, as `tarsyn-sim --alarm`, behind the port of a poll cycle that polls it on a path.
 struct Rig {
     Rig() {
         settings.setLanguage("none");
@@ -25,22 +25,19 @@ struct Rig {
         cycle.initialise(true);
     }
     QString linkPath() const { return dir.filePath("controller"); }
-    bool startSimulator() { return sim.start({"--link", linkPath(), "--alarm"}); }
     void tick() {
-        clock.advanceSecs(1);
+        sim.clock.advanceSecs(1);
         cycle.tick();
-        QTest::qWait(test::kSimReplyWaitMs);
     }
 
     QTemporaryDir dir;
     config::Config config{dir.path()};
     config::LiveSettings settings;
     config::Messages messages{config, settings};
-    test::FakeClock clock;
-    test::FakeSleeper sleeper{&clock};
-    test::SimLink sim;
+    test::SimPort sim{test::SimPort::Alarm};
+    test::FakeSleeper sleeper{&sim.clock};
     test::RecordingView view;
-    PollCycle cycle{sim.port(), sleeper, clock, settings, messages, view};
+    PollCycle cycle{sim.port, sleeper, sim.clock, settings, messages, view};
 };
 
 void checkSimulatorReadings(const test::RecordingView& view) {
@@ -70,7 +67,6 @@ private slots:
 
 void TestPollCycleSim::showsSimulatorValuesWithinThreeTicks() {
     Rig rig;
-    QVERIFY(rig.startSimulator());
     QSignalSpy failed(&rig.cycle, &PollCycle::tickFailed);
     for (int i = 0; i < 3; ++i) rig.tick();
     QCOMPARE(rig.cycle.ConnectionIndicator(), kLinkedImage);
@@ -81,17 +77,16 @@ void TestPollCycleSim::showsSimulatorValuesWithinThreeTicks() {
 
 void TestPollCycleSim::recoversAfterSimulatorRestart() {
     Rig rig;
-    QVERIFY(rig.startSimulator());
     QSignalSpy failed(&rig.cycle, &PollCycle::tickFailed);
     for (int i = 0; i < 3; ++i) rig.tick();
     QCOMPARE(rig.cycle.ConnectionIndicator(), kLinkedImage);
 
-    rig.sim.sim().stop();  // the device disappears under the open port
+    rig.sim.unplug();  // the device disappears under the open port
     for (int i = 0; i < 3; ++i) rig.tick();
     QCOMPARE(rig.cycle.ConnectionIndicator(), kNotLinkedImage);
-    QVERIFY(!rig.sim.port().Connected());
+    QVERIFY(!rig.sim.port.Connected());
 
-    QVERIFY(rig.sim.sim().start({"--link", rig.linkPath(), "--alarm"}));  // the cycle reopens the port
+    rig.sim.plugIn();  // the cycle reopens the port
     rig.view.panels.clear();
     rig.view.indicators.clear();
     // Back within one refresh interval (2 s) plus the two ticks that read a delay and a live reply.

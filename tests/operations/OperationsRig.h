@@ -3,14 +3,10 @@
 #include <QFile>
 #include <QHash>
 #include <QList>
-#include <QTemporaryDir>
 
 #include "FakeClock.h"
-#include "FakePollControl.h"
 #include "FakeSerialPort.h"
-#include "ScriptedPrompter.h"
-#include "config/Config.h"
-#include "config/LiveSettings.h"
+#include "ProgramRig.h"
 #include "link/ControllerLink.h"
 #include "monitor/CommandGate.h"
 #include "monitor/LiveView.h"
@@ -21,7 +17,7 @@ namespace tarsyn::test {
 /// A main window as the operations see it: a catalogue with every message they show, the poll
 /// cycle's gate state and timer, an open fake port, a recording sleeper, scripted boxes, and the
 /// busy cursor's state at every change and at every write to the port.
-struct OperationsRig {
+struct OperationsRig : ProgramRig {
     OperationsRig() {
         QFile lag(dir.filePath("English.lag"));
         lag.open(QIODevice::WriteOnly);
@@ -68,12 +64,6 @@ struct OperationsRig {
         return out;
     }
 
-    QTemporaryDir dir;
-    config::Config config{dir.path()};
-    config::LiveSettings settings;
-    config::Messages messages{config, settings};
-    FakePollControl poll;
-    ScriptedPrompter prompter;
     FakeSerialPort port;
     FakeClock clock;
     FakeSleeper sleeper{&clock};

@@ -1,18 +1,12 @@
-// End to end: the operations engines and the poll cycle on the program's own serial port, against
-// tarsyn-sim on a pseudo-terminal. Poll ticks are driven by hand with a fake clock; the exchanges of
-// the operations wait for real, as the controller needs.
-#include <QTemporaryDir>
+// End to end: the operations engines and the poll cycle on one port, against the virtual controller's
+// request handler in-process behind the fake port. Poll ticks are driven by hand on the controller's
+// fake clock; the exchanges of the operations wait on a fake sleeper that moves that clock.
 #include <QtTest>
 
-#include "FakeClock.h"
 #include "OperationsRig.h"
-#include "ScriptedPrompter.h"
-#include "SimProcess.h"
-#include "config/Config.h"
-#include "config/LiveSettings.h"
-#include "link/Clock.h"
+#include "ProgramRig.h"
+#include "SimPort.h"
 #include "link/ControllerLink.h"
-#include "link/QtSerialPort.h"
 #include "monitor/CommandGate.h"
 #include "monitor/PollCycle.h"
 #include "operations/ChannelCalibration.h"
@@ -31,8 +25,9 @@ public:
     QHash<QString, int> indicators;
 };
 
-struct Rig {
-    Rig() {
+struct Rig : test::ProgramRig {
+    /// `start`: how the controller starts (test::SimPort::Start).
+    explicit Rig(int start) : sim(start) {
         QFile lag(dir.filePath("English.lag"));
         lag.open(QIODevice::WriteOnly);
         lag.write(
@@ -46,9 +41,8 @@ struct Rig {
     }
     QString linkPath() const { return dir.filePath("controller"); }
     void tick() {
-        clock.advanceSecs(1);
+        sim.clock.advanceSecs(1);
         cycle.tick();
-        QTest::qWait(test::kSimReplyWaitMs);
     }
     /// From PollState 1: the delay request, its reply and the live request, then the live reply.
     void pollLiveBlock() {
@@ -60,19 +54,13 @@ struct Rig {
         return s;
     }
 
-    QTemporaryDir dir;
-    config::Config config{dir.path()};
-    config::LiveSettings settings;
-    config::Messages messages{config, settings};
-    test::FakeClock clock;
-    test::FakeSleeper pollSleeper{&clock};
-    link::QtSerialPort port;
+    test::SimPort sim;
+    test::FakeSleeper pollSleeper{&sim.clock};
     PanelsView view;
-    monitor::PollCycle cycle{port, pollSleeper, clock, settings, messages, view};
-    test::ScriptedPrompter prompter;
+    monitor::PollCycle cycle{sim.port, pollSleeper, sim.clock, settings, messages, view};
     monitor::CommandGate gate{cycle, messages, prompter};
-    link::ThreadSleeper sleeper;  // real waits: the controller takes its time
-    link::ControllerLink link{port, sleeper};
+    test::FakeSleeper sleeper{&sim.clock};  // the controller's waits, on its own clock
+    link::ControllerLink link{sim.port, sleeper};
 };
 
 }  // namespace
@@ -85,9 +73,7 @@ private slots:
 };
 
 void TestOperationsSim::startShowsTheEngineStarting() {
-    Rig rig;
-    test::SimProcess sim;
-    QVERIFY(sim.start({"--link", rig.linkPath()}));
+    Rig rig(test::SimPort::Stopped);
     rig.pollLiveBlock();
     QVERIFY(rig.cycle.linked());
     QCOMPARE(rig.view.indicators.value("zs10"), 1);  // automatic
@@ -108,9 +94,7 @@ void TestOperationsSim::startShowsTheEngineStarting() {
 }
 
 void TestOperationsSim::calibrationShowsAtTheNextLiveReply() {
-    Rig rig;
-    test::SimProcess sim;
-    QVERIFY(sim.start({"--link", rig.linkPath(), "--running", "--steady"}));
+    Rig rig(test::SimPort::Running | test::SimPort::Steady);
     rig.pollLiveBlock();
     QVERIFY(rig.cycle.linked());
     const QString before = rig.view.panels.value("pnl11");

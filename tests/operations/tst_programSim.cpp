@@ -1,15 +1,16 @@
-// The assembled program against tarsyn-sim, as an operator uses it: the poll timer runs for real, the
-// toolbar's start button and the "校准" button of mains phase A go through the program's own gate,
-// port and waits, and the main window's lamps and panels follow.
+// The assembled program against the virtual controller (in-process behind the fake port), as an
+// operator uses it: the toolbar's start button and the "校准" button of mains phase A go through the
+// program's own gate and waits, the poll timer is running again after each, and the main window's
+// lamps and panels follow. The waits and the ticks move the controller's fake clock.
 #include <QLabel>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QToolButton>
 #include <QtTest>
-#include <memory>
+#include <functional>
 
 #include "ScriptedPrompter.h"
-#include "SimProcess.h"
+#include "SimPort.h"
 #include "app/MainWindow.h"
 #include "app/Program.h"
 #include "config/Config.h"
@@ -31,8 +32,7 @@ void TestProgramSim::operatorStartsAndCalibrates() {
     for (const char* f : {"English.lag", "Chinese.lag", "English.hlp", "Chinese.hlp"})
         QVERIFY(QFile::copy(source + QLatin1String(f), data.filePath(QLatin1String(f))));
     const QString device = data.filePath("controller");
-    test::SimProcess sim;
-    QVERIFY(sim.start({"--link", device, "--steady"}));
+    test::SimPort sim(test::SimPort::Steady);
     config::InitConfigOptions options;
     options.language = "English";
     options.superPassword = "super123";
@@ -44,10 +44,20 @@ void TestProgramSim::operatorStartsAndCalibrates() {
     };
 
     test::ScriptedPrompter prompter;
-    app::Program program(data.path(), QByteArrayLiteral("GBK"), &prompter);
+    test::FakeSleeper sleeper(&sim.clock);
+    app::Program program(data.path(), QByteArrayLiteral("GBK"), {&prompter, &sleeper, &sim.clock, &sim.port});
     auto* window = static_cast<app::MainWindow*>(program.mainWindow());
-    QTRY_VERIFY_WITH_TIMEOUT(window->poll().linked(), 15000);
-    QTRY_COMPARE_WITH_TIMEOUT(window->indicator("zs10")->image(), 1, 5000);  // automatic
+    // The poll timer's ticks, by hand: a second of the controller's time each.
+    window->poll().stopTimer();
+    auto tickUntil = [&](const std::function<bool()>& done) {
+        for (int i = 0; i < 10 && !done(); ++i) {
+            sim.clock.advanceSecs(1);
+            window->poll().tick();
+        }
+        return done();
+    };
+    QVERIFY(tickUntil([&] { return window->poll().linked(); }));
+    QVERIFY(tickUntil([&] { return window->indicator("zs10")->image() == 1; }));  // automatic
     QCOMPARE(window->indicator("zs11")->image(), 0);
 
     // "Start" asks first, naming the controller (no remark here: its port), default No.
@@ -60,8 +70,9 @@ void TestProgramSim::operatorStartsAndCalibrates() {
     QCOMPARE(prompter.shown, (QStringList{QStringLiteral("confirm:") + message("mlqr1").arg(device),
                                           QStringLiteral("info:") + message("dl8")}));
     QVERIFY(window->poll().timer().isActive());
-    QCOMPARE(QApplication::overrideCursor(), nullptr);                       // the busy cursor is gone again
-    QTRY_COMPARE_WITH_TIMEOUT(window->indicator("zs11")->image(), 1, 5000);  // starting
+    QCOMPARE(QApplication::overrideCursor(), nullptr);  // the busy cursor is gone again
+    window->poll().stopTimer();
+    QVERIFY(tickUntil([&] { return window->indicator("zs11")->image() == 1; }));  // starting
 
     prompter.shown.clear();
     prompter.inputs = {"300"};
@@ -69,7 +80,9 @@ void TestProgramSim::operatorStartsAndCalibrates() {
     QCOMPARE(prompter.shown, (QStringList{QStringLiteral("input:") + message("dl3") + QLatin1Char('|') +
                                               message("jzts1").arg("Mains voltage L1", "V", "65535"),
                                           QStringLiteral("info:") + message("dl6")}));
-    QTRY_COMPARE_WITH_TIMEOUT(window->panel("pnl34")->text(), QStringLiteral("300"), 5000);
+    window->poll().stopTimer();
+    QVERIFY(tickUntil([&] { return window->panel("pnl34")->text() == QLatin1String("300"); }));
+    QCOMPARE(window->panel("pnl34")->text(), QStringLiteral("300"));
 }
 
 QTEST_MAIN(TestProgramSim)

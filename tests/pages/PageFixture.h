@@ -2,19 +2,15 @@
 
 #include <QRegularExpression>
 #include <QSet>
-#include <QTemporaryDir>
 #include <memory>
 
 #include "ControllerMemory.h"
 #include "EngineModel.h"
 #include "FakeClock.h"
 #include "FakePageView.h"
-#include "FakePollControl.h"
 #include "FakeSerialPort.h"
+#include "ProgramRig.h"
 #include "RequestHandler.h"
-#include "ScriptedPrompter.h"
-#include "config/Config.h"
-#include "config/LiveSettings.h"
 #include "link/Codec.h"
 #include "link/ControllerLink.h"
 #include "pages/PageEngine.h"
@@ -47,10 +43,10 @@ struct InProcessController {
 /// One page on a fake port: the controller answers every block read with `reply` (when set), or is
 /// the in-process virtual controller after `useController`; a data folder holds system.ini and a
 /// small catalogue of `language` whose messages name themselves.
-class PageFixture {
+class PageFixture : public ProgramRig {
 public:
     explicit PageFixture(const pages::Page& page, const QString& language = QStringLiteral("Test"))
-        : config(dir.path()), view(page) {
+        : view(page) {
         config.wriniBatch(language + QStringLiteral(".lag"),
                           {{"Messages", page.titleKey, page.window},
                            {"Messages", "pgfileloaded", "pgfileloaded"},
@@ -101,15 +97,9 @@ public:
         return out;
     }
 
-    QTemporaryDir dir;
-    config::Config config;
-    config::LiveSettings settings;
-    config::Messages messages{config, settings};
     FakeSerialPort port;
     FakeSleeper sleeper;
     link::ControllerLink link{port, sleeper};
-    FakePollControl poll;
-    ScriptedPrompter prompter;
     FakePageView view;
     QString reply;           ///< what the controller answers a block read with; null: nothing
     QStringList written;     ///< what the page told the event journal after each write

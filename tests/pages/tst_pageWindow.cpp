@@ -28,12 +28,9 @@ using pages::PageWindow;
 namespace {
 
 /// A page window in English on a fake port, translated by the shipped catalogue.
-struct WindowFixture {
-    explicit WindowFixture(const pages::Page& page) : config(dir.path()) {
-        const QString source =
-            qEnvironmentVariable("TARSYN_SOURCE_DIR") + QStringLiteral("/data/English.lag");
-        QFile::copy(source, dir.filePath("English.lag"));
-        settings.setLanguage(QStringLiteral("English"));
+struct WindowFixture : test::ProgramRig {
+    explicit WindowFixture(const pages::Page& page) {
+        useShippedCatalogue();
         port.OpenPort();
         port.onWrite = [this](const QString& frame) {
             if (frame.startsWith(QLatin1String("0004"))) port.arrive(reply);
@@ -49,15 +46,9 @@ struct WindowFixture {
         return window->findChild<T*>(QLatin1String(name));
     }
 
-    QTemporaryDir dir;
-    config::Config config;
-    config::LiveSettings settings;
-    config::Messages messages{config, settings};
     test::FakeSerialPort port;
     test::FakeSleeper sleeper;
     link::ControllerLink link{port, sleeper};
-    test::FakePollControl poll;
-    test::ScriptedPrompter prompter;
     QString reply;
     std::unique_ptr<PageWindow> window;
 };

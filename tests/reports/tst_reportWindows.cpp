@@ -12,9 +12,8 @@
 
 #include "AlarmLogController.h"
 #include "FakeClock.h"
-#include "FakePollControl.h"
 #include "FakeSerialPort.h"
-#include "ScriptedPrompter.h"
+#include "ProgramRig.h"
 #include "config/Config.h"
 #include "link/Codec.h"
 #include "link/ControllerLink.h"
@@ -50,15 +49,12 @@ struct Catalogue {
     }
 };
 
-struct Services {
+struct Services : test::ProgramRig {
     test::FakeSerialPort port;
-    test::FakePollControl poll;
     test::FakeClock clock;
     test::FakeSleeper sleeper{&clock};
     link::ControllerLink link{port, sleeper};
-    test::ScriptedPrompter prompter;
     Catalogue catalogue;
-    QTemporaryDir dir;
     reports::ui::WindowServices services() {
         reports::ui::WindowServices s;
         s.messages = [this](const QString& key) { return catalogue.text(key); };

@@ -1,17 +1,16 @@
-// End to end against tarsyn-sim on a pseudo-terminal: the alarm history window lists and pages
-// through the virtual controller's log with the shipped catalogues' texts and exports it to CSV;
-// the report window shows the controller's delays and indicators.
+// End to end against the virtual controller in-process behind the fake port: the alarm history window
+// lists and pages through the controller's log with the shipped catalogues' texts and exports it to
+// CSV; the report window shows the controller's delays and indicators.
 #include <QLabel>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTemporaryDir>
-#include <QThread>
 #include <QtTest>
 
-#include "FakePollControl.h"
-#include "ScriptedPrompter.h"
-#include "SimLink.h"
+#include "ProgramRig.h"
+#include "SimPort.h"
 #include "config/Config.h"
+#include "link/ControllerLink.h"
 #include "reports/AlarmCsv.h"
 #include "reports/AlarmHistory.h"
 #include "reports/ReportReader.h"
@@ -22,34 +21,16 @@ using namespace tarsyn;
 
 namespace {
 
-/// Real waits, a fifth of what the program allows a real controller: the simulator answers at once.
-class BriskSleeper : public link::Sleeper {
-public:
-    void sleep(int ms) override { QThread::msleep(qMax(20, ms / 5)); }
-};
-
-/// The shipped catalogues' messages, in the language of the moment.
-struct ShippedMessages {
-    config::Config config{qEnvironmentVariable("TARSYN_SOURCE_DIR") + QStringLiteral("/data")};
-    QString language = QStringLiteral("English");
-    QString text(const QString& key) const {
-        return config.reini(language + QStringLiteral(".lag"), "Messages", key);
+/// The controller as `tarsyn-sim --alarm`: the factory 13 records and the emergency stop. Both
+/// shipped catalogues, English in force.
+struct SimFixture : test::ProgramRig {
+    SimFixture() {
+        useShippedCatalogue(QStringLiteral("Chinese"), QStringLiteral("Chinese"));
+        useShippedCatalogue();
     }
-};
-
-struct SimFixture {
-    test::SimLink sim;
-    BriskSleeper sleeper;
-    std::unique_ptr<link::ControllerLink> link;
-    test::FakePollControl poll;
-    test::ScriptedPrompter prompter;
-    ShippedMessages messages;
-    QTemporaryDir dir;
-    bool start(const QStringList& args) {
-        if (!sim.start(args)) return false;
-        link = std::make_unique<link::ControllerLink>(sim.port(), sleeper);
-        return true;
-    }
+    test::SimPort sim{test::SimPort::Alarm};
+    test::FakeSleeper sleeper{&sim.clock};
+    link::ControllerLink link{sim.port, sleeper};
     reports::MessageLookup lookup() {
         return [this](const QString& key) { return messages.text(key); };
     }
@@ -76,8 +57,7 @@ class TestReportsSim : public QObject {
 private slots:
     void alarmHistoryPagesThroughTheVirtualLog() {
         SimFixture f;
-        QVERIFY(f.start({QStringLiteral("--alarm")}));  // the factory 13 records and the emergency stop
-        reports::AlarmHistory history(*f.link, f.poll, f.prompter, f.lookup());
+        reports::AlarmHistory history(f.link, f.poll, f.prompter, f.lookup());
         reports::AlarmCsvExport csv(history, f.prompter, f.lookup());
         reports::ui::AlarmHistoryWindow window(history, csv, f.services());
         auto* list = window.findChild<QTableWidget*>(QStringLiteral("lv1"));
@@ -93,7 +73,7 @@ private slots:
         QCOMPARE(list->rowCount(), 6);
         QCOMPARE(cell(list, 4, 1), QStringLiteral("High water temperature"));
         QCOMPARE(cell(list, 4, 2), QStringLiteral("2009-12-31 23:59:58"));
-        QVERIFY(f.sim.port().Connected());  // reopened by the first read
+        QVERIFY(f.sim.port.Connected());  // reopened by the first read
 
         click("Buttonmy");
         QCOMPARE(list->rowCount(), 2);
@@ -102,18 +82,18 @@ private slots:
         QCOMPARE(cell(list, 0, 2), QStringLiteral("2010-12-24 20:15:30"));
         QCOMPARE(cell(list, 1, 0), QStringLiteral("14"));
         QCOMPARE(cell(list, 1, 1), QStringLiteral("Emergency stop"));
-        QCOMPARE(cell(list, 1, 2).left(10), QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd")));
+        // Raised as the controller started, at its clock's time (the fake clock starts at noon).
+        QCOMPARE(cell(list, 1, 2), QStringLiteral("2026-03-01 12:00:00"));
 
         // The Chinese catalogue has a text for the same codes.
-        f.messages.language = QStringLiteral("Chinese");
+        f.settings.setLanguage(QStringLiteral("Chinese"));
         click("Buttonsy");
         QCOMPARE(cell(list, 4, 1), QStringLiteral("水温高"));
         QCOMPARE(cell(list, 0, 1), QStringLiteral("机组电压频率故障"));
-        f.messages.language = QStringLiteral("English");
+        f.settings.setLanguage(QStringLiteral("English"));
 
         // A fault typed on the simulator's console grows the log; the next showing reads it.
-        f.sim.sim().command(QStringLiteral("fault 1A"));
-        QThread::msleep(200);
+        QVERIFY(f.sim.command(QStringLiteral("fault 1A")));
         window.close();
         window.show();
         window.firstRead();
@@ -135,8 +115,7 @@ private slots:
 
     void reportShowsTheVirtualControllersDelaysAndIndicators() {
         SimFixture f;
-        QVERIFY(f.start({QStringLiteral("--alarm")}));
-        reports::ReportReader reader(*f.link, f.poll);
+        reports::ReportReader reader(f.link, f.poll);
         reports::ui::ReportWindow window(reader, f.services());
         window.show();
         window.read();

@@ -3,16 +3,12 @@
 // cycle, the parameter pages, the alarm log and the printed report each read through the fake port
 // from the simulator's own request handler with the fault in force, then again with a clean line.
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include "../monitor/RecordingView.h"
 #include "../pages/FakePageView.h"
-#include "FakePollControl.h"
-#include "ScriptedPrompter.h"
+#include "ProgramRig.h"
 #include "SimPort.h"
-#include "config/Config.h"
-#include "config/LiveSettings.h"
 #include "link/ControllerLink.h"
 #include "monitor/HistorySink.h"
 #include "monitor/PollCycle.h"
@@ -41,7 +37,7 @@ public:
 
 /// What a reader needs of the program around the simulator: settings with one port, a catalogue
 /// folder, the poll control the features pause, the boxes.
-struct Program {
+struct Program : test::ProgramRig {
     explicit Program(SimPort& sim) : sim(sim) {
         settings.setRefreshText(QStringLiteral("6"));
         settings.setPorts({{QStringLiteral("COM1"), QStringLiteral("Set 1"), QString()}});
@@ -55,14 +51,8 @@ struct Program {
     }
 
     SimPort& sim;
-    QTemporaryDir dir;
-    config::Config config{dir.path()};
-    config::LiveSettings settings;
-    config::Messages messages{config, settings};
     test::FakeSleeper sleeper{&sim.clock};
     link::ControllerLink link{sim.port, sleeper};
-    test::FakePollControl poll;
-    test::ScriptedPrompter prompter;
 };
 
 // The faults as the simulator's console switches them; each spoils every reply it touches.

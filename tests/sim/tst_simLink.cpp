@@ -254,16 +254,13 @@ void TestSimLink::pacedReplyArrivesAtLineSpeed() {
 void TestSimLink::alarmRaisedFromTheConsole() {
     SimLink rig;
     QVERIFY(rig.start());
-    link::ThreadSleeper& sleeper = rig.sleeper();
     ControllerLink& link = rig.link();
     QCOMPARE(int(link::HexField(liveReply(link), 47, 2)), 0);
-    rig.sim().command(QStringLiteral("alarm on"));
-    sleeper.sleep(100);
+    QVERIFY(rig.sim().command(QStringLiteral("alarm on")));
     QCOMPARE(int(link::HexField(liveReply(link), 47, 2)), 0x81);
     link.Transaction(QStringLiteral("000402000002"), 10, kWaitMs);
     QCOMPARE(int(link::HexField(link.LastReply(), 7, 2)), 14);  // the stop went into the log
-    rig.sim().command(QStringLiteral("alarm off"));
-    sleeper.sleep(100);
+    QVERIFY(rig.sim().command(QStringLiteral("alarm off")));
     QCOMPARE(int(link::HexField(liveReply(link), 47, 2)), 0);
 }
 

@@ -10,9 +10,6 @@
 
 namespace tarsyn::test {
 
-/// Time for a reply of up to 106 characters to cross the pseudo-terminal from the simulator.
-constexpr int kSimReplyWaitMs = 600;
-
 /// The virtual controller `tarsyn-sim` on a pseudo-terminal, for end-to-end tests.
 /// Starts $TARSYN_BIN_DIR/tarsyn-sim, takes the device path from its first line of output and
 /// stops it (SIGTERM, so it removes its --link) when stopped or destroyed.
@@ -71,11 +68,32 @@ public:
     /// The pseudo-terminal's path (e.g. /dev/pts/5), or the --link path when one was given.
     QString devicePath() const { return m_devicePath; }
 
-    /// Writes a line to the simulator's standard input (e.g. "alarm on").
-    void command(const QString& line) {
-        if (m_process.state() != QProcess::Running) return;
+    /// Types `line` on the simulator's console (e.g. "alarm on") and waits for its acknowledgement
+    /// ("ok: alarm on"): once it returns true, the next request is served with the command in force.
+    /// False, with a warning, when the simulator is not running, does not know the command or does
+    /// not answer within 10 s.
+    bool command(const QString& line) {
+        if (m_process.state() != QProcess::Running) {
+            qWarning("SimProcess: no simulator to take '%s'", qPrintable(line));
+            return false;
+        }
         m_process.write((line + QLatin1Char('\n')).toLocal8Bit());
-        m_process.waitForBytesWritten(1000);
+        const QByteArray done = "ok: " + line.trimmed().toLower().toLocal8Bit();
+        QDeadlineTimer deadline(10000);
+        for (;;) {
+            while (m_process.canReadLine()) {
+                const QByteArray said = m_process.readLine().trimmed();
+                if (said == done) return true;
+                if (said.startsWith("unknown: ")) {
+                    qWarning("SimProcess: tarsyn-sim does not know '%s'", qPrintable(line));
+                    return false;
+                }
+            }
+            if (m_process.state() != QProcess::Running || deadline.hasExpired()) break;
+            m_process.waitForReadyRead(int(qMax<qint64>(1, deadline.remainingTime())));
+        }
+        qWarning("SimProcess: tarsyn-sim did not acknowledge '%s'", qPrintable(line));
+        return false;
     }
 
     bool isRunning() const { return m_process.state() == QProcess::Running; }

@@ -1,6 +1,7 @@
 // The `tarsyn` executable itself: --init-config makes a system.ini that passes the start check, a
 // second copy ends at once and says why, and bad options or settings are refused before anything is
 // touched.
+#include <QDeadlineTimer>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -65,6 +66,21 @@ bool configured(const QTemporaryDir& data, const QProcessEnvironment& env) {
                                         "boss", "--ordinary-password", "crew"},
                                        env)
                                            .exitCode == 0;
+}
+
+/// Waits until `p` has made the history database in `data`, which it does only past the single-instance
+/// guard and the settings check, at its login; false when it ended (or took 10 s) instead.
+bool pastTheGuard(QProcess& p, const QTemporaryDir& data) {
+    QDeadlineTimer deadline(10000);
+    while (!QFile::exists(data.filePath("kalde.db"))) {
+        if (p.state() == QProcess::NotRunning || deadline.hasExpired()) {
+            qWarning("the program ended or waited before its login: %s",
+                     p.readAllStandardError().constData());
+            return false;
+        }
+        p.waitForFinished(20);  // returns at once when the process ends
+    }
+    return p.state() == QProcess::Running;
 }
 
 }  // namespace
@@ -238,8 +254,8 @@ private slots:
         QVERIFY(first.waitForStarted());
         QTRY_VERIFY_WITH_TIMEOUT(QDir(m_runtime.path()).entryList(QDir::Files | QDir::Hidden).size() > 0,
                                  10000);
-        QTest::qWait(500);
-        QCOMPARE(first.state(), QProcess::Running);
+        // Past the guard and the settings check once it has made the history database.
+        QVERIFY(pastTheGuard(first, data));
 
         const Run second = run({"--data-dir", data.path()}, m_env, 10000);
         QVERIFY(second.finished);
@@ -250,12 +266,13 @@ private slots:
 
         first.kill();  // a crash leaves the lock behind in the file system, but not the lock itself
         first.waitForFinished();
+        // The history database goes too, so that the next copy's making it anew shows it got past the guard.
+        for (const char* f : {"kalde.db", "kalde.db-wal", "kalde.db-shm"}) QFile::remove(data.filePath(f));
         QProcess third;
         third.setProcessEnvironment(m_env);
         third.start(program(), {"--data-dir", data.path()});
         QVERIFY(third.waitForStarted());
-        QTest::qWait(1500);
-        QCOMPARE(third.state(), QProcess::Running);  // not blocked by the stale lock
+        QVERIFY(pastTheGuard(third, data));  // not blocked by the stale lock
         third.kill();
         third.waitForFinished();
     }
