@@ -411,11 +411,15 @@ void PageEngine::verify(int b, WriteResult& result) {
     result.outcome = result.differences.isEmpty() ? Outcome::Verified : Outcome::Differs;
 }
 
+bool PageEngine::checkWrite(int b) {
+    const Block& block = m_page.blocks.at(b);
+    return checkKnown(b) && checkFields(block) && checkLimits(block);
+}
+
 void PageEngine::write(int b) {
     if (m_busy) return;
     const Block& block = m_page.blocks.at(b);
-    // Refused before anything is sent.
-    if (!checkKnown(b) || !checkFields(block) || !checkLimits(block)) return;
+    if (!checkWrite(b)) return;  // refused before anything is sent
     m_busy = true;
     m_view.setReadWriteEnabled(false);
     m_services.poll.setPollState(1);

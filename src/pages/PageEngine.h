@@ -70,6 +70,10 @@ public:
     void save(int block);
     void read(int block);
     void write(int block);
+    /// The checks a write makes before anything is sent, without sending: true when `block` may be
+    /// written; otherwise the refusal naming the field has been shown. A tool that writes several
+    /// blocks checks them all first, so that a refused field leaves the controller untouched.
+    bool checkWrite(int block);
     void cancel();
     /// Any button of the page, by its objectName ("btnsz3").
     void press(const QString& button);
