@@ -55,7 +55,7 @@ int Alarms(Session& session, bool csv) {
         return session.messages().text(key);
     };
     reports::AlarmHistory history(session.link(), session.poll(), session.prompter(), lookup);
-    const QString what = QStringLiteral("alarm log");
+    const QString what = lookup(QStringLiteral("Form17caption"));  // the alarm window's title
     const reports::WholeAlarmLog log =
         history.readWholeLog([&](int step, int steps) { session.progress(what, step, steps); });
     session.progress(what, -1, 0);
@@ -105,10 +105,11 @@ int Command(Session& session, const QString& name) {
     operations::OperatingCommands(ops.services).SendOperatingCommand(*command);
     if (ops.sent) return kExitOk;
     if (ops.declined) {
-        session.prompter().error(QStringLiteral("%1 not confirmed (give --yes); nothing was sent").arg(name));
+        session.prompter().error(
+            session.text("ctlnoconfirm", "Not confirmed (give --yes). Nothing was sent."));
         return kExitDiffers;
     }
-    session.prompter().error(QStringLiteral("%1 could not be sent").arg(name));
+    session.prompter().error(session.text("ctlnotsent", "%1 could not be sent.", {name}));
     return kExitLink;
 }
 
@@ -151,7 +152,7 @@ int Calibrate(Session& session, const QString& channelName, const QString& value
     if (failed && session.prompter().shown().constLast() == noAnswer) return kExitLink;
     if (failed) return kExitDiffers;  // refused: not a number, beyond the field
     if (!ops.sent) {
-        session.prompter().error(QStringLiteral("%1: a negative value is not sent").arg(value));
+        session.prompter().error(session.text("ctlnegative", "%1: a negative value is not sent.", {value}));
         return kExitDiffers;
     }
     return kExitOk;

@@ -71,12 +71,14 @@ public:
         QSaveFile out(m_folder.filePath(kIniFile));
         QByteArray bytes;
         if (!in.open(QIODevice::ReadOnly)) {
-            m_session.prompter().error(QStringLiteral("cannot read %1: %2").arg(file, in.errorString()));
+            m_session.prompter().error(
+                m_session.text("ctlfile", "Cannot use the file %1: %2", {file, in.errorString()}));
             return false;
         }
         bytes = in.readAll();
         if (!out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size() || !out.commit()) {
-            m_session.prompter().error(QStringLiteral("cannot copy %1: %2").arg(file, out.errorString()));
+            m_session.prompter().error(
+                m_session.text("ctlfile", "Cannot use the file %1: %2", {file, out.errorString()}));
             return false;
         }
         return true;
@@ -191,18 +193,20 @@ QVector<const pages::Page*> allPages() {
 
 bool noFolder(Session& session, const PageWork& work) {
     if (work.ready()) return false;
-    session.prompter().error(QStringLiteral("cannot make a temporary folder"));
+    session.prompter().error(session.text("ctltemp", "No temporary folder could be made. Nothing was done."));
     return true;
 }
 
 /// Loads and checks the blocks `refs` of `file`; kExitOk when all may be written.
 int loadAndCheck(Session& session, PageWork& work, const QString& file, const QVector<BlockRef>& refs) {
     if (!work.load(refs)) {
-        session.prompter().error(QStringLiteral("%1: not every value is there; nothing was sent").arg(file));
+        session.prompter().error(session.text(
+            "ctlmissing", "%1 does not hold every value of its sections. Nothing was sent.", {file}));
         return kExitDiffers;
     }
     if (!work.checkWrite(refs)) {
-        session.prompter().error(QStringLiteral("%1: a value was refused; nothing was sent").arg(file));
+        session.prompter().error(
+            session.text("ctlrefused", "%1: a value was refused. Nothing was sent.", {file}));
         return kExitDiffers;
     }
     return kExitOk;
@@ -243,7 +247,11 @@ int PageWrite(Session& session, const pages::Page& page, const QString& file) {
     if (noFolder(session, work) || !work.useFile(file)) return kExitDiffers;
     const QVector<BlockRef> refs = work.allBlocks();
     if (const int code = loadAndCheck(session, work, file, refs)) return code;
-    return work.write(refs);
+    const int code = work.write(refs);
+    if (code == kExitOk)
+        session.prompter().information(
+            session.text("ctlwritten", "%1 written and verified.", {session.messages().text(page.titleKey)}));
+    return code;
 }
 
 int Backup(Session& session, const QString& file) {
@@ -255,10 +263,11 @@ int Backup(Session& session, const QString& file) {
     const QByteArray bytes = work.iniBytes();
     QSaveFile out(file);
     if (!out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size() || !out.commit()) {
-        session.prompter().error(QStringLiteral("cannot write %1: %2").arg(file, out.errorString()));
+        session.prompter().error(
+            session.text("ctlfile", "Cannot use the file %1: %2", {file, out.errorString()}));
         return kExitDiffers;
     }
-    session.terminal().line(QStringLiteral("%1: backed up to %2").arg(session.portName(), file));
+    session.prompter().information(session.text("ctlbackup", "Backed up to %1.", {file}));
     return kExitOk;
 }
 
@@ -268,23 +277,24 @@ int Restore(Session& session, const QString& file) {
     const QVector<BlockRef> refs = work.blocksInFile();
     if (refs.isEmpty()) {
         session.prompter().error(
-            QStringLiteral("%1 holds no parameter page section; nothing was sent").arg(file));
+            session.text("ctlnosection", "%1 holds no parameter page section. Nothing was done.", {file}));
         return kExitDiffers;
     }
     if (const int code = loadAndCheck(session, work, file, refs)) return code;
     QStringList sections;
     for (const BlockRef& ref : refs)
         if (!sections.contains(work.block(ref).section)) sections << work.block(ref).section;
-    const QString question = QStringLiteral("write %1 (sections %2) to the controller on %3?")
-                                 .arg(file, sections.join(QStringLiteral(", ")), session.portName());
-    if (!session.settings().yes && !session.terminal().ask(question)) {
-        session.prompter().error(QStringLiteral("not confirmed (give --yes); nothing was sent"));
+    const QString question = session.text("ctlask", "Write %1 (sections %2) to the controller on %3?",
+                                          {file, sections.join(QStringLiteral(", ")), session.portName()});
+    session.prompter().setAssumeYes(session.settings().yes);
+    if (!session.prompter().confirm(question)) {
+        session.prompter().error(
+            session.text("ctlnoconfirm", "Not confirmed (give --yes). Nothing was sent."));
         return kExitDiffers;
     }
     const int code = work.write(refs);
     if (code == kExitOk)
-        session.terminal().line(
-            QStringLiteral("%1: restored from %2 and verified").arg(session.portName(), file));
+        session.prompter().information(session.text("ctlrestored", "Restored from %1 and verified.", {file}));
     return code;
 }
 
@@ -294,11 +304,13 @@ int Diff(Session& session, const QString& file) {
     if (noFolder(session, saved) || noFolder(session, held) || !saved.useFile(file)) return kExitDiffers;
     const QVector<BlockRef> refs = saved.blocksInFile();
     if (refs.isEmpty()) {
-        session.prompter().error(QStringLiteral("%1 holds no parameter page section").arg(file));
+        session.prompter().error(
+            session.text("ctlnosection", "%1 holds no parameter page section. Nothing was done.", {file}));
         return kExitDiffers;
     }
     if (!saved.load(refs)) {
-        session.prompter().error(QStringLiteral("%1: not every value is there").arg(file));
+        session.prompter().error(session.text(
+            "ctlmissingdiff", "%1 does not hold every value of its sections. Nothing was compared.", {file}));
         return kExitDiffers;
     }
     if (!held.read(refs)) return kExitLink;
@@ -332,11 +344,9 @@ int Diff(Session& session, const QString& file) {
         }
     }
     for (const QString& line : lines) session.out() += (line + QLatin1Char('\n')).toUtf8();
-    session.terminal().line(QStringLiteral("%1: %2 of %3 fields differ from %4")
-                                .arg(session.portName())
-                                .arg(lines.size())
-                                .arg(fields)
-                                .arg(file));
+    session.prompter().information(
+        session.text("ctldiffcount", "%1 of %2 fields differ from %3.",
+                     {QString::number(lines.size()), QString::number(fields), file}));
     return lines.isEmpty() ? kExitOk : kExitDiffers;
 }
 

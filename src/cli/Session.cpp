@@ -24,11 +24,21 @@ Session::Session(const SessionSettings& settings, const QString& port, Terminal&
     m_port.setLineSettings(link::LineSettings::controllerDefault());
 }
 
-QString Session::message(const char* key, const QStringList& args) const {
-    QString text = m_messages.text(QLatin1String(key));
+namespace {
+QString fill(QString text, const QStringList& args) {
     for (int i = 0; i < args.size(); ++i)
         text.replace(QStringLiteral("%") + QString::number(i + 1), args.at(i));
     return text;
+}
+}  // namespace
+
+QString Session::message(const char* key, const QStringList& args) const {
+    return fill(m_messages.text(QLatin1String(key)), args);
+}
+
+QString Session::text(const char* key, const char* english, const QStringList& args) const {
+    const QString text = m_messages.text(QLatin1String(key));
+    return fill(text == QLatin1String("0") ? QString::fromUtf8(english) : text, args);
 }
 
 config::IniSection Session::translations() const {

@@ -56,6 +56,8 @@ public:
     const config::Messages& messages() const { return m_messages; }
     /// A message of the catalogue with %1, %2… filled.
     QString message(const char* key, const QStringList& args = {}) const;
+    /// The tool's own message `key` with %1, %2… filled; `english` where the catalogue has none.
+    QString text(const char* key, const char* english, const QStringList& args = {}) const;
     /// The catalogue's "Translations" (captions of the windows' controls).
     config::IniSection translations() const;
     ConsolePrompter& prompter() { return m_prompter; }
