@@ -44,6 +44,11 @@ void Terminal::progress(const QString& port, const QString& what, int position, 
         clearProgressLocked();
         return;
     }
+    constexpr qint64 kRedrawMs = 100;
+    if (m_progressShown && position != 0 && position != maximum && m_sinceProgress.isValid() &&
+        m_sinceProgress.elapsed() < kRedrawMs)
+        return;
+    m_sinceProgress.start();
     std::fprintf(stderr, "\r\033[K%s: %s %d/%d", port.toLocal8Bit().constData(),
                  what.toLocal8Bit().constData(), position, maximum);
     std::fflush(stderr);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QMutex>
 #include <QString>
 #include <QStringList>
@@ -37,6 +38,7 @@ private:
     bool m_interactive;
     bool m_showProgress;
     bool m_progressShown = false;
+    QElapsedTimer m_sinceProgress;  // a read moves its bar every millisecond: the line is redrawn less
 };
 
 /// The boxes of the program's engines on a console: messages go to standard error, labelled with the

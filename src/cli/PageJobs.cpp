@@ -55,7 +55,6 @@ public:
                 [&session, title](int position, int maximum) { session.progress(title, position, maximum); });
             pages::PageServices services{session.link(), session.poll(), m_folder, session.messages(),
                                          session.prompter()};
-            services.written = [this](const QString& detail) { m_lastWritten = detail; };
             services.controller = [&session] { return session.portName(); };
             unit.engine = std::make_unique<pages::PageEngine>(*page, *unit.view, services);
             m_units.push_back(std::move(unit));
@@ -154,11 +153,11 @@ public:
     int write(const QVector<BlockRef>& refs) {
         int worst = kExitOk;
         for (const BlockRef& ref : refs) {
-            m_lastWritten.clear();
             engine(ref).write(ref.block);
-            if (m_lastWritten.contains(QLatin1String(": written and verified"))) continue;
-            if (m_lastWritten.contains(QLatin1String(": written, the controller holds other values"))) {
-                worst = qMax(worst, int(kExitDiffers));
+            const auto outcome = engine(ref).lastWrite();
+            if (outcome == pages::PageEngine::Outcome::Verified) continue;
+            if (outcome == pages::PageEngine::Outcome::Differs) {
+                worst = qMax(worst, int(kExitDiffers));  // the engine named each field
                 continue;
             }
             return kExitLink;  // no answer to the read-back, or the port failed (shown by the engine)
@@ -182,7 +181,6 @@ private:
     QTemporaryDir m_dir;
     config::Config m_folder;
     std::vector<Unit> m_units;
-    QString m_lastWritten;
 };
 
 QVector<const pages::Page*> allPages() {

@@ -109,9 +109,7 @@ int runCalibrate(Context& ctx) {
     const QStringList& w = ctx.options.words;
     if (w.size() != 2) return usage("calibrate", QStringLiteral("give CHANNEL and VALUE"));
     const QString channel = w.at(0), value = w.at(1);
-    // The reading's name in the catalogue counts too; the engines check it again on every line.
-    if (FindCalibrationButton(channel, {}) == 0 && !ctx.data.representable(channel))
-        return usage("calibrate", QStringLiteral("no channel \"%1\"").arg(channel));
+    // A channel may also be named by its reading's caption in the catalogue: each line resolves it.
     return runOnPorts(ctx, [channel, value](Session& s) {
         const int code = Calibrate(s, channel, value);
         if (code == kExitUsage)

@@ -417,6 +417,7 @@ bool PageEngine::checkWrite(int b) {
 }
 
 void PageEngine::write(int b) {
+    m_lastWrite.reset();
     if (m_busy) return;
     const Block& block = m_page.blocks.at(b);
     if (!checkWrite(b)) return;  // refused before anything is sent
@@ -460,6 +461,7 @@ void PageEngine::write(int b) {
         if (result.outcome == Outcome::Verified)  // the page shows what the controller holds: 1.234 as 1.23
             for (const Field& f : block.fields)
                 if (f.kind != FieldKind::Bit) m_view.setText(f.control, result.held.value(f.control));
+        m_lastWrite = result.outcome;
         if (m_services.written) m_services.written(writtenDetail(b, result));
         if (result.outcome == Outcome::NoAnswer)
             m_lastRead.remove(b);
