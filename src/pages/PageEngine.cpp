@@ -411,11 +411,16 @@ void PageEngine::verify(int b, WriteResult& result) {
     result.outcome = result.differences.isEmpty() ? Outcome::Verified : Outcome::Differs;
 }
 
+bool PageEngine::checkWrite(int b) {
+    const Block& block = m_page.blocks.at(b);
+    return checkKnown(b) && checkFields(block) && checkLimits(block);
+}
+
 void PageEngine::write(int b) {
+    m_lastWrite.reset();
     if (m_busy) return;
     const Block& block = m_page.blocks.at(b);
-    // Refused before anything is sent.
-    if (!checkKnown(b) || !checkFields(block) || !checkLimits(block)) return;
+    if (!checkWrite(b)) return;  // refused before anything is sent
     m_busy = true;
     m_view.setReadWriteEnabled(false);
     m_services.poll.setPollState(1);
@@ -456,6 +461,7 @@ void PageEngine::write(int b) {
         if (result.outcome == Outcome::Verified)  // the page shows what the controller holds: 1.234 as 1.23
             for (const Field& f : block.fields)
                 if (f.kind != FieldKind::Bit) m_view.setText(f.control, result.held.value(f.control));
+        m_lastWrite = result.outcome;
         if (m_services.written) m_services.written(writtenDetail(b, result));
         if (result.outcome == Outcome::NoAnswer)
             m_lastRead.remove(b);

@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <optional>
 
 #include "pages/FieldCodec.h"
 #include "pages/PageTable.h"
@@ -70,6 +71,10 @@ public:
     void save(int block);
     void read(int block);
     void write(int block);
+    /// The checks a write makes before anything is sent, without sending: true when `block` may be
+    /// written; otherwise the refusal naming the field has been shown. A tool that writes several
+    /// blocks checks them all first, so that a refused field leaves the controller untouched.
+    bool checkWrite(int block);
     void cancel();
     /// Any button of the page, by its objectName ("btnsz3").
     void press(const QString& button);
@@ -83,8 +88,14 @@ public:
     /// The window title: `title` with the controller the page acts on, when there is one.
     QString windowTitle(const QString& title) const;
 
-private:
+    /// How a write ended once its frames went out: the read-back matched, showed other values, or
+    /// got no usable answer.
     enum class Outcome { Verified, Differs, NoAnswer };
+    /// The outcome of the latest write; empty when it sent nothing (refused, busy) or failed on the
+    /// port before its read-back.
+    std::optional<Outcome> lastWrite() const { return m_lastWrite; }
+
+private:
     /// A write and its read-back, by field control: the stored forms (hexadecimal, "0"/"1" for a bit)
     /// that went out, and the texts the controller gave back.
     struct WriteResult {
@@ -123,6 +134,7 @@ private:
     FieldCodec m_codec;
     bool m_busy = false;
     bool m_cancelPending = false;
+    std::optional<Outcome> m_lastWrite;
     QHash<int, QHash<QString, QString>> m_lastRead;  // per block: field control -> value the controller holds
     QSet<QString> m_known;  // fields (by control) holding a value from a read, a load or an edit
 };

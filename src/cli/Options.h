@@ -1,0 +1,58 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+namespace tarsyn::config {
+class Config;
+}
+
+namespace tarsyn::cli {
+
+/// Exit codes of tarsynctl: a script tells a difference from a dead line by them.
+enum ExitCode {
+    kExitOk = 0,
+    kExitDiffers = 1,  ///< a difference, a refused value or a declined confirmation
+    kExitUsage = 2,
+    kExitLink = 3,  ///< the port would not open or the controller did not answer
+};
+
+/// The command line of tarsynctl: the options shared by every sub-command, then the sub-command, its
+/// words and its own options.
+struct Options {
+    QStringList ports;  ///< --port, in the order given, then the --ports-file lines
+    QString portsFile;
+    QStringList dataDirArguments;  ///< "--data-dir DIR" as given, for config::ResolveDataFolder
+    QByteArray codePage = QByteArrayLiteral("GBK");
+    QString language;  ///< empty: the data folder's system.ini language, else English
+
+    QString command;    ///< "page", "backup", …; empty with --help alone
+    QStringList words;  ///< the sub-command's positional words ("read", "delays")
+    bool help = false;
+    bool yes = false;
+    bool csv = false;
+    bool day = false;
+    bool hour = false;
+    QString controller;  ///< history export --controller
+    QString channel;     ///< history export --channel
+};
+
+/// Reads `arguments` (without the program's name). Returns an error text for anything it cannot
+/// take (an unknown option, a missing value); the sub-command's own words are checked by its runner.
+QString ParseOptions(const QStringList& arguments, Options& options);
+
+/// Reads a ports file: one port name a line; blank lines and lines starting with "#" are skipped.
+/// Returns an error text when the file cannot be read.
+QString ReadPortsFile(const QString& path, QStringList& ports);
+
+/// The port names checked as the program checks a port list row: none empty once trimmed, none given
+/// twice, each a text system.ini could hold (`config`'s code page, one line). Returns the error text,
+/// or empty.
+QString CheckPortNames(const QStringList& ports, const config::Config& config);
+
+/// The file of one port when several ports share a FILE argument: the port's base name inserted
+/// before the file's extension ("backup.ini" and /dev/ttyUSB0 give "backup-ttyUSB0.ini").
+QString PerPortFile(const QString& file, const QString& port);
+
+}  // namespace tarsyn::cli

@@ -1,0 +1,351 @@
+#include "cli/PageJobs.h"
+
+#include <QFile>
+#include <QSaveFile>
+#include <QTemporaryDir>
+#include <memory>
+#include <vector>
+
+#include "cli/HeadlessPageView.h"
+#include "cli/Options.h"
+#include "cli/Session.h"
+#include "pages/FieldCodec.h"
+#include "pages/PageEngine.h"
+#include "pages/PageTable.h"
+
+namespace tarsyn::cli {
+
+namespace {
+
+const QString kIniFile = QStringLiteral("system.ini");
+
+struct NamedPage {
+    const char* name;
+    const pages::Page& (*page)();
+};
+
+const NamedPage kPages[] = {
+    {"delays", pages::delayPage},     {"curves", pages::curvePage},       {"system", pages::systemPage},
+    {"bits", pages::controlBitsPage}, {"limits", pages::alarmLimitsPage}, {"sms", pages::smsPage},
+};
+
+/// One block of one of the pages a job works on.
+struct BlockRef {
+    int unit = 0;
+    int block = 0;
+};
+
+/// The program's page engines on a private folder: its system.ini is what the windows' "save to
+/// file" writes and "load from file" reads, so a backup, a page printed by `page read` and a file
+/// for `page write` are all system.ini's page sections, checked and encoded by the same engine.
+class PageWork {
+public:
+    PageWork(Session& session, const QVector<const pages::Page*>& pages)
+        : m_session(session), m_folder(m_dir.path(), session.settings().codePage) {
+        // The engines' success messages would only repeat what the tool reports itself.
+        session.prompter().setQuiet({session.message("pgread"), session.message("pgfileloaded"),
+                                     session.message("pgfilesaved"), session.message("pgverified")});
+        const config::IniSection translations = session.translations();
+        for (const pages::Page* page : pages) {
+            Unit unit;
+            unit.page = page;
+            const QString title = session.messages().text(page->titleKey);
+            unit.view = std::make_unique<HeadlessPageView>(
+                *page, translations,
+                [&session, title](int position, int maximum) { session.progress(title, position, maximum); });
+            pages::PageServices services{session.link(), session.poll(), m_folder, session.messages(),
+                                         session.prompter()};
+            services.controller = [&session] { return session.portName(); };
+            unit.engine = std::make_unique<pages::PageEngine>(*page, *unit.view, services);
+            m_units.push_back(std::move(unit));
+        }
+    }
+
+    bool ready() const { return m_dir.isValid(); }
+    config::Config& folder() { return m_folder; }
+
+    /// Makes `file` the folder's system.ini; false (after the message) when it cannot be read.
+    bool useFile(const QString& file) {
+        QFile in(file);
+        QSaveFile out(m_folder.filePath(kIniFile));
+        QByteArray bytes;
+        if (!in.open(QIODevice::ReadOnly)) {
+            m_session.prompter().error(
+                m_session.text("ctlfile", "Cannot use the file %1: %2", {file, in.errorString()}));
+            return false;
+        }
+        bytes = in.readAll();
+        if (!out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size() || !out.commit()) {
+            m_session.prompter().error(
+                m_session.text("ctlfile", "Cannot use the file %1: %2", {file, out.errorString()}));
+            return false;
+        }
+        return true;
+    }
+
+    QVector<BlockRef> allBlocks() const {
+        QVector<BlockRef> refs;
+        for (int u = 0; u < int(m_units.size()); ++u)
+            for (int b = 0; b < m_units[size_t(u)].page->blocks.size(); ++b) refs.append({u, b});
+        return refs;
+    }
+
+    /// The blocks of which the folder's system.ini holds at least one key.
+    QVector<BlockRef> blocksInFile() const {
+        QVector<BlockRef> refs;
+        for (const BlockRef& ref : allBlocks()) {
+            const pages::Block& block = this->block(ref);
+            const config::IniSection saved = m_folder.readSection(kIniFile, block.section);
+            for (const pages::Field* f : block.keyedFields())
+                if (saved.contains(f->key)) {
+                    refs.append(ref);
+                    break;
+                }
+        }
+        return refs;
+    }
+
+    const pages::Page& page(const BlockRef& ref) const { return *m_units[size_t(ref.unit)].page; }
+    const pages::Block& block(const BlockRef& ref) const { return page(ref).blocks.at(ref.block); }
+    HeadlessPageView& view(const BlockRef& ref) { return *m_units[size_t(ref.unit)].view; }
+    pages::PageEngine& engine(const BlockRef& ref) { return *m_units[size_t(ref.unit)].engine; }
+
+    /// Reads each block from the controller; false at the first that failed (its error shown).
+    bool read(const QVector<BlockRef>& refs) {
+        for (const BlockRef& ref : refs) {
+            const int errors = m_session.prompter().errors();
+            engine(ref).read(ref.block);
+            if (m_session.prompter().errors() != errors) return false;
+        }
+        return true;
+    }
+
+    /// Saves each block into the folder's system.ini, as the windows' "save to file" does.
+    bool save(const QVector<BlockRef>& refs) {
+        for (const BlockRef& ref : refs) {
+            const int errors = m_session.prompter().errors();
+            engine(ref).save(ref.block);
+            if (m_session.prompter().errors() != errors) return false;
+        }
+        return true;
+    }
+
+    /// Loads each block from the folder's system.ini; false when one was refused (missing keys).
+    bool load(const QVector<BlockRef>& refs) {
+        for (const BlockRef& ref : refs) {
+            const int before = view(ref).changes();
+            engine(ref).load(ref.block);
+            if (view(ref).changes() == before) return false;
+        }
+        return true;
+    }
+
+    /// The windows' checks for every block before the first frame of any of them goes out.
+    bool checkWrite(const QVector<BlockRef>& refs) {
+        for (const BlockRef& ref : refs)
+            if (!engine(ref).checkWrite(ref.block)) return false;
+        return true;
+    }
+
+    /// Writes and reads back each block: kExitOk when the controller holds every value sent,
+    /// kExitDiffers when it holds some field differently (the engine names them), kExitLink when it
+    /// did not answer (the remaining blocks are not tried).
+    int write(const QVector<BlockRef>& refs) {
+        int worst = kExitOk;
+        for (const BlockRef& ref : refs) {
+            engine(ref).write(ref.block);
+            const auto outcome = engine(ref).lastWrite();
+            if (outcome == pages::PageEngine::Outcome::Verified) continue;
+            if (outcome == pages::PageEngine::Outcome::Differs) {
+                worst = qMax(worst, int(kExitDiffers));  // the engine named each field
+                continue;
+            }
+            return kExitLink;  // no answer to the read-back, or the port failed (shown by the engine)
+        }
+        return worst;
+    }
+
+    QByteArray iniBytes() const {
+        QFile file(m_folder.filePath(kIniFile));
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+
+private:
+    struct Unit {
+        const pages::Page* page = nullptr;
+        std::unique_ptr<HeadlessPageView> view;
+        std::unique_ptr<pages::PageEngine> engine;
+    };
+
+    Session& m_session;
+    QTemporaryDir m_dir;
+    config::Config m_folder;
+    std::vector<Unit> m_units;
+};
+
+QVector<const pages::Page*> allPages() {
+    QVector<const pages::Page*> list;
+    for (const NamedPage& p : kPages) list << &p.page();
+    return list;
+}
+
+bool noFolder(Session& session, const PageWork& work) {
+    if (work.ready()) return false;
+    session.prompter().error(session.text("ctltemp", "No temporary folder could be made. Nothing was done."));
+    return true;
+}
+
+/// Loads and checks the blocks `refs` of `file`; kExitOk when all may be written.
+int loadAndCheck(Session& session, PageWork& work, const QString& file, const QVector<BlockRef>& refs) {
+    if (!work.load(refs)) {
+        session.prompter().error(session.text(
+            "ctlmissing", "%1 does not hold every value of its sections. Nothing was sent.", {file}));
+        return kExitDiffers;
+    }
+    if (!work.checkWrite(refs)) {
+        session.prompter().error(
+            session.text("ctlrefused", "%1: a value was refused. Nothing was sent.", {file}));
+        return kExitDiffers;
+    }
+    return kExitOk;
+}
+
+QString fieldName(const PageWork& work, HeadlessPageView& view, const BlockRef& ref, const pages::Field& f) {
+    QString caption = view.caption(f.label).trimmed();
+    while (caption.endsWith(QLatin1Char(':')) || caption.endsWith(QChar(0xFF1A))) caption.chop(1);
+    return QStringLiteral("%1.%2 (%3)").arg(work.block(ref).section, f.key, caption.trimmed());
+}
+
+}  // namespace
+
+const pages::Page* PageByName(const QString& name) {
+    for (const NamedPage& p : kPages)
+        if (name == QLatin1String(p.name)) return &p.page();
+    return nullptr;
+}
+
+QStringList PageNames() {
+    QStringList names;
+    for (const NamedPage& p : kPages) names << QLatin1String(p.name);
+    return names;
+}
+
+int PageRead(Session& session, const pages::Page& page) {
+    PageWork work(session, {&page});
+    if (noFolder(session, work)) return kExitLink;
+    const QVector<BlockRef> refs = work.allBlocks();
+    if (!work.read(refs)) return kExitLink;
+    if (!work.save(refs)) return kExitLink;
+    session.out() += work.iniBytes();
+    return kExitOk;
+}
+
+int PageWrite(Session& session, const pages::Page& page, const QString& file) {
+    PageWork work(session, {&page});
+    if (noFolder(session, work) || !work.useFile(file)) return kExitDiffers;
+    const QVector<BlockRef> refs = work.allBlocks();
+    if (const int code = loadAndCheck(session, work, file, refs)) return code;
+    const int code = work.write(refs);
+    if (code == kExitOk)
+        session.prompter().information(
+            session.text("ctlwritten", "%1 written and verified.", {session.messages().text(page.titleKey)}));
+    return code;
+}
+
+int Backup(Session& session, const QString& file) {
+    PageWork work(session, allPages());
+    if (noFolder(session, work)) return kExitLink;
+    const QVector<BlockRef> refs = work.allBlocks();
+    if (!work.read(refs) || !work.save(refs)) return kExitLink;
+    // Written whole or not at all: a backup cut short would restore as zeros.
+    const QByteArray bytes = work.iniBytes();
+    QSaveFile out(file);
+    if (!out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size() || !out.commit()) {
+        session.prompter().error(
+            session.text("ctlfile", "Cannot use the file %1: %2", {file, out.errorString()}));
+        return kExitDiffers;
+    }
+    session.prompter().information(session.text("ctlbackup", "Backed up to %1.", {file}));
+    return kExitOk;
+}
+
+int Restore(Session& session, const QString& file) {
+    PageWork work(session, allPages());
+    if (noFolder(session, work) || !work.useFile(file)) return kExitDiffers;
+    const QVector<BlockRef> refs = work.blocksInFile();
+    if (refs.isEmpty()) {
+        session.prompter().error(
+            session.text("ctlnosection", "%1 holds no parameter page section. Nothing was done.", {file}));
+        return kExitDiffers;
+    }
+    if (const int code = loadAndCheck(session, work, file, refs)) return code;
+    QStringList sections;
+    for (const BlockRef& ref : refs)
+        if (!sections.contains(work.block(ref).section)) sections << work.block(ref).section;
+    const QString question = session.text("ctlask", "Write %1 (sections %2) to the controller on %3?",
+                                          {file, sections.join(QStringLiteral(", ")), session.portName()});
+    session.prompter().setAssumeYes(session.settings().yes);
+    if (!session.prompter().confirm(question)) {
+        session.prompter().error(
+            session.text("ctlnoconfirm", "Not confirmed (give --yes). Nothing was sent."));
+        return kExitDiffers;
+    }
+    const int code = work.write(refs);
+    if (code == kExitOk)
+        session.prompter().information(session.text("ctlrestored", "Restored from %1 and verified.", {file}));
+    return code;
+}
+
+int Diff(Session& session, const QString& file) {
+    PageWork saved(session, allPages());
+    PageWork held(session, allPages());
+    if (noFolder(session, saved) || noFolder(session, held) || !saved.useFile(file)) return kExitDiffers;
+    const QVector<BlockRef> refs = saved.blocksInFile();
+    if (refs.isEmpty()) {
+        session.prompter().error(
+            session.text("ctlnosection", "%1 holds no parameter page section. Nothing was done.", {file}));
+        return kExitDiffers;
+    }
+    if (!saved.load(refs)) {
+        session.prompter().error(session.text(
+            "ctlmissingdiff", "%1 does not hold every value of its sections. Nothing was compared.", {file}));
+        return kExitDiffers;
+    }
+    if (!held.read(refs)) return kExitLink;
+
+    // Compared as the controller stores them: "12.3" in the file and 12.30 read are the same value.
+    const QString language = session.settings().language;
+    const pages::FieldCodec codec(saved.folder(), [language] { return language; });
+    QStringList lines;
+    int fields = 0;
+    for (const BlockRef& ref : refs) {
+        HeadlessPageView& fileView = saved.view(ref);
+        HeadlessPageView& controllerView = held.view(ref);
+        for (const pages::Field& f : saved.block(ref).fields) {
+            ++fields;
+            QString inController, inFile;
+            if (f.kind == pages::FieldKind::Bit) {
+                const bool c = controllerView.isChecked(f.control1), s = fileView.isChecked(f.control1);
+                if (c == s) continue;
+                inController = controllerView.caption(c ? f.control1 : f.control);
+                inFile = fileView.caption(s ? f.control1 : f.control);
+            } else {
+                inController = controllerView.text(f.control);
+                inFile = fileView.text(f.control);
+                if (codec.check(f, inFile) == pages::Refusal::None &&
+                    codec.check(f, inController) == pages::Refusal::None &&
+                    codec.encode(f, inFile) == codec.encode(f, inController))
+                    continue;
+            }
+            lines << QStringLiteral("%1: controller %2, file %3")
+                         .arg(fieldName(saved, fileView, ref, f), inController, inFile);
+        }
+    }
+    for (const QString& line : lines) session.out() += (line + QLatin1Char('\n')).toUtf8();
+    session.prompter().information(
+        session.text("ctldiffcount", "%1 of %2 fields differ from %3.",
+                     {QString::number(lines.size()), QString::number(fields), file}));
+    return lines.isEmpty() ? kExitOk : kExitDiffers;
+}
+
+}  // namespace tarsyn::cli

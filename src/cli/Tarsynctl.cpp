@@ -1,0 +1,373 @@
+#include "cli/Tarsynctl.h"
+
+#include <unistd.h>
+
+#include <QSet>
+#include <cstdio>
+
+#include "cli/ControllerJobs.h"
+#include "cli/HistoryExport.h"
+#include "cli/Options.h"
+#include "cli/PageJobs.h"
+#include "cli/PortRunner.h"
+#include "config/Config.h"
+#include "config/DataFolder.h"
+
+namespace tarsyn::cli {
+
+namespace {
+
+/// Everything a sub-command's runner gets.
+struct Context {
+    const Options& options;
+    SessionSettings settings;
+    Terminal& terminal;
+    QStringList ports;
+    const config::Config& data;
+};
+
+/// One sub-command: its name, synopsis, help, the options it takes besides the shared ones, whether
+/// it talks to controllers (then at least one --port is needed) and its runner. `live` and `serve`
+/// join this table once the windowless station exists: each is a per-port job like the others.
+struct SubCommand {
+    const char* name;
+    const char* synopsis;
+    const char* help;
+    QSet<QString> flags;
+    bool needsPorts;
+    int (*run)(Context&);
+};
+
+int usage(const char* command, const QString& problem);
+
+/// The file a per-port job reads or writes: FILE itself for one port, FILE with the port's base name
+/// inserted for several.
+QString fileFor(const Context& ctx, const QString& file, const QString& port) {
+    return ctx.ports.size() > 1 ? PerPortFile(file, port) : file;
+}
+
+/// Several ports whose base names coincide would share a file.
+QString perPortClash(const Context& ctx, const QString& file) {
+    QSet<QString> seen;
+    for (const QString& port : ctx.ports) {
+        const QString name = fileFor(ctx, file, port);
+        if (seen.contains(name)) return QStringLiteral("two ports would share the file %1").arg(name);
+        seen.insert(name);
+    }
+    return {};
+}
+
+int runOnPorts(Context& ctx, const PortJob& job) {
+    return FinishPorts(RunOnPorts(ctx.ports, ctx.settings, ctx.terminal, job));
+}
+
+int runPage(Context& ctx) {
+    const QStringList& w = ctx.options.words;
+    if (w.size() < 2) return usage("page", QStringLiteral("say read or write and the page"));
+    const pages::Page* page = PageByName(w.at(1));
+    if (!page)
+        return usage(
+            "page",
+            QStringLiteral("no page \"%1\" (%2)").arg(w.at(1), PageNames().join(QStringLiteral(", "))));
+    if (w.at(0) == QLatin1String("read") && w.size() == 2)
+        return runOnPorts(ctx, [page](Session& s) { return PageRead(s, *page); });
+    if (w.at(0) == QLatin1String("write") && w.size() == 3) {
+        const QString file = w.at(2);
+        return runOnPorts(ctx, [page, file](Session& s) { return PageWrite(s, *page, file); });
+    }
+    return usage("page", QStringLiteral("page read NAME, or page write NAME FILE"));
+}
+
+int runFileJob(Context& ctx, const char* name, int (*job)(Session&, const QString&)) {
+    if (ctx.options.words.size() != 1) return usage(name, QStringLiteral("give one FILE"));
+    const QString file = ctx.options.words.at(0);
+    if (const QString clash = perPortClash(ctx, file); !clash.isEmpty()) return usage(name, clash);
+    return runOnPorts(ctx,
+                      [&ctx, file, job](Session& s) { return job(s, fileFor(ctx, file, s.portName())); });
+}
+
+int runBackup(Context& ctx) { return runFileJob(ctx, "backup", Backup); }
+int runRestore(Context& ctx) { return runFileJob(ctx, "restore", Restore); }
+int runDiff(Context& ctx) { return runFileJob(ctx, "diff", Diff); }
+
+int runAlarms(Context& ctx) {
+    if (!ctx.options.words.isEmpty()) return usage("alarms", QStringLiteral("takes no words"));
+    const bool csv = ctx.options.csv;
+    return runOnPorts(ctx, [csv](Session& s) { return Alarms(s, csv); });
+}
+
+int runCommand(Context& ctx) {
+    const QStringList& w = ctx.options.words;
+    if (w.size() != 1 || !CommandNames().contains(w.at(0)))
+        return usage("command",
+                     QStringLiteral("name one of %1").arg(CommandNames().join(QStringLiteral(", "))));
+    const QString name = w.at(0);
+    return runOnPorts(ctx, [name](Session& s) { return Command(s, name); });
+}
+
+int runCalibrate(Context& ctx) {
+    const QStringList& w = ctx.options.words;
+    if (w.size() != 2) return usage("calibrate", QStringLiteral("give CHANNEL and VALUE"));
+    const QString channel = w.at(0), value = w.at(1);
+    // A channel may also be named by its reading's caption in the catalogue: each line resolves it.
+    return runOnPorts(ctx, [channel, value](Session& s) {
+        const int code = Calibrate(s, channel, value);
+        if (code == kExitUsage)
+            s.terminal().line(QStringLiteral("tarsynctl calibrate: no channel \"%1\" (%2)")
+                                  .arg(channel, CalibrationChannelNames().join(QStringLiteral(", "))));
+        return code;
+    });
+}
+
+int runHistory(Context& ctx) {
+    const Options& o = ctx.options;
+    if (o.words != QStringList{QStringLiteral("export")})
+        return usage("history", QStringLiteral("the only history sub-command is export"));
+    if (o.controller.isEmpty() || o.channel.isEmpty())
+        return usage("history", QStringLiteral("--controller and --channel are needed"));
+    HistoryRequest request;
+    request.controller = o.controller;
+    request.channel = o.channel;
+    request.language = ctx.settings.language;
+    request.hour = o.hour || !o.day;
+    request.day = o.day || !o.hour;
+    request.csv = o.csv;
+    QByteArray out;
+    const int code = HistoryExport(ctx.data, request, ctx.terminal, out);
+    std::fwrite(out.constData(), 1, size_t(out.size()), stdout);
+    std::fflush(stdout);
+    return code;
+}
+
+const QString kFilesRule = QStringLiteral(
+    "With several ports, FILE names one file per port: the port's base name is inserted before the\n"
+    "extension (--port /dev/ttyUSB0 --port COM2 with backup.ini: backup-ttyUSB0.ini, backup-ttyS1.ini).\n");
+
+const SubCommand kCommands[] = {
+    {"page",
+     "page read NAME | page write NAME FILE",
+     "read: reads one parameter page from the controller and prints it as system.ini's page sections\n"
+     "(the ini form the windows' \"save to file\" writes). write: loads the page from FILE (such\n"
+     "sections), checks every field as the page window does (range, phone digits, station name,\n"
+     "upper limits not below lower ones) before anything is sent, writes it word by word (about a\n"
+     "second a word), reads it back and names any field the controller holds differently.\n"
+     "A refused field sends nothing and exits 1. With several ports, write sends the same FILE to each.\n"
+     "NAME is one of: delays, curves, system, bits, limits, sms.\n",
+     {},
+     true,
+     runPage},
+    {"backup",
+     "backup FILE",
+     "Reads all six parameter pages into FILE, one ini file whose sections are system.ini's page\n"
+     "sections (Ys, Sw, Yy, Js, St, Kz, Bj, Gsm), so the windows' \"load from file\" can read it too.\n"
+     "The file is replaced only once complete.\n",
+     {},
+     true,
+     runBackup},
+    {"restore",
+     "restore FILE [--yes]",
+     "Writes every page section FILE holds (a whole backup, or only some sections) to the controller.\n"
+     "Every field of every section is checked before the first word goes out; then each block is\n"
+     "written and read back, and any field the controller did not take is named (exit 1). Asks on a\n"
+     "terminal unless --yes is given; without either nothing is sent (exit 1).\n",
+     {"yes"},
+     true,
+     runRestore},
+    {"diff",
+     "diff FILE",
+     "Reads the blocks FILE holds from the controller and compares them field by field with the\n"
+     "file, as the controller stores them. Prints one line per differing field (section.key, its\n"
+     "caption, the controller's value and the file's) and exits 1 when any differs.\n",
+     {},
+     true,
+     runDiff},
+    {"alarms",
+     "alarms [--csv]",
+     "Reads the controller's whole alarm log (every page of six records) and prints it as a table\n"
+     "(number, time, code, alarm text in the catalogue language), or with --csv as the alarm\n"
+     "window's CSV export (UTF-8 with a byte-order mark, CR LF).\n",
+     {"csv"},
+     true,
+     runAlarms},
+    {"command",
+     "command start|auto|stop|test|factory [--yes]",
+     "Sends an operating command, as the toolbar buttons do, once a live-block read shows the\n"
+     "controller answering. The command line is itself the request; only factory (restore the\n"
+     "controller's factory settings) asks again: --yes, or y on a terminal. Without a terminal and\n"
+     "without --yes nothing is sent (exit 1).\n",
+     {"yes"},
+     true,
+     runCommand},
+    {"calibrate",
+     "calibrate CHANNEL VALUE",
+     "Tells the controller the true value of an analog channel, as the \"calibrate\" buttons do.\n"
+     "CHANNEL: gen-l1 gen-l2 gen-l3 current-l1 current-l2 current-l3 battery mains-l1 mains-l2\n"
+     "mains-l3, or the button (btn11-btn20), the panel (pnl11...) or the reading's caption. VALUE is\n"
+     "in the unit the main window shows (the battery in volts with one decimal, sent as tenths),\n"
+     "0 to 65535 (battery 0 to 6553.5). A refused value sends nothing (exit 1).\n",
+     {},
+     true,
+     runCalibrate},
+    {"history",
+     "history export --controller REMARK --channel NAME|sjN [--day|--hour] [--csv]",
+     "Prints the recorded rows of one reading of one controller (REMARK, the port entry's remark the\n"
+     "program records under) from the history store system.ini names: the data folder's kalde.db or\n"
+     "the configured PostgreSQL. --hour: the last hour's table, --day: the last day's; both by\n"
+     "default. Without --csv one line a row: chart, time, value (tab-separated); with --csv the curves\n"
+     "window's CSV export. The channel: sj1 to sj20, 1 to 20, or the reading's caption. No --port.\n",
+     {"csv", "day", "hour", "controller", "channel"},
+     false,
+     runHistory},
+};
+
+const SubCommand* findCommand(const QString& name) {
+    for (const SubCommand& c : kCommands)
+        if (name == QLatin1String(c.name)) return &c;
+    return nullptr;
+}
+
+int usage(const char* command, const QString& problem) {
+    std::fprintf(stderr, "tarsynctl %s: %s\nUsage: tarsynctl [options] %s\n(tarsynctl %s --help for more)\n",
+                 command, problem.toLocal8Bit().constData(), findCommand(QLatin1String(command))->synopsis,
+                 command);
+    return kExitUsage;
+}
+
+/// The options given that `command` does not take.
+QString foreignFlag(const Options& o, const SubCommand& command) {
+    const std::pair<const char*, bool> given[] = {{"yes", o.yes},
+                                                  {"csv", o.csv},
+                                                  {"day", o.day},
+                                                  {"hour", o.hour},
+                                                  {"controller", !o.controller.isEmpty()},
+                                                  {"channel", !o.channel.isEmpty()}};
+    for (const auto& [flag, on] : given)
+        if (on && !command.flags.contains(QLatin1String(flag)))
+            return QStringLiteral("--") + QLatin1String(flag);
+    return {};
+}
+
+}  // namespace
+
+QString UsageText() {
+    QString text = QStringLiteral(
+        "Usage: tarsynctl [options] COMMAND [words] [command options]\n"
+        "The generator-set controllers from the command line: the window program's protocol, timings\n"
+        "and range checks, without a display.\n\n"
+        "Options:\n"
+        "  --port NAME        a controller's serial line, named as in the program's port list (COM1,\n"
+        "                     ttyUSB0, /dev/ttyUSB0); repeat it for several controllers, each served\n"
+        "                     on its own thread at once\n"
+        "  --ports-file FILE  more ports, one name a line (# starts a comment)\n"
+        "  --data-dir DIR     data folder with system.ini and the catalogues (default: the program's)\n"
+        "  --code-page NAME   code page of system.ini, the catalogues and page files (default GBK)\n"
+        "  --language NAME    catalogue for alarm texts and messages (default: system.ini's language,\n"
+        "                     else English)\n"
+        "  --help             this text; COMMAND --help for one command\n\n"
+        "Commands:\n");
+    for (const SubCommand& c : kCommands) text += QStringLiteral("  %1\n").arg(QLatin1String(c.synopsis));
+    text += QStringLiteral(
+        "\nEvery port is opened exclusively: a line another program holds is refused (exit 3).\n");
+    text += kFilesRule;
+    text += QStringLiteral(
+        "Output: data on standard output (labelled \"==> PORT <==\" per port when there are several),\n"
+        "messages on standard error, progress only when standard error is a terminal.\n"
+        "Exit codes: 0 success; 1 a difference, a refused value or an unconfirmed command; 2 usage;\n"
+        "3 a port that would not open or a controller that did not answer (the worst of all ports).\n");
+    return text;
+}
+
+QString CommandHelp(const QString& name) {
+    const SubCommand* c = findCommand(name);
+    if (!c) return {};
+    QString text = QStringLiteral("Usage: tarsynctl [options] %1\n\n").arg(QLatin1String(c->synopsis));
+    text += QLatin1String(c->help);
+    if (c->needsPorts) {
+        text += QStringLiteral("\nNeeds --port NAME (repeatable) or --ports-file FILE.\n");
+        if (QByteArray(c->synopsis).contains("FILE") && name != QLatin1String("page")) text += kFilesRule;
+    }
+    text +=
+        QStringLiteral("Exit codes: 0 success, 1 difference or refusal, 2 usage, 3 port or link failure.\n");
+    return text;
+}
+
+int RunTarsynctl(const QStringList& arguments, const QString& applicationDir) {
+    Options options;
+    if (const QString error = ParseOptions(arguments, options); !error.isEmpty()) {
+        std::fprintf(stderr, "tarsynctl: %s\n%s", error.toLocal8Bit().constData(),
+                     UsageText().toLocal8Bit().constData());
+        return kExitUsage;
+    }
+    if (options.command == QLatin1String("help")) {
+        options.help = true;
+        options.command = options.words.value(0);
+    }
+    if (options.help) {
+        const QString text = options.command.isEmpty() ? UsageText() : CommandHelp(options.command);
+        if (text.isEmpty()) {
+            std::fprintf(stderr, "tarsynctl: no command \"%s\"\n", options.command.toLocal8Bit().constData());
+            return kExitUsage;
+        }
+        std::fputs(text.toLocal8Bit().constData(), stdout);
+        return kExitOk;
+    }
+    const SubCommand* command = findCommand(options.command);
+    if (!command) {
+        std::fprintf(stderr, "tarsynctl: %s\n%s",
+                     options.command.isEmpty()
+                         ? "no command given"
+                         : qPrintable(QStringLiteral("no command \"%1\"").arg(options.command)),
+                     UsageText().toLocal8Bit().constData());
+        return kExitUsage;
+    }
+    if (const QString flag = foreignFlag(options, *command); !flag.isEmpty())
+        return usage(command->name,
+                     QStringLiteral("%1 is not an option of %2").arg(flag, QLatin1String(command->name)));
+
+    const config::DataFolder folder = config::ResolveDataFolder(
+        QStringList{QStringLiteral("tarsynctl")} + options.dataDirArguments, applicationDir);
+    if (!folder.ok()) {
+        std::fprintf(stderr, "tarsynctl: %s\n", folder.error.toLocal8Bit().constData());
+        return kExitUsage;
+    }
+    const config::Config data(folder.path, options.codePage);
+    if (!data.codePageSupported()) {
+        std::fprintf(stderr, "tarsynctl: unknown code page %s\n", options.codePage.constData());
+        return kExitUsage;
+    }
+    SessionSettings settings;
+    settings.dataDir = folder.path;
+    settings.codePage = options.codePage;
+    settings.yes = options.yes;
+    const QStringList installed = config::CatalogueNames(folder.path);
+    if (!options.language.isEmpty()) {
+        if (!installed.contains(options.language)) {
+            std::fprintf(stderr, "tarsynctl: no catalogue %s.lag in %s\n",
+                         options.language.toLocal8Bit().constData(), folder.path.toLocal8Bit().constData());
+            return kExitUsage;
+        }
+        settings.language = options.language;
+    } else {
+        const QString stored =
+            data.reini(QStringLiteral("system.ini"), QStringLiteral("Set"), QStringLiteral("language"));
+        settings.language = installed.contains(stored) ? stored : QStringLiteral("English");
+    }
+
+    QStringList ports = options.ports;
+    if (!options.portsFile.isEmpty()) {
+        if (const QString error = ReadPortsFile(options.portsFile, ports); !error.isEmpty())
+            return usage(command->name, error);
+    }
+    if (command->needsPorts && ports.isEmpty())
+        return usage(command->name, QStringLiteral("no --port given"));
+    if (!command->needsPorts && !ports.isEmpty())
+        return usage(command->name, QStringLiteral("takes no --port"));
+    if (const QString error = CheckPortNames(ports, data); !error.isEmpty())
+        return usage(command->name, error);
+
+    Terminal terminal(isatty(STDIN_FILENO) && isatty(STDERR_FILENO), isatty(STDERR_FILENO));
+    Context ctx{options, settings, terminal, ports, data};
+    return command->run(ctx);
+}
+
+}  // namespace tarsyn::cli

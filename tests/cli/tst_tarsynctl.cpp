@@ -1,0 +1,243 @@
+// tarsynctl end to end: the built program against tarsyn-sim on pseudo-terminals, with no display.
+// Every exchange runs at the controller's own pace, so the cases keep to the smallest pages.
+#include <QDir>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <memory>
+
+#include "link/QtSerialPort.h"
+
+namespace {
+
+QString binDir() { return qEnvironmentVariable("TARSYN_BIN_DIR"); }
+
+/// The environment of a box without a screen: no display, no platform plugin chosen.
+QProcessEnvironment headless() {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        env.remove(QLatin1String(name));
+    return env;
+}
+
+/// One tarsyn-sim serving `link`, logging every request it sees (--verbose) into a file.
+class Sim {
+public:
+    bool start(const QString& link, const QString& log) {
+        m_log = log;
+        m_process.setProgram(binDir() + QStringLiteral("/tarsyn-sim"));
+        m_process.setArguments({QStringLiteral("--link"), link, QStringLiteral("--verbose")});
+        m_process.setStandardErrorFile(log);
+        m_process.start();
+        if (!m_process.waitForStarted(10000)) return false;
+        QDeadlineTimer deadline(10000);
+        QByteArray out;
+        while (!out.contains('\n') && !deadline.hasExpired() && m_process.state() == QProcess::Running) {
+            m_process.waitForReadyRead(100);
+            out += m_process.readAllStandardOutput();
+        }
+        return out.contains('\n');
+    }
+    /// The requests the simulator received, one a line ("<- 0004008000028 6<CR><LF> -> …").
+    QStringList requests() const {
+        QFile f(m_log);
+        if (!f.open(QIODevice::ReadOnly)) return {};
+        QStringList lines;
+        for (const QByteArray& l : f.readAll().split('\n'))
+            if (l.contains("<- ")) lines << QString::fromLatin1(l);
+        return lines;
+    }
+    QStringList requestsStartingWith(const QString& head) const {
+        return requests().filter(QRegularExpression(QStringLiteral("<- ") + head));
+    }
+    ~Sim() {
+        m_process.terminate();
+        if (!m_process.waitForFinished(3000)) m_process.kill();
+        m_process.waitForFinished(3000);
+    }
+
+private:
+    QProcess m_process;
+    QString m_log;
+};
+
+struct Run {
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+}  // namespace
+
+class TestTarsynctl : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void runsWithoutWidgetsOrDisplay();
+    void backupRestoreDiff();
+    void outOfRangeWriteSendsNothing();
+    void busyPortExitsThree();
+    void factoryWithoutYesOrTerminalSendsNothing();
+    void severalPortsAtOnceWithOneMissing();
+
+private:
+    Run run(const QStringList& args);
+    std::unique_ptr<Sim> sim(const QString& name);
+    QString path(const QString& name) const { return m_dir.filePath(name); }
+
+    QTemporaryDir m_dir;
+};
+
+void TestTarsynctl::initTestCase() {
+    QVERIFY(m_dir.isValid());
+    QVERIFY2(QFileInfo(binDir() + QStringLiteral("/tarsynctl")).isExecutable(), "tarsynctl not built");
+}
+
+Run TestTarsynctl::run(const QStringList& args) {
+    QProcess p;
+    p.setProcessEnvironment(headless());
+    p.setProgram(binDir() + QStringLiteral("/tarsynctl"));
+    // The shipped catalogues, in English, whatever system.ini the build folder may hold.
+    p.setArguments(QStringList{"--data-dir", binDir(), "--language", "English"} + args);
+    p.setStandardInputFile(QProcess::nullDevice());  // no terminal to answer a question
+    p.start();
+    Run r;
+    if (!p.waitForStarted(10000) || !p.waitForFinished(240000)) return r;
+    r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    r.out = QString::fromUtf8(p.readAllStandardOutput());
+    r.err = QString::fromUtf8(p.readAllStandardError());
+    return r;
+}
+
+std::unique_ptr<Sim> TestTarsynctl::sim(const QString& name) {
+    auto s = std::make_unique<Sim>();
+    if (!s->start(path(name), path(name + QStringLiteral(".log")))) return nullptr;
+    return s;
+}
+
+void TestTarsynctl::runsWithoutWidgetsOrDisplay() {
+    QProcess ldd;
+    ldd.start(QStringLiteral("ldd"), {binDir() + QStringLiteral("/tarsynctl")});
+    QVERIFY(ldd.waitForFinished(10000));
+    const QString libs = QString::fromLocal8Bit(ldd.readAllStandardOutput());
+    QVERIFY2(libs.contains(QLatin1String("libQt6Core")), qPrintable(libs));
+    QVERIFY2(!libs.contains(QLatin1String("libQt6Widgets")), qPrintable(libs));
+
+    Run help = run({"--help"});
+    QCOMPARE(help.exitCode, 0);
+    for (const char* command : {"page read NAME", "backup FILE", "restore FILE", "diff FILE", "alarms",
+                                "command start", "calibrate CHANNEL VALUE", "history export"})
+        QVERIFY2(help.out.contains(QLatin1String(command)), command);
+    QVERIFY(run({"backup", "--help"}).out.contains(QLatin1String("Gsm")));
+    QCOMPARE(run({"backup"}).exitCode, 2);  // no port, no file
+    QCOMPARE(run({"--port", "x", "page", "read", "nothing"}).exitCode, 2);
+}
+
+void TestTarsynctl::backupRestoreDiff() {
+    auto controller = sim(QStringLiteral("ctl"));
+    QVERIFY(controller);
+    const QString port = path(QStringLiteral("ctl"));
+    const QString backup = path(QStringLiteral("backup.ini"));
+
+    Run r = run({"--port", port, "backup", backup});
+    QVERIFY2(r.exitCode == 0, qPrintable(r.err));
+    QFile file(backup);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray saved = file.readAll();
+    // system.ini's page sections, so that the windows' "load from file" takes a backup as it is.
+    for (const char* section : {"[Ys]", "[Sw]", "[Yy]", "[Js]", "[St]", "[Kz]", "[Bj]", "[Gsm]"})
+        QVERIFY2(saved.contains(section), section);
+    QVERIFY(saved.contains("\r\nsd=0\r\n"));  // the simulator's speed source: the speed sensor
+
+    // Restore only the control bits (one word), with the speed source switched to the other choice.
+    QByteArray bits = saved.mid(saved.indexOf("[Kz]"));
+    bits = bits.left(bits.indexOf("\r\n[") + 2);
+    bits.replace("\r\nsd=0\r\n", "\r\nsd=1\r\n");
+    const QString restoreFile = path(QStringLiteral("bits.ini"));
+    QFile out(restoreFile);
+    QVERIFY(out.open(QIODevice::WriteOnly));
+    out.write(bits);
+    out.close();
+    r = run({"--port", port, "restore", restoreFile, "--yes"});
+    QVERIFY2(r.exitCode == 0, qPrintable(r.err));
+    QCOMPARE(controller->requestsStartingWith(QStringLiteral("0007")).size(), 1);
+    QVERIFY(controller->requestsStartingWith(QStringLiteral("00070080")).size() == 1);
+
+    r = run({"--port", port, "diff", restoreFile});
+    QVERIFY2(r.exitCode == 0, qPrintable(r.err + r.out));
+    QCOMPARE(r.out, QString());
+
+    // Against the backup, the one field the restore changed and nothing else.
+    r = run({"--port", port, "diff", backup});
+    QCOMPARE(r.exitCode, 1);
+    const QStringList lines = r.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    QCOMPARE(lines.size(), 1);
+    QVERIFY2(lines.at(0).startsWith(QLatin1String("Kz.sd ")), qPrintable(lines.at(0)));
+}
+
+void TestTarsynctl::outOfRangeWriteSendsNothing() {
+    auto controller = sim(QStringLiteral("range"));
+    QVERIFY(controller);
+    // Every delay given; the start delay is a byte, 0 to 255.
+    QByteArray ini = "[Ys]\r\n";
+    for (int i = 1; i <= 22; ++i) ini += "ys" + QByteArray::number(i) + "=" + (i == 2 ? "700" : "5") + "\r\n";
+    const QString file = path(QStringLiteral("delays.ini"));
+    QFile out(file);
+    QVERIFY(out.open(QIODevice::WriteOnly));
+    out.write(ini);
+    out.close();
+
+    const Run r = run({"--port", path(QStringLiteral("range")), "page", "write", "delays", file});
+    QCOMPARE(r.exitCode, 1);
+    QVERIFY2(r.err.contains(QLatin1String("Start delay")), qPrintable(r.err));
+    QVERIFY2(r.err.contains(QLatin1String("0 to 255")), qPrintable(r.err));
+    QCOMPARE(controller->requestsStartingWith(QStringLiteral("0007")), QStringList());
+    QCOMPARE(controller->requests(), QStringList());  // nothing at all went out
+}
+
+void TestTarsynctl::busyPortExitsThree() {
+    auto controller = sim(QStringLiteral("busy"));
+    QVERIFY(controller);
+    const QString port = path(QStringLiteral("busy"));
+    tarsyn::link::QtSerialPort holder;  // as the window program holds its line
+    holder.setPortName(port);
+    holder.OpenPort();
+
+    const Run r = run({"--port", port, "alarms"});
+    QCOMPARE(r.exitCode, 3);
+    QVERIFY2(r.err.contains(port) && r.err.contains(QLatin1String("in use")), qPrintable(r.err));
+    QCOMPARE(r.out, QString());
+    QCOMPARE(controller->requests(), QStringList());
+}
+
+void TestTarsynctl::factoryWithoutYesOrTerminalSendsNothing() {
+    auto controller = sim(QStringLiteral("factory"));
+    QVERIFY(controller);
+    const Run r = run({"--port", path(QStringLiteral("factory")), "command", "factory"});
+    QCOMPARE(r.exitCode, 1);
+    QVERIFY2(r.err.contains(QLatin1String("--yes")), qPrintable(r.err));
+    QVERIFY(!controller->requestsStartingWith(QStringLiteral("000400060030")).isEmpty());  // it was linked
+    QCOMPARE(controller->requestsStartingWith(QStringLiteral("0005")), QStringList());
+}
+
+void TestTarsynctl::severalPortsAtOnceWithOneMissing() {
+    auto first = sim(QStringLiteral("site1"));
+    auto second = sim(QStringLiteral("site2"));
+    QVERIFY(first && second);
+    const QString missing = path(QStringLiteral("unplugged"));
+    const Run r = run({"--port", path(QStringLiteral("site1")), "--port", path(QStringLiteral("site2")),
+                       "--port", missing, "backup", path(QStringLiteral("all.ini"))});
+    QCOMPARE(r.exitCode, 3);  // the worst of the three
+    QVERIFY2(r.err.contains(missing), qPrintable(r.err));
+    for (const char* name : {"all-site1.ini", "all-site2.ini"}) {
+        QFile f(path(QLatin1String(name)));
+        QVERIFY2(f.open(QIODevice::ReadOnly), name);
+        QVERIFY(f.readAll().contains("[Gsm]"));
+    }
+    QVERIFY(!QFile::exists(path(QStringLiteral("all-unplugged.ini"))));
+    QVERIFY(!QFile::exists(path(QStringLiteral("all.ini"))));
+}
+
+QTEST_GUILESS_MAIN(TestTarsynctl)
+#include "tst_tarsynctl.moc"
