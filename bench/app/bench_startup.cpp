@@ -92,14 +92,15 @@ int main(int argc, char** argv) {
     platforms << QStringLiteral("offscreen");
     for (const QString& platform : platforms) {
         const std::string p = platform.toStdString();
-        benchmark::RegisterBenchmark(("startup/" + p + "/minimal_qt").c_str(),
-                                     [=](benchmark::State& s) { run(s, p + "/minimal", platform, minimal, {}); })
+        benchmark::RegisterBenchmark(
+            ("startup/" + p + "/minimal_qt").c_str(),
+            [=](benchmark::State& s) { run(s, p + "/minimal", platform, minimal, {}); })
             ->UseManualTime()
             ->Unit(benchmark::kMillisecond)
             ->Iterations(10);
-        benchmark::RegisterBenchmark(("startup/" + p + "/tarsyn").c_str(), [=, &data](benchmark::State& s) {
-            run(s, p + "/tarsyn", platform, program, {data.path()});
-        })
+        benchmark::RegisterBenchmark(
+            ("startup/" + p + "/tarsyn").c_str(),
+            [=, &data](benchmark::State& s) { run(s, p + "/tarsyn", platform, program, {data.path()}); })
             ->UseManualTime()
             ->Unit(benchmark::kMillisecond)
             ->Iterations(10);
@@ -116,9 +117,10 @@ int main(int argc, char** argv) {
         const double timeRatio = t->second.ms / m->second.ms;
         const double memoryRatio = t->second.kib / m->second.kib;
         const bool target = !judged;  // the first platform measured: the display when there is one
-        std::printf("\nMain window shown (%s), every window created, against a one-window Qt Widgets "
-                    "program%s:\n",
-                    p.c_str(), target ? "" : " (for comparison, not judged)");
+        std::printf(
+            "\nMain window shown (%s), every window created, against a one-window Qt Widgets "
+            "program%s:\n",
+            p.c_str(), target ? "" : " (for comparison, not judged)");
         std::printf("  time      %8.1f ms  against %8.1f ms   ratio %.2f  %s\n", t->second.ms, m->second.ms,
                     timeRatio, timeRatio <= 2.0 ? "ok (<= 2)" : "above 2");
         std::printf("  resident  %8.0f KiB against %8.0f KiB  ratio %.2f  %s\n", t->second.kib, m->second.kib,

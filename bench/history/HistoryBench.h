@@ -44,7 +44,8 @@ inline std::unique_ptr<history::HistoryStore> FilledStore(const history::History
     using history::HistoryLocation;
     using history::HistoryTable;
     if (location.kind == HistoryLocation::Kind::Sqlite)
-        for (const char* suffix : {"", "-wal", "-shm"}) QFile::remove(location.sqlitePath + QLatin1String(suffix));
+        for (const char* suffix : {"", "-wal", "-shm"})
+            QFile::remove(location.sqlitePath + QLatin1String(suffix));
     auto store = std::make_unique<history::HistoryStore>(location);
     if (!store->connect()) qFatal("%s", qPrintable(store->lastError()));
     if (location.kind == HistoryLocation::Kind::Postgres) {
@@ -86,11 +87,13 @@ inline std::vector<BenchDatabase> BenchDatabases() {
     using history::HistoryLocation;
     std::vector<BenchDatabase> databases;
     auto dir = std::make_shared<QTemporaryDir>();
-    databases.push_back({"sqlite", HistoryLocation::sqliteFile(dir->filePath(QStringLiteral("kalde.db"))), dir});
+    databases.push_back(
+        {"sqlite", HistoryLocation::sqliteFile(dir->filePath(QStringLiteral("kalde.db"))), dir});
     const QString url = qEnvironmentVariable("TARSYN_TEST_PG_URL");
     if (!url.isEmpty()) {
         const HistoryLocation pg = HistoryLocation::fromSetting(url, QString());
-        if (pg.kind != HistoryLocation::Kind::Postgres) qFatal("TARSYN_TEST_PG_URL: %s", qPrintable(pg.error));
+        if (pg.kind != HistoryLocation::Kind::Postgres)
+            qFatal("TARSYN_TEST_PG_URL: %s", qPrintable(pg.error));
         databases.push_back({"postgresql", pg, nullptr});
     } else {
         std::fprintf(stderr, "TARSYN_TEST_PG_URL is not set: PostgreSQL is not measured\n");

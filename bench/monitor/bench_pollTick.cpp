@@ -13,11 +13,11 @@
 #include "LatestView.h"
 #include "Replies.h"
 #include "app/MainWindow.h"
-#include "widgets/WidgetPrompter.h"
 #include "config/Config.h"
 #include "config/LiveSettings.h"
 #include "monitor/LiveMap.h"
 #include "monitor/PollCycle.h"
+#include "widgets/WidgetPrompter.h"
 
 using namespace tarsyn;
 

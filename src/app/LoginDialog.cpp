@@ -26,7 +26,8 @@ public:
 };
 }  // namespace
 
-LoginDialog::LoginDialog(LoginLogic& logic, const config::Messages& messages, Translator translate, QWidget* parent)
+LoginDialog::LoginDialog(LoginLogic& logic, const config::Messages& messages, Translator translate,
+                         QWidget* parent)
     : QDialog(parent), m_logic(logic), m_messages(messages) {
     setObjectName(QStringLiteral("TForm16"));
     setModal(true);

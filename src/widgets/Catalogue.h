@@ -14,7 +14,6 @@ class Config;
 
 namespace tarsyn::widgets {
 
-
 /// The kinds of control a window's catalogue pass translates; each window kind has its own set.
 enum class ControlClass {
     Labels = 0x001,          ///< QLabel: text
@@ -70,7 +69,8 @@ QStringList LanguageCatalogues(const QString& dataDir);
 /// text as the default and sets it; push buttons also "<objectName>.Hint" for the tooltip. A present but
 /// empty value sets an empty text; a missing key (or a missing catalogue) keeps the current text. The
 /// catalogue is read once per call. Returns the number of texts set.
-int SetActiveLanguage(QWidget* window, const config::Config& config, const QString& language, ControlClasses classes);
+int SetActiveLanguage(QWidget* window, const config::Config& config, const QString& language,
+                      ControlClasses classes);
 
 /// Every text `SetActiveLanguage` would set on `window` with `classes`: its catalogue key
 /// ("<objectName>.Caption" or ".Hint") and the text the control shows now.

@@ -60,8 +60,8 @@ public:
     QStringList written;
     QStringList openedNames;
     link::LineSettings lineSettings;
-    std::function<void(const QString&)> onWrite;  // e.g. queue a reply for each request
-    std::function<bool(const QString&)> canOpen;  // which names exist
+    std::function<void(const QString&)> onWrite;      // e.g. queue a reply for each request
+    std::function<bool(const QString&)> canOpen;      // which names exist
     std::function<void(const QString&)> raiseOnOpen;  // throws a chosen error (e.g. PortOpenError) on open
     bool failOpen = false, failWrite = false, failRead = false, failClose = false;
     int openCount = 0, closeCount = 0, purgeCount = 0;

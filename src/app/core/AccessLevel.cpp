@@ -12,7 +12,8 @@ bool SettingsGate(const Access& access, const config::Messages& messages, config
     return false;
 }
 
-LoginLogic::LoginLogic(const config::Config& config, Access& access, const config::Messages& messages, config::Prompter& prompter)
+LoginLogic::LoginLogic(const config::Config& config, Access& access, const config::Messages& messages,
+                       config::Prompter& prompter)
     : m_config(config), m_access(access), m_messages(messages), m_prompter(prompter) {}
 
 void LoginLogic::begin() { m_attempts = 0; }

@@ -11,7 +11,6 @@ class Prompter;
 
 namespace tarsyn::app {
 
-
 /// Values of `AccessLevel` above the attempt count.
 constexpr int kOrdinaryLevel = 99;
 constexpr int kSuperLevel = 100;
@@ -51,7 +50,8 @@ class LoginLogic {
 public:
     enum class Outcome { Retry, Granted, ForcedExit };
 
-    LoginLogic(const config::Config& config, Access& access, const config::Messages& messages, config::Prompter& prompter);
+    LoginLogic(const config::Config& config, Access& access, const config::Messages& messages,
+               config::Prompter& prompter);
 
     /// Called each time the dialog is about to be shown.
     void begin();

@@ -12,8 +12,8 @@
 #include <QVBoxLayout>
 #include <QtTest>
 
-#include "widgets/Catalogue.h"
 #include "config/Config.h"
+#include "widgets/Catalogue.h"
 
 using namespace tarsyn::widgets;
 using namespace tarsyn::config;

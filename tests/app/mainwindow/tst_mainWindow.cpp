@@ -24,8 +24,8 @@
 #include "widgets/Indicators.h"
 
 using namespace tarsyn;
-using widgets::IndicatorLamp;
 using app::MainWindow;
+using widgets::IndicatorLamp;
 
 namespace {
 

@@ -106,8 +106,10 @@ void TestCommands::gateInOrder_data() {
         for (int rotation = 0; rotation < 2; ++rotation) {
             for (int linked = 0; linked < 2; ++linked) {
                 QString expected = QStringLiteral("window:%1|%2").arg(r.window, r.titleKey);
-                if (r.gated && rotation) expected = QStringLiteral("info:dl5");
-                else if (r.gated && r.needsLink && !linked) expected = QStringLiteral("info:dl4");
+                if (r.gated && rotation)
+                    expected = QStringLiteral("info:dl5");
+                else if (r.gated && r.needsLink && !linked)
+                    expected = QStringLiteral("info:dl4");
                 QTest::addRow("%s rotation %d linked %d", r.command, rotation, linked)
                     << QString::fromLatin1(r.command) << bool(rotation) << bool(linked) << expected;
             }
