@@ -18,6 +18,13 @@ void Terminal::line(const QString& text) {
     std::fflush(stderr);
 }
 
+void Terminal::out(const QByteArray& data) {
+    QMutexLocker lock(&m_mutex);
+    clearProgressLocked();
+    std::fwrite(data.constData(), 1, size_t(data.size()), stdout);
+    std::fflush(stdout);
+}
+
 bool Terminal::readLine(const QString& prompt, QString& answer) {
     if (!m_interactive) return false;
     QMutexLocker lock(&m_mutex);

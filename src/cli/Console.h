@@ -24,6 +24,9 @@ public:
 
     /// One line on standard error.
     void line(const QString& text);
+    /// Data on standard output at once (a watch's polls as they come), whole, never mixed with another
+    /// port's.
+    void out(const QByteArray& data);
     /// Asks `question` and reads y/yes from standard input; false without a terminal.
     bool ask(const QString& question);
     /// Reads one line after `prompt`; false without a terminal or at end of input.

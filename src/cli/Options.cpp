@@ -51,6 +51,10 @@ QString ParseOptions(const QStringList& arguments, Options& options) {
             options.yes = true;
         else if (arg == QLatin1String("--csv"))
             options.csv = true;
+        else if (arg == QLatin1String("--json"))
+            options.json = true;
+        else if (arg == QLatin1String("--watch"))
+            options.watch = true;
         else if (arg == QLatin1String("--day"))
             options.day = true;
         else if (arg == QLatin1String("--hour"))

@@ -32,6 +32,8 @@ struct Options {
     bool help = false;
     bool yes = false;
     bool csv = false;
+    bool json = false;   ///< live --json
+    bool watch = false;  ///< live --watch
     bool day = false;
     bool hour = false;
     QString controller;  ///< history export --controller

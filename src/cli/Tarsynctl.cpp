@@ -7,6 +7,7 @@
 
 #include "cli/ControllerJobs.h"
 #include "cli/HistoryExport.h"
+#include "cli/LiveJob.h"
 #include "cli/Options.h"
 #include "cli/PageJobs.h"
 #include "cli/PortRunner.h"
@@ -27,8 +28,8 @@ struct Context {
 };
 
 /// One sub-command: its name, synopsis, help, the options it takes besides the shared ones, whether
-/// it talks to controllers (then at least one --port is needed) and its runner. `live` and `serve`
-/// join this table once the windowless station exists: each is a per-port job like the others.
+/// it talks to controllers (then at least one --port is needed) and its runner. A sub-command that
+/// talks to controllers is a per-port job (runOnPorts).
 struct SubCommand {
     const char* name;
     const char* synopsis;
@@ -89,6 +90,18 @@ int runFileJob(Context& ctx, const char* name, int (*job)(Session&, const QStrin
 int runBackup(Context& ctx) { return runFileJob(ctx, "backup", Backup); }
 int runRestore(Context& ctx) { return runFileJob(ctx, "restore", Restore); }
 int runDiff(Context& ctx) { return runFileJob(ctx, "diff", Diff); }
+
+int runLive(Context& ctx) {
+    if (!ctx.options.words.isEmpty()) return usage("live", QStringLiteral("takes no words"));
+    const bool json = ctx.options.json, watch = ctx.options.watch;
+    // The watch polls at the program's refresh time; a folder without one polls every second.
+    bool ok = false;
+    int interval =
+        ctx.data.reini(QStringLiteral("system.ini"), QStringLiteral("Set"), QStringLiteral("flash"))
+            .toInt(&ok);
+    if (!ok || interval < 1 || interval > 3600) interval = 1;
+    return runOnPorts(ctx, [json, watch, interval](Session& s) { return Live(s, json, watch, interval); });
+}
 
 int runAlarms(Context& ctx) {
     if (!ctx.options.words.isEmpty()) return usage("alarms", QStringLiteral("takes no words"));
@@ -181,6 +194,18 @@ const SubCommand kCommands[] = {
      {},
      true,
      runDiff},
+    {"live",
+     "live [--watch] [--json]",
+     "One poll of the live block (the 21 readings with their units and the 32 indicators) and the\n"
+     "delay block, as the main window's cycle reads them, printed as a table (caption, value, unit)\n"
+     "or with --json as one JSON object (time with its offset, port, link, values by panel with unit\n"
+     "and caption, delays, every indicator, the active ones with their captions). --watch polls\n"
+     "again at the refresh time of the data folder's system.ini (else every second) and prints each\n"
+     "poll as it comes, one JSON object a line with --json, until stopped (Ctrl+C); a poll without an\n"
+     "answer is printed with \"linked\": false. Without --watch no answer exits 3.\n",
+     {"json", "watch"},
+     true,
+     runLive},
     {"alarms",
      "alarms [--csv]",
      "Reads the controller's whole alarm log (every page of six records) and prints it as a table\n"
@@ -237,6 +262,8 @@ int usage(const char* command, const QString& problem) {
 QString foreignFlag(const Options& o, const SubCommand& command) {
     const std::pair<const char*, bool> given[] = {{"yes", o.yes},
                                                   {"csv", o.csv},
+                                                  {"json", o.json},
+                                                  {"watch", o.watch},
                                                   {"day", o.day},
                                                   {"hour", o.hour},
                                                   {"controller", !o.controller.isEmpty()},

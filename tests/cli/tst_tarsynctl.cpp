@@ -1,6 +1,8 @@
 // tarsynctl end to end: the built program against tarsyn-sim on pseudo-terminals, with no display.
 // Every exchange runs at the controller's own pace, so the cases keep to the smallest pages.
 #include <QDir>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -24,10 +26,11 @@ QProcessEnvironment headless() {
 /// One tarsyn-sim serving `link`, logging every request it sees (--verbose) into a file.
 class Sim {
 public:
-    bool start(const QString& link, const QString& log) {
+    bool start(const QString& link, const QString& log, const QStringList& extra = {}) {
         m_log = log;
         m_process.setProgram(binDir() + QStringLiteral("/tarsyn-sim"));
-        m_process.setArguments({QStringLiteral("--link"), link, QStringLiteral("--verbose")});
+        m_process.setArguments(QStringList{QStringLiteral("--link"), link, QStringLiteral("--verbose")} +
+                               extra);
         m_process.setStandardErrorFile(log);
         m_process.start();
         if (!m_process.waitForStarted(10000)) return false;
@@ -80,10 +83,11 @@ private slots:
     void busyPortExitsThree();
     void factoryWithoutYesOrTerminalSendsNothing();
     void severalPortsAtOnceWithOneMissing();
+    void liveJsonCarriesTheControllersValues();
 
 private:
     Run run(const QStringList& args);
-    std::unique_ptr<Sim> sim(const QString& name);
+    std::unique_ptr<Sim> sim(const QString& name, const QStringList& extra = {});
     QString path(const QString& name) const { return m_dir.filePath(name); }
 
     QTemporaryDir m_dir;
@@ -110,9 +114,9 @@ Run TestTarsynctl::run(const QStringList& args) {
     return r;
 }
 
-std::unique_ptr<Sim> TestTarsynctl::sim(const QString& name) {
+std::unique_ptr<Sim> TestTarsynctl::sim(const QString& name, const QStringList& extra) {
     auto s = std::make_unique<Sim>();
-    if (!s->start(path(name), path(name + QStringLiteral(".log")))) return nullptr;
+    if (!s->start(path(name), path(name + QStringLiteral(".log")), extra)) return nullptr;
     return s;
 }
 
@@ -237,6 +241,35 @@ void TestTarsynctl::severalPortsAtOnceWithOneMissing() {
     }
     QVERIFY(!QFile::exists(path(QStringLiteral("all-unplugged.ini"))));
     QVERIFY(!QFile::exists(path(QStringLiteral("all.ini"))));
+}
+
+// The simulator's engine starts stopped with 12345.6 h on its meter, the factory cool-down stop delay
+// is 60 and --alarm raises the emergency stop (alarm bit 0 of the alarm byte: zs9).
+void TestTarsynctl::liveJsonCarriesTheControllersValues() {
+    auto controller = sim(QStringLiteral("live"), {QStringLiteral("--alarm")});
+    QVERIFY(controller);
+    const Run r = run({"--port", path(QStringLiteral("live")), "live", "--json"});
+    QCOMPARE(r.exitCode, 0);
+    QJsonParseError error;
+    const QJsonObject o = QJsonDocument::fromJson(r.out.toUtf8(), &error).object();
+    QVERIFY2(error.error == QJsonParseError::NoError, qPrintable(r.out));
+    QCOMPARE(o.value("linked").toBool(), true);
+    QVERIFY(QDateTime::fromString(o.value("time").toString(), Qt::ISODate).isValid());
+    const QJsonObject values = o.value("values").toObject();
+    QCOMPARE(values.size(), 21);
+    const QJsonObject hours = values.value("pnl37").toObject();
+    QCOMPARE(hours.value("value").toDouble(), 12345.6);
+    QCOMPARE(hours.value("unit").toString(), QStringLiteral("h"));
+    QCOMPARE(hours.value("caption").toString(), QStringLiteral("Engine running hours"));
+    QCOMPARE(o.value("delays").toObject().size(), 22);
+    QCOMPARE(o.value("delays").toObject().value("pnl41").toObject().value("value").toDouble(), 60.0);
+    const QJsonObject indicators = o.value("indicators").toObject();
+    QCOMPARE(indicators.size(), 32);
+    QCOMPARE(indicators.value("zs9").toBool(), true);
+    QCOMPARE(indicators.value("zs2").toBool(), false);
+    // One live and one delay request, exactly as the cycle sends them.
+    QCOMPARE(controller->requestsStartingWith(QStringLiteral("000400060030")).size(), 1);
+    QCOMPARE(controller->requestsStartingWith(QStringLiteral("000400360016")).size(), 1);
 }
 
 QTEST_GUILESS_MAIN(TestTarsynctl)
