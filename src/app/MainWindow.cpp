@@ -26,34 +26,28 @@ namespace tarsyn::app {
 MainWindow::MainWindow(station::Station& station, const config::Config& config,
                        const config::LiveSettings& settings, const config::Messages& messages,
                        config::Prompter& prompter, QWidget* parent)
-    : QMainWindow(parent),
-      m_config(config),
-      m_settings(settings),
-      m_messages(messages),
-      m_prompter(prompter),
-      m_station(station) {
-    build();
-}
+    : MainWindow(&station, nullptr, config, settings, messages, prompter, parent) {}
 
 MainWindow::MainWindow(const config::Config& config, const config::LiveSettings& settings,
                        const config::Messages& messages, link::SerialPort& port, link::Sleeper& sleeper,
                        const link::Clock& clock, config::Prompter& prompter, QWidget* parent)
-    : MainWindow(std::make_unique<station::Station>(port, sleeper, clock, settings, messages), config,
-                 settings, messages, prompter, parent) {
+    : MainWindow(nullptr, std::make_unique<station::Station>(port, sleeper, clock, settings, messages),
+                 config, settings, messages, prompter, parent) {
     m_station.start(station::Station::portsConfigured(m_config));
 }
 
-MainWindow::MainWindow(std::unique_ptr<station::Station> own, const config::Config& config,
-                       const config::LiveSettings& settings, const config::Messages& messages,
-                       config::Prompter& prompter, QWidget* parent)
+MainWindow::MainWindow(station::Station* given, std::unique_ptr<station::Station> own,
+                       const config::Config& config, const config::LiveSettings& settings,
+                       const config::Messages& messages, config::Prompter& prompter, QWidget* parent)
     : QMainWindow(parent),
       m_config(config),
       m_settings(settings),
       m_messages(messages),
       m_prompter(prompter),
       m_ownStation(std::move(own)),
-      m_station(*m_ownStation) {
-    m_ownStation->setParent(this);  // `tmr1` is found under the window, as when the window made it
+      m_station(given ? *given : *m_ownStation) {
+    // `tmr1` of a station of its own is found under the window, as when the window made it.
+    if (m_ownStation) m_ownStation->setParent(this);
     build();
 }
 

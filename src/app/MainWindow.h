@@ -115,7 +115,8 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    MainWindow(std::unique_ptr<station::Station> own, const config::Config& config,
+    /// Draws `given`, or else the station `own` it keeps for itself.
+    MainWindow(station::Station* given, std::unique_ptr<station::Station> own, const config::Config& config,
                const config::LiveSettings& settings, const config::Messages& messages,
                config::Prompter& prompter, QWidget* parent);
     void build();

@@ -17,22 +17,21 @@ namespace tarsyn::cli {
 
 namespace {
 
-const QString kLiveRequest = QStringLiteral("000400060030");
-const QString kDelayRequest = QStringLiteral("000400360016");
 // The cycle reads each reply one tick (a second) after its request.
 constexpr int kReplyWaitMs = 1000;
 
 /// Reads one block; true when its reply passed the check and was decoded whole.
-bool readBlock(Session& session, const QString& request, monitor::LiveReading& reading) {
+bool readBlock(Session& session, monitor::ReplyBlock block, monitor::LiveReading& reading) {
     try {
-        const int count = link::ReplyLength(request) + link::kReplyPeek;
-        if (session.link().Transaction(request, count, kReplyWaitMs) != link::ReplyVerdict::Ok) return false;
+        if (session.link().Transaction(monitor::BlockRequest(block), monitor::BlockReadCount(block),
+                                       kReplyWaitMs) != link::ReplyVerdict::Ok)
+            return false;
     } catch (const link::LinkError&) {
         return false;
     }
     const QString reply = session.link().LastReply();
-    return request == kLiveRequest ? monitor::DecodeLiveReply(reply, reading)
-                                   : monitor::DecodeDelayReply(reply, reading);
+    return block == monitor::ReplyBlock::Live ? monitor::DecodeLiveReply(reply, reading)
+                                              : monitor::DecodeDelayReply(reply, reading);
 }
 
 /// The unit as the window shows it beside the panel.
@@ -129,8 +128,8 @@ int Live(Session& session, bool json, bool watch, int intervalSeconds) {
     for (;;) {
         monitor::LiveReading reading;
         reading.port = session.portName();
-        const bool live = readBlock(session, kLiveRequest, reading);
-        const bool delays = live && readBlock(session, kDelayRequest, reading);
+        const bool live = readBlock(session, monitor::ReplyBlock::Live, reading);
+        const bool delays = live && readBlock(session, monitor::ReplyBlock::Delay, reading);
         reading.time = QDateTime::currentDateTime();
         reading.linked = live;
         const QString port = session.portName();

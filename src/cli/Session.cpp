@@ -2,13 +2,12 @@
 
 #include "cli/Options.h"
 #include "link/LinkError.h"
-#include "monitor/LiveMap.h"
+#include "monitor/LiveReading.h"
 #include "monitor/PortProblem.h"
 
 namespace tarsyn::cli {
 
 namespace {
-const QString kLiveRequest = QStringLiteral("000400060030");
 constexpr int kLiveWaitMs = 1000;  // the poll cycle reads the reply one tick after its request
 constexpr int kSettleMs = 600;     // the controller's line settles after the port opens
 }  // namespace
@@ -61,8 +60,8 @@ int Session::open() {
 bool Session::probe() {
     bool linked = false;
     try {
-        linked = m_link.Transaction(kLiveRequest, monitor::kLiveReplyMinimum, kLiveWaitMs) ==
-                 link::ReplyVerdict::Ok;
+        linked = m_link.Transaction(monitor::BlockRequest(monitor::ReplyBlock::Live),
+                                    monitor::kLiveReplyMinimum, kLiveWaitMs) == link::ReplyVerdict::Ok;
     } catch (const link::LinkError&) {
         linked = false;
     }

@@ -1,6 +1,7 @@
 #include "monitor/LiveReading.h"
 
 #include "link/Codec.h"
+#include "link/ReplyCheck.h"
 
 namespace tarsyn::monitor {
 
@@ -85,5 +86,11 @@ bool LiveReading::liveComplete() const {
         if (!b.valid) return false;
     return true;
 }
+
+QString BlockRequest(ReplyBlock block) {
+    return block == ReplyBlock::Live ? QStringLiteral("000400060030") : QStringLiteral("000400360016");
+}
+
+int BlockReadCount(ReplyBlock block) { return link::ReplyLength(BlockRequest(block)) + link::kReplyPeek; }
 
 }  // namespace tarsyn::monitor

@@ -13,6 +13,13 @@ namespace tarsyn::monitor {
 /// Which of the two polled blocks a reply carried.
 enum class ReplyBlock { Live, Delay };
 
+/// The request of a polled block: "000400060030" (48 bytes from 0x0006) or "000400360016" (22 bytes
+/// from 0x0036). A full reply is "0004", the count, the data, the check and CR LF: 106 and 54 characters.
+QString BlockRequest(ReplyBlock block);
+/// How much of a block's reply is read: a little more than a whole reply, so that a second frame
+/// behind it fails the check.
+int BlockReadCount(ReplyBlock block);
+
 /// One field of a reply as a number: the field's unsigned value and that value in the field's unit
 /// (divided by 10 or 100 where the block says so). Not valid when the field was not decoded: the reply
 /// was cut or spoilt at or before it, or no reply of its block has been read yet.

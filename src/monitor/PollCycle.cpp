@@ -17,14 +17,6 @@ namespace tarsyn::monitor {
 
 namespace {
 
-// 22 bytes from 0x0036 and 48 bytes from 0x0006; a full reply is "0004", the count, the data,
-// the check and CR LF: 54 and 106 characters. A reply is used only when it passes CheckReply
-// against the request written the tick before, so a reply for the other block is never shown.
-const QString kDelayRequest = QStringLiteral("000400360016");
-const QString kLiveRequest = QStringLiteral("000400060030");
-// A little more than a whole reply, so that a second frame behind it fails the check.
-const int kDelayReadCount = link::ReplyLength(kDelayRequest) + link::kReplyPeek;
-const int kLiveReadCount = link::ReplyLength(kLiveRequest) + link::kReplyPeek;
 // The controller (or the USB adapter) needs a moment after an open before it answers.
 constexpr int kSettleAfterOpenMs = 300;
 
@@ -116,28 +108,16 @@ QString PollCycle::runTick() {
         showEntry();
     }
 
-    // Step 2: the live reply, then its recording outside the guard.
-    if (m_pollState == 4 && m_port.Connected() && m_sentPortIndex == m_portIndex) {
+    // Steps 2 and 3: the reply to the request of the tick before (live in state 4, delay in state 2),
+    // then its delivery outside the guard.
+    if ((m_pollState == 4 || m_pollState == 2) && m_port.Connected() && m_sentPortIndex == m_portIndex) {
+        const ReplyBlock block = m_pollState == 4 ? ReplyBlock::Live : ReplyBlock::Delay;
         QString reply;
         bool accepted = false;
-        guarded([&] { readLiveReply(reply, accepted); });
+        guarded([&] { readReply(block, reply, accepted); });
         if (accepted) {
             try {
-                publish(ReplyBlock::Live, reply);
-            } catch (const std::exception& e) {
-                return describe(e);
-            }
-        }
-    }
-
-    // Step 3: the delay reply.
-    if (m_pollState == 2 && m_port.Connected() && m_sentPortIndex == m_portIndex) {
-        QString reply;
-        bool accepted = false;
-        guarded([&] { readDelayReply(reply, accepted); });
-        if (accepted) {
-            try {
-                publish(ReplyBlock::Delay, reply);
+                publish(block, reply);
             } catch (const std::exception& e) {
                 return describe(e);
             }
@@ -235,34 +215,22 @@ void PollCycle::showEntry() {
     showMode();
 }
 
-void PollCycle::readLiveReply(QString& reply, bool& accepted) {
-    reply = m_port.ReadAvailable(kLiveReadCount);
+void PollCycle::readReply(ReplyBlock block, QString& reply, bool& accepted) {
+    reply = m_port.ReadAvailable(BlockReadCount(block));
     m_port.PurgeQueues();  // whatever came late must not be taken for the next reply
-    m_pollState = 1;
-    // A reply that fails its check counts as no reply: the indicator says so, nothing is shown,
-    // recorded or looked at for alarms.
-    m_lastVerdict = link::CheckReply(reply, kLiveRequest);
+    // After the live reply the delay request goes out, after the delay reply the live request.
+    m_pollState = block == ReplyBlock::Live ? 1 : 3;
+    // A reply is used only when it passes its check against the request written the tick before, so
+    // a reply for the other block is never shown. One that fails counts as no reply: the indicator
+    // says so, nothing is shown, recorded or looked at for alarms.
+    m_lastVerdict = link::CheckReply(reply, BlockRequest(block));
     accepted = m_lastVerdict == link::ReplyVerdict::Ok;
     if (!accepted) {
         setConnectionIndicator(kNotLinkedImage);
         return;
     }
     setConnectionIndicator(kLinkedImage);
-    takeReply(ReplyBlock::Live, reply);
-}
-
-void PollCycle::readDelayReply(QString& reply, bool& accepted) {
-    reply = m_port.ReadAvailable(kDelayReadCount);
-    m_port.PurgeQueues();
-    m_pollState = 3;
-    m_lastVerdict = link::CheckReply(reply, kDelayRequest);
-    accepted = m_lastVerdict == link::ReplyVerdict::Ok;
-    if (!accepted) {
-        setConnectionIndicator(kNotLinkedImage);
-        return;
-    }
-    setConnectionIndicator(kLinkedImage);
-    takeReply(ReplyBlock::Delay, reply);
+    takeReply(block, reply);
 }
 
 void PollCycle::takeReply(ReplyBlock block, const QString& reply) {
@@ -313,14 +281,14 @@ void PollCycle::removeSubscriber(ReadingSubscriber* subscriber) {
 
 void PollCycle::sendLiveRequest() {
     m_port.PurgeQueues();
-    m_port.WriteText(link::BuildFrame(kLiveRequest));
+    m_port.WriteText(link::BuildFrame(BlockRequest(ReplyBlock::Live)));
     m_pollState = 4;
     m_sentPortIndex = m_portIndex;
 }
 
 void PollCycle::sendDelayRequest() {
     m_port.PurgeQueues();
-    m_port.WriteText(link::BuildFrame(kDelayRequest));
+    m_port.WriteText(link::BuildFrame(BlockRequest(ReplyBlock::Delay)));
     m_pollState = 2;
     m_sentPortIndex = m_portIndex;
 }

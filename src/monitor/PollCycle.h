@@ -110,8 +110,7 @@ private:
     void reopenFixedEntry();
     void openEntry(int index);
     void showEntry();
-    void readLiveReply(QString& reply, bool& accepted);
-    void readDelayReply(QString& reply, bool& accepted);
+    void readReply(ReplyBlock block, QString& reply, bool& accepted);
     void sendLiveRequest();
     void sendDelayRequest();
     void showMode();
