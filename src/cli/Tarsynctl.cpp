@@ -11,6 +11,7 @@
 #include "cli/Options.h"
 #include "cli/PageJobs.h"
 #include "cli/PortRunner.h"
+#include "cli/Serve.h"
 #include "config/Config.h"
 #include "config/DataFolder.h"
 
@@ -27,15 +28,19 @@ struct Context {
     const config::Config& data;
 };
 
+/// Whether a sub-command takes ports: none, at least one, or any number (serve: none given means
+/// the port list's).
+enum class Ports { None, Needed, Optional };
+
 /// One sub-command: its name, synopsis, help, the options it takes besides the shared ones, whether
-/// it talks to controllers (then at least one --port is needed) and its runner. A sub-command that
-/// talks to controllers is a per-port job (runOnPorts).
+/// it talks to controllers and its runner. A sub-command that needs ports is a per-port job
+/// (runOnPorts).
 struct SubCommand {
     const char* name;
     const char* synopsis;
     const char* help;
     QSet<QString> flags;
-    bool needsPorts;
+    Ports ports;
     int (*run)(Context&);
 };
 
@@ -152,6 +157,13 @@ int runHistory(Context& ctx) {
     return code;
 }
 
+int runServe(Context& ctx) {
+    if (!ctx.options.words.isEmpty()) return usage("serve", QStringLiteral("takes no words"));
+    config::LiveSettings settings;
+    settings.load(ctx.data);
+    return Serve(ctx.settings, ServeLines(ctx.ports, settings.ports()), ctx.terminal);
+}
+
 const QString kFilesRule = QStringLiteral(
     "With several ports, FILE names one file per port: the port's base name is inserted before the\n"
     "extension (--port /dev/ttyUSB0 --port COM2 with backup.ini: backup-ttyUSB0.ini, backup-ttyS1.ini).\n");
@@ -167,7 +179,7 @@ const SubCommand kCommands[] = {
      "A refused field sends nothing and exits 1. With several ports, write sends the same FILE to each.\n"
      "NAME is one of: delays, curves, system, bits, limits, sms.\n",
      {},
-     true,
+     Ports::Needed,
      runPage},
     {"backup",
      "backup FILE",
@@ -175,7 +187,7 @@ const SubCommand kCommands[] = {
      "sections (Ys, Sw, Yy, Js, St, Kz, Bj, Gsm), so the windows' \"load from file\" can read it too.\n"
      "The file is replaced only once complete.\n",
      {},
-     true,
+     Ports::Needed,
      runBackup},
     {"restore",
      "restore FILE [--yes]",
@@ -184,7 +196,7 @@ const SubCommand kCommands[] = {
      "written and read back, and any field the controller did not take is named (exit 1). Asks on a\n"
      "terminal unless --yes is given; without either nothing is sent (exit 1).\n",
      {"yes"},
-     true,
+     Ports::Needed,
      runRestore},
     {"diff",
      "diff FILE",
@@ -192,7 +204,7 @@ const SubCommand kCommands[] = {
      "file, as the controller stores them. Prints one line per differing field (section.key, its\n"
      "caption, the controller's value and the file's) and exits 1 when any differs.\n",
      {},
-     true,
+     Ports::Needed,
      runDiff},
     {"live",
      "live [--watch] [--json]",
@@ -204,7 +216,7 @@ const SubCommand kCommands[] = {
      "poll as it comes, one JSON object a line with --json, until stopped (Ctrl+C); a poll without an\n"
      "answer is printed with \"linked\": false. Without --watch no answer exits 3.\n",
      {"json", "watch"},
-     true,
+     Ports::Needed,
      runLive},
     {"alarms",
      "alarms [--csv]",
@@ -212,7 +224,7 @@ const SubCommand kCommands[] = {
      "(number, time, code, alarm text in the catalogue language), or with --csv as the alarm\n"
      "window's CSV export (UTF-8 with a byte-order mark, CR LF).\n",
      {"csv"},
-     true,
+     Ports::Needed,
      runAlarms},
     {"command",
      "command start|auto|stop|test|factory [--yes]",
@@ -221,7 +233,7 @@ const SubCommand kCommands[] = {
      "controller's factory settings) asks again: --yes, or y on a terminal. Without a terminal and\n"
      "without --yes nothing is sent (exit 1).\n",
      {"yes"},
-     true,
+     Ports::Needed,
      runCommand},
     {"calibrate",
      "calibrate CHANNEL VALUE",
@@ -231,7 +243,7 @@ const SubCommand kCommands[] = {
      "in the unit the main window shows (the battery in volts with one decimal, sent as tenths),\n"
      "0 to 65535 (battery 0 to 6553.5). A refused value sends nothing (exit 1).\n",
      {},
-     true,
+     Ports::Needed,
      runCalibrate},
     {"history",
      "history export --controller REMARK --channel NAME|sjN [--day|--hour] [--csv]",
@@ -241,8 +253,23 @@ const SubCommand kCommands[] = {
      "default. Without --csv one line a row: chart, time, value (tab-separated); with --csv the curves\n"
      "window's CSV export. The channel: sj1 to sj20, 1 to 20, or the reading's caption. No --port.\n",
      {"csv", "day", "hour", "controller", "channel"},
-     false,
+     Ports::None,
      runHistory},
+    {"serve",
+     "serve",
+     "The site service without a screen: polls every line of the data folder's port list (system.ini\n"
+     "[Set], as the settings window lists them), or the --port lines given, all at once, each on a\n"
+     "thread of its own at the refresh time, and records the history (\"nls\", \"24xs\") and the event\n"
+     "journal exactly as the window program does (kalde.db or the configured PostgreSQL; the same\n"
+     "tables and acceptance rules), with the alarm edges, the link watch and the operator's own watch\n"
+     "limits. A --port that the port list names is recorded under its remark, any other under its\n"
+     "base name. Refuses to start (exit 3) while another program, the window program included, holds\n"
+     "one of the lines. Runs until SIGTERM or SIGINT, then writes every row and event it has taken\n"
+     "and exits 0, printing each line's count. Everything it says goes to standard error, one line\n"
+     "each, labelled with the port (the system journal when run as a service).\n",
+     {},
+     Ports::Optional,
+     runServe},
 };
 
 const SubCommand* findCommand(const QString& name) {
@@ -309,7 +336,7 @@ QString CommandHelp(const QString& name) {
     if (!c) return {};
     QString text = QStringLiteral("Usage: tarsynctl [options] %1\n\n").arg(QLatin1String(c->synopsis));
     text += QLatin1String(c->help);
-    if (c->needsPorts) {
+    if (c->ports == Ports::Needed) {
         text += QStringLiteral("\nNeeds --port NAME (repeatable) or --ports-file FILE.\n");
         if (QByteArray(c->synopsis).contains("FILE") && name != QLatin1String("page")) text += kFilesRule;
     }
@@ -385,9 +412,9 @@ int RunTarsynctl(const QStringList& arguments, const QString& applicationDir) {
         if (const QString error = ReadPortsFile(options.portsFile, ports); !error.isEmpty())
             return usage(command->name, error);
     }
-    if (command->needsPorts && ports.isEmpty())
+    if (command->ports == Ports::Needed && ports.isEmpty())
         return usage(command->name, QStringLiteral("no --port given"));
-    if (!command->needsPorts && !ports.isEmpty())
+    if (command->ports == Ports::None && !ports.isEmpty())
         return usage(command->name, QStringLiteral("takes no --port"));
     if (const QString error = CheckPortNames(ports, data); !error.isEmpty())
         return usage(command->name, error);

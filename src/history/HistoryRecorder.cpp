@@ -104,6 +104,7 @@ void HistoryRecorder::recordTable(HistoryTable table, const monitor::LiveReading
     }
     // Handed over, the row is kept: in the database, or in the spool until the database takes it.
     m_writer->push(std::move(job));
+    ++m_handedOver[index];
     next = m_clock.now().addSecs(cadence * rule.cadenceUnitSeconds);
     m_tableError[index].clear();
 }

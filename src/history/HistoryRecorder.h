@@ -73,6 +73,11 @@ public:
     /// When each table next takes a row; invalid = long past (a row is due).
     QDateTime nextDayTime() const { return m_next[0]; }
     QDateTime nextHourTime() const { return m_next[1]; }
+    /// Rows handed to the writer since the recorder was made, per table: after flush() each is in the
+    /// database or, while it is away, in the spool.
+    qint64 rowsHandedOver(HistoryTable table) const {
+        return m_handedOver[table == HistoryTable::Day ? 0 : 1];
+    }
 
 signals:
     /// Recording went from working to failing (ok = false, text = the reason) or back (ok = true).
@@ -92,7 +97,8 @@ private:
     ErrorCallback m_onError;
     MessageLookup m_messages;
     std::function<void(qint64)> m_dropped;
-    QDateTime m_next[2];      // Day, Hour; invalid = long past
+    QDateTime m_next[2];  // Day, Hour; invalid = long past
+    qint64 m_handedOver[2] = {0, 0};
     QString m_tableError[2];  // per table: the reply or cadence it could not record
     QString m_writerError;    // the database's reason
     bool m_behind = false;

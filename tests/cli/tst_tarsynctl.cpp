@@ -5,6 +5,8 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <memory>
@@ -51,6 +53,17 @@ public:
             if (l.contains("<- ")) lines << QString::fromLatin1(l);
         return lines;
     }
+    /// A line on the simulator's console, once it is acknowledged ("ok: alarm on").
+    bool command(const QByteArray& line) {
+        m_process.write(line + '\n');
+        QDeadlineTimer deadline(10000);
+        QByteArray out;
+        while (!out.contains("ok: " + line) && !deadline.hasExpired()) {
+            m_process.waitForReadyRead(100);
+            out += m_process.readAllStandardOutput();
+        }
+        return out.contains("ok: " + line);
+    }
     QStringList requestsStartingWith(const QString& head) const {
         return requests().filter(QRegularExpression(QStringLiteral("<- ") + head));
     }
@@ -84,6 +97,8 @@ private slots:
     void factoryWithoutYesOrTerminalSendsNothing();
     void severalPortsAtOnceWithOneMissing();
     void liveJsonCarriesTheControllersValues();
+    void serveRefusesALineAnotherProgramHolds();
+    void serveRecordsEveryLineAtItsCadenceUntilSigterm();
 
 private:
     Run run(const QStringList& args);
@@ -131,7 +146,7 @@ void TestTarsynctl::runsWithoutWidgetsOrDisplay() {
     Run help = run({"--help"});
     QCOMPARE(help.exitCode, 0);
     for (const char* command : {"page read NAME", "backup FILE", "restore FILE", "diff FILE", "alarms",
-                                "command start", "calibrate CHANNEL VALUE", "history export"})
+                                "command start", "calibrate CHANNEL VALUE", "history export", "serve"})
         QVERIFY2(help.out.contains(QLatin1String(command)), command);
     QVERIFY(run({"backup", "--help"}).out.contains(QLatin1String("Gsm")));
     QCOMPARE(run({"backup"}).exitCode, 2);  // no port, no file
@@ -270,6 +285,160 @@ void TestTarsynctl::liveJsonCarriesTheControllersValues() {
     // One live and one delay request, exactly as the cycle sends them.
     QCOMPARE(controller->requestsStartingWith(QStringLiteral("000400060030")).size(), 1);
     QCOMPARE(controller->requestsStartingWith(QStringLiteral("000400360016")).size(), 1);
+}
+
+namespace {
+
+/// A data folder for serve: the shipped English catalogue and a system.ini whose port list names
+/// `lines` (port, remark), polled every second, a row in "nls" every second and in "24xs" every minute.
+bool serveFolder(const QString& dir, const QVector<QPair<QString, QString>>& lines) {
+    if (!QFile::copy(binDir() + QStringLiteral("/English.lag"), dir + QStringLiteral("/English.lag")))
+        return false;
+    QByteArray ini = "[Set]\r\nlanguage=English\r\nflash=1\r\nsave1=1\r\nsave2=1\r\nPorts=" +
+                     QByteArray::number(lines.size()) + "\r\n";
+    for (int i = 0; i < lines.size(); ++i) {
+        const QByteArray n = QByteArray::number(i);
+        ini += "Port" + n + "=" + lines.at(i).first.toUtf8() + "\r\nremark" + n + "=" +
+               lines.at(i).second.toUtf8() + "\r\n";
+    }
+    QFile f(dir + QStringLiteral("/system.ini"));
+    return f.open(QIODevice::WriteOnly) && f.write(ini) == ini.size();
+}
+
+/// The history database serve writes, read as another program would.
+class HistoryFile {
+public:
+    explicit HistoryFile(const QString& path) {
+        m_db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name);
+        m_db.setDatabaseName(path);
+        m_db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=2000"));
+    }
+    ~HistoryFile() {
+        m_db.close();
+        m_db = QSqlDatabase();
+        QSqlDatabase::removeDatabase(m_name);
+    }
+    /// One column of every row of a table, in the order of "sj"; empty while the file is not there.
+    QStringList column(const QString& table, const QString& port, const QString& column) {
+        QStringList values;
+        if (!QFileInfo::exists(m_db.databaseName()) || (!m_db.isOpen() && !m_db.open())) return values;
+        QSqlQuery q(m_db);
+        q.prepare(QStringLiteral("select %1 from \"%2\" where port = ? order by sj").arg(column, table));
+        q.addBindValue(port);
+        if (!q.exec()) return values;
+        while (q.next()) values << q.value(0).toString();
+        return values;
+    }
+    QStringList journal(const QString& controller) {
+        QStringList events;
+        if (!m_db.isOpen() && !m_db.open()) return events;
+        QSqlQuery q(m_db);
+        q.prepare(QStringLiteral("select kind, detail from journal where port = ? order by id"));
+        q.addBindValue(controller);
+        if (!q.exec()) return events;
+        while (q.next()) events << q.value(0).toString() + QLatin1Char(' ') + q.value(1).toString();
+        return events;
+    }
+
+private:
+    QString m_name = QStringLiteral("serve-test");
+    QSqlDatabase m_db;
+};
+
+}  // namespace
+
+void TestTarsynctl::serveRefusesALineAnotherProgramHolds() {
+    auto first = sim(QStringLiteral("held1"));
+    auto second = sim(QStringLiteral("held2"));
+    QVERIFY(first && second);
+    QTemporaryDir data;
+    QVERIFY(serveFolder(data.path(), {{path(QStringLiteral("held1")), QStringLiteral("One")},
+                                      {path(QStringLiteral("held2")), QStringLiteral("Two")}}));
+    tarsyn::link::QtSerialPort holder;  // as the window program holds its line
+    holder.setPortName(path(QStringLiteral("held2")));
+    holder.OpenPort();
+
+    QProcess p;
+    p.setProcessEnvironment(headless());
+    p.start(binDir() + QStringLiteral("/tarsynctl"), {"--data-dir", data.path(), "serve"});
+    QVERIFY(p.waitForFinished(30000));
+    QCOMPARE(p.exitCode(), 3);
+    const QString err = QString::fromUtf8(p.readAllStandardError());
+    QVERIFY2(err.contains(path(QStringLiteral("held2"))) && err.contains(QLatin1String("in use")),
+             qPrintable(err));
+    // Nothing was served, not even the free line.
+    QCOMPARE(first->requests(), QStringList());
+    QCOMPARE(second->requests(), QStringList());
+}
+
+// Three lines at once: two controllers answering (the simulator's steady mains reads 231, 230 and
+// 229 V on phases A to C) and one that never answers. Each answering line keeps its own cadence
+// (a live reading every other second: the cycle alternates the live and delay blocks), its rows
+// carry its remark and its own values, an alarm raised on one is journalled under that controller,
+// and SIGTERM ends the service with every row it took in the database.
+void TestTarsynctl::serveRecordsEveryLineAtItsCadenceUntilSigterm() {
+    auto north = sim(QStringLiteral("north"), {QStringLiteral("--steady"), QStringLiteral("--running")});
+    auto south = sim(QStringLiteral("south"), {QStringLiteral("--steady")});
+    auto dead = sim(QStringLiteral("dead"), {QStringLiteral("--no-answer")});
+    QVERIFY(north && south && dead);
+    QTemporaryDir data;
+    QVERIFY(serveFolder(data.path(), {{path(QStringLiteral("north")), QStringLiteral("North")},
+                                      {path(QStringLiteral("south")), QStringLiteral("South")},
+                                      {path(QStringLiteral("dead")), QStringLiteral("Dead")}}));
+    QProcess serve;
+    serve.setProcessEnvironment(headless());
+    serve.start(binDir() + QStringLiteral("/tarsynctl"), {"--data-dir", data.path(), "serve"});
+    QVERIFY(serve.waitForStarted(10000));
+
+    HistoryFile history(data.filePath(QStringLiteral("kalde.db")));
+    const auto rows = [&history](const char* remark) {
+        return history.column(QStringLiteral("nls"), QLatin1String(remark), QStringLiteral("sj")).size();
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(rows("North") >= 4 && rows("South") >= 4, 60000);
+    QVERIFY(south->command("alarm on"));
+    QTRY_VERIFY_WITH_TIMEOUT(
+        history.journal(QStringLiteral("South")).contains(QStringLiteral("alarm-raised zs9 Emergency stop")),
+        30000);
+    QVERIFY(history.journal(QStringLiteral("North")).isEmpty());
+
+    serve.terminate();  // SIGTERM
+    QVERIFY(serve.waitForFinished(30000));
+    QCOMPARE(serve.exitStatus(), QProcess::NormalExit);
+    const QString err = QString::fromUtf8(serve.readAllStandardError());
+    QVERIFY2(serve.exitCode() == 0, qPrintable(err));
+    QVERIFY2(err.contains(QLatin1String("(Dead): no answer from the controller yet")), qPrintable(err));
+
+    for (const char* remark : {"North", "South"}) {
+        const QString name = QLatin1String(remark);
+        // Every row the line took is in the database: the counts it printed as it ended.
+        const QRegularExpression said(
+            QStringLiteral("\\(%1\\): (\\d+) live readings, (\\d+) rows in \"nls\", (\\d+) in \"24xs\"")
+                .arg(name));
+        const QRegularExpressionMatch m = said.match(err);
+        QVERIFY2(m.hasMatch(), qPrintable(err));
+        const QStringList stamps = history.column(QStringLiteral("nls"), name, QStringLiteral("sj"));
+        QCOMPARE(QString::number(stamps.size()), m.captured(2));
+        QCOMPARE(QString::number(history.column(QStringLiteral("24xs"), name, QStringLiteral("sj")).size()),
+                 m.captured(3));
+        QCOMPARE(history.column(QStringLiteral("24xs"), name, QStringLiteral("sj")).size(), 1);
+        // The cadence: a row with every live reading, never more than three seconds apart, whatever
+        // the silent line does.
+        for (int i = 1; i < stamps.size(); ++i) {
+            const auto at = [](const QString& s) {
+                return QDateTime::fromString(s, QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+            };
+            const qint64 gap = at(stamps.at(i - 1)).secsTo(at(stamps.at(i)));
+            QVERIFY2(gap >= 1 && gap <= 3, qPrintable(stamps.join(QLatin1Char(' '))));
+        }
+        const auto distinct = [&](const char* column) {
+            QStringList values = history.column(QStringLiteral("nls"), name, QLatin1String(column));
+            values.removeDuplicates();
+            return values;
+        };
+        QCOMPARE(distinct("sj18"), QStringList{QStringLiteral("231")});
+        QCOMPARE(distinct("sj20"), QStringList{QStringLiteral("229")});
+    }
+    QCOMPARE(rows("Dead"), 0);
 }
 
 QTEST_GUILESS_MAIN(TestTarsynctl)

@@ -1,0 +1,274 @@
+#include "cli/Serve.h"
+
+#include <signal.h>
+
+#include <QDir>
+#include <QEventLoop>
+#include <QFileInfo>
+#include <QSemaphore>
+#include <QThread>
+
+#include "aware/Awareness.h"
+#include "aware/JournalTexts.h"
+#include "aware/WatchLimits.h"
+#include "cli/Options.h"
+#include "history/HistoryRecorder.h"
+#include "history/HistoryStore.h"
+#include "history/JournalStore.h"
+#include "link/LinkError.h"
+#include "link/QtSerialPort.h"
+#include "monitor/PortProblem.h"
+#include "station/Station.h"
+
+namespace tarsyn::cli {
+
+QVector<config::PortEntry> ServeLines(const QStringList& ports, const QVector<config::PortEntry>& portList) {
+    if (ports.isEmpty()) return portList;
+    QVector<config::PortEntry> lines;
+    for (const QString& given : ports) {
+        const QString name = given.trimmed();
+        config::PortEntry line{name, QFileInfo(name).fileName(), QString()};
+        for (const config::PortEntry& row : portList)
+            if (row.port.trimmed() == name) line = row;
+        lines.append(line);
+    }
+    return lines;
+}
+
+// What the window would draw or box goes to the log: the link going up or down, why the port will not
+// open, a tick's failure, the desktop notifications of new alarms. It also counts the live readings.
+class ServeLine::Log : public monitor::ReadingSubscriber, public aware::Notifier {
+public:
+    explicit Log(ServeLine& line) : m_line(line) {}
+
+    void readingArrived(const monitor::LiveReading&, monitor::ReplyBlock block, const QString&) override {
+        if (block == monitor::ReplyBlock::Live) ++m_readings;
+    }
+    void linkChanged(const monitor::LinkChange& change) override {
+        m_answered = m_answered || change.linked;
+        m_line.log(change.linked ? QStringLiteral("linked") : QStringLiteral("link lost"));
+    }
+    void tickEnded(const monitor::TickEnd& end) override {
+        // A controller that never answers has no link to lose: said once, after a few ticks.
+        if (!m_answered && !end.linked && m_portProblem.isEmpty() && ++m_silentTicks == kSilentTicks)
+            m_line.log(QStringLiteral("no answer from the controller yet"));
+        // Said once when it begins and once when it ends, not every refresh.
+        const QString problem = m_line.m_station->view().portProblem();
+        if (problem == m_portProblem) return;
+        m_line.log(problem.isEmpty() ? QStringLiteral("the port is open again") : problem);
+        m_portProblem = problem;
+    }
+    void notify(const QString& title, const QString& text) override {
+        m_line.log(QStringLiteral("%1: %2").arg(title, text));
+    }
+    qint64 readings() const { return m_readings; }
+
+private:
+    static constexpr int kSilentTicks = 5;
+    ServeLine& m_line;
+    bool m_answered = false;
+    int m_silentTicks = 0;
+    QString m_portProblem;
+    qint64 m_readings = 0;
+};
+
+history::HistoryLocation ServeLine::lineLocation(const config::Config& config, const QString& port) {
+    history::HistoryLocation location = history::HistoryLocation::fromConfig(config);
+    if (!location.spoolPath.isEmpty()) {
+        const QFileInfo spool(location.spoolPath);
+        location.spoolPath = spool.dir().filePath(
+            QStringLiteral("%1-%2.%3")
+                .arg(spool.completeBaseName(), QFileInfo(port).fileName(), spool.suffix()));
+    }
+    return location;
+}
+
+ServeLine::ServeLine(const SessionSettings& settings, const config::PortEntry& entry, link::SerialPort& port,
+                     link::Sleeper& sleeper, const link::Clock& clock,
+                     std::shared_ptr<history::WriteTurns> turns, Terminal& terminal, bool purgeJournal)
+    : m_entry(entry),
+      m_terminal(terminal),
+      m_purgeJournal(purgeJournal),
+      m_config(settings.dataDir, settings.codePage) {
+    // The data folder's settings (refresh time, recording intervals) with this line's row alone: the
+    // station polls it as the window program polls a fixed port.
+    m_settings.load(m_config);
+    m_settings.setLanguage(settings.language);
+    m_settings.setPorts({entry});
+
+    const history::HistoryLocation location = lineLocation(m_config, entry.port);
+    m_store = std::make_unique<history::HistoryStore>(location);
+    if (turns && location.kind == history::HistoryLocation::Kind::Sqlite) m_store->shareWriteTurns(turns);
+    // Opened before the recorder is made, which starts failed (without a word) on a closed store; its
+    // rows then wait in the spool until the database is back.
+    if (!m_store->connect()) {
+        m_recordingFailed = true;
+        log(m_store->lastError());
+    }
+    m_recorder = std::make_unique<history::HistoryRecorder>(
+        *m_store, clock, [this] { return m_settings.dayIntervalText(); },
+        [this] { return m_settings.hourIntervalText(); }, nullptr);
+    m_recorder->setMessages([this](const QString& key) { return m_messages.text(key); });
+    m_recorder->setDroppedHook([this](qint64 rows) {
+        m_journal->record(history::JournalKind::HistoryDropped, QString(), aware::historyDroppedText(rows));
+    });
+    // The strip's side of the recorder: a failure once as it begins, and when recording works again.
+    QObject::connect(m_recorder.get(), &history::HistoryRecorder::statusChanged, m_recorder.get(),
+                     [this](bool ok, const QString& text) {
+                         if (ok && !m_recordingFailed) return;
+                         m_recordingFailed = !ok;
+                         log(text);
+                     });
+    m_journal = std::make_unique<history::JournalStore>(
+        location, clock, [this](const QString& m) { this->log(m); },
+        location.kind == history::HistoryLocation::Kind::Sqlite ? turns : nullptr);
+    m_log = std::make_unique<Log>(*this);
+    m_awareness = std::make_unique<aware::Awareness>(clock, m_config, m_settings, *m_journal, *m_log);
+    m_station = std::make_unique<station::Station>(port, sleeper, clock, m_settings, m_messages);
+    // The window program's order: the awareness, then the recorder.
+    m_station->subscribe(m_awareness.get());
+    m_station->subscribe(m_recorder.get());
+    m_station->subscribe(m_log.get());
+    QObject::connect(&m_station->poll(), &monitor::PollCycle::tickFailed, m_station.get(),
+                     [this](const QString& error) { log(error); });
+}
+
+ServeLine::~ServeLine() = default;
+
+void ServeLine::log(const QString& text) const {
+    m_terminal.line(QStringLiteral("%1 (%2): %3").arg(m_entry.port, m_entry.remark.trimmed(), text));
+}
+
+void ServeLine::start() {
+    if (m_journal->open() && m_purgeJournal)
+        m_journal->purgeOlderThan(aware::JournalRetentionSetting(m_config));
+    m_awareness->setWatchLimits(aware::LoadWatchLimits(m_config));
+    m_station->start(true);
+}
+
+LineSummary ServeLine::finish() {
+    m_station->stop();
+    m_recorder->flush();
+    m_journal->flush();
+    LineSummary summary;
+    summary.port = m_entry.port;
+    summary.remark = m_entry.remark.trimmed();
+    summary.readings = m_log->readings();
+    summary.dayRows = m_recorder->rowsHandedOver(history::HistoryTable::Day);
+    summary.hourRows = m_recorder->rowsHandedOver(history::HistoryTable::Hour);
+    return summary;
+}
+
+Service::Service(const SessionSettings& settings, QVector<config::PortEntry> lines, Terminal& log)
+    : m_settings(settings),
+      m_lines(std::move(lines)),
+      m_log(log),
+      m_turns(std::make_shared<history::WriteTurns>()) {}
+
+Service::~Service() { stop(); }
+
+int Service::start() {
+    // A line held by another program is never shared: the service does not start at all, so that
+    // whoever starts it sees at once which line to free. A device that is missing now is polled
+    // all the same; the station opens it once it is there.
+    QStringList refused;
+    for (const config::PortEntry& line : m_lines) {
+        link::QtSerialPort probe;
+        probe.setPortName(line.port.trimmed());
+        try {
+            probe.OpenPort();
+            probe.ClosePort();
+        } catch (const link::PortOpenError& e) {
+            if (e.reason() == link::PortOpenError::Reason::InUse) refused << e.device();
+        } catch (const link::SerialError&) {
+        }
+    }
+    if (!refused.isEmpty()) {
+        for (const QString& port : refused)
+            m_log.line(QStringLiteral(
+                           "tarsynctl serve: %1 is in use by another program (the window program or another "
+                           "service); close it there first. Nothing is served.")
+                           .arg(port));
+        return kExitLink;
+    }
+    m_loops = QVector<QEventLoop*>(m_lines.size(), nullptr);
+    m_summaries = QVector<LineSummary>(m_lines.size());
+    QSemaphore started;
+    for (int i = 0; i < m_lines.size(); ++i) {
+        m_threads.emplace_back(QThread::create([this, i, &started] {
+            // Everything of a line is made on its thread: the serial port, the station's timer and
+            // the database connections belong to the thread that made them.
+            link::QtSerialPort port;
+            link::ThreadSleeper sleeper;
+            link::SystemClock clock;
+            ServeLine line(m_settings, m_lines.at(i), port, sleeper, clock, m_turns, m_log, i == 0);
+            QEventLoop loop;
+            {
+                QMutexLocker lock(&m_mutex);
+                m_loops[i] = &loop;
+            }
+            line.start();
+            started.release();
+            loop.exec();
+            {
+                QMutexLocker lock(&m_mutex);
+                m_loops[i] = nullptr;
+            }
+            m_summaries[i] = line.finish();
+        }));
+        m_threads.back()->setObjectName(QStringLiteral("serve %1").arg(m_lines.at(i).port));
+        m_threads.back()->start();
+    }
+    started.acquire(m_lines.size());
+    return kExitOk;
+}
+
+QVector<LineSummary> Service::stop() {
+    if (m_threads.empty()) return {};
+    {
+        // Queued, so that a loop told before it runs still ends as soon as it does.
+        QMutexLocker lock(&m_mutex);
+        for (QEventLoop* loop : m_loops)
+            if (loop) QMetaObject::invokeMethod(loop, &QEventLoop::quit, Qt::QueuedConnection);
+    }
+    for (auto& thread : m_threads) thread->wait();
+    m_threads.clear();
+    return m_summaries;
+}
+
+int Serve(const SessionSettings& settings, const QVector<config::PortEntry>& lines, Terminal& log) {
+    if (lines.isEmpty()) {
+        log.line(
+            QStringLiteral("tarsynctl serve: no line to serve: give --port, or list the lines in the "
+                           "data folder's system.ini (the settings window's port list)."));
+        return kExitUsage;
+    }
+    // The stop signals are taken by this thread alone, by sigwait, and never interrupt a line's
+    // exchange: blocked here before any line's thread starts, they stay blocked on every one of them.
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGTERM);
+    sigaddset(&stopSignals, SIGINT);
+    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+
+    Service service(settings, lines, log);
+    if (const int code = service.start(); code != kExitOk) return code;
+    QStringList names;
+    for (const config::PortEntry& line : lines) names << line.port;
+    log.line(QStringLiteral("tarsynctl serve: polling %1 line(s): %2")
+                 .arg(lines.size())
+                 .arg(names.join(QStringLiteral(", "))));
+    int signal = 0;
+    sigwait(&stopSignals, &signal);
+    log.line(QStringLiteral("tarsynctl serve: %1 received, ending")
+                 .arg(QLatin1String(signal == SIGTERM ? "SIGTERM" : "SIGINT")));
+    for (const LineSummary& s : service.stop())
+        log.line(QStringLiteral("%1 (%2): %3 live readings, %4 rows in \"nls\", %5 in \"24xs\"")
+                     .arg(s.port, s.remark)
+                     .arg(s.readings)
+                     .arg(s.hourRows)
+                     .arg(s.dayRows));
+    return kExitOk;
+}
+
+}  // namespace tarsyn::cli

@@ -1,0 +1,129 @@
+#pragma once
+
+#include <QMutex>
+#include <QString>
+#include <QVector>
+#include <memory>
+#include <vector>
+
+#include "cli/Session.h"
+#include "config/Config.h"
+#include "config/LiveSettings.h"
+#include "history/HistoryStore.h"
+#include "link/Clock.h"
+#include "link/SerialPort.h"
+
+class QEventLoop;
+class QThread;
+
+namespace tarsyn::history {
+class HistoryRecorder;
+class JournalStore;
+}  // namespace tarsyn::history
+
+namespace tarsyn::station {
+class Station;
+}
+
+namespace tarsyn::aware {
+class Awareness;
+}
+
+namespace tarsyn::cli {
+
+/// The lines the site service polls: the `ports` given, each with its row of the port list when it
+/// has one (else its base name as the remark the history records it under), or, with none given,
+/// every row of the port list.
+QVector<config::PortEntry> ServeLines(const QStringList& ports, const QVector<config::PortEntry>& portList);
+
+/// What the service says of a line as it ends: how many live readings were accepted and how many
+/// rows were handed to the history, each of them in the database (or its spool) by then.
+struct LineSummary {
+    QString port;
+    QString remark;
+    qint64 readings = 0;
+    qint64 dayRows = 0;   ///< table "24xs"
+    qint64 hourRows = 0;  ///< table "nls"
+};
+
+/// One line of the site service, made and used on its line's thread: a station polling the line's
+/// one port-list row at the refresh time, with the awareness (alarm edges, link watch, the operator's
+/// watch limits) and the history recorder subscribed in that order, the journal beside them, exactly
+/// as the window program composes them. What the window would show in boxes and on its strip goes to
+/// the log (standard error, one line each, labelled with the port).
+class ServeLine {
+public:
+    /// `turns`: the write turns every line shares when the history is one embedded database file.
+    /// `purgeJournal`: this line purges the journal of events past their retention (one line does).
+    ServeLine(const SessionSettings& settings, const config::PortEntry& entry, link::SerialPort& port,
+              link::Sleeper& sleeper, const link::Clock& clock, std::shared_ptr<history::WriteTurns> turns,
+              Terminal& terminal, bool purgeJournal);
+    ~ServeLine();
+    ServeLine(const ServeLine&) = delete;
+    ServeLine& operator=(const ServeLine&) = delete;
+
+    /// Opens the history and the journal (a database that cannot be opened is logged; the line is
+    /// polled all the same, its rows waiting in the spool) and starts polling.
+    void start();
+    /// Stops polling, waits until every row and event handed over is written, and says what was done.
+    LineSummary finish();
+
+    station::Station& station() { return *m_station; }
+    history::HistoryRecorder& recorder() { return *m_recorder; }
+    history::JournalStore& journal() { return *m_journal; }
+    const config::Config& dataConfig() const { return m_config; }
+
+    /// The history location of one line: the data folder's, with a spool file of the line's own
+    /// ("kalde-ttyUSB0.spool" beside "kalde.spool"), as lines must never share one.
+    static history::HistoryLocation lineLocation(const config::Config& config, const QString& port);
+
+private:
+    class Log;
+
+    void log(const QString& text) const;
+
+    config::PortEntry m_entry;
+    Terminal& m_terminal;
+    bool m_purgeJournal;
+    bool m_recordingFailed = false;
+    config::Config m_config;
+    config::LiveSettings m_settings;
+    config::Messages m_messages{m_config, m_settings};
+    std::unique_ptr<history::HistoryStore> m_store;
+    std::unique_ptr<history::HistoryRecorder> m_recorder;
+    std::unique_ptr<history::JournalStore> m_journal;
+    std::unique_ptr<Log> m_log;
+    std::unique_ptr<aware::Awareness> m_awareness;
+    // Last: destroyed first, while everything it delivers to still stands.
+    std::unique_ptr<station::Station> m_station;
+};
+
+/// The headless site service: every line on a thread of its own with its own port, ServeLine and
+/// event loop, so that a silent line's waits never hold up another.
+class Service {
+public:
+    Service(const SessionSettings& settings, QVector<config::PortEntry> lines, Terminal& log);
+    ~Service();
+
+    /// Refuses every line another program holds (the window program, another service), naming each
+    /// (kExitLink, nothing started); else starts every line and returns once each is polling.
+    int start();
+    /// Ends every line: its polling stops, its rows and events are written; then the threads end.
+    QVector<LineSummary> stop();
+
+private:
+    SessionSettings m_settings;
+    QVector<config::PortEntry> m_lines;
+    Terminal& m_log;
+    std::shared_ptr<history::WriteTurns> m_turns;
+    std::vector<std::unique_ptr<QThread>> m_threads;
+    QMutex m_mutex;
+    QVector<QEventLoop*> m_loops;  // each line's loop while it runs, under m_mutex
+    QVector<LineSummary> m_summaries;
+};
+
+/// `tarsynctl serve`: starts the service and runs until SIGTERM or SIGINT, then ends it cleanly and
+/// prints every line's summary on standard error.
+int Serve(const SessionSettings& settings, const QVector<config::PortEntry>& lines, Terminal& log);
+
+}  // namespace tarsyn::cli
