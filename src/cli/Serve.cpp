@@ -59,7 +59,9 @@ public:
         m_portProblem = problem;
     }
     void notify(const QString& title, const QString& text) override {
-        m_line.log(QStringLiteral("%1: %2").arg(title, text));
+        // The title names the controller, as the line's label already does.
+        m_line.log(title == m_line.m_entry.remark.trimmed() ? text
+                                                            : QStringLiteral("%1: %2").arg(title, text));
     }
     qint64 readings() const { return m_readings; }
 
