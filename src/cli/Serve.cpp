@@ -23,14 +23,27 @@
 namespace tarsyn::cli {
 
 QVector<config::PortEntry> ServeLines(const QStringList& ports, const QVector<config::PortEntry>& portList) {
-    if (ports.isEmpty()) return portList;
     QVector<config::PortEntry> lines;
+    QStringList taken;
+    const auto add = [&](const config::PortEntry& line) {
+        // A port listed twice is one line: its first row names it.
+        if (taken.contains(line.port.trimmed())) return;
+        taken << line.port.trimmed();
+        lines.append(line);
+    };
+    if (ports.isEmpty()) {
+        for (const config::PortEntry& row : portList) add(row);
+        return lines;
+    }
     for (const QString& given : ports) {
         const QString name = given.trimmed();
         config::PortEntry line{name, QFileInfo(name).fileName(), QString()};
         for (const config::PortEntry& row : portList)
-            if (row.port.trimmed() == name) line = row;
-        lines.append(line);
+            if (row.port.trimmed() == name) {
+                line = row;
+                break;
+            }
+        add(line);
     }
     return lines;
 }

@@ -33,7 +33,7 @@ namespace tarsyn::cli {
 
 /// The lines the site service polls: the `ports` given, each with its row of the port list when it
 /// has one (else its base name as the remark the history records it under), or, with none given,
-/// every row of the port list.
+/// every row of the port list. A port listed twice is served once, under its first row's remark.
 QVector<config::PortEntry> ServeLines(const QStringList& ports, const QVector<config::PortEntry>& portList);
 
 /// What the service says of a line as it ends: how many live readings were accepted and how many

@@ -4,6 +4,7 @@
 
 #include "cli/ControllerJobs.h"
 #include "cli/Options.h"
+#include "cli/Serve.h"
 #include "config/Config.h"
 
 using namespace tarsyn;
@@ -21,6 +22,9 @@ private slots:
     void portsFileSkipsBlanksAndComments();
     void calibrationChannels_data();
     void calibrationChannels();
+    void serveLines_data();
+    void serveLines();
+    void serveLinesSpoolAlone();
 };
 
 void TestCliOptions::parse_data() {
@@ -144,6 +148,34 @@ void TestCliOptions::calibrationChannels() {
         return button == 18 ? QStringLiteral("Mains voltage L1") : QStringLiteral("something else");
     };
     QTEST(FindCalibrationButton(name, caption), "button");
+}
+
+using Entries = QVector<config::PortEntry>;
+Q_DECLARE_METATYPE(Entries)
+
+void TestCliOptions::serveLines_data() {
+    QTest::addColumn<QStringList>("ports");
+    QTest::addColumn<Entries>("lines");
+    QTest::newRow("none given: the port list, a port listed twice once")
+        << QStringList() << Entries{{"ttyUSB0", "North", "roof"}, {"ttyUSB1", "South", ""}};
+    QTest::newRow("given: listed ones keep their row, others their base name")
+        << QStringList{"/dev/ttyACM3", " ttyUSB1 "}
+        << Entries{{"/dev/ttyACM3", "ttyACM3", ""}, {"ttyUSB1", "South", ""}};
+}
+
+void TestCliOptions::serveLines() {
+    QFETCH(QStringList, ports);
+    const Entries list{{"ttyUSB0", "North", "roof"}, {"ttyUSB1", "South", ""}, {"ttyUSB0", "Again", ""}};
+    QTEST(ServeLines(ports, list), "lines");
+}
+
+// Lines never share a spool: each waits for the database in a file of its own beside "kalde.spool".
+void TestCliOptions::serveLinesSpoolAlone() {
+    QTemporaryDir dir;
+    const config::Config config(dir.path());
+    const QString spool = ServeLine::lineLocation(config, QStringLiteral("/dev/ttyUSB0")).spoolPath;
+    QCOMPARE(spool, QDir(dir.path()).filePath(QStringLiteral("kalde-ttyUSB0.spool")));
+    QVERIFY(spool != ServeLine::lineLocation(config, QStringLiteral("COM2")).spoolPath);
 }
 
 QTEST_GUILESS_MAIN(TestCliOptions)
