@@ -173,6 +173,9 @@ int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tarsyn"));
     QApplication::setApplicationVersion(QStringLiteral(TARSYN_VERSION));
+#ifdef TARSYN_APP_ID
+    QGuiApplication::setDesktopFileName(QStringLiteral(TARSYN_APP_ID));
+#endif
     // No display name: the window system would append it to every title (" — Tarsyn"), and titles
     // are exactly the catalogue's texts.
     // Hidden to the tray is not closed: the program ends when the main window closes, not when the
