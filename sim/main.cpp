@@ -84,6 +84,7 @@ QString printable(const QByteArray& bytes) {
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("tarsyn-sim"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(TARSYN_VERSION));
 
     QCommandLineParser parser;
     parser.setApplicationDescription(
@@ -92,6 +93,7 @@ int main(int argc, char** argv) {
                        "protocol) until SIGTERM, SIGINT or 'quit'.\n\n") +
         QLatin1String(kStdinHelp));
     parser.addHelpOption();
+    parser.addVersionOption();
     const QCommandLineOption linkOpt(
         QStringLiteral("link"),
         QStringLiteral("Make <path> a symbolic link to the device (a stale link is replaced)."),

@@ -1,6 +1,7 @@
 #include "app/TrayIcon.h"
 
 #include <QApplication>
+#include <QImage>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPixmap>
@@ -56,34 +57,37 @@ void TrayIcon::click() {
 }
 
 QList<QIcon> TrayIcon::frames() {
-    // Four pictures: a green disc with a sine wave (the alternator), its outer ring growing and
-    // fading so the icon visibly "runs".
     QList<QIcon> icons;
-    constexpr int kSize = 32;
-    for (int i = 0; i < 4; ++i) {
-        QPixmap pixmap(kSize, kSize);
-        pixmap.fill(Qt::transparent);
-        QPainter p(&pixmap);
-        p.setRenderHint(QPainter::Antialiasing);
-        QColor ring(0, 160, 60);
-        ring.setAlpha(255 - i * 55);
-        p.setPen(QPen(ring, 2));
-        p.setBrush(Qt::NoBrush);
-        const qreal r = 10 + i * 1.8;
-        p.drawEllipse(QPointF(kSize / 2.0, kSize / 2.0), r, r);
-        p.setPen(Qt::NoPen);
-        p.setBrush(QColor(0, 130, 50));
-        p.drawEllipse(QPointF(kSize / 2.0, kSize / 2.0), 9, 9);
-        QPainterPath wave;
-        wave.moveTo(9, 16);
-        wave.cubicTo(12, 9, 14, 9, 16, 16);
-        wave.cubicTo(18, 23, 20, 23, 23, 16);
-        p.setPen(QPen(Qt::white, 2));
-        p.drawPath(wave);
-        p.end();
-        icons << QIcon(pixmap);
-    }
+    for (int i = 0; i < 4; ++i) icons << QIcon(QPixmap::fromImage(picture(i, 32)));
     return icons;
+}
+
+QImage TrayIcon::picture(int frame, int size) {
+    // A green disc with a sine wave (the alternator), its outer ring growing and fading from frame to
+    // frame so the icon visibly "runs". Drawn on a 32-unit square scaled to the size asked for.
+    constexpr qreal kUnits = 32;
+    QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.scale(size / kUnits, size / kUnits);
+    QColor ring(0, 160, 60);
+    ring.setAlpha(255 - frame * 55);
+    p.setPen(QPen(ring, 2));
+    p.setBrush(Qt::NoBrush);
+    const qreal r = 10 + frame * 1.8;
+    p.drawEllipse(QPointF(kUnits / 2, kUnits / 2), r, r);
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(0, 130, 50));
+    p.drawEllipse(QPointF(kUnits / 2, kUnits / 2), 9, 9);
+    QPainterPath wave;
+    wave.moveTo(9, 16);
+    wave.cubicTo(12, 9, 14, 9, 16, 16);
+    wave.cubicTo(18, 23, 20, 23, 23, 16);
+    p.setPen(QPen(Qt::white, 2));
+    p.drawPath(wave);
+    p.end();
+    return image;
 }
 
 void TrayIcon::notify(const QString& title, const QString& text) {

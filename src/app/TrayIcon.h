@@ -42,6 +42,9 @@ public:
 
     /// The pictures the icon cycles through: a generator symbol whose ring pulses.
     static QList<QIcon> frames();
+    /// Frame `frame` (0-3) drawn at `size` × `size` pixels; frame 0 is also the program's icon in the
+    /// desktop's menus, rendered at every icon size when the program is packaged.
+    static QImage picture(int frame, int size);
 
 public slots:
     /// The icon's click handler.

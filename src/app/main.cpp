@@ -5,6 +5,8 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QSocketNotifier>
 #include <QTextStream>
 #include <csignal>
@@ -32,7 +34,8 @@ const char* const kUsage =
     "[--force]\n"
     "\n"
     "  --data-dir DIR     data folder with system.ini, the catalogues, help files and kalde.db\n"
-    "                     (default: the folder of this executable)\n"
+    "                     (default: the folder of this executable when it holds system.ini or is\n"
+    "                     writable, else $XDG_DATA_HOME/tarsyn, made by the first --init-config)\n"
     "  --code-page NAME   code page of system.ini, the catalogues and help files (default GBK)\n"
     "  --init-config      write a consistent system.ini and exit; asks for the passwords unless given\n"
     "  --version          print the program's version and exit\n";
@@ -122,7 +125,10 @@ void quitOnTerminationSignals(QObject* context) {
 int runInitConfig(int argc, char* argv[]) {
     QCoreApplication application(argc, argv);
     const QStringList args = QCoreApplication::arguments();
-    const config::DataFolder folder = config::ResolveDataFolder(args);
+    config::DataFolder folder = config::ResolveDataFolder(args);
+    // An installed program's first --init-config makes the user's data folder.
+    if (!folder.ok() && folder.perUser && !QFileInfo::exists(folder.path) && QDir().mkpath(folder.path))
+        folder = config::ResolveDataFolder(args);
     if (!folder.ok()) {
         std::fprintf(stderr, "%s\n", qPrintable(folder.error));
         return 1;
@@ -133,7 +139,7 @@ int runInitConfig(int argc, char* argv[]) {
     const config::InitConfigResult result = config::RunInitConfig(
         args, folder.path,
         [&lines](const QString& prompt, QString& password) { return lines.read(prompt, password); }, codePage,
-        QCoreApplication::applicationDirPath());
+        config::ShippedFolder(QCoreApplication::applicationDirPath()));
     std::fprintf(result.exitCode == 0 ? stdout : stderr, "%s\n", qPrintable(result.message));
     return result.exitCode;
 }
@@ -167,6 +173,9 @@ int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tarsyn"));
     QApplication::setApplicationVersion(QStringLiteral(TARSYN_VERSION));
+#ifdef TARSYN_APP_ID
+    QGuiApplication::setDesktopFileName(QStringLiteral(TARSYN_APP_ID));
+#endif
     // No display name: the window system would append it to every title (" — Tarsyn"), and titles
     // are exactly the catalogue's texts.
     // Hidden to the tray is not closed: the program ends when the main window closes, not when the

@@ -313,11 +313,13 @@ QString UsageText() {
         "                     ttyUSB0, /dev/ttyUSB0); repeat it for several controllers, each served\n"
         "                     on its own thread at once\n"
         "  --ports-file FILE  more ports, one name a line (# starts a comment)\n"
-        "  --data-dir DIR     data folder with system.ini and the catalogues (default: the program's)\n"
+        "  --data-dir DIR     data folder with system.ini and the catalogues (default: the program's,\n"
+        "                     as tarsyn finds it)\n"
         "  --code-page NAME   code page of system.ini, the catalogues and page files (default GBK)\n"
         "  --language NAME    catalogue for alarm texts and messages (default: system.ini's language,\n"
         "                     else English)\n"
-        "  --help             this text; COMMAND --help for one command\n\n"
+        "  --help             this text; COMMAND --help for one command\n"
+        "  --version          the program's version (alone)\n\n"
         "Commands:\n");
     for (const SubCommand& c : kCommands) text += QStringLiteral("  %1\n").arg(QLatin1String(c.synopsis));
     text += QStringLiteral(
@@ -378,8 +380,9 @@ int RunTarsynctl(const QStringList& arguments, const QString& applicationDir) {
         return usage(command->name,
                      QStringLiteral("%1 is not an option of %2").arg(flag, QLatin1String(command->name)));
 
-    const config::DataFolder folder = config::ResolveDataFolder(
-        QStringList{QStringLiteral("tarsynctl")} + options.dataDirArguments, applicationDir);
+    const config::DataFolder folder =
+        config::ResolveDataFolder(QStringList{QStringLiteral("tarsynctl")} + options.dataDirArguments,
+                                  applicationDir, config::UserDataFolder());
     if (!folder.ok()) {
         std::fprintf(stderr, "tarsynctl: %s\n", folder.error.toLocal8Bit().constData());
         return kExitUsage;

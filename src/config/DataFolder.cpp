@@ -10,7 +10,8 @@ namespace {
 const QString kOption = QStringLiteral("--data-dir");
 }
 
-DataFolder ResolveDataFolder(const QStringList& arguments, const QString& applicationDir) {
+DataFolder ResolveDataFolder(const QStringList& arguments, const QString& applicationDir,
+                             const QString& userDataFolder) {
     QString chosen = applicationDir;
     bool given = false;
     for (int i = 0; i < arguments.size(); ++i) {
@@ -26,19 +27,52 @@ DataFolder ResolveDataFolder(const QStringList& arguments, const QString& applic
             given = true;
         }
     }
+    // The executable's folder stays the data folder wherever it is today's (a build folder, a copy the
+    // user unpacked, one that holds settings); only a shared program folder sends the data to the user's
+    // own. Root can write to /usr/bin, so writability alone would put root's settings there: a folder
+    // with the shared catalogues installed beside it is shared.
+    bool perUser = false;
+    if (!given) {
+        const QFileInfo app(applicationDir);
+        const bool ownFolder =
+            app.isDir() && app.isWritable() && ShippedFolder(applicationDir) == applicationDir;
+        if (app.exists() && !QFileInfo::exists(QDir(applicationDir).filePath(QStringLiteral("system.ini"))) &&
+            !ownFolder) {
+            chosen = userDataFolder;
+            perUser = true;
+        }
+    }
     const QFileInfo info(chosen);
     const QString path = QDir::cleanPath(info.absoluteFilePath());
     const QString shown = QDir::toNativeSeparators(path);
     const QString what = given ? QStringLiteral("Data folder") : QStringLiteral("Program folder");
+    if (perUser && !info.exists())
+        return {
+            path,
+            QStringLiteral("Data folder \"%1\" does not exist: make it with tarsyn --init-config").arg(shown),
+            true};
     if (!info.exists()) return {path, QStringLiteral("%1 \"%2\" does not exist").arg(what, shown)};
-    if (!info.isDir()) return {path, QStringLiteral("%1 \"%2\" is not a folder").arg(what, shown)};
+    if (!info.isDir()) return {path, QStringLiteral("%1 \"%2\" is not a folder").arg(what, shown), perUser};
     if (!info.isReadable() || !info.isExecutable())
-        return {path, QStringLiteral("%1 \"%2\" cannot be read").arg(what, shown)};
-    return {path, QString()};
+        return {path, QStringLiteral("%1 \"%2\" cannot be read").arg(what, shown), perUser};
+    return {path, QString(), perUser};
 }
 
 DataFolder ResolveDataFolder(const QStringList& arguments) {
-    return ResolveDataFolder(arguments, QCoreApplication::applicationDirPath());
+    return ResolveDataFolder(arguments, QCoreApplication::applicationDirPath(), UserDataFolder());
+}
+
+QString ShippedFolder(const QString& applicationDir) {
+    const QString shared = QDir::cleanPath(applicationDir + QStringLiteral("/../share/tarsyn"));
+    return QFileInfo(shared).isDir() ? shared : applicationDir;
+}
+
+QString UserDataFolder() {
+    // The XDG rule: an unset, empty or relative XDG_DATA_HOME means ~/.local/share.
+    QString base = qEnvironmentVariable("XDG_DATA_HOME");
+    if (base.isEmpty() || QDir::isRelativePath(base))
+        base = QDir::homePath() + QStringLiteral("/.local/share");
+    return QDir::cleanPath(base + QStringLiteral("/tarsyn"));
 }
 
 QStringList CatalogueNames(const QString& dataDir) {
