@@ -12,6 +12,7 @@
 #include <exception>
 
 #include "app/AboutBox.h"
+#include "app/FleetPortTarget.h"
 #include "app/HelpWindow.h"
 #include "app/LanguageHotKey.h"
 #include "app/LanguageSwitcher.h"
@@ -70,16 +71,6 @@ void startupError(config::Prompter& prompter, const QString& text) {
     prompter.error(text);
 }
 /// Notifications go to the tray icon's balloon, once the icon exists; the bell only when asked for.
-// A double-click in the fleet window switches the line as the port dialog's "指定" does, and not while
-// another exchange has stopped the poll to use the line.
-struct FleetPortTarget : fleet::FleetTarget {
-    FleetPortTarget(monitor::PollCycle& poll, PortSelection& selection) : poll(poll), selection(selection) {}
-    bool lineBusy() const override { return !poll.timer().isActive(); }
-    void selectEntry(int entry, const QString& port) override { selection.apply(entry, port); }
-    monitor::PollCycle& poll;
-    PortSelection& selection;
-};
-
 struct TrayNotifier : aware::Notifier {
     const config::Config& config;
     TrayIcon* tray = nullptr;

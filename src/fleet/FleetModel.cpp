@@ -146,8 +146,9 @@ void FleetModel::tickEnded(const monitor::TickEnd& end) {
 }
 
 void FleetModel::judge(FleetRow& r, const QDateTime& now) const {
-    r.ageSeconds = r.lastReading.isValid() ? std::max<qint64>(0, r.lastReading.secsTo(now)) : -1;
-    r.stale = r.ageSeconds < 0 || r.ageSeconds > staleAfterSeconds();
+    const qint64 ageMs = r.lastReading.isValid() ? std::max<qint64>(0, r.lastReading.msecsTo(now)) : -1;
+    r.ageSeconds = ageMs < 0 ? -1 : ageMs / 1000;
+    r.stale = ageMs < 0 || ageMs > staleAfterSeconds() * 1000;
     if (!r.alarms.isEmpty())
         r.severity = Severity::Alarm;
     else if (r.link == aware::LinkWatch::State::Lost)
