@@ -129,7 +129,7 @@ void FleetModel::readingArrived(const monitor::LiveReading& reading, monitor::Re
     if (reading.liveComplete()) r->lastReading = reading.time;
     m_watch.update(r->remark.trimmed(), reading, reading.time);
     r->watchPanels = m_watch.activePanels(r->remark.trimmed());
-    // Shown at the tick's end, with the rest of the tick.
+    r->dirty = true;  // shown at the tick's end, with the rest of the tick
 }
 
 void FleetModel::tickEnded(const monitor::TickEnd& end) {
@@ -139,16 +139,20 @@ void FleetModel::tickEnded(const monitor::TickEnd& end) {
     state.rotation = end.rotation;
     state.connectionStepRan = end.connectionStepRan;
     if (m_links.update(state, end.time) != aware::LinkWatch::Change::None)
-        if (FleetRow* r = rowOf(end.port)) r->linkChangedAt = end.time;
+        if (FleetRow* r = rowOf(end.port)) {
+            r->linkChangedAt = end.time;
+            r->dirty = true;
+        }
     for (FleetRow& r : m_rows)
         if (!r.remote()) r.link = m_links.state(r.port);
     refresh(end.time);
 }
 
-void FleetModel::judge(FleetRow& r, const QDateTime& now) const {
+void FleetModel::judge(FleetRow& r, const QDateTime& now, qint64 staleAfterMs) const {
+    const FleetRow was = r;
     const qint64 ageMs = r.lastReading.isValid() ? std::max<qint64>(0, r.lastReading.msecsTo(now)) : -1;
     r.ageSeconds = ageMs < 0 ? -1 : ageMs / 1000;
-    r.stale = ageMs < 0 || ageMs > staleAfterSeconds() * 1000;
+    r.stale = ageMs < 0 || ageMs > staleAfterMs;
     if (!r.alarms.isEmpty())
         r.severity = Severity::Alarm;
     else if (r.link == aware::LinkWatch::State::Lost)
@@ -157,11 +161,17 @@ void FleetModel::judge(FleetRow& r, const QDateTime& now) const {
         r.severity = Severity::Stale;
     else
         r.severity = Severity::Normal;
+    // Only what changed is drawn again: a hundred rows, one of them read this tick. A stale row shows
+    // its age, which changes every second.
+    if (r.severity != was.severity || r.stale != was.stale || r.link != was.link ||
+        (r.stale && r.ageSeconds != was.ageSeconds))
+        r.dirty = true;
 }
 
 void FleetModel::refresh(const QDateTime& now) {
+    const qint64 staleAfterMs = staleAfterSeconds() * 1000;
     for (FleetRow& r : m_rows) {
-        if (!r.remote()) judge(r, now);
+        if (!r.remote()) judge(r, now, staleAfterMs);
     }
     // Most urgent first; this PC's list in its own order, then the other sites by site and remark.
     const auto before = [](const FleetRow& a, const FleetRow& b) {
@@ -183,9 +193,15 @@ void FleetModel::refresh(const QDateTime& now) {
             moved << index(to, persistent[k].column());
         }
         changePersistentIndexList(persistent, moved);
-        emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+        emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);  // every row is drawn again
+        for (FleetRow& r : m_rows) r.dirty = false;
+        return;
     }
-    if (!m_rows.isEmpty()) emit dataChanged(index(0, 0), index(rowCount() - 1, ColumnCount - 1));
+    for (int row = 0; row < m_rows.size(); ++row) {
+        if (!m_rows[row].dirty) continue;
+        m_rows[row].dirty = false;
+        emit dataChanged(index(row, 0), index(row, ColumnCount - 1));
+    }
 }
 
 FleetModel::Selection FleetModel::select(int row) {

@@ -45,6 +45,7 @@ struct FleetRow {
     bool stale = true;       ///< no reading, or one older than two rotation rounds
     qint64 ageSeconds = -1;  ///< of the last reading; -1 without one
     Severity severity = Severity::Stale;
+    bool dirty = true;  ///< to be drawn again at the end of the tick
 
     bool remote() const { return !site.isEmpty(); }
 };
@@ -125,7 +126,7 @@ public:
 private:
     FleetRow* rowOf(const QString& port);
     void refresh(const QDateTime& now);
-    void judge(FleetRow& row, const QDateTime& now) const;
+    void judge(FleetRow& row, const QDateTime& now, qint64 staleAfterMs) const;
     QString message(const char* key, const char* english) const;
     QString caption(const QString& panel) const;
     QString ageText(qint64 seconds) const;
