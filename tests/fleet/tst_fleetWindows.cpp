@@ -244,12 +244,13 @@ private slots:
         // The counters count from the start, whether the window was open or not.
         window.refreshCounters();
         QTableWidget* counters = window.counters();
-        QCOMPARE(counters->verticalHeaderItem(5)->text(), QStringLiteral("Non-hexadecimal replies"));
-        QCOMPARE(counters->item(0, 0)->text(), QStringLiteral("6"));  // requests
-        QCOMPARE(counters->item(1, 0)->text(), QStringLiteral("0"));  // complete replies
-        QCOMPARE(counters->item(5, 0)->text(), QStringLiteral("5"));
-        QCOMPARE(counters->item(5, 1)->text(), QStringLiteral("5"));
-        QCOMPARE(counters->item(7, 0)->text(), QStringLiteral("-"));  // no reply time without a reply
+        QCOMPARE(counters->horizontalHeaderItem(5)->toolTip(), QStringLiteral("Non-hexadecimal replies"));
+        QCOMPARE(counters->verticalHeaderItem(1)->text(), QStringLiteral("Last hour"));
+        QCOMPARE(counters->item(0, 0)->text(), QStringLiteral("6"));  // requests since start
+        QCOMPARE(counters->item(0, 1)->text(), QStringLiteral("0"));  // complete replies
+        QCOMPARE(counters->item(0, 5)->text(), QStringLiteral("5"));
+        QCOMPARE(counters->item(1, 5)->text(), QStringLiteral("5"));
+        QCOMPARE(counters->item(0, 7)->text(), QStringLiteral("-"));  // no reply time without a reply
 
         // Paused: nothing more is kept; the poll hidden: its rows go.
         window.findChild<QPushButton*>("btnpause")->click();

@@ -18,6 +18,7 @@
 #include "config/CsvWriter.h"
 #include "config/LiveSettings.h"
 #include "config/Prompter.h"
+#include "fleet/ui/TwoLineCaption.h"
 #include "widgets/Catalogue.h"
 
 namespace tarsyn::fleet::ui {
@@ -66,13 +67,24 @@ DiagnosticsWindow::DiagnosticsWindow(link::LinkMeter& meter, FrameLog& log, Curr
         controls->addWidget(m_kinds[i]);
     }
     controls->addStretch(1);
+    auto* portLabel = new QLabel(QStringLiteral("串口"), this);
+    portLabel->setObjectName(QStringLiteral("lbldgport"));
+    m_port = new QComboBox(this);
+    m_port->setObjectName(QStringLiteral("cbbdgport"));
+    m_port->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    m_port->setMinimumContentsLength(18);
+    connect(m_port, &QComboBox::currentTextChanged, this, &DiagnosticsWindow::refreshCounters);
+    controls->addWidget(portLabel);
+    controls->addWidget(m_port);
     auto* csv = new QPushButton(QStringLiteral("导出CSV"), this);
     csv->setObjectName(QStringLiteral("btndgcsv"));
     connect(csv, &QPushButton::clicked, this, &DiagnosticsWindow::exportCsv);
     controls->addWidget(csv);
     column->addLayout(controls);
 
-    auto* split = new QSplitter(Qt::Horizontal, this);
+    // The log above, the counters of a port below it: every column of both in the width of a
+    // 1024-pixel screen.
+    auto* split = new QSplitter(Qt::Vertical, this);
     m_frames = new QTableView(split);
     m_frames->setObjectName(QStringLiteral("tblframes"));
     m_frames->setModel(&m_log);
@@ -82,7 +94,12 @@ DiagnosticsWindow::DiagnosticsWindow(link::LinkMeter& meter, FrameLog& log, Curr
     m_frames->verticalHeader()->setDefaultSectionSize(m_frames->fontMetrics().height() + 4);
     m_frames->horizontalHeader()->setStretchLastSection(true);
     m_frames->setWordWrap(false);
-    m_frames->setColumnWidth(FrameLog::FrameColumn, 260);
+    // A frame longer than its column is cut at its end (the whole text is the tooltip).
+    const std::pair<int, int> widths[] = {{FrameLog::TimeColumn, 92},      {FrameLog::PortColumn, 120},
+                                          {FrameLog::DirectionColumn, 70}, {FrameLog::KindColumn, 80},
+                                          {FrameLog::FrameColumn, 300},    {FrameLog::LengthColumn, 56},
+                                          {FrameLog::VerdictColumn, 120}};
+    for (const auto& [column, width] : widths) m_frames->setColumnWidth(column, width);
     // New frames keep the view at the bottom unless the operator scrolled up to read.
     connect(&m_log, &QAbstractItemModel::rowsInserted, m_frames, [this] {
         QScrollBar* bar = m_frames->verticalScrollBar();
@@ -90,36 +107,23 @@ DiagnosticsWindow::DiagnosticsWindow(link::LinkMeter& meter, FrameLog& log, Curr
             m_frames->scrollToBottom();
     });
 
-    auto* side = new QWidget(split);
-    auto* sideColumn = new QVBoxLayout(side);
-    sideColumn->setContentsMargins(0, 0, 0, 0);
-    auto* portRow = new QHBoxLayout;
-    auto* portLabel = new QLabel(QStringLiteral("串口"), side);
-    portLabel->setObjectName(QStringLiteral("lbldgport"));
-    m_port = new QComboBox(side);
-    m_port->setObjectName(QStringLiteral("cbbdgport"));
-    m_port->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-    m_port->setMinimumContentsLength(12);
-    connect(m_port, &QComboBox::currentTextChanged, this, &DiagnosticsWindow::refreshCounters);
-    portRow->addWidget(portLabel);
-    portRow->addWidget(m_port, 1);
-    sideColumn->addLayout(portRow);
-    m_counters = new QTableWidget(int(link::LinkTallyFields().size()), 2, side);
+    m_counters = new QTableWidget(2, int(link::LinkTallyFields().size()), split);
     m_counters->setObjectName(QStringLiteral("tblcounters"));
     m_counters->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_counters->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    m_counters->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
     m_counters->verticalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    m_counters->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     for (int r = 0; r < m_counters->rowCount(); ++r)
-        for (int c = 0; c < 2; ++c) {
+        for (int c = 0; c < m_counters->columnCount(); ++c) {
             auto* item = new QTableWidgetItem;
             item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
             m_counters->setItem(r, c, item);
         }
-    sideColumn->addWidget(m_counters, 1);
     split->addWidget(m_frames);
-    split->addWidget(side);
-    split->setStretchFactor(0, 3);
-    split->setStretchFactor(1, 1);
+    split->addWidget(m_counters);
+    split->setStretchFactor(0, 1);
+    split->setStretchFactor(1, 0);
+    split->setSizes({440, 110});
     column->addWidget(split, 1);
 
     m_refresh = new QTimer(this);
@@ -128,7 +132,7 @@ DiagnosticsWindow::DiagnosticsWindow(link::LinkMeter& meter, FrameLog& log, Curr
         fillPorts();
         refreshCounters();
     });
-    resize(1000, 600);
+    resize(1016, 600);
     relabel();
 }
 
@@ -139,11 +143,15 @@ void DiagnosticsWindow::relabel() {
     m_log.relabel();
     m_pause->setText(m_log.paused() ? m_log.message("dgresume", "Resume")
                                     : m_log.message("dgpause", "Pause"));
-    m_counters->setHorizontalHeaderLabels(
+    m_counters->setVerticalHeaderLabels(
         {m_log.message("dgsince", "Since start"), m_log.message("dghour", "Last hour")});
-    QStringList figures;
-    for (const link::LinkTallyField& f : link::LinkTallyFields()) figures << m_log.message(f.key, f.english);
-    m_counters->setVerticalHeaderLabels(figures);
+    const auto& fields = link::LinkTallyFields();
+    for (int c = 0; c < int(fields.size()); ++c) {
+        const QString figure = m_log.message(fields[size_t(c)].key, fields[size_t(c)].english);
+        auto* header = new QTableWidgetItem(TwoLineCaption(figure));
+        header->setToolTip(figure);
+        m_counters->setHorizontalHeaderItem(c, header);
+    }
 }
 
 void DiagnosticsWindow::togglePause() {
@@ -167,10 +175,10 @@ void DiagnosticsWindow::refreshCounters() {
     const QString port = m_port->currentText();
     const link::LinkTally spans[] = {m_meter.sinceStart(port), m_meter.lastHour(port)};
     const auto& fields = link::LinkTallyFields();
-    for (int c = 0; c < 2; ++c)
-        for (size_t r = 0; r < fields.size(); ++r) {
-            const qint64 v = spans[c].*fields[r].value;
-            m_counters->item(int(r), c)->setText(v < 0 ? QStringLiteral("-") : QString::number(v));
+    for (int r = 0; r < 2; ++r)
+        for (size_t c = 0; c < fields.size(); ++c) {
+            const qint64 v = spans[r].*fields[c].value;
+            m_counters->item(r, int(c))->setText(v < 0 ? QStringLiteral("-") : QString::number(v));
         }
 }
 

@@ -12,6 +12,7 @@
 #include "config/Config.h"
 #include "config/LiveSettings.h"
 #include "config/Prompter.h"
+#include "fleet/ui/TwoLineCaption.h"
 #include "widgets/Catalogue.h"
 
 namespace tarsyn::fleet::ui {
@@ -36,6 +37,15 @@ public:
         if (role == Qt::ForegroundRole && QIdentityProxyModel::data(index, FleetModel::StaleRole).toBool())
             return QBrush(FleetColours::kStaleText);
         return QIdentityProxyModel::data(index, role);
+    }
+    // Twelve columns fit a 1024-pixel screen when the longer captions take two lines; the whole
+    // caption is the tooltip.
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override {
+        const QVariant text = QIdentityProxyModel::headerData(section, orientation, Qt::DisplayRole);
+        if (orientation != Qt::Horizontal) return QIdentityProxyModel::headerData(section, orientation, role);
+        if (role == Qt::ToolTipRole) return text;
+        if (role != Qt::DisplayRole) return QIdentityProxyModel::headerData(section, orientation, role);
+        return TwoLineCaption(text.toString());
     }
 };
 
@@ -72,6 +82,9 @@ FleetWindow::FleetWindow(FleetModel& model, const config::Config& config,
     // Header captions wrap rather than widen the table past a 1024-pixel screen.
     m_table->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
     m_table->setWordWrap(false);
+    // Long port names (a device path) lose their middle, never their end; the tooltip has them whole.
+    m_table->setTextElideMode(Qt::ElideMiddle);
+    m_table->horizontalHeader()->setMaximumSectionSize(160);
     column->addWidget(m_table, 1);
 
     connect(m_table, &QTableView::doubleClicked, this, [this](const QModelIndex& i) { choose(i.row()); });
@@ -83,9 +96,8 @@ FleetWindow::FleetWindow(FleetModel& model, const config::Config& config,
         });
     }
     // The first columns tell the sets apart; the rest are numbers.
-    connect(&m_model, &QAbstractItemModel::modelReset, m_table,
-            [this] { m_table->resizeColumnsToContents(); });
-    resize(1000, 420);
+    connect(&m_model, &QAbstractItemModel::modelReset, this, &FleetWindow::fitColumns);
+    resize(1016, 420);
     relabel();
 }
 
@@ -93,7 +105,15 @@ void FleetWindow::relabel() {
     widgets::SetActiveLanguage(this, m_config, m_settings.language(), widgets::WindowControls::kPlainWindow);
     setWindowTitle(m_messages.text(QStringLiteral("Form20caption")));
     m_model.relabel();
+    fitColumns();
+}
+
+void FleetWindow::fitColumns() {
     m_table->resizeColumnsToContents();
+    // The remark names the set; the port, often a long device path, gives way first.
+    constexpr int kPortWidth = 110;
+    if (m_table->columnWidth(FleetModel::PortColumn) > kPortWidth)
+        m_table->setColumnWidth(FleetModel::PortColumn, kPortWidth);
 }
 
 void FleetWindow::choose(int viewRow) {

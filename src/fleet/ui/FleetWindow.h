@@ -42,6 +42,8 @@ public slots:
     void choose(int viewRow);
 
 private:
+    void fitColumns();
+
     FleetModel& m_model;
     const config::Config& m_config;
     const config::LiveSettings& m_settings;
