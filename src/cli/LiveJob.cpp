@@ -128,9 +128,13 @@ QString statsTable(Session& session, const link::LinkMeter& meter) {
     const link::LinkTally hour = meter.lastHour(session.portName());
     QString text;
     QTextStream s(&text);
-    s << session.text("dgsince", "Since start") << '\t' << session.text("dghour", "Last hour") << '\n';
+    // A reply time without any complete reply is "-" (null in JSON).
+    const auto figure = [](qint64 v) { return v < 0 ? QStringLiteral("-") : QString::number(v); };
+    s << '\t' << session.text("dgsince", "Since start") << '\t' << session.text("dghour", "Last hour")
+      << '\n';
     for (const link::LinkTallyField& f : link::LinkTallyFields())
-        s << session.text(f.key, f.english) << '\t' << total.*f.value << '\t' << hour.*f.value << '\n';
+        s << session.text(f.key, f.english) << '\t' << figure(total.*f.value) << '\t' << figure(hour.*f.value)
+          << '\n';
     s.flush();
     return text;
 }
@@ -143,7 +147,8 @@ QJsonObject statsJson(Session& session, const link::LinkMeter& meter) {
     for (const auto& [name, tally] : spans) {
         QJsonObject figures;
         for (const link::LinkTallyField& f : link::LinkTallyFields())
-            figures.insert(QLatin1String(f.json), tally.*f.value);
+            figures.insert(QLatin1String(f.json),
+                           tally.*f.value < 0 ? QJsonValue(QJsonValue::Null) : QJsonValue(tally.*f.value));
         o.insert(QLatin1String(name), figures);
     }
     return o;
