@@ -98,7 +98,9 @@ public:
     /// The rows of the port list again (after the settings window changed it); what was read is kept
     /// for the ports still listed.
     void reloadPorts();
-    /// The second source's rows (another site's sets), replacing those it gave before.
+    /// The second source's rows (another site's sets: `site` set, `entry` ignored), replacing those it
+    /// gave before. They come judged by their source (link, severity, staleness) and are only shown:
+    /// the broker subscription of fleet publishing calls this on the model's thread.
     void setRemoteRows(const QVector<FleetRow>& rows);
 
     /// Double-click or Enter on `row`: selects its controller unless the row is another site's or the

@@ -105,17 +105,21 @@ void LinkMeter::tell(const QString& port, bool sent, const QString& text, ReplyV
 }
 
 void LinkMeter::OpenPort() {
-    if (m_port.Connected()) return;  // nothing to do, as the port itself says
-    // Open by this meter, never closed through it, and found closed now: the device was lost.
-    if (m_open && m_records.contains(m_openName)) m_records[m_openName].reopenDue = true;
-    m_open = false;
+    // An open port is handed the call all the same (it does nothing), but nothing is counted.
+    const bool wasOpen = m_port.Connected();
+    // Opened by this meter, never closed through it, and found closed now: the device was lost.
+    if (!wasOpen && m_open && m_records.contains(m_openName)) m_records[m_openName].reopenDue = true;
     const QString name = m_port.portName();
     try {
         m_port.OpenPort();
     } catch (...) {
-        record(name).reopenDue = true;
+        if (!wasOpen) {
+            record(name).reopenDue = true;
+            m_open = false;
+        }
         throw;
     }
+    if (wasOpen) return;
     PortRecord& r = record(name);
     if (r.reopenDue) {
         r.reopenDue = false;
