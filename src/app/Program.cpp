@@ -535,21 +535,22 @@ Program::Program(const QString& dataDir, const QByteArray& codePage, const Subst
         p.titleForOpening(p.watchEditor.get());
         p.watchEditor->exec();
     });
-    // The fleet and the link diagnostics only look: open in either mode, with or without a link.
-    QObject::connect(window.menuAction(QStringLiteral("fleet1")), &QAction::triggered, &window, [&p] {
-        p.fleetModel->reloadPorts();  // the settings window may have changed the list
-        p.fleetModel->setWatchLimits(p.awareness->watchLimits());
-        p.titleForOpening(p.fleetWindow.get());
-        p.fleetWindow->show();
-        p.fleetWindow->raise();
-        p.fleetWindow->activateWindow();
-    });
-    QObject::connect(window.menuAction(QStringLiteral("diag1")), &QAction::triggered, &window, [&p] {
-        p.titleForOpening(p.diagnosticsWindow.get());
-        p.diagnosticsWindow->show();
-        p.diagnosticsWindow->raise();
-        p.diagnosticsWindow->activateWindow();
-    });
+    // The fleet and the link diagnostics only look: open in either mode, with or without a link, beside
+    // the main window (not modal).
+    const auto showBeside = [&p](QWidget* w) {
+        p.titleForOpening(w);
+        w->show();
+        w->raise();
+        w->activateWindow();
+    };
+    QObject::connect(window.menuAction(QStringLiteral("fleet1")), &QAction::triggered, &window,
+                     [&p, showBeside] {
+                         p.fleetModel->reloadPorts();  // the settings window may have changed the list
+                         p.fleetModel->setWatchLimits(p.awareness->watchLimits());
+                         showBeside(p.fleetWindow.get());
+                     });
+    QObject::connect(window.menuAction(QStringLiteral("diag1")), &QAction::triggered, &window,
+                     [&p, showBeside] { showBeside(p.diagnosticsWindow.get()); });
     QObject::connect(window.menuAction(QStringLiteral("About1")), &QAction::triggered, &window,
                      [&p] { p.aboutBox->open(); });
     // The program ends when the main window has closed (the shell decides whether it may).

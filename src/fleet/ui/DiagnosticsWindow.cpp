@@ -141,8 +141,7 @@ void DiagnosticsWindow::relabel() {
                                widgets::WindowControls::kPlainWindow | widgets::ControlClass::CheckBoxes);
     setWindowTitle(m_messages.text(QStringLiteral("Form21caption")));
     m_log.relabel();
-    m_pause->setText(m_log.paused() ? m_log.message("dgresume", "Resume")
-                                    : m_log.message("dgpause", "Pause"));
+    showPauseText();
     m_counters->setVerticalHeaderLabels(
         {m_log.message("dgsince", "Since start"), m_log.message("dghour", "Last hour")});
     const auto& fields = link::LinkTallyFields();
@@ -156,6 +155,11 @@ void DiagnosticsWindow::relabel() {
 
 void DiagnosticsWindow::togglePause() {
     m_log.setPaused(!m_log.paused());
+    showPauseText();
+}
+
+void DiagnosticsWindow::showPauseText() {
+    // What the button does next: the catalogue has no caption for it, as it has two.
     m_pause->setText(m_log.paused() ? m_log.message("dgresume", "Resume")
                                     : m_log.message("dgpause", "Pause"));
 }

@@ -58,6 +58,7 @@ protected:
 
 private:
     void fillPorts();
+    void showPauseText();
 
     link::LinkMeter& m_meter;
     FrameLog& m_log;
