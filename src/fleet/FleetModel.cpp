@@ -126,7 +126,10 @@ void FleetModel::readingArrived(const monitor::LiveReading& reading, monitor::Re
     for (const QString& name : reading.activeIndicators())
         if (monitor::PictureSetOf(name) == monitor::PictureSet::Alarm) r->alarms << name;
     r->engine = engineOf(reading, !r->alarms.isEmpty());
-    if (reading.liveComplete()) r->lastReading = reading.time;
+    if (reading.liveComplete()) {
+        r->lastReading = reading.time;
+        r->lastReadingMs = reading.time.toMSecsSinceEpoch();
+    }
     m_watch.update(r->remark.trimmed(), reading, reading.time);
     r->watchPanels = m_watch.activePanels(r->remark.trimmed());
     r->dirty = true;  // shown at the tick's end, with the rest of the tick
@@ -148,9 +151,9 @@ void FleetModel::tickEnded(const monitor::TickEnd& end) {
     refresh(end.time);
 }
 
-void FleetModel::judge(FleetRow& r, const QDateTime& now, qint64 staleAfterMs) const {
+void FleetModel::judge(FleetRow& r, qint64 nowMs, qint64 staleAfterMs) const {
     const FleetRow was = r;
-    const qint64 ageMs = r.lastReading.isValid() ? std::max<qint64>(0, r.lastReading.msecsTo(now)) : -1;
+    const qint64 ageMs = r.lastReadingMs >= 0 ? std::max<qint64>(0, nowMs - r.lastReadingMs) : -1;
     r.ageSeconds = ageMs < 0 ? -1 : ageMs / 1000;
     r.stale = ageMs < 0 || ageMs > staleAfterMs;
     if (!r.alarms.isEmpty())
@@ -169,9 +172,11 @@ void FleetModel::judge(FleetRow& r, const QDateTime& now, qint64 staleAfterMs) c
 }
 
 void FleetModel::refresh(const QDateTime& now) {
+    // Times as milliseconds, taken once: a local date-time costs a time-zone lookup at every use.
     const qint64 staleAfterMs = staleAfterSeconds() * 1000;
+    const qint64 nowMs = now.toMSecsSinceEpoch();
     for (FleetRow& r : m_rows) {
-        if (!r.remote()) judge(r, now, staleAfterMs);
+        if (!r.remote()) judge(r, nowMs, staleAfterMs);
     }
     // Most urgent first; this PC's list in its own order, then the other sites by site and remark.
     const auto before = [](const FleetRow& a, const FleetRow& b) {
@@ -200,7 +205,9 @@ void FleetModel::refresh(const QDateTime& now) {
     for (int row = 0; row < m_rows.size(); ++row) {
         if (!m_rows[row].dirty) continue;
         m_rows[row].dirty = false;
-        emit dataChanged(index(row, 0), index(row, ColumnCount - 1));
+        // Cell by cell: a view repaints a single changed cell, but the whole of itself for a range.
+        for (int column = 0; column < ColumnCount; ++column)
+            emit dataChanged(index(row, column), index(row, column));
     }
 }
 

@@ -38,6 +38,7 @@ struct FleetRow {
     aware::LinkWatch::State link = aware::LinkWatch::State::NeverLinked;
     QDateTime linkChangedAt;       ///< invalid: not since the start
     QDateTime lastReading;         ///< the last complete live reading; invalid: none yet
+    qint64 lastReadingMs = -1;     ///< the same since the epoch; -1: none yet
     monitor::LiveReading reading;  ///< its fields
     QStringList alarms;            ///< active alarm indicators (`zs9`…), in number order
     QStringList watchPanels;       ///< value panels beyond one of the operator's own limits
@@ -128,7 +129,7 @@ public:
 private:
     FleetRow* rowOf(const QString& port);
     void refresh(const QDateTime& now);
-    void judge(FleetRow& row, const QDateTime& now, qint64 staleAfterMs) const;
+    void judge(FleetRow& row, qint64 nowMs, qint64 staleAfterMs) const;
     QString message(const char* key, const char* english) const;
     QString caption(const QString& panel) const;
     QString ageText(qint64 seconds) const;
