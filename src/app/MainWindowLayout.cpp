@@ -204,6 +204,9 @@ void MainWindow::buildMenus() {
     history->addSeparator();
     item(history, "jr1", "事件日志(&J)");
     item(history, "wl1", "自设限值(&W)");
+    history->addSeparator();
+    item(history, "fleet1", "机组总览(&O)");
+    item(history, "diag1", "链路诊断(&L)");
 
     item(bar, "gsm1", "短信(G)");
     item(bar, "print1", "打印(&P)");

@@ -12,6 +12,7 @@
 #include <exception>
 
 #include "app/AboutBox.h"
+#include "app/FleetPortTarget.h"
 #include "app/HelpWindow.h"
 #include "app/LanguageHotKey.h"
 #include "app/LanguageSwitcher.h"
@@ -32,6 +33,10 @@
 #include "aware/ui/WatchLimitEditor.h"
 #include "config/Config.h"
 #include "config/LiveSettings.h"
+#include "fleet/FleetModel.h"
+#include "fleet/FrameLog.h"
+#include "fleet/ui/DiagnosticsWindow.h"
+#include "fleet/ui/FleetWindow.h"
 #include "history/CurveQuery.h"
 #include "history/HistoryColumns.h"
 #include "history/HistoryRecorder.h"
@@ -139,6 +144,11 @@ struct Program::Parts {
     std::unique_ptr<reports::ui::AlarmHistoryWindow> alarmWindow;  // TForm17
     std::unique_ptr<aware::ui::JournalWindow> journalWindow;       // TForm18
     std::unique_ptr<aware::ui::WatchLimitEditor> watchEditor;      // TForm19
+    std::unique_ptr<fleet::FleetModel> fleetModel;
+    std::unique_ptr<FleetPortTarget> fleetTarget;
+    std::unique_ptr<fleet::FrameLog> frameLog;
+    std::unique_ptr<fleet::ui::FleetWindow> fleetWindow;              // TForm20
+    std::unique_ptr<fleet::ui::DiagnosticsWindow> diagnosticsWindow;  // TForm21
     WindowRegistry windows;  // the same windows, listed as they are created
 
     std::unique_ptr<LanguageSwitcher> switcher;
@@ -269,6 +279,7 @@ Program::Program(const QString& dataDir, const QByteArray& codePage, const Subst
         p.journal->record(history::JournalKind::SettingsSaved, QString(),
                           aware::settingsSavedText({s.language(), s.refreshText(), s.hourIntervalText(),
                                                     s.dayIntervalText(), int(s.ports().size())}));
+        if (p.fleetModel) p.fleetModel->reloadPorts();
     });
     p.settingsWindow =
         std::make_unique<SettingsWindow>(*p.settingsLogic, p.settings, p.messages, translate, &window);
@@ -383,6 +394,22 @@ Program::Program(const QString& dataDir, const QByteArray& codePage, const Subst
         [&p](const QVector<aware::WatchLimit>& limits) { p.awareness->setWatchLimits(limits); }, &window);
     p.windows.add(p.watchEditor.get(), QStringLiteral("Form19caption"),
                   [&p](const QString&) { p.watchEditor->relabel(); });
+    // TForm20 the fleet overview, fed by the station after the recorder, and TForm21 the link
+    // diagnostics, whose frame log listens to the line only while the window is open.
+    p.fleetModel = std::make_unique<fleet::FleetModel>(p.clock, p.config, p.settings);
+    p.fleetTarget = std::make_unique<FleetPortTarget>(p.station.poll(), *p.portSelection);
+    p.fleetModel->setTarget(p.fleetTarget.get());
+    p.station.subscribe(p.fleetModel.get());
+    p.fleetWindow = std::make_unique<fleet::ui::FleetWindow>(*p.fleetModel, p.config, p.settings, p.messages,
+                                                             p.prompter, &window);
+    p.windows.add(p.fleetWindow.get(), QStringLiteral("Form20caption"),
+                  [&p](const QString&) { p.fleetWindow->relabel(); });
+    p.frameLog = std::make_unique<fleet::FrameLog>(p.config, p.settings);
+    p.diagnosticsWindow = std::make_unique<fleet::ui::DiagnosticsWindow>(
+        p.station.meter(), *p.frameLog, [&p] { return p.station.view().portText(); }, p.config, p.settings,
+        p.messages, p.prompter, &window);
+    p.windows.add(p.diagnosticsWindow.get(), QStringLiteral("Form21caption"),
+                  [&p](const QString&) { p.diagnosticsWindow->relabel(); });
 
     // Shift+End cycles the language; each window re-labels itself, in creation order.
     // The hot key cycles the entries of the settings window's language box, listed once at its creation.
@@ -508,6 +535,22 @@ Program::Program(const QString& dataDir, const QByteArray& codePage, const Subst
         p.titleForOpening(p.watchEditor.get());
         p.watchEditor->exec();
     });
+    // The fleet and the link diagnostics only look: open in either mode, with or without a link, beside
+    // the main window (not modal).
+    const auto showBeside = [&p](QWidget* w) {
+        p.titleForOpening(w);
+        w->show();
+        w->raise();
+        w->activateWindow();
+    };
+    QObject::connect(window.menuAction(QStringLiteral("fleet1")), &QAction::triggered, &window,
+                     [&p, showBeside] {
+                         p.fleetModel->reloadPorts();  // the settings window may have changed the list
+                         p.fleetModel->setWatchLimits(p.awareness->watchLimits());
+                         showBeside(p.fleetWindow.get());
+                     });
+    QObject::connect(window.menuAction(QStringLiteral("diag1")), &QAction::triggered, &window,
+                     [&p, showBeside] { showBeside(p.diagnosticsWindow.get()); });
     QObject::connect(window.menuAction(QStringLiteral("About1")), &QAction::triggered, &window,
                      [&p] { p.aboutBox->open(); });
     // The program ends when the main window has closed (the shell decides whether it may).
@@ -520,6 +563,7 @@ Program::~Program() {
     p.station.stop();
     p.station.unsubscribe(p.awareness.get());
     p.station.unsubscribe(p.recorder.get());
+    p.station.unsubscribe(p.fleetModel.get());
     try {
         p.port.ClosePort();
     } catch (const std::exception&) {

@@ -9,6 +9,7 @@
 #include "cli/Options.h"
 #include "cli/Session.h"
 #include "link/LinkError.h"
+#include "link/LinkMeter.h"
 #include "link/ReplyCheck.h"
 #include "monitor/LiveMap.h"
 #include "monitor/LiveReading.h"
@@ -21,15 +22,15 @@ namespace {
 constexpr int kReplyWaitMs = 1000;
 
 /// Reads one block; true when its reply passed the check and was decoded whole.
-bool readBlock(Session& session, monitor::ReplyBlock block, monitor::LiveReading& reading) {
+bool readBlock(link::ControllerLink& line, monitor::ReplyBlock block, monitor::LiveReading& reading) {
     try {
-        if (session.link().Transaction(monitor::BlockRequest(block), monitor::BlockReadCount(block),
-                                       kReplyWaitMs) != link::ReplyVerdict::Ok)
+        if (line.Transaction(monitor::BlockRequest(block), monitor::BlockReadCount(block), kReplyWaitMs) !=
+            link::ReplyVerdict::Ok)
             return false;
     } catch (const link::LinkError&) {
         return false;
     }
-    const QString reply = session.link().LastReply();
+    const QString reply = line.LastReply();
     return block == monitor::ReplyBlock::Live ? monitor::DecodeLiveReply(reply, reading)
                                               : monitor::DecodeDelayReply(reply, reading);
 }
@@ -121,37 +122,85 @@ QString tableOf(const monitor::LiveReading& r, const QString& port, bool linked,
     return text;
 }
 
+/// The line's counters: rows of caption, since start, last hour; or a JSON object of the two.
+QString statsTable(Session& session, const link::LinkMeter& meter) {
+    const link::LinkTally total = meter.sinceStart(session.portName());
+    const link::LinkTally hour = meter.lastHour(session.portName());
+    QString text;
+    QTextStream s(&text);
+    // A reply time without any complete reply is "-" (null in JSON).
+    const auto figure = [](qint64 v) { return v < 0 ? QStringLiteral("-") : QString::number(v); };
+    s << '\t' << session.text("dgsince", "Since start") << '\t' << session.text("dghour", "Last hour")
+      << '\n';
+    for (const link::LinkTallyField& f : link::LinkTallyFields())
+        s << session.text(f.key, f.english) << '\t' << figure(total.*f.value) << '\t' << figure(hour.*f.value)
+          << '\n';
+    s.flush();
+    return text;
+}
+
+QJsonObject statsJson(Session& session, const link::LinkMeter& meter) {
+    QJsonObject o;
+    const std::pair<const char*, link::LinkTally> spans[] = {
+        {"sinceStart", meter.sinceStart(session.portName())},
+        {"lastHour", meter.lastHour(session.portName())}};
+    for (const auto& [name, tally] : spans) {
+        QJsonObject figures;
+        for (const link::LinkTallyField& f : link::LinkTallyFields())
+            figures.insert(QLatin1String(f.json),
+                           tally.*f.value < 0 ? QJsonValue(QJsonValue::Null) : QJsonValue(tally.*f.value));
+        o.insert(QLatin1String(name), figures);
+    }
+    return o;
+}
+
 }  // namespace
 
-int Live(Session& session, bool json, bool watch, int intervalSeconds) {
+int Live(Session& session, bool json, bool watch, int intervalSeconds, bool stats) {
     const config::IniSection translations = session.translations();
+    // Every exchange of the job is counted, as the window program's station counts its line.
+    link::SystemClock clock;
+    link::LinkMeter meter(session.link().port(), clock);
+    link::ControllerLink line(meter, session.link().sleeper());
+    const auto withStats = [&](QJsonObject o) {
+        if (stats) o.insert(QStringLiteral("stats"), statsJson(session, meter));
+        return o;
+    };
     for (;;) {
         monitor::LiveReading reading;
         reading.port = session.portName();
-        const bool live = readBlock(session, monitor::ReplyBlock::Live, reading);
-        const bool delays = live && readBlock(session, monitor::ReplyBlock::Delay, reading);
+        const bool live = readBlock(line, monitor::ReplyBlock::Live, reading);
+        const bool delays = live && readBlock(line, monitor::ReplyBlock::Delay, reading);
         reading.time = QDateTime::currentDateTime();
         reading.linked = live;
         const QString port = session.portName();
         if (!watch) {
             if (!live || !delays) {
+                // What the line did is what a technician asks for when it does not answer.
+                if (stats)
+                    session.out() += (json ? QJsonDocument(withStats({})).toJson(QJsonDocument::Indented)
+                                           : statsTable(session, meter).toUtf8());
                 session.prompter().error(session.message("dl4"));
                 return kExitLink;
             }
             session.out() +=
-                (json ? QString::fromUtf8(QJsonDocument(jsonOf(reading, port, true, translations))
+                (json ? QString::fromUtf8(QJsonDocument(withStats(jsonOf(reading, port, true, translations)))
                                               .toJson(QJsonDocument::Indented))
-                      : tableOf(reading, port, true, translations))
+                      : tableOf(reading, port, true, translations) +
+                            (stats ? statsTable(session, meter) : QString()))
                     .toUtf8();
             return kExitOk;
         }
-        const QByteArray out =
-            json ? QJsonDocument(jsonOf(reading, port, live, translations)).toJson(QJsonDocument::Compact) +
-                       '\n'
-                 : tableOf(reading, port, live, translations).toUtf8() + '\n';
+        const QByteArray out = json ? QJsonDocument(withStats(jsonOf(reading, port, live, translations)))
+                                              .toJson(QJsonDocument::Compact) +
+                                          '\n'
+                                    : (tableOf(reading, port, live, translations) +
+                                       (stats ? statsTable(session, meter) : QString()))
+                                              .toUtf8() +
+                                          '\n';
         session.terminal().out(out);
         // The two reads took about two seconds of the interval.
-        session.link().sleeper().sleep(qMax(0, intervalSeconds * 1000 - 2 * kReplyWaitMs));
+        line.sleeper().sleep(qMax(0, intervalSeconds * 1000 - 2 * kReplyWaitMs));
     }
 }
 

@@ -8,6 +8,8 @@ class Session;
 /// main window's cycle makes it, printed as a table with units or, with `json`, as one JSON object.
 /// With `watch` it polls again every `intervalSeconds` and prints each poll as it comes (one JSON
 /// object a line), until the tool is stopped; a poll without an answer is printed as not linked.
-int Live(Session& session, bool json, bool watch, int intervalSeconds);
+/// With `stats` each poll is followed by the line's counters since the tool started and for the last
+/// hour.
+int Live(Session& session, bool json, bool watch, int intervalSeconds, bool stats);
 
 }  // namespace tarsyn::cli

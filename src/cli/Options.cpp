@@ -55,6 +55,8 @@ QString ParseOptions(const QStringList& arguments, Options& options) {
             options.json = true;
         else if (arg == QLatin1String("--watch"))
             options.watch = true;
+        else if (arg == QLatin1String("--stats"))
+            options.stats = true;
         else if (arg == QLatin1String("--day"))
             options.day = true;
         else if (arg == QLatin1String("--hour"))

@@ -34,6 +34,7 @@ struct Options {
     bool csv = false;
     bool json = false;   ///< live --json
     bool watch = false;  ///< live --watch
+    bool stats = false;  ///< live --stats
     bool day = false;
     bool hour = false;
     QString controller;  ///< history export --controller

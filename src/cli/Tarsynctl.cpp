@@ -98,14 +98,15 @@ int runDiff(Context& ctx) { return runFileJob(ctx, "diff", Diff); }
 
 int runLive(Context& ctx) {
     if (!ctx.options.words.isEmpty()) return usage("live", QStringLiteral("takes no words"));
-    const bool json = ctx.options.json, watch = ctx.options.watch;
+    const bool json = ctx.options.json, watch = ctx.options.watch, stats = ctx.options.stats;
     // The watch polls at the program's refresh time; a folder without one polls every second.
     bool ok = false;
     int interval =
         ctx.data.reini(QStringLiteral("system.ini"), QStringLiteral("Set"), QStringLiteral("flash"))
             .toInt(&ok);
     if (!ok || interval < 1 || interval > 3600) interval = 1;
-    return runOnPorts(ctx, [json, watch, interval](Session& s) { return Live(s, json, watch, interval); });
+    return runOnPorts(
+        ctx, [json, watch, interval, stats](Session& s) { return Live(s, json, watch, interval, stats); });
 }
 
 int runAlarms(Context& ctx) {
@@ -207,16 +208,25 @@ const SubCommand kCommands[] = {
      Ports::Needed,
      runDiff},
     {"live",
-     "live [--watch] [--json]",
+     "live [--watch] [--json] [--stats]",
      "One poll of the live block (the 21 readings with their units and the 32 indicators) and the\n"
      "delay block, as the main window's cycle reads them, printed as a table (caption, value, unit)\n"
      "or with --json as one JSON object (time with its offset, port, link, values by panel with unit\n"
      "and caption, delays, every indicator, the active ones with their captions). --watch polls\n"
      "again at the refresh time of the data folder's system.ini (else every second) and prints each\n"
      "poll as it comes, one JSON object a line with --json, until stopped (Ctrl+C); a poll without an\n"
+<<<<<<< HEAD
      "answer is printed with \"linked\": false. Without --watch no answer exits 3.\n",
      {"json", "watch"},
      Ports::Needed,
+=======
+     "answer is printed with \"linked\": false. Without --watch no answer exits 3. --stats adds the\n"
+     "line's counters since the tool started and for the last hour (requests, complete replies,\n"
+     "timeouts, short, check-error and non-hexadecimal replies, port reopenings, median and 95th\n"
+     "percentile reply time), as rows after the table or as \"stats\" in the JSON object.\n",
+     {"json", "watch", "stats"},
+     true,
+>>>>>>> fleet
      runLive},
     {"alarms",
      "alarms [--csv]",
@@ -291,6 +301,7 @@ QString foreignFlag(const Options& o, const SubCommand& command) {
                                                   {"csv", o.csv},
                                                   {"json", o.json},
                                                   {"watch", o.watch},
+                                                  {"stats", o.stats},
                                                   {"day", o.day},
                                                   {"hour", o.hour},
                                                   {"controller", !o.controller.isEmpty()},

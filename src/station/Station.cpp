@@ -6,10 +6,10 @@ namespace tarsyn::station {
 
 Station::Station(link::SerialPort& port, link::Sleeper& sleeper, const link::Clock& clock,
                  const config::LiveSettings& settings, const config::Messages& messages, QObject* parent)
-    : QObject(parent), m_port(port), m_link(port, sleeper) {
+    : QObject(parent), m_meter(port, clock), m_link(m_meter, sleeper) {
     setObjectName(QStringLiteral("station"));
     // A child, so that moveToThread takes the cycle and its timer along.
-    m_poll = std::make_unique<monitor::PollCycle>(port, sleeper, clock, settings, messages, m_view, this);
+    m_poll = std::make_unique<monitor::PollCycle>(m_meter, sleeper, clock, settings, messages, m_view, this);
     m_poll->addSubscriber(&m_record);
 }
 

@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "link/ControllerLink.h"
+#include "link/LinkMeter.h"
 #include "monitor/LiveReading.h"
 #include "monitor/PollCycle.h"
 #include "monitor/ReadingSubscriber.h"
@@ -54,7 +55,10 @@ public:
 
     monitor::PollCycle& poll() { return *m_poll; }
     link::ControllerLink& controllerLink() { return m_link; }
-    link::SerialPort& port() { return m_port; }
+    /// The line as every exchange of the station uses it: the port given, counted by meter().
+    link::SerialPort& port() { return m_meter; }
+    /// The line's counters per port and its frames, for whoever diagnoses the link (on this thread).
+    link::LinkMeter& meter() { return m_meter; }
     /// What the cycle writes about the line (current entry, connection picture, mode, port problem).
     StationView& view() { return m_view; }
     /// The window that draws the line, or null (headless).
@@ -86,7 +90,7 @@ private:
     };
     monitor::LiveReading& entry(const QString& remark);
 
-    link::SerialPort& m_port;
+    link::LinkMeter m_meter;
     link::ControllerLink m_link;
     StationView m_view;
     std::unique_ptr<monitor::PollCycle> m_poll;

@@ -97,6 +97,7 @@ private slots:
     void factoryWithoutYesOrTerminalSendsNothing();
     void severalPortsAtOnceWithOneMissing();
     void liveJsonCarriesTheControllersValues();
+    void liveStatsCountTheLine();
     void serveRefusesALineAnotherProgramHolds();
     void serveRecordsEveryLineAtItsCadenceUntilSigterm();
 
@@ -439,6 +440,35 @@ void TestTarsynctl::serveRecordsEveryLineAtItsCadenceUntilSigterm() {
         QCOMPARE(distinct("sj20"), QStringList{QStringLiteral("229")});
     }
     QCOMPARE(rows("Dead"), 0);
+}
+
+// --stats: the line's counters after the poll. A clean controller answers both reads; one that sends
+// garbage before every reply fails the live read (no delay read follows) and exits 3, counted.
+void TestTarsynctl::liveStatsCountTheLine() {
+    auto clean = sim(QStringLiteral("stats"));
+    QVERIFY(clean);
+    Run r = run({"--port", path(QStringLiteral("stats")), "live", "--json", "--stats"});
+    QCOMPARE(r.exitCode, 0);
+    QJsonObject since = QJsonDocument::fromJson(r.out.toUtf8())
+                            .object()
+                            .value("stats")
+                            .toObject()
+                            .value("sinceStart")
+                            .toObject();
+    QCOMPARE(since.value("requests").toInt(), 2);
+    QCOMPARE(since.value("replies").toInt(), 2);
+    QCOMPARE(since.value("notHex").toInt(), 0);
+    QVERIFY(since.value("medianMs").toInt() >= 1000);  // each reply is read after the cycle's second
+
+    auto noisy = sim(QStringLiteral("noisy"), {QStringLiteral("--garbage")});
+    QVERIFY(noisy);
+    r = run({"--port", path(QStringLiteral("noisy")), "live", "--stats"});
+    QCOMPARE(r.exitCode, 3);
+    QVERIFY2(r.out.contains(QRegularExpression("Requests\\t1\\t1\\n")), qPrintable(r.out));
+    QVERIFY2(r.out.contains(QRegularExpression("Non-hexadecimal replies\\t1\\t1\\n")), qPrintable(r.out));
+    QVERIFY2(r.out.contains(QRegularExpression("Median reply time \\(ms\\)\\t-\\t-\\n")), qPrintable(r.out));
+
+    QCOMPARE(run({"--port", path(QStringLiteral("stats")), "alarms", "--stats"}).exitCode, 2);
 }
 
 QTEST_GUILESS_MAIN(TestTarsynctl)

@@ -1,0 +1,125 @@
+#include "fleet/ui/FleetWindow.h"
+
+#include <QBrush>
+#include <QHeaderView>
+#include <QIdentityProxyModel>
+#include <QKeySequence>
+#include <QLabel>
+#include <QShortcut>
+#include <QTableView>
+#include <QVBoxLayout>
+
+#include "config/Config.h"
+#include "config/LiveSettings.h"
+#include "config/Prompter.h"
+#include "fleet/ui/TwoLineCaption.h"
+#include "widgets/Catalogue.h"
+
+namespace tarsyn::fleet::ui {
+
+namespace {
+
+// The model says how urgent a row is; the window says what that looks like.
+class ColouredRows : public QIdentityProxyModel {
+public:
+    using QIdentityProxyModel::QIdentityProxyModel;
+    QVariant data(const QModelIndex& index, int role) const override {
+        if (role == Qt::BackgroundRole) {
+            switch (Severity(QIdentityProxyModel::data(index, FleetModel::SeverityRole).toInt())) {
+                case Severity::Alarm:
+                    return QBrush(FleetColours::kAlarmBackground);
+                case Severity::LinkLost:
+                    return QBrush(FleetColours::kLostBackground);
+                default:
+                    return {};
+            }
+        }
+        if (role == Qt::ForegroundRole && QIdentityProxyModel::data(index, FleetModel::StaleRole).toBool())
+            return QBrush(FleetColours::kStaleText);
+        return QIdentityProxyModel::data(index, role);
+    }
+    // Twelve columns fit a 1024-pixel screen when the longer captions take two lines; the whole
+    // caption is the tooltip.
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override {
+        const QVariant text = QIdentityProxyModel::headerData(section, orientation, Qt::DisplayRole);
+        if (orientation != Qt::Horizontal) return QIdentityProxyModel::headerData(section, orientation, role);
+        if (role == Qt::ToolTipRole) return text;
+        if (role != Qt::DisplayRole) return QIdentityProxyModel::headerData(section, orientation, role);
+        return TwoLineCaption(text.toString());
+    }
+};
+
+}  // namespace
+
+FleetWindow::FleetWindow(FleetModel& model, const config::Config& config,
+                         const config::LiveSettings& settings, const config::Messages& messages,
+                         config::Prompter& prompter, QWidget* parent)
+    : QWidget(parent, Qt::Window),
+      m_model(model),
+      m_config(config),
+      m_settings(settings),
+      m_messages(messages),
+      m_prompter(prompter) {
+    setObjectName(QStringLiteral("TForm20"));
+    auto* column = new QVBoxLayout(this);
+    m_hint = new QLabel(QStringLiteral("双击或按回车键，在主窗口中显示该机组。"), this);
+    m_hint->setObjectName(QStringLiteral("lblfleethint"));
+    m_hint->setWordWrap(true);
+    column->addWidget(m_hint);
+
+    auto* coloured = new ColouredRows(this);
+    coloured->setSourceModel(&m_model);
+    m_table = new QTableView(this);
+    m_table->setObjectName(QStringLiteral("tblfleet"));
+    m_table->setModel(coloured);
+    m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_table->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_table->setAlternatingRowColors(false);
+    m_table->verticalHeader()->hide();
+    m_table->horizontalHeader()->setStretchLastSection(true);
+    m_table->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    // Header captions wrap rather than widen the table past a 1024-pixel screen.
+    m_table->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+    m_table->setWordWrap(false);
+    // Long port names (a device path) lose their middle, never their end; the tooltip has them whole.
+    m_table->setTextElideMode(Qt::ElideMiddle);
+    m_table->horizontalHeader()->setMaximumSectionSize(160);
+    column->addWidget(m_table, 1);
+
+    connect(m_table, &QTableView::doubleClicked, this, [this](const QModelIndex& i) { choose(i.row()); });
+    for (const QKeySequence& key : {QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)}) {
+        auto* enter = new QShortcut(key, m_table);
+        enter->setContext(Qt::WidgetShortcut);
+        connect(enter, &QShortcut::activated, this, [this] {
+            if (m_table->currentIndex().isValid()) choose(m_table->currentIndex().row());
+        });
+    }
+    // The first columns tell the sets apart; the rest are numbers.
+    connect(&m_model, &QAbstractItemModel::modelReset, this, &FleetWindow::fitColumns);
+    resize(1016, 420);
+    relabel();
+}
+
+void FleetWindow::relabel() {
+    widgets::SetActiveLanguage(this, m_config, m_settings.language(), widgets::WindowControls::kPlainWindow);
+    setWindowTitle(m_messages.text(QStringLiteral("Form20caption")));
+    m_model.relabel();
+    fitColumns();
+}
+
+void FleetWindow::fitColumns() {
+    m_table->resizeColumnsToContents();
+    // The remark names the set; the port, often a long device path, gives way first.
+    constexpr int kPortWidth = 110;
+    if (m_table->columnWidth(FleetModel::PortColumn) > kPortWidth)
+        m_table->setColumnWidth(FleetModel::PortColumn, kPortWidth);
+}
+
+void FleetWindow::choose(int viewRow) {
+    const FleetModel::Selection outcome = m_model.select(viewRow);
+    const QString refusal = m_model.refusalText(outcome);
+    if (!refusal.isEmpty()) m_prompter.information(refusal);
+}
+
+}  // namespace tarsyn::fleet::ui
