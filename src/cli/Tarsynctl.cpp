@@ -215,18 +215,12 @@ const SubCommand kCommands[] = {
      "and caption, delays, every indicator, the active ones with their captions). --watch polls\n"
      "again at the refresh time of the data folder's system.ini (else every second) and prints each\n"
      "poll as it comes, one JSON object a line with --json, until stopped (Ctrl+C); a poll without an\n"
-<<<<<<< HEAD
-     "answer is printed with \"linked\": false. Without --watch no answer exits 3.\n",
-     {"json", "watch"},
-     Ports::Needed,
-=======
      "answer is printed with \"linked\": false. Without --watch no answer exits 3. --stats adds the\n"
      "line's counters since the tool started and for the last hour (requests, complete replies,\n"
      "timeouts, short, check-error and non-hexadecimal replies, port reopenings, median and 95th\n"
      "percentile reply time), as rows after the table or as \"stats\" in the JSON object.\n",
      {"json", "watch", "stats"},
-     true,
->>>>>>> fleet
+     Ports::Needed,
      runLive},
     {"alarms",
      "alarms [--csv]",
