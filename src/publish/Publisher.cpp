@@ -10,6 +10,7 @@
 #include <deque>
 #include <mutex>
 
+#include "aware/JournalExport.h"
 #include "aware/JournalTexts.h"
 #include "config/Config.h"
 #include "config/LiveSettings.h"
@@ -259,10 +260,10 @@ void Publisher::start() {
                                history::stampText(m_services.clock.now()),
                                {},
                                {}};
+    const auto message = [this](const QString& key) { return m_services.messages.text(key); };
     for (history::JournalKind kind : history::kJournalKinds) {
-        const QString code = history::journalKindCode(kind);
-        const QString text = m_services.messages.text(QStringLiteral("jk") + code);
-        setup.kindTexts.insert(int(kind), text.isEmpty() || text == QLatin1String("0") ? code : text);
+        const QString text = aware::JournalKindText(kind, message);
+        setup.kindTexts.insert(int(kind), text == QLatin1String("0") ? history::journalKindCode(kind) : text);
     }
     setup.clientId = QStringLiteral("tarsyn-%1-%2-%3")
                          .arg(m_settings.site, m_scope.name.isEmpty() ? QStringLiteral("pc") : m_scope.name)
