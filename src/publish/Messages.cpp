@@ -196,14 +196,21 @@ QList<std::pair<QByteArray, QByteArray>> DiscoveryConfigs(const Topics& topics, 
         c.insert(QStringLiteral("device_class"), QStringLiteral("problem"));
         add(QStringLiteral("binary_sensor"), name, c);
     }
-    if (commands) {
-        for (const RemoteCommand& rc : kRemoteCommands) {
-            QJsonObject c;
-            c.insert(QStringLiteral("name"), QLatin1String(rc.word));
-            c.insert(QStringLiteral("command_topic"), QString::fromUtf8(topics.command(controller)));
-            c.insert(QStringLiteral("payload_press"), QLatin1String(rc.word));
-            add(QStringLiteral("button"), QLatin1String(rc.word), c);
+    for (const RemoteCommand& rc : kRemoteCommands) {
+        const QString word = QLatin1String(rc.word);
+        if (!commands) {
+            // An empty retained config takes away a button published while commands were on.
+            configs.append({(kDiscoveryPrefix + QStringLiteral("/button/") + node + '/' + word +
+                             QStringLiteral("/config"))
+                                .toUtf8(),
+                            QByteArray()});
+            continue;
         }
+        QJsonObject c;
+        c.insert(QStringLiteral("name"), word);
+        c.insert(QStringLiteral("command_topic"), QString::fromUtf8(topics.command(controller)));
+        c.insert(QStringLiteral("payload_press"), word);
+        add(QStringLiteral("button"), word, c);
     }
     return configs;
 }

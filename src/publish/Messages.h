@@ -62,8 +62,8 @@ QByteArray StateJson(const monitor::LiveReading& reading, const AlarmTexts& text
 QByteArray EventJson(const history::JournalEvent& event, const QString& kindText);
 
 /// Home Assistant discovery configs of one controller: every value a sensor, every alarm indicator a
-/// binary sensor, and with `commands` the four operating commands as buttons; one device per
-/// controller. Pairs of topic and retained payload.
+/// binary sensor, and with `commands` the four operating commands as buttons (without, empty payloads
+/// that take earlier buttons away); one device per controller. Pairs of topic and retained payload.
 QList<std::pair<QByteArray, QByteArray>> DiscoveryConfigs(const Topics& topics, const QString& controller,
                                                           const AlarmTexts& texts, bool commands);
 

@@ -140,6 +140,61 @@ private slots:
             kWaitMs);
     }
 
+    void discoveryMakesOneDevicePerController_data() {
+        QTest::addColumn<bool>("commands");
+        QTest::newRow("commands off") << false;
+        QTest::newRow("commands on") << true;
+    }
+    void discoveryMakesOneDevicePerController() {
+        QFETCH(bool, commands);
+        test::PublishRig rig(test::throwawayBrokerUrl(), QString(), commands);
+        rig.config.wrini("system.ini", "Mqtt", "discovery", "1");
+        QVERIFY(rig.startPublishing());
+        const QString node = QStringLiteral("tarsyn_%1_genset_1").arg(rig.site);
+        test::MqttProbe probe(test::throwawayBrokerUrl(), QStringLiteral("ha-") + rig.site,
+                              {QStringLiteral("homeassistant/+/%1/+/config").arg(node)});
+        QVERIFY(probe.connect());
+        QTRY_VERIFY_WITH_TIMEOUT(rig.publisher->brokerStatus().connected, kWaitMs);
+        rig.startPolling();
+        // 21 values, the nine alarm indicators, and the four commands only when they are on.
+        const auto count = [&](const QString& component) {
+            int n = 0;
+            for (const test::HeardMessage& m : probe.heard())
+                n += m.topic.startsWith("homeassistant/" + component + "/") && !m.payload.isEmpty();
+            return n;
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(count("sensor") == 21 && count("binary_sensor") == 9, kWaitMs);
+        QTRY_COMPARE_WITH_TIMEOUT(
+            probe.on(QStringLiteral("homeassistant/button/%1/stop/config").arg(node)).size(), 1, kWaitMs);
+        QCOMPARE(count("button"), commands ? 4 : 0);
+        const QString state = rig.topic("Genset_1/state");
+        const QJsonObject battery =
+            QJsonDocument::fromJson(
+                probe.on(QStringLiteral("homeassistant/sensor/%1/battery_voltage/config").arg(node)).value(0))
+                .object();
+        QCOMPARE(battery["state_topic"].toString(), state);
+        QCOMPARE(battery["unit_of_measurement"].toString(), QStringLiteral("V"));
+        QCOMPARE(battery["device_class"].toString(), QStringLiteral("voltage"));
+        QCOMPARE(battery["availability_topic"].toString(), rig.topic("status"));
+        QCOMPARE(battery["device"]["identifiers"][0].toString(), node);
+        QCOMPARE(battery["device"]["name"].toString(), QStringLiteral("Genset_1"));
+        const QJsonObject stop =
+            QJsonDocument::fromJson(
+                probe.on(QStringLiteral("homeassistant/binary_sensor/%1/zs9/config").arg(node)).value(0))
+                .object();
+        QCOMPARE(stop["name"].toString(), QStringLiteral("Emergency stop"));
+        QCOMPARE(stop["device_class"].toString(), QStringLiteral("problem"));
+        QCOMPARE(stop["device"]["identifiers"][0].toString(), node);
+        if (commands) {
+            const QJsonObject start =
+                QJsonDocument::fromJson(
+                    probe.on(QStringLiteral("homeassistant/button/%1/start/config").arg(node)).value(0))
+                    .object();
+            QCOMPARE(start["command_topic"].toString(), rig.topic("Genset_1/command"));
+            QCOMPARE(start["payload_press"].toString(), QStringLiteral("start"));
+        }
+    }
+
     void withoutCommandsTheCommandTopicSendsNothing() {
         test::PublishRig rig(test::throwawayBrokerUrl(), QString(), false);
         QVERIFY(rig.startPublishing());
