@@ -74,7 +74,22 @@ QString Topics::commandController(const QByteArray& topic) const {
 
 QString IsoTime(const QDateTime& time) {
     if (!time.isValid()) return {};
-    const int offset = time.offsetFromUtc();
+    // A local time's offset comes from the C library, under a lock it shares with every other local
+    // time conversion of the process (the poll threads' too): each publishing thread asks once an hour
+    // (in the hour that repeats when summer time ends, the first offset stands).
+    thread_local qint64 cachedHour = -1;
+    thread_local int cachedOffset = 0;
+    int offset = 0;
+    if (time.timeSpec() == Qt::LocalTime) {
+        const qint64 hour = time.date().toJulianDay() * 24 + time.time().hour();
+        if (hour != cachedHour) {
+            cachedOffset = time.offsetFromUtc();
+            cachedHour = hour;
+        }
+        offset = cachedOffset;
+    } else {
+        offset = time.offsetFromUtc();
+    }
     const int minutes = std::abs(offset) / 60;
     return time.toString(QStringLiteral("yyyy-MM-dd'T'HH:mm:ss")) + (offset < 0 ? '-' : '+') +
            QStringLiteral("%1:%2")

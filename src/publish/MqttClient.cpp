@@ -79,11 +79,13 @@ void MqttClient::stop(const QByteArray& lastTopic, const QByteArray& lastPayload
     if (!m_thread.joinable()) return;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        m_lastTopic = lastTopic;
-        m_lastPayload = lastPayload;
         m_stopWaitMs = waitMs;
         m_stop = true;
     }
+    // The last words are queued from here, which also wakes the network loop from its wait.
+    if (m_connected && !lastTopic.isEmpty())
+        mosquitto_publish(m_mosq, nullptr, lastTopic.constData(), int(lastPayload.size()),
+                          lastPayload.constData(), 1, true);
     m_wake.notify_all();
     m_thread.join();
 }
@@ -115,8 +117,9 @@ void MqttClient::run() {
                        : mosquitto_reconnect_async(m_mosq);
         first = false;
         if (rc == MOSQ_ERR_SUCCESS) {
-            // Short turns, so that stop() is noticed; a publish from another thread wakes the loop.
-            while (!m_stop && (rc = mosquitto_loop(m_mosq, 100, 1)) == MOSQ_ERR_SUCCESS) {
+            // A publish from another thread wakes the loop (libmosquitto's own socket pair); the turns
+            // are long, so that a hundred idle connections do not wake a machine a thousand times a second.
+            while (!m_stop && (rc = mosquitto_loop(m_mosq, kLoopMs, 1)) == MOSQ_ERR_SUCCESS) {
             }
         }
         if (m_stop) break;
@@ -129,11 +132,8 @@ void MqttClient::run() {
         m_retrySeconds = std::min(wait * 2, kLastRetrySeconds);
         if (!waitBeforeRetry(wait)) break;
     }
-    // A clean goodbye: the last words (retained), then DISCONNECT, so the broker keeps the will.
+    // A clean goodbye after the last words stop() queued: DISCONNECT, so the broker keeps the will.
     if (m_connected) {
-        if (!m_lastTopic.isEmpty())
-            mosquitto_publish(m_mosq, nullptr, m_lastTopic.constData(), int(m_lastPayload.size()),
-                              m_lastPayload.constData(), 1, true);
         mosquitto_disconnect(m_mosq);
         const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(m_stopWaitMs);
         while (std::chrono::steady_clock::now() < until &&

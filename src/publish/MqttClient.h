@@ -33,6 +33,7 @@ public:
     static constexpr int kFirstRetrySeconds = 1;
     static constexpr int kLastRetrySeconds = 60;
     static constexpr int kKeepAliveSeconds = 30;
+    static constexpr int kLoopMs = 1000;
 
     MqttClient(const MqttSettings& settings, const QString& clientId, const QByteArray& willTopic,
                const QByteArray& willPayload, Handlers handlers);
@@ -73,7 +74,6 @@ private:
     std::atomic<bool> m_connected{false};
     std::atomic<int> m_retrySeconds{kFirstRetrySeconds};
     QString m_refusal;  // the broker's answer to the last refused connection (network thread)
-    QByteArray m_lastTopic, m_lastPayload;
     int m_stopWaitMs = 2000;
 };
 

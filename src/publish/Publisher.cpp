@@ -9,6 +9,7 @@
 #include <condition_variable>
 #include <deque>
 #include <mutex>
+#include <vector>
 
 #include "aware/JournalExport.h"
 #include "aware/JournalTexts.h"
@@ -32,13 +33,22 @@ namespace {
 constexpr qint64 kIntervalSlackMs = 500;
 // Events on their way to the broker at once; the rest wait in the journal.
 constexpr size_t kInFlight = 32;
-constexpr int kPumpMs = 100;
+// How often the publishing thread looks for new readings and journal events: often enough for a
+// dashboard, seldom enough that a hundred lines' publishers leave the poll threads' caches alone.
+constexpr int kPumpMs = 250;
 constexpr int kClientLength = 64;
 
 // The controller's level in the topics: its remark, else its port's name.
 QString controllerLevel(const QString& remark, const QString& port) {
     const QString level = TopicLevel(remark);
     return level.isEmpty() ? TopicLevel(QFileInfo(port).fileName()) : level;
+}
+
+// The time between two readings by their wall-clock dates and times. QDateTime::msecsTo converts both
+// to UTC through the C library, which looks at the time zone file each time: too dear for every
+// reading of every controller. Across a change to or from summer time the gap is an hour off, once.
+qint64 wallMsecsBetween(const QDateTime& from, const QDateTime& to) {
+    return from.date().daysTo(to.date()) * 86400000LL + from.time().msecsTo(to.time());
 }
 
 // A remote sender cannot be asked: its message is its Yes. What the gate or the command would show in
@@ -127,6 +137,18 @@ public:
         m_client->publish(m_setup.topics.state(level), StateJson(reading, *texts), 0, true);
     }
 
+    /// From the station's thread: the latest reading of a controller waits for the next round of this
+    /// thread (at most kPumpMs), so that the tick neither wakes this thread nor waits for it.
+    void offer(const monitor::LiveReading& reading, const std::shared_ptr<const AlarmTexts>& texts) {
+        std::lock_guard<std::mutex> lock(m_offerMutex);
+        // Each controller's slot is made once and then overwritten in place: the tick allocates nothing
+        // that this thread would have to free.
+        Offer& slot = m_offered[reading.remark];
+        slot.reading = reading;
+        if (slot.texts != texts) slot.texts = texts;
+        slot.fresh = true;
+    }
+
     void result(const QString& controller, const QByteArray& payload) {
         if (m_connected) m_client->publish(m_setup.topics.commandResult(controller), payload, 1, false);
     }
@@ -185,6 +207,16 @@ private:
     }
 
     void pump() {
+        m_taken.clear();
+        {
+            std::lock_guard<std::mutex> lock(m_offerMutex);
+            for (Offer& o : m_offered) {
+                if (!o.fresh) continue;
+                m_taken.push_back(o);
+                o.fresh = false;
+            }
+        }
+        for (const Offer& o : m_taken) state(o.reading, o.texts);
         if (!m_connected || !m_outbox) return;
         if (!m_outbox->isOpen()) openOutbox();
         bool sent = false;
@@ -232,6 +264,14 @@ private:
     qint64 m_readUpTo = 0;
     std::deque<InFlight> m_inFlight;
     QHash<QString, std::shared_ptr<const AlarmTexts>> m_known;  // controllers seen, for discovery
+    struct Offer {
+        monitor::LiveReading reading;
+        std::shared_ptr<const AlarmTexts> texts;
+        bool fresh = false;
+    };
+    std::mutex m_offerMutex;
+    QHash<QString, Offer> m_offered;  // by remark
+    std::vector<Offer> m_taken;
     std::mutex m_flushMutex;
     std::condition_variable m_flushed;
     quint64 m_idleRounds = 0;
@@ -355,7 +395,9 @@ std::shared_ptr<const AlarmTexts> Publisher::alarmTexts() {
 
 void Publisher::readingArrived(const monitor::LiveReading& reading, monitor::ReplyBlock, const QString&) {
     QDateTime& last = m_lastState[reading.remark];
-    if (last.isValid() && last.msecsTo(reading.time) < intervalSeconds() * 1000LL - kIntervalSlackMs) return;
+    if (last.isValid() &&
+        wallMsecsBetween(last, reading.time) < intervalSeconds() * 1000LL - kIntervalSlackMs)
+        return;
     last = reading.time;
     sendState(reading);
 }
@@ -369,11 +411,7 @@ void Publisher::linkChanged(const monitor::LinkChange& change) {
     sendState(*latest);
 }
 
-void Publisher::sendState(const monitor::LiveReading& reading) {
-    QMetaObject::invokeMethod(
-        m_worker, [w = m_worker, reading, texts = alarmTexts()] { w->state(reading, texts); },
-        Qt::QueuedConnection);
-}
+void Publisher::sendState(const monitor::LiveReading& reading) { m_worker->offer(reading, alarmTexts()); }
 
 void Publisher::command(const QString& controller, const QByteArray& payload) {
     if (!m_started || !m_settings.commands) return;
