@@ -123,10 +123,9 @@ void MqttClient::run() {
             }
         }
         if (m_stop) break;
-        const bool wasConnected = m_connected.exchange(false);
-        (void)wasConnected;
-        QString reason = !m_refusal.isEmpty() ? m_refusal : reasonOf(rc);
-        if (rc == MOSQ_ERR_CONN_LOST && m_refusal.isEmpty()) reason = reasonOf(MOSQ_ERR_CONN_LOST);
+        m_connected = false;
+        // A refused connection says why in its CONNACK; anything else in the library's words.
+        const QString reason = !m_refusal.isEmpty() ? m_refusal : reasonOf(rc);
         if (m_handlers.lost) m_handlers.lost(reason);
         const int wait = m_retrySeconds.load();
         m_retrySeconds = std::min(wait * 2, kLastRetrySeconds);

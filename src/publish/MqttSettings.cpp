@@ -59,17 +59,12 @@ MqttSettingsLoad LoadMqttSettings(const config::Config& config, const config::Me
     s.url = section.value(QStringLiteral("url"), QString()).trimmed();
     const QUrl url(s.url, QUrl::StrictMode);
     const QString scheme = url.scheme().toLower();
-    if (s.url.isEmpty() || !url.isValid() ||
-        (scheme != QLatin1String("mqtt") && scheme != QLatin1String("mqtts")) || url.host().isEmpty() ||
-        (!url.path().isEmpty() && url.path() != QLatin1String("/")))
-        return refuse(MessageOr(messages, "mqttbadurl",
-                                "[Mqtt] url \"%1\" is not understood: write mqtt://host:1883 or "
-                                "mqtts://host:8883 (port 1 to 65535)")
-                          .arg(s.url));
     s.tls = scheme == QLatin1String("mqtts");
     s.host = url.host();
     s.port = url.port(s.tls ? 8883 : 1883);
-    if (s.port < 1 || s.port > 65535)
+    // QUrl takes a port up to 65535 only: a larger one leaves the url invalid.
+    if (s.url.isEmpty() || !url.isValid() || (scheme != QLatin1String("mqtt") && !s.tls) ||
+        s.host.isEmpty() || (!url.path().isEmpty() && url.path() != QLatin1String("/")) || s.port < 1)
         return refuse(MessageOr(messages, "mqttbadurl",
                                 "[Mqtt] url \"%1\" is not understood: write mqtt://host:1883 or "
                                 "mqtts://host:8883 (port 1 to 65535)")

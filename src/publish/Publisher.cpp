@@ -305,10 +305,13 @@ void Publisher::start() {
         const QString text = aware::JournalKindText(kind, message);
         setup.kindTexts.insert(int(kind), text == QLatin1String("0") ? history::journalKindCode(kind) : text);
     }
+    // Unique per line and process; letters, digits and "-" only, which every broker takes.
     setup.clientId = QStringLiteral("tarsyn-%1-%2-%3")
                          .arg(m_settings.site, m_scope.name.isEmpty() ? QStringLiteral("pc") : m_scope.name)
-                         .arg(QCoreApplication::applicationPid())
-                         .left(kClientLength);
+                         .arg(QCoreApplication::applicationPid());
+    for (QChar& c : setup.clientId)
+        if (c.unicode() >= 0x80 || !c.isLetterOrNumber()) c = QLatin1Char('-');
+    setup.clientId = setup.clientId.right(kClientLength);
     setup.broker = [this](bool connected, const QString& why) {
         QMetaObject::invokeMethod(
             this, [this, connected, why] { brokerChanged(connected, why); }, Qt::QueuedConnection);
