@@ -219,9 +219,11 @@ private:
         for (const Offer& o : m_taken) state(o.reading, o.texts);
         if (!m_connected || !m_outbox) return;
         if (!m_outbox->isOpen()) openOutbox();
-        bool sent = false;
+        bool sent = false, more = false;
         if (m_inFlight.size() < kInFlight && m_outbox->isOpen()) {
-            const QVector<OutboxRow> rows = m_outbox->after(m_readUpTo, int(kInFlight - m_inFlight.size()));
+            const int room = int(kInFlight - m_inFlight.size());
+            const QVector<OutboxRow> rows = m_outbox->after(m_readUpTo, room);
+            more = rows.size() == room;
             for (const OutboxRow& row : rows) {
                 const history::JournalEvent& e = row.event;
                 InFlight f{e.id, 0, true};  // not this publisher's: passed over at once
@@ -238,7 +240,7 @@ private:
             }
             advance();
         }
-        if (!sent && m_inFlight.empty()) {
+        if (!sent && !more && m_inFlight.empty()) {
             std::lock_guard<std::mutex> lock(m_flushMutex);
             ++m_idleRounds;
             m_flushed.notify_all();
