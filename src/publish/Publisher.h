@@ -53,6 +53,11 @@ struct BrokerStatus {
 ///     publisher.start();   // on the station's thread, after the journal store is made
 ///     ...
 ///     publisher.stop();    // "offline", then a clean disconnect
+///
+/// The station's thread must run an event loop (the broker's news and remote commands are queued to
+/// it). A service with several lines makes one publisher per line, on that line's thread, each with an
+/// OutboxScope of its own: a name unique in the site (the cursor's key), the line's controllers, and
+/// the events of no controller on one line only.
 class Publisher : public QObject, public monitor::ReadingSubscriber {
     Q_OBJECT
 public:
