@@ -254,6 +254,15 @@ QString MainWindow::portProblemText() const { return m_portProblemLabel->text();
 
 QString MainWindow::remarkText() const { return m_remarkLabel->text(); }
 
+void MainWindow::setBrokerStatus(bool ok, const QString& text) {
+    m_brokerLabel->setFullText(text);
+    m_brokerLabel->setStyleSheet(ok ? QStringLiteral("color: #1d7a2e;")
+                                    : QStringLiteral("color: #b3261e; font-weight: bold;"));
+    m_brokerLabel->setVisible(!text.isEmpty());
+}
+
+QString MainWindow::brokerStatusText() const { return m_brokerLabel->text(); }
+
 void MainWindow::showSettingsWarning(const QString& text) {
     auto* strip = findChild<QWidget*>(QStringLiteral("pnlbt"));
     if (!strip || !strip->layout()) return;

@@ -82,6 +82,10 @@ public:
     /// the status strip for the whole run; empty hides it.
     void showSettingsWarning(const QString& text);
     QString settingsWarningText() const;
+    /// The MQTT broker link in the status strip (only with a [Mqtt] section): connected, or since when
+    /// it is lost and why, or why the settings were refused.
+    void setBrokerStatus(bool ok, const QString& text);
+    QString brokerStatusText() const;
     int modeImage() const { return m_modeImage; }
 
     // LiveView
@@ -146,6 +150,7 @@ private:
     widgets::ElidingLabel* m_notesLabel = nullptr;
     QLabel* m_remarkLabel = nullptr;
     widgets::ElidingLabel* m_historyLabel = nullptr;
+    widgets::ElidingLabel* m_brokerLabel = nullptr;
     widgets::ElidingLabel* m_portProblemLabel = nullptr;
     widgets::ElidingLabel* m_shownRemarkLabel = nullptr;  // `lblctlname`: the remark beside the port name
     QLabel* m_linkLabel = nullptr;                        // `lbllink`

@@ -250,6 +250,9 @@ QWidget* MainWindow::buildStatusStrip() {
     // The history recorder's state: empty while recording works, its failure while it does not.
     m_historyLabel = eliding("lblhistory");
     m_historyLabel->hide();
+    // The broker link, with a [Mqtt] section only.
+    m_brokerLabel = eliding("lblbroker");
+    m_brokerLabel->hide();
     // Why the port would not open, while it does not.
     m_portProblemLabel = eliding("lblportproblem");
     m_portProblemLabel->setStyleSheet(QStringLiteral("color: #b3261e; font-weight: bold;"));
@@ -271,6 +274,7 @@ QWidget* MainWindow::buildStatusStrip() {
     problems->setSpacing(16);
     problems->addWidget(m_portProblemLabel, 1);
     problems->addWidget(m_historyLabel, 1);
+    problems->addWidget(m_brokerLabel, 1);
     column->addLayout(row);
     column->addLayout(problems);
     return strip;

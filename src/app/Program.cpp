@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSysInfo>
 #include <QToolButton>
 #include <QWidget>
 #include <cstdio>
@@ -52,6 +53,7 @@
 #include "operations/OperatingCommands.h"
 #include "pages/PageTable.h"
 #include "pages/ui/PageWindow.h"
+#include "publish/Publisher.h"
 #include "reports/AlarmCsv.h"
 #include "reports/AlarmHistory.h"
 #include "reports/ReportReader.h"
@@ -114,6 +116,7 @@ struct Program::Parts {
     std::unique_ptr<history::JournalStore> journal;  // operator actions are recorded through it
     TrayNotifier notifier{config};
     std::unique_ptr<aware::Awareness> awareness;
+    std::unique_ptr<publish::Publisher> publisher;  // with a [Mqtt] section only
     std::unique_ptr<LanguageHotKey> hotKey;
     std::unique_ptr<monitor::CommandGate> gate;
     std::unique_ptr<SettingsLogic> settingsLogic;
@@ -267,6 +270,23 @@ Program::Program(const QString& dataDir, const QByteArray& codePage, const Subst
     // awareness (alarm edges, watch limits, and the link at each tick's end), then the recorder.
     p.station.subscribe(p.awareness.get());
     p.station.subscribe(p.recorder.get());
+    // Fleet publishing, last of the subscribers, only with a [Mqtt] section. Refused settings are said
+    // once and nothing connects; a lost broker shows in the strip, never as a box per attempt.
+    const publish::MqttSettingsLoad mqtt =
+        publish::LoadMqttSettings(p.config, p.messages, QSysInfo::machineHostName());
+    if (mqtt.settings) {
+        p.publisher = std::make_unique<publish::Publisher>(
+            *mqtt.settings,
+            publish::Publisher::Services{p.station, *p.journal, p.config, p.settings, p.messages, p.clock});
+        QObject::connect(p.publisher.get(), &publish::Publisher::brokerStatusChanged, &window, [&p, &window] {
+            window.setBrokerStatus(p.publisher->brokerStatus().connected, p.publisher->brokerStatusText());
+        });
+        window.setBrokerStatus(false, p.publisher->brokerStatusText());
+        p.publisher->start();
+    } else if (mqtt.present) {
+        window.setBrokerStatus(false, mqtt.error);
+        startupError(p.prompter, mqtt.error);
+    }
 
     // The windows are listed as they are made, the main window first; the language hot key re-labels
     // them in this order, and the tray icon ignores clicks while any window after the first is visible.
@@ -431,6 +451,7 @@ Program::Program(const QString& dataDir, const QByteArray& codePage, const Subst
     hooks.closePort = [&p] { p.port.ClosePort(); };
     hooks.unregisterHotKey = [&p] { p.hotKey->unregister(); };
     hooks.disconnectDatabase = [&p] {
+        if (p.publisher) p.publisher->stop();  // "offline", then a clean goodbye
         p.station.unsubscribe(p.awareness.get());
         p.station.unsubscribe(p.recorder.get());
         p.store->disconnect();
@@ -561,6 +582,7 @@ Program::~Program() {
     // The port and the database close as at a normal exit, whichever way the loop ended.
     Parts& p = *d;
     p.station.stop();
+    if (p.publisher) p.publisher->stop();
     p.station.unsubscribe(p.awareness.get());
     p.station.unsubscribe(p.recorder.get());
     p.station.unsubscribe(p.fleetModel.get());

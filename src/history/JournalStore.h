@@ -72,6 +72,10 @@ public:
     bool isOpen() const;
     QString lastError() const { return m_lastError; }
     QString connectionName() const { return m_connectionName; }
+    /// Where the journal is, and the turns its writer takes (a reader of the table on its own
+    /// connection, such as the broker's outbox, uses them too).
+    const HistoryLocation& location() const { return m_location; }
+    std::shared_ptr<WriteTurns> writeTurns() const { return m_writeTurns; }
     /// The clock that stamps the events (the journal window's default time range follows it).
     const link::Clock& clock() const { return m_clock; }
 

@@ -1,0 +1,117 @@
+#include "publish/EventOutbox.h"
+
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QVariant>
+
+#include "history/HistoryColumns.h"
+
+namespace tarsyn::publish {
+
+EventOutbox::EventOutbox(history::HistoryLocation location, QString key, QString since,
+                         std::shared_ptr<history::WriteTurns> turns)
+    : m_location(std::move(location)),
+      m_key(std::move(key)),
+      m_since(std::move(since)),
+      m_connectionName(QStringLiteral("tarsyn-outbox-%1").arg(quintptr(this), 0, 16)),
+      m_turns(std::move(turns)) {}
+
+EventOutbox::~EventOutbox() {
+    if (QSqlDatabase::contains(m_connectionName)) {
+        QSqlDatabase::database(m_connectionName, false).close();
+        QSqlDatabase::removeDatabase(m_connectionName);
+    }
+}
+
+bool EventOutbox::open(QString* why) {
+    m_open = false;
+    QString reason;
+    if (!history::HistoryStore::openConnection(m_location, m_connectionName,
+                                               history::HistoryStore::Durability::ProgramKill, &reason)) {
+        if (why) *why = reason;
+        return false;
+    }
+    QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
+    QSqlQuery q(db);
+    std::unique_lock<std::mutex> turn;
+    if (m_turns) turn = m_turns->after();
+    // The journal table may not exist yet when the journal store has not opened: its start is 0 then.
+    bool ok =
+        q.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS \"mqtt_outbox\" (\"scope\" TEXT PRIMARY KEY, "
+                              "\"last_id\" BIGINT NOT NULL)"));
+    if (ok) {
+        ok = q.prepare(QStringLiteral("SELECT \"last_id\" FROM \"mqtt_outbox\" WHERE \"scope\" = ?"));
+        q.addBindValue(m_key);
+        ok = ok && q.exec();
+    }
+    if (ok && q.next()) {
+        m_cursor = q.value(0).toLongLong();
+    } else if (ok) {
+        const bool journal = db.tables().contains(QStringLiteral("journal"));
+        m_cursor = 0;
+        if (journal && q.prepare(QStringLiteral("SELECT MAX(\"id\") FROM \"journal\" WHERE \"sj\" < ?"))) {
+            q.addBindValue(m_since);
+            if (q.exec() && q.next()) m_cursor = q.value(0).toLongLong();
+        }
+        q.prepare(QStringLiteral("INSERT INTO \"mqtt_outbox\" (\"scope\", \"last_id\") VALUES (?, ?)"));
+        q.addBindValue(m_key);
+        q.addBindValue(m_cursor);
+        ok = q.exec();
+    }
+    if (!ok) {
+        if (why) *why = history::SqlErrorText(q.lastError());
+        db.close();
+        return false;
+    }
+    m_open = true;
+    return true;
+}
+
+QVector<OutboxRow> EventOutbox::after(qint64 after, int limit) {
+    QVector<OutboxRow> events;
+    if (!m_open) return events;
+    QSqlQuery q(QSqlDatabase::database(m_connectionName, false));
+    q.setForwardOnly(true);
+    q.prepare(
+        QStringLiteral("SELECT \"id\", \"sj\", \"port\", \"kind\", \"detail\" FROM \"journal\" "
+                       "WHERE \"id\" > ? ORDER BY \"id\" LIMIT ?"));
+    q.addBindValue(after);
+    q.addBindValue(limit);
+    if (!q.exec()) {
+        // The journal table appears with the journal store's first open; until then there is nothing.
+        if (!QSqlDatabase::database(m_connectionName, false).tables().contains(QStringLiteral("journal")))
+            return events;
+        QSqlDatabase::database(m_connectionName, false).close();
+        m_open = false;
+        return events;
+    }
+    while (q.next()) {
+        OutboxRow row;
+        history::JournalEvent& e = row.event;
+        e.id = q.value(0).toLongLong();
+        e.sj = q.value(1).toString();
+        e.controller = q.value(2).toString();
+        const std::optional<history::JournalKind> kind = history::journalKindFromCode(q.value(3).toString());
+        row.known = kind.has_value();
+        if (kind) e.kind = *kind;
+        e.detail = q.value(4).toString();
+        events.append(row);
+    }
+    return events;
+}
+
+bool EventOutbox::store(qint64 id) {
+    if (!m_open) return false;
+    QSqlQuery q(QSqlDatabase::database(m_connectionName, false));
+    std::unique_lock<std::mutex> turn;
+    if (m_turns) turn = m_turns->after();
+    q.prepare(QStringLiteral("UPDATE \"mqtt_outbox\" SET \"last_id\" = ? WHERE \"scope\" = ?"));
+    q.addBindValue(id);
+    q.addBindValue(m_key);
+    if (!q.exec()) return false;
+    m_cursor = id;
+    return true;
+}
+
+}  // namespace tarsyn::publish

@@ -1,0 +1,64 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <QVector>
+#include <memory>
+
+#include "history/HistoryStore.h"
+#include "history/JournalStore.h"
+
+namespace tarsyn::publish {
+
+/// Which journal rows one publisher sends: all of them (the window program), or those of some
+/// controllers (one line of a service that polls several), with or without the events of no controller.
+struct OutboxScope {
+    QString name;             ///< part of the cursor's key: publishers of one site keep one cursor each
+    QStringList controllers;  ///< trimmed remarks; empty: every controller
+    bool pcWide = true;       ///< the events of no controller (logins, saved settings)
+    bool contains(const QString& controller) const {
+        return controller.isEmpty() ? pcWide : controllers.isEmpty() || controllers.contains(controller);
+    }
+};
+
+/// One journal row; `known` is false for a kind this program does not know (written by a newer one),
+/// which is passed over.
+struct OutboxRow {
+    history::JournalEvent event;
+    bool known = true;
+};
+
+/// The journal as the outbox of the event topic. The journal table already holds every event in order
+/// with its id, and it survives a lost broker and a restart, so nothing else queues events: a cursor
+/// (table "mqtt_outbox": "scope", "last_id") remembers the last id the broker acknowledged. A site's
+/// first start begins after the events stamped before the publisher started (`since`): those are
+/// history, not news. Uses a connection of its own, on the thread that opened it.
+class EventOutbox {
+public:
+    EventOutbox(history::HistoryLocation location, QString key, QString since,
+                std::shared_ptr<history::WriteTurns> turns);
+    ~EventOutbox();
+    EventOutbox(const EventOutbox&) = delete;
+    EventOutbox& operator=(const EventOutbox&) = delete;
+
+    /// Opens the connection, creates the cursor table when missing and reads the cursor; false with
+    /// `why` on failure (tried again by the next call).
+    bool open(QString* why);
+    bool isOpen() const { return m_open; }
+    /// The last id acknowledged.
+    qint64 cursor() const { return m_cursor; }
+    /// Journal rows with an id above `after`, oldest first, at most `limit`. An unreadable table closes
+    /// the connection (open() again later) and gives none.
+    QVector<OutboxRow> after(qint64 after, int limit);
+    /// Stores the cursor; false when the database refused (it is stored again with the next one).
+    bool store(qint64 id);
+
+private:
+    history::HistoryLocation m_location;
+    QString m_key, m_since, m_connectionName;
+    std::shared_ptr<history::WriteTurns> m_turns;
+    bool m_open = false;
+    qint64 m_cursor = 0;
+};
+
+}  // namespace tarsyn::publish

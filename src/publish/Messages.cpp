@@ -1,0 +1,233 @@
+#include "publish/Messages.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include "monitor/LiveMap.h"
+
+namespace tarsyn::publish {
+
+namespace {
+
+const QString kPrefix = QStringLiteral("tarsyn/");
+const QString kDiscoveryPrefix = QStringLiteral("homeassistant");
+
+QJsonValue fieldJson(const monitor::FieldValue& v, const char* unit) {
+    QJsonObject o;
+    o.insert(QStringLiteral("value"), v.valid ? QJsonValue(v.value) : QJsonValue());
+    o.insert(QStringLiteral("unit"), UnitText(unit));
+    return o;
+}
+
+// Home Assistant's device class of a value, by its unit; none where it has no fitting one.
+QString deviceClass(const monitor::BlockField& f) {
+    const QString unit = QLatin1String(f.unit);
+    if (unit == QLatin1String("V")) return QStringLiteral("voltage");
+    if (unit == QLatin1String("Hz")) return QStringLiteral("frequency");
+    if (unit == QLatin1String("C")) return QStringLiteral("temperature");
+    if (unit == QLatin1String("kPa")) return QStringLiteral("pressure");
+    if (unit == QLatin1String("kW")) return QStringLiteral("power");
+    if (unit == QLatin1String("A")) return QStringLiteral("current");
+    if (unit == QLatin1String("h")) return QStringLiteral("duration");
+    if (QLatin1String(f.quantity) == QLatin1String("power factor")) return QStringLiteral("power_factor");
+    return {};
+}
+
+// Object ids may hold letters, digits, "_" and "-" only.
+QString objectId(const QString& text) {
+    QString id;
+    for (QChar c : text)
+        id += (c.isLetterOrNumber() && c.unicode() < 0x80) || c == QLatin1Char('-') ? c.toLower()
+                                                                                    : QLatin1Char('_');
+    return id;
+}
+
+}  // namespace
+
+QByteArray Topics::status() const { return (kPrefix + m_site + QStringLiteral("/status")).toUtf8(); }
+QByteArray Topics::state(const QString& c) const {
+    return (kPrefix + m_site + '/' + c + QStringLiteral("/state")).toUtf8();
+}
+QByteArray Topics::event(const QString& c) const {
+    return (kPrefix + m_site + (c.isEmpty() ? QString() : '/' + c) + QStringLiteral("/event")).toUtf8();
+}
+QByteArray Topics::command(const QString& c) const {
+    return (kPrefix + m_site + '/' + c + QStringLiteral("/command")).toUtf8();
+}
+QByteArray Topics::commandResult(const QString& c) const {
+    return (kPrefix + m_site + '/' + c + QStringLiteral("/command/result")).toUtf8();
+}
+QByteArray Topics::commandFilter() const {
+    return (kPrefix + m_site + QStringLiteral("/+/command")).toUtf8();
+}
+
+QString Topics::commandController(const QByteArray& topic) const {
+    const QString t = QString::fromUtf8(topic);
+    const QString head = kPrefix + m_site + '/';
+    const QString tail = QStringLiteral("/command");
+    if (!t.startsWith(head) || !t.endsWith(tail)) return {};
+    const QString level = t.mid(head.size(), t.size() - head.size() - tail.size());
+    if (level.isEmpty() || level.contains('/')) return {};
+    return level;
+}
+
+QString IsoTime(const QDateTime& time) {
+    if (!time.isValid()) return {};
+    // A local time's offset comes from the C library, under a lock it shares with every other local
+    // time conversion of the process (the poll threads' too): each publishing thread asks once an hour
+    // (in the hour that repeats when summer time ends, the first offset stands).
+    thread_local qint64 cachedHour = -1;
+    thread_local int cachedOffset = 0;
+    int offset = 0;
+    if (time.timeSpec() == Qt::LocalTime) {
+        const qint64 hour = time.date().toJulianDay() * 24 + time.time().hour();
+        if (hour != cachedHour) {
+            cachedOffset = time.offsetFromUtc();
+            cachedHour = hour;
+        }
+        offset = cachedOffset;
+    } else {
+        offset = time.offsetFromUtc();
+    }
+    const int minutes = std::abs(offset) / 60;
+    return time.toString(QStringLiteral("yyyy-MM-dd'T'HH:mm:ss")) + (offset < 0 ? '-' : '+') +
+           QStringLiteral("%1:%2")
+               .arg(minutes / 60, 2, 10, QLatin1Char('0'))
+               .arg(minutes % 60, 2, 10, QLatin1Char('0'));
+}
+
+QString ValueKey(const char* quantity) {
+    QString key;
+    bool gap = false;
+    for (QChar c : QString::fromLatin1(quantity)) {
+        if (c.isLetterOrNumber()) {
+            if (gap && !key.isEmpty()) key += QLatin1Char('_');
+            key += c.toLower();
+            gap = false;
+        } else {
+            gap = true;
+        }
+    }
+    return key;
+}
+
+QString UnitText(const char* unit) {
+    return QLatin1String(unit) == QLatin1String("C") ? QStringLiteral("\u00B0C") : QString::fromLatin1(unit);
+}
+
+QByteArray StateJson(const monitor::LiveReading& r, const AlarmTexts& texts) {
+    QJsonObject state;
+    state.insert(QStringLiteral("time"), IsoTime(r.time));
+    state.insert(QStringLiteral("controller"), r.remark.trimmed());
+    state.insert(QStringLiteral("port"), r.port);
+    QJsonObject link;
+    link.insert(QStringLiteral("linked"), r.linked);
+    link.insert(QStringLiteral("since"),
+                r.linkChangedAt.isValid() ? QJsonValue(IsoTime(r.linkChangedAt)) : QJsonValue());
+    state.insert(QStringLiteral("link"), link);
+    QJsonObject values;
+    const auto& live = monitor::LiveValueFields();
+    for (size_t i = 0; i < live.size(); ++i)
+        values.insert(ValueKey(live[i].quantity), fieldJson(r.values[i], live[i].unit));
+    state.insert(QStringLiteral("values"), values);
+    QJsonObject delays;
+    const auto& delayFields = monitor::DelayBlockFields();
+    for (size_t i = 0; i < delayFields.size(); ++i)
+        delays.insert(ValueKey(delayFields[i].quantity), fieldJson(r.delays[i], "s"));
+    state.insert(QStringLiteral("delays"), delays);
+    QJsonObject indicators;
+    QJsonArray alarms;
+    for (const QString& name : monitor::IndicatorNames()) {
+        const std::optional<bool> on = r.indicator(name);
+        indicators.insert(name, on ? QJsonValue(*on) : QJsonValue());
+        if (on.value_or(false) && monitor::PictureSetOf(name) == monitor::PictureSet::Alarm) {
+            QJsonObject alarm;
+            alarm.insert(QStringLiteral("indicator"), name);
+            alarm.insert(QStringLiteral("text"), texts.local.value(name, name));
+            alarm.insert(QStringLiteral("english"), texts.english.value(name, name));
+            alarms.append(alarm);
+        }
+    }
+    state.insert(QStringLiteral("indicators"), indicators);
+    state.insert(QStringLiteral("alarms"), alarms);
+    return QJsonDocument(state).toJson(QJsonDocument::Compact);
+}
+
+QByteArray EventJson(const history::JournalEvent& e, const QString& kindText) {
+    QJsonObject o;
+    o.insert(QStringLiteral("id"), e.id);
+    // The journal stamps local time to the second.
+    o.insert(QStringLiteral("time"),
+             IsoTime(QDateTime::fromString(e.sj, QStringLiteral("yyyy-MM-dd HH:mm:ss"))));
+    o.insert(QStringLiteral("controller"), e.controller);
+    o.insert(QStringLiteral("kind"), history::journalKindCode(e.kind));
+    o.insert(QStringLiteral("text"), kindText);
+    o.insert(QStringLiteral("detail"), e.detail);
+    return QJsonDocument(o).toJson(QJsonDocument::Compact);
+}
+
+QList<std::pair<QByteArray, QByteArray>> DiscoveryConfigs(const Topics& topics, const QString& controller,
+                                                          const AlarmTexts& texts, bool commands) {
+    QList<std::pair<QByteArray, QByteArray>> configs;
+    const QString node = objectId(QStringLiteral("tarsyn_") + topics.site() + '_' + controller);
+    QJsonObject device;
+    device.insert(QStringLiteral("identifiers"), QJsonArray{node});
+    device.insert(QStringLiteral("name"), controller);
+    device.insert(QStringLiteral("manufacturer"), QStringLiteral("Tarsyn"));
+    device.insert(QStringLiteral("model"), QStringLiteral("generator set controller"));
+    device.insert(QStringLiteral("suggested_area"), topics.site());
+    const QString state = QString::fromUtf8(topics.state(controller));
+    const QString status = QString::fromUtf8(topics.status());
+    auto add = [&](const QString& component, const QString& id, QJsonObject config) {
+        config.insert(QStringLiteral("unique_id"), node + '_' + id);
+        config.insert(QStringLiteral("device"), device);
+        config.insert(QStringLiteral("availability_topic"), status);
+        configs.append(
+            {(kDiscoveryPrefix + '/' + component + '/' + node + '/' + id + QStringLiteral("/config"))
+                 .toUtf8(),
+             QJsonDocument(config).toJson(QJsonDocument::Compact)});
+    };
+    for (const monitor::BlockField& f : monitor::LiveValueFields()) {
+        const QString key = ValueKey(f.quantity);
+        QJsonObject c;
+        c.insert(QStringLiteral("name"), QString::fromLatin1(f.quantity));
+        c.insert(QStringLiteral("state_topic"), state);
+        c.insert(QStringLiteral("value_template"),
+                 QStringLiteral("{{ value_json['values']['%1']['value'] }}").arg(key));
+        if (*f.unit) c.insert(QStringLiteral("unit_of_measurement"), UnitText(f.unit));
+        const QString cls = deviceClass(f);
+        if (!cls.isEmpty()) c.insert(QStringLiteral("device_class"), cls);
+        c.insert(QStringLiteral("state_class"), QStringLiteral("measurement"));
+        add(QStringLiteral("sensor"), key, c);
+    }
+    for (const QString& name : monitor::IndicatorNames()) {
+        if (monitor::PictureSetOf(name) != monitor::PictureSet::Alarm) continue;
+        QJsonObject c;
+        c.insert(QStringLiteral("name"), texts.english.value(name, name));
+        c.insert(QStringLiteral("state_topic"), state);
+        c.insert(QStringLiteral("value_template"),
+                 QStringLiteral("{{ 'ON' if value_json['indicators']['%1'] else 'OFF' }}").arg(name));
+        c.insert(QStringLiteral("device_class"), QStringLiteral("problem"));
+        add(QStringLiteral("binary_sensor"), name, c);
+    }
+    for (const RemoteCommand& rc : kRemoteCommands) {
+        const QString word = QLatin1String(rc.word);
+        if (!commands) {
+            // An empty retained config takes away a button published while commands were on.
+            configs.append({(kDiscoveryPrefix + QStringLiteral("/button/") + node + '/' + word +
+                             QStringLiteral("/config"))
+                                .toUtf8(),
+                            QByteArray()});
+            continue;
+        }
+        QJsonObject c;
+        c.insert(QStringLiteral("name"), word);
+        c.insert(QStringLiteral("command_topic"), QString::fromUtf8(topics.command(controller)));
+        c.insert(QStringLiteral("payload_press"), word);
+        add(QStringLiteral("button"), word, c);
+    }
+    return configs;
+}
+
+}  // namespace tarsyn::publish

@@ -1,0 +1,307 @@
+// End to end: the simulator's request handler answers in-process behind the fake port, a station polls
+// it, and the publisher sends to the throwaway broker (scripts/mqtt-throwaway), where a probe of the
+// test's own listens as a dashboard would. The state carries the simulator's values, an alarm raised on
+// the simulator arrives as an event with its journal id, and the command topic is deaf with commands=0
+// and goes through the menu's gate with commands=1.
+#include <QCoreApplication>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QtTest>
+
+#include "PublishRig.h"
+
+using namespace tarsyn;
+
+namespace {
+
+const QString kStartFrame = link::BuildFrame(QStringLiteral("0005100100FF"));
+constexpr int kWaitMs = 10000;
+
+bool wroteCommand(const test::PublishRig& rig) {
+    for (const QString& frame : rig.sim.port.written)
+        if (frame.startsWith(QLatin1String("0005"))) return true;
+    return false;
+}
+
+// A probe on the rig's site, connected, and the publisher online.
+std::unique_ptr<test::MqttProbe> listen(test::PublishRig& rig) {
+    auto probe =
+        std::make_unique<test::MqttProbe>(test::throwawayBrokerUrl(), QStringLiteral("probe-") + rig.site,
+                                          QStringList{rig.topic(QStringLiteral("#"))});
+    if (!probe->connect()) return nullptr;
+    return probe;
+}
+
+}  // namespace
+
+class TestPublishSim : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() { TARSYN_SKIP_WITHOUT_MQTT_BROKER(); }
+
+    void stateCarriesTheSimulatorsValues() {
+        test::PublishRig rig(test::throwawayBrokerUrl());
+        QVERIFY(rig.startPublishing());
+        auto probe = listen(rig);
+        QVERIFY(probe);
+        QTRY_VERIFY_WITH_TIMEOUT(probe->on(rig.topic("status")).contains("online"), kWaitMs);
+        QTRY_VERIFY_WITH_TIMEOUT(rig.publisher->brokerStatus().connected, kWaitMs);
+        rig.startPolling();
+        for (int i = 0; i < 4; ++i) rig.tick();
+        const QString stateTopic = rig.topic("Genset_1/state");
+        // The latest state with the live block decoded.
+        QJsonObject state;
+        QTRY_VERIFY_WITH_TIMEOUT(
+            [&] {
+                const QList<QJsonObject> states = probe->json(stateTopic);
+                if (states.isEmpty()) return false;
+                state = states.last();
+                return std::as_const(state)["values"]["engine_speed"]["value"].isDouble();
+            }(),
+            kWaitMs);
+        const QJsonObject& s = state;
+        // The live block as the simulator's memory holds it (a steady engine: it does not move).
+        const auto word = [&](int address) {
+            return rig.sim.memory.byte(address) << 8 | rig.sim.memory.byte(address + 1);
+        };
+        QCOMPARE(s["controller"].toString(), QStringLiteral("Genset 1"));
+        QCOMPARE(s["port"].toString(), QStringLiteral("sim0"));
+        QCOMPARE(s["values"]["engine_speed"]["value"].toDouble(), double(word(0x0034)));
+        QCOMPARE(s["values"]["engine_speed"]["unit"].toString(), QStringLiteral("rpm"));
+        QCOMPARE(s["values"]["battery_voltage"]["value"].toDouble(), word(0x0030) / 10.0);
+        QCOMPARE(s["values"]["battery_voltage"]["unit"].toString(), QStringLiteral("V"));
+        QCOMPARE(s["values"]["generator_frequency"]["value"].toDouble(), word(0x0032) / 10.0);
+        QCOMPARE(s["values"]["generator_voltage_phase_a"]["value"].toDouble(), double(word(0x0024)));
+        QCOMPARE(s["values"]["water_temperature"]["unit"].toString(), QString::fromUtf8("\u00B0C"));
+        QCOMPARE(s["values"]["power_factor"]["value"].toDouble(), rig.sim.memory.byte(0x0019) / 100.0);
+        QCOMPARE(s["values"].toObject().size(), 21);
+        QCOMPARE(s["delays"].toObject().size(), 22);
+        QCOMPARE(s["delays"]["cool_down_stop_delay"]["value"].toDouble(),
+                 double(rig.sim.memory.byte(0x0036)));
+        QCOMPARE(s["delays"]["speed_down_delay"]["value"].toDouble(), double(rig.sim.memory.byte(0x004B)));
+        QCOMPARE(s["indicators"].toObject().size(), 32);
+        QCOMPARE(s["indicators"]["zs9"], QJsonValue(false));
+        QVERIFY(s["alarms"].toArray().isEmpty());
+        QVERIFY(s["link"]["linked"].toBool());
+        QVERIFY(QRegularExpression("^\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d[+-]\\d\\d:\\d\\d$")
+                    .match(s["time"].toString())
+                    .hasMatch());
+        // Retained: a dashboard that starts later gets the state at once.
+        QVERIFY(probe->heard().last().topic != stateTopic || !probe->heard().last().retained);
+        test::MqttProbe late(test::throwawayBrokerUrl(), QStringLiteral("late-") + rig.site, {stateTopic});
+        QVERIFY(late.connect());
+        QTRY_VERIFY_WITH_TIMEOUT(!late.heard().isEmpty(), kWaitMs);
+        QVERIFY(late.heard().first().retained);
+    }
+
+    void alarmRaisedOnTheSimulatorArrivesAsAnEvent() {
+        test::PublishRig rig(test::throwawayBrokerUrl());
+        QVERIFY(rig.startPublishing());
+        auto probe = listen(rig);
+        QVERIFY(probe);
+        QTRY_VERIFY_WITH_TIMEOUT(rig.publisher->brokerStatus().connected, kWaitMs);
+        rig.startPolling();
+        rig.sim.engine.setAlarm(true, false);  // emergency stop
+        for (int i = 0; i < 4; ++i) rig.tick();
+        const QString eventTopic = rig.topic("Genset_1/event");
+        QTRY_VERIFY_WITH_TIMEOUT(
+            [&] {
+                for (const QJsonObject& e : probe->json(eventTopic))
+                    if (e["kind"] == QLatin1String("alarm-raised") && e["detail"].toString().contains("zs9"))
+                        return true;
+                return false;
+            }(),
+            kWaitMs);
+        rig.journal.flush();
+        history::JournalFilter filter;
+        filter.kind = history::JournalKind::AlarmRaised;
+        const QVector<history::JournalEvent> rows = rig.journal.events(filter);
+        QVERIFY(!rows.isEmpty());
+        QSet<qint64> ids;
+        for (const history::JournalEvent& e : rows) ids.insert(e.id);
+        for (const QJsonObject& e : probe->json(eventTopic)) {
+            if (e["kind"] != QLatin1String("alarm-raised")) continue;
+            QVERIFY2(ids.contains(e["id"].toInteger()), "an event id the journal does not have");
+            QCOMPARE(e["controller"].toString(), QStringLiteral("Genset 1"));
+            QCOMPARE(e["text"].toString(), QStringLiteral("Alarm raised"));
+        }
+        // The state names the active alarm in the operator's language and in English.
+        QTRY_VERIFY_WITH_TIMEOUT(
+            [&] {
+                const QList<QJsonObject> states = probe->json(rig.topic("Genset_1/state"));
+                if (states.isEmpty()) return false;
+                for (const QJsonValue& a : states.last()["alarms"].toArray())
+                    if (a["indicator"] == QLatin1String("zs9") &&
+                        a["english"] == QLatin1String("Emergency stop"))
+                        return true;
+                return false;
+            }(),
+            kWaitMs);
+    }
+
+    void discoveryMakesOneDevicePerController_data() {
+        QTest::addColumn<bool>("commands");
+        QTest::newRow("commands off") << false;
+        QTest::newRow("commands on") << true;
+    }
+    void discoveryMakesOneDevicePerController() {
+        QFETCH(bool, commands);
+        test::PublishRig rig(test::throwawayBrokerUrl(), QString(), commands);
+        rig.config.wrini("system.ini", "Mqtt", "discovery", "1");
+        QVERIFY(rig.startPublishing());
+        const QString node = QStringLiteral("tarsyn_%1_genset_1").arg(rig.site);
+        test::MqttProbe probe(test::throwawayBrokerUrl(), QStringLiteral("ha-") + rig.site,
+                              {QStringLiteral("homeassistant/+/%1/+/config").arg(node)});
+        QVERIFY(probe.connect());
+        QTRY_VERIFY_WITH_TIMEOUT(rig.publisher->brokerStatus().connected, kWaitMs);
+        rig.startPolling();
+        // 21 values, the nine alarm indicators, and the four commands only when they are on.
+        const auto count = [&](const QString& component) {
+            int n = 0;
+            for (const test::HeardMessage& m : probe.heard())
+                n += m.topic.startsWith("homeassistant/" + component + "/") && !m.payload.isEmpty();
+            return n;
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(count("sensor") == 21 && count("binary_sensor") == 9, kWaitMs);
+        QTRY_COMPARE_WITH_TIMEOUT(
+            probe.on(QStringLiteral("homeassistant/button/%1/stop/config").arg(node)).size(), 1, kWaitMs);
+        QCOMPARE(count("button"), commands ? 4 : 0);
+        const QString state = rig.topic("Genset_1/state");
+        const QJsonObject battery =
+            QJsonDocument::fromJson(
+                probe.on(QStringLiteral("homeassistant/sensor/%1/battery_voltage/config").arg(node)).value(0))
+                .object();
+        QCOMPARE(battery["state_topic"].toString(), state);
+        QCOMPARE(battery["unit_of_measurement"].toString(), QStringLiteral("V"));
+        QCOMPARE(battery["device_class"].toString(), QStringLiteral("voltage"));
+        QCOMPARE(battery["availability_topic"].toString(), rig.topic("status"));
+        QCOMPARE(battery["device"]["identifiers"][0].toString(), node);
+        QCOMPARE(battery["device"]["name"].toString(), QStringLiteral("Genset_1"));
+        const QJsonObject stop =
+            QJsonDocument::fromJson(
+                probe.on(QStringLiteral("homeassistant/binary_sensor/%1/zs9/config").arg(node)).value(0))
+                .object();
+        QCOMPARE(stop["name"].toString(), QStringLiteral("Emergency stop"));
+        QCOMPARE(stop["device_class"].toString(), QStringLiteral("problem"));
+        QCOMPARE(stop["device"]["identifiers"][0].toString(), node);
+        if (commands) {
+            const QJsonObject start =
+                QJsonDocument::fromJson(
+                    probe.on(QStringLiteral("homeassistant/button/%1/start/config").arg(node)).value(0))
+                    .object();
+            QCOMPARE(start["command_topic"].toString(), rig.topic("Genset_1/command"));
+            QCOMPARE(start["payload_press"].toString(), QStringLiteral("start"));
+        }
+    }
+
+    void withoutCommandsTheCommandTopicSendsNothing() {
+        test::PublishRig rig(test::throwawayBrokerUrl(), QString(), false);
+        QVERIFY(rig.startPublishing());
+        auto probe = listen(rig);
+        QVERIFY(probe);
+        QTRY_VERIFY_WITH_TIMEOUT(rig.publisher->brokerStatus().connected, kWaitMs);
+        rig.startPolling();
+        const QString commandTopic = rig.topic("Genset_1/command");
+        probe->publish(commandTopic, "start");
+        // The broker has passed it on (the probe hears its own message): anyone listening had it.
+        QTRY_VERIFY_WITH_TIMEOUT(probe->on(commandTopic).contains("start"), kWaitMs);
+        QCoreApplication::processEvents();
+        for (int i = 0; i < 3; ++i) rig.tick();
+        rig.publisher->flush(kWaitMs);
+        QVERIFY(!wroteCommand(rig));
+        QVERIFY(probe->on(rig.topic("Genset_1/command/result")).isEmpty());
+    }
+
+    void withCommandsStartSendsTheStartFrameAndIsJournalled() {
+        test::PublishRig rig(test::throwawayBrokerUrl(), QString(), true);
+        QVERIFY(rig.startPublishing());
+        auto probe = listen(rig);
+        QVERIFY(probe);
+        QTRY_VERIFY_WITH_TIMEOUT(rig.publisher->brokerStatus().connected, kWaitMs);
+        rig.startPolling();
+        QSignalSpy answered(rig.publisher.get(), &publish::Publisher::commandAnswered);
+        probe->publish(rig.topic("Genset_1/command"), R"({"command":"start","client":"hq-desk"})");
+        QTRY_COMPARE_WITH_TIMEOUT(answered.count(), 1, kWaitMs);
+        QVERIFY(rig.sim.port.written.contains(kStartFrame));
+        const QString resultTopic = rig.topic("Genset_1/command/result");
+        QTRY_VERIFY_WITH_TIMEOUT(!probe->json(resultTopic).isEmpty(), kWaitMs);
+        const QJsonObject result = probe->json(resultTopic).first();
+        QVERIFY(result["accepted"].toBool());
+        QCOMPARE(result["client"].toString(), QStringLiteral("hq-desk"));
+        rig.journal.flush();
+        history::JournalFilter filter;
+        filter.kind = history::JournalKind::CommandSent;
+        const QVector<history::JournalEvent> sent = rig.journal.events(filter);
+        QCOMPARE(sent.size(), 1);
+        QCOMPARE(sent.first().controller, QStringLiteral("Genset 1"));
+        QCOMPARE(sent.first().detail,
+                 QStringLiteral("Start (dport3, 0005100100FF), origin mqtt, client hq-desk"));
+        // The journalled command goes out on the event topic like every event.
+        QTRY_VERIFY_WITH_TIMEOUT(
+            [&] {
+                for (const QJsonObject& e : probe->json(rig.topic("Genset_1/event")))
+                    if (e["kind"] == QLatin1String("command-sent") &&
+                        e["detail"].toString().contains("hq-desk"))
+                        return true;
+                return false;
+            }(),
+            kWaitMs);
+    }
+
+    void refusalsSendNothingAndAreAnswered_data() {
+        QTest::addColumn<QString>("situation");
+        QTest::addColumn<QString>("controller");
+        QTest::addColumn<QByteArray>("payload");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("another controller") << ""
+                                            << "Genset_2" << QByteArray("start") << "Genset_1";
+        QTest::newRow("rotation mode")
+            << "rotation"
+            << "Genset_1" << QByteArray("stop") << "Not available while polling all ports";
+        QTest::newRow("not linked") << "unplugged"
+                                    << "Genset_1" << QByteArray("test")
+                                    << "The link to the controller is not up";
+        QTest::newRow("factory defaults are never remote")
+            << ""
+            << "Genset_1" << QByteArray("default") << "start, auto, stop or test only";
+        QTest::newRow("a parameter write is never remote")
+            << ""
+            << "Genset_1" << QByteArray("000601050001") << "start, auto, stop or test only";
+    }
+    void refusalsSendNothingAndAreAnswered() {
+        QFETCH(QString, situation);
+        QFETCH(QString, controller);
+        QFETCH(QByteArray, payload);
+        QFETCH(QString, reason);
+        test::PublishRig rig(test::throwawayBrokerUrl(), QString(), true);
+        QVERIFY(rig.startPublishing());
+        auto probe = listen(rig);
+        QVERIFY(probe);
+        QTRY_VERIFY_WITH_TIMEOUT(rig.publisher->brokerStatus().connected, kWaitMs);
+        rig.startPolling();
+        if (situation == QLatin1String("rotation")) rig.station.poll().setRotationMode(true);
+        if (situation == QLatin1String("unplugged")) {
+            rig.sim.unplug();
+            for (int i = 0; i < 8 && rig.station.poll().linked(); ++i) rig.tick();
+            QVERIFY(!rig.station.poll().linked());
+        }
+        const int written = rig.sim.port.written.size();
+        QSignalSpy answered(rig.publisher.get(), &publish::Publisher::commandAnswered);
+        probe->publish(rig.topic(controller + "/command"), payload);
+        QTRY_COMPARE_WITH_TIMEOUT(answered.count(), 1, kWaitMs);
+        const QString resultTopic = rig.topic(controller + "/command/result");
+        QTRY_VERIFY_WITH_TIMEOUT(!probe->json(resultTopic).isEmpty(), kWaitMs);
+        const QJsonObject result = probe->json(resultTopic).first();
+        QVERIFY(!result["accepted"].toBool());
+        QVERIFY2(result["reason"].toString().contains(reason), qPrintable(result["reason"].toString()));
+        QCOMPARE(rig.sim.port.written.size(), written);
+        rig.journal.flush();
+        history::JournalFilter filter;
+        filter.kind = history::JournalKind::CommandSent;
+        QVERIFY(rig.journal.events(filter).isEmpty());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestPublishSim)
+#include "tst_publishSim.moc"
