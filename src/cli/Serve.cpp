@@ -6,6 +6,7 @@
 #include <QEventLoop>
 #include <QFileInfo>
 #include <QSemaphore>
+#include <QSysInfo>
 #include <QThread>
 
 #include "aware/Awareness.h"
@@ -18,6 +19,8 @@
 #include "link/LinkError.h"
 #include "link/QtSerialPort.h"
 #include "monitor/PortProblem.h"
+#include "publish/MqttSettings.h"
+#include "publish/Publisher.h"
 #include "station/Station.h"
 
 namespace tarsyn::cli {
@@ -87,6 +90,10 @@ private:
     qint64 m_readings = 0;
 };
 
+namespace {
+constexpr int kPublishFlushMs = 3000;  // within the service manager's stop time-out, whatever the broker does
+}  // namespace
+
 history::HistoryLocation ServeLine::lineLocation(const config::Config& config, const QString& port) {
     history::HistoryLocation location = history::HistoryLocation::fromConfig(config);
     if (!location.spoolPath.isEmpty()) {
@@ -100,11 +107,8 @@ history::HistoryLocation ServeLine::lineLocation(const config::Config& config, c
 
 ServeLine::ServeLine(const SessionSettings& settings, const config::PortEntry& entry, link::SerialPort& port,
                      link::Sleeper& sleeper, const link::Clock& clock,
-                     std::shared_ptr<history::WriteTurns> turns, Terminal& terminal, bool purgeJournal)
-    : m_entry(entry),
-      m_terminal(terminal),
-      m_purgeJournal(purgeJournal),
-      m_config(settings.dataDir, settings.codePage) {
+                     std::shared_ptr<history::WriteTurns> turns, Terminal& terminal, bool first)
+    : m_entry(entry), m_terminal(terminal), m_first(first), m_config(settings.dataDir, settings.codePage) {
     // The data folder's settings (refresh time, recording intervals) with this line's row alone: the
     // station polls it as the window program polls a fixed port.
     m_settings.load(m_config);
@@ -146,18 +150,37 @@ ServeLine::ServeLine(const SessionSettings& settings, const config::PortEntry& e
     m_station->subscribe(m_log.get());
     QObject::connect(&m_station->poll(), &monitor::PollCycle::tickFailed, m_station.get(),
                      [this](const QString& error) { log(error); });
+
+    const publish::MqttSettingsLoad mqtt =
+        publish::LoadMqttSettings(m_config, m_messages, QSysInfo::machineHostName());
+    if (mqtt.settings) {
+        // The cursor's key is the line's own, so that each line sends its events once.
+        const publish::OutboxScope scope{
+            QFileInfo(entry.port.trimmed()).fileName(), {entry.remark.trimmed()}, first};
+        m_publisher = std::make_unique<publish::Publisher>(
+            *mqtt.settings,
+            publish::Publisher::Services{*m_station, *m_journal, m_config, m_settings, m_messages, clock},
+            scope);
+        QObject::connect(m_publisher.get(), &publish::Publisher::brokerStatusChanged, m_publisher.get(),
+                         [this] { log(m_publisher->brokerStatusText()); });
+    } else if (mqtt.present && first) {
+        log(mqtt.error);
+    }
 }
 
-ServeLine::~ServeLine() = default;
+ServeLine::~ServeLine() {
+    // It unsubscribes from the station as it goes: before the station does.
+    m_publisher.reset();
+}
 
 void ServeLine::log(const QString& text) const {
     m_terminal.line(QStringLiteral("%1 (%2): %3").arg(m_entry.port, m_entry.remark.trimmed(), text));
 }
 
 void ServeLine::start() {
-    if (m_journal->open() && m_purgeJournal)
-        m_journal->purgeOlderThan(aware::JournalRetentionSetting(m_config));
+    if (m_journal->open() && m_first) m_journal->purgeOlderThan(aware::JournalRetentionSetting(m_config));
     m_awareness->setWatchLimits(aware::LoadWatchLimits(m_config));
+    if (m_publisher) m_publisher->start();
     m_station->start(true);
 }
 
@@ -165,6 +188,12 @@ LineSummary ServeLine::finish() {
     m_station->stop();
     m_recorder->flush();
     m_journal->flush();
+    if (m_publisher) {
+        // The last events go out while the broker is there; any it missed wait in the journal for
+        // the next start.
+        m_publisher->flush(kPublishFlushMs);
+        m_publisher->stop();
+    }
     LineSummary summary;
     summary.port = m_entry.port;
     summary.remark = m_entry.remark.trimmed();

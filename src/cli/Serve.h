@@ -29,6 +29,10 @@ namespace tarsyn::aware {
 class Awareness;
 }
 
+namespace tarsyn::publish {
+class Publisher;
+}
+
 namespace tarsyn::cli {
 
 /// The lines the site service polls: the `ports` given, each with its row of the port list when it
@@ -50,14 +54,17 @@ struct LineSummary {
 /// one port-list row at the refresh time, with the awareness (alarm edges, link watch, the operator's
 /// watch limits) and the history recorder subscribed in that order, the journal beside them, exactly
 /// as the window program composes them. What the window would show in boxes and on its strip goes to
-/// the log (standard error, one line each, labelled with the port).
+/// the log (standard error, one line each, labelled with the port). With a [Mqtt] section in
+/// system.ini the line also publishes its controller's state and its journal events, under a cursor
+/// of its own (the port's base name), the first line carrying the events of no controller.
 class ServeLine {
 public:
     /// `turns`: the write turns every line shares when the history is one embedded database file.
-    /// `purgeJournal`: this line purges the journal of events past their retention (one line does).
+    /// `first`: this line purges the journal of events past their retention, says why [Mqtt] is
+    /// refused, and publishes the events of no controller (one line does).
     ServeLine(const SessionSettings& settings, const config::PortEntry& entry, link::SerialPort& port,
               link::Sleeper& sleeper, const link::Clock& clock, std::shared_ptr<history::WriteTurns> turns,
-              Terminal& terminal, bool purgeJournal);
+              Terminal& terminal, bool first);
     ~ServeLine();
     ServeLine(const ServeLine&) = delete;
     ServeLine& operator=(const ServeLine&) = delete;
@@ -84,7 +91,7 @@ private:
 
     config::PortEntry m_entry;
     Terminal& m_terminal;
-    bool m_purgeJournal;
+    bool m_first;
     bool m_recordingFailed = false;
     config::Config m_config;
     config::LiveSettings m_settings;
@@ -94,6 +101,7 @@ private:
     std::unique_ptr<history::JournalStore> m_journal;
     std::unique_ptr<Log> m_log;
     std::unique_ptr<aware::Awareness> m_awareness;
+    std::unique_ptr<publish::Publisher> m_publisher;  // with a [Mqtt] section only
     // Last: destroyed first, while everything it delivers to still stands.
     std::unique_ptr<station::Station> m_station;
 };
