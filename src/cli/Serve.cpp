@@ -242,23 +242,36 @@ int Service::start() {
         m_threads.emplace_back(QThread::create([this, i, &started] {
             // Everything of a line is made on its thread: the serial port, the station's timer and
             // the database connections belong to the thread that made them.
-            link::QtSerialPort port;
-            link::ThreadSleeper sleeper;
-            link::SystemClock clock;
-            ServeLine line(m_settings, m_lines.at(i), port, sleeper, clock, m_turns, m_log, i == 0);
-            QEventLoop loop;
-            {
-                QMutexLocker lock(&m_mutex);
-                m_loops[i] = &loop;
+            bool running = false;
+            try {
+                link::QtSerialPort port;
+                link::ThreadSleeper sleeper;
+                link::SystemClock clock;
+                ServeLine line(m_settings, m_lines.at(i), port, sleeper, clock, m_turns, m_log, i == 0);
+                QEventLoop loop;
+                {
+                    QMutexLocker lock(&m_mutex);
+                    m_loops[i] = &loop;
+                }
+                line.start();
+                running = true;
+                started.release();
+                loop.exec();
+                {
+                    QMutexLocker lock(&m_mutex);
+                    m_loops[i] = nullptr;
+                }
+                m_summaries[i] = line.finish();
+            } catch (const std::exception& e) {
+                // One line's failure ends that line, never the others or the wait for them to start.
+                {
+                    QMutexLocker lock(&m_mutex);
+                    m_loops[i] = nullptr;
+                }
+                m_log.line(QStringLiteral("%1: the line stopped: %2")
+                               .arg(m_lines.at(i).port, QString::fromLocal8Bit(e.what())));
+                if (!running) started.release();
             }
-            line.start();
-            started.release();
-            loop.exec();
-            {
-                QMutexLocker lock(&m_mutex);
-                m_loops[i] = nullptr;
-            }
-            m_summaries[i] = line.finish();
         }));
         m_threads.back()->setObjectName(QStringLiteral("serve %1").arg(m_lines.at(i).port));
         m_threads.back()->start();
