@@ -404,19 +404,30 @@ void Publisher::readingArrived(const monitor::LiveReading& reading, monitor::Rep
         wallMsecsBetween(last, reading.time) < intervalSeconds() * 1000LL - kIntervalSlackMs)
         return;
     last = reading.time;
-    sendState(reading);
+    sendState(reading, true);  // it answered just now
 }
 
-void Publisher::linkChanged(const monitor::LinkChange& change) {
-    // The change shows at once, whatever the interval.
-    std::optional<monitor::LiveReading> latest =
-        m_services.station.latest(history::trimRemark(change.remark));
+void Publisher::tickEnded(const monitor::TickEnd& end) {
+    aware::TickState state;
+    state.controller = history::trimRemark(end.remark);
+    state.linked = end.linked;
+    state.rotation = end.rotation;
+    state.connectionStepRan = end.connectionStepRan;
+    const aware::LinkWatch::Change change = m_links.update(state, end.time);
+    if (change == aware::LinkWatch::Change::None) return;
+    m_linkSince[state.controller] = end.time;
+    const std::optional<monitor::LiveReading> latest = m_services.station.latest(state.controller);
     if (!latest) return;
     m_lastState[latest->remark] = latest->time;
-    sendState(*latest);
+    sendState(*latest, change != aware::LinkWatch::Change::Lost);
 }
 
-void Publisher::sendState(const monitor::LiveReading& reading) { m_worker->offer(reading, alarmTexts()); }
+void Publisher::sendState(monitor::LiveReading reading, bool linked) {
+    const auto since = m_linkSince.constFind(history::trimRemark(reading.remark));
+    reading.linked = linked;
+    if (since != m_linkSince.cend()) reading.linkChangedAt = *since;
+    m_worker->offer(reading, alarmTexts());
+}
 
 void Publisher::command(const QString& controller, const QByteArray& payload) {
     if (!m_started || !m_settings.commands) return;

@@ -6,6 +6,7 @@
 #include <QString>
 #include <memory>
 
+#include "aware/LinkWatch.h"
 #include "monitor/ReadingSubscriber.h"
 #include "publish/EventOutbox.h"
 #include "publish/Messages.h"
@@ -92,7 +93,10 @@ public:
 
     void readingArrived(const monitor::LiveReading& reading, monitor::ReplyBlock block,
                         const QString& reply) override;
-    void linkChanged(const monitor::LinkChange& change) override;
+    /// A controller's link as the awareness judges it: in rotation mode the tick that moves on to the
+    /// next entry closes the port by design, which is no loss, so a dashboard does not see every set
+    /// of the line go down and up at each round. A loss or a return shows at once, whatever the interval.
+    void tickEnded(const monitor::TickEnd& end) override;
 
 signals:
     /// The broker link went up or down (once per change, never per attempt).
@@ -101,7 +105,7 @@ signals:
     void commandAnswered(const QByteArray& result);
 
 private:
-    void sendState(const monitor::LiveReading& reading);
+    void sendState(monitor::LiveReading reading, bool linked);
     void brokerChanged(bool connected, const QString& reason);
     void command(const QString& controller, const QByteArray& payload);
     std::shared_ptr<const AlarmTexts> alarmTexts();
@@ -112,6 +116,8 @@ private:
     const OutboxScope m_scope;
     Topics m_topics;
     BrokerStatus m_status;
+    aware::LinkWatch m_links;               // per controller (trimmed remark)
+    QHash<QString, QDateTime> m_linkSince;  // per controller: when its link last changed
     QHash<QString, QDateTime> m_lastState;  // per controller: the reading time of its last state message
     QString m_textsLanguage;
     std::shared_ptr<const AlarmTexts> m_texts;

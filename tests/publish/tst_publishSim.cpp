@@ -10,6 +10,7 @@
 #include <QtTest>
 
 #include "PublishRig.h"
+#include "SimFleet.h"
 
 using namespace tarsyn;
 
@@ -300,6 +301,67 @@ private slots:
         history::JournalFilter filter;
         filter.kind = history::JournalKind::CommandSent;
         QVERIFY(rig.journal.events(filter).isEmpty());
+    }
+
+    // Rotation closes one controller's port and opens the next one's by design: no state message may
+    // say that a controller that answers at each visit lost its link.
+    void rotationIsNoLinkLoss() {
+        QTemporaryDir dir;
+        config::Config config(dir.path());
+        config.wrini("system.ini", "Mqtt", "url", test::throwawayBrokerUrl());
+        const QString site = QStringLiteral("r%1").arg(QRandomGenerator::global()->generate());
+        config.wrini("system.ini", "Mqtt", "site", site);
+        test::SimFleet fleet(2);
+        config::LiveSettings settings;
+        settings.setRefreshText(QStringLiteral("2"));
+        settings.setPorts(fleet.portList());
+        config::Messages messages(config, settings);
+        test::FakeSleeper sleeper(&fleet.clock);
+        station::Station station(fleet.port, sleeper, fleet.clock, settings, messages);
+        history::JournalStore journal(history::HistoryLocation::sqliteFile(dir.filePath("kalde.db")),
+                                      fleet.clock);
+        QVERIFY(journal.open());
+        const publish::MqttSettingsLoad load =
+            publish::LoadMqttSettings(config, messages, QStringLiteral("x"));
+        QVERIFY(load.settings);
+        publish::Publisher publisher(*load.settings,
+                                     {station, journal, config, settings, messages, fleet.clock});
+        test::MqttProbe probe(test::throwawayBrokerUrl(), QStringLiteral("probe-") + site,
+                              {QStringLiteral("tarsyn/%1/+/state").arg(site)});
+        QVERIFY(probe.connect());
+        publisher.start();
+        QTRY_VERIFY_WITH_TIMEOUT(publisher.brokerStatus().connected, kWaitMs);
+
+        station.poll().initialise(true);
+        station.poll().setRotationMode(true);
+        const auto linkedStates = [&](int set) {
+            QList<bool> linked;
+            for (const QJsonObject& s :
+                 probe.json(QStringLiteral("tarsyn/%1/Set_%2/state").arg(site).arg(set)))
+                linked << s["link"]["linked"].toBool();
+            return linked;
+        };
+        // Two rounds: each set is visited, left and visited again; after each visit its state is heard.
+        for (int round = 0; round < 2; ++round)
+            for (int set = 1; set <= 2; ++set) {
+                const int heard = int(linkedStates(set).size());
+                for (int i = 0; i < 4; ++i) {
+                    fleet.clock.advanceSecs(1);
+                    station.poll().tick();
+                }
+                QTRY_VERIFY_WITH_TIMEOUT(linkedStates(set).size() > heard, kWaitMs);
+            }
+        for (int set = 1; set <= 2; ++set)
+            QVERIFY2(!linkedStates(set).contains(false), qPrintable(QString::number(set)));
+        // A set that stops answering is lost at its next visit, and said so at once.
+        fleet.silence(1);
+        for (int i = 0; i < 8; ++i) {
+            fleet.clock.advanceSecs(1);
+            station.poll().tick();
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(linkedStates(2).contains(false), kWaitMs);
+        QVERIFY(!linkedStates(1).contains(false));
+        publisher.stop();
     }
 };
 
