@@ -153,7 +153,9 @@ AwarenessStatus Awareness::status() const {
             st.linkText = message(QStringLiteral("awlinked"));
             break;
     }
-    st.linkWarning = !m_tick.linked;
+    // The colour says what the text says: in rotation mode the entry just reached keeps its state until
+    // it has had its chance to answer, and is not drawn as a loss meanwhile.
+    st.linkWarning = m_links.state(c) != LinkWatch::State::Linked;
     st.stale = !m_tick.linked;
     const QDateTime last = m_lastReply.value(c);
     st.lastReplyText = last.isValid() ? message(QStringLiteral("awlast")).arg(last.toString(kTimeFormat))

@@ -155,6 +155,9 @@ private slots:
         r.awareness->afterTick({QStringLiteral("Set B"), false, true, true});
         r.reply(aliveReply(0), QStringLiteral("Set B"));
         r.awareness->afterTick({QStringLiteral("Set A"), false, true, true});
+        // Back on A before its answer: still linked, and not drawn as a warning.
+        QCOMPARE(r.awareness->status().linkText, QStringLiteral("Linked"));
+        QVERIFY(!r.awareness->status().linkWarning);
         r.reply(aliveReply(0), QStringLiteral("Set A"));
         QVERIFY(r.journal.entries.isEmpty());
         // B stops answering after a rotation: that is a loss of B.
