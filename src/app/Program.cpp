@@ -34,6 +34,7 @@
 #include "aware/ui/WatchLimitEditor.h"
 #include "config/Config.h"
 #include "config/LiveSettings.h"
+#include "fleet/BrokerFleet.h"
 #include "fleet/FleetModel.h"
 #include "fleet/FrameLog.h"
 #include "fleet/ui/DiagnosticsWindow.h"
@@ -148,6 +149,7 @@ struct Program::Parts {
     std::unique_ptr<aware::ui::JournalWindow> journalWindow;       // TForm18
     std::unique_ptr<aware::ui::WatchLimitEditor> watchEditor;      // TForm19
     std::unique_ptr<fleet::FleetModel> fleetModel;
+    std::unique_ptr<fleet::BrokerFleet> brokerFleet;  // other sites' sets, with fleet publishing only
     std::unique_ptr<FleetPortTarget> fleetTarget;
     std::unique_ptr<fleet::FrameLog> frameLog;
     std::unique_ptr<fleet::ui::FleetWindow> fleetWindow;              // TForm20
@@ -424,6 +426,10 @@ Program::Program(const QString& dataDir, const QByteArray& codePage, const Subst
                                                              p.prompter, &window);
     p.windows.add(p.fleetWindow.get(), QStringLiteral("Form20caption"),
                   [&p](const QString&) { p.fleetWindow->relabel(); });
+    if (mqtt.settings) {
+        p.brokerFleet = std::make_unique<fleet::BrokerFleet>(*mqtt.settings, *p.fleetModel);
+        p.fleetWindow->setBrokerSource(p.brokerFleet.get());
+    }
     p.frameLog = std::make_unique<fleet::FrameLog>(p.config, p.settings);
     p.diagnosticsWindow = std::make_unique<fleet::ui::DiagnosticsWindow>(
         p.station.meter(), *p.frameLog, [&p] { return p.station.view().portText(); }, p.config, p.settings,

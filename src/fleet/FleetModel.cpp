@@ -36,15 +36,19 @@ bool isValueColumn(int column) {
 
 // A set is running while it starts or supplies (states) or its fuel output is on.
 EngineState engineOf(const monitor::LiveReading& r, bool alarmed) {
-    if (alarmed) return EngineState::Alarm;
-    const std::optional<bool> starting = r.indicator(QStringLiteral("zs11"));
-    if (!starting) return EngineState::Unknown;
-    const bool running = *starting || r.indicator(QStringLiteral("zs13")).value_or(false) ||
-                         r.indicator(QStringLiteral("zs31")).value_or(false);
-    return running ? EngineState::Running : EngineState::Stopped;
+    return EngineOf([&r](const QString& name) { return r.indicator(name); }, alarmed);
 }
 
 }  // namespace
+
+EngineState EngineOf(const std::function<std::optional<bool>(const QString&)>& indicator, bool alarmed) {
+    if (alarmed) return EngineState::Alarm;
+    const std::optional<bool> starting = indicator(QStringLiteral("zs11"));
+    if (!starting) return EngineState::Unknown;
+    const bool running = *starting || indicator(QStringLiteral("zs13")).value_or(false) ||
+                         indicator(QStringLiteral("zs31")).value_or(false);
+    return running ? EngineState::Running : EngineState::Stopped;
+}
 
 FleetModel::FleetModel(const link::Clock& clock, const config::Config& config,
                        const config::LiveSettings& settings, QObject* parent)
@@ -176,7 +180,7 @@ void FleetModel::refresh(const QDateTime& now) {
     const qint64 staleAfterMs = staleAfterSeconds() * 1000;
     const qint64 nowMs = now.toMSecsSinceEpoch();
     for (FleetRow& r : m_rows) {
-        if (!r.remote()) judge(r, nowMs, staleAfterMs);
+        judge(r, nowMs, r.remote() ? kRemoteStaleSeconds * 1000 : staleAfterMs);
     }
     // Most urgent first; this PC's list in its own order, then the other sites by site and remark.
     const auto before = [](const FleetRow& a, const FleetRow& b) {

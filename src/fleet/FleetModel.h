@@ -6,6 +6,8 @@
 #include <QString>
 #include <QStringList>
 #include <QVector>
+#include <functional>
+#include <optional>
 
 #include "aware/LinkWatch.h"
 #include "aware/WatchLimits.h"
@@ -51,6 +53,11 @@ struct FleetRow {
     bool remote() const { return !site.isEmpty(); }
 };
 
+/// The engine of a set from its state indicators (`indicator` answers by name, nullopt when not
+/// read): alarm when `alarmed`; running when starting (zs11), supplying (zs13) or fuel (zs31) is on;
+/// stopped otherwise; unknown when the states were not read.
+EngineState EngineOf(const std::function<std::optional<bool>(const QString&)>& indicator, bool alarmed);
+
 /// Where a double-click in the fleet table takes the line: the port dialog's own selection, under its
 /// gates. The program implements it over the port selection; tests record the calls.
 class FleetTarget {
@@ -88,6 +95,8 @@ public:
     /// Data roles beside the display and tooltip texts: the row's Severity (int) and whether it is stale.
     enum Role { SeverityRole = Qt::UserRole + 1, StaleRole, RemoteRole };
     enum class Selection { Selected, Busy, ReadOnly, NoRow };
+    /// Another site publishes its state at least every refresh time; five minutes without one is stale.
+    static constexpr qint64 kRemoteStaleSeconds = 300;
 
     FleetModel(const link::Clock& clock, const config::Config& config, const config::LiveSettings& settings,
                QObject* parent = nullptr);
@@ -100,8 +109,9 @@ public:
     /// for the ports still listed.
     void reloadPorts();
     /// The second source's rows (another site's sets: `site` set, `entry` ignored), replacing those it
-    /// gave before. They come judged by their source (link, severity, staleness) and are only shown:
-    /// the broker subscription of fleet publishing calls this on the model's thread.
+    /// gave before. Their link, reading, alarms and engine come from their source; they are stale when
+    /// their reading is older than kRemoteStaleSeconds, and only shown: the broker subscription of
+    /// fleet publishing calls this on the model's thread.
     void setRemoteRows(const QVector<FleetRow>& rows);
 
     /// Double-click or Enter on `row`: selects its controller unless the row is another site's or the

@@ -64,8 +64,10 @@ bool MqttClient::start(QString* reason) {
                 : mosquitto_tls_set(m_mosq, cafile.constData(), nullptr, nullptr, nullptr, nullptr);
         if (rc != MOSQ_ERR_SUCCESS) return fail(QStringLiteral("TLS: %1").arg(reasonOf(rc)));
     }
-    mosquitto_will_set(m_mosq, m_willTopic.constData(), int(m_willPayload.size()), m_willPayload.constData(),
-                       1, true);
+    // A client that only listens leaves no will.
+    if (!m_willTopic.isEmpty())
+        mosquitto_will_set(m_mosq, m_willTopic.constData(), int(m_willPayload.size()),
+                           m_willPayload.constData(), 1, true);
     mosquitto_connect_callback_set(m_mosq, &MqttClient::onConnect);
     mosquitto_disconnect_callback_set(m_mosq, &MqttClient::onDisconnect);
     mosquitto_publish_callback_set(m_mosq, &MqttClient::onPublish);

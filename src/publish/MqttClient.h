@@ -18,7 +18,8 @@ namespace tarsyn::publish {
 /// One connection to the broker through libmosquitto, whose network loop runs on a thread of its own:
 /// connecting, reading, writing and every wait for the broker happen there, never on the caller's thread.
 /// A dropped or refused connection is tried again after 1 s, then 2, 4… up to a minute, until stop().
-/// The will (`willTopic`, `willPayload`, retained) is left with the broker at every connection.
+/// The will (`willTopic`, `willPayload`, retained) is left with the broker at every connection; a client
+/// with an empty `willTopic` (one that only listens) leaves none.
 ///
 /// The handlers are called on the network thread; whoever gives them passes the news on to its own
 /// thread. publish() and subscribe() may be called from any thread.

@@ -1,10 +1,13 @@
 #include "fleet/ui/FleetWindow.h"
 
 #include <QBrush>
+#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QIdentityProxyModel>
 #include <QKeySequence>
 #include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QShortcut>
 #include <QTableView>
 #include <QVBoxLayout>
@@ -67,6 +70,31 @@ FleetWindow::FleetWindow(FleetModel& model, const config::Config& config,
     m_hint->setWordWrap(true);
     column->addWidget(m_hint);
 
+    // The other sites, from the broker: shown only with fleet publishing.
+    m_brokerRow = new QWidget(this);
+    auto* broker = new QHBoxLayout(m_brokerRow);
+    broker->setContentsMargins(0, 0, 0, 0);
+    auto* brokerLabel = new QLabel(QStringLiteral("其他站点（代理服务器）："), m_brokerRow);
+    brokerLabel->setObjectName(QStringLiteral("lblbroker"));
+    m_brokerFilter = new QLineEdit(QLatin1String(BrokerFleet::kDefaultFilter), m_brokerRow);
+    m_brokerFilter->setObjectName(QStringLiteral("edtbroker"));
+    m_brokerWatch = new QPushButton(QStringLiteral("观看"), m_brokerRow);
+    m_brokerWatch->setObjectName(QStringLiteral("btnbroker"));
+    brokerLabel->setBuddy(m_brokerFilter);
+    broker->addWidget(brokerLabel);
+    broker->addWidget(m_brokerFilter, 1);
+    broker->addWidget(m_brokerWatch);
+    m_brokerRow->hide();
+    column->addWidget(m_brokerRow);
+    const auto watch = [this] {
+        if (!m_broker) return;
+        const QString refusal = m_broker->watch(m_brokerFilter->text());
+        if (!refusal.isEmpty())
+            m_prompter.error(m_messages.text(QStringLiteral("fltbrokerbad")).arg(refusal));
+    };
+    connect(m_brokerWatch, &QPushButton::clicked, this, watch);
+    connect(m_brokerFilter, &QLineEdit::returnPressed, this, watch);
+
     auto* coloured = new ColouredRows(this);
     coloured->setSourceModel(&m_model);
     m_table = new QTableView(this);
@@ -99,6 +127,11 @@ FleetWindow::FleetWindow(FleetModel& model, const config::Config& config,
     connect(&m_model, &QAbstractItemModel::modelReset, this, &FleetWindow::fitColumns);
     resize(1016, 420);
     relabel();
+}
+
+void FleetWindow::setBrokerSource(BrokerFleet* source) {
+    m_broker = source;
+    m_brokerRow->setVisible(source != nullptr);
 }
 
 void FleetWindow::relabel() {

@@ -3,9 +3,12 @@
 #include <QColor>
 #include <QWidget>
 
+#include "fleet/BrokerFleet.h"
 #include "fleet/FleetModel.h"
 
 class QLabel;
+class QLineEdit;
+class QPushButton;
 class QTableView;
 
 namespace tarsyn::config {
@@ -36,6 +39,10 @@ public:
     /// Catalogue texts of the controls, the model's texts and the title "Form20caption".
     void relabel();
     QTableView* table() const { return m_table; }
+    /// With fleet publishing: the other sites' sets from the broker, watched on the filter the operator
+    /// types (`edtbroker`, by default every site's state topics) with `btnbroker`. Without, the row
+    /// stays hidden.
+    void setBrokerSource(BrokerFleet* source);
 
 public slots:
     /// Double-click or Enter on the table's row `viewRow`: that set on screen, or the refusal shown.
@@ -51,6 +58,10 @@ private:
     config::Prompter& m_prompter;
     QTableView* m_table = nullptr;
     QLabel* m_hint = nullptr;
+    QWidget* m_brokerRow = nullptr;
+    QLineEdit* m_brokerFilter = nullptr;
+    QPushButton* m_brokerWatch = nullptr;
+    BrokerFleet* m_broker = nullptr;
 };
 
 }  // namespace tarsyn::fleet::ui
