@@ -75,11 +75,11 @@ FleetWindow::FleetWindow(FleetModel& model, const config::Config& config,
     auto* broker = new QHBoxLayout(m_brokerRow);
     broker->setContentsMargins(0, 0, 0, 0);
     auto* brokerLabel = new QLabel(QStringLiteral("其他站点（代理服务器）："), m_brokerRow);
-    brokerLabel->setObjectName(QStringLiteral("lblbroker"));
+    brokerLabel->setObjectName(QStringLiteral("lblsites"));
     m_brokerFilter = new QLineEdit(QLatin1String(BrokerFleet::kDefaultFilter), m_brokerRow);
-    m_brokerFilter->setObjectName(QStringLiteral("edtbroker"));
+    m_brokerFilter->setObjectName(QStringLiteral("edtsites"));
     m_brokerWatch = new QPushButton(QStringLiteral("观看"), m_brokerRow);
-    m_brokerWatch->setObjectName(QStringLiteral("btnbroker"));
+    m_brokerWatch->setObjectName(QStringLiteral("btnsites"));
     brokerLabel->setBuddy(m_brokerFilter);
     broker->addWidget(brokerLabel);
     broker->addWidget(m_brokerFilter, 1);

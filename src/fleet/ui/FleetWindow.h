@@ -40,7 +40,7 @@ public:
     void relabel();
     QTableView* table() const { return m_table; }
     /// With fleet publishing: the other sites' sets from the broker, watched on the filter the operator
-    /// types (`edtbroker`, by default every site's state topics) with `btnbroker`. Without, the row
+    /// types (`edtsites`, by default every site's state topics) with `btnsites`. Without, the row
     /// stays hidden.
     void setBrokerSource(BrokerFleet* source);
 
