@@ -292,7 +292,12 @@ Program::Program(const QString& dataDir, const QByteArray& codePage, const Subst
 
     // The windows are listed as they are made, the main window first; the language hot key re-labels
     // them in this order, and the tray icon ignores clicks while any window after the first is visible.
-    p.windows.add(&window, QStringLiteral("Form1caption"), [&window](const QString&) { window.relabel(); });
+    p.windows.add(&window, QStringLiteral("Form1caption"), [&p, &window](const QString&) {
+        window.relabel();
+        // The broker's line of the strip is the publisher's text: said again in the new language.
+        if (p.publisher)
+            window.setBrokerStatus(p.publisher->brokerStatus().connected, p.publisher->brokerStatusText());
+    });
 
     // TForm2.
     p.settingsLogic = std::make_unique<SettingsLogic>(p.config, p.settings, p.messages, p.prompter);
