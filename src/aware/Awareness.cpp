@@ -124,9 +124,7 @@ void Awareness::afterTick(const TickState& state) {
     publish();
 }
 
-void Awareness::tickEnded(const monitor::TickEnd& end) {
-    afterTick({end.remark, end.linked, end.rotation, end.connectionStepRan});
-}
+void Awareness::tickEnded(const monitor::TickEnd& end) { afterTick(TickState::of(end, end.remark)); }
 
 void Awareness::afterTickOf(monitor::PollCycle& poll) {
     TickState s;

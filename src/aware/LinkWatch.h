@@ -4,6 +4,8 @@
 #include <QHash>
 #include <QString>
 
+#include "monitor/ReadingSubscriber.h"
+
 namespace tarsyn::aware {
 
 /// What the poll cycle looks like at the end of one tick.
@@ -12,6 +14,12 @@ struct TickState {
     bool linked = false;             ///< `ConnectionIndicator` shows linked
     bool rotation = false;           ///< `RotationMode`
     bool connectionStepRan = false;  ///< the tick opened, re-opened or rotated the port
+
+    /// A tick's end as the cycle published it, the controller named by `controller` (its remark, or
+    /// the port for those who keep the line's entries by port).
+    static TickState of(const monitor::TickEnd& end, const QString& controller) {
+        return {controller, end.linked, end.rotation, end.connectionStepRan};
+    }
 };
 
 /// The link to each controller: never linked yet, linked, or lost since a time. A loss is a tick that

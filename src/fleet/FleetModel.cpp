@@ -140,12 +140,7 @@ void FleetModel::readingArrived(const monitor::LiveReading& reading, monitor::Re
 }
 
 void FleetModel::tickEnded(const monitor::TickEnd& end) {
-    aware::TickState state;
-    state.controller = end.port;
-    state.linked = end.linked;
-    state.rotation = end.rotation;
-    state.connectionStepRan = end.connectionStepRan;
-    if (m_links.update(state, end.time) != aware::LinkWatch::Change::None)
+    if (m_links.update(aware::TickState::of(end, end.port), end.time) != aware::LinkWatch::Change::None)
         if (FleetRow* r = rowOf(end.port)) {
             r->linkChangedAt = end.time;
             r->dirty = true;

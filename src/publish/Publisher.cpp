@@ -408,11 +408,7 @@ void Publisher::readingArrived(const monitor::LiveReading& reading, monitor::Rep
 }
 
 void Publisher::tickEnded(const monitor::TickEnd& end) {
-    aware::TickState state;
-    state.controller = history::trimRemark(end.remark);
-    state.linked = end.linked;
-    state.rotation = end.rotation;
-    state.connectionStepRan = end.connectionStepRan;
+    const aware::TickState state = aware::TickState::of(end, history::trimRemark(end.remark));
     const aware::LinkWatch::Change change = m_links.update(state, end.time);
     if (change == aware::LinkWatch::Change::None) return;
     m_linkSince[state.controller] = end.time;
