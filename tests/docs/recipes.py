@@ -26,7 +26,7 @@ import time
 FENCE = re.compile(r'^```sh\s*\{(test[^}]*)\}\s*$')
 ATTR = re.compile(r'(\w+)="([^"]*)"')
 # A guard against a recipe that hangs, not a wait: every recipe ends long before it.
-GUARD_SECONDS = 600
+GUARD_SECONDS = 300
 
 
 class Recipe:
