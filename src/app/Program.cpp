@@ -303,9 +303,10 @@ Program::Program(const QString& dataDir, const QByteArray& codePage, const Subst
     p.settingsLogic = std::make_unique<SettingsLogic>(p.config, p.settings, p.messages, p.prompter);
     p.settingsLogic->setSavedHook([&p] {
         const config::LiveSettings& s = p.settings;
-        p.journal->record(history::JournalKind::SettingsSaved, QString(),
-                          aware::settingsSavedText({s.language(), s.refreshText(), s.hourIntervalText(),
-                                                    s.dayIntervalText(), int(s.ports().size())}));
+        const aware::SavedSettings saved{s.language(), s.refreshText(), s.hourIntervalText(),
+                                         s.dayIntervalText(), int(s.ports().size())};
+        p.journal->recordWithData(history::JournalKind::SettingsSaved, QString(),
+                                  aware::settingsSavedText(saved), aware::settingsSavedData(saved));
         if (p.fleetModel) p.fleetModel->reloadPorts();
     });
     p.settingsWindow =

@@ -74,6 +74,15 @@ QString calibrationSentData(const QString& control, const QString& value, const 
                        control, request);
 }
 
+QString settingsSavedData(const SavedSettings& s) {
+    return JournalData(config::CatalogueText(QStringLiteral("jdsettings"))
+                           .arg(s.language)
+                           .arg(s.flash)
+                           .arg(s.save1)
+                           .arg(s.save2)
+                           .arg(QString::number(s.ports)));
+}
+
 QString loginSucceededData(bool superLevel) {
     return JournalData(
         config::CatalogueText().word(superLevel ? QStringLiteral("jdsuper") : QStringLiteral("jdordinary")));

@@ -55,6 +55,8 @@ QString commandData(const QString& control, const QString& request);
 QString remoteCommandData(const QString& control, const QString& request, const QString& client);
 /// A calibration value sent: "<the button's hint> = <value>"; the request is the frame.
 QString calibrationSentData(const QString& control, const QString& value, const QString& request);
+/// The settings saved, with their units.
+QString settingsSavedData(const SavedSettings& s);
 /// The level granted.
 QString loginSucceededData(bool superLevel);
 /// The number of wrong passwords so far.

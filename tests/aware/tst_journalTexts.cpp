@@ -93,6 +93,12 @@ private slots:
                                      << "Calibrate the battery voltage = 24.5" << zh("校准电池电压 = 24.5")
                                      << "btn17"
                                      << "0006002E00F5";
+        QTest::newRow("settings saved")
+            << int(JournalKind::SettingsSaved) << "language=English flash=2 save1=5 save2=60 ports=2"
+            << settingsSavedData({"English", "2", "5", "60", 2})
+            << "language English, refresh 2 s, 1-hour table every 5 s, 24-hour table every 60 min, 2 ports"
+            << zh("语言 English，刷新时间 2 秒，1小时表每 5 秒，24小时表每 60 分钟，2 个端口") << ""
+            << "";
         QTest::newRow("login") << int(JournalKind::LoginSucceeded) << "super" << loginSucceededData(true)
                                << "super user" << zh("超级管理员") << ""
                                << "";
