@@ -311,11 +311,12 @@ bool JournalStore::open() {
     if (ok && pg) ok = q.exec(QStringLiteral("SELECT pg_advisory_xact_lock(7316202401)"));
     for (const QString& sql : statements)
         if (ok) ok = q.exec(sql);
-    // A table made by an older program has no "data": its rows stay as they are, with NULL there.
-    if (ok)
-        ok = pg ? q.exec(QStringLiteral("ALTER TABLE \"journal\" ADD COLUMN IF NOT EXISTS \"data\" TEXT"))
-                : db.record(QStringLiteral("journal")).indexOf(QStringLiteral("data")) >= 0 ||
-                      q.exec(QStringLiteral("ALTER TABLE \"journal\" ADD COLUMN \"data\" TEXT"));
+    // A table made by an older program has no "data": its rows stay as they are, with NULL there. The
+    // change is made only when it is missing (an ALTER locks the table against the other PCs' writes);
+    // two PCs adding it at once are told apart by the advisory lock and IF NOT EXISTS.
+    if (ok && db.record(QStringLiteral("journal")).indexOf(QStringLiteral("data")) < 0)
+        ok = q.exec(pg ? QStringLiteral("ALTER TABLE \"journal\" ADD COLUMN IF NOT EXISTS \"data\" TEXT")
+                       : QStringLiteral("ALTER TABLE \"journal\" ADD COLUMN \"data\" TEXT"));
     if (ok) ok = db.commit();
     if (!ok) {
         m_lastError = QStringLiteral("Cannot create the event journal in %1: %2")
