@@ -8,7 +8,6 @@
 #include "aware/Awareness.h"
 #include "aware/JournalExport.h"
 #include "aware/JournalTexts.h"
-#include "aware/JournalTexts.h"
 #include "config/Config.h"
 #include "config/LiveSettings.h"
 

@@ -902,8 +902,8 @@ void TestPageEngine::writeTellsTheJournalValuesToSayInEitherLanguage() {
     f.engine->write(0);
     QCOMPARE(f.writtenData.size(), 1);
     QCOMPARE(said(f.writtenData[0], "English"),
-             QStringLiteral("Delay Settings, block 1: written and verified; Cool-down stop delay: 60 → 30; "
-                            "Start delay: 5 → 7"));
+             QStringLiteral("Delay Settings, block 1: written and verified; Cool-down stop delay: 60 -> 30; "
+                            "Start delay: 5 -> 7"));
     QCOMPARE(
         said(f.writtenData[0], "Chinese"),
         QString::fromUtf8("延迟设置，第 1 块：已写入并校验; 冷却停机延时：60 → 30; 机组启动延时：5 → 7"));
@@ -923,9 +923,9 @@ void TestPageEngine::writeTellsTheJournalValuesToSayInEitherLanguage() {
     const QString chinese = said(bits.writtenData[0], "Chinese");
     QCOMPARE(english, sensor
                           ? QStringLiteral("Control Bits, block 1: written and verified; Speed source: Speed "
-                                           "sensor → Generator frequency")
+                                           "sensor -> Generator frequency")
                           : QStringLiteral("Control Bits, block 1: written and verified; Speed source: "
-                                           "Generator frequency → Speed sensor"));
+                                           "Generator frequency -> Speed sensor"));
     QCOMPARE(chinese,
              sensor
                  ? QString::fromUtf8("控制位设置，第 1 块：已写入并校验; 速度源：速度传感器 → 油机电源频率")

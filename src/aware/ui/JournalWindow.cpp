@@ -142,6 +142,7 @@ void JournalWindow::relabel() {
         if (QTableWidgetItem* item = m_table->item(row, 3))
             item->setText(RenderJournalDetail(m_shown.at(row), catalogue).text);
     }
+    if (!m_shown.isEmpty()) m_table->resizeColumnsToContents();
 }
 
 history::JournalFilter JournalWindow::filter() const {
