@@ -244,8 +244,8 @@ Program::Program(const QString& dataDir, const QByteArray& codePage, const Subst
     p.recorder->setMessages([&p](const QString& key) { return p.messages.text(key); });
     p.recorder->setDroppedHook([&p](qint64 rows) {
         if (p.journal)
-            p.journal->record(history::JournalKind::HistoryDropped, QString(),
-                              aware::historyDroppedText(rows));
+            p.journal->recordWithData(history::JournalKind::HistoryDropped, QString(),
+                                      aware::historyDroppedText(rows), aware::historyDroppedData(rows));
     });
     QObject::connect(p.recorder.get(), &history::HistoryRecorder::statusChanged, &window,
                      &MainWindow::setHistoryStatus);
@@ -303,9 +303,10 @@ Program::Program(const QString& dataDir, const QByteArray& codePage, const Subst
     p.settingsLogic = std::make_unique<SettingsLogic>(p.config, p.settings, p.messages, p.prompter);
     p.settingsLogic->setSavedHook([&p] {
         const config::LiveSettings& s = p.settings;
-        p.journal->record(history::JournalKind::SettingsSaved, QString(),
-                          aware::settingsSavedText({s.language(), s.refreshText(), s.hourIntervalText(),
-                                                    s.dayIntervalText(), int(s.ports().size())}));
+        const aware::SavedSettings saved{s.language(), s.refreshText(), s.hourIntervalText(),
+                                         s.dayIntervalText(), int(s.ports().size())};
+        p.journal->recordWithData(history::JournalKind::SettingsSaved, QString(),
+                                  aware::settingsSavedText(saved), aware::settingsSavedData(saved));
         if (p.fleetModel) p.fleetModel->reloadPorts();
     });
     p.settingsWindow =
@@ -323,8 +324,8 @@ Program::Program(const QString& dataDir, const QByteArray& codePage, const Subst
     const auto controllerName = [&window] { return history::trimRemark(window.remarkText()); };
     pages::PageServices pageServices{p.controllerLink, window.poll(), p.config, p.messages, p.prompter};
     pageServices.controller = controllerName;
-    pageServices.written = [&p, controllerName](const QString& detail) {
-        p.journal->record(history::JournalKind::BlockWritten, controllerName(), detail);
+    pageServices.written = [&p, controllerName](const QString& detail, const QString& data) {
+        p.journal->recordWithData(history::JournalKind::BlockWritten, controllerName(), detail, data);
     };
     // A page's title may carry the controller's name: the page's engine makes it.
     const auto addPage = [&p](pages::PageWindow* page) {
@@ -391,10 +392,12 @@ Program::Program(const QString& dataDir, const QByteArray& codePage, const Subst
     p.loginLogic = std::make_unique<LoginLogic>(p.config, p.access, p.messages, p.prompter);
     p.loginLogic->setResultHook([&p](bool granted, int level) {
         if (granted)
-            p.journal->record(history::JournalKind::LoginSucceeded, QString(),
-                              aware::loginSucceededText(level == kSuperLevel));
+            p.journal->recordWithData(history::JournalKind::LoginSucceeded, QString(),
+                                      aware::loginSucceededText(level == kSuperLevel),
+                                      aware::loginSucceededData(level == kSuperLevel));
         else
-            p.journal->record(history::JournalKind::LoginFailed, QString(), aware::loginFailedText(level));
+            p.journal->recordWithData(history::JournalKind::LoginFailed, QString(),
+                                      aware::loginFailedText(level), aware::loginFailedData(level));
     });
     p.loginDialog = std::make_unique<LoginDialog>(*p.loginLogic, p.messages, translate, &window);
     // The hot key leaves the login dialog in the language it started with.
@@ -495,20 +498,23 @@ Program::Program(const QString& dataDir, const QByteArray& codePage, const Subst
         if (value.isEmpty()) {
             const QString caption =
                 widgets::TranslationText(p.config, language, control + QStringLiteral(".Caption"));
-            p.journal->record(history::JournalKind::CommandSent, controllerName(),
-                              aware::commandText(caption, control, request));
+            p.journal->recordWithData(history::JournalKind::CommandSent, controllerName(),
+                                      aware::commandText(caption, control, request),
+                                      aware::commandData(control, request));
         } else {
             const QString what =
                 widgets::TranslationText(p.config, language, control + QStringLiteral(".Hint"));
-            p.journal->record(history::JournalKind::CalibrationSent, controllerName(),
-                              aware::calibrationSentText(what, value, control, request));
+            p.journal->recordWithData(history::JournalKind::CalibrationSent, controllerName(),
+                                      aware::calibrationSentText(what, value, control, request),
+                                      aware::calibrationSentData(control, value, request));
         }
     };
     exchange.declined = [&p, controllerName](const QString& control, const QString& request) {
         const QString caption =
             widgets::TranslationText(p.config, p.settings.language(), control + QStringLiteral(".Caption"));
-        p.journal->record(history::JournalKind::CommandDeclined, controllerName(),
-                          aware::commandText(caption, control, request));
+        p.journal->recordWithData(history::JournalKind::CommandDeclined, controllerName(),
+                                  aware::commandText(caption, control, request),
+                                  aware::commandData(control, request));
     };
     // The questions name the controller as the operator knows it: its remark, else its port.
     exchange.controller = [&p, controllerName] {

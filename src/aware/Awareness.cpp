@@ -1,5 +1,6 @@
 #include "aware/Awareness.h"
 
+#include "aware/JournalTexts.h"
 #include "config/Config.h"
 #include "config/LiveSettings.h"
 #include "history/Journal.h"
@@ -79,8 +80,9 @@ void Awareness::takeReading(const monitor::LiveReading& reading, const QString& 
 
 void Awareness::alarmEdge(const QString& controller, const AlarmEdge& edge, const QDateTime& now) {
     const QString what = indicatorText(edge.indicator);
-    m_journal.record(edge.raised ? history::JournalKind::AlarmRaised : history::JournalKind::AlarmCleared,
-                     controller, edge.indicator + QLatin1Char(' ') + what);
+    m_journal.recordWithData(
+        edge.raised ? history::JournalKind::AlarmRaised : history::JournalKind::AlarmCleared, controller,
+        edge.indicator + QLatin1Char(' ') + what, alarmData(edge.indicator));
     if (edge.raised) notify(controller, edge.indicator, what, now);
 }
 
@@ -90,8 +92,9 @@ void Awareness::watchChange(const QString& controller, const WatchChange& c, con
     // "Own limit: battery voltage below 23 (22.8)": marked as the operator's, never the controller's.
     const QString what = message(c.low ? QStringLiteral("awlow") : QStringLiteral("awhigh"))
                              .arg(valueText(l.panel), QString::number(limit), QString::number(c.value));
-    m_journal.record(c.raised ? history::JournalKind::WatchRaised : history::JournalKind::WatchCleared,
-                     controller, l.panel + QLatin1Char(' ') + what);
+    m_journal.recordWithData(
+        c.raised ? history::JournalKind::WatchRaised : history::JournalKind::WatchCleared, controller,
+        l.panel + QLatin1Char(' ') + what, watchData(l.panel, c.low, limit, c.value));
     if (c.raised)
         notify(controller, QStringLiteral("watch%1%2").arg(c.limit).arg(c.low ? 'L' : 'H'), what, now);
 }

@@ -1,5 +1,6 @@
 #include "aware/JournalExport.h"
 
+#include <QJsonObject>
 #include <QRegularExpression>
 
 #include "config/CsvWriter.h"
@@ -40,12 +41,36 @@ JournalDetail SplitJournalDetail(const QString& detail) {
     return out;
 }
 
+JournalDetail RenderJournalDetail(const history::JournalEvent& event, const config::Catalogue& catalogue) {
+    QJsonObject whole;
+    if (const auto text = config::CatalogueText::fromJsonText(event.data, &whole)) {
+        const QString said = text->render(catalogue);
+        if (!said.isNull())
+            return {said, whole.value(QStringLiteral("o")).toString(),
+                    whole.value(QStringLiteral("fr")).toString()};
+    }
+    JournalDetail d = SplitJournalDetail(event.detail);
+    // An older program's command: "Start (0005100100FF)" once the button's name is out.
+    static const QRegularExpression kFrame(QStringLiteral("\\s*\\(((?:[0-9A-F]{2}){4,})\\)$"));
+    const QRegularExpressionMatch m = kFrame.match(d.text);
+    if (m.hasMatch() && (event.kind == history::JournalKind::CommandSent ||
+                         event.kind == history::JournalKind::CommandDeclined ||
+                         event.kind == history::JournalKind::CalibrationSent)) {
+        d.frames = m.captured(1);
+        d.text.truncate(m.capturedStart());
+    }
+    return d;
+}
+
 bool WriteJournalCsv(const QString& path, const QVector<history::JournalEvent>& events,
-                     const std::function<QString(history::JournalKind)>& kindText, QString* error) {
-    const QString text = history::JournalCsv(events, kindText, [](const QString& detail) {
-        const JournalDetail d = SplitJournalDetail(detail);
-        return std::make_pair(d.text, d.objects);
-    });
+                     const std::function<QString(history::JournalKind)>& kindText,
+                     const config::Catalogue& catalogue, QString* error) {
+    const QString text = history::JournalCsv(events, kindText,
+                                             [&catalogue](const history::JournalEvent& e) {
+                                                 const JournalDetail d = RenderJournalDetail(e, catalogue);
+                                                 return QStringList{d.text, d.objects, d.frames};
+                                             },
+                                             {QStringLiteral("objects"), QStringLiteral("frames")});
     return config::saveWhole(path, config::CsvWriter::encode(text, config::ByteOrderMark::Utf8), error);
 }
 

@@ -1,5 +1,7 @@
 #include "aware/JournalTexts.h"
 
+#include <QJsonObject>
+
 namespace tarsyn::aware {
 
 QString settingsSavedText(const SavedSettings& s) {
@@ -25,6 +27,73 @@ QString calibrationSentText(const QString& what, const QString& value, const QSt
 
 QString historyDroppedText(qint64 rows) {
     return QStringLiteral("%1 rows over the limit of the spool").arg(rows);
+}
+
+QString JournalData(const config::CatalogueText& text, const QString& objects, const QString& frames) {
+    QJsonObject extra;
+    if (!objects.isEmpty()) extra.insert(QStringLiteral("o"), objects);
+    if (!frames.isEmpty()) extra.insert(QStringLiteral("fr"), frames);
+    return text.toJsonText(extra);
+}
+
+QString alarmData(const QString& indicator) {
+    return JournalData(config::CatalogueText().caption(
+                           QStringLiteral("lbl") + indicator + QStringLiteral(".Caption"), indicator),
+                       indicator);
+}
+
+QString watchData(const QString& panel, bool low, double limit, double value) {
+    // The panel "pnl17" is captioned by the label "lbl17".
+    return JournalData(config::CatalogueText(low ? QStringLiteral("awlow") : QStringLiteral("awhigh"))
+                           .caption(QStringLiteral("lbl") + panel.mid(3) + QStringLiteral(".Caption"), panel)
+                           .arg(QString::number(limit))
+                           .arg(QString::number(value)),
+                       panel);
+}
+
+namespace {
+config::CatalogueText commandCaption(const QString& control) {
+    return config::CatalogueText().caption(control + QStringLiteral(".Caption"), control);
+}
+}  // namespace
+
+QString commandData(const QString& control, const QString& request) {
+    return JournalData(commandCaption(control), control, request);
+}
+
+QString remoteCommandData(const QString& control, const QString& request, const QString& client) {
+    return JournalData(
+        config::CatalogueText(QStringLiteral("jdremote")).text(commandCaption(control)).arg(client), control,
+        request);
+}
+
+QString calibrationSentData(const QString& control, const QString& value, const QString& request) {
+    return JournalData(config::CatalogueText(QStringLiteral("jdcalib"))
+                           .caption(control + QStringLiteral(".Hint"), control)
+                           .arg(value),
+                       control, request);
+}
+
+QString settingsSavedData(const SavedSettings& s) {
+    return JournalData(config::CatalogueText(QStringLiteral("jdsettings"))
+                           .arg(s.language)
+                           .arg(s.flash)
+                           .arg(s.save1)
+                           .arg(s.save2)
+                           .arg(QString::number(s.ports)));
+}
+
+QString loginSucceededData(bool superLevel) {
+    return JournalData(
+        config::CatalogueText().word(superLevel ? QStringLiteral("jdsuper") : QStringLiteral("jdordinary")));
+}
+
+QString loginFailedData(int attempt) {
+    return JournalData(config::CatalogueText(QStringLiteral("jdattempt")).arg(QString::number(attempt)));
+}
+
+QString historyDroppedData(qint64 rows) {
+    return JournalData(config::CatalogueText(QStringLiteral("jddropped")).arg(QString::number(rows)));
 }
 
 }  // namespace tarsyn::aware

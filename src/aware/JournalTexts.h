@@ -2,11 +2,14 @@
 
 #include <QString>
 
+#include "config/CatalogueText.h"
+
 namespace tarsyn::aware {
 
 // The detail texts of the journal's events about the operator's own actions. They are stored as written
-// here, in English whatever the language in effect (a journal read later in another language, or
-// exported, must say the same thing), so they are fixed texts and not catalogue entries.
+// here, in English whatever the language in effect, in the journal's "detail" (what older programs
+// show). Next to each, the event's values (the functions ending in "Data") go to its "data": the
+// journal window, the export and the broker's event say the event from them in the reader's language.
 
 /// The settings window's values as saved to system.ini, by their keys there.
 struct SavedSettings {
@@ -33,5 +36,32 @@ QString calibrationSentText(const QString& what, const QString& value, const QSt
 
 /// History rows the spool could not keep: "12 rows over the limit of the spool".
 QString historyDroppedText(qint64 rows);
+
+// ---- The events' values, as the journal's "data" holds them ----
+
+/// The "data" of an event: `text` as compact JSON, with "o" the window and control names it concerns
+/// (space separated; only the export shows them) and "fr" the frame it sent (hexadecimal; only the
+/// export and the broker's event carry it).
+QString JournalData(const config::CatalogueText& text, const QString& objects = {},
+                    const QString& frames = {});
+
+/// An alarm indicator turned on or off: its caption ("lblzs9.Caption").
+QString alarmData(const QString& indicator);
+/// An own watch limit crossed or back: "Own limit: <value's caption> below|above <limit> (<value>)".
+QString watchData(const QString& panel, bool low, double limit, double value);
+/// An operating command sent or declined: the button's caption; the request is the frame.
+QString commandData(const QString& control, const QString& request);
+/// The same, sent on a broker's message from `client`.
+QString remoteCommandData(const QString& control, const QString& request, const QString& client);
+/// A calibration value sent: "<the button's hint> = <value>"; the request is the frame.
+QString calibrationSentData(const QString& control, const QString& value, const QString& request);
+/// The settings saved, with their units.
+QString settingsSavedData(const SavedSettings& s);
+/// The level granted.
+QString loginSucceededData(bool superLevel);
+/// The number of wrong passwords so far.
+QString loginFailedData(int attempt);
+/// History rows the spool could not keep.
+QString historyDroppedData(qint64 rows);
 
 }  // namespace tarsyn::aware

@@ -129,7 +129,8 @@ ServeLine::ServeLine(const SessionSettings& settings, const config::PortEntry& e
         [this] { return m_settings.hourIntervalText(); }, nullptr);
     m_recorder->setMessages([this](const QString& key) { return m_messages.text(key); });
     m_recorder->setDroppedHook([this](qint64 rows) {
-        m_journal->record(history::JournalKind::HistoryDropped, QString(), aware::historyDroppedText(rows));
+        m_journal->recordWithData(history::JournalKind::HistoryDropped, QString(),
+                                  aware::historyDroppedText(rows), aware::historyDroppedData(rows));
     });
     // The strip's side of the recorder: a failure once as it begins, and when recording works again.
     QObject::connect(m_recorder.get(), &history::HistoryRecorder::statusChanged, m_recorder.get(),

@@ -47,6 +47,14 @@ class Journal {
 public:
     virtual ~Journal() = default;
     virtual void record(JournalKind kind, const QString& controller, const QString& detail) = 0;
+    /// The same with the event's values: `data` is compact JSON (a catalogue text, see
+    /// aware::JournalData) from which a reader says the event in his own language; `detail` stays
+    /// the text older programs show. A journal that keeps no values records the detail alone.
+    virtual void recordWithData(JournalKind kind, const QString& controller, const QString& detail,
+                                const QString& data) {
+        Q_UNUSED(data);
+        record(kind, controller, detail);
+    }
     /// Events recorded from beginGroup() to the matching endGroup() are written together, all or none
     /// (the alarm edges of one reply). Groups may nest; the outermost one counts.
     virtual void beginGroup() {}

@@ -3,6 +3,7 @@
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QSqlRecord>
 #include <QStringList>
 #include <atomic>
 #include <chrono>
@@ -136,7 +137,7 @@ private:
                     insert.emplace(QSqlDatabase::database(m_connectionName, false));
                     if (!insert->prepare(
                             QStringLiteral("INSERT INTO \"journal\" (\"sj\", \"port\", \"kind\", "
-                                           "\"detail\") VALUES (?, ?, ?, ?)"))) {
+                                           "\"detail\", \"data\") VALUES (?, ?, ?, ?, ?)"))) {
                         why = SqlErrorText(insert->lastError());
                         closeConnection();
                     }
@@ -158,6 +159,8 @@ private:
                     insert->bindValue(1, e.port);
                     insert->bindValue(2, e.kind);
                     insert->bindValue(3, e.detail);
+                    insert->bindValue(
+                        4, e.data.isEmpty() ? QVariant(QMetaType::fromType<QString>()) : QVariant(e.data));
                     ok = insert->exec();
                     if (ok) insert->finish();
                 }
@@ -288,11 +291,11 @@ bool JournalStore::open() {
     const QStringList statements = {
         pg ? QStringLiteral("CREATE TABLE IF NOT EXISTS \"journal\" (\"id\" BIGSERIAL PRIMARY KEY, "
                             "\"sj\" TEXT COLLATE \"C\" NOT NULL, \"port\" TEXT NOT NULL, "
-                            "\"kind\" TEXT NOT NULL, \"detail\" TEXT NOT NULL)")
+                            "\"kind\" TEXT NOT NULL, \"detail\" TEXT NOT NULL, \"data\" TEXT)")
            : QStringLiteral(
                  "CREATE TABLE IF NOT EXISTS \"journal\" (\"id\" INTEGER PRIMARY KEY AUTOINCREMENT, "
                  "\"sj\" TEXT NOT NULL, \"port\" TEXT NOT NULL, \"kind\" TEXT NOT NULL, "
-                 "\"detail\" TEXT NOT NULL)"),
+                 "\"detail\" TEXT NOT NULL, \"data\" TEXT)"),
         QStringLiteral("CREATE INDEX IF NOT EXISTS \"journal_sj\" ON \"journal\" (\"sj\")"),
     };
     const QString foreign = HistoryStore::foreignTables(db);
@@ -308,6 +311,12 @@ bool JournalStore::open() {
     if (ok && pg) ok = q.exec(QStringLiteral("SELECT pg_advisory_xact_lock(7316202401)"));
     for (const QString& sql : statements)
         if (ok) ok = q.exec(sql);
+    // A table made by an older program has no "data": its rows stay as they are, with NULL there. The
+    // change is made only when it is missing (an ALTER locks the table against the other PCs' writes);
+    // two PCs adding it at once are told apart by the advisory lock and IF NOT EXISTS.
+    if (ok && db.record(QStringLiteral("journal")).indexOf(QStringLiteral("data")) < 0)
+        ok = q.exec(pg ? QStringLiteral("ALTER TABLE \"journal\" ADD COLUMN IF NOT EXISTS \"data\" TEXT")
+                       : QStringLiteral("ALTER TABLE \"journal\" ADD COLUMN \"data\" TEXT"));
     if (ok) ok = db.commit();
     if (!ok) {
         m_lastError = QStringLiteral("Cannot create the event journal in %1: %2")
@@ -333,6 +342,11 @@ bool JournalStore::usable() {
 }
 
 void JournalStore::record(JournalKind kind, const QString& controller, const QString& detail) {
+    recordWithData(kind, controller, detail, QString());
+}
+
+void JournalStore::recordWithData(JournalKind kind, const QString& controller, const QString& detail,
+                                  const QString& data) {
     if (!usable()) {
         if (!m_reported && m_onError && !m_lastError.isEmpty()) m_onError(m_lastError);
         m_reported = true;
@@ -350,7 +364,7 @@ void JournalStore::record(JournalKind kind, const QString& controller, const QSt
     // A null text would bind as SQL NULL: an event without a controller has an empty one.
     const QString port = controller.trimmed();
     JournalWriterEvent event{m_stamp, port.isNull() ? QStringLiteral("") : port, journalKindCode(kind),
-                             detail.isNull() ? QStringLiteral("") : detail};
+                             detail.isNull() ? QStringLiteral("") : detail, data};
     if (m_groupDepth > 0) {
         m_group.append(std::move(event));
         return;
@@ -429,7 +443,8 @@ QVector<JournalEvent> JournalStore::events(const JournalFilter& filter) {
         where << QStringLiteral("\"sj\" <= ?");
         values << stampText(filter.to);
     }
-    QString sql = QStringLiteral("SELECT \"id\", \"sj\", \"port\", \"kind\", \"detail\" FROM \"journal\"");
+    QString sql =
+        QStringLiteral("SELECT \"id\", \"sj\", \"port\", \"kind\", \"detail\", \"data\" FROM \"journal\"");
     if (!where.isEmpty()) sql += QStringLiteral(" WHERE ") + where.join(QStringLiteral(" AND "));
     // The id breaks ties within one second: the later event was written later.
     sql += QStringLiteral(" ORDER BY \"sj\" DESC, \"id\" DESC LIMIT %1").arg(qMax(0, filter.limit));
@@ -443,7 +458,7 @@ QVector<JournalEvent> JournalStore::events(const JournalFilter& filter) {
         const auto kind = journalKindFromCode(q.value(3).toString());
         if (!kind) continue;  // written by a newer program: not one this window can name
         out.append({q.value(0).toLongLong(), q.value(1).toString(), q.value(2).toString(), *kind,
-                    q.value(4).toString()});
+                    q.value(4).toString(), q.value(5).toString()});
     }
     return out;
 }
@@ -467,17 +482,18 @@ int JournalRetentionDays(const QString& setting) {
 }
 
 QString JournalCsv(const QVector<JournalEvent>& events, const std::function<QString(JournalKind)>& kindText,
-                   const JournalDetailSplit& splitDetail) {
+                   const JournalDetailSplit& splitDetail, const QStringList& moreColumns) {
     config::CsvWriter csv(config::ByteOrderMark::Without);
     QStringList header{QStringLiteral("time"), QStringLiteral("controller"), QStringLiteral("kind"),
                        QStringLiteral("detail")};
-    if (splitDetail) header << QStringLiteral("objects");
+    if (splitDetail) header << moreColumns;
     csv.addRow(header);
     for (const JournalEvent& e : events) {
         QStringList fields{e.sj, e.controller, kindText(e.kind)};
         if (splitDetail) {
-            const auto [text, objects] = splitDetail(e.detail);
-            fields << text << objects;
+            QStringList texts = splitDetail(e);
+            while (texts.size() < moreColumns.size() + 1) texts << QString();
+            fields << texts.mid(0, moreColumns.size() + 1);
         } else {
             fields << e.detail;
         }

@@ -18,7 +18,7 @@ class JournalWriter;
 
 /// One event as the writer thread writes it.
 struct JournalWriterEvent {
-    QString sj, port, kind, detail;
+    QString sj, port, kind, detail, data;  ///< a null data is written as SQL NULL
 };
 
 /// One row of the journal table.
@@ -27,9 +27,11 @@ struct JournalEvent {
     QString sj;          ///< "yyyy-MM-dd hh:mm:ss", as the history tables stamp their rows
     QString controller;  ///< the entry's remark; empty for PC-wide events
     JournalKind kind = JournalKind::AlarmRaised;
-    QString detail;
+    QString detail;  ///< the text as recorded (older programs show it)
+    QString data;    ///< the event's values as compact JSON; empty in a row written by an older program
     bool operator==(const JournalEvent& o) const {
-        return sj == o.sj && controller == o.controller && kind == o.kind && detail == o.detail;
+        return sj == o.sj && controller == o.controller && kind == o.kind && detail == o.detail &&
+               data == o.data;
     }
 };
 
@@ -42,15 +44,16 @@ struct JournalFilter {
     int limit = 10000;                ///< newest first, at most this many
 };
 
-/// The event journal: table "journal" ("id", "sj", "port", "kind", "detail", index on "sj") in the
-/// history database. record() stamps the event and hands it to a writer thread with a Qt SQL
-/// connection of its own, which commits each event (or each group of them, see Journal::beginGroup)
-/// in its own transaction a moment later, so an alarm storm costs the poll tick next to nothing and a killed
-/// program loses at most the event being written at that instant; the writes do not wait for the
-/// disk's sync (a killed program keeps them, a power cut may not). Reads see every event recorded
-/// before them. record() never throws: a failure is kept in lastError(), reported once through the
-/// error callback, and the connection is tried again at most every kRetrySeconds. Reads, purge and
-/// schema use a second connection on the creating thread.
+/// The event journal: table "journal" ("id", "sj", "port", "kind", "detail", "data", index on "sj") in
+/// the history database. "data" (nullable) holds the event's values for a reader to say it in his
+/// language; a table made by an older program gets the column at open() and its old rows keep NULL. record()
+/// stamps the event and hands it to a writer thread with a Qt SQL connection of its own, which commits each
+/// event (or each group of them, see Journal::beginGroup) in its own transaction a moment later, so an alarm
+/// storm costs the poll tick next to nothing and a killed program loses at most the event being written at
+/// that instant; the writes do not wait for the disk's sync (a killed program keeps them, a power cut may
+/// not). Reads see every event recorded before them. record() never throws: a failure is kept in lastError(),
+/// reported once through the error callback, and the connection is tried again at most every kRetrySeconds.
+/// Reads, purge and schema use a second connection on the creating thread.
 class JournalStore : public Journal {
 public:
     using ErrorCallback = std::function<void(const QString&)>;
@@ -66,7 +69,8 @@ public:
     JournalStore& operator=(const JournalStore&) = delete;
 
     /// Opens the connection and creates the table and its index when missing (an older kalde.db has
-    /// neither); false with lastError() on failure.
+    /// neither), and adds the "data" column to a table made without it; false with lastError() on
+    /// failure.
     bool open();
     void close();
     bool isOpen() const;
@@ -80,6 +84,8 @@ public:
     const link::Clock& clock() const { return m_clock; }
 
     void record(JournalKind kind, const QString& controller, const QString& detail) override;
+    void recordWithData(JournalKind kind, const QString& controller, const QString& detail,
+                        const QString& data) override;
     void beginGroup() override { ++m_groupDepth; }
     void endGroup() override;
     /// Waits until every event recorded so far is written (or the writer is failing).
@@ -121,10 +127,10 @@ int JournalRetentionDays(const QString& setting);
 /// The events as CSV (RFC 4180: comma separated, fields with a comma, quote or line break quoted,
 /// quotes doubled, CR LF line ends): a header line "time,controller,kind,detail", then one line per
 /// event in the given order. `kindText` turns a kind into the text written (the catalogue's). With
-/// `splitDetail`, the detail is written as the first of the pair and a last column "objects" holds the
-/// second.
-using JournalDetailSplit = std::function<std::pair<QString, QString>(const QString& detail)>;
+/// `splitDetail`, the detail column holds the first of its texts and the columns named `moreColumns`
+/// (added to the header) the others.
+using JournalDetailSplit = std::function<QStringList(const JournalEvent& event)>;
 QString JournalCsv(const QVector<JournalEvent>& events, const std::function<QString(JournalKind)>& kindText,
-                   const JournalDetailSplit& splitDetail = {});
+                   const JournalDetailSplit& splitDetail = {}, const QStringList& moreColumns = {});
 
 }  // namespace tarsyn::history

@@ -342,6 +342,68 @@ QString PageEngine::writtenDetail(int b, const WriteResult& result) const {
            parts.join(QStringLiteral("; "));
 }
 
+config::CatalogueText PageEngine::captionText(const Field& f) const {
+    return config::CatalogueText().caption(f.label + QStringLiteral(".Caption"),
+                                           f.caption.isEmpty() ? f.control : f.caption);
+}
+
+config::CatalogueText PageEngine::fieldCaptionText(const Block& block, const Field& f) const {
+    if (block.group.isEmpty() || m_page.blocks.size() < 2) return captionText(f);
+    return config::CatalogueText(QStringLiteral("pgpart"))
+        .caption(block.group + QStringLiteral(".Caption"), block.groupCaption)
+        .text(captionText(f));
+}
+
+config::CatalogueText PageEngine::valueText(const Field& f, const QString& shown) const {
+    if (f.kind != FieldKind::Bit) return config::CatalogueText().arg(shown);
+    const bool one = shown == QLatin1String("1");
+    return config::CatalogueText().caption((one ? f.control1 : f.control) + QStringLiteral(".Caption"),
+                                           one ? f.caption1 : f.caption0);
+}
+
+QString PageEngine::writtenData(int b, const WriteResult& result) const {
+    // The same parts as writtenDetail(), each a text of the catalogues.
+    const Block& block = m_page.blocks.at(b);
+    const auto read = m_lastRead.constFind(b);
+    QVector<config::CatalogueText> parts;
+    const auto value = [this](const Field& f, const QString& shown) {
+        return config::CatalogueText(QStringLiteral("jdvalue"))
+            .text(captionText(f))
+            .text(valueText(f, shown));
+    };
+    if (result.outcome == Outcome::NoAnswer) {
+        parts << config::CatalogueText().word(QStringLiteral("jdnoanswer"));
+        for (const Field& f : block.fields) parts << value(f, shownValue(f, result.sent.value(f.control)));
+    } else {
+        parts << config::CatalogueText().word(result.outcome == Outcome::Verified
+                                                  ? QStringLiteral("jdverified")
+                                                  : QStringLiteral("jdheldother"));
+        int changed = 0;
+        for (const Field& f : block.fields) {
+            const QString now = result.held.value(f.control);
+            if (read != m_lastRead.constEnd() && read->contains(f.control)) {
+                const QString before = read->value(f.control);
+                if (before == now) continue;
+                parts << config::CatalogueText(QStringLiteral("jdchanged"))
+                             .text(captionText(f))
+                             .text(valueText(f, before))
+                             .text(valueText(f, now));
+            } else {
+                parts << value(f, now);
+            }
+            ++changed;
+        }
+        if (result.outcome == Outcome::Differs)
+            parts << config::CatalogueText(QStringLiteral("jddiffering")).list(result.differenceTexts);
+        if (changed == 0) parts << config::CatalogueText().word(QStringLiteral("jdunchanged"));
+    }
+    return config::CatalogueText(QStringLiteral("jdblock"))
+        .word(m_page.titleKey)
+        .arg(QString::number(b + 1))
+        .list(parts)
+        .toJsonText({{QStringLiteral("o"), m_page.window}});
+}
+
 void PageEngine::refuse(const Block& block, const Field& f, Refusal why) {
     const QString caption = fieldCaption(block, f);
     QString text;
@@ -407,6 +469,10 @@ void PageEngine::verify(int b, WriteResult& result) {
             shownSent = m_view.caption(sent == QLatin1String("1") ? f.control1 : f.control);
         }
         result.differences << message("pgdiffitem", {fieldCaption(block, f), shownHeld, shownSent});
+        result.differenceTexts << config::CatalogueText(QStringLiteral("pgdiffitem"))
+                                      .text(fieldCaptionText(block, f))
+                                      .text(valueText(f, shownValue(f, holds)))
+                                      .text(valueText(f, shownValue(f, sent)));
     }
     result.outcome = result.differences.isEmpty() ? Outcome::Verified : Outcome::Differs;
 }
@@ -462,7 +528,7 @@ void PageEngine::write(int b) {
             for (const Field& f : block.fields)
                 if (f.kind != FieldKind::Bit) m_view.setText(f.control, result.held.value(f.control));
         m_lastWrite = result.outcome;
-        if (m_services.written) m_services.written(writtenDetail(b, result));
+        if (m_services.written) m_services.written(writtenDetail(b, result), writtenData(b, result));
         if (result.outcome == Outcome::NoAnswer)
             m_lastRead.remove(b);
         else

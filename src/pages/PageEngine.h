@@ -4,9 +4,11 @@
 #include <QSet>
 #include <QString>
 #include <QStringList>
+#include <QVector>
 #include <functional>
 #include <optional>
 
+#include "config/CatalogueText.h"
 #include "pages/FieldCodec.h"
 #include "pages/PageTable.h"
 
@@ -35,8 +37,10 @@ struct PageServices {
     const config::Messages& messages;
     config::Prompter& prompter;
     /// Told after a block was written, with a line naming the page, the block and each field's value
-    /// (old → new where the page read the block before); the event journal keeps it. May be empty.
-    std::function<void(const QString& detail)> written = {};
+    /// (old → new where the page read the block before), and the same as values to be said in any
+    /// language (compact JSON of a config::CatalogueText, "o" naming the page's window); the event
+    /// journal keeps both. May be empty.
+    std::function<void(const QString& detail, const QString& data)> written = {};
     /// The controller the page acts on, as the operator knows it ("Genset 1"); its window title names
     /// it. May be empty.
     std::function<QString()> controller = {};
@@ -102,7 +106,8 @@ private:
         Outcome outcome = Outcome::NoAnswer;
         QHash<QString, QString> sent;
         QHash<QString, QString> held;
-        QStringList differences;  // "field holds X, sent Y"
+        QStringList differences;                         // "field holds X, sent Y"
+        QVector<config::CatalogueText> differenceTexts;  // the same, as values
     };
 
     bool checkKnown(int block);
@@ -127,6 +132,12 @@ private:
     /// The page's title, with the block's name where the page has several blocks.
     QString blockName(int block) const;
     QString writtenDetail(int block, const WriteResult& result) const;
+    /// writtenDetail() as values: the page's title, captions and choices by their catalogue keys.
+    QString writtenData(int block, const WriteResult& result) const;
+    config::CatalogueText captionText(const Field& field) const;
+    config::CatalogueText fieldCaptionText(const Block& block, const Field& field) const;
+    /// A value as the page shows it: a choice by its radio button's caption, else the value.
+    config::CatalogueText valueText(const Field& field, const QString& shown) const;
 
     const Page& m_page;
     PageView& m_view;

@@ -3,6 +3,7 @@
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QSqlRecord>
 #include <QVariant>
 
 #include "history/HistoryColumns.h"
@@ -71,11 +72,16 @@ bool EventOutbox::open(QString* why) {
 QVector<OutboxRow> EventOutbox::after(qint64 after, int limit) {
     QVector<OutboxRow> events;
     if (!m_open) return events;
-    QSqlQuery q(QSqlDatabase::database(m_connectionName, false));
+    QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
+    // A journal made by an older program gets its "data" column when the journal store opens it;
+    // until then its rows have no values.
+    if (!m_dataColumn)
+        m_dataColumn = db.record(QStringLiteral("journal")).indexOf(QStringLiteral("data")) >= 0;
+    QSqlQuery q(db);
     q.setForwardOnly(true);
-    q.prepare(
-        QStringLiteral("SELECT \"id\", \"sj\", \"port\", \"kind\", \"detail\" FROM \"journal\" "
-                       "WHERE \"id\" > ? ORDER BY \"id\" LIMIT ?"));
+    q.prepare(QStringLiteral("SELECT \"id\", \"sj\", \"port\", \"kind\", \"detail\", %1 FROM \"journal\" "
+                             "WHERE \"id\" > ? ORDER BY \"id\" LIMIT ?")
+                  .arg(m_dataColumn ? QStringLiteral("\"data\"") : QStringLiteral("NULL")));
     q.addBindValue(after);
     q.addBindValue(limit);
     if (!q.exec()) {
@@ -96,6 +102,7 @@ QVector<OutboxRow> EventOutbox::after(qint64 after, int limit) {
         row.known = kind.has_value();
         if (kind) e.kind = *kind;
         e.detail = q.value(4).toString();
+        e.data = q.value(5).toString();
         events.append(row);
     }
     return events;

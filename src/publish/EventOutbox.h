@@ -58,6 +58,7 @@ private:
     QString m_key, m_since, m_connectionName;
     std::shared_ptr<history::WriteTurns> m_turns;
     bool m_open = false;
+    bool m_dataColumn = false;  // the journal has its "data" column (checked until it has)
     qint64 m_cursor = 0;
 };
 

@@ -4,6 +4,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include "aware/JournalExport.h"
 #include "monitor/LiveMap.h"
 
 namespace tarsyn::publish {
@@ -154,7 +155,8 @@ QByteArray StateJson(const monitor::LiveReading& r, const AlarmTexts& texts) {
     return QJsonDocument(state).toJson(QJsonDocument::Compact);
 }
 
-QByteArray EventJson(const history::JournalEvent& e, const QString& kindText) {
+QByteArray EventJson(const history::JournalEvent& e, const QString& kindText, const config::Catalogue& local,
+                     const config::Catalogue& english) {
     QJsonObject o;
     o.insert(QStringLiteral("id"), e.id);
     // The journal stamps local time to the second.
@@ -164,6 +166,9 @@ QByteArray EventJson(const history::JournalEvent& e, const QString& kindText) {
     o.insert(QStringLiteral("kind"), history::journalKindCode(e.kind));
     o.insert(QStringLiteral("text"), kindText);
     o.insert(QStringLiteral("detail"), e.detail);
+    o.insert(QStringLiteral("detail_local"), aware::RenderJournalDetail(e, local).text);
+    o.insert(QStringLiteral("detail_english"), aware::RenderJournalDetail(e, english).text);
+    o.insert(QStringLiteral("language"), local.language);
     return QJsonDocument(o).toJson(QJsonDocument::Compact);
 }
 

@@ -7,6 +7,7 @@
 #include <QString>
 #include <utility>
 
+#include "config/CatalogueText.h"
 #include "history/JournalStore.h"
 #include "monitor/LiveReading.h"
 
@@ -58,8 +59,11 @@ struct AlarmTexts {
 /// decoded is null.
 QByteArray StateJson(const monitor::LiveReading& reading, const AlarmTexts& texts);
 
-/// One journal row as an event message, with the row's id so that a consumer can drop a repeat.
-QByteArray EventJson(const history::JournalEvent& event, const QString& kindText);
+/// One journal row as an event message, with the row's id so that a consumer can drop a repeat:
+/// "detail" as recorded (with the frame a command sent), "detail_local" said in `local`'s language
+/// (named by "language") and "detail_english" in English, both without control names or frames.
+QByteArray EventJson(const history::JournalEvent& event, const QString& kindText,
+                     const config::Catalogue& local, const config::Catalogue& english);
 
 /// Home Assistant discovery configs of one controller: every value a sensor, every alarm indicator a
 /// binary sensor, and with `commands` the four operating commands as buttons (without, empty payloads

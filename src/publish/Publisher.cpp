@@ -78,6 +78,8 @@ public:
         std::shared_ptr<history::WriteTurns> turns;
         OutboxScope scope;
         QHash<int, QString> kindTexts;  // by JournalKind
+        config::Catalogue local;        // the language in effect at the start: events are said in it
+        config::Catalogue english;      // ... and in English
         QString clientId;
         QString since;  // the journal stamp of the start: the first start's outbox begins there
         std::function<void(bool connected, const QString& reason)> broker;  // called on this thread
@@ -229,8 +231,10 @@ private:
                 InFlight f{e.id, 0, true};  // not this publisher's: passed over at once
                 if (row.known && m_setup.scope.contains(e.controller)) {
                     const QString level = controllerLevel(e.controller, QString());
-                    f.mid = m_client->publish(m_setup.topics.event(level),
-                                              EventJson(e, m_setup.kindTexts.value(int(e.kind))), 1, false);
+                    f.mid = m_client->publish(
+                        m_setup.topics.event(level),
+                        EventJson(e, m_setup.kindTexts.value(int(e.kind)), m_setup.local, m_setup.english), 1,
+                        false);
                     if (f.mid < 0) break;  // the link dropped meanwhile: from here again after reconnecting
                     f.acked = false;
                     sent = true;
@@ -298,6 +302,8 @@ void Publisher::start() {
                                m_services.journal.writeTurns(),
                                m_scope,
                                {},
+                               config::Catalogue::load(m_services.config, m_services.settings.language()),
+                               config::Catalogue::load(m_services.config, QStringLiteral("English")),
                                {},
                                history::stampText(m_services.clock.now()),
                                {},
@@ -479,8 +485,10 @@ void Publisher::command(const QString& controller, const QByteArray& payload) {
             m_services.config.reini(QStringLiteral("English.lag"), QStringLiteral("Translations"),
                                     control + QStringLiteral(".Caption"));
         if (caption == QLatin1String("0")) caption = word;
-        m_services.journal.record(history::JournalKind::CommandSent, onScreen,
-                                  RemoteCommandText(aware::commandText(caption, control, request), client));
+        m_services.journal.recordWithData(
+            history::JournalKind::CommandSent, onScreen,
+            RemoteCommandText(aware::commandText(caption, control, request), client),
+            aware::remoteCommandData(control, request, client));
     };
     exchange.controller = [&] { return onScreen.isEmpty() ? station.port().portName() : onScreen; };
     operations::OperatingCommands(exchange).SendOperatingCommand(

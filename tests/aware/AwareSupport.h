@@ -30,9 +30,14 @@ public:
         history::JournalKind kind;
         QString controller;
         QString detail;
+        QString data;  ///< the event's values, when it was recorded with them
     };
     void record(history::JournalKind kind, const QString& controller, const QString& detail) override {
-        entries.append({kind, controller, detail});
+        entries.append({kind, controller, detail, QString()});
+    }
+    void recordWithData(history::JournalKind kind, const QString& controller, const QString& detail,
+                        const QString& data) override {
+        entries.append({kind, controller, detail, data});
     }
     int count(history::JournalKind kind) const {
         int n = 0;

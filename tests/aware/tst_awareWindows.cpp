@@ -13,6 +13,7 @@
 #include "AwareSupport.h"
 #include "FakeClock.h"
 #include "ScriptedPrompter.h"
+#include "aware/JournalTexts.h"
 #include "aware/ui/JournalWindow.h"
 #include "aware/ui/WatchLimitEditor.h"
 #include "config/Config.h"
@@ -118,10 +119,10 @@ private slots:
         QFile f(path);
         QVERIFY(f.open(QIODevice::ReadOnly));
         QCOMPARE(f.readAll(), QByteArray("\xEF\xBB\xBF"
-                                         "time,controller,kind,detail,objects\r\n"
-                                         "2026-03-04 09:00:00,Set A,Alarm raised,Emergency stop,zs9\r\n"
-                                         "2026-03-03 09:00:00,Set A,Alarm cleared,Emergency stop,zs9\r\n"
-                                         "2026-03-01 09:00:00,Set A,Alarm raised,Emergency stop,zs9\r\n"));
+                                         "time,controller,kind,detail,objects,frames\r\n"
+                                         "2026-03-04 09:00:00,Set A,Alarm raised,Emergency stop,zs9,\r\n"
+                                         "2026-03-03 09:00:00,Set A,Alarm cleared,Emergency stop,zs9,\r\n"
+                                         "2026-03-01 09:00:00,Set A,Alarm raised,Emergency stop,zs9,\r\n"));
         QVERIFY(r.prompter.shown.isEmpty());
         // A file that cannot be written is said in the operator's language, with the system's reason.
         const QString nowhere = r.dir.filePath("no-such-folder/out.csv");
@@ -131,6 +132,62 @@ private slots:
         QVERIFY2(r.prompter.shown[0].contains(QStringLiteral("The journal could not be written to ") +
                                               QDir::toNativeSeparators(nowhere) + QStringLiteral(": ")),
                  qPrintable(r.prompter.shown[0]));
+    }
+
+    // Events recorded in a Chinese session read in English in an English window and the other way
+    // round, again at a language switch; a row of an older program shows its detail; the export says the
+    // events in the language in effect and keeps the names and the frames.
+    void journalWindowSaysEventsInTheLanguageInEffect() {
+        Rig r;
+        QVERIFY(test::copyCatalogue(r.dir.path(), QStringLiteral("Chinese")));
+        history::JournalStore journal(history::HistoryLocation::sqliteFile(r.dir.filePath("kalde.db")),
+                                      r.clock);
+        QVERIFY(journal.open());
+        r.clock.set(QDateTime(QDate(2026, 3, 1), QTime(9, 0, 0)));
+        journal.record(JournalKind::CommandSent, QStringLiteral("Set A"),
+                       QStringLiteral("Start (dport3, 0005100100FF)"));  // an older program's row
+        r.clock.set(QDateTime(QDate(2026, 3, 1), QTime(10, 0, 0)));
+        journal.recordWithData(JournalKind::AlarmRaised, QStringLiteral("Set A"),
+                               QString::fromUtf8("zs9 紧急停机"), aware::alarmData(QStringLiteral("zs9")));
+        r.clock.set(QDateTime(QDate(2026, 3, 1), QTime(11, 0, 0)));
+        journal.recordWithData(JournalKind::CommandSent, QStringLiteral("Set A"),
+                               QString::fromUtf8("复位停机 (dport5, 0005100200FF)"),
+                               aware::commandData(QStringLiteral("dport5"), QStringLiteral("0005100200FF")));
+        r.clock.set(QDateTime(QDate(2026, 3, 1), QTime(12, 0, 0)));
+        journal.recordWithData(JournalKind::WatchRaised, QStringLiteral("Set A"),
+                               QStringLiteral("pnl17 Own limit: Battery voltage below 23 (22.8)"),
+                               aware::watchData(QStringLiteral("pnl17"), true, 23, 22.8));
+
+        aware::ui::JournalWindow w(journal, r.config, r.settings, r.messages, r.prompter);
+        w.refresh();
+        auto* table = w.findChild<QTableWidget*>("lvjournal");
+        const auto details = [table] {
+            QStringList out;
+            for (int row = 0; row < table->rowCount(); ++row) out << table->item(row, 3)->text();
+            return out;
+        };
+        QCOMPARE(details(), (QStringList{"Own limit: Battery voltage below 23 (22.8)", "Reset",
+                                         "Emergency stop", "Start"}));
+        r.settings.setLanguage(QStringLiteral("Chinese"));  // Shift+End
+        w.relabel();
+        QCOMPARE(details(),
+                 (QStringList{QString::fromUtf8("自设限值: 电池电压 低于 23 (22.8)"),
+                              QString::fromUtf8("复位停机"), QString::fromUtf8("紧急停机"), "Start"}));
+        QCOMPARE(table->item(1, 2)->text(), QString::fromUtf8("发送命令"));
+
+        const QString path = r.dir.filePath("chinese.csv");
+        w.setFileChooser([&path](QWidget*, const QString&) { return path; });
+        w.findChild<QPushButton*>("btnjrcsv")->click();
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(QString::fromUtf8(f.readAll()),
+                 QString::fromUtf8(
+                     "\xEF\xBB\xBF"
+                     "time,controller,kind,detail,objects,frames\r\n"
+                     "2026-03-01 12:00:00,Set A,超出自设限值,自设限值: 电池电压 低于 23 (22.8),pnl17,\r\n"
+                     "2026-03-01 11:00:00,Set A,发送命令,复位停机,dport5,0005100200FF\r\n"
+                     "2026-03-01 10:00:00,Set A,报警产生,紧急停机,zs9,\r\n"
+                     "2026-03-01 09:00:00,Set A,发送命令,Start,dport3,0005100100FF\r\n"));
     }
 
     // At 1024 × 768, in both languages, the value column holds the longest value name whole and

@@ -7,6 +7,7 @@
 #include "FakeClock.h"
 #include "aware/Awareness.h"
 #include "aware/JournalExport.h"
+#include "aware/JournalTexts.h"
 #include "config/Config.h"
 #include "config/LiveSettings.h"
 
@@ -57,6 +58,7 @@ private slots:
         QCOMPARE(r.journal.entries[0].kind, JournalKind::AlarmRaised);
         QCOMPARE(r.journal.entries[0].controller, QStringLiteral("Set A"));
         QCOMPARE(r.journal.entries[0].detail, QStringLiteral("zs9 Emergency stop"));
+        QCOMPARE(r.journal.entries[0].data, aware::alarmData(QStringLiteral("zs9")));  // said in any language
         QCOMPARE(r.notifier.notes.size(), 1);
         QCOMPARE(r.notifier.notes[0].title, QStringLiteral("Set A"));
         QCOMPARE(r.notifier.notes[0].text, QStringLiteral("Emergency stop at 12:00:04"));
@@ -192,6 +194,7 @@ private slots:
         QCOMPARE(r.journal.count(JournalKind::WatchRaised), 1);
         QCOMPARE(r.journal.entries[0].detail,
                  QStringLiteral("pnl17 Own limit: Battery voltage below 23 (22.9)"));
+        QCOMPARE(r.journal.entries[0].data, aware::watchData(QStringLiteral("pnl17"), true, 23, 22.9));
         QCOMPARE(r.notifier.notes.size(), 1);
         QVERIFY(r.notifier.notes[0].text.startsWith(QStringLiteral("Own limit: Battery voltage below 23")));
         QCOMPARE(r.awareness->status().ownWarnings, 1);

@@ -1,6 +1,7 @@
 // The event journal on the history database: rows as written, the window's filter, CSV, retention,
 // an old database without the table, and a database that cannot be opened.
 #include <QSqlDatabase>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -169,6 +170,55 @@ private slots:
         QSqlQuery q(QSqlDatabase::database(again.connectionName()));
         QVERIFY(q.exec(QStringLiteral("SELECT name FROM sqlite_master WHERE name = 'journal_sj'")));
         QVERIFY2(q.next(), "the index on the time");
+    }
+
+    void anOlderJournalGetsTheDataColumnAndKeepsItsRows() {
+        test::FakeClock clock;
+        clock.set(QDateTime(QDate(2026, 3, 1), QTime(8, 0, 0)));
+        {
+            // The journal as an earlier program made it: no "data", one event in it.
+            history::HistoryStore old(location());
+            QVERIFY2(old.connect(), qPrintable(old.lastError()));
+            QSqlQuery q(QSqlDatabase::database(old.connectionName()));
+            QVERIFY2(
+                q.exec(m_postgres ? QStringLiteral(
+                                        "CREATE TABLE \"journal\" (\"id\" BIGSERIAL PRIMARY KEY, \"sj\" TEXT "
+                                        "COLLATE \"C\" NOT NULL, \"port\" TEXT NOT NULL, \"kind\" TEXT NOT "
+                                        "NULL, \"detail\" TEXT NOT NULL)")
+                                  : QStringLiteral(
+                                        "CREATE TABLE \"journal\" (\"id\" INTEGER PRIMARY KEY AUTOINCREMENT, "
+                                        "\"sj\" TEXT NOT NULL, \"port\" TEXT NOT NULL, \"kind\" TEXT NOT "
+                                        "NULL, \"detail\" TEXT NOT NULL)")),
+                qPrintable(q.lastError().text()));
+            QVERIFY(
+                q.exec(QStringLiteral("INSERT INTO \"journal\" (\"sj\", \"port\", \"kind\", \"detail\") "
+                                      "VALUES ('2026-02-28 10:00:00', 'Set A', 'alarm-raised', "
+                                      "'zs9 Emergency stop')")));
+        }
+        const QString data =
+            QStringLiteral("{\"a\":[{\"d\":\"zs9\",\"t\":\"lblzs9.Caption\"}],\"o\":\"zs9\"}");
+        for (int opening = 0; opening < 2; ++opening) {  // the column is added once; opening again is quiet
+            history::JournalStore j(location(), clock);
+            QVERIFY2(j.open(), qPrintable(j.lastError()));
+            if (opening == 0)
+                j.recordWithData(JournalKind::AlarmCleared, QStringLiteral("Set A"),
+                                 QStringLiteral("zs9 Emergency stop"), data);
+            const QVector<JournalEvent> all = j.events({});
+            QCOMPARE(all.size(), 2);
+            QCOMPARE(all[0].kind, JournalKind::AlarmCleared);
+            QCOMPARE(all[0].data, data);
+            QCOMPARE(all[1].detail, QStringLiteral("zs9 Emergency stop"));
+            QVERIFY(all[1].data.isEmpty());  // the old row: only its detail
+        }
+        // An event without values leaves the column NULL, as an older program's rows have it.
+        history::JournalStore j(location(), clock);
+        QVERIFY(j.open());
+        j.record(JournalKind::LinkLost, QStringLiteral("Set A"), QString());
+        j.flush();
+        QSqlQuery q(QSqlDatabase::database(j.connectionName()));
+        QVERIFY(q.exec(QStringLiteral("SELECT COUNT(*) FROM \"journal\" WHERE \"data\" IS NULL")));
+        QVERIFY(q.next());
+        QCOMPARE(q.value(0).toInt(), 2);
     }
 
     void retentionPurgesOnlyOlderEvents() {

@@ -13,6 +13,8 @@
 #include "SimPort.h"
 #include "app/MainWindow.h"
 #include "app/Program.h"
+#include "aware/JournalExport.h"
+#include "config/CatalogueText.h"
 #include "config/Config.h"
 #include "history/JournalStore.h"
 #include "monitor/PollCycle.h"
@@ -100,6 +102,22 @@ private slots:
         QVERIFY2(blocks[0].detail.contains(QStringLiteral(" = 7")) ||
                      blocks[0].detail.contains(QStringLiteral("sent 7")),
                  qPrintable(blocks[0].detail));
+
+        // Each event is kept with its values: a Chinese reader reads it in Chinese, the frame apart.
+        const config::Catalogue chinese = config::Catalogue::load(
+            config::Config(qEnvironmentVariable("TARSYN_SOURCE_DIR") + QStringLiteral("/data")),
+            QStringLiteral("Chinese"));
+        const aware::JournalDetail start = aware::RenderJournalDetail(commands[0], chinese);
+        QCOMPARE(start.text, QString::fromUtf8("启动模块"));
+        QCOMPARE(start.frames, QStringLiteral("0005100100FF"));
+        QCOMPARE(aware::RenderJournalDetail(declined[0], chinese).text, QString::fromUtf8("复位停机"));
+        QCOMPARE(aware::RenderJournalDetail(calibrations[0], chinese).text,
+                 QString::fromUtf8("校准电池电压 = 24.5"));
+        const QString block = aware::RenderJournalDetail(blocks[0], chinese).text;
+        QVERIFY2(block.startsWith(QString::fromUtf8("延迟设置，第 1 块：")), qPrintable(block));
+        QVERIFY2(block.contains(QString::fromUtf8("冷却停机延时 = 7")) ||
+                     block.contains(QString::fromUtf8("不一致")),
+                 qPrintable(block));
     }
 };
 

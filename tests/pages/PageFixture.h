@@ -79,7 +79,10 @@ public:
         };
         view.onEdit = [this](const QString& control) { engine->edited(control); };
         pages::PageServices services{link, poll, config, messages, prompter};
-        services.written = [this](const QString& detail) { written << detail; };
+        services.written = [this](const QString& detail, const QString& data) {
+            written << detail;
+            writtenData << data;
+        };
         services.controller = [this] { return controllerName; };
         engine = std::make_unique<pages::PageEngine>(page, view, services);
     }
@@ -101,9 +104,10 @@ public:
     FakeSleeper sleeper;
     link::ControllerLink link{port, sleeper};
     FakePageView view;
-    QString reply;           ///< what the controller answers a block read with; null: nothing
-    QStringList written;     ///< what the page told the event journal after each write
-    QString controllerName;  ///< what the page's title names
+    QString reply;            ///< what the controller answers a block read with; null: nothing
+    QStringList written;      ///< what the page told the event journal after each write
+    QStringList writtenData;  ///< ... and the same as values (compact JSON)
+    QString controllerName;   ///< what the page's title names
     std::unique_ptr<InProcessController> controller;
     std::unique_ptr<pages::PageEngine> engine;
 };

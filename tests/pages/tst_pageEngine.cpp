@@ -5,6 +5,7 @@
 #include <QtTest>
 
 #include "PageFixture.h"
+#include "config/CatalogueText.h"
 #include "pages/PageTable.h"
 
 using namespace tarsyn;
@@ -95,6 +96,7 @@ private slots:
     void nonHexadecimalFieldStopsTheDecoding();
     void serialErrorDuringWriteRestoresThePage();
     void writeTellsTheJournalOldAndNewValues();
+    void writeTellsTheJournalValuesToSayInEitherLanguage();
 };
 
 void TestPageEngine::readRequest_data() {
@@ -876,6 +878,69 @@ void TestPageEngine::smsWaitsAfterAFailedReopen() {
     d.port.failOpen = true;
     d.engine->read(0);
     QVERIFY(d.sleeper.sleeps.isEmpty());
+}
+
+namespace {
+/// The shipped catalogue of `language`.
+config::Catalogue shippedCatalogue(const QString& language) {
+    return config::Catalogue::load(
+        config::Config(qEnvironmentVariable("TARSYN_SOURCE_DIR") + QStringLiteral("/data")), language);
+}
+QString said(const QString& data, const QString& language) {
+    const auto text = config::CatalogueText::fromJsonText(data);
+    return text ? text->render(shippedCatalogue(language)) : QStringLiteral("(no text)");
+}
+}  // namespace
+
+void TestPageEngine::writeTellsTheJournalValuesToSayInEitherLanguage() {
+    // The delay page, written in a session of the test catalogue: each language says it in its words.
+    PageFixture f(pageNamed(QStringLiteral("TForm6")));
+    f.useController();  // factory delays 60, 5, 10, ...
+    f.engine->read(0);
+    f.view.type(QStringLiteral("edtys1"), QStringLiteral("30"));
+    f.view.type(QStringLiteral("edtys2"), QStringLiteral("7"));
+    f.engine->write(0);
+    QCOMPARE(f.writtenData.size(), 1);
+    QCOMPARE(said(f.writtenData[0], "English"),
+             QStringLiteral("Delay Settings, block 1: written and verified; Cool-down stop delay: 60 -> 30; "
+                            "Start delay: 5 -> 7"));
+    QCOMPARE(
+        said(f.writtenData[0], "Chinese"),
+        QString::fromUtf8("延迟设置，第 1 块：已写入并校验; 冷却停机延时：60 → 30; 机组启动延时：5 → 7"));
+    QJsonObject whole;
+    QVERIFY(config::CatalogueText::fromJsonText(f.writtenData[0], &whole));
+    QCOMPARE(whole.value("o").toString(), QStringLiteral("TForm6"));  // the window, for the export
+
+    // A choice reads as its radio button's caption, never as 0 or 1.
+    PageFixture bits(pages::controlBitsPage());
+    bits.useController();
+    bits.engine->read(0);
+    const bool sensor = bits.view.checked.contains(QStringLiteral("rbsd2"));
+    bits.view.click(sensor ? QStringLiteral("rbsd1") : QStringLiteral("rbsd2"));
+    bits.engine->write(0);
+    QCOMPARE(bits.writtenData.size(), 1);
+    const QString english = said(bits.writtenData[0], "English");
+    const QString chinese = said(bits.writtenData[0], "Chinese");
+    QCOMPARE(english, sensor
+                          ? QStringLiteral("Control Bits, block 1: written and verified; Speed source: Speed "
+                                           "sensor -> Generator frequency")
+                          : QStringLiteral("Control Bits, block 1: written and verified; Speed source: "
+                                           "Generator frequency -> Speed sensor"));
+    QCOMPARE(chinese,
+             sensor
+                 ? QString::fromUtf8("控制位设置，第 1 块：已写入并校验; 速度源：速度传感器 → 油机电源频率")
+                 : QString::fromUtf8("控制位设置，第 1 块：已写入并校验; 速度源：油机电源频率 → 速度传感器"));
+
+    // A silent controller: what was sent, each choice by its caption.
+    bits.controller->silent = true;
+    bits.engine->write(0);
+    QCOMPARE(bits.writtenData.size(), 2);
+    const QString unverified = said(bits.writtenData[1], "English");
+    QVERIFY2(unverified.startsWith(QStringLiteral(
+                 "Control Bits, block 1: written, no answer: not verified; sent; Speed source = ")),
+             qPrintable(unverified));
+    QVERIFY2(!unverified.contains(QStringLiteral(" = 0")) && !unverified.contains(QStringLiteral(" = 1")),
+             qPrintable(unverified));
 }
 
 void TestPageEngine::writeTellsTheJournalOldAndNewValues() {

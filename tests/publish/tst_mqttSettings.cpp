@@ -1,7 +1,9 @@
 // The [Mqtt] section of system.ini as the publisher reads it: nothing without it, the defaults, each
 // key's refusal naming the key and what it may hold, the password file's mode; and the pieces of the
-// messages that do not need a broker (topic levels, times with their offset).
+// messages that do not need a broker (topic levels, times with their offset, an event's texts).
 #include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -197,6 +199,38 @@ private slots:
         QCOMPARE(publish::IsoTime(QDateTime(d, t, Qt::OffsetFromUTC, -5 * 3600 - 1800)),
                  QStringLiteral("2026-12-11T10:02:13-05:30"));
         QCOMPARE(publish::IsoTime(QDateTime(d, t, Qt::UTC)), QStringLiteral("2026-12-11T10:02:13+00:00"));
+    }
+
+    // An event message keeps the detail as recorded (with the frame) and says the event in the
+    // publisher's language and in English, whatever language recorded it.
+    void eventsCarryTheirTextInBothLanguages() {
+        const config::Config shipped(qEnvironmentVariable("TARSYN_SOURCE_DIR") + QStringLiteral("/data"));
+        const config::Catalogue chinese = config::Catalogue::load(shipped, QStringLiteral("Chinese"));
+        const config::Catalogue english = config::Catalogue::load(shipped, QStringLiteral("English"));
+        history::JournalEvent e;
+        e.id = 7;
+        e.sj = QStringLiteral("2026-12-11 10:02:13");
+        e.controller = QStringLiteral("Genset 1");
+        e.kind = history::JournalKind::CommandSent;
+        e.detail = QStringLiteral("Start (dport3, 0005100100FF)");
+        e.data = QStringLiteral(
+            "{\"a\":[{\"d\":\"dport3\",\"t\":\"dport3.Caption\"}],\"fr\":\"0005100100FF\","
+            "\"o\":\"dport3\"}");
+        QJsonObject o =
+            QJsonDocument::fromJson(publish::EventJson(e, QStringLiteral("x"), chinese, english)).object();
+        QCOMPARE(o["detail"].toString(), e.detail);
+        QCOMPARE(o["detail_local"].toString(), QString::fromUtf8("启动模块"));
+        QCOMPARE(o["detail_english"].toString(), QStringLiteral("Start"));
+        QCOMPARE(o["language"].toString(), QStringLiteral("Chinese"));
+        // A row of an older program: its detail, without the names and the frame, in both.
+        e.data.clear();
+        e.detail = QString::fromUtf8("zs9 紧急停机");
+        e.kind = history::JournalKind::AlarmRaised;
+        o = QJsonDocument::fromJson(publish::EventJson(e, QStringLiteral("x"), english, english)).object();
+        QCOMPARE(o["detail"].toString(), e.detail);
+        QCOMPARE(o["detail_local"].toString(), QString::fromUtf8("紧急停机"));
+        QCOMPARE(o["detail_english"].toString(), QString::fromUtf8("紧急停机"));
+        QCOMPARE(o["language"].toString(), QStringLiteral("English"));
     }
 };
 

@@ -243,7 +243,9 @@ private slots:
             [&] {
                 for (const QJsonObject& e : probe->json(rig.topic("Genset_1/event")))
                     if (e["kind"] == QLatin1String("command-sent") &&
-                        e["detail"].toString().contains("hq-desk"))
+                        e["detail"].toString().contains("hq-desk") &&
+                        e["detail_english"] == QLatin1String("Start, sent by MQTT client hq-desk") &&
+                        e["detail_local"] == e["detail_english"] && e["language"] == QLatin1String("English"))
                         return true;
                 return false;
             }(),

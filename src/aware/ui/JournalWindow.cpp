@@ -14,6 +14,7 @@
 #include <QVBoxLayout>
 
 #include "aware/JournalExport.h"
+#include "config/CatalogueText.h"
 #include "config/Config.h"
 #include "config/LiveSettings.h"
 #include "config/Prompter.h"
@@ -134,8 +135,14 @@ void JournalWindow::relabel() {
         m_controller->addItem(m_messages.text(QStringLiteral("awall")));
     else
         m_controller->setItemText(0, m_messages.text(QStringLiteral("awall")));
-    for (int row = 0; row < m_shown.size(); ++row)
+    // The events are said again in the new language: one recorded in another language reads in this one.
+    const config::Catalogue catalogue = config::Catalogue::load(m_config, m_settings.language());
+    for (int row = 0; row < m_shown.size(); ++row) {
         if (QTableWidgetItem* item = m_table->item(row, 2)) item->setText(kindText(m_shown.at(row).kind));
+        if (QTableWidgetItem* item = m_table->item(row, 3))
+            item->setText(RenderJournalDetail(m_shown.at(row), catalogue).text);
+    }
+    if (!m_shown.isEmpty()) m_table->resizeColumnsToContents();
 }
 
 history::JournalFilter JournalWindow::filter() const {
@@ -175,10 +182,13 @@ void JournalWindow::query() {
         m_prompter.error(e.message());
     }
     m_table->setRowCount(int(m_shown.size()));
+    const config::Catalogue catalogue = config::Catalogue::load(m_config, m_settings.language());
     for (int row = 0; row < m_shown.size(); ++row) {
         const history::JournalEvent& e = m_shown.at(row);
-        // The operator reads the captions he knows; the control names stay in the export.
-        const QString cells[] = {e.sj, e.controller, kindText(e.kind), SplitJournalDetail(e.detail).text};
+        // The operator reads the captions he knows, in his language; the control names and the frames
+        // stay in the export.
+        const QString cells[] = {e.sj, e.controller, kindText(e.kind),
+                                 RenderJournalDetail(e, catalogue).text};
         for (int c = 0; c < 4; ++c) m_table->setItem(row, c, new QTableWidgetItem(cells[c]));
     }
     m_table->resizeColumnsToContents();
@@ -190,7 +200,8 @@ void JournalWindow::exportCsv() {
     if (path.isEmpty()) return;
     QString error;
     if (!WriteJournalCsv(
-            path, m_shown, [this](history::JournalKind k) { return kindText(k); }, &error))
+            path, m_shown, [this](history::JournalKind k) { return kindText(k); },
+            config::Catalogue::load(m_config, m_settings.language()), &error))
         m_prompter.error(
             m_messages.text(QStringLiteral("awcsvfail")).arg(QDir::toNativeSeparators(path), error));
 }
