@@ -273,12 +273,17 @@ void TestTarsynctl::liveJsonCarriesTheControllersValues() {
     QVERIFY(QDateTime::fromString(o.value("time").toString(), Qt::ISODate).isValid());
     const QJsonObject values = o.value("values").toObject();
     QCOMPARE(values.size(), 21);
-    const QJsonObject hours = values.value("pnl37").toObject();
+    // Keyed as the broker's state message keys them; the panel stays a member.
+    const QJsonObject hours = values.value("engine_running_time").toObject();
     QCOMPARE(hours.value("value").toDouble(), 12345.6);
     QCOMPARE(hours.value("unit").toString(), QStringLiteral("h"));
+    QCOMPARE(hours.value("panel").toString(), QStringLiteral("pnl37"));
     QCOMPARE(hours.value("caption").toString(), QStringLiteral("Engine running hours"));
     QCOMPARE(o.value("delays").toObject().size(), 22);
-    QCOMPARE(o.value("delays").toObject().value("pnl41").toObject().value("value").toDouble(), 60.0);
+    const QJsonObject coolDown = o.value("delays").toObject().value("cool_down_stop_delay").toObject();
+    QCOMPARE(coolDown.value("value").toDouble(), 60.0);
+    QCOMPARE(coolDown.value("unit").toString(), QStringLiteral("s"));
+    QCOMPARE(coolDown.value("panel").toString(), QStringLiteral("pnl41"));
     const QJsonObject indicators = o.value("indicators").toObject();
     QCOMPARE(indicators.size(), 32);
     QCOMPARE(indicators.value("zs9").toBool(), true);
