@@ -448,7 +448,8 @@ void TestTarsynctl::serveRecordsEveryLineAtItsCadenceUntilSigterm() {
 }
 
 // --stats: the line's counters after the poll. A clean controller answers both reads; one that sends
-// garbage before every reply fails the live read (no delay read follows) and exits 3, counted.
+// garbage before every reply, or another address's bytes, fails the live read (no delay read follows)
+// and exits 3, counted.
 void TestTarsynctl::liveStatsCountTheLine() {
     auto clean = sim(QStringLiteral("stats"));
     QVERIFY(clean);
@@ -472,6 +473,20 @@ void TestTarsynctl::liveStatsCountTheLine() {
     QVERIFY2(r.out.contains(QRegularExpression("Requests\\t1\\t1\\n")), qPrintable(r.out));
     QVERIFY2(r.out.contains(QRegularExpression("Non-hexadecimal replies\\t1\\t1\\n")), qPrintable(r.out));
     QVERIFY2(r.out.contains(QRegularExpression("Median reply time \\(ms\\)\\t-\\t-\\n")), qPrintable(r.out));
+
+    // Another address's bytes in a well-formed frame (a mains voltage of 37009 V): no reading is
+    // printed, the poll counts a check error, not a reply, and the tool says the controller did not
+    // answer usefully (exit 3).
+    auto foreign = sim(QStringLiteral("foreign"), {QStringLiteral("--foreign-data")});
+    QVERIFY(foreign);
+    r = run({"--port", path(QStringLiteral("foreign")), "live", "--json", "--stats"});
+    QCOMPARE(r.exitCode, 3);
+    const QJsonObject refused = QJsonDocument::fromJson(r.out.toUtf8()).object();
+    QVERIFY2(!refused.contains("values"), qPrintable(r.out));
+    since = refused.value("stats").toObject().value("sinceStart").toObject();
+    QCOMPARE(since.value("requests").toInt(), 1);
+    QCOMPARE(since.value("checkErrors").toInt(), 1);
+    QCOMPARE(since.value("replies").toInt(), 0);
 
     QCOMPARE(run({"--port", path(QStringLiteral("stats")), "alarms", "--stats"}).exitCode, 2);
 }
