@@ -57,8 +57,10 @@ QJsonObject jsonOf(const monitor::LiveReading& r, const QString& port, bool link
     o.insert(QStringLiteral("port"), port);
     o.insert(QStringLiteral("linked"), linked);
     // The one serializer of a reading, as the broker's state message has it, with the captions.
+    // Without a catalogue caption the member is left out: the panel id is there already.
     const monitor::CaptionOf captionOf = [&translations](const QString& name) {
-        return caption(translations, name);
+        const QString text = caption(translations, name);
+        return text == name ? QString() : text;
     };
     o.insert(QStringLiteral("values"), monitor::ReadingJson::values(r, captionOf));
     o.insert(QStringLiteral("delays"), monitor::ReadingJson::delays(r, captionOf));
