@@ -58,7 +58,7 @@ const char kStdinHelp[] =
     "  line clean  switch every line fault off\n"
     "  line noise N              N hexadecimal digits before every reply (0: off)\n"
     "  line short N|off          cut every reply to N characters\n"
-    "  line garbage|digit|other|unasked|late|silent on|off   switch one line fault\n"
+    "  line garbage|digit|other|unasked|late|silent|foreign on|off   switch one line fault\n"
     "  quit        end the simulator\n"
     "Each command is acknowledged on standard output once in force: 'ok: alarm on'.\n";
 
