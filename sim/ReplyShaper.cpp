@@ -16,7 +16,7 @@ const QByteArray kLiveRead = "000400060030";
 
 bool FaultOptions::clean() const {
     return !noAnswer && shortLength < 0 && !garbage && noise == 0 && !changedDigit && !otherBlock &&
-           !unasked && !lateJoined;
+           !unasked && !lateJoined && !foreignData;
 }
 
 QString FaultOptions::describe() const {
@@ -29,6 +29,7 @@ QString FaultOptions::describe() const {
     if (otherBlock) on << QStringLiteral("other");
     if (unasked) on << QStringLiteral("unasked");
     if (lateJoined) on << QStringLiteral("late");
+    if (foreignData) on << QStringLiteral("foreign");
     return on.isEmpty() ? QStringLiteral("clean") : on.join(QStringLiteral(", "));
 }
 
@@ -62,7 +63,17 @@ QByteArray ReplyShaper::redirect(const QByteArray& line) const {
 
 QByteArray ReplyShaper::shape(const QByteArray& reply) {
     if (m_faults.noAnswer) return {};
-    QByteArray out = m_faults.shortLength >= 0 ? reply.left(m_faults.shortLength) : reply;
+    QByteArray out = reply;
+    if (m_faults.foreignData && out.startsWith("0004") && out.size() >= 10) {
+        // "0004", the count, the data, the check, CR LF: the data replaced, the frame kept whole.
+        const int count = out.mid(4, 2).toInt(nullptr, 16);
+        if (out.size() == 2 * count + 10) {
+            QString body = QString::fromLatin1(out.left(6));
+            for (int i = 0; i < count; ++i) body += link::ToHex(quint32((0x90 + i) & 0xFF), 2);
+            out = link::BuildFrame(body).toLatin1();
+        }
+    }
+    if (m_faults.shortLength >= 0) out = out.left(m_faults.shortLength);
     if (m_faults.changedDigit) {
         // Any character before the line end: header, data or check.
         const int digits = out.endsWith("\r\n") ? out.size() - 2 : out.size();
@@ -135,11 +146,13 @@ bool FaultCommand(const QString& line, FaultOptions& faults, QString* reply) {
             faults.lateJoined = on;
         else if (what == QLatin1String("silent"))
             faults.noAnswer = on;
+        else if (what == QLatin1String("foreign"))
+            faults.foreignData = on;
         else
             return say(QStringLiteral("unknown line fault '%1'").arg(what));
     } else {
         return say(QStringLiteral(
-            "line needs: clean, noise N, short N|off, or garbage|digit|other|unasked|late|silent "
+            "line needs: clean, noise N, short N|off, or garbage|digit|other|unasked|late|silent|foreign "
             "on|off"));
     }
     return say(QStringLiteral("line faults: %1").arg(faults.describe()));

@@ -17,6 +17,7 @@ struct FaultOptions {
     bool otherBlock = false;    // a block read is answered with another block of another size
     bool unasked = false;       // a well-formed frame nobody asked for goes out before every reply
     bool lateJoined = false;    // every other reply is held back and goes out joined to the next one
+    bool foreignData = false;   // a block read is answered with the count asked for, of other bytes
 
     /// True when no fault is on.
     bool clean() const;
@@ -39,7 +40,9 @@ public:
     /// or of the live block (48 bytes from 0x0006) when the read was itself 22 bytes long.
     QByteArray redirect(const QByteArray& line) const;
 
-    /// What goes on the line for `reply`: empty with noAnswer; else the reply cut to shortLength,
+    /// What goes on the line for `reply`: empty with noAnswer; with foreignData a block read's data
+    /// bytes replaced by 0x90, 0x91, … (as another address would hold them) under a fresh check, so
+    /// that station, function, count and check are all right; else the reply cut to shortLength,
     /// with one digit changed, preceded by the noise, the garbage and the unasked frame; with
     /// lateJoined every other one is held back (nothing goes out) and sent in front of the next.
     QByteArray shape(const QByteArray& reply);
@@ -61,7 +64,7 @@ private:
 ///   line clean                      every fault off
 ///   line noise N                    N hexadecimal digits before every reply (0: off)
 ///   line short N | line short off   cut every reply to N characters
-///   line garbage|digit|other|unasked|late|silent on|off
+///   line garbage|digit|other|unasked|late|silent|foreign on|off
 bool FaultCommand(const QString& line, FaultOptions& faults, QString* reply);
 
 }  // namespace tarsyn::sim

@@ -58,7 +58,7 @@ const char kStdinHelp[] =
     "  line clean  switch every line fault off\n"
     "  line noise N              N hexadecimal digits before every reply (0: off)\n"
     "  line short N|off          cut every reply to N characters\n"
-    "  line garbage|digit|other|unasked|late|silent on|off   switch one line fault\n"
+    "  line garbage|digit|other|unasked|late|silent|foreign on|off   switch one line fault\n"
     "  quit        end the simulator\n"
     "Each command is acknowledged on standard output once in force: 'ok: alarm on'.\n";
 
@@ -126,6 +126,10 @@ int main(int argc, char** argv) {
         QStringLiteral("other-block"),
         QStringLiteral("Answer every block read with another block of another size (the delay block, or "
                        "the live block when the delay block was asked for)."));
+    const QCommandLineOption foreignOpt(
+        QStringLiteral("foreign-data"),
+        QStringLiteral("Answer every block read with a well-formed frame of the count asked for whose "
+                       "bytes are another address's (0x90, 0x91, ...)."));
     const QCommandLineOption unaskedOpt(QStringLiteral("unasked"),
                                         QStringLiteral("Send a frame nobody asked for before every reply "
                                                        "(with --delay: before a slow reply)."));
@@ -141,8 +145,8 @@ int main(int argc, char** argv) {
                                          QStringLiteral("Start with an alarm log of <n> records (0-255)."),
                                          QStringLiteral("n"));
     parser.addOptions({linkOpt, seedOpt, paceOpt, delayOpt, alarmOpt, runningOpt, noAnswerOpt, shortOpt,
-                       garbageOpt, noiseOpt, digitOpt, otherOpt, unaskedOpt, lateOpt, verboseOpt, steadyOpt,
-                       alarmLogOpt});
+                       garbageOpt, noiseOpt, digitOpt, otherOpt, foreignOpt, unaskedOpt, lateOpt, verboseOpt,
+                       steadyOpt, alarmLogOpt});
     parser.process(app);  // --help prints and exits; an unknown option is reported and exits 1
 
     auto number = [&](const QCommandLineOption& opt, const char* what, qint64 max) -> qint64 {
@@ -164,6 +168,7 @@ int main(int argc, char** argv) {
     if (parser.isSet(noiseOpt)) faults.noise = int(number(noiseOpt, "--noise", 1000));
     faults.changedDigit = parser.isSet(digitOpt);
     faults.otherBlock = parser.isSet(otherOpt);
+    faults.foreignData = parser.isSet(foreignOpt);
     faults.unasked = parser.isSet(unaskedOpt);
     faults.lateJoined = parser.isSet(lateOpt);
     const bool pace = parser.isSet(paceOpt);

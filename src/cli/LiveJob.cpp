@@ -13,6 +13,7 @@
 #include "link/ReplyCheck.h"
 #include "monitor/LiveMap.h"
 #include "monitor/LiveReading.h"
+#include "monitor/ReadingJson.h"
 
 namespace tarsyn::cli {
 
@@ -24,7 +25,8 @@ constexpr int kReplyWaitMs = 1000;
 /// Reads one block; true when its reply passed the check and was decoded whole.
 bool readBlock(link::ControllerLink& line, monitor::ReplyBlock block, monitor::LiveReading& reading) {
     try {
-        if (line.Transaction(monitor::BlockRequest(block), monitor::BlockReadCount(block), kReplyWaitMs) !=
+        // A frame whose values are outside what a set can show is refused as a check error.
+        if (monitor::BlockTransaction(line, block, monitor::BlockReadCount(block), kReplyWaitMs) !=
             link::ReplyVerdict::Ok)
             return false;
     } catch (const link::LinkError&) {
@@ -33,12 +35,6 @@ bool readBlock(link::ControllerLink& line, monitor::ReplyBlock block, monitor::L
     const QString reply = line.LastReply();
     return block == monitor::ReplyBlock::Live ? monitor::DecodeLiveReply(reply, reading)
                                               : monitor::DecodeDelayReply(reply, reading);
-}
-
-/// The unit as the window shows it beside the panel.
-QString unitText(const char* unit) {
-    const QString u = QString::fromLatin1(unit);
-    return u == QLatin1String("C") ? QStringLiteral("\u00B0C") : u;
 }
 
 /// The caption the window shows for a value panel or an indicator, else its name.
@@ -60,33 +56,15 @@ QJsonObject jsonOf(const monitor::LiveReading& r, const QString& port, bool link
     o.insert(QStringLiteral("time"), r.time.toOffsetFromUtc(r.time.offsetFromUtc()).toString(Qt::ISODate));
     o.insert(QStringLiteral("port"), port);
     o.insert(QStringLiteral("linked"), linked);
-    QJsonObject values;
-    const auto& liveFields = monitor::LiveValueFields();
-    for (size_t i = 0; i < liveFields.size(); ++i) {
-        const monitor::FieldValue& v = r.values[i];
-        if (!v.valid) continue;
-        QJsonObject value{
-            {QStringLiteral("value"), v.value},
-            {QStringLiteral("unit"), unitText(liveFields[i].unit)},
-            {QStringLiteral("caption"), caption(translations, QLatin1String(liveFields[i].panel))}};
-        values.insert(QLatin1String(liveFields[i].panel), value);
-    }
-    o.insert(QStringLiteral("values"), values);
-    QJsonObject delays;
-    const auto& delayFields = monitor::DelayBlockFields();
-    for (size_t i = 0; i < delayFields.size(); ++i) {
-        const monitor::FieldValue& v = r.delays[i];
-        if (!v.valid) continue;
-        delays.insert(QLatin1String(delayFields[i].panel),
-                      QJsonObject{{QStringLiteral("value"), v.value},
-                                  {QStringLiteral("caption"),
-                                   caption(translations, QLatin1String(delayFields[i].panel))}});
-    }
-    o.insert(QStringLiteral("delays"), delays);
-    QJsonObject indicators;
-    for (const QString& name : monitor::IndicatorNames())
-        if (const std::optional<bool> on = r.indicator(name)) indicators.insert(name, *on);
-    o.insert(QStringLiteral("indicators"), indicators);
+    // The one serializer of a reading, as the broker's state message has it, with the captions.
+    // Without a catalogue caption the member is left out: the panel id is there already.
+    const monitor::CaptionOf captionOf = [&translations](const QString& name) {
+        const QString text = caption(translations, name);
+        return text == name ? QString() : text;
+    };
+    o.insert(QStringLiteral("values"), monitor::ReadingJson::values(r, captionOf));
+    o.insert(QStringLiteral("delays"), monitor::ReadingJson::delays(r, captionOf));
+    o.insert(QStringLiteral("indicators"), monitor::ReadingJson::indicators(r));
     QJsonArray active;
     for (const QString& name : r.activeIndicators())
         active.append(QJsonObject{{QStringLiteral("name"), name},
@@ -104,7 +82,7 @@ QString tableOf(const monitor::LiveReading& r, const QString& port, bool linked,
     for (size_t i = 0; i < liveFields.size(); ++i) {
         if (!r.values[i].valid) continue;
         s << caption(translations, QLatin1String(liveFields[i].panel)) << '\t'
-          << number(liveFields[i], r.values[i]) << '\t' << unitText(liveFields[i].unit) << '\n';
+          << number(liveFields[i], r.values[i]) << '\t' << monitor::UnitText(liveFields[i].unit) << '\n';
     }
     const auto& delayFields = monitor::DelayBlockFields();
     for (size_t i = 0; i < delayFields.size(); ++i) {

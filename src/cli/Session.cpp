@@ -60,8 +60,8 @@ int Session::open() {
 bool Session::probe() {
     bool linked = false;
     try {
-        linked = m_link.Transaction(monitor::BlockRequest(monitor::ReplyBlock::Live),
-                                    monitor::kLiveReplyMinimum, kLiveWaitMs) == link::ReplyVerdict::Ok;
+        linked = monitor::BlockTransaction(m_link, monitor::ReplyBlock::Live, monitor::kLiveReplyMinimum,
+                                           kLiveWaitMs) == link::ReplyVerdict::Ok;
     } catch (const link::LinkError&) {
         linked = false;
     }

@@ -42,7 +42,7 @@ std::optional<FleetRow> RemoteRowFromState(const QByteArray& topic, const QByteA
     bool anyValue = false;
     for (size_t i = 0; i < fields.size(); ++i) {
         const QJsonValue v =
-            values.value(publish::ValueKey(fields[i].quantity)).toObject().value(QStringLiteral("value"));
+            values.value(QLatin1String(fields[i].key)).toObject().value(QStringLiteral("value"));
         if (!v.isDouble()) continue;
         r.reading.values[i].value = v.toDouble();
         r.reading.values[i].valid = true;

@@ -23,6 +23,7 @@ constexpr VerdictText kVerdicts[] = {
     {link::ReplyVerdict::BadCheck, "dgvcheck"},
     {link::ReplyVerdict::BadEnd, "dgvend"},
     {link::ReplyVerdict::Trailing, "dgvtrailing"},
+    {link::ReplyVerdict::OutOfRange, "dgvrange"},
 };
 
 }  // namespace

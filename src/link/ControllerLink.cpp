@@ -36,6 +36,12 @@ ReplyVerdict ControllerLink::PageTransaction(const QString& request, int count, 
     return finish(request, count);
 }
 
+void ControllerLink::refuseReply() {
+    m_lastReply.clear();
+    m_lastVerdict = ReplyVerdict::OutOfRange;
+    m_port.replyRefused();
+}
+
 void ControllerLink::PageWrite(const QString& request) {
     m_sleeper.sleep(1000);  // the controller needs a second per stored word
     send(request);

@@ -41,6 +41,10 @@ public:
     /// An unacknowledged write: wait 1000 ms, purge, write the framed request; nothing is read.
     void PageWrite(const QString& request);
 
+    /// The latest reply passed the check but decodes to a value its fields cannot hold: it is dropped
+    /// as one that failed (LastReply empty, LastVerdict OutOfRange) and counted as a check error.
+    void refuseReply();
+
     /// The reply of the latest exchange when it passed the check, else empty.
     QString LastReply() const { return m_lastReply; }
     /// The verdict on the latest exchange's reply.

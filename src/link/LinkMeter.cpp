@@ -142,6 +142,7 @@ void LinkMeter::WriteText(const QString& text) {
     // The frame is the request, its two check characters and CR LF.
     m_pendingRequest = text.endsWith(QLatin1String("\r\n")) ? text.left(text.size() - 4) : text;
     m_pendingAtMs = now.toMSecsSinceEpoch();
+    m_lastWasReply = false;
     count(record(m_pendingPort), Outcome::Request, m_pendingAtMs);
     if (m_listener) tell(m_pendingPort, true, text, ReplyVerdict::NoReply, 0);
 }
@@ -171,8 +172,27 @@ QString LinkMeter::ReadAvailable(int count) {
             break;
     }
     this->count(record(m_pendingPort), outcome, atMs, duration);
+    m_lastWasReply = outcome == Outcome::Reply;
+    m_lastReplyMs = duration;
     if (m_listener) tell(m_pendingPort, false, reply, verdict, duration);
     return reply;
+}
+
+void LinkMeter::replyRefused() {
+    if (!m_lastWasReply) return;
+    m_lastWasReply = false;
+    PortRecord& r = record(m_pendingPort);
+    // The reply was counted (and its time kept) when it was read: it moves to the check errors.
+    --r.total.replies;
+    ++r.total.checkErrors;
+    quint32& slot = r.replyTimes[size_t(std::clamp<qint64>(m_lastReplyMs, 0, kReplyTimeSlots - 1))];
+    if (slot > 0) --slot;
+    for (auto it = r.hour.rbegin(); it != r.hour.rend(); ++it)
+        if (it->outcome == Outcome::Reply) {
+            it->outcome = Outcome::CheckError;
+            break;
+        }
+    if (m_listener) tell(m_pendingPort, false, QString(), ReplyVerdict::OutOfRange, m_lastReplyMs);
 }
 
 LinkTally LinkMeter::sinceStart(const QString& port) const {

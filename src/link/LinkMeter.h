@@ -91,6 +91,8 @@ public:
     void PurgeQueues() override { m_port.PurgeQueues(); }
     void WriteText(const QString& text) override;
     QString ReadAvailable(int count) override;
+    /// The reply read last, counted as complete, is counted as a check error instead.
+    void replyRefused() override;
 
     /// Null detaches. The listener must outlive the meter or be detached first.
     void setFrameListener(FrameListener* listener) { m_listener = listener; }
@@ -128,6 +130,9 @@ private:
     // The request written last and not yet read.
     bool m_pending = false;
     QString m_pendingRequest;
+    // The latest read counted as a complete reply, until the next write: refusable.
+    bool m_lastWasReply = false;
+    qint64 m_lastReplyMs = 0;
     QString m_pendingPort;
     qint64 m_pendingAtMs = 0;
     // The port this meter opened and has not closed: found closed at the next open, it was lost.

@@ -87,6 +87,8 @@ QString ReplyVerdictName(ReplyVerdict verdict) {
             return QStringLiteral("bad line end");
         case ReplyVerdict::Trailing:
             return QStringLiteral("second frame");
+        case ReplyVerdict::OutOfRange:
+            return QStringLiteral("value out of range");
     }
     return QString();
 }

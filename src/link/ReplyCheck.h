@@ -33,6 +33,10 @@ enum class ReplyVerdict {
     BadCheck,       ///< the check characters are not the XorCheck of the frame
     BadEnd,         ///< the check is followed by something other than CR LF
     Trailing,       ///< more characters follow the CR LF: a second frame came for one request
+    /// The frame is whole, but a field of it decodes outside its physical range: the reply carries
+    /// another block's bytes (a late reply, another address), which no frame check can see since a
+    /// reply names no address. CheckReply never says it; the reader that knows the block's fields does.
+    OutOfRange,
 };
 
 /// Characters of the whole reply `request` asks for, CR LF included: 2N+10 for a block read of N

@@ -30,6 +30,10 @@ public:
     virtual void WriteText(const QString& text) = 0;
     /// Returns at once with what has been received, at most `count` characters; the rest stays queued.
     virtual QString ReadAvailable(int count) = 0;
+    /// The reply read last was a whole frame, but what it decodes to cannot be the request's (a field
+    /// outside its physical range). The port has nothing to undo; a counting wrapper counts it as a
+    /// check error instead of a reply.
+    virtual void replyRefused() {}
 };
 
 }  // namespace tarsyn::link

@@ -35,11 +35,20 @@ struct BlockField {
     const char* quantity = "";            ///< "mains voltage phase A", "alarms"…
     const char* unit = "";                ///< "V", "Hz", "kPa"…; empty when the value has none
     const char* historyColumn = nullptr;  ///< "sj18"…, or null
+    /// The name scripts, brokers and the JSON of a reading know the value by ("mains_voltage_phase_a");
+    /// empty for a bit byte.
+    const char* key = "";
+    /// The physical range of the value in its unit (after the divisor), both ends included: a
+    /// decoded value outside it cannot be a reading of this field.
+    double low = 0;
+    double high = 0;
     /// 1, 10 or 100: the value is the field's number divided by it.
     int divisor() const {
         return conversion == Conversion::Tenths ? 10 : conversion == Conversion::Hundredths ? 100 : 1;
     }
     bool isValue() const { return conversion != Conversion::Bits; }
+    /// Whether `value` (in the field's unit) lies in the physical range; a bit byte always does.
+    bool inRange(double value) const { return !isValue() || (value >= low && value <= high); }
 };
 
 /// A byte of eight indicators: the names from bit 7 (first character of HexToBits) to bit 0.
@@ -85,6 +94,8 @@ const std::vector<BlockField>& LiveBlockFields();
 const std::vector<BlockField>& LiveValueFields();
 /// The value field shown by `panel` (`pnl17`…), or null.
 const BlockField* LiveValueField(const QString& panel);
+/// The live value or delay known by `key` ("battery_voltage"), or null.
+const BlockField* FieldByKey(const QString& key);
 /// Characters of a complete live reply: 48 data bytes and the check, as hexadecimal text.
 constexpr int kLiveReplyMinimum = 104;
 /// The delay block, 22 one-byte delays from 0x0036 read with "000400360016", `pnl41`…`pnl74`.

@@ -1,6 +1,7 @@
 #include "monitor/LiveReading.h"
 
 #include "link/Codec.h"
+#include "link/ControllerLink.h"
 #include "link/ReplyCheck.h"
 
 namespace tarsyn::monitor {
@@ -45,6 +46,31 @@ bool DecodeLiveReply(const QString& reply, LiveReading& reading) {
 
 bool DecodeDelayReply(const QString& reply, LiveReading& reading) {
     return decodeBlock(reply, DelayBlockFields(), reading.delays.data(), nullptr, kDelayCount, 0);
+}
+
+RangeFault FirstOutOfRange(const QString& reply, ReplyBlock block) {
+    for (const BlockField& f : block == ReplyBlock::Live ? LiveBlockFields() : DelayBlockFields()) {
+        FieldValue v;
+        if (!decodeField(reply, f, v)) break;
+        if (!f.inRange(v.value)) return {&f, v.value};
+    }
+    return {};
+}
+
+link::ReplyVerdict BlockTransaction(link::ControllerLink& line, ReplyBlock block, int count, int waitMs) {
+    const link::ReplyVerdict verdict = line.Transaction(BlockRequest(block), count, waitMs);
+    if (verdict != link::ReplyVerdict::Ok || !FirstOutOfRange(line.LastReply(), block)) return verdict;
+    line.refuseReply();
+    return link::ReplyVerdict::OutOfRange;
+}
+
+QString RangeFault::describe() const {
+    if (!field) return QString();
+    const int decimals = field->divisor() == 100 ? 2 : field->divisor() == 10 ? 1 : 0;
+    const QString unit = *field->unit ? QLatin1Char(' ') + QString::fromLatin1(field->unit) : QString();
+    return QStringLiteral("%1 %2%3 is outside %4 to %5%3")
+        .arg(QString::fromLatin1(field->quantity), QString::number(value, 'f', decimals), unit,
+             QString::number(field->low), QString::number(field->high));
 }
 
 LiveReading LiveReadingOf(const QString& reply) {

@@ -6,7 +6,12 @@
 #include <array>
 #include <optional>
 
+#include "link/ReplyCheck.h"
 #include "monitor/LiveMap.h"
+
+namespace tarsyn::link {
+class ControllerLink;
+}
 
 namespace tarsyn::monitor {
 
@@ -65,5 +70,24 @@ bool DecodeLiveReply(const QString& reply, LiveReading& reading);
 bool DecodeDelayReply(const QString& reply, LiveReading& reading);
 /// A reading of a live reply alone.
 LiveReading LiveReadingOf(const QString& reply);
+
+/// A field of a reply that decodes to a value outside its physical range (BlockField::low/high).
+struct RangeFault {
+    const BlockField* field = nullptr;  ///< null: every decoded field lies in its range
+    double value = 0;                   ///< what it decoded to, in its unit
+    explicit operator bool() const { return field != nullptr; }
+    /// "battery voltage 4780.3 V is outside 0 to 60 V".
+    QString describe() const;
+};
+/// The first field of `block` whose value in `reply` lies outside its range. Such a frame passed the
+/// check but carries another block's bytes: none of it is shown, recorded or looked at for alarms.
+/// Fields that are not hexadecimal are left to the decoder.
+RangeFault FirstOutOfRange(const QString& reply, ReplyBlock block);
+
+/// One read of a polled block on `line` outside the poll cycle (the command-line tool, the report):
+/// the Transaction, then the range check; a reply with a field outside its range is refused on the
+/// line (ControllerLink::refuseReply: LastReply empty, counted as a check error) and OutOfRange
+/// returned. `count` and `waitMs` as for Transaction. A port failure raises SerialError.
+link::ReplyVerdict BlockTransaction(link::ControllerLink& line, ReplyBlock block, int count, int waitMs);
 
 }  // namespace tarsyn::monitor

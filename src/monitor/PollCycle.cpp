@@ -224,6 +224,12 @@ void PollCycle::readReply(ReplyBlock block, QString& reply, bool& accepted) {
     // a reply for the other block is never shown. One that fails counts as no reply: the indicator
     // says so, nothing is shown, recorded or looked at for alarms.
     m_lastVerdict = link::CheckReply(reply, BlockRequest(block));
+    // A whole frame may still carry another block's bytes (a reply names no address): one whose
+    // values lie outside what the set can show is refused the same way, and counted as a check error.
+    if (m_lastVerdict == link::ReplyVerdict::Ok && FirstOutOfRange(reply, block)) {
+        m_lastVerdict = link::ReplyVerdict::OutOfRange;
+        m_port.replyRefused();
+    }
     accepted = m_lastVerdict == link::ReplyVerdict::Ok;
     if (!accepted) {
         setConnectionIndicator(kNotLinkedImage);

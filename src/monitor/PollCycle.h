@@ -31,10 +31,11 @@ constexpr int kFixedModeImage = 1;
 
 /// The one-second poll of one line: keeps the link open, alternately asks for the delay block
 /// (0x0036, 22 bytes) and the live block (0x0006, 48 bytes), reads each reply one tick later and,
-/// when it passes link::CheckReply against the request written, decodes it once into the current
-/// entry's LiveReading and hands that on; a reply that fails is a missing reply (connection indicator
-/// "not linked"). It never waits except 300 ms after an open. Other windows that talk to the controller
-/// stop the timer, exchange, then set PollState to 1 and start the timer again.
+/// when it passes link::CheckReply against the request written and every field lies in its physical
+/// range (FirstOutOfRange), decodes it once into the current entry's LiveReading and hands that on; a
+/// reply that fails either is a missing reply (connection indicator "not linked", the port told with
+/// replyRefused when only the range failed). It never waits except 300 ms after an open. Other windows that
+/// talk to the controller stop the timer, exchange, then set PollState to 1 and start the timer again.
 ///
 /// Who hears of a reading, in this order, whatever the order of Qt connections: first the view the
 /// cycle was built with (its panels and indicators, inside the step's guard, as the display always

@@ -1,4 +1,5 @@
 // The delay settings page TForm6: 22 one-byte delays after the delays in force, in two blocks.
+#include "monitor/LiveMap.h"
 #include "pages/PageTable.h"
 
 namespace tarsyn::pages {
@@ -58,6 +59,15 @@ Page makeDelayPage() {
         byteField("edtys21", 0x0060, "ys21", "lbl103", "暖机延时"),
         byteField("edtys22", 0x0061, "ys22", "lbl104", "降速延时"),
     };
+    // The settings at 0x004C-0x0061 are the delays the controller puts in force at 0x0036-0x004B, in
+    // the same order: each has the physical range of its delay in the live-field table.
+    int delay = 0;
+    for (Block* block : {&start, &alarms})
+        for (Field& f : block->fields) {
+            const monitor::BlockField& inForce = monitor::DelayBlockFields().at(size_t(delay++));
+            f.low = int(inForce.low);
+            f.high = int(inForce.high);
+        }
     page.blocks = {start, alarms};
     return page;
 }

@@ -15,7 +15,9 @@ constexpr int kNameUnits = 8;
 constexpr int kNameChars = 32;
 constexpr int kPhoneChars = 12;
 
-quint32 maxRaw(const Field& f) { return f.kind == FieldKind::Byte ? 0xFFu : 0xFFFFu; }
+quint32 widthRaw(const Field& f) { return f.kind == FieldKind::Byte ? 0xFFu : 0xFFFFu; }
+quint32 maxRaw(const Field& f) { return f.high >= 0 ? qMin(quint32(f.high), widthRaw(f)) : widthRaw(f); }
+quint32 minRaw(const Field& f) { return quint32(qMax(0, f.low)); }
 
 QLocale userLocale() {
     QLocale locale;
@@ -44,7 +46,8 @@ Refusal FieldCodec::check(const Field& field, const QString& text, quint32* valu
         case FieldKind::Byte:
         case FieldKind::Word: {
             qint64 v = 0;
-            if (!parseWhole(text, v) || v < 0 || v > qint64(maxRaw(field))) return Refusal::Range;
+            if (!parseWhole(text, v) || v < qint64(minRaw(field)) || v > qint64(maxRaw(field)))
+                return Refusal::Range;
             if (value) *value = quint32(v);
             return Refusal::None;
         }
@@ -52,7 +55,7 @@ Refusal FieldCodec::check(const Field& field, const QString& text, quint32* valu
             double v = 0;
             if (!parseDecimal(text, v) || v < 0) return Refusal::Range;
             const double raw = std::round(v * 100.0);  // 1.234 is stored as 123
-            if (raw > double(maxRaw(field))) return Refusal::Range;
+            if (raw < double(minRaw(field)) || raw > double(maxRaw(field))) return Refusal::Range;
             if (value) *value = quint32(raw);
             return Refusal::None;
         }
@@ -154,7 +157,8 @@ QString FieldCodec::decodeName(const QString& hex) const {
 }
 
 QString FieldCodec::rangeLow(const Field& field) {
-    return field.kind == FieldKind::Hundredths ? hundredthsText(0) : QStringLiteral("0");
+    return field.kind == FieldKind::Hundredths ? hundredthsText(minRaw(field))
+                                               : QString::number(minRaw(field));
 }
 
 QString FieldCodec::rangeHigh(const Field& field) {

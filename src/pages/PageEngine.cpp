@@ -177,7 +177,18 @@ void PageEngine::read(int b) {
         }
         m_view.hideProgress();
         const QString reply = link.LastReply();
-        if (link.LastVerdict() == link::ReplyVerdict::Ok && reply.size() >= block.minReply) {
+        QString wildText;
+        const Field* wild = link.LastVerdict() == link::ReplyVerdict::Ok && reply.size() >= block.minReply
+                                ? outOfRange(block, reply, wildText)
+                                : nullptr;
+        if (wild) {
+            // A whole frame whose value this field cannot hold carries another block's bytes (a late
+            // reply, another address): counted as a check error, and no field of it is shown.
+            link.refuseReply();
+            m_services.prompter.error(
+                message("pgreadrange", {blockName(b), plainCaption(*wild), wildText,
+                                        FieldCodec::rangeLow(*wild), FieldCodec::rangeHigh(*wild)}));
+        } else if (link.LastVerdict() == link::ReplyVerdict::Ok && reply.size() >= block.minReply) {
             if (const Field* bad = decode(block, reply)) {
                 const int at = block.position(*bad) - 1;
                 const QString raw = reply.mid(at, bad->kind == FieldKind::Bit ? 2 : bad->width());
@@ -199,6 +210,20 @@ void PageEngine::read(int b) {
         m_services.prompter.error(openError.isEmpty() ? e.message() : openError);
     }
     finishOperation();
+}
+
+const Field* PageEngine::outOfRange(const Block& block, const QString& reply, QString& text) const {
+    for (const Field& f : block.fields) {
+        if (f.kind != FieldKind::Byte && f.kind != FieldKind::Word && f.kind != FieldKind::Hundredths)
+            continue;
+        try {
+            text = m_codec.decode(f, reply, block.position(f));
+        } catch (const link::ConversionError&) {
+            return nullptr;  // the decoder stops there and says so
+        }
+        if (m_codec.check(f, text) != Refusal::None) return &f;
+    }
+    return nullptr;
 }
 
 const Field* PageEngine::decode(const Block& block, const QString& reply) {

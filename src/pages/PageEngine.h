@@ -117,6 +117,9 @@ private:
     /// Decodes every field into its control; returns the field whose text is not hexadecimal (the
     /// controls before it keep their new texts), or nullptr.
     const Field* decode(const Block& block, const QString& reply);
+    /// The first number field of `reply` whose value lies outside the field's range (its text in
+    /// `text`), or null; nothing is shown.
+    const Field* outOfRange(const Block& block, const QString& reply, QString& text) const;
     /// Reads the block back after a write and compares it with what was sent.
     void verify(int block, WriteResult& result);
     void finishOperation();

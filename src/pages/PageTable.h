@@ -29,6 +29,11 @@ struct Field {
     QString caption0, caption1;  ///< Bit: the radio buttons' design-time captions
     QString unitLabel;           ///< a label beside the edit field giving the unit and scale ("" for none)
     QString unitCaption;         ///< its design-time caption ("×0.1 V")
+    /// Byte, Word, Hundredths: the physical range of the stored value, both ends included; `high`
+    /// negative means the field's width (255, 65535). A write outside it is refused, and a read that
+    /// finds a value outside it is another block's bytes: nothing of it is shown.
+    int low = 0;
+    int high = -1;
 
     /// Characters of the reply and of the block image; 0 for a bit.
     int width() const;

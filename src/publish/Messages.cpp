@@ -6,6 +6,7 @@
 
 #include "aware/JournalExport.h"
 #include "monitor/LiveMap.h"
+#include "monitor/ReadingJson.h"
 
 namespace tarsyn::publish {
 
@@ -13,13 +14,6 @@ namespace {
 
 const QString kPrefix = QStringLiteral("tarsyn/");
 const QString kDiscoveryPrefix = QStringLiteral("homeassistant");
-
-QJsonValue fieldJson(const monitor::FieldValue& v, const char* unit) {
-    QJsonObject o;
-    o.insert(QStringLiteral("value"), v.valid ? QJsonValue(v.value) : QJsonValue());
-    o.insert(QStringLiteral("unit"), UnitText(unit));
-    return o;
-}
 
 // Home Assistant's device class of a value, by its unit; none where it has no fitting one.
 QString deviceClass(const monitor::BlockField& f) {
@@ -98,25 +92,6 @@ QString IsoTime(const QDateTime& time) {
                .arg(minutes % 60, 2, 10, QLatin1Char('0'));
 }
 
-QString ValueKey(const char* quantity) {
-    QString key;
-    bool gap = false;
-    for (QChar c : QString::fromLatin1(quantity)) {
-        if (c.isLetterOrNumber()) {
-            if (gap && !key.isEmpty()) key += QLatin1Char('_');
-            key += c.toLower();
-            gap = false;
-        } else {
-            gap = true;
-        }
-    }
-    return key;
-}
-
-QString UnitText(const char* unit) {
-    return QLatin1String(unit) == QLatin1String("C") ? QStringLiteral("\u00B0C") : QString::fromLatin1(unit);
-}
-
 QByteArray StateJson(const monitor::LiveReading& r, const AlarmTexts& texts) {
     QJsonObject state;
     state.insert(QStringLiteral("time"), IsoTime(r.time));
@@ -127,21 +102,11 @@ QByteArray StateJson(const monitor::LiveReading& r, const AlarmTexts& texts) {
     link.insert(QStringLiteral("since"),
                 r.linkChangedAt.isValid() ? QJsonValue(IsoTime(r.linkChangedAt)) : QJsonValue());
     state.insert(QStringLiteral("link"), link);
-    QJsonObject values;
-    const auto& live = monitor::LiveValueFields();
-    for (size_t i = 0; i < live.size(); ++i)
-        values.insert(ValueKey(live[i].quantity), fieldJson(r.values[i], live[i].unit));
-    state.insert(QStringLiteral("values"), values);
-    QJsonObject delays;
-    const auto& delayFields = monitor::DelayBlockFields();
-    for (size_t i = 0; i < delayFields.size(); ++i)
-        delays.insert(ValueKey(delayFields[i].quantity), fieldJson(r.delays[i], "s"));
-    state.insert(QStringLiteral("delays"), delays);
-    QJsonObject indicators;
+    state.insert(QStringLiteral("values"), monitor::ReadingJson::values(r));
+    state.insert(QStringLiteral("delays"), monitor::ReadingJson::delays(r));
     QJsonArray alarms;
     for (const QString& name : monitor::IndicatorNames()) {
         const std::optional<bool> on = r.indicator(name);
-        indicators.insert(name, on ? QJsonValue(*on) : QJsonValue());
         if (on.value_or(false) && monitor::PictureSetOf(name) == monitor::PictureSet::Alarm) {
             QJsonObject alarm;
             alarm.insert(QStringLiteral("indicator"), name);
@@ -150,7 +115,7 @@ QByteArray StateJson(const monitor::LiveReading& r, const AlarmTexts& texts) {
             alarms.append(alarm);
         }
     }
-    state.insert(QStringLiteral("indicators"), indicators);
+    state.insert(QStringLiteral("indicators"), monitor::ReadingJson::indicators(r));
     state.insert(QStringLiteral("alarms"), alarms);
     return QJsonDocument(state).toJson(QJsonDocument::Compact);
 }
@@ -194,13 +159,13 @@ QList<std::pair<QByteArray, QByteArray>> DiscoveryConfigs(const Topics& topics, 
              QJsonDocument(config).toJson(QJsonDocument::Compact)});
     };
     for (const monitor::BlockField& f : monitor::LiveValueFields()) {
-        const QString key = ValueKey(f.quantity);
+        const QString key = QLatin1String(f.key);
         QJsonObject c;
         c.insert(QStringLiteral("name"), QString::fromLatin1(f.quantity));
         c.insert(QStringLiteral("state_topic"), state);
         c.insert(QStringLiteral("value_template"),
                  QStringLiteral("{{ value_json['values']['%1']['value'] }}").arg(key));
-        if (*f.unit) c.insert(QStringLiteral("unit_of_measurement"), UnitText(f.unit));
+        if (*f.unit) c.insert(QStringLiteral("unit_of_measurement"), monitor::UnitText(f.unit));
         const QString cls = deviceClass(f);
         if (!cls.isEmpty()) c.insert(QStringLiteral("device_class"), cls);
         c.insert(QStringLiteral("state_class"), QStringLiteral("measurement"));

@@ -41,11 +41,6 @@ inline const QByteArray kOffline = QByteArrayLiteral("offline");
 
 /// A time as ISO 8601 with its offset from UTC: "2026-12-11T10:02:13+01:00".
 QString IsoTime(const QDateTime& time);
-/// The key of a live value or delay in the state message: its quantity in lower case with "_" between
-/// the words ("mains_voltage_phase_a").
-QString ValueKey(const char* quantity);
-/// The unit as a dashboard writes it ("°C" for the machine's "C").
-QString UnitText(const char* unit);
 
 /// The captions of the alarm indicators ("lblzs9.Caption") in the operator's language and in English,
 /// read once per language on the station's thread and handed to the publishing thread as they are.
@@ -55,8 +50,9 @@ struct AlarmTexts {
 };
 
 /// The retained state of one controller: time, link and since when, the 21 values with their units,
-/// the 22 delays, the 32 indicators by name and the active alarms in both languages. A field not
-/// decoded is null.
+/// the 22 delays, the 32 indicators by name (the one reading serializer, monitor::ReadingJson, keyed
+/// by the live-field table's keys) and the active alarms in both languages. A field not decoded is
+/// absent.
 QByteArray StateJson(const monitor::LiveReading& reading, const AlarmTexts& texts);
 
 /// One journal row as an event message, with the row's id so that a consumer can drop a repeat:

@@ -56,6 +56,7 @@ void AlarmHistory::firstRead() {
         m_link.Transaction(alarmlog::kFirstRequest, alarmlog::kFirstCount, alarmlog::kWaitMs);
         reply = m_link.LastReply();
         if (!accepted(reply, alarmlog::kFirstCount, alarmlog::kFirstHeader)) return;
+        if (!plausibleFirst(reply)) return;  // another block's bytes: neither count nor records shown
 
         const int total = int(link::HexField(reply, 7, 2));
         m_page = 1;
@@ -87,7 +88,17 @@ QString AlarmHistory::exchangeCount(const std::function<void(int)>& afterWait) {
     settle(afterWait);
     m_link.Transaction(alarmlog::kFirstRequest, alarmlog::kFirstCount, alarmlog::kWaitMs);
     const QString reply = m_link.LastReply();
-    return accepted(reply, alarmlog::kFirstCount, alarmlog::kFirstHeader) ? reply : QString();
+    return accepted(reply, alarmlog::kFirstCount, alarmlog::kFirstHeader) && plausibleFirst(reply)
+               ? reply
+               : QString();
+}
+
+bool AlarmHistory::plausibleFirst(const QString& reply) {
+    const int total = int(link::HexField(reply, 7, 2));
+    if (AlarmRecordsPlausible(reply, alarmlog::kFirstRecordPosition, qMin(total, alarmlog::kRowsPerPage)))
+        return true;
+    m_link.refuseReply();  // counted as a check error, as a frame that failed its check
+    return false;
 }
 
 QString AlarmHistory::exchangePage(int page, const std::function<void(int)>& afterWait) {
@@ -95,7 +106,12 @@ QString AlarmHistory::exchangePage(int page, const std::function<void(int)>& aft
     settle(afterWait);
     m_link.Transaction(request, alarmlog::kPageCount, alarmlog::kWaitMs);
     const QString reply = m_link.LastReply();
-    return accepted(reply, alarmlog::kPageCount, alarmlog::kPageHeader) ? reply : QString();
+    if (!accepted(reply, alarmlog::kPageCount, alarmlog::kPageHeader)) return QString();
+    if (!AlarmRecordsPlausible(reply, alarmlog::kPageRecordPosition, AlarmRowsOnPage(m_total, page))) {
+        m_link.refuseReply();
+        return QString();
+    }
+    return reply;
 }
 
 void AlarmHistory::readPage(int page) {

@@ -94,6 +94,9 @@ public:
     /// waits before it, inside an exchange guard the caller holds: the reply when accepted, an empty
     /// text otherwise. Port errors are raised.
     QString exchangeCount(const std::function<void(int)>& afterWait = {});
+    /// The records a first read's count says it holds are dates and times; else the reply is refused
+    /// on the link and false returned.
+    bool plausibleFirst(const QString& reply);
 
     /// Reads the whole log afresh inside one exchange guard: the count (with the first six records),
     /// then every further page, so nothing a previous read counted is taken on trust. A reply that

@@ -1,5 +1,8 @@
 #include "reports/AlarmRecord.h"
 
+#include <QDate>
+#include <QTime>
+
 #include "link/Codec.h"
 
 namespace tarsyn::reports {
@@ -15,6 +18,26 @@ AlarmRecord DecodeAlarmRecord(const QString& reply, int position, const MessageL
     record.time =
         QStringLiteral("20%1-%2-%3 %4:%5:%6").arg(field(1), field(2), field(3), field(4), field(5), field(6));
     return record;
+}
+
+bool AlarmRecordPlausible(const QString& reply, int position) {
+    const QString r = reply.mid(position - 1, alarmlog::kRecordChars);
+    if (r.size() != alarmlog::kRecordChars) return false;
+    int fields[6] = {};
+    for (int i = 0; i < 6; ++i) {
+        const QString digits = r.mid(2 * (i + 1), 2);
+        bool ok = false;
+        fields[i] = digits.toInt(&ok, 10);
+        if (!ok || !digits.at(0).isDigit() || !digits.at(1).isDigit()) return false;  // no sign, no space
+    }
+    return QDate(2000 + fields[0], fields[1], fields[2]).isValid() &&
+           QTime(fields[3], fields[4], fields[5]).isValid();
+}
+
+bool AlarmRecordsPlausible(const QString& reply, int position, int count) {
+    for (int i = 0; i < count; ++i)
+        if (!AlarmRecordPlausible(reply, position + alarmlog::kRecordChars * i)) return false;
+    return true;
 }
 
 int AlarmPageCount(int total) {

@@ -41,6 +41,13 @@ using MessageLookup = std::function<QString(const QString& key)>;
 /// 2009-12-31 23:59:58), so nothing in a record can make the decoding fail.
 AlarmRecord DecodeAlarmRecord(const QString& reply, int position, const MessageLookup& text);
 
+/// Whether the record at the 1-based `position` of `reply` can be one the controller wrote: each of its
+/// six time fields two decimal digits, 20yy-mm-dd a day of the calendar and hh:mm:ss a time of day.
+/// "2093-94-95 96:97:98" is another block's bytes (a late reply, another address), not a record.
+bool AlarmRecordPlausible(const QString& reply, int position);
+/// Whether the `count` records from `position` are all plausible.
+bool AlarmRecordsPlausible(const QString& reply, int position, int count);
+
 /// Pages needed for `total` records at six a page; 1 when the log is empty.
 int AlarmPageCount(int total);
 

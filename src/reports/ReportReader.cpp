@@ -5,13 +5,13 @@
 #include "link/Codec.h"
 #include "link/ControllerLink.h"
 #include "monitor/LiveMap.h"
+#include "monitor/LiveReading.h"
 #include "monitor/PollControl.h"
 
 namespace tarsyn::reports {
 
 namespace {
 
-const QString kDelayRequest = QStringLiteral("000400360016");
 const QString kBitsRequest = QStringLiteral("0004001A0004");
 // The report does not reopen the port, but gives the line a moment after polling stopped.
 constexpr int kSettleMs = 600;
@@ -50,7 +50,8 @@ void ReportReader::read(ReportSurface& surface) {
         m_link.sleeper().sleep(kSettleMs);
         guard.poll().setPollState(1);
 
-        m_link.Transaction(kDelayRequest, kDelayCount, kDelayWaitMs);
+        // Delays outside their range are another block's bytes: refused, the panels keep "0".
+        monitor::BlockTransaction(m_link, monitor::ReplyBlock::Delay, kDelayCount, kDelayWaitMs);
         QString reply = m_link.LastReply();
         if (reply.size() >= kDelayMinimum) {
             // The same fields as the main window's delay panels, one byte each, in decimal.

@@ -273,12 +273,17 @@ void TestTarsynctl::liveJsonCarriesTheControllersValues() {
     QVERIFY(QDateTime::fromString(o.value("time").toString(), Qt::ISODate).isValid());
     const QJsonObject values = o.value("values").toObject();
     QCOMPARE(values.size(), 21);
-    const QJsonObject hours = values.value("pnl37").toObject();
+    // Keyed as the broker's state message keys them; the panel stays a member.
+    const QJsonObject hours = values.value("engine_running_time").toObject();
     QCOMPARE(hours.value("value").toDouble(), 12345.6);
     QCOMPARE(hours.value("unit").toString(), QStringLiteral("h"));
+    QCOMPARE(hours.value("panel").toString(), QStringLiteral("pnl37"));
     QCOMPARE(hours.value("caption").toString(), QStringLiteral("Engine running hours"));
     QCOMPARE(o.value("delays").toObject().size(), 22);
-    QCOMPARE(o.value("delays").toObject().value("pnl41").toObject().value("value").toDouble(), 60.0);
+    const QJsonObject coolDown = o.value("delays").toObject().value("cool_down_stop_delay").toObject();
+    QCOMPARE(coolDown.value("value").toDouble(), 60.0);
+    QCOMPARE(coolDown.value("unit").toString(), QStringLiteral("s"));
+    QCOMPARE(coolDown.value("panel").toString(), QStringLiteral("pnl41"));
     const QJsonObject indicators = o.value("indicators").toObject();
     QCOMPARE(indicators.size(), 32);
     QCOMPARE(indicators.value("zs9").toBool(), true);
@@ -443,7 +448,8 @@ void TestTarsynctl::serveRecordsEveryLineAtItsCadenceUntilSigterm() {
 }
 
 // --stats: the line's counters after the poll. A clean controller answers both reads; one that sends
-// garbage before every reply fails the live read (no delay read follows) and exits 3, counted.
+// garbage before every reply, or another address's bytes, fails the live read (no delay read follows)
+// and exits 3, counted.
 void TestTarsynctl::liveStatsCountTheLine() {
     auto clean = sim(QStringLiteral("stats"));
     QVERIFY(clean);
@@ -467,6 +473,20 @@ void TestTarsynctl::liveStatsCountTheLine() {
     QVERIFY2(r.out.contains(QRegularExpression("Requests\\t1\\t1\\n")), qPrintable(r.out));
     QVERIFY2(r.out.contains(QRegularExpression("Non-hexadecimal replies\\t1\\t1\\n")), qPrintable(r.out));
     QVERIFY2(r.out.contains(QRegularExpression("Median reply time \\(ms\\)\\t-\\t-\\n")), qPrintable(r.out));
+
+    // Another address's bytes in a well-formed frame (a mains voltage of 37009 V): no reading is
+    // printed, the poll counts a check error, not a reply, and the tool says the controller did not
+    // answer usefully (exit 3).
+    auto foreign = sim(QStringLiteral("foreign"), {QStringLiteral("--foreign-data")});
+    QVERIFY(foreign);
+    r = run({"--port", path(QStringLiteral("foreign")), "live", "--json", "--stats"});
+    QCOMPARE(r.exitCode, 3);
+    const QJsonObject refused = QJsonDocument::fromJson(r.out.toUtf8()).object();
+    QVERIFY2(!refused.contains("values"), qPrintable(r.out));
+    since = refused.value("stats").toObject().value("sinceStart").toObject();
+    QCOMPARE(since.value("requests").toInt(), 1);
+    QCOMPARE(since.value("checkErrors").toInt(), 1);
+    QCOMPARE(since.value("replies").toInt(), 0);
 
     QCOMPARE(run({"--port", path(QStringLiteral("stats")), "alarms", "--stats"}).exitCode, 2);
 }

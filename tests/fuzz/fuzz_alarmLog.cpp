@@ -1,7 +1,8 @@
 // The controller's alarm log: one record decoded from any text, and the first and page reads of
 // the alarm history with the reply the fuzzer makes. Promises: a record's code and time are its
 // characters copied as they stand (nothing in a record can fail); a reply is accepted exactly when
-// it passes the reply check, and one that fails shows nothing; an accepted reply shows at most six rows,
+// it passes the reply check and its records are dates and times of day (else LastVerdict says
+// OutOfRange), and one that fails shows nothing; an accepted reply shows at most six rows,
 // numbered from the page's first record, each the record at its place in the reply. Input: one byte chooses
 // the page read (0 is the first read) and, with its top bit, whether the rest is the reply as it arrives or
 // the data digits of a well-framed reply.
@@ -59,7 +60,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (page > 0) {
         // A log of 20 records is known first; then the page is read with the fuzzer's reply.
         QString first = al::kFirstHeader + QStringLiteral("14");
-        while (first.size() < al::kFirstCount) first += QStringLiteral("0A");
+        while (first.size() < al::kFirstCount) first += QStringLiteral("01");  // 2001-01-01 01:01:01
         first = link::BuildFrame(first);
         rig.port.onWrite = [&rig, &first](const QString&) { rig.port.arrive(first); };
         rig.history.firstRead();

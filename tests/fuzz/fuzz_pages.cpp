@@ -1,8 +1,8 @@
 // Every parameter page's read of a block, through the one page engine, with the reply the fuzzer
-// makes. Promises: a reply that fails the reply check, or is shorter than the block's minimum,
-// changes no control and never says "pgread"; a reply that passes fills every field (then "pgread"),
-// number fields showing the value their characters spell; and what was read, encoded again as the
-// block image and read back, shows the same texts. A text the controller cannot store refuses the
+// makes. Promises: a reply that fails the reply check (or a field's range: OutOfRange), or is shorter
+// than the block's minimum, changes no control and never says "pgread"; a reply that passes fills every field
+// (then "pgread"), number fields showing the value their characters spell; and what was read, encoded again
+// as the block image and read back, shows the same texts. A text the controller cannot store refuses the
 // whole write, and nothing is sent.
 // Input: one byte chooses the page and block (the SMS page twice: in "Chinese" and in another
 // language) and, with its top bit, whether the rest is the reply as it arrives or the data digits

@@ -12,6 +12,7 @@
 #include "config/LiveSettings.h"
 #include "link/Codec.h"
 #include "link/LinkError.h"
+#include "link/LinkMeter.h"
 #include "monitor/HistorySink.h"
 #include "monitor/PollCycle.h"
 
@@ -123,6 +124,8 @@ private slots:
     void portListEmptiedWhilePolling();
     void portListShrinksUnderFixedEntry();
     void historyGetsEveryLiveReplyWithRemark();
+    void foreignBytesAreACheckError_data();
+    void foreignBytesAreACheckError();
     void failingRecorderEndsTickOnly();
     void persistentFaultReportedOnce();
     void timerIsOneSecond();
@@ -486,6 +489,61 @@ void TestPollCycle::historyGetsEveryLiveReplyWithRemark() {
     rig.answer = true;
     rig.ticksUntil(7);
     QCOMPARE(rig.sink.replies.size(), 2);
+}
+
+// A whole frame with the right station, function, count and check that carries another block's bytes:
+// the values the issue of a late reply gave (44719 V, 4780.3 V, a power factor of 1.63, a cranking
+// time of 147 s). Refused like a failed check: not shown, not recorded, counted as a check error.
+void TestPollCycle::foreignBytesAreACheckError_data() {
+    QTest::addColumn<bool>("live");
+    QTest::addColumn<int>("offset");  // data byte of the block
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::newRow("mains 44719 V") << true << 0 << QByteArray::fromHex("AEAF");
+    QTest::newRow("battery 4780.3 V") << true << 42 << QByteArray::fromHex("BABB");
+    QTest::newRow("power factor 1.63") << true << 19 << QByteArray::fromHex("A3");
+    QTest::newRow("engine speed 4001 rpm") << true << 46 << QByteArray::fromHex("0FA1");
+    QTest::newRow("cranking time 147 s") << false << 3 << QByteArray::fromHex("93");
+}
+
+void TestPollCycle::foreignBytesAreACheckError() {
+    QFETCH(bool, live);
+    QFETCH(int, offset);
+    QFETCH(QByteArray, bytes);
+    Rig rig;
+    link::LinkMeter meter(rig.port, rig.clock);
+    RecordingView view;
+    PollCycle cycle(meter, rig.sleeper, rig.clock, rig.settings, rig.messages, view);
+    cycle.setHistorySink(&rig.sink);
+    rig.answer = false;
+    cycle.initialise(true);
+    cycle.tick();  // delay request
+    QByteArray delays(22, '\0');
+    delays[0] = 7;
+    if (!live) delays.replace(offset, bytes.size(), bytes);
+    rig.port.arrive(test::blockReply(delays));
+    rig.clock.advanceSecs(1);
+    cycle.tick();  // delay reply, live request
+    if (live) {
+        QCOMPARE(cycle.ConnectionIndicator(), kLinkedImage);
+        rig.port.arrive(test::blockReply(test::liveData(offset, bytes)));
+        view.panels.clear();
+        view.indicators.clear();
+        rig.clock.advanceSecs(1);
+        cycle.tick();  // live reply, delay request
+    }
+    QCOMPARE(cycle.lastReplyVerdict(), link::ReplyVerdict::OutOfRange);
+    QCOMPARE(cycle.ConnectionIndicator(), kNotLinkedImage);
+    if (live) QVERIFY(view.panels.isEmpty() && view.indicators.isEmpty());
+    if (!live) QCOMPARE(view.panels.value("pnl41"), QString("0"));  // as the open cleared it, not 7
+    QVERIFY(rig.sink.replies.isEmpty());
+    QVERIFY(!cycle.reading().liveComplete());
+    const link::LinkTally tally = meter.sinceStart("COM1");
+    QCOMPARE(tally.checkErrors, 1);
+    QCOMPARE(tally.replies, live ? 1 : 0);
+    if (!live) QCOMPARE(tally.medianMs, -1);  // its reply time left with it
+    QCOMPARE(meter.lastHour("COM1").checkErrors, 1);
+    // The next request went out all the same, exactly as after any failed reply.
+    QCOMPARE(rig.port.written.last(), live ? kDelayFrame : kLiveFrame);
 }
 
 void TestPollCycle::failingRecorderEndsTickOnly() {

@@ -633,9 +633,13 @@ void TestPageEngine::refusalSendsNothing_data() {
     QTest::newRow("not a number") << "TForm6" << 0 << "edtys10"
                                   << "1O"
                                   << "升速延时: 0-255";
+    // A protection's delay has its physical range, a minute at most.
     QTest::newRow("empty") << "TForm6" << 1 << "edtys11"
                            << ""
-                           << "油压低延时: 0-255";
+                           << "油压低延时: 0-60";
+    QTest::newRow("cranking over 60 s") << "TForm6" << 0 << "edtys4"
+                                        << "61"
+                                        << "启动运转延时: 0-60";
     QTest::newRow("decimals in a byte") << "TForm6" << 0 << "edtys1"
                                         << "1.5"
                                         << "冷却停机延时: 0-255";

@@ -272,7 +272,7 @@ void TestPageWindow::refusalNamesTheTranslatedCaptionAndFocusesTheField() {
     d.find<QLineEdit>("edtys12")->setText("300");
     d.find<QPushButton>("btnsz4")->click();
     QCOMPARE(d.prompter.shown,
-             QStringList{"info:High water temperature delay: enter a number from 0 to 255."});
+             QStringList{"info:High water temperature delay: enter a number from 0 to 60."});
     QVERIFY(d.port.written.isEmpty());
     QCOMPARE(d.window->focusWidget(), d.find<QLineEdit>("edtys12"));
 }

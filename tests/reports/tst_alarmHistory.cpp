@@ -83,6 +83,9 @@ private slots:
     void pagingThroughThirteenRecords();
     void pageReadWaitsTenTimesWithPollStateOne();
     void recordShowsCatalogueTextAndCopiedTime();
+    void plausibleRecord_data();
+    void plausibleRecord();
+    void impossibleDateRefusesTheRead();
     void badFirstReplyLeavesTheListEmpty_data();
     void badFirstReplyLeavesTheListEmpty();
     void badPageReplyEmptiesTheListButKeepsTheIndicator();
@@ -210,7 +213,7 @@ void TestAlarmHistory::recordShowsCatalogueTextAndCopiedTime() {
     Fixture f;
     f.controller.addRecord(QStringLiteral("05091231235958"));
     f.controller.addRecord(QStringLiteral("1A100307140509"));
-    f.controller.addRecord(QStringLiteral("20991399996061"));  // digits copied even when no date
+    f.controller.addRecord(QStringLiteral("20991231000000"));  // a code the catalogue lacks
     f.history.firstRead();
     const auto& rows = f.history.state().rows;
     QCOMPARE(rows.size(), 3);
@@ -220,7 +223,46 @@ void TestAlarmHistory::recordShowsCatalogueTextAndCopiedTime() {
     QCOMPARE(rows[1].record.text, QStringLiteral("text E1A"));
     QCOMPARE(rows[1].record.time, QStringLiteral("2010-03-07 14:05:09"));
     QCOMPARE(rows[2].record.text, QStringLiteral("0"));
-    QCOMPARE(rows[2].record.time, QStringLiteral("2099-13-99 99:60:61"));
+    QCOMPARE(rows[2].record.time, QStringLiteral("2099-12-31 00:00:00"));
+}
+
+// A record's six time fields, as decimal digits: a day of the calendar and a time of day, or no record.
+void TestAlarmHistory::plausibleRecord_data() {
+    QTest::addColumn<QString>("record");
+    QTest::addColumn<bool>("plausible");
+    QTest::newRow("2009-12-31 23:59:58") << "05091231235958" << true;
+    QTest::newRow("2000-01-01 00:00:00") << "01000101000000" << true;
+    QTest::newRow("leap day 2024") << "01240229120000" << true;
+    QTest::newRow("no leap day 2023") << "01230229120000" << false;
+    QTest::newRow("month 13") << "20991399000000" << false;
+    QTest::newRow("month 0") << "20990001000000" << false;
+    QTest::newRow("31 April") << "01090431000000" << false;
+    QTest::newRow("hour 24") << "01091231240000" << false;
+    QTest::newRow("minute 60") << "01091231236000" << false;
+    QTest::newRow("second 60") << "01091231235960" << false;
+    QTest::newRow("hexadecimal month") << "01090A01000000" << false;
+    QTest::newRow("another block's bytes") << "92939495969798" << false;
+    QTest::newRow("cut") << "0509123123" << false;
+}
+
+void TestAlarmHistory::plausibleRecord() {
+    QFETCH(QString, record);
+    QFETCH(bool, plausible);
+    QCOMPARE(reports::AlarmRecordPlausible(QStringLiteral("0004") + record, 5), plausible);
+}
+
+// One impossible date among the records the count announces: the whole reply is another block's,
+// so neither the count nor any record is shown, and the link counts a check error.
+void TestAlarmHistory::impossibleDateRefusesTheRead() {
+    Fixture f;
+    f.controller.addRecord(QStringLiteral("05091231235958"));
+    f.controller.addRecord(QStringLiteral("20991399996061"));
+    f.history.firstRead();
+    QVERIFY(!f.history.logKnown());
+    QVERIFY(f.history.state().totalText.isEmpty());
+    QVERIFY(f.history.state().rows.isEmpty());
+    QCOMPARE(f.link.LastVerdict(), link::ReplyVerdict::OutOfRange);
+    QVERIFY(f.prompter.shown.isEmpty());
 }
 
 void TestAlarmHistory::badFirstReplyLeavesTheListEmpty_data() {

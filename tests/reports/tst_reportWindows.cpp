@@ -107,7 +107,10 @@ struct ReportFixture : Services {
             return r + link::ToHex(quint32(link::XorCheck(r)), 2) + QStringLiteral("\r\n");
         };
         QString d;
-        for (int i = 1; i <= 22; ++i) d += link::ToHex(quint32(i * 10), 2);
+        // Ten times the delay's number, but the cranking time and the protections' delays (at most
+        // 60 s, or the reply is not taken for delays) their number alone.
+        const QList<int> minuteAtMost = {4, 11, 12, 13, 14, 15, 18, 19};
+        for (int i = 1; i <= 22; ++i) d += link::ToHex(quint32(minuteAtMost.contains(i) ? i : i * 10), 2);
         delays = frame(d);
         bits = frame(QStringLiteral("81800180"));
         port.onWrite = [this](const QString& line) {

@@ -10,6 +10,7 @@
 #include "ProgramRig.h"
 #include "SimPort.h"
 #include "link/ControllerLink.h"
+#include "link/LinkMeter.h"
 #include "monitor/HistorySink.h"
 #include "monitor/PollCycle.h"
 #include "pages/PageEngine.h"
@@ -81,6 +82,7 @@ private slots:
     void alarmLog();
     void report_data() { faultRows(); }
     void report();
+    void foreignBytesInWholeFrames();
     void consoleCommands();
 };
 
@@ -188,6 +190,86 @@ void TestReplyFaults::report() {
     QCOMPARE(surface.writes, 22 + 32);
 }
 
+// Another address's bytes in a frame whose station, function, count and check are all right (a late
+// reply, a wrong address): no frame check can see it, what it decodes to can. The live block reads a
+// mains voltage of 37009 V, the delays a cranking time of 147 s, the alarm log a record of
+// 2093-94-95 96:97:98: each is refused as a check error and nothing of it is shown, recorded or
+// alarmed on.
+void TestReplyFaults::foreignBytesInWholeFrames() {
+    SimPort sim;
+    Program program(sim);
+    QVERIFY(program.useShippedCatalogue());
+    link::LinkMeter meter(sim.port, sim.clock);
+    link::ControllerLink line(meter, program.sleeper);
+    test::RecordingView view;
+    CountingSink sink;
+    monitor::PollCycle cycle(meter, program.sleeper, sim.clock, program.settings, program.messages, view);
+    cycle.setHistorySink(&sink);
+    auto ticks = [&](int n) {
+        for (int i = 0; i < n; ++i) {
+            sim.clock.advanceSecs(1);
+            cycle.tick();
+        }
+    };
+    ticks(5);
+    QCOMPARE(cycle.ConnectionIndicator(), monitor::kLinkedImage);
+    QCOMPARE(meter.sinceStart("COM1").checkErrors, 0);
+
+    program.line("line foreign on");
+    ticks(1);
+    const int writes = view.log.size();
+    const int rows = sink.rows;
+    const qint64 replies = meter.sinceStart("COM1").replies;
+    ticks(6);
+    QCOMPARE(view.log.size(), writes);  // the main window shows none of it
+    QCOMPARE(sink.rows, rows);          // no history row, nothing for the alarms
+    QCOMPARE(cycle.ConnectionIndicator(), monitor::kNotLinkedImage);
+    QCOMPARE(cycle.lastReplyVerdict(), link::ReplyVerdict::OutOfRange);
+    QCOMPARE(meter.sinceStart("COM1").checkErrors, 6);  // every one of them a check error
+    QCOMPARE(meter.sinceStart("COM1").replies, replies);
+
+    // The delay page: both blocks refused, saying which value is out of its range; nothing shown.
+    test::FakePageView page(pages::delayPage());
+    pages::PageEngine engine(pages::delayPage(), page,
+                             {line, program.poll, program.config, program.messages, program.prompter});
+    engine.read(0);
+    engine.read(1);
+    QVERIFY(page.texts.isEmpty());
+    const QStringList errors = program.prompter.of("error");
+    QCOMPARE(errors.size(), 2);
+    QVERIFY2(errors.at(0).contains("147") && errors.at(0).contains("0 to 60") &&
+                 errors.at(0).contains("Nothing was read"),
+             qPrintable(errors.at(0)));
+    QVERIFY2(errors.at(1).contains("144") && errors.at(1).contains("0 to 60"), qPrintable(errors.at(1)));
+    QCOMPARE(program.prompter.of("info"), QStringList());  // never "Read from the controller."
+    QCOMPARE(meter.sinceStart("COM1").checkErrors, 8);
+    program.prompter.shown.clear();
+
+    // The alarm log: count 144 and a record dated 2093-94-95 96:97:98 are refused together.
+    reports::AlarmHistory log(line, program.poll, program.prompter, [](const QString& key) { return key; });
+    log.firstRead();
+    QVERIFY(!log.logKnown());
+    QVERIFY(log.state().totalText.isEmpty());
+    QVERIFY(log.state().rows.isEmpty());
+    QCOMPARE(meter.sinceStart("COM1").checkErrors, 9);
+    QVERIFY(log.readWholeLog({}).rows.isEmpty());
+
+    // The printed report keeps its delays at "0" (its bit bytes can hold anything).
+    reports::ReportReader reader(line, program.poll);
+    RecordingSurface surface;
+    reader.read(surface);
+    QCOMPARE(surface.writes, 32);
+
+    program.line("line clean");
+    ticks(3);
+    QCOMPARE(cycle.ConnectionIndicator(), monitor::kLinkedImage);
+    QVERIFY(sink.rows > rows);
+    engine.read(0);
+    QCOMPARE(program.prompter.of("info").size(), 1);
+    log.firstRead();
+    QCOMPARE(log.state().totalText, QStringLiteral("13"));
+}
+
 // The console commands switch each fault on and off and say what is on; a wrong one says why.
 void TestReplyFaults::consoleCommands() {
     sim::FaultOptions faults;
@@ -203,6 +285,9 @@ void TestReplyFaults::consoleCommands() {
     QCOMPARE(faults.noise, 3);
     QVERIFY(sim::FaultCommand("line wobble on", faults, &said));
     QVERIFY(said.contains("wobble"));
+    QVERIFY(sim::FaultCommand("line foreign on", faults, &said));
+    QVERIFY(faults.foreignData);
+    QVERIFY(said.contains("foreign"));
     QVERIFY(sim::FaultCommand("line clean", faults, &said));
     QVERIFY(faults.clean());
     QCOMPARE(said, QStringLiteral("line faults: clean"));
