@@ -27,6 +27,46 @@ QStringList WatchableValues() {
     return out;
 }
 
+std::optional<ValueRange> WatchRange(const QString& panel) {
+    // What a generator set's controller can report, generously: phase voltages of a 400 V system,
+    // a battery under 60 V, a power factor within 1. One row per value panel of the live block.
+    static const QHash<QString, ValueRange> ranges{
+        {QStringLiteral("pnl34"), {0, 600}},     // mains voltage phase A, V
+        {QStringLiteral("pnl35"), {0, 600}},     // mains voltage phase B, V
+        {QStringLiteral("pnl36"), {0, 600}},     // mains voltage phase C, V
+        {QStringLiteral("pnl21"), {0, 100}},     // mains frequency, Hz
+        {QStringLiteral("pnl25"), {0, 200}},     // water temperature 2, degrees C
+        {QStringLiteral("pnl27"), {0, 1000}},    // oil pressure 2, kPa
+        {QStringLiteral("pnl31"), {0, 5000}},    // power, kW
+        {QStringLiteral("pnl37"), {0, 200000}},  // engine running time, h
+        {QStringLiteral("pnl33"), {0, 1}},       // power factor
+        {QStringLiteral("pnl14"), {0, 5000}},    // current phase A, A
+        {QStringLiteral("pnl15"), {0, 5000}},    // current phase B, A
+        {QStringLiteral("pnl16"), {0, 5000}},    // current phase C, A
+        {QStringLiteral("pnl11"), {0, 600}},     // generator voltage phase A, V
+        {QStringLiteral("pnl12"), {0, 600}},     // generator voltage phase B, V
+        {QStringLiteral("pnl13"), {0, 600}},     // generator voltage phase C, V
+        {QStringLiteral("pnl24"), {0, 200}},     // water temperature, degrees C
+        {QStringLiteral("pnl26"), {0, 1000}},    // oil pressure, kPa
+        {QStringLiteral("pnl32"), {0, 200}},     // oil temperature (degrees C) or level (%)
+        {QStringLiteral("pnl17"), {0, 60}},      // battery voltage, V
+        {QStringLiteral("pnl22"), {0, 100}},     // generator frequency, Hz
+        {QStringLiteral("pnl23"), {0, 4000}},    // engine speed, rpm
+    };
+    const auto it = ranges.constFind(panel);
+    if (it == ranges.constEnd()) return std::nullopt;
+    return *it;
+}
+
+bool WatchLimitUsable(const WatchLimit& l) {
+    const std::optional<ValueRange> range = WatchRange(l.panel);
+    if (!range || !(l.low || l.high)) return false;
+    if ((l.low && !range->contains(*l.low)) || (l.high && !range->contains(*l.high))) return false;
+    if (!(l.band >= 0 && l.band <= range->high - range->low)) return false;
+    if (l.holdSeconds < 0 || l.holdSeconds > kWatchHoldMaxSeconds) return false;
+    return !l.low || !l.high || *l.low + l.band < *l.high;
+}
+
 QVector<WatchLimit> LoadWatchLimits(const config::Config& config) {
     const config::IniSection s = config.readSection(kIni, kSection);
     const int count = s.value(QStringLiteral("limits")).trimmed().toInt();
@@ -40,7 +80,7 @@ QVector<WatchLimit> LoadWatchLimits(const config::Config& config) {
         l.high = number(s.value(QStringLiteral("high") + n, QString()));
         l.holdSeconds = qMax(0, s.value(QStringLiteral("hold") + n).trimmed().toInt());
         l.band = qMax(0.0, number(s.value(QStringLiteral("band") + n)).value_or(0.0));
-        if (monitor::LiveValueField(l.panel) && (l.low || l.high)) out << l;
+        if (monitor::LiveValueField(l.panel) && WatchLimitUsable(l)) out << l;
     }
     return out;
 }
