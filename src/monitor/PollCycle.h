@@ -35,8 +35,8 @@ constexpr int kFixedModeImage = 1;
 /// entry's LiveReading and hands that on; a reply that fails is a missing reply (connection indicator
 /// "not linked"). In rotation mode it stays on each controller it opens until both blocks have been
 /// read, however short the refresh time, giving up after two unanswered rounds. It never waits except
-/// 300 ms after an open. Other windows that talk to the controller
-/// stop the timer, exchange, then set PollState to 1 and start the timer again.
+/// 300 ms after an open. Other windows that talk to the controller stop the timer, exchange, then set
+/// PollState to 1 and start the timer again.
 ///
 /// Who hears of a reading, in this order, whatever the order of Qt connections: first the view the
 /// cycle was built with (its panels and indicators, inside the step's guard, as the display always
