@@ -36,9 +36,9 @@ Page makeAlarmLimitsPage() {
         withUnit(tenthsField("edtdzxx", 0x006E, "dzxx", "lbldzxx", "电池电压下限"), "lbldzxxdw", "V"),
         withUnit(tenthsField("edtplsx", 0x0070, "plsx", "lblplsx", "机组频率上限"), "lblplsxdw", "Hz"),
         withUnit(tenthsField("edtplxx", 0x0072, "plxx", "lblplxx", "机组频率下限"), "lblplxxdw", "Hz"),
-        withUnit(wordField("edtzssx", 0x0074, "zssx", "lblzssx", "转速上限"), "lblzssxdw", "转/分"),
-        withUnit(wordField("edtsssx", 0x0084, "sssx", "lblsssx", "升速上限"), "lblsssxdw", "转/分"),
-        withUnit(wordField("edtssxx", 0x0086, "ssxx", "lblssxx", "降速下限"), "lblssxxdw", "转/分"),
+        withUnit(wordField("edtzssx", 0x0074, "zssx", "lblzssx", "转速上限"), "lblzssxdw", "转/分钟"),
+        withUnit(wordField("edtsssx", 0x0084, "sssx", "lblsssx", "升速上限"), "lblsssxdw", "转/分钟"),
+        withUnit(wordField("edtssxx", 0x0086, "ssxx", "lblssxx", "降速下限"), "lblssxxdw", "转/分钟"),
     };
     // An upper limit below its lower one would leave the set no value that raises no alarm.
     block.limitPairs = {{QStringLiteral("edtdyxx"), QStringLiteral("edtdysx")},

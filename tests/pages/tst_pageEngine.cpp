@@ -660,7 +660,7 @@ void TestPageEngine::refusalSendsNothing_data() {
     // The alarm limits are typed and refused in the unit beside them.
     QTest::newRow("limit of an extra frame") << "TForm10" << 0 << "edtssxx"
                                              << "65536"
-                                             << "降速下限: 0-65535 转/分";
+                                             << "降速下限: 0-65535 转/分钟";
     QTest::newRow("limit not a number") << "TForm10" << 0 << "edtdzxx"
                                         << "22.0V"
                                         << "电池电压下限: 0.0-6553.5 V";
@@ -682,7 +682,7 @@ void TestPageEngine::refusalSendsNothing_data() {
                                                  << "机组频率上限 0.0 Hz below 机组频率下限 1.0 Hz";
     QTest::newRow("speed-up below speed-down") << "TForm10" << 0 << "edtsssx"
                                                << "0"
-                                               << "升速上限 0 转/分 below 降速下限 1 转/分";
+                                               << "升速上限 0 转/分钟 below 降速下限 1 转/分钟";
     QTest::newRow("phone with a dash") << "Tgsm" << 0 << "edtsj1"
                                        << "12-34"
                                        << "报警手机1: digits";
