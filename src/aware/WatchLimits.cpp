@@ -27,6 +27,22 @@ QStringList WatchableValues() {
     return out;
 }
 
+std::optional<ValueRange> WatchRange(const QString& panel) {
+    // A limit can only be crossed by what a reading can hold: the live-field table's physical range.
+    const monitor::BlockField* field = monitor::LiveValueField(panel);
+    if (!field || !field->isValue()) return std::nullopt;
+    return ValueRange{field->low, field->high};
+}
+
+bool WatchLimitUsable(const WatchLimit& l) {
+    const std::optional<ValueRange> range = WatchRange(l.panel);
+    if (!range || !(l.low || l.high)) return false;
+    if ((l.low && !range->contains(*l.low)) || (l.high && !range->contains(*l.high))) return false;
+    if (!(l.band >= 0 && l.band <= range->high - range->low)) return false;
+    if (l.holdSeconds < 0 || l.holdSeconds > kWatchHoldMaxSeconds) return false;
+    return !l.low || !l.high || *l.low + l.band < *l.high;
+}
+
 QVector<WatchLimit> LoadWatchLimits(const config::Config& config) {
     const config::IniSection s = config.readSection(kIni, kSection);
     const int count = s.value(QStringLiteral("limits")).trimmed().toInt();
@@ -40,7 +56,7 @@ QVector<WatchLimit> LoadWatchLimits(const config::Config& config) {
         l.high = number(s.value(QStringLiteral("high") + n, QString()));
         l.holdSeconds = qMax(0, s.value(QStringLiteral("hold") + n).trimmed().toInt());
         l.band = qMax(0.0, number(s.value(QStringLiteral("band") + n)).value_or(0.0));
-        if (monitor::LiveValueField(l.panel) && (l.low || l.high)) out << l;
+        if (monitor::LiveValueField(l.panel) && WatchLimitUsable(l)) out << l;
     }
     return out;
 }

@@ -35,9 +35,25 @@ struct WatchLimit {
 
 /// The panels of the live block that carry a value (not the bit bytes), in block order.
 QStringList WatchableValues();
+
+/// What a live value can physically be, in its unit: a limit outside it is a typing slip (a low limit
+/// of 1e+300 would be crossed at once), never a setting.
+struct ValueRange {
+    double low = 0;
+    double high = 0;
+    bool contains(double v) const { return v >= low && v <= high; }  // false for NaN
+};
+/// The range of a watchable value's panel (`pnl17`…); nullopt for any other name.
+std::optional<ValueRange> WatchRange(const QString& panel);
+/// The longest hold a limit may ask for, in seconds (a day).
+constexpr int kWatchHoldMaxSeconds = 86400;
+/// Every number of `limit` lies in its value's range (the band within the range's width, the hold
+/// within a day), at least one side is set, and low + band lies below high.
+bool WatchLimitUsable(const WatchLimit& limit);
 /// system.ini [Watch]: "limits" = the count, then per row i "remark"i, "value"i, "low"i, "high"i
 /// ("" when not set), "hold"i (seconds) and "band"i. Outside section Set, so the check value is not
-/// touched. Rows that cannot be read (unknown value, no limit at all) are left out.
+/// touched. Rows that cannot be read (unknown value, no limit at all, a number outside its value's
+/// range) are left out.
 QVector<WatchLimit> LoadWatchLimits(const config::Config& config);
 /// Writes the rows in one piece (raises config::ConfigError on failure).
 void SaveWatchLimits(config::Config& config, const QVector<WatchLimit>& limits);

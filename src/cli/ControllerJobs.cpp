@@ -150,7 +150,8 @@ int Calibrate(Session& session, const QString& channelName, const QString& value
                                  .arg(operations::ChannelName(ops.services, channel));
     const bool failed = session.prompter().errors() != errors;
     if (failed && session.prompter().shown().constLast() == noAnswer) return kExitLink;
-    if (failed) return kExitDiffers;  // refused: not a number, beyond the field
+    // Refused (not a number, negative, beyond the field), or sent with no echo to confirm it.
+    if (failed) return kExitDiffers;
     if (!ops.sent) {
         session.prompter().error(session.text("ctlnegative", "%1: a negative value is not sent.", {value}));
         return kExitDiffers;

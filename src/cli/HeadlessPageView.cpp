@@ -21,6 +21,7 @@ HeadlessPageView::HeadlessPageView(const pages::Page& page, const config::IniSec
         name(block.group, block.groupCaption, groups);
         for (const pages::Field& f : block.fields) {
             name(f.label, f.caption, f.kind != pages::FieldKind::Bit || groups);
+            name(f.unitLabel, f.unitCaption);  // a refusal gives the range in the field's unit
             if (f.kind != pages::FieldKind::Bit) continue;
             name(f.control, f.caption0);
             name(f.control1, f.caption1);

@@ -247,7 +247,8 @@ const SubCommand kCommands[] = {
      "CHANNEL: gen-l1 gen-l2 gen-l3 current-l1 current-l2 current-l3 battery mains-l1 mains-l2\n"
      "mains-l3, or the button (btn11-btn20), the panel (pnl11...) or the reading's caption. VALUE is\n"
      "in the unit the main window shows (the battery in volts with one decimal, sent as tenths),\n"
-     "0 to 65535 (battery 0 to 6553.5). A refused value sends nothing (exit 1).\n",
+     "0 to 65535 (battery 0 to 6553.5). A refused value (negative included) sends nothing (exit 1);\n"
+     "a value sent without the controller's echo is unconfirmed (exit 1).\n",
      {},
      Ports::Needed,
      runCalibrate},

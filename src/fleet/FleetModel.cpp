@@ -113,8 +113,9 @@ FleetRow* FleetModel::rowOf(const QString& port) {
 }
 
 qint64 FleetModel::staleAfterSeconds() const {
-    // A refresh time of 0 still gives each entry the two ticks a reading takes.
-    const qint64 refresh = std::max(2, m_settings.refreshText().trimmed().toInt());
+    // A short refresh time still gives each entry the three ticks a complete reading takes: the
+    // rotation stays that long on a set (five on a silent one, still less than two times three).
+    const qint64 refresh = std::max(3, m_settings.refreshText().trimmed().toInt());
     qint64 entries = 0;
     for (const FleetRow& r : m_rows) entries += !r.remote();
     return 2 * std::max<qint64>(1, entries) * refresh;

@@ -19,6 +19,10 @@ namespace {
 
 // The controller (or the USB adapter) needs a moment after an open before it answers.
 constexpr int kSettleAfterOpenMs = 300;
+// A rotation stays on a controller until it has both blocks, or until two rounds of both requests
+// went unanswered: opened with the delay request at tick 0, the replies are read at ticks 1 and 2 (and
+// once more at 3 and 4), so the move comes at tick 3 at the earliest and tick 5 at the latest.
+constexpr int kVisitGiveUpTicks = 5;
 
 QString describe(const std::exception& e) {
     if (const auto* link = dynamic_cast<const link::LinkError*>(&e)) return link->message();
@@ -95,9 +99,12 @@ QString PollCycle::runTick() {
     if (m_connectionImage == kLinkedImage && !m_port.Connected()) setConnectionIndicator(kNotLinkedImage);
     if (m_portIndex >= 0 && handleEmptyPortList()) return {};
 
-    // Step 1: connection, once per refresh interval.
+    if (m_visit.open) ++m_visit.ticks;
+
+    // Step 1: connection, once per refresh interval; in rotation only once the controller visited
+    // has been read (see visitUnfinished), so a short refresh time never leaves a set half read.
     const QDateTime now = m_clock.now();
-    if (m_portIndex >= 0 && (!m_nextRefreshTime.isValid() || now > m_nextRefreshTime)) {
+    if (m_portIndex >= 0 && (!m_nextRefreshTime.isValid() || now > m_nextRefreshTime) && !visitUnfinished()) {
         const QString refresh = m_settings.refreshText();
         bool ok = false;
         const int seconds = refresh.trimmed().toInt(&ok);
@@ -156,7 +163,14 @@ void PollCycle::connectionStep() {
     m_portsGone = false;
 }
 
+bool PollCycle::visitUnfinished() const {
+    if (!m_rotationMode || !m_visit.open || !m_port.Connected()) return false;
+    const bool bothRead = m_visit.delayRead && m_visit.liveRead;
+    return !bothRead && m_visit.ticks < kVisitGiveUpTicks;
+}
+
 void PollCycle::rotateToNextEntry() {
+    m_visit = Visit();
     guarded([&] {
         ClearLiveDisplay();
         if (m_port.Connected()) m_port.ClosePort();
@@ -165,6 +179,7 @@ void PollCycle::rotateToNextEntry() {
             int next = m_portsGone ? 0 : m_portIndex + 1;
             if (next >= m_settings.ports().size()) next = 0;
             openEntry(next);  // moves PortIndex first: a port that fails to open is left behind
+            m_visit.open = true;
         });
         m_pollState = 1;
     });
@@ -236,6 +251,7 @@ void PollCycle::readReply(ReplyBlock block, QString& reply, bool& accepted) {
         return;
     }
     setConnectionIndicator(kLinkedImage);
+    (block == ReplyBlock::Live ? m_visit.liveRead : m_visit.delayRead) = true;
     takeReply(block, reply);
 }
 

@@ -34,8 +34,10 @@ constexpr int kFixedModeImage = 1;
 /// when it passes link::CheckReply against the request written and every field lies in its physical
 /// range (FirstOutOfRange), decodes it once into the current entry's LiveReading and hands that on; a
 /// reply that fails either is a missing reply (connection indicator "not linked", the port told with
-/// replyRefused when only the range failed). It never waits except 300 ms after an open. Other windows that
-/// talk to the controller stop the timer, exchange, then set PollState to 1 and start the timer again.
+/// replyRefused when only the range failed). In rotation mode it stays on each controller it opens
+/// until both blocks have been read, however short the refresh time, giving up after two unanswered
+/// rounds. It never waits except 300 ms after an open. Other windows that talk to the controller stop
+/// the timer, exchange, then set PollState to 1 and start the timer again.
 ///
 /// Who hears of a reading, in this order, whatever the order of Qt connections: first the view the
 /// cycle was built with (its panels and indicators, inside the step's guard, as the display always
@@ -108,6 +110,7 @@ private:
     void connectionStep();
     bool handleEmptyPortList();
     void rotateToNextEntry();
+    bool visitUnfinished() const;
     void reopenFixedEntry();
     void openEntry(int index);
     void showEntry();
@@ -143,6 +146,16 @@ private:
     // The port list was found empty: the port was let go and the next connection step starts again
     // at entry 0 in either mode.
     bool m_portsGone = false;
+    // The controller a rotation step opened: which of its blocks passed their check, and the ticks
+    // since. The rotation moves on once both did (or it gave up); a port opened in fixed mode is not
+    // a visit, so turning rotation on moves at the next connection step as ever.
+    struct Visit {
+        bool open = false;
+        bool delayRead = false;
+        bool liveRead = false;
+        int ticks = 0;
+    };
+    Visit m_visit;
 };
 
 }  // namespace tarsyn::monitor

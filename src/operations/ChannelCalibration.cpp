@@ -179,6 +179,7 @@ void ChannelCalibration::CalibrateChannel(const CalibrationChannel& channel) {
             s.prompter.error(s.messages.text(QLatin1String(kNotANumberKey)).arg(name, largest));
             return;
         case CalibrationEntry::Kind::Negative:
+            s.prompter.error(s.messages.text(QLatin1String(kNegativeKey)).arg(name, largest));
             return;
         case CalibrationEntry::Kind::TooLarge:
             // A fifth hexadecimal digit would lengthen the word write past its field: never sent.
@@ -202,6 +203,11 @@ void ChannelCalibration::CalibrateChannel(const CalibrationChannel& channel) {
     // fault: whether the controller took the value is unknown, so the exchange counts as unanswered.
     if (verdict != link::ReplyVerdict::Ok && verdict != link::ReplyVerdict::NoReply) {
         s.prompter.error(s.messages.text(QLatin1String(kNoAnswerKey)).arg(name));
+        return;
+    }
+    // Silence: the word went out, but only an echo would say the controller heard it.
+    if (verdict == link::ReplyVerdict::NoReply) {
+        s.prompter.error(s.messages.text(QLatin1String(kUnconfirmedKey)).arg(name));
         return;
     }
     s.prompter.information(s.messages.text(QStringLiteral("dl6")));

@@ -30,7 +30,7 @@ const CalibrationChannel* FindCalibrationChannel(int button);
 struct CalibrationEntry {
     enum class Kind {
         Value,      ///< fits the 16-bit field: `value` is what is sent
-        Negative,   ///< below zero: nothing happens
+        Negative,   ///< below zero: refused, naming the channel and the range
         TooLarge,   ///< beyond the 16-bit field (above 65535, or 6553.5 V): refused
         NotANumber  ///< empty or not a number: refused, naming the channel and the range
     };
@@ -51,8 +51,13 @@ inline constexpr const char* kTooLargeTenthsKey = "jzsx2";  ///< battery voltage
 inline constexpr const char* kPromptKey = "jzts1";
 /// The entry is not a number: "%1" the channel, "%2" the largest value. Nothing was sent.
 inline constexpr const char* kNotANumberKey = "jzts2";
-/// The exchange failed (no answer from the controller): "%1" the channel.
+/// The exchange failed or its echo was garbled: "%1" the channel.
 inline constexpr const char* kNoAnswerKey = "jzts3";
+/// The word went out and nothing came back: the write carries no acknowledgement of its own, so
+/// nothing confirms that the controller took it. "%1" the channel.
+inline constexpr const char* kUnconfirmedKey = "jzts4";
+/// The entry is below zero: "%1" the channel, "%2" the largest value. Nothing was sent.
+inline constexpr const char* kNegativeKey = "jzts5";
 
 /// The channel's name as the main window labels its reading ("lbl11.Caption"), or the panel's
 /// name where the catalogue has none.
@@ -65,10 +70,11 @@ public:
         : m_services(std::move(services)), m_locale(std::move(locale)) {}
 
     /// The click of a "校准" button: the gate (`dl5`, then `dl4`), the `dl3` input box naming the
-    /// channel, its unit and range, then the word write with polling paused and `dl6`. Cancel ends
-    /// silently, as does a negative entry; an empty or non-numeric entry is refused naming the
-    /// channel and the range, an entry beyond the 16-bit field naming the limit; a failed exchange
-    /// says that the controller did not answer. Only the exchange pauses polling.
+    /// channel, its unit and range, then the word write with polling paused and `dl6` once the
+    /// controller echoed it. Cancel ends silently; an empty, non-numeric or negative entry is refused
+    /// naming the channel and the range, an entry beyond the 16-bit field naming the limit; a
+    /// failed exchange says that the controller did not answer, and a write that went out without
+    /// an answer says so (`jzts4`): sent, but unconfirmed. Only the exchange pauses polling.
     void CalibrateChannel(const CalibrationChannel& channel);
 
 private:

@@ -51,10 +51,12 @@ Refusal FieldCodec::check(const Field& field, const QString& text, quint32* valu
             if (value) *value = quint32(v);
             return Refusal::None;
         }
-        case FieldKind::Hundredths: {
+        case FieldKind::Hundredths:
+        case FieldKind::Tenths: {
             double v = 0;
             if (!parseDecimal(text, v) || v < 0) return Refusal::Range;
-            const double raw = std::round(v * 100.0);  // 1.234 is stored as 123
+            // 1.234 is stored as 123 in hundredths, 22.46 as 225 in tenths
+            const double raw = std::round(v * (field.kind == FieldKind::Tenths ? 10.0 : 100.0));
             if (raw < double(minRaw(field)) || raw > double(maxRaw(field))) return Refusal::Range;
             if (value) *value = quint32(raw);
             return Refusal::None;
@@ -68,7 +70,9 @@ Refusal FieldCodec::check(const Field& field, const QString& text, quint32* valu
             return Refusal::None;
         }
         case FieldKind::StationName:
-            return m_config.representable(text) ? Refusal::None : Refusal::Name;
+            // A name is never cut on its way out: the operator shortens it.
+            if (!m_config.representable(text)) return Refusal::Name;
+            return nameLength(text) > nameLimit() ? Refusal::NameTooLong : Refusal::None;
         case FieldKind::Bit:
             return Refusal::None;
     }
@@ -79,7 +83,8 @@ QString FieldCodec::encode(const Field& field, const QString& text) const {
     switch (field.kind) {
         case FieldKind::Byte:
         case FieldKind::Word:
-        case FieldKind::Hundredths: {
+        case FieldKind::Hundredths:
+        case FieldKind::Tenths: {
             quint32 value = 0;
             check(field, text, &value);
             return link::ToHex(value, field.width());
@@ -93,6 +98,12 @@ QString FieldCodec::encode(const Field& field, const QString& text) const {
     }
     return QString();
 }
+
+int FieldCodec::nameLength(const QString& text) const {
+    return chinese() ? int(text.size()) : int(m_config.toAnsi(text).size());
+}
+
+int FieldCodec::nameLimit() const { return chinese() ? kNameUnits : kNameBytes; }
 
 QString FieldCodec::encodeName(const QString& text) const {
     QString hex;
@@ -122,7 +133,8 @@ QString FieldCodec::decode(const Field& field, const QString& reply, int positio
         case FieldKind::Word:
             return QString::number(link::HexField(reply, position, field.width()));
         case FieldKind::Hundredths:
-            return hundredthsText(link::HexField(reply, position, field.width()));
+        case FieldKind::Tenths:
+            return valueText(field, link::HexField(reply, position, field.width()));
         case FieldKind::Phone: {
             const QString digits = reply.mid(position - 1, kPhoneChars);
             const int end = int(digits.indexOf(QLatin1Char('F')));
@@ -156,16 +168,30 @@ QString FieldCodec::decodeName(const QString& hex) const {
     return m_config.fromAnsi(bytes);
 }
 
-QString FieldCodec::rangeLow(const Field& field) {
-    return field.kind == FieldKind::Hundredths ? hundredthsText(minRaw(field))
-                                               : QString::number(minRaw(field));
-}
+QString FieldCodec::rangeLow(const Field& field) { return valueText(field, minRaw(field)); }
 
-QString FieldCodec::rangeHigh(const Field& field) {
-    if (field.kind == FieldKind::Hundredths) return hundredthsText(maxRaw(field));
-    return QString::number(maxRaw(field));
-}
+QString FieldCodec::rangeHigh(const Field& field) { return valueText(field, maxRaw(field)); }
 
 QString FieldCodec::hundredthsText(quint32 raw) { return userLocale().toString(raw / 100.0, 'f', 2); }
+
+QString FieldCodec::valueText(const Field& field, quint32 raw) {
+    if (field.kind == FieldKind::Hundredths) return hundredthsText(raw);
+    if (field.kind == FieldKind::Tenths) return userLocale().toString(raw / 10.0, 'f', 1);
+    return QString::number(raw);
+}
+
+QString FieldCodec::fileText(const Field& field, const QString& text) const {
+    quint32 raw = 0;
+    if (field.kind == FieldKind::Tenths && check(field, text, &raw) == Refusal::None)
+        return QString::number(raw);
+    return text;
+}
+
+QString FieldCodec::fromFileText(const Field& field, const QString& text) {
+    qint64 raw = 0;
+    if (field.kind == FieldKind::Tenths && parseWhole(text, raw) && raw >= 0 && raw <= qint64(maxRaw(field)))
+        return valueText(field, quint32(raw));
+    return text;
+}
 
 }  // namespace tarsyn::pages

@@ -103,7 +103,7 @@ void PageEngine::load(int b) {
         if (f->kind == FieldKind::Bit)
             m_view.check(value == QLatin1String("1") ? f->control1 : f->control);
         else
-            m_view.setText(f->control, value);
+            m_view.setText(f->control, FieldCodec::fromFileText(*f, value));
         m_known.insert(f->control);
     }
     showMessage("pgfileloaded");
@@ -114,7 +114,8 @@ void PageEngine::save(int b) {
     if (!checkKnown(b)) return;  // an unset radio pair would be saved as a choice nobody made
     // One replacement of the file for the whole block: a crash leaves the old block or the new one.
     QList<config::IniEntry> entries;
-    for (const Field* f : block.keyedFields()) entries.append({block.section, f->key, fieldValue(*f)});
+    for (const Field* f : block.keyedFields())
+        entries.append({block.section, f->key, m_codec.fileText(*f, fieldValue(*f))});
     try {
         m_services.config.wriniBatch(kIniFile, entries);
     } catch (const config::ConfigError& e) {
@@ -214,7 +215,8 @@ void PageEngine::read(int b) {
 
 const Field* PageEngine::outOfRange(const Block& block, const QString& reply, QString& text) const {
     for (const Field& f : block.fields) {
-        if (f.kind != FieldKind::Byte && f.kind != FieldKind::Word && f.kind != FieldKind::Hundredths)
+        if (f.kind != FieldKind::Byte && f.kind != FieldKind::Word && f.kind != FieldKind::Hundredths &&
+            f.kind != FieldKind::Tenths)
             continue;
         try {
             text = m_codec.decode(f, reply, block.position(f));
@@ -289,9 +291,9 @@ bool PageEngine::checkLimits(const Block& block) {
         m_codec.check(*low, m_view.text(low->control), &lowValue);  // both passed checkFields
         m_codec.check(*high, m_view.text(high->control), &highValue);
         if (highValue >= lowValue) continue;
-        m_services.prompter.information(
-            message("pglimits", {fieldCaption(block, *high), QString::number(highValue),
-                                 fieldCaption(block, *low), QString::number(lowValue)}));
+        m_services.prompter.information(message(
+            "pglimits", {fieldCaption(block, *high), withUnit(*high, FieldCodec::valueText(*high, highValue)),
+                         fieldCaption(block, *low), withUnit(*low, FieldCodec::valueText(*low, lowValue))}));
         m_view.focus(high->control);
         return false;
     }
@@ -306,6 +308,12 @@ QString PageEngine::fieldValue(const Field& f) const {
 
 QString PageEngine::shownValue(const Field& f, const QString& stored) const {
     return f.kind == FieldKind::Bit ? stored : m_codec.decode(f, stored, 1);
+}
+
+QString PageEngine::withUnit(const Field& f, const QString& value) const {
+    // The unit as the label beside the field shows it, in the current language.
+    const QString unit = f.unitLabel.isEmpty() ? QString() : m_view.caption(f.unitLabel).trimmed();
+    return unit.isEmpty() ? value : value + QLatin1Char(' ') + unit;
 }
 
 QString PageEngine::plainCaption(const Field& f) const {
@@ -434,10 +442,16 @@ void PageEngine::refuse(const Block& block, const Field& f, Refusal why) {
     QString text;
     switch (why) {
         case Refusal::Range:
-            text = message("pgrange", {caption, FieldCodec::rangeLow(f), FieldCodec::rangeHigh(f)});
+            text =
+                message("pgrange", {caption, FieldCodec::rangeLow(f), withUnit(f, FieldCodec::rangeHigh(f))});
             break;
         case Refusal::Phone:
             text = message("pgphone", {caption});
+            break;
+        case Refusal::NameTooLong:
+            text = message(m_codec.chinese() ? "pgnameunits" : "pgnamebytes",
+                           {caption, QString::number(m_codec.nameLimit()),
+                            QString::number(m_codec.nameLength(m_view.text(f.control)))});
             break;
         default:
             text = message("pgname", {caption});

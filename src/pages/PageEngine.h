@@ -125,6 +125,9 @@ private:
     void finishOperation();
     QString message(const char* key, const QStringList& args = {}) const;
     void showMessage(const char* key);
+    /// `value` followed by the field's unit as its unit label shows it ("22.5 V"); `value` alone
+    /// for a field without one.
+    QString withUnit(const Field& field, const QString& value) const;
     /// A field's value as the page shows it: its text, or "0"/"1" for a bit.
     QString fieldValue(const Field& field) const;
     /// A field's stored form as the page shows it: 007B of a hundredths field as 1.23.

@@ -10,6 +10,7 @@ int Field::width() const {
             return 2;
         case FieldKind::Word:
         case FieldKind::Hundredths:
+        case FieldKind::Tenths:
             return 4;
         case FieldKind::Bit:
             return 0;
@@ -71,6 +72,9 @@ Field wordField(const char* control, int address, const char* key, const char* l
 Field hundredthsField(const char* control, int address, const char* key, const char* label,
                       const char* caption) {
     return plain(FieldKind::Hundredths, control, address, key, label, caption);
+}
+Field tenthsField(const char* control, int address, const char* key, const char* label, const char* caption) {
+    return plain(FieldKind::Tenths, control, address, key, label, caption);
 }
 Field textField(FieldKind kind, const char* control, int address, const char* key, const char* label,
                 const char* caption) {

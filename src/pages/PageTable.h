@@ -11,6 +11,9 @@ enum class FieldKind {
     Byte,         ///< 2 hexadecimal digits, a whole number 0-255 in an edit field
     Word,         ///< 4 digits, 0-65535, most significant byte first
     Hundredths,   ///< 4 digits; the edit field shows the value / 100 with two decimals (0.00-655.35)
+    Tenths,       ///< 4 digits; the edit field shows the value / 10 with one decimal (0.0-6553.5), as the
+                  ///< main window shows the battery and the frequencies; system.ini keeps the stored
+                  ///< number (225 for 22.5), as it always did for these fields
     Bit,          ///< one bit of a byte, a pair of radio buttons (0 selects the first)
     StationName,  ///< 16 bytes of text (code-page bytes, or 8 UTF-16 units in Chinese), zero-filled
     Phone,        ///< 6 bytes: the number's digits, filled with "F" to 12
@@ -28,7 +31,7 @@ struct Field {
     QString control1;            ///< Bit: the radio button for bit value 1
     QString caption0, caption1;  ///< Bit: the radio buttons' design-time captions
     QString unitLabel;           ///< a label beside the edit field giving the unit and scale ("" for none)
-    QString unitCaption;         ///< its design-time caption ("×0.1 V")
+    QString unitCaption;         ///< its design-time caption ("V")
     /// Byte, Word, Hundredths: the physical range of the stored value, both ends included; `high`
     /// negative means the field's width (255, 65535). A write outside it is refused, and a read that
     /// finds a value outside it is another block's bytes: nothing of it is shown.
@@ -105,6 +108,7 @@ Field byteField(const char* control, int address, const char* key, const char* l
 Field wordField(const char* control, int address, const char* key, const char* label, const char* caption);
 Field hundredthsField(const char* control, int address, const char* key, const char* label,
                       const char* caption);
+Field tenthsField(const char* control, int address, const char* key, const char* label, const char* caption);
 Field bitField(int address, int bit, const char* group, const char* caption, const char* radio0,
                const char* caption0, const char* radio1, const char* caption1, const char* key);
 /// The field with a unit label beside it (objectName, design-time caption).

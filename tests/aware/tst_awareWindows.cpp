@@ -258,6 +258,78 @@ private slots:
         e.load();
         QCOMPARE(e.table()->item(0, 2)->text(), QStringLiteral("23"));
     }
+
+    void watchEditorRefusesNumbersOutsideTheValuesRange_data() {
+        QTest::addColumn<QString>("language");
+        QTest::addColumn<QString>("panel");
+        QTest::addColumn<int>("column");  // 2 low, 3 high, 4 hold, 5 band
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("refusal");  // empty: saved
+        const char* battery = "Row 1, Battery voltage, ";
+        QTest::newRow("1e+300 as a low limit")
+            << "English"
+            << "pnl17" << 2 << "1e+300" << QString(battery) + "Low: enter a number from 0 to 60 V.";
+        QTest::newRow("negative battery limit")
+            << "English"
+            << "pnl17" << 3 << "-5" << QString(battery) + "High: enter a number from 0 to 60 V.";
+        QTest::newRow("not a number")
+            << "English"
+            << "pnl17" << 3 << "abc" << QString(battery) + "High: \"abc\" is not a number.";
+        QTest::newRow("nan") << "English"
+                             << "pnl24" << 3 << "nan"
+                             << QString::fromUtf8(
+                                    "Row 1, Water temperature, High: enter a number from 0 to 200 °C.");
+        QTest::newRow("inf") << "English"
+                             << "pnl23" << 3 << "inf"
+                             << "Row 1, Engine speed, High: enter a number from 0 to 4000 rpm.";
+        QTest::newRow("power factor has no unit") << "English"
+                                                  << "pnl33" << 2 << "1.5"
+                                                  << "Row 1, Power factor, Low: enter a number from 0 to 1.";
+        QTest::newRow("hold over a day")
+            << "English"
+            << "pnl17" << 4 << "86401" << QString(battery) + "Hold (s): enter a number from 0 to 86400 s.";
+        QTest::newRow("band wider than the range")
+            << "English"
+            << "pnl17" << 5 << "61" << QString(battery) + "Hysteresis: enter a number from 0 to 60 V.";
+        QTest::newRow("range ends are allowed") << "English"
+                                                << "pnl17" << 3 << "60" << QString();
+        QTest::newRow("Chinese") << "Chinese"
+                                 << "pnl17" << 3 << "1e+300"
+                                 << QString::fromUtf8(
+                                        "第 1 行，电池电压，上限：请输入 0 到 60 V 之间的数值。");
+    }
+
+    // A number no generator set can show is a slip of the keyboard: refused naming the row, the
+    // value, the box and its range, and nothing is saved or applied.
+    void watchEditorRefusesNumbersOutsideTheValuesRange() {
+        QFETCH(QString, language);
+        QFETCH(QString, panel);
+        QFETCH(int, column);
+        QFETCH(QString, text);
+        QFETCH(QString, refusal);
+        Rig r;
+        QVERIFY(language == QLatin1String("English") || test::copyCatalogue(r.dir.path(), language));
+        r.config.wrini("system.ini", "Set", "language", language);
+        r.settings.load(r.config);
+        int appliedCount = 0;
+        aware::ui::WatchLimitEditor e(r.config, r.settings, r.messages, r.prompter,
+                                      [&appliedCount](const QVector<aware::WatchLimit>&) { ++appliedCount; });
+        e.addRow();
+        QTableWidget* t = e.table();
+        auto* value = qobject_cast<QComboBox*>(t->cellWidget(0, 1));
+        value->setCurrentIndex(value->findData(panel));
+        t->item(0, 2)->setText(QStringLiteral("0"));
+        if (column != 2) t->item(0, 3)->setText(QStringLiteral("0.9"));
+        t->item(0, column)->setText(text);
+        QCOMPARE(e.save(), refusal.isEmpty());
+        if (refusal.isEmpty()) {
+            QCOMPARE(appliedCount, 1);
+            return;
+        }
+        QCOMPARE(r.prompter.shown, QStringList{QStringLiteral("info:") + refusal});
+        QCOMPARE(appliedCount, 0);
+        QCOMPARE(r.config.reini("system.ini", "Watch", "limits"), QStringLiteral("0"));
+    }
 };
 
 QTEST_MAIN(TestAwareWindows)

@@ -227,6 +227,34 @@ private slots:
         QCOMPARE(r.journal.count(JournalKind::WatchCleared), 1);
     }
 
+    // Rows a hand or an older version left in system.ini with a number no set can show are not
+    // watched: a low battery limit of 1e+300 would be crossed by every reading.
+    void watchLimitsOutsideTheValuesRangeAreNotLoaded() {
+        Rig r;
+        QList<config::IniEntry> rows{{"Watch", "limits", "5"}};
+        const char* cells[][4] = {
+            {"pnl17", "1e+300", "", "0"},  // battery low beyond any battery
+            {"pnl17", "", "-5", "0"},      // negative high
+            {"pnl33", "0.8", "", "2"},     // power factor band wider than 0..1
+            {"pnl17", "nan", "", "0"},     // not a value at all
+            {"pnl17", "22.5", "", "0.5"},  // a real limit
+        };
+        for (int i = 0; i < 5; ++i) {
+            const QString n = QString::number(i);
+            rows << config::IniEntry{"Watch", "remark" + n, "Set A"}
+                 << config::IniEntry{"Watch", "value" + n, cells[i][0]}
+                 << config::IniEntry{"Watch", "low" + n, cells[i][1]}
+                 << config::IniEntry{"Watch", "high" + n, cells[i][2]}
+                 << config::IniEntry{"Watch", "band" + n, cells[i][3]};
+        }
+        r.config.wriniBatch(QStringLiteral("system.ini"), rows);
+        const QVector<aware::WatchLimit> loaded = aware::LoadWatchLimits(r.config);
+        QCOMPARE(loaded.size(), 1);
+        QCOMPARE(loaded[0].low, std::optional<double>(22.5));
+        QCOMPARE(aware::WatchRange(QStringLiteral("pnl17"))->high, 60.0);
+        QVERIFY(!aware::WatchRange(QStringLiteral("pnl41")));  // a delay, not a watchable value
+    }
+
     void watchLimitsRoundTripThroughSystemIniOutsideSet() {
         Rig r;
         r.config.wrini(QStringLiteral("system.ini"), QStringLiteral("Set"), QStringLiteral("jzm"),

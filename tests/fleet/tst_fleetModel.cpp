@@ -210,6 +210,22 @@ private slots:
         QVERIFY(rig.station.poll().RotationMode());
         QCOMPARE(rig.model.select(99), FleetModel::Selection::NoRow);
     }
+
+    // At a refresh time of 1 s the rotation stays on each set until it has both blocks (three
+    // ticks) and on a silent one until it gives up (five): a set that answers is read every round
+    // and never shown as stale, however many of the others are silent.
+    void aShortRefreshReadsEverySetAndNoneAnsweringGoesStale() {
+        Rig rig(4);
+        rig.settings.setRefreshText("1");
+        for (int set = 1; set < 4; ++set) rig.sims.silence(set);
+        rig.ticks(3 + 3 * 5 + 1);  // the first round: set 0 read
+        QVERIFY(rig.rowOf(0).lastReading.isValid());
+        for (int t = 0; t < 4 * (3 + 3 * 5); ++t) {
+            rig.tick();
+            QVERIFY2(!rig.rowOf(0).stale, qPrintable(QString::number(t)));
+        }
+        for (int set = 1; set < 4; ++set) QVERIFY(!rig.rowOf(set).lastReading.isValid());
+    }
 };
 
 QTEST_MAIN(TestFleetModel)

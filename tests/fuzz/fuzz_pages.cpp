@@ -64,6 +64,7 @@ bool decodable(const pages::Block& block, const Field& f, const QString& reply, 
         case FieldKind::Byte:
         case FieldKind::Word:
         case FieldKind::Hundredths:
+        case FieldKind::Tenths:
             return !digits.isEmpty() && fuzz::allHex(digits);
         case FieldKind::Bit: {
             const QString byte = reply.mid(block.position(f) - 1, 2);

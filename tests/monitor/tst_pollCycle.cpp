@@ -112,6 +112,9 @@ private slots:
     void rotationWithOneEntryReopensEachInterval();
     void replyOfPreviousPortIsNeverShown();
     void rotationWalksPastPortThatFailsToOpen();
+    void rotationReadsEachControllerCompletely_data();
+    void rotationReadsEachControllerCompletely();
+    void rotationLeavesSilentControllerAfterTwoRounds();
     void toggleChangesOnlyModeUntilNextStep();
     void nonNumericRefreshEndsTickWithMessage();
     void refreshZeroRunsStepEveryTick();
@@ -297,13 +300,91 @@ void TestPollCycle::rotationWalksPastPortThatFailsToOpen() {
     rig.cycle.initialise(true);
     rig.cycle.toggleRotationMode();
     QList<int> indices;
-    for (int i = 0; i < 4; ++i) {
+    int index = rig.cycle.PortIndex();
+    for (int i = 0; i < 40 && indices.size() < 4; ++i) {
         rig.tick();
-        indices << rig.cycle.PortIndex();
+        if (rig.cycle.PortIndex() == index) continue;
+        index = rig.cycle.PortIndex();
+        indices << index;
         QCOMPARE(rig.cycle.PollState(), rig.port.Connected() ? 2 : 1);
     }
     QCOMPARE(indices, (QList<int>{1, 2, 0, 1}));
     QCOMPARE(rig.port.openedNames, (QStringList{"COM3", "COM1"}));
+}
+
+void TestPollCycle::rotationReadsEachControllerCompletely_data() {
+    QTest::addColumn<QString>("refresh");
+    QTest::addColumn<int>("missedDelayReplies");  // per visit, the first N delay requests unanswered
+    QTest::addColumn<int>("ticksPerVisit");
+    QTest::addColumn<QStringList>("framesPerVisit");
+    const QStringList round{kDelayFrame, kLiveFrame};
+    // Opened with the delay request; its reply and the live request one tick later; the live reply
+    // and the next delay request (never read: the rotation moves on) the tick after.
+    QTest::newRow("refresh 1 s") << "1" << 0 << 3 << (round + QStringList{kDelayFrame});
+    QTest::newRow("refresh 0 s") << "0" << 0 << 3 << (round + QStringList{kDelayFrame});
+    // The live reply comes, the delays are asked for again and come: the move follows at once.
+    QTest::newRow("first delay reply lost: asked again") << "1" << 1 << 4 << (round + round);
+}
+
+// However short the refresh time, every controller the rotation visits is read in full (its delays
+// and its live block) before the rotation moves on; no request is added to the exchange.
+void TestPollCycle::rotationReadsEachControllerCompletely() {
+    QFETCH(QString, refresh);
+    QFETCH(int, missedDelayReplies);
+    QFETCH(int, ticksPerVisit);
+    QFETCH(QStringList, framesPerVisit);
+    Rig rig(3, refresh);
+    int missed = 0;
+    rig.port.onWrite = [&](const QString& request) {
+        if (request == kDelayFrame && missed++ < missedDelayReplies) return;
+        if (request == kDelayFrame) rig.port.arrive(delayReply(7));
+        if (request == kLiveFrame) rig.port.arrive(liveReply(100 * rig.port.portName().mid(3).toInt()));
+    };
+    rig.port.canOpen = [&missed](const QString&) {
+        missed = 0;  // a new visit
+        return true;
+    };
+    rig.cycle.initialise(true);
+    rig.cycle.setRotationMode(true);
+    QStringList visits, shownBeforeChange, delaysBeforeChange;
+    QList<int> visitTicks;
+    QList<QStringList> frames;
+    int opens = 0;
+    for (int t = 0; t < 4 * ticksPerVisit + 1; ++t) {
+        const QString live = rig.view.panels.value("pnl34"), delay = rig.view.panels.value("pnl41");
+        const int written = rig.port.written.size();
+        rig.tick();
+        if (rig.port.openedNames.size() > opens) {
+            opens = rig.port.openedNames.size();
+            visits << rig.port.openedNames.last();
+            visitTicks << t;
+            shownBeforeChange << live;
+            delaysBeforeChange << delay;
+            frames << QStringList();
+        }
+        frames.last() += rig.port.written.mid(written);
+    }
+    QCOMPARE(visits, (QStringList{"COM2", "COM3", "COM1", "COM2", "COM3"}));
+    QCOMPARE(visitTicks,
+             (QList<int>{0, ticksPerVisit, 2 * ticksPerVisit, 3 * ticksPerVisit, 4 * ticksPerVisit}));
+    // Each controller's own live reading and its delays were on show when the rotation left it.
+    QCOMPARE(shownBeforeChange.mid(1), (QStringList{"200", "300", "100", "200"}));
+    QCOMPARE(delaysBeforeChange.mid(1), (QStringList{"7", "7", "7", "7"}));
+    for (int v = 0; v < 4; ++v) QCOMPARE(frames.at(v), framesPerVisit);
+    QCOMPARE(rig.sink.replies.size(), 4);
+}
+
+// A controller that does not answer holds the rotation for two rounds of both requests, no longer.
+void TestPollCycle::rotationLeavesSilentControllerAfterTwoRounds() {
+    Rig rig(2, "1");
+    rig.answer = false;
+    rig.cycle.initialise(true);
+    rig.cycle.setRotationMode(true);
+    rig.ticksUntil(11);
+    QCOMPARE(rig.port.openedNames, (QStringList{"COM2", "COM1", "COM2"}));
+    // Per visit: delay, live, delay, live, delay; the last is never read.
+    QCOMPARE(rig.port.written.size(), 11);
+    QCOMPARE(rig.cycle.ConnectionIndicator(), kNotLinkedImage);
 }
 
 void TestPollCycle::toggleChangesOnlyModeUntilNextStep() {

@@ -6,6 +6,7 @@
 #include <QtTest>
 
 #include "RecordingView.h"
+#include "SimFleet.h"
 #include "SimPort.h"
 #include "config/Config.h"
 #include "config/LiveSettings.h"
@@ -63,6 +64,7 @@ class TestPollCycleSim : public QObject {
 private slots:
     void showsSimulatorValuesWithinThreeTicks();
     void recoversAfterSimulatorRestart();
+    void rotationAtOneSecondReadsEverySet();
 };
 
 void TestPollCycleSim::showsSimulatorValuesWithinThreeTicks() {
@@ -99,6 +101,56 @@ void TestPollCycleSim::recoversAfterSimulatorRestart() {
     QCOMPARE(rig.cycle.ConnectionIndicator(), kLinkedImage);
     checkSimulatorReadings(rig.view);
     QCOMPARE(failed.size(), 0);
+}
+
+namespace {
+
+// What each set's visits delivered: per visit (in the order of the rotation), the blocks read.
+struct VisitLog : ReadingSubscriber {
+    void readingArrived(const LiveReading& reading, ReplyBlock block, const QString&) override {
+        if (visits.isEmpty() || visits.last().first != reading.remark) visits.append({reading.remark, {}});
+        visits.last().second << (block == ReplyBlock::Live ? QStringLiteral("live")
+                                                           : QStringLiteral("delays"));
+        complete[reading.remark] = reading.liveComplete() && reading.delays.back().valid;
+    }
+    QList<QPair<QString, QStringList>> visits;
+    QHash<QString, bool> complete;
+};
+
+}  // namespace
+
+// Polling all ports at a refresh time of 1 s: each set visited gives its delays and its live block
+// before the rotation moves on; a set that stopped answering costs two rounds and is left behind.
+void TestPollCycleSim::rotationAtOneSecondReadsEverySet() {
+    QTemporaryDir dir;
+    config::Config config{dir.path()};
+    config::LiveSettings settings;
+    config::Messages messages{config, settings};
+    test::SimFleet fleet(4);
+    fleet.silence(2);
+    settings.setLanguage("none");
+    settings.setRefreshText("1");
+    settings.setPorts(fleet.portList());
+    test::FakeSleeper sleeper{&fleet.clock};
+    test::RecordingView view;
+    PollCycle cycle{fleet.port, sleeper, fleet.clock, settings, messages, view};
+    VisitLog log;
+    cycle.addSubscriber(&log);
+    cycle.initialise(true);
+    cycle.setRotationMode(true);
+    // Three visits of 3 ticks for the sets that answer, one of 5 for the silent one, then round again.
+    for (int t = 0; t < 2 * (3 * 3 + 5); ++t) {
+        if (t > 0) fleet.clock.advanceSecs(1);
+        cycle.tick();
+    }
+    const QStringList both{QStringLiteral("delays"), QStringLiteral("live")};
+    QList<QPair<QString, QStringList>> expected;
+    for (int round = 0; round < 2; ++round)
+        for (const char* set : {"Set 2", "Set 4", "Set 1"}) expected.append({QString::fromLatin1(set), both});
+    QCOMPARE(log.visits.mid(0, expected.size()), expected);
+    for (const char* set : {"Set 1", "Set 2", "Set 4"})
+        QVERIFY2(log.complete.value(QString::fromLatin1(set)), set);
+    QVERIFY(!log.complete.contains(QStringLiteral("Set 3")));
 }
 
 QTEST_GUILESS_MAIN(TestPollCycleSim)

@@ -27,7 +27,8 @@ struct OperationsRig : ProgramRig {
             "dl12=Testing\r\ndl13=Automatic\r\njzsx1=At most 65535\r\njzsx2=At most 6553.5 V\r\n"
             "mlqr1=Start %1 now?\r\nmlqr2=Put %1 in automatic mode now?\r\nmlqr3=Stop %1 now?\r\n"
             "mlqr4=Put %1 in test state now?\r\njzts1=%1 in %2, 0 to %3:\r\n"
-            "jzts2=%1: enter a number from 0 to %2.\r\njzts3=%1: the controller did not answer.\r\n");
+            "jzts2=%1: enter a number from 0 to %2.\r\njzts3=%1: the controller did not answer.\r\n"
+            "jzts4=No answer: %1 sent, unconfirmed.\r\njzts5=%1: not negative, 0 to %2.\r\n");
         lag.close();
         settings.setLanguage("English");
         port.OpenPort();

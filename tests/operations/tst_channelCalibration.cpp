@@ -91,6 +91,10 @@ void TestChannelCalibration::sendsTheTrueValue() {
     QFETCH(QString, entry);
     QFETCH(QString, frame);
     test::OperationsRig rig;
+    rig.port.onWrite = [&rig](const QString& written) {
+        rig.busyAtWrite << rig.busy;
+        rig.port.arrive(written);  // the controller echoes the word write
+    };
     rig.prompter.inputs = {entry};
     ChannelCalibration calibration(rig.services(), QLocale::c());
     calibration.CalibrateChannel(*FindCalibrationChannel(button));
@@ -116,9 +120,11 @@ void TestChannelCalibration::entriesThatSendNothing_data() {
     QTest::addColumn<QStringList>("after");   // the boxes after the input box
     const QStringList none;
     // The bad inputs of the calibration box: each refused with a message naming the channel and
-    // the range, or ended silently; nothing is ever sent.
-    QTest::newRow("negative") << 11 << QStringList{"-1"} << none;
-    QTest::newRow("negative battery") << 17 << QStringList{"-0.5"} << none;
+    // the range (Cancel ends silently); nothing is ever sent.
+    QTest::newRow("negative") << 11 << QStringList{"-1"}
+                              << QStringList{"error:Generator voltage L1: not negative, 0 to 65535."};
+    QTest::newRow("negative battery")
+        << 17 << QStringList{"-0.5"} << QStringList{"error:Battery voltage: not negative, 0 to 6553.5."};
     QTest::newRow("Cancel") << 11 << none << none;
     const QString generator = "error:Generator voltage L1: enter a number from 0 to 65535.";
     QTest::newRow("empty") << 11 << QStringList{""} << QStringList{generator};
@@ -326,8 +332,9 @@ void TestChannelCalibration::echoDecides_data() {
     QTest::addColumn<QString>("box");
     QTest::newRow("the echo") << "0007009A00E67B\r\n"
                               << "info:Calibrated";
+    // The word went out; only its echo would have said the controller heard it.
     QTest::newRow("no answer") << ""
-                               << "info:Calibrated";
+                               << "error:No answer: Generator voltage L1 sent, unconfirmed.";
     QTest::newRow("a digit changed") << "0007009A00E77B\r\n"
                                      << "error:Generator voltage L1: the controller did not answer.";
     QTest::newRow("noise before it") << "3F0007009A00E67B\r\n"

@@ -20,6 +20,7 @@ public:
             if (!b.group.isEmpty()) m_captions[b.group] = b.groupCaption;
             for (const pages::Field& f : b.fields) {
                 m_captions[f.label] = f.caption;
+                if (!f.unitLabel.isEmpty()) m_captions[f.unitLabel] = f.unitCaption;
                 if (f.kind == pages::FieldKind::Bit) {
                     m_partner[f.control] = f.control1;
                     m_partner[f.control1] = f.control;

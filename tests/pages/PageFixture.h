@@ -66,7 +66,9 @@ public:
                            {"Messages", "pgtitle", "%1 @ %2"},
                            {"Messages", "pgrange", "%1: %2-%3"},
                            {"Messages", "pgphone", "%1: digits"},
-                           {"Messages", "pgname", "%1: code page"}});
+                           {"Messages", "pgname", "%1: code page"},
+                           {"Messages", "pgnamebytes", "%1: %2 bytes, not %3"},
+                           {"Messages", "pgnameunits", "%1: %2 units, not %3"}});
         settings.setLanguage(language);
         port.OpenPort();
         port.onWrite = [this](const QString& frame) {

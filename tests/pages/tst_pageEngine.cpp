@@ -88,7 +88,7 @@ private slots:
     void boundaryValuesGoOut();
     void portThatCannotReopenIsReportedOnce();
     void chineseNamePacksAsUtf16AndReadsBack();
-    void chineseNameIsCutToEightUnits();
+    void chineseNameOverEightUnitsIsRefused();
     void shortSmsReply_data();
     void shortSmsReply();
     void emptyNameTravelsAsZeros();
@@ -97,6 +97,9 @@ private slots:
     void serialErrorDuringWriteRestoresThePage();
     void writeTellsTheJournalOldAndNewValues();
     void writeTellsTheJournalValuesToSayInEitherLanguage();
+    void alarmLimitsRoundTripInTheirUnits_data();
+    void alarmLimitsRoundTripInTheirUnits();
+    void alarmLimitsFromAnOlderFileKeepTheirValue();
 };
 
 void TestPageEngine::readRequest_data() {
@@ -170,9 +173,9 @@ void TestPageEngine::replyDecodesIntoControls_data() {
         << "010800C400C8006200640078"
            "00DC022601C206BD" +
                QString(28, 'E') + "05FA05BE"
-        << QStringList{"edtdysx=264", "edtdyxx=196",  "edtdlsx=200",  "edtswsx=98",
-                       "edtyyxx=100", "edtywxx=120",  "edtdzxx=220",  "edtplsx=550",
-                       "edtplxx=450", "edtzssx=1725", "edtsssx=1530", "edtssxx=1470"};
+        << QStringList{"edtdysx=264",  "edtdyxx=196",  "edtdlsx=200",  "edtswsx=98",
+                       "edtyyxx=100",  "edtywxx=120",  "edtdzxx=22.0", "edtplsx=55.0",
+                       "edtplxx=45.0", "edtzssx=1725", "edtsssx=1530", "edtssxx=1470"};
     // A phone ends at its first "F"; twelve "F" are no number; one without "F" keeps all 12 digits.
     QTest::newRow("SMS settings in a language other than Chinese")
         << "Tgsm" << 0
@@ -328,9 +331,9 @@ void TestPageEngine::writeFrames_data() {
     QTest::newRow("measurement setting 5 travels as 0005")
         << "TForm8" << 0 << system + QStringList{"edtclsz=5"} << systemFrames + QStringList{"000600820005"};
     QTest::newRow("alarm limits, then the two words beyond the skipped stretch")
-        << "TForm10" << 0 << QStringList{"edtdysx=264", "edtdyxx=196",  "edtdlsx=200",  "edtswsx=98",
-                                         "edtyyxx=100", "edtywxx=120",  "edtdzxx=220",  "edtplsx=550",
-                                         "edtplxx=450", "edtzssx=1725", "edtsssx=1530", "edtssxx=1470"}
+        << "TForm10" << 0 << QStringList{"edtdysx=264",  "edtdyxx=196",  "edtdlsx=200",  "edtswsx=98",
+                                         "edtyyxx=100",  "edtywxx=120",  "edtdzxx=22.0", "edtplsx=55.0",
+                                         "edtplxx=45.0", "edtzssx=1725", "edtsssx=1530", "edtssxx=1470"}
         << QStringList{"000700620108", "0007006400C4", "0007006600C8", "000700680062",
                        "0007006A0064", "0007006C0078", "0007006E00DC", "000700700226",
                        "0007007201C2", "0007007406BD", "0007008405FA", "0007008605BE"};
@@ -357,7 +360,7 @@ void TestPageEngine::writeFrames_data() {
             << "Tgsm" << 0 << QStringList{"edtzddz=AB",          "edtsj1=12345", "edtsj2=12345678901",
                                           "edtsj3=123456789012", "edtsj4=",      "edtsj5="}
             << frames;
-        // A Latin name of 17 bytes goes out as its first 16.
+        // A Latin name of 16 bytes fills the field.
         QStringList latin;
         for (int k = 0; k < 23; ++k)
             latin << QStringLiteral("0007%1").arg(0x0150 + 2 * k, 4, 16, QLatin1Char('0')).toUpper() +
@@ -366,16 +369,16 @@ void TestPageEngine::writeFrames_data() {
         for (int k = 0; k < 8; ++k)
             latin[k] =
                 QStringLiteral("0007%1").arg(0x0150 + 2 * k, 4, 16, QLatin1Char('0')).toUpper() + bytes[k];
-        QTest::newRow("SMS Latin name of 17 bytes")
+        QTest::newRow("SMS Latin name of 16 bytes")
             << "Tgsm" << 0
-            << QStringList{"edtzddz=ABCDEFGHIJKLMNOPQ", "edtsj1=", "edtsj2=", "edtsj3=", "edtsj4=", "edtsj5="}
+            << QStringList{"edtzddz=ABCDEFGHIJKLMNOP", "edtsj1=", "edtsj2=", "edtsj3=", "edtsj4=", "edtsj5="}
             << latin;
-        // A double-byte character whose second byte would be the 17th is left out whole.
+        // A double-byte character of the code page (中 is D6 D0 in GBK) as the 15th and 16th bytes.
         QStringList gbk = latin;
-        gbk[7] = "0007015E4F00";
-        QTest::newRow("SMS GBK name cut at a character")
+        gbk[7] = "0007015ED6D0";
+        QTest::newRow("SMS GBK name of 16 bytes")
             << "Tgsm" << 0
-            << QStringList{"edtzddz=ABCDEFGHIJKLMNO中", "edtsj1=", "edtsj2=", "edtsj3=", "edtsj4=", "edtsj5="}
+            << QStringList{"edtzddz=ABCDEFGHIJKLMN中", "edtsj1=", "edtsj2=", "edtsj3=", "edtsj4=", "edtsj5="}
             << gbk;
     }
     QTest::newRow("speed sensor and line voltage")
@@ -660,22 +663,32 @@ void TestPageEngine::refusalSendsNothing_data() {
     QTest::newRow("measurement setting over 255") << "TForm8" << 0 << "edtclsz"
                                                   << "256"
                                                   << "测量设置: 0-255";
+    // The alarm limits are typed and refused in the unit beside them.
     QTest::newRow("limit of an extra frame") << "TForm10" << 0 << "edtssxx"
                                              << "65536"
-                                             << "降速下限: 0-65535";
+                                             << "降速下限: 0-65535 转/分钟";
     QTest::newRow("limit not a number") << "TForm10" << 0 << "edtdzxx"
-                                        << "22.0"
-                                        << "电池电压下限: 0-65535";
+                                        << "22.0V"
+                                        << "电池电压下限: 0.0-6553.5 V";
+    QTest::newRow("battery limit beyond the word") << "TForm10" << 0 << "edtdzxx"
+                                                   << "6553.6"
+                                                   << "电池电压下限: 0.0-6553.5 V";
+    QTest::newRow("negative frequency limit") << "TForm10" << 0 << "edtplxx"
+                                              << "-0.1"
+                                              << "机组频率下限: 0.0-6553.5 Hz";
+    QTest::newRow("temperature limit in tenths") << "TForm10" << 0 << "edtswsx"
+                                                 << "95.5"
+                                                 << "水温上限: 0-65535 °C";
     // Every other field holds 1: an upper limit of 0 lies below its lower limit.
     QTest::newRow("voltage upper below lower") << "TForm10" << 0 << "edtdysx"
                                                << "0"
-                                               << "机组电压上限 0 below 机组电压下限 1";
+                                               << "机组电压上限 0 V below 机组电压下限 1 V";
     QTest::newRow("frequency upper below lower") << "TForm10" << 0 << "edtplsx"
                                                  << "0"
-                                                 << "机组频率上限 0 below 机组频率下限 1";
+                                                 << "机组频率上限 0.0 Hz below 机组频率下限 1.0 Hz";
     QTest::newRow("speed-up below speed-down") << "TForm10" << 0 << "edtsssx"
                                                << "0"
-                                               << "升速上限 0 below 降速下限 1";
+                                               << "升速上限 0 转/分钟 below 降速下限 1 转/分钟";
     QTest::newRow("phone with a dash") << "Tgsm" << 0 << "edtsj1"
                                        << "12-34"
                                        << "报警手机1: digits";
@@ -685,6 +698,13 @@ void TestPageEngine::refusalSendsNothing_data() {
     QTest::newRow("phone of 13 digits") << "Tgsm" << 0 << "edtsj5"
                                         << "1234567890123"
                                         << "报警手机5: digits";
+    // A name is never cut on its way to the controller: one over its 16 bytes is refused.
+    QTest::newRow("Latin name of 17 bytes") << "Tgsm" << 0 << "edtzddz"
+                                            << "ABCDEFGHIJKLMNOPQ"
+                                            << "站点地址: 16 bytes, not 17";
+    QTest::newRow("GBK name whose last character would be cut") << "Tgsm" << 0 << "edtzddz"
+                                                                << "ABCDEFGHIJKLMNO中"
+                                                                << "站点地址: 16 bytes, not 17";
     QTest::newRow("name outside the code page") << "Tgsm" << 0 << "edtzddz"
                                                 << "A\U0001F600"
                                                 << "站点地址: code page";
@@ -823,12 +843,17 @@ void TestPageEngine::chineseNamePacksAsUtf16AndReadsBack() {
     QCOMPARE(f.view.text("edtsj1"), QString());
 }
 
-void TestPageEngine::chineseNameIsCutToEightUnits() {
+void TestPageEngine::chineseNameOverEightUnitsIsRefused() {
+    // Eight UTF-16 units fill the field; a ninth is refused with the limit, nothing sent.
     PageFixture f(pages::smsPage(), QStringLiteral("Chinese"));
     apply(f.view, smsControls(QStringLiteral("一二三四五六七八九")));
     f.engine->write(0);
+    QVERIFY(f.port.written.isEmpty());
+    QCOMPARE(f.prompter.shown, QStringList{QStringLiteral("info:站点地址: 8 units, not 9")});
+    f.view.type("edtzddz", QStringLiteral("一二三四五六七八"));
+    f.engine->write(0);
     QCOMPARE(f.frames()[7].left(12), QStringLiteral("0007015E516B"));  // 八, the eighth unit
-    QCOMPARE(f.frames()[8].left(12), QStringLiteral("00070160FFFF"));  // 九 is left out
+    QCOMPARE(f.frames()[8].left(12), QStringLiteral("00070160FFFF"));
 }
 
 // The SMS page once decoded a reply whatever its length; a cut reply fails its check now, in every
@@ -976,6 +1001,86 @@ void TestPageEngine::writeTellsTheJournalOldAndNewValues() {
     f.view.type(QStringLiteral("edtys1"), QStringLiteral("256"));
     f.engine->write(0);
     QCOMPARE(f.written.size(), 3);
+}
+
+void TestPageEngine::alarmLimitsRoundTripInTheirUnits_data() {
+    QTest::addColumn<QString>("control");
+    QTest::addColumn<QString>("text");   // as the operator types it
+    QTest::addColumn<QString>("frame");  // the word write, check included (0x006E battery low...)
+    QTest::addColumn<QString>("shown");  // what the page shows once the controller holds it
+    // The controller holds the battery and the frequencies in tenths, the rest whole.
+    QTest::newRow("battery low 22.5 V") << "edtdzxx"
+                                        << "22.5"
+                                        << "0007006E00E188"
+                                        << "22.5";
+    QTest::newRow("battery 22.46 V to the nearest tenth") << "edtdzxx"
+                                                          << "22.46"
+                                                          << "0007006E00E188"
+                                                          << "22.5";
+    QTest::newRow("battery low 0 V") << "edtdzxx"
+                                     << "0"
+                                     << "0007006E000069"
+                                     << "0.0";
+    QTest::newRow("battery at the top of the word") << "edtdzxx"
+                                                    << "6553.5"
+                                                    << "0007006EFFFF69"
+                                                    << "6553.5";
+    QTest::newRow("frequency upper 55 Hz") << "edtplsx"
+                                           << "55"
+                                           << "00070070022653"
+                                           << "55.0";
+    QTest::newRow("frequency lower 47.5 Hz") << "edtplxx"
+                                             << "47.5"
+                                             << "0007007201DBAF"
+                                             << "47.5";
+    QTest::newRow("voltage upper 264 V") << "edtdysx"
+                                         << "264"
+                                         << "0007006201086C"
+                                         << "264";
+}
+
+// A limit typed in its unit goes out as the word the controller keeps, is read back from the
+// controller as the same value, and system.ini keeps the stored number as it always did.
+void TestPageEngine::alarmLimitsRoundTripInTheirUnits() {
+    QFETCH(QString, control);
+    QFETCH(QString, text);
+    QFETCH(QString, frame);
+    QFETCH(QString, shown);
+    PageFixture f(pages::alarmLimitsPage());
+    f.useController();
+    apply(f.view,
+          {"edtdysx=264", "edtdyxx=196", "edtdlsx=200", "edtswsx=98", "edtyyxx=100", "edtywxx=120",
+           "edtdzxx=22.0", "edtplsx=55.0", "edtplxx=45.0", "edtzssx=1725", "edtsssx=1530", "edtssxx=1470"});
+    f.view.type(control, text);
+    f.engine->write(0);
+    QVERIFY2(f.frames().contains(frame), qPrintable(f.frames().join(' ')));
+    QCOMPARE(f.prompter.shown, QStringList{"info:pgverified"});
+    QCOMPARE(f.view.text(control), shown);
+    f.engine->save(0);
+    const QString key = pages::alarmLimitsPage().blocks[0].field(control)->key;
+    QCOMPARE(f.config.reini("system.ini", "Bj", key), QString::number(frame.mid(8, 4).toUInt(nullptr, 16)));
+    f.view.texts.clear();
+    f.engine->load(0);
+    QCOMPARE(f.view.text(control), shown);
+}
+
+// A system.ini written before the limits were shown in their units holds the stored numbers
+// (battery low 220 for 22.0 V): they load as the same limits, not ten times them.
+void TestPageEngine::alarmLimitsFromAnOlderFileKeepTheirValue() {
+    PageFixture f(pages::alarmLimitsPage());
+    const QStringList keys{"dysx", "dyxx", "dlsx", "swsx", "yyxx", "ywxx",
+                           "dzxx", "plsx", "plxx", "zssx", "sssx", "ssxx"};
+    const QStringList values{"264", "196", "200", "98",   "100",  "120",
+                             "220", "550", "450", "1725", "1530", "1470"};
+    QList<config::IniEntry> entries;
+    for (int i = 0; i < keys.size(); ++i) entries.append({"Bj", keys[i], values[i]});
+    f.config.wriniBatch("system.ini", entries);
+    f.engine->load(0);
+    QCOMPARE(f.view.text("edtdzxx"), QStringLiteral("22.0"));
+    QCOMPARE(f.view.text("edtplsx"), QStringLiteral("55.0"));
+    QCOMPARE(f.view.text("edtdysx"), QStringLiteral("264"));
+    f.engine->write(0);
+    QVERIFY(f.frames().contains("0007006E00DCB5"));  // 22.0 V goes out as 220, as before
 }
 
 QTEST_MAIN(TestPageEngine)

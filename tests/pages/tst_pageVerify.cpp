@@ -160,8 +160,8 @@ void TestPageVerify::writeIsVerified_data() {
         << "TForm10" << 0 << QStringList{"edtssxx=1400"} << "edtssxx"
         << "1400" << 0x0086 << "0578"
         << "降速下限: 1470 → 1400";
-    QTest::newRow("station name of 17 bytes")
-        << "Tgsm" << 0 << QStringList{"edtzddz=ABCDEFGHIJKLMNOPQ"} << "edtzddz"
+    QTest::newRow("station name of 16 bytes")
+        << "Tgsm" << 0 << QStringList{"edtzddz=ABCDEFGHIJKLMNOP"} << "edtzddz"
         << "ABCDEFGHIJKLMNOP" << 0x0150 << "4142434445464748494A4B4C4D4E4F50"
         << "站点地址: GENSET-01 → ABCDEFGHIJKLMNOP";
     // Factory 0C 0A; the speed sensor sets bit 0 of 0x0080.

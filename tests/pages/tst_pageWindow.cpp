@@ -67,6 +67,8 @@ private slots:
     void onlyTheOperatorsEditsMakeABlockWritable();
     void unitStandsBesideItsField();
     void curveRefusalNamesTheCurve();
+    void smsTextsOverTheirLimitAreKeptAndRefused_data();
+    void smsTextsOverTheirLimitAreKeptAndRefused();
 };
 
 void TestPageWindow::onlyTheOperatorsEditsMakeABlockWritable() {
@@ -194,12 +196,16 @@ void TestPageWindow::catalogueTranslatesTheWindowsClasses_data() {
     QTest::newRow("write says to where") << "TForm8"
                                          << "btngsm4"
                                          << "Write to controller";
-    QTest::newRow("alarm limit unit and scale") << "TForm10"
-                                                << "lbldzxxdw"
-                                                << "x0.1 V";
     QTest::newRow("alarm limit unit") << "TForm10"
-                                      << "lblplsxdw"
-                                      << "x0.1 Hz";
+                                      << "lbldzxxdw"
+                                      << "V";
+    QTest::newRow("alarm limit in hertz") << "TForm10"
+                                          << "lblplsxdw"
+                                          << "Hz";
+    QTest::newRow("alarm limit in degrees as the main window") << "TForm10"
+                                                               << "lblswsxdw" << QString::fromUtf8("°C");
+    QTest::newRow("oil temperature or level limit") << "TForm10"
+                                                    << "lblywxxdw" << QString::fromUtf8("°C / %");
     QTest::newRow("curve label") << "TForm7"
                                  << "lblyyy8"
                                  << "Voltage 8";
@@ -275,6 +281,38 @@ void TestPageWindow::refusalNamesTheTranslatedCaptionAndFocusesTheField() {
              QStringList{"info:High water temperature delay: enter a number from 0 to 60."});
     QVERIFY(d.port.written.isEmpty());
     QCOMPARE(d.window->focusWidget(), d.find<QLineEdit>("edtys12"));
+}
+
+void TestPageWindow::smsTextsOverTheirLimitAreKeptAndRefused_data() {
+    QTest::addColumn<QString>("control");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("refusal");
+    QTest::newRow("phone of 13 digits") << "edtsj2"
+                                        << "1234567890123"
+                                        << "info:Alarm phone 2: only the digits 0 to 9, at most 12 of them.";
+    QTest::newRow("station name of 17 bytes")
+        << "edtzddz"
+        << "Pump station nr 7"
+        << "info:Station name: at most 16 bytes fit; this name takes 17. Shorten it; nothing was sent.";
+}
+
+// What the operator types into the SMS page is never cut as it is typed (the controller would then
+// get another number or name than the one on the screen): the write refuses it, naming the limit.
+void TestPageWindow::smsTextsOverTheirLimitAreKeptAndRefused() {
+    QFETCH(QString, control);
+    QFETCH(QString, text);
+    QFETCH(QString, refusal);
+    WindowFixture f(pages::smsPage());
+    f.window->show();
+    for (const char* name : {"edtzddz", "edtsj1", "edtsj2", "edtsj3", "edtsj4", "edtsj5"})
+        QTest::keyClicks(f.find<QLineEdit>(name), QStringLiteral("1"));  // every field typed in
+    QLineEdit* edit = f.window->findChild<QLineEdit*>(control);
+    edit->clear();
+    QTest::keyClicks(edit, text);
+    QCOMPARE(edit->text(), text);
+    f.find<QPushButton>("btngsm4")->click();
+    QCOMPARE(f.prompter.shown, QStringList{refusal});
+    QVERIFY(f.port.written.isEmpty());
 }
 
 QTEST_MAIN(TestPageWindow)

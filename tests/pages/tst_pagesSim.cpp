@@ -63,9 +63,13 @@ const QList<RoundTrip>& roundTrips() {
              return QString::number(f.kind == pages::FieldKind::Word ? 2000 + i : 7 + i);
          },
          QStringLiteral("English")},
-        // Falling, so that every upper limit lies above its lower one.
+        // Falling, so that every upper limit lies above its lower one; the battery and the
+        // frequencies in volts and hertz with one decimal, as the page shows them.
         {"alarm limits page", pages::alarmLimitsPage(),
-         [](const pages::Field&, int i) { return QString::number(5000 - 111 * i); },
+         [](const pages::Field& f, int i) {
+             return f.kind == pages::FieldKind::Tenths ? QString::number((5000 - 111 * i) / 10.0, 'f', 1)
+                                                       : QString::number(5000 - 111 * i);
+         },
          QStringLiteral("English")},
         {"SMS page, a Latin name in English", pages::smsPage(),
          [](const pages::Field& f, int i) {

@@ -344,10 +344,12 @@ private slots:
             return linked;
         };
         // Two rounds: each set is visited, left and visited again; after each visit its state is heard.
+        // The rotation starts with the second set and stays three ticks on each: open and delay
+        // request, the delay reply, the live reply.
         for (int round = 0; round < 2; ++round)
-            for (int set = 1; set <= 2; ++set) {
+            for (int set : {2, 1}) {
                 const int heard = int(linkedStates(set).size());
-                for (int i = 0; i < 4; ++i) {
+                for (int i = 0; i < 3; ++i) {
                     fleet.clock.advanceSecs(1);
                     station.poll().tick();
                 }

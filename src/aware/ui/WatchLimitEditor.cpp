@@ -96,13 +96,7 @@ void WatchLimitEditor::relabel() {
     for (int row = 0; row < m_table->rowCount(); ++row) {
         auto* box = qobject_cast<QComboBox*>(m_table->cellWidget(row, kValue));
         if (!box) continue;
-        for (int i = 0; i < box->count(); ++i) {
-            const QString panel = box->itemData(i).toString();
-            const QString caption =
-                widgets::TranslationText(m_config, m_settings.language(),
-                                         QStringLiteral("lbl") + panel.mid(3) + QStringLiteral(".Caption"));
-            box->setItemText(i, caption == QLatin1String("0") ? panel : caption);
-        }
+        for (int i = 0; i < box->count(); ++i) box->setItemText(i, valueName(box->itemData(i).toString()));
     }
     fitWidth();
 }
@@ -119,12 +113,7 @@ void WatchLimitEditor::appendRow(const WatchLimit& l) {
     m_table->setCellWidget(row, kController, controller);
     auto* value = new QComboBox(m_table);
     value->setSizeAdjustPolicy(QComboBox::AdjustToContents);
-    for (const QString& panel : WatchableValues()) {
-        const QString caption =
-            widgets::TranslationText(m_config, m_settings.language(),
-                                     QStringLiteral("lbl") + panel.mid(3) + QStringLiteral(".Caption"));
-        value->addItem(caption == QLatin1String("0") ? panel : caption, panel);
-    }
+    for (const QString& panel : WatchableValues()) value->addItem(valueName(panel), panel);
     value->setCurrentIndex(qMax(0, value->findData(l.panel)));
     m_table->setCellWidget(row, kValue, value);
     m_table->setItem(row, kLow, new QTableWidgetItem(text(l.low)));
@@ -152,6 +141,19 @@ void WatchLimitEditor::removeRow() {
     if (row >= 0) m_table->removeRow(row);
 }
 
+QString WatchLimitEditor::valueName(const QString& panel) const {
+    const QString caption = widgets::TranslationText(
+        m_config, m_settings.language(), QStringLiteral("lbl") + panel.mid(3) + QStringLiteral(".Caption"));
+    return caption == QLatin1String("0") ? panel : caption;
+}
+
+QString WatchLimitEditor::unitOf(const QString& panel) const {
+    // The unit the main window shows beside the value (its label lbldw…); none for a bare number.
+    const QString unit = widgets::TranslationText(
+        m_config, m_settings.language(), QStringLiteral("lbldw") + panel.mid(3) + QStringLiteral(".Caption"));
+    return unit == QLatin1String("0") ? QString() : unit;
+}
+
 std::optional<QVector<WatchLimit>> WatchLimitEditor::limits(QString* error) const {
     QVector<WatchLimit> out;
     for (int row = 0; row < m_table->rowCount(); ++row) {
@@ -162,21 +164,43 @@ std::optional<QVector<WatchLimit>> WatchLimitEditor::limits(QString* error) cons
         auto cell = [this, row](int c) {
             return m_table->item(row, c) ? m_table->item(row, c)->text() : QString();
         };
-        bool okLow = true, okHigh = true, okHold = true, okBand = true;
-        l.low = number(cell(kLow), &okLow);
-        l.high = number(cell(kHigh), &okHigh);
-        const QString hold = cell(kHold).trimmed();
-        l.holdSeconds = hold.isEmpty() ? 0 : hold.toInt(&okHold);
-        l.band = number(cell(kBand), &okBand).value_or(0.0);
-        // A row needs a controller, a number in each box it uses, a limit on at least one side, and
-        // limits that leave room for the band between them.
-        const bool ok = !l.controller.isEmpty() && okLow && okHigh && okHold && okBand &&
-                        l.holdSeconds >= 0 && l.band >= 0 && (l.low || l.high) &&
-                        (!l.low || !l.high || *l.low + l.band < *l.high);
-        if (!ok) {
-            if (error) *error = m_messages.text(QStringLiteral("awwlbad")).arg(row + 1);
+        auto header = [this](int c) { return m_table->horizontalHeaderItem(c)->text(); };
+        // Each number box on its own: the refusal names the row, the box and what it may hold.
+        const ValueRange range = WatchRange(l.panel).value_or(ValueRange{});
+        const QString unit = unitOf(l.panel);
+        auto refuse = [&](const QString& text) {
+            if (error) *error = text;
             return std::nullopt;
-        }
+        };
+        auto notANumber = [&](int c) {
+            return m_messages.text(QStringLiteral("awwlnumber"))
+                .arg(QString::number(row + 1), valueName(l.panel), header(c), cell(c).trimmed());
+        };
+        auto outOfRange = [&](int c, double low, double high, const QString& in) {
+            return m_messages.text(QStringLiteral("awwlrange"))
+                .arg(QString::number(row + 1), valueName(l.panel), header(c), QString::number(low),
+                     QString::number(high), in.isEmpty() ? QString() : QStringLiteral(" ") + in);
+        };
+        bool ok = true;
+        l.low = number(cell(kLow), &ok);
+        if (!ok) return refuse(notANumber(kLow));
+        if (l.low && !range.contains(*l.low)) return refuse(outOfRange(kLow, range.low, range.high, unit));
+        l.high = number(cell(kHigh), &ok);
+        if (!ok) return refuse(notANumber(kHigh));
+        if (l.high && !range.contains(*l.high)) return refuse(outOfRange(kHigh, range.low, range.high, unit));
+        const QString hold = cell(kHold).trimmed();
+        l.holdSeconds = hold.isEmpty() ? 0 : hold.toInt(&ok);
+        if (!ok) return refuse(notANumber(kHold));
+        if (l.holdSeconds < 0 || l.holdSeconds > kWatchHoldMaxSeconds)
+            return refuse(outOfRange(kHold, 0, kWatchHoldMaxSeconds, QStringLiteral("s")));
+        l.band = number(cell(kBand), &ok).value_or(0.0);
+        if (!ok) return refuse(notANumber(kBand));
+        if (!(l.band >= 0 && l.band <= range.high - range.low))
+            return refuse(outOfRange(kBand, 0, range.high - range.low, unit));
+        // Then the row as a whole: a controller, a limit on at least one side, and limits that leave
+        // room for the band between them.
+        if (l.controller.isEmpty() || !WatchLimitUsable(l))
+            return refuse(m_messages.text(QStringLiteral("awwlbad")).arg(row + 1));
         out << l;
     }
     return out;

@@ -19,7 +19,8 @@ namespace tarsyn::aware::ui {
 
 /// The editor of the operator's own watch limits `TForm19`: one row per limit (controller, value,
 /// low, high, hold seconds, hysteresis). "Save" checks every row, writes system.ini [Watch] and hands
-/// the limits to whoever watches them; a row that does not read is named and nothing is saved.
+/// the limits to whoever watches them; a box that is not a number or lies outside its value's
+/// physical range (WatchRange) is named with the range, and nothing is saved.
 class WatchLimitEditor : public QDialog {
     Q_OBJECT
 public:
@@ -45,6 +46,10 @@ public slots:
 
 private:
     void appendRow(const WatchLimit& limit);
+    /// The value's caption in the current language, as the main window labels it.
+    QString valueName(const QString& panel) const;
+    /// Its unit as the main window shows it ("V", "°C"); empty for a bare number.
+    QString unitOf(const QString& panel) const;
     void fitWidth();
 
     config::Config& m_config;

@@ -86,19 +86,21 @@ QWidget* PageWindow::buildBlock(const Block& block, int index) {
         auto* edit = new QLineEdit(box);
         edit->setObjectName(f.control);
         label->setBuddy(edit);
-        if (f.kind == FieldKind::Byte || f.kind == FieldKind::Word || f.kind == FieldKind::Hundredths) {
+        if (f.kind == FieldKind::Byte || f.kind == FieldKind::Word || f.kind == FieldKind::Hundredths ||
+            f.kind == FieldKind::Tenths) {
             edit->setToolTip(FieldCodec::rangeLow(f) + QStringLiteral(" – ") + FieldCodec::rangeHigh(f));
             // Wide enough for the longest value ("655.35", "65535") with room to spare.
             edit->setMinimumWidth(edit->fontMetrics().horizontalAdvance(QStringLiteral("0000000000")));
         }
-        if (f.kind == FieldKind::Phone) edit->setMaxLength(12);
+        // No length cap on a phone or a name: a longer text is refused at the write, naming the limit,
+        // rather than cut while it is typed.
         connect(edit, &QLineEdit::textChanged, this, [this, name = f.control] { operatorEdited(name); });
         m_edits.insert(f.control, edit);
         m_captions.insert(f.label, label);
         grid->addWidget(label, row, 3 * column);
         grid->addWidget(edit, row, 3 * column + 1);
         if (!f.unitLabel.isEmpty()) {
-            // The controller's own unit and scale: the page shows raw numbers (220 is 22.0 V).
+            // The unit of the value the operator types, as the main window shows its reading.
             auto* unit = new QLabel(f.unitCaption, box);
             unit->setObjectName(f.unitLabel);
             grid->addWidget(unit, row, 3 * column + 2);
