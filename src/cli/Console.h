@@ -6,6 +6,7 @@
 #include <QStringList>
 #include <optional>
 
+#include "cli/Stop.h"
 #include "config/Prompter.h"
 
 namespace tarsyn::cli {
@@ -21,6 +22,8 @@ public:
     /// Both standard input and standard error are terminals: questions can be asked.
     bool interactive() const { return m_interactive; }
     bool showsProgress() const { return m_showProgress; }
+    /// While set, a question waiting for its answer ends (Stopped) once a stop is requested.
+    void setStop(const StopRequest* stop) { m_stop.store(stop); }
 
     /// One line on standard error.
     void line(const QString& text);
@@ -38,6 +41,7 @@ private:
     void clearProgressLocked();
 
     QMutex m_mutex;
+    std::atomic<const StopRequest*> m_stop{nullptr};
     bool m_interactive;
     bool m_showProgress;
     bool m_progressShown = false;

@@ -3,10 +3,13 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QSet>
 #include <QTextStream>
 
 #include "config/Config.h"
+#include "config/SettingsLimits.h"
 #include "link/LineSettings.h"
+#include "link/PortLock.h"
 
 namespace tarsyn::cli {
 
@@ -79,24 +82,33 @@ QString ReadPortsFile(const QString& path, QStringList& ports) {
     while (!in.atEnd()) {
         const QString line = in.readLine().trimmed();
         if (line.isEmpty() || line.startsWith(QLatin1Char('#'))) continue;
+        // A longer list is refused at its first line too many, however long the file.
+        if (ports.size() >= kMaxLines) return TooManyLines();
         ports << line;
     }
     return {};
 }
 
+QString TooManyLines() {
+    return QStringLiteral("more than %1 lines: one run serves at most %1 ports, as the program's port list")
+        .arg(kMaxLines);
+}
+
 QString CheckPortNames(const QStringList& ports, const config::Config& config) {
-    // The rules of the settings window's port list: a name, once, storable in system.ini.
-    QStringList devices;
+    // The rules of the settings window's port list: a name, once, storable in system.ini. Once means
+    // one device: two names of it (a symbolic link, "..") are the same line.
+    if (ports.size() > kMaxLines) return TooManyLines();
+    QSet<QString> devices;
     for (int i = 0; i < ports.size(); ++i) {
         const QString port = ports.at(i).trimmed();
         if (port.isEmpty()) return QStringLiteral("port %1 has an empty name").arg(i + 1);
         if (!config.representable(port) || port.contains(QLatin1Char('\n')) ||
             port.contains(QLatin1Char('\r')))
             return QStringLiteral("port \"%1\" holds characters system.ini cannot store").arg(port);
-        const QString device = link::DevicePathForPortName(port);
+        const QString device = link::RealDevicePath(link::DevicePathForPortName(port));
         if (devices.contains(device))
             return QStringLiteral("port \"%1\" is given twice (device %2)").arg(port, device);
-        devices << device;
+        devices.insert(device);
     }
     return {};
 }

@@ -6,6 +6,7 @@
 #include <QEventLoop>
 #include <QFileInfo>
 #include <QSemaphore>
+#include <QSet>
 #include <QSysInfo>
 #include <QThread>
 
@@ -17,6 +18,7 @@
 #include "history/HistoryStore.h"
 #include "history/JournalStore.h"
 #include "link/LinkError.h"
+#include "link/PortLock.h"
 #include "link/QtSerialPort.h"
 #include "monitor/PortProblem.h"
 #include "publish/MqttSettings.h"
@@ -27,11 +29,12 @@ namespace tarsyn::cli {
 
 QVector<config::PortEntry> ServeLines(const QStringList& ports, const QVector<config::PortEntry>& portList) {
     QVector<config::PortEntry> lines;
-    QStringList taken;
+    QSet<QString> taken;
     const auto add = [&](const config::PortEntry& line) {
-        // A port listed twice is one line: its first row names it.
-        if (taken.contains(line.port.trimmed())) return;
-        taken << line.port.trimmed();
+        // A port listed twice, under any of its names, is one line: its first row names it.
+        const QString device = link::RealDevicePath(link::DevicePathForPortName(line.port));
+        if (taken.contains(device)) return;
+        taken.insert(device);
         lines.append(line);
     };
     if (ports.isEmpty()) {

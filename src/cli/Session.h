@@ -4,6 +4,7 @@
 #include <QString>
 
 #include "cli/Console.h"
+#include "cli/Stop.h"
 #include "config/Config.h"
 #include "config/LiveSettings.h"
 #include "link/Clock.h"
@@ -20,6 +21,7 @@ struct SessionSettings {
     QByteArray codePage = QByteArrayLiteral("GBK");
     QString language = QStringLiteral("English");
     bool yes = false;
+    const StopRequest* stop = nullptr;  ///< SIGINT or SIGTERM taken: every wait of the line ends its job
 };
 
 /// The poll cycle's place for a tool that does not poll: no rotation, no timer to stop, and "linked"
@@ -76,7 +78,7 @@ private:
     config::Messages m_messages;
     ConsolePrompter m_prompter;
     link::QtSerialPort m_port;
-    link::ThreadSleeper m_sleeper;
+    StopSleeper m_sleeper{m_settings.stop};
     link::ControllerLink m_link{m_port, m_sleeper};
     HeadlessPoll m_poll;
     QByteArray m_out;

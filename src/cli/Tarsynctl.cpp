@@ -105,8 +105,14 @@ int runLive(Context& ctx) {
         ctx.data.reini(QStringLiteral("system.ini"), QStringLiteral("Set"), QStringLiteral("flash"))
             .toInt(&ok);
     if (!ok || interval < 1 || interval > 3600) interval = 1;
-    return runOnPorts(
-        ctx, [json, watch, interval, stats](Session& s) { return Live(s, json, watch, interval, stats); });
+    return runOnPorts(ctx, [json, watch, interval, stats](Session& s) {
+        try {
+            return Live(s, json, watch, interval, stats);
+        } catch (const Stopped&) {
+            if (watch) return int(kExitOk);  // a watch runs until stopped: that is its end
+            throw;
+        }
+    });
 }
 
 int runAlarms(Context& ctx) {
@@ -315,9 +321,10 @@ QString UsageText() {
         "and range checks, without a display.\n\n"
         "Options:\n"
         "  --port NAME        a controller's serial line, named as in the program's port list (COM1,\n"
-        "                     ttyUSB0, /dev/ttyUSB0); repeat it for several controllers, each served\n"
-        "                     on its own thread at once\n"
-        "  --ports-file FILE  more ports, one name a line (# starts a comment)\n"
+        "                     ttyUSB0 under /dev, /dev/ttyUSB0, or with a / in it a path relative to\n"
+        "                     the working folder: build/demo/controller-1); repeat it for several\n"
+        "                     controllers, each served on its own thread at once\n"
+        "  --ports-file FILE  more ports, one name a line (# starts a comment); 64 ports at most\n"
         "  --data-dir DIR     data folder with system.ini and the catalogues (default: the program's,\n"
         "                     as tarsyn finds it)\n"
         "  --code-page NAME   code page of system.ini, the catalogues and page files (default GBK)\n"
@@ -328,7 +335,12 @@ QString UsageText() {
         "Commands:\n");
     for (const SubCommand& c : kCommands) text += QStringLiteral("  %1\n").arg(QLatin1String(c.synopsis));
     text += QStringLiteral(
-        "\nEvery port is opened exclusively: a line another program holds is refused (exit 3).\n");
+        "\nEvery port is opened exclusively, locked under its real device (/run/lock/LCK..ttyUSB0; a\n"
+        "symbolic link and its target are one line): a line another program holds is refused (exit 3),\n"
+        "a lock whose process has ended is taken over. At most 64 ports a run (--port and --ports-file\n"
+        "together, as the program's port list); more are refused at once (exit 2).\n"
+        "SIGINT (Ctrl+C) or SIGTERM ends every line at its next wait, its port closed and its lock\n"
+        "removed: a --watch so ended exits 0, any other command 128 + the signal (130, 143).\n");
     text += kFilesRule;
     text += QStringLiteral(
         "Output: data on standard output (labelled \"==> PORT <==\" per port when there are several),\n"

@@ -1,5 +1,10 @@
 // tarsynctl end to end: the built program against tarsyn-sim on pseudo-terminals, with no display.
 // Every exchange runs at the controller's own pace, so the cases keep to the smallest pages.
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <QDir>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -11,6 +16,8 @@
 #include <QtTest>
 #include <memory>
 
+#include "link/LineSettings.h"
+#include "link/PortLock.h"
 #include "link/QtSerialPort.h"
 
 namespace {
@@ -100,9 +107,15 @@ private slots:
     void liveStatsCountTheLine();
     void serveRefusesALineAnotherProgramHolds();
     void serveRecordsEveryLineAtItsCadenceUntilSigterm();
+    void relativePortNameIsAPathFromTheWorkingFolder();
+    void oneDeviceUnderTwoNamesIsOneLine();
+    void stopSignalEndsCleanlyAndRemovesTheLock_data();
+    void stopSignalEndsCleanlyAndRemovesTheLock();
+    void staleLockOfAnEndedProcessIsTakenOver();
+    void portsOverTheLimitAreRefusedAtOnce();
 
 private:
-    Run run(const QStringList& args);
+    Run run(const QStringList& args, const QString& workingDir = QString());
     std::unique_ptr<Sim> sim(const QString& name, const QStringList& extra = {});
     QString path(const QString& name) const { return m_dir.filePath(name); }
 
@@ -114,9 +127,10 @@ void TestTarsynctl::initTestCase() {
     QVERIFY2(QFileInfo(binDir() + QStringLiteral("/tarsynctl")).isExecutable(), "tarsynctl not built");
 }
 
-Run TestTarsynctl::run(const QStringList& args) {
+Run TestTarsynctl::run(const QStringList& args, const QString& workingDir) {
     QProcess p;
     p.setProcessEnvironment(headless());
+    if (!workingDir.isEmpty()) p.setWorkingDirectory(workingDir);
     p.setProgram(binDir() + QStringLiteral("/tarsynctl"));
     // The shipped catalogues, in English, whatever system.ini the build folder may hold.
     p.setArguments(QStringList{"--data-dir", binDir(), "--language", "English"} + args);
@@ -469,6 +483,161 @@ void TestTarsynctl::liveStatsCountTheLine() {
     QVERIFY2(r.out.contains(QRegularExpression("Median reply time \\(ms\\)\\t-\\t-\\n")), qPrintable(r.out));
 
     QCOMPARE(run({"--port", path(QStringLiteral("stats")), "alarms", "--stats"}).exitCode, 2);
+}
+
+namespace {
+
+/// The lock file of the device behind `port`.
+QString lockOf(const QString& port) { return tarsyn::link::LockFilePath(tarsyn::link::RealDevicePath(port)); }
+
+/// The id of a process that has ended.
+qint64 endedProcess() {
+    const pid_t child = ::fork();
+    if (child == 0) ::_exit(0);
+    ::waitpid(child, nullptr, 0);
+    return child;
+}
+
+/// Removes a lock file the test wrote, whatever way the test ends.
+struct LockFileGuard {
+    QString path;
+    ~LockFileGuard() { QFile::remove(path); }
+};
+
+}  // namespace
+
+void TestTarsynctl::relativePortNameIsAPathFromTheWorkingFolder() {
+    // The README's recipe names its controllers build/demo/controller-1: a path, never /dev/build/….
+    QVERIFY(QDir(m_dir.path()).mkpath(QStringLiteral("demo")));
+    auto controller = sim(QStringLiteral("demo/controller-1"));
+    QVERIFY(controller);
+    const Run r = run({"--port", "demo/controller-1", "live"}, m_dir.path());
+    QVERIFY2(r.exitCode == 0, qPrintable(r.err));
+    QVERIFY2(r.out.contains(QLatin1String("Mains voltage L1")), qPrintable(r.out));
+}
+
+void TestTarsynctl::oneDeviceUnderTwoNamesIsOneLine() {
+    auto controller = sim(QStringLiteral("twice"));
+    QVERIFY(controller);
+    const QString port = path(QStringLiteral("twice"));
+    const QString device = tarsyn::link::RealDevicePath(port);
+    QVERIFY2(device.startsWith(QLatin1String("/dev/pts/")), qPrintable(device));
+    const QString other = QStringLiteral("/dev/../dev/") + device.mid(5);
+
+    // In one run: refused before anything is sent.
+    Run r = run({"--port", port, "--port", other, "live"});
+    QCOMPARE(r.exitCode, 2);
+    QVERIFY2(r.err.contains(QLatin1String("given twice")), qPrintable(r.err));
+    QCOMPARE(controller->requests(), QStringList());
+
+    // Held under one name, refused under the other: the lock is the real device's (root included).
+    tarsyn::link::QtSerialPort holder;
+    holder.setPortName(port);
+    holder.OpenPort();
+    QVERIFY(QFile::exists(lockOf(port)));
+    r = run({"--port", other, "live"});
+    QCOMPARE(r.exitCode, 3);
+    QVERIFY2(r.err.contains(QLatin1String("in use")), qPrintable(r.err));
+    QCOMPARE(controller->requests(), QStringList());
+    holder.ClosePort();
+    QVERIFY(!QFile::exists(lockOf(port)));
+}
+
+void TestTarsynctl::stopSignalEndsCleanlyAndRemovesTheLock_data() {
+    QTest::addColumn<QStringList>("command");
+    QTest::addColumn<int>("signal");
+    QTest::addColumn<int>("exitCode");
+    // A watch runs until it is stopped: that is its end. A backup stopped half way did not finish.
+    QTest::newRow("watch, SIGINT") << QStringList{"live", "--watch", "--json"} << int(SIGINT) << 0;
+    QTest::newRow("watch, SIGTERM") << QStringList{"live", "--watch"} << int(SIGTERM) << 0;
+    QTest::newRow("backup, SIGTERM") << QStringList{"backup", "stopped.ini"} << int(SIGTERM) << 128 + SIGTERM;
+    QTest::newRow("backup, SIGINT") << QStringList{"backup", "stopped.ini"} << int(SIGINT) << 128 + SIGINT;
+}
+
+void TestTarsynctl::stopSignalEndsCleanlyAndRemovesTheLock() {
+    QFETCH(QStringList, command);
+    QFETCH(int, signal);
+    QFETCH(int, exitCode);
+    auto controller = sim(QStringLiteral("stop"));
+    QVERIFY(controller);
+    const QString port = path(QStringLiteral("stop"));
+    QProcess p;
+    p.setProcessEnvironment(headless());
+    p.setWorkingDirectory(m_dir.path());
+    p.setProgram(binDir() + QStringLiteral("/tarsynctl"));
+    p.setArguments(QStringList{"--data-dir", binDir(), "--language", "English", "--port", port} + command);
+    p.setStandardInputFile(QProcess::nullDevice());
+    p.start();
+    QVERIFY(p.waitForStarted(10000));
+    // Stopped once it is talking to the controller, its lock taken.
+    QTRY_VERIFY_WITH_TIMEOUT(!controller->requests().isEmpty(), 20000);
+    QVERIFY(QFile::exists(lockOf(port)));
+    ::kill(pid_t(p.processId()), signal);
+    QVERIFY(p.waitForFinished(20000));
+    QCOMPARE(p.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(p.exitCode(), exitCode);
+    QVERIFY2(!QFile::exists(lockOf(port)), qPrintable(lockOf(port)));
+    QVERIFY(!QFile::exists(path(QStringLiteral("stopped.ini"))));
+    // The line is free again at once.
+    const Run r = run({"--port", port, "live"});
+    QVERIFY2(r.exitCode == 0, qPrintable(r.err));
+}
+
+void TestTarsynctl::staleLockOfAnEndedProcessIsTakenOver() {
+    auto controller = sim(QStringLiteral("stale"));
+    QVERIFY(controller);
+    const QString port = path(QStringLiteral("stale"));
+    const QString lock = lockOf(port);
+    QVERIFY(!lock.isEmpty());
+    const LockFileGuard guard{lock};
+
+    // A living process's lock stays: this test's own.
+    const auto writeLock = [&](qint64 pid) {
+        QFile f(lock);
+        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(QByteArray::number(pid).rightJustified(10, ' ') + '\n');
+    };
+    writeLock(QCoreApplication::applicationPid());
+    Run r = run({"--port", port, "live"});
+    QCOMPARE(r.exitCode, 3);
+    QCOMPARE(controller->requests(), QStringList());
+    QVERIFY(QFile::exists(lock));
+
+    // An ended process's lock is taken over, whoever owns the file (as root: another user's).
+    const qint64 ended = endedProcess();
+    QVERIFY(ended > 0);
+    writeLock(ended);
+    if (::geteuid() == 0) QCOMPARE(::chown(QFile::encodeName(lock).constData(), 65534, 65534), 0);
+    r = run({"--port", port, "live"});
+    QVERIFY2(r.exitCode == 0, qPrintable(r.err));
+    QVERIFY(!controller->requests().isEmpty());
+    QVERIFY(!QFile::exists(lock));  // and the new one went with the run
+}
+
+void TestTarsynctl::portsOverTheLimitAreRefusedAtOnce() {
+    // A million lines: refused at the 65th, naming the limit, before any thread or port.
+    const QString file = path(QStringLiteral("million.ports"));
+    QFile f(file);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    QByteArray chunk;
+    for (int i = 0; i < 1000; ++i) chunk += "/dev/null-" + QByteArray::number(i) + '\n';
+    for (int i = 0; i < 1000; ++i) f.write(chunk);
+    f.close();
+    QElapsedTimer timer;
+    timer.start();
+    Run r = run({"--ports-file", file, "live"});
+    QCOMPARE(r.exitCode, 2);
+    QVERIFY2(r.err.contains(QLatin1String("64")), qPrintable(r.err));
+    QVERIFY2(timer.elapsed() < 20000, qPrintable(QString::number(timer.elapsed())));
+
+    // 64 is allowed (then each missing device exits 3); 65 given by --port alone are refused too.
+    QStringList ports;
+    for (int i = 0; i < 65; ++i) ports << "--port" << path(QStringLiteral("none-%1").arg(i));
+    r = run(ports + QStringList{"live"});
+    QCOMPARE(r.exitCode, 2);
+    QVERIFY2(r.err.contains(QLatin1String("64")), qPrintable(r.err));
+    r = run(ports.mid(2) + QStringList{"live"});
+    QCOMPARE(r.exitCode, 3);
 }
 
 QTEST_GUILESS_MAIN(TestTarsynctl)
