@@ -242,7 +242,8 @@ int PageRead(Session& session, const pages::Page& page) {
 
 int PageWrite(Session& session, const pages::Page& page, const QString& file) {
     PageWork work(session, {&page});
-    if (noFolder(session, work) || !work.useFile(file)) return kExitDiffers;
+    if (noFolder(session, work)) return kExitLink;
+    if (!work.useFile(file)) return kExitUsage;  // a file error, never "differs"
     const QVector<BlockRef> refs = work.allBlocks();
     if (const int code = loadAndCheck(session, work, file, refs)) return code;
     const int code = work.write(refs);
@@ -271,12 +272,13 @@ int Backup(Session& session, const QString& file) {
 
 int Restore(Session& session, const QString& file) {
     PageWork work(session, allPages());
-    if (noFolder(session, work) || !work.useFile(file)) return kExitDiffers;
+    if (noFolder(session, work)) return kExitLink;
+    if (!work.useFile(file)) return kExitUsage;  // a file error, never "differs"
     const QVector<BlockRef> refs = work.blocksInFile();
     if (refs.isEmpty()) {
         session.prompter().error(
             session.text("ctlnosection", "%1 holds no parameter page section. Nothing was done.", {file}));
-        return kExitDiffers;
+        return kExitUsage;
     }
     if (const int code = loadAndCheck(session, work, file, refs)) return code;
     QStringList sections;
@@ -299,17 +301,20 @@ int Restore(Session& session, const QString& file) {
 int Diff(Session& session, const QString& file) {
     PageWork saved(session, allPages());
     PageWork held(session, allPages());
-    if (noFolder(session, saved) || noFolder(session, held) || !saved.useFile(file)) return kExitDiffers;
+    if (noFolder(session, saved) || noFolder(session, held)) return kExitLink;
+    // Anything wrong with the file is a usage error (2): "diff … || echo changed" must not take a
+    // missing file for a changed controller.
+    if (!saved.useFile(file)) return kExitUsage;
     const QVector<BlockRef> refs = saved.blocksInFile();
     if (refs.isEmpty()) {
         session.prompter().error(
             session.text("ctlnosection", "%1 holds no parameter page section. Nothing was done.", {file}));
-        return kExitDiffers;
+        return kExitUsage;
     }
     if (!saved.load(refs)) {
         session.prompter().error(session.text(
             "ctlmissingdiff", "%1 does not hold every value of its sections. Nothing was compared.", {file}));
-        return kExitDiffers;
+        return kExitUsage;
     }
     if (!held.read(refs)) return kExitLink;
 

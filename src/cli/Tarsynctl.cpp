@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <QFile>
 #include <QSet>
 #include <cstdio>
 
@@ -63,6 +64,13 @@ QString perPortClash(const Context& ctx, const QString& file) {
     return {};
 }
 
+/// Why `file` cannot be read, or empty.
+QString unreadable(const QString& file) {
+    QFile f(file);
+    if (!f.open(QIODevice::ReadOnly)) return QStringLiteral("cannot read %1: %2").arg(file, f.errorString());
+    return {};
+}
+
 int runOnPorts(Context& ctx, const PortJob& job) {
     return FinishPorts(RunOnPorts(ctx.ports, ctx.settings, ctx.terminal, job));
 }
@@ -79,6 +87,7 @@ int runPage(Context& ctx) {
         return runOnPorts(ctx, [page](Session& s) { return PageRead(s, *page); });
     if (w.at(0) == QLatin1String("write") && w.size() == 3) {
         const QString file = w.at(2);
+        if (const QString error = unreadable(file); !error.isEmpty()) return usage("page", error);
         return runOnPorts(ctx, [page, file](Session& s) { return PageWrite(s, *page, file); });
     }
     return usage("page", QStringLiteral("page read NAME, or page write NAME FILE"));
@@ -88,6 +97,11 @@ int runFileJob(Context& ctx, const char* name, int (*job)(Session&, const QStrin
     if (ctx.options.words.size() != 1) return usage(name, QStringLiteral("give one FILE"));
     const QString file = ctx.options.words.at(0);
     if (const QString clash = perPortClash(ctx, file); !clash.isEmpty()) return usage(name, clash);
+    // A file to read that is missing or unreadable is a usage error before any port is opened.
+    if (job != Backup)
+        for (const QString& port : ctx.ports)
+            if (const QString error = unreadable(fileFor(ctx, file, port)); !error.isEmpty())
+                return usage(name, error);
     return runOnPorts(ctx,
                       [&ctx, file, job](Session& s) { return job(s, fileFor(ctx, file, s.portName())); });
 }
@@ -345,8 +359,9 @@ QString UsageText() {
     text += QStringLiteral(
         "Output: data on standard output (labelled \"==> PORT <==\" per port when there are several),\n"
         "messages on standard error, progress only when standard error is a terminal.\n"
-        "Exit codes: 0 success; 1 a difference, a refused value or an unconfirmed command; 2 usage;\n"
-        "3 a port that would not open or a controller that did not answer (the worst of all ports).\n");
+        "Exit codes: 0 success; 1 a difference, a refused value or an unconfirmed command; 2 usage, or a\n"
+        "FILE that is missing, unreadable or holds no page section; 3 a port that would not open or a "
+        "controller that did not answer (the worst of all ports).\n");
     return text;
 }
 
@@ -359,8 +374,9 @@ QString CommandHelp(const QString& name) {
         text += QStringLiteral("\nNeeds --port NAME (repeatable) or --ports-file FILE.\n");
         if (QByteArray(c->synopsis).contains("FILE") && name != QLatin1String("page")) text += kFilesRule;
     }
-    text +=
-        QStringLiteral("Exit codes: 0 success, 1 difference or refusal, 2 usage, 3 port or link failure.\n");
+    text += QStringLiteral(
+        "Exit codes: 0 success, 1 difference or refusal, 2 usage or a bad FILE, 3 port or link "
+        "failure.\n");
     return text;
 }
 

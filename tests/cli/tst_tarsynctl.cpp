@@ -113,6 +113,8 @@ private slots:
     void stopSignalEndsCleanlyAndRemovesTheLock();
     void staleLockOfAnEndedProcessIsTakenOver();
     void portsOverTheLimitAreRefusedAtOnce();
+    void badFileIsAUsageErrorNotADifference_data();
+    void badFileIsAUsageErrorNotADifference();
 
 private:
     Run run(const QStringList& args, const QString& workingDir = QString());
@@ -638,6 +640,40 @@ void TestTarsynctl::portsOverTheLimitAreRefusedAtOnce() {
     QVERIFY2(r.err.contains(QLatin1String("64")), qPrintable(r.err));
     r = run(ports.mid(2) + QStringList{"live"});
     QCOMPARE(r.exitCode, 3);
+}
+
+void TestTarsynctl::badFileIsAUsageErrorNotADifference_data() {
+    QTest::addColumn<QStringList>("command");
+    QTest::addColumn<QByteArray>("content");  // empty: no file at all
+    QTest::newRow("diff, missing") << QStringList{"diff"} << QByteArray();
+    QTest::newRow("restore, missing") << QStringList{"restore", "--yes"} << QByteArray();
+    QTest::newRow("page write, missing") << QStringList{"page", "write", "delays"} << QByteArray();
+    QTest::newRow("diff, no page section") << QStringList{"diff"} << QByteArray("[Other]\r\nx=1\r\n");
+    QTest::newRow("restore, no page section")
+        << QStringList{"restore", "--yes"} << QByteArray("[Other]\r\nx=1\r\n");
+    QTest::newRow("diff, values missing") << QStringList{"diff"} << QByteArray("[Ys]\r\nys1=5\r\n");
+}
+
+void TestTarsynctl::badFileIsAUsageErrorNotADifference() {
+    QFETCH(QStringList, command);
+    QFETCH(QByteArray, content);
+    auto controller = sim(QStringLiteral("badfile"));
+    QVERIFY(controller);
+    const QString file = path(QStringLiteral("bad.ini"));
+    QFile::remove(file);
+    if (!content.isEmpty()) {
+        QFile f(file);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(content);
+    }
+    // The file goes after the page name; the options after it.
+    QStringList args{"--port", path(QStringLiteral("badfile"))};
+    args << command.mid(0, command.first() == QLatin1String("page") ? 3 : 1) << file
+         << command.mid(command.first() == QLatin1String("page") ? 3 : 1);
+    const Run r = run(args);
+    QCOMPARE(r.exitCode, 2);
+    QVERIFY2(r.err.contains(file), qPrintable(r.err));
+    QCOMPARE(controller->requestsStartingWith(QStringLiteral("0007")), QStringList());
 }
 
 QTEST_GUILESS_MAIN(TestTarsynctl)
