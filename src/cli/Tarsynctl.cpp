@@ -3,6 +3,9 @@
 #include <unistd.h>
 
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QSet>
 #include <cstdio>
 
@@ -119,14 +122,31 @@ int runLive(Context& ctx) {
         ctx.data.reini(QStringLiteral("system.ini"), QStringLiteral("Set"), QStringLiteral("flash"))
             .toInt(&ok);
     if (!ok || interval < 1 || interval > 3600) interval = 1;
-    return runOnPorts(ctx, [json, watch, interval, stats](Session& s) {
+    const PortJob job = [json, watch, interval, stats](Session& s) {
         try {
             return Live(s, json, watch, interval, stats);
         } catch (const Stopped&) {
             if (watch) return int(kExitOk);  // a watch runs until stopped: that is its end
             throw;
         }
-    });
+    };
+    if (!json || watch || ctx.ports.size() < 2) return runOnPorts(ctx, job);
+    // One poll of several ports is one JSON document, an array of their objects in port order (a
+    // port that gave no reading: its port and "linked": false), so that jq reads it whole.
+    const QVector<PortResult> results = RunOnPorts(ctx.ports, ctx.settings, ctx.terminal, job);
+    QJsonArray array;
+    int worst = kExitOk;
+    for (const PortResult& r : results) {
+        QJsonObject o = QJsonDocument::fromJson(r.out).object();
+        if (o.isEmpty() || !o.contains(QStringLiteral("port")))
+            o = QJsonObject{{QStringLiteral("port"), r.port}, {QStringLiteral("linked"), false}};
+        array.append(o);
+        worst = qMax(worst, r.exitCode);
+    }
+    const QByteArray out = QJsonDocument(array).toJson(QJsonDocument::Indented);
+    std::fwrite(out.constData(), 1, size_t(out.size()), stdout);
+    std::fflush(stdout);
+    return worst;
 }
 
 int runAlarms(Context& ctx) {
@@ -234,8 +254,11 @@ const SubCommand kCommands[] = {
      "or with --json as one JSON object (time with its offset, port, link, values by panel with unit\n"
      "and caption, delays, every indicator, the active ones with their captions). --watch polls\n"
      "again at the refresh time of the data folder's system.ini (else every second) and prints each\n"
-     "poll as it comes, one JSON object a line with --json, until stopped (Ctrl+C); a poll without an\n"
-     "answer is printed with \"linked\": false. Without --watch no answer exits 3. --stats adds the\n"
+     "poll as it comes, one JSON object a line with --json (JSON lines, each with its \"port\"), until\n"
+     "stopped (Ctrl+C, exit 0); a poll without an answer is printed with \"linked\": false. Without\n"
+     "--watch, --json prints one JSON document: the object for one port, an array of the objects\n"
+     "(each with \"port\"; {\"port\", \"linked\": false} for one without a reading) for several.\n"
+     "Without --watch no answer exits 3. --stats adds the\n"
      "line's counters since the tool started and for the last hour (requests, complete replies,\n"
      "timeouts, short, check-error and non-hexadecimal replies, port reopenings, median and 95th\n"
      "percentile reply time), as rows after the table or as \"stats\" in the JSON object.\n",

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <QDir>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
@@ -115,6 +116,7 @@ private slots:
     void portsOverTheLimitAreRefusedAtOnce();
     void badFileIsAUsageErrorNotADifference_data();
     void badFileIsAUsageErrorNotADifference();
+    void liveJsonOfSeveralPortsIsOneDocument();
 
 private:
     Run run(const QStringList& args, const QString& workingDir = QString());
@@ -674,6 +676,28 @@ void TestTarsynctl::badFileIsAUsageErrorNotADifference() {
     QCOMPARE(r.exitCode, 2);
     QVERIFY2(r.err.contains(file), qPrintable(r.err));
     QCOMPARE(controller->requestsStartingWith(QStringLiteral("0007")), QStringList());
+}
+
+void TestTarsynctl::liveJsonOfSeveralPortsIsOneDocument() {
+    auto first = sim(QStringLiteral("json1"));
+    auto second = sim(QStringLiteral("json2"));
+    QVERIFY(first && second);
+    const QString missing = path(QStringLiteral("json-unplugged"));
+    const QStringList ports{path(QStringLiteral("json1")), missing, path(QStringLiteral("json2"))};
+    const Run r =
+        run({"--port", ports.at(0), "--port", ports.at(1), "--port", ports.at(2), "live", "--json"});
+    QCOMPARE(r.exitCode, 3);  // the missing one
+    QJsonParseError error{};
+    const QJsonDocument doc = QJsonDocument::fromJson(r.out.toUtf8(), &error);
+    QVERIFY2(error.error == QJsonParseError::NoError, qPrintable(error.errorString() + "\n" + r.out));
+    QVERIFY(doc.isArray());
+    const QJsonArray array = doc.array();
+    QCOMPARE(array.size(), 3);
+    for (int i = 0; i < 3; ++i) QCOMPARE(array.at(i)[QStringLiteral("port")].toString(), ports.at(i));
+    QCOMPARE(array.at(0)[QStringLiteral("linked")].toBool(), true);
+    QCOMPARE(array.at(1)[QStringLiteral("linked")].toBool(), false);
+    QCOMPARE(array.at(2)[QStringLiteral("linked")].toBool(), true);
+    QVERIFY(!array.at(2)[QStringLiteral("values")].toObject().isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestTarsynctl)
