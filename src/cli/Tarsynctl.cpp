@@ -306,14 +306,17 @@ const SubCommand kCommands[] = {
      "serve",
      "The site service without a screen: polls every line of the data folder's port list (system.ini\n"
      "[Set], as the settings window lists them), or the --port lines given, all at once, each on a\n"
-     "thread of its own at the refresh time, and records the history (\"nls\", \"24xs\") and the event\n"
+     "thread of its own, and records the history (\"nls\", \"24xs\") and the event\n"
      "journal exactly as the window program does (kalde.db or the configured PostgreSQL; the same\n"
      "tables and acceptance rules), with the alarm edges, the link watch and the operator's own watch\n"
      "limits. A --port that the port list names is recorded under its remark, any other under its\n"
      "base name. Refuses to start (exit 3) while another program, the window program included, holds\n"
      "one of the lines. Runs until SIGTERM or SIGINT, then writes every row and event it has taken\n"
      "and exits 0, printing each line's count. Everything it says goes to standard error, one line\n"
-     "each, labelled with the port (the system journal when run as a service).\n",
+     "each, labelled with the port (the system journal when run as a service).\n"
+     "Each line is read as the window program reads a fixed port: one block a second, live and delays\n"
+     "in turn (a reading every two seconds); the refresh time is how often a closed or lost port is\n"
+     "opened again, and the history takes rows at save1/save2, on a fixed grid.\n",
      {},
      Ports::Optional,
      runServe},
