@@ -80,7 +80,7 @@ void ConsolePrompter::show(const QString& text) {
 }
 
 void ConsolePrompter::information(const QString& text) {
-    if (m_quiet.contains(text)) {
+    if (m_silent || m_quiet.contains(text)) {
         m_shown << text;
         return;
     }

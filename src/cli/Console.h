@@ -66,6 +66,8 @@ public:
     void setInput(const QString& text) { m_input = text; }
     /// Texts of success messages left unprinted (the engines' "read", "saved", "loaded").
     void setQuiet(const QStringList& texts) { m_quiet = texts; }
+    /// --quiet: no information at all, only errors and questions.
+    void setSilent(bool silent) { m_silent = silent; }
 
     int errors() const { return m_errors; }
     /// Every text shown so far, information and errors alike, in order.
@@ -79,6 +81,7 @@ private:
     Terminal& m_terminal;
     QString m_label;
     bool m_assumeYes = false;
+    bool m_silent = false;
     std::optional<QString> m_input;
     QStringList m_quiet;
     QStringList m_shown;

@@ -162,6 +162,7 @@ int Live(Session& session, bool json, bool watch, int intervalSeconds, bool stat
     link::SystemClock clock;
     link::LinkMeter meter(session.link().port(), clock);
     link::ControllerLink line(meter, session.link().sleeper());
+    line.setSlowLine(session.settings().timeoutMs, session.settings().retries);
     const auto withStats = [&](QJsonObject o) {
         if (stats) o.insert(QStringLiteral("stats"), statsJson(session, meter));
         return o;

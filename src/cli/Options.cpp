@@ -15,8 +15,8 @@ namespace tarsyn::cli {
 
 QString ParseOptions(const QStringList& arguments, Options& options) {
     // Options that take a value, as "--name VALUE" or "--name=VALUE".
-    const QStringList valued = {"--port",     "--ports-file", "--data-dir", "--code-page",
-                                "--language", "--controller", "--channel"};
+    const QStringList valued = {"--port",       "--ports-file", "--data-dir", "--code-page", "--language",
+                                "--controller", "--channel",    "--timeout",  "--retries"};
     for (int i = 0; i < arguments.size(); ++i) {
         QString arg = arguments.at(i);
         QString value;
@@ -43,7 +43,18 @@ QString ParseOptions(const QStringList& arguments, Options& options) {
                 options.language = value;
             else if (arg == QLatin1String("--controller"))
                 options.controller = value;
-            else
+            else if (arg == QLatin1String("--timeout") || arg == QLatin1String("--retries")) {
+                // Whole numbers in their range, "+5" and "5ms" refused as the settings are.
+                const bool timeout = arg == QLatin1String("--timeout");
+                const qint64 low = timeout ? kMinTimeoutMs : 0, high = timeout ? kMaxTimeoutMs : kMaxRetries;
+                const std::optional<qint64> n = config::WholeNumber(value);
+                if (!n || *n < low || *n > high)
+                    return QStringLiteral("%1 \"%2\": give %3 from %4 to %5")
+                        .arg(arg, value, QLatin1String(timeout ? "milliseconds" : "a count"))
+                        .arg(low)
+                        .arg(high);
+                (timeout ? options.timeoutMs : options.retries) = int(*n);
+            } else
                 options.channel = value;
             continue;
         }
@@ -64,6 +75,14 @@ QString ParseOptions(const QStringList& arguments, Options& options) {
             options.day = true;
         else if (arg == QLatin1String("--hour"))
             options.hour = true;
+        else if (arg == QLatin1String("--quiet") || arg == QLatin1String("-q"))
+            options.quiet = true;
+        else if (arg == QLatin1String("--dry-run"))
+            options.dryRun = true;
+        else if (arg == QLatin1String("--all"))
+            options.all = true;
+        else if (arg == QLatin1String("--one-file"))
+            options.oneFile = true;
         else if (arg.startsWith(QLatin1Char('-')) && arg.size() > 1 && !arg.at(1).isDigit())
             return QStringLiteral("unknown option %1").arg(arg);
         else if (options.command.isEmpty())

@@ -34,13 +34,19 @@ struct Options {
     bool help = false;
     bool yes = false;
     bool csv = false;
-    bool json = false;   ///< live --json
+    bool json = false;   ///< live --json, diff --json
     bool watch = false;  ///< live --watch
     bool stats = false;  ///< live --stats
     bool day = false;
     bool hour = false;
-    QString controller;  ///< history export --controller
-    QString channel;     ///< history export --channel
+    bool quiet = false;    ///< --quiet: errors and data only
+    int timeoutMs = 0;     ///< --timeout MS: the least wait for a reply (0: the program's)
+    int retries = 0;       ///< --retries N: reads sent again when no usable reply came
+    bool dryRun = false;   ///< restore --dry-run
+    bool all = false;      ///< restore --all: every word, not only those that differ
+    bool oneFile = false;  ///< diff/restore --one-file: FILE itself for every port
+    QString controller;    ///< history export --controller
+    QString channel;       ///< history export --channel
 };
 
 /// Reads `arguments` (without the program's name). Returns an error text for anything it cannot
@@ -49,6 +55,10 @@ QString ParseOptions(const QStringList& arguments, Options& options);
 
 /// The most lines one run serves: the program's port list holds as many.
 inline constexpr int kMaxLines = int(config::kMaxPorts);
+/// --timeout's range, in milliseconds, and --retries'.
+inline constexpr int kMinTimeoutMs = 100;
+inline constexpr int kMaxTimeoutMs = 60000;
+inline constexpr int kMaxRetries = 10;
 
 /// The refusal of a longer list of ports, naming the limit.
 QString TooManyLines();

@@ -1,6 +1,9 @@
 #include "cli/PageJobs.h"
 
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QSaveFile>
 #include <QTemporaryDir>
 #include <memory>
@@ -210,10 +213,76 @@ int loadAndCheck(Session& session, PageWork& work, const QString& file, const QV
     return kExitOk;
 }
 
-QString fieldName(const PageWork& work, HeadlessPageView& view, const BlockRef& ref, const pages::Field& f) {
+QString fieldCaption(HeadlessPageView& view, const pages::Field& f) {
     QString caption = view.caption(f.label).trimmed();
     while (caption.endsWith(QLatin1Char(':')) || caption.endsWith(QChar(0xFF1A))) caption.chop(1);
-    return QStringLiteral("%1.%2 (%3)").arg(work.block(ref).section, f.key, caption.trimmed());
+    return caption.trimmed();
+}
+
+QString fieldName(const PageWork& work, HeadlessPageView& view, const BlockRef& ref, const pages::Field& f) {
+    return QStringLiteral("%1.%2 (%3)").arg(work.block(ref).section, f.key, fieldCaption(view, f));
+}
+
+/// A field the controller holds differently from the file.
+struct Difference {
+    BlockRef ref;
+    const pages::Field* field = nullptr;
+    QString name;  ///< "Ys.ys2 (Start delay)"
+    QString caption;
+    QString inController;
+    QString inFile;
+};
+
+/// The fields of `refs` that `held` (read from the controller) and `saved` (loaded from the file)
+/// hold differently, compared as the controller stores them: "12.3" in the file and 12.30 read are
+/// the same value. `fields` counts the fields compared.
+QVector<Difference> differences(Session& session, PageWork& saved, PageWork& held,
+                                const QVector<BlockRef>& refs, int& fields) {
+    const QString language = session.settings().language;
+    const pages::FieldCodec codec(saved.folder(), [language] { return language; });
+    QVector<Difference> found;
+    fields = 0;
+    for (const BlockRef& ref : refs) {
+        HeadlessPageView& fileView = saved.view(ref);
+        HeadlessPageView& controllerView = held.view(ref);
+        for (const pages::Field& f : saved.block(ref).fields) {
+            ++fields;
+            QString inController, inFile;
+            if (f.kind == pages::FieldKind::Bit) {
+                const bool c = controllerView.isChecked(f.control1), s = fileView.isChecked(f.control1);
+                if (c == s) continue;
+                inController = controllerView.caption(c ? f.control1 : f.control);
+                inFile = fileView.caption(s ? f.control1 : f.control);
+            } else {
+                inController = controllerView.text(f.control);
+                inFile = fileView.text(f.control);
+                if (codec.check(f, inFile) == pages::Refusal::None &&
+                    codec.check(f, inController) == pages::Refusal::None &&
+                    codec.encode(f, inFile) == codec.encode(f, inController))
+                    continue;
+            }
+            found.append({ref, &f, fieldName(saved, fileView, ref, f), fieldCaption(fileView, f),
+                          inController, inFile});
+        }
+    }
+    return found;
+}
+
+/// The stored words of a block that must go out for the controller to hold the file's values: the
+/// frames whose word differs between the two images, and the extra frames whose field differs.
+pages::PageEngine::Words differingWords(PageWork& saved, PageWork& held, const BlockRef& ref,
+                                        const QVector<Difference>& found) {
+    pages::PageEngine::Words words;
+    const pages::Block& block = saved.block(ref);
+    const QString want = saved.engine(ref).blockImage(block);
+    const QString have = held.engine(ref).blockImage(block);
+    for (int k = 0; k < block.frames; ++k)
+        if (want.mid(4 * k, 4) != have.mid(4 * k, 4)) words.frames.insert(k);
+    for (const pages::ExtraFrame& extra : block.extras)
+        for (const Difference& d : found)
+            if (d.ref.unit == ref.unit && d.ref.block == ref.block && d.field->control == extra.control)
+                words.extras.insert(extra.control);
+    return words;
 }
 
 }  // namespace
@@ -270,7 +339,7 @@ int Backup(Session& session, const QString& file) {
     return kExitOk;
 }
 
-int Restore(Session& session, const QString& file) {
+int Restore(Session& session, const QString& file, const RestoreMode& mode) {
     PageWork work(session, allPages());
     if (noFolder(session, work)) return kExitLink;
     if (!work.useFile(file)) return kExitUsage;  // a file error, never "differs"
@@ -281,8 +350,51 @@ int Restore(Session& session, const QString& file) {
         return kExitUsage;
     }
     if (const int code = loadAndCheck(session, work, file, refs)) return code;
+
+    // What goes out: every word, or (by default) the words the controller holds differently, read
+    // first; a block without one is not written at all.
+    QVector<QPair<BlockRef, pages::PageEngine::Words>> plan;
+    QStringList listed;  // what a dry run prints
+    if (mode.all) {
+        for (const BlockRef& ref : refs) {
+            plan.append({ref, work.engine(ref).allWords(ref.block)});
+            for (const pages::Field& f : work.block(ref).fields)
+                listed << QStringLiteral("%1: file %2")
+                              .arg(fieldName(work, work.view(ref), ref, f),
+                                   f.kind == pages::FieldKind::Bit
+                                       ? work.view(ref).caption(
+                                             work.view(ref).isChecked(f.control1) ? f.control1 : f.control)
+                                       : work.view(ref).text(f.control));
+        }
+    } else {
+        PageWork held(session, allPages());
+        if (noFolder(session, held)) return kExitLink;
+        if (!held.read(refs)) return kExitLink;
+        int fields = 0;
+        const QVector<Difference> found = differences(session, work, held, refs, fields);
+        for (const Difference& d : found)
+            listed << QStringLiteral("%1: controller %2, file %3").arg(d.name, d.inController, d.inFile);
+        for (const BlockRef& ref : refs) {
+            const pages::PageEngine::Words words = differingWords(work, held, ref, found);
+            if (!words.frames.isEmpty() || !words.extras.isEmpty()) plan.append({ref, words});
+        }
+    }
+    int wordCount = 0;
+    for (const auto& [ref, words] : plan) wordCount += int(words.frames.size() + words.extras.size());
+    if (mode.dryRun) {
+        for (const QString& line : listed) session.out() += (line + QLatin1Char('\n')).toUtf8();
+        session.prompter().information(
+            session.text("ctldryrun", "Dry run: %1 stored words would be written from %2; nothing was sent.",
+                         {QString::number(wordCount), file}));
+        return plan.isEmpty() ? kExitOk : kExitDiffers;
+    }
+    if (plan.isEmpty()) {
+        session.prompter().information(session.text(
+            "ctlsame", "The controller holds every value of %1 already: nothing was written.", {file}));
+        return kExitOk;
+    }
     QStringList sections;
-    for (const BlockRef& ref : refs)
+    for (const auto& [ref, words] : plan)
         if (!sections.contains(work.block(ref).section)) sections << work.block(ref).section;
     const QString question = session.text("ctlask", "Write %1 (sections %2) to the controller on %3?",
                                           {file, sections.join(QStringLiteral(", ")), session.portName()});
@@ -292,13 +404,23 @@ int Restore(Session& session, const QString& file) {
             session.text("ctlnoconfirm", "Not confirmed (give --yes). Nothing was sent."));
         return kExitDiffers;
     }
-    const int code = work.write(refs);
-    if (code == kExitOk)
+    int worst = kExitOk;
+    for (const auto& [ref, words] : plan) {
+        work.engine(ref).write(ref.block, words);
+        const auto outcome = work.engine(ref).lastWrite();
+        if (outcome == pages::PageEngine::Outcome::Verified) continue;
+        if (outcome == pages::PageEngine::Outcome::Differs) {
+            worst = qMax(worst, int(kExitDiffers));  // the engine named each field
+            continue;
+        }
+        return kExitLink;  // no answer to the read-back, or the port failed (shown by the engine)
+    }
+    if (worst == kExitOk)
         session.prompter().information(session.text("ctlrestored", "Restored from %1 and verified.", {file}));
-    return code;
+    return worst;
 }
 
-int Diff(Session& session, const QString& file) {
+int Diff(Session& session, const QString& file, bool json) {
     PageWork saved(session, allPages());
     PageWork held(session, allPages());
     if (noFolder(session, saved) || noFolder(session, held)) return kExitLink;
@@ -318,39 +440,30 @@ int Diff(Session& session, const QString& file) {
     }
     if (!held.read(refs)) return kExitLink;
 
-    // Compared as the controller stores them: "12.3" in the file and 12.30 read are the same value.
-    const QString language = session.settings().language;
-    const pages::FieldCodec codec(saved.folder(), [language] { return language; });
-    QStringList lines;
     int fields = 0;
-    for (const BlockRef& ref : refs) {
-        HeadlessPageView& fileView = saved.view(ref);
-        HeadlessPageView& controllerView = held.view(ref);
-        for (const pages::Field& f : saved.block(ref).fields) {
-            ++fields;
-            QString inController, inFile;
-            if (f.kind == pages::FieldKind::Bit) {
-                const bool c = controllerView.isChecked(f.control1), s = fileView.isChecked(f.control1);
-                if (c == s) continue;
-                inController = controllerView.caption(c ? f.control1 : f.control);
-                inFile = fileView.caption(s ? f.control1 : f.control);
-            } else {
-                inController = controllerView.text(f.control);
-                inFile = fileView.text(f.control);
-                if (codec.check(f, inFile) == pages::Refusal::None &&
-                    codec.check(f, inController) == pages::Refusal::None &&
-                    codec.encode(f, inFile) == codec.encode(f, inController))
-                    continue;
-            }
-            lines << QStringLiteral("%1: controller %2, file %3")
-                         .arg(fieldName(saved, fileView, ref, f), inController, inFile);
-        }
+    const QVector<Difference> found = differences(session, saved, held, refs, fields);
+    if (json) {
+        QJsonArray list;
+        for (const Difference& d : found)
+            list.append(QJsonObject{{QStringLiteral("section"), saved.block(d.ref).section},
+                                    {QStringLiteral("key"), d.field->key},
+                                    {QStringLiteral("caption"), d.caption},
+                                    {QStringLiteral("controller"), d.inController},
+                                    {QStringLiteral("file"), d.inFile}});
+        const QJsonObject o{{QStringLiteral("port"), session.portName()},
+                            {QStringLiteral("file"), file},
+                            {QStringLiteral("fields"), fields},
+                            {QStringLiteral("differences"), list}};
+        session.out() += QJsonDocument(o).toJson(QJsonDocument::Indented);
+    } else {
+        for (const Difference& d : found)
+            session.out() +=
+                QStringLiteral("%1: controller %2, file %3\n").arg(d.name, d.inController, d.inFile).toUtf8();
     }
-    for (const QString& line : lines) session.out() += (line + QLatin1Char('\n')).toUtf8();
     session.prompter().information(
         session.text("ctldiffcount", "%1 of %2 fields differ from %3.",
-                     {QString::number(lines.size()), QString::number(fields), file}));
-    return lines.isEmpty() ? kExitOk : kExitDiffers;
+                     {QString::number(found.size()), QString::number(fields), file}));
+    return found.isEmpty() ? kExitOk : kExitDiffers;
 }
 
 }  // namespace tarsyn::cli

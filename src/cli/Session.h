@@ -22,6 +22,9 @@ struct SessionSettings {
     QString language = QStringLiteral("English");
     bool yes = false;
     const StopRequest* stop = nullptr;  ///< SIGINT or SIGTERM taken: every wait of the line ends its job
+    int timeoutMs = 0;                  ///< --timeout: the least wait for any reply (0: the program's waits)
+    int retries = 0;     ///< --retries: a read without a usable reply is sent again this many times
+    bool quiet = false;  ///< --quiet: errors and data only, no information and no progress
 };
 
 /// The poll cycle's place for a tool that does not poll: no rotation, no timer to stop, and "linked"

@@ -8,6 +8,7 @@
 #include <QJsonObject>
 #include <QSet>
 #include <cstdio>
+#include <functional>
 
 #include "cli/ControllerJobs.h"
 #include "cli/HistoryExport.h"
@@ -53,7 +54,7 @@ int usage(const char* command, const QString& problem);
 /// The file a per-port job reads or writes: FILE itself for one port, FILE with the port's base name
 /// inserted for several.
 QString fileFor(const Context& ctx, const QString& file, const QString& port) {
-    return ctx.ports.size() > 1 ? PerPortFile(file, port) : file;
+    return ctx.ports.size() > 1 && !ctx.options.oneFile ? PerPortFile(file, port) : file;
 }
 
 /// Several ports whose base names coincide would share a file.
@@ -96,22 +97,54 @@ int runPage(Context& ctx) {
     return usage("page", QStringLiteral("page read NAME, or page write NAME FILE"));
 }
 
-int runFileJob(Context& ctx, const char* name, int (*job)(Session&, const QString&)) {
+/// Several ports' JSON objects as one document: an array in port order, a port that printed none
+/// as its port and "linked": false; one port's object as it is.
+int finishJson(const QVector<PortResult>& results) {
+    if (results.size() < 2) return FinishPorts(results);
+    QJsonArray array;
+    int worst = kExitOk;
+    for (const PortResult& r : results) {
+        QJsonObject o = QJsonDocument::fromJson(r.out).object();
+        if (o.isEmpty() || !o.contains(QStringLiteral("port")))
+            o = QJsonObject{{QStringLiteral("port"), r.port}, {QStringLiteral("linked"), false}};
+        array.append(o);
+        worst = qMax(worst, r.exitCode);
+    }
+    const QByteArray out = QJsonDocument(array).toJson(QJsonDocument::Indented);
+    std::fwrite(out.constData(), 1, size_t(out.size()), stdout);
+    std::fflush(stdout);
+    return worst;
+}
+
+int runFileJob(Context& ctx, const char* name, const std::function<int(Session&, const QString&)>& job,
+               bool reads, bool json = false) {
     if (ctx.options.words.size() != 1) return usage(name, QStringLiteral("give one FILE"));
     const QString file = ctx.options.words.at(0);
-    if (const QString clash = perPortClash(ctx, file); !clash.isEmpty()) return usage(name, clash);
+    if (!ctx.options.oneFile)
+        if (const QString clash = perPortClash(ctx, file); !clash.isEmpty()) return usage(name, clash);
     // A file to read that is missing or unreadable is a usage error before any port is opened.
-    if (job != Backup)
+    if (reads)
         for (const QString& port : ctx.ports)
             if (const QString error = unreadable(fileFor(ctx, file, port)); !error.isEmpty())
                 return usage(name, error);
-    return runOnPorts(ctx,
-                      [&ctx, file, job](Session& s) { return job(s, fileFor(ctx, file, s.portName())); });
+    const PortJob perPort = [&ctx, file, job](Session& s) {
+        return job(s, fileFor(ctx, file, s.portName()));
+    };
+    if (json) return finishJson(RunOnPorts(ctx.ports, ctx.settings, ctx.terminal, perPort));
+    return runOnPorts(ctx, perPort);
 }
 
-int runBackup(Context& ctx) { return runFileJob(ctx, "backup", Backup); }
-int runRestore(Context& ctx) { return runFileJob(ctx, "restore", Restore); }
-int runDiff(Context& ctx) { return runFileJob(ctx, "diff", Diff); }
+int runBackup(Context& ctx) { return runFileJob(ctx, "backup", Backup, false); }
+int runRestore(Context& ctx) {
+    const RestoreMode mode{ctx.options.all, ctx.options.dryRun};
+    return runFileJob(
+        ctx, "restore", [mode](Session& s, const QString& file) { return Restore(s, file, mode); }, true);
+}
+int runDiff(Context& ctx) {
+    const bool json = ctx.options.json;
+    return runFileJob(
+        ctx, "diff", [json](Session& s, const QString& file) { return Diff(s, file, json); }, true, json);
+}
 
 int runLive(Context& ctx) {
     if (!ctx.options.words.isEmpty()) return usage("live", QStringLiteral("takes no words"));
@@ -130,23 +163,10 @@ int runLive(Context& ctx) {
             throw;
         }
     };
-    if (!json || watch || ctx.ports.size() < 2) return runOnPorts(ctx, job);
+    if (!json || watch) return runOnPorts(ctx, job);
     // One poll of several ports is one JSON document, an array of their objects in port order (a
     // port that gave no reading: its port and "linked": false), so that jq reads it whole.
-    const QVector<PortResult> results = RunOnPorts(ctx.ports, ctx.settings, ctx.terminal, job);
-    QJsonArray array;
-    int worst = kExitOk;
-    for (const PortResult& r : results) {
-        QJsonObject o = QJsonDocument::fromJson(r.out).object();
-        if (o.isEmpty() || !o.contains(QStringLiteral("port")))
-            o = QJsonObject{{QStringLiteral("port"), r.port}, {QStringLiteral("linked"), false}};
-        array.append(o);
-        worst = qMax(worst, r.exitCode);
-    }
-    const QByteArray out = QJsonDocument(array).toJson(QJsonDocument::Indented);
-    std::fwrite(out.constData(), 1, size_t(out.size()), stdout);
-    std::fflush(stdout);
-    return worst;
+    return finishJson(RunOnPorts(ctx.ports, ctx.settings, ctx.terminal, job));
 }
 
 int runAlarms(Context& ctx) {
@@ -207,7 +227,8 @@ int runServe(Context& ctx) {
 
 const QString kFilesRule = QStringLiteral(
     "With several ports, FILE names one file per port: the port's base name is inserted before the\n"
-    "extension (--port /dev/ttyUSB0 --port COM2 with backup.ini: backup-ttyUSB0.ini, backup-ttyS1.ini).\n");
+    "extension (--port /dev/ttyUSB0 --port COM2 with backup.ini: backup-ttyUSB0.ini, backup-ttyS1.ini).\n"
+    "diff and restore --one-file use FILE itself for every port (one reference for many controllers).\n");
 
 const SubCommand kCommands[] = {
     {"page",
@@ -231,20 +252,27 @@ const SubCommand kCommands[] = {
      Ports::Needed,
      runBackup},
     {"restore",
-     "restore FILE [--yes]",
-     "Writes every page section FILE holds (a whole backup, or only some sections) to the controller.\n"
-     "Every field of every section is checked before the first word goes out; then each block is\n"
-     "written and read back, and any field the controller did not take is named (exit 1). Asks on a\n"
-     "terminal unless --yes is given; without either nothing is sent (exit 1).\n",
-     {"yes"},
+     "restore FILE [--yes] [--dry-run] [--all] [--one-file]",
+     "Writes the page sections FILE holds (a whole backup, or only some sections) to the controller.\n"
+     "Every field of every section is checked before the first word goes out. The blocks are read\n"
+     "first and only the stored words the controller holds differently are written (about a second\n"
+     "a word), each block read back whole; any field the controller did not take is named (exit 1).\n"
+     "A controller that holds the file already gets nothing (exit 0). --all writes every word of the\n"
+     "file's blocks without reading them first. --dry-run prints what would be written (each field:\n"
+     "the controller's value and the file's; with --all, every field) and sends nothing: exit 0 when\n"
+     "nothing would be written, 1 when something would. Asks on a terminal unless --yes is given;\n"
+     "without either nothing is sent (exit 1).\n",
+     {"yes", "dry-run", "all", "one-file"},
      Ports::Needed,
      runRestore},
     {"diff",
-     "diff FILE",
+     "diff FILE [--json] [--one-file]",
      "Reads the blocks FILE holds from the controller and compares them field by field with the\n"
      "file, as the controller stores them. Prints one line per differing field (section.key, its\n"
-     "caption, the controller's value and the file's) and exits 1 when any differs.\n",
-     {},
+     "caption, the controller's value and the file's) and exits 1 when any differs. --json prints one\n"
+     "JSON object instead (port, file, fields compared, differences: section, key, caption,\n"
+     "controller, file), and with several ports one JSON array of them.\n",
+     {"json", "one-file"},
      Ports::Needed,
      runDiff},
     {"live",
@@ -344,6 +372,9 @@ QString foreignFlag(const Options& o, const SubCommand& command) {
                                                   {"stats", o.stats},
                                                   {"day", o.day},
                                                   {"hour", o.hour},
+                                                  {"dry-run", o.dryRun},
+                                                  {"all", o.all},
+                                                  {"one-file", o.oneFile},
                                                   {"controller", !o.controller.isEmpty()},
                                                   {"channel", !o.channel.isEmpty()}};
     for (const auto& [flag, on] : given)
@@ -370,6 +401,11 @@ QString UsageText() {
         "  --code-page NAME   code page of system.ini, the catalogues and page files (default GBK)\n"
         "  --language NAME    catalogue for alarm texts and messages (default: system.ini's language,\n"
         "                     else English)\n"
+        "  --timeout MS       wait at least MS milliseconds (100 to 60000) for every reply, for a slow\n"
+        "                     line (default: the program's own waits, a second for a live block)\n"
+        "  --retries N        send a read again up to N times (0 to 10, default 0) when no usable\n"
+        "                     reply came; writes are never repeated\n"
+        "  --quiet, -q        errors and data only: no information lines, no progress\n"
         "  --help             this text; COMMAND --help for one command\n"
         "  --version          the program's version (alone)\n\n"
         "Commands:\n");
@@ -455,6 +491,9 @@ int RunTarsynctl(const QStringList& arguments, const QString& applicationDir) {
     settings.dataDir = folder.path;
     settings.codePage = options.codePage;
     settings.yes = options.yes;
+    settings.timeoutMs = options.timeoutMs;
+    settings.retries = options.retries;
+    settings.quiet = options.quiet;
     const QStringList installed = config::CatalogueNames(folder.path);
     if (!options.language.isEmpty()) {
         if (!installed.contains(options.language)) {

@@ -117,6 +117,8 @@ private slots:
     void badFileIsAUsageErrorNotADifference_data();
     void badFileIsAUsageErrorNotADifference();
     void liveJsonOfSeveralPortsIsOneDocument();
+    void restoreWritesOnlyWhatDiffers();
+    void slowLineTakesATimeout();
 
 private:
     Run run(const QStringList& args, const QString& workingDir = QString());
@@ -698,6 +700,82 @@ void TestTarsynctl::liveJsonOfSeveralPortsIsOneDocument() {
     QCOMPARE(array.at(1)[QStringLiteral("linked")].toBool(), false);
     QCOMPARE(array.at(2)[QStringLiteral("linked")].toBool(), true);
     QVERIFY(!array.at(2)[QStringLiteral("values")].toObject().isEmpty());
+}
+
+void TestTarsynctl::restoreWritesOnlyWhatDiffers() {
+    auto first = sim(QStringLiteral("only1"));
+    auto second = sim(QStringLiteral("only2"));
+    QVERIFY(first && second);
+    const QString port = path(QStringLiteral("only1")), other = path(QStringLiteral("only2"));
+    Run r = run({"--port", port, "page", "read", "delays"});
+    QVERIFY2(r.exitCode == 0, qPrintable(r.err));
+    QByteArray ini = r.out.toLatin1();
+    QVERIFY(ini.contains("\r\nys2=5\r\n"));
+    ini.replace("\r\nys2=5\r\n", "\r\nys2=7\r\n");  // the start delay, 5 s -> 7 s
+    const QString file = path(QStringLiteral("start-delay.ini"));
+    QFile out(file);
+    QVERIFY(out.open(QIODevice::WriteOnly));
+    out.write(ini);
+    out.close();
+
+    // A dry run lists the one field and sends nothing.
+    r = run({"--port", port, "restore", file, "--dry-run"});
+    QCOMPARE(r.exitCode, 1);
+    QCOMPARE(r.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts),
+             QStringList{QStringLiteral("Ys.ys2 (Start delay): controller 5, file 7")});
+    QCOMPARE(first->requestsStartingWith(QStringLiteral("0007")), QStringList());
+
+    // The restore writes that one word: the start delay is the byte at 0x004D, in the word at 0x004C.
+    r = run({"--port", port, "restore", file, "--yes"});
+    QVERIFY2(r.exitCode == 0, qPrintable(r.err));
+    const QStringList writes = first->requestsStartingWith(QStringLiteral("0007"));
+    QCOMPARE(writes.size(), 1);
+    QVERIFY2(writes.at(0).contains(QLatin1String("<- 0007004C")), qPrintable(writes.at(0)));
+
+    // Now the same: diff --json has no difference, a second restore writes nothing, --quiet says
+    // nothing, a dry run exits 0.
+    r = run({"--port", port, "diff", file, "--json"});
+    QCOMPARE(r.exitCode, 0);
+    const QJsonObject diff = QJsonDocument::fromJson(r.out.toUtf8()).object();
+    QCOMPARE(diff[QStringLiteral("port")].toString(), port);
+    QVERIFY(diff[QStringLiteral("fields")].toInt() > 0);
+    QCOMPARE(diff[QStringLiteral("differences")].toArray().size(), 0);
+    r = run({"--quiet", "--port", port, "restore", file, "--yes"});
+    QCOMPARE(r.exitCode, 0);
+    QCOMPARE(r.err, QString());
+    QCOMPARE(first->requestsStartingWith(QStringLiteral("0007")).size(), 1);
+    QCOMPARE(run({"--port", port, "restore", file, "--dry-run"}).exitCode, 0);
+
+    // One reference file for two controllers: the second still holds 5.
+    r = run({"--port", port, "--port", other, "diff", file, "--one-file", "--json"});
+    QCOMPARE(r.exitCode, 1);
+    const QJsonArray both = QJsonDocument::fromJson(r.out.toUtf8()).array();
+    QCOMPARE(both.size(), 2);
+    QCOMPARE(both.at(0)[QStringLiteral("differences")].toArray().size(), 0);
+    const QJsonArray differs = both.at(1)[QStringLiteral("differences")].toArray();
+    QCOMPARE(differs.size(), 1);
+    QCOMPARE(differs.at(0)[QStringLiteral("key")].toString(), QStringLiteral("ys2"));
+    QCOMPARE(differs.at(0)[QStringLiteral("controller")].toString(), QStringLiteral("5"));
+    QCOMPARE(differs.at(0)[QStringLiteral("file")].toString(), QStringLiteral("7"));
+}
+
+void TestTarsynctl::slowLineTakesATimeout() {
+    // A controller that answers 2.5 s late: the program's one-second wait misses it, --timeout waits.
+    auto controller = sim(QStringLiteral("slow"), {QStringLiteral("--delay"), QStringLiteral("2500")});
+    QVERIFY(controller);
+    const QString port = path(QStringLiteral("slow"));
+    const Run r = run({"--port", port, "--timeout", "4000", "live"});
+    QVERIFY2(r.exitCode == 0, qPrintable(r.err));
+    QCOMPARE(run({"--port", port, "live"}).exitCode, 3);
+    // Out of range, or not a whole number: refused naming the option and the range.
+    for (const char* bad : {"50", "60001", "+500", "1e3"}) {
+        const Run refused = run({"--port", port, "--timeout", bad, "live"});
+        QCOMPARE(refused.exitCode, 2);
+        QVERIFY2(
+            refused.err.contains(QLatin1String("--timeout")) && refused.err.contains(QLatin1String("100")),
+            qPrintable(refused.err));
+    }
+    QCOMPARE(run({"--port", port, "--retries", "11", "live"}).exitCode, 2);
 }
 
 QTEST_GUILESS_MAIN(TestTarsynctl)
