@@ -634,6 +634,18 @@ void TestPageEngine::refusalSendsNothing_data() {
     QTest::newRow("empty") << "TForm6" << 1 << "edtys11"
                            << ""
                            << "油压低延时: 0-255";
+    // A sign, a null character or an exponent is not part of a stored number.
+    QTest::newRow("plus sign") << "TForm6" << 0 << "edtys1"
+                               << "+5"
+                               << "冷却停机延时: 0-255";
+    QTest::newRow("null character") << "TForm6" << 0 << "edtys1" << QString("5") + QChar(0)
+                                    << "冷却停机延时: 0-255";
+    QTest::newRow("exponent in a word") << "TForm7" << 0 << "edtys2"
+                                        << "1e3"
+                                        << "水温曲线/水温2: 0-65535";
+    QTest::newRow("plus sign in hundredths") << "TForm7" << 1 << "edtyyy8"
+                                             << "+1.5"
+                                             << "油压曲线/电压值8: 0.00-655.35";
     QTest::newRow("decimals in a byte") << "TForm6" << 0 << "edtys1"
                                         << "1.5"
                                         << "冷却停机延时: 0-255";
