@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -222,7 +223,19 @@ int runServe(Context& ctx) {
     if (!ctx.options.words.isEmpty()) return usage("serve", QStringLiteral("takes no words"));
     config::LiveSettings settings;
     settings.load(ctx.data);
-    return Serve(ctx.settings, ServeLines(ctx.ports, settings.ports()), ctx.terminal);
+    const QVector<config::PortEntry> lines = ServeLines(ctx.ports, settings.ports());
+    // No line because the settings are damaged (random bytes, no section Set): said as the window
+    // program says it, not taken for an empty port list.
+    if (lines.isEmpty() && QFileInfo::exists(ctx.data.filePath(QStringLiteral("system.ini"))) &&
+        ctx.data.readSection(QStringLiteral("system.ini"), QStringLiteral("Set")).size() == 0) {
+        QString problem = config::SettingsCheckProblem(ctx.data);
+        if (problem.isEmpty())
+            problem = QStringLiteral("%1 has no section [Set]")
+                          .arg(ctx.data.filePath(QStringLiteral("system.ini")));
+        ctx.terminal.line(QStringLiteral("tarsynctl serve: system.ini Error! %1").arg(problem));
+        return kExitUsage;
+    }
+    return Serve(ctx.settings, lines, ctx.terminal);
 }
 
 const QString kFilesRule = QStringLiteral(

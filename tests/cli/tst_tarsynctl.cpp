@@ -119,6 +119,7 @@ private slots:
     void liveJsonOfSeveralPortsIsOneDocument();
     void restoreWritesOnlyWhatDiffers();
     void slowLineTakesATimeout();
+    void serveOnDamagedSettingsSaysSo();
 
 private:
     Run run(const QStringList& args, const QString& workingDir = QString());
@@ -776,6 +777,27 @@ void TestTarsynctl::slowLineTakesATimeout() {
             qPrintable(refused.err));
     }
     QCOMPARE(run({"--port", port, "--retries", "11", "live"}).exitCode, 2);
+}
+
+void TestTarsynctl::serveOnDamagedSettingsSaysSo() {
+    QTemporaryDir data;
+    QVERIFY(
+        QFile::copy(binDir() + QStringLiteral("/English.lag"), data.filePath(QStringLiteral("English.lag"))));
+    QFile f(data.filePath(QStringLiteral("system.ini")));
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    QByteArray noise;
+    for (int i = 0; i < 4096; ++i) noise += char((i * 7919 + 13) % 256);  // no section, no line
+    f.write(noise);
+    f.close();
+    QProcess p;
+    p.setProcessEnvironment(headless());
+    p.start(binDir() + QStringLiteral("/tarsynctl"), {"--data-dir", data.path(), "serve"});
+    QVERIFY(p.waitForFinished(20000));
+    QCOMPARE(p.exitCode(), 2);
+    const QString err = QString::fromUtf8(p.readAllStandardError());
+    QVERIFY2(err.contains(QLatin1String("system.ini Error!")) && err.contains(data.filePath("system.ini")),
+             qPrintable(err));
+    QVERIFY2(!err.contains(QLatin1String("no line to serve")), qPrintable(err));
 }
 
 QTEST_GUILESS_MAIN(TestTarsynctl)
