@@ -189,9 +189,10 @@ void PageEngine::read(int b) {
                 showMessage("pgread");
             }
         } else {
-            // Nothing usable came back (silence, a cut or spoilt reply): the fields keep what they
-            // held, and the operator learns that the read did not happen.
-            m_services.prompter.error(message("pgreadnone", {blockName(b)}));
+            // Nothing usable came back: the fields keep what they held, and the operator learns that
+            // the read did not happen, and whether nothing came or a reply that failed its check.
+            const bool silent = link.LastVerdict() == link::ReplyVerdict::NoReply;
+            m_services.prompter.error(message(silent ? "pgreadnone" : "pgreadgarbled", {blockName(b)}));
         }
     } catch (const link::LinkError& e) {
         // Shown once; the page is ready again and polling has resumed with the guard.

@@ -5,6 +5,7 @@
 #include <QtTest>
 
 #include "PageFixture.h"
+#include "link/Codec.h"
 #include "pages/PageTable.h"
 
 using namespace tarsyn;
@@ -85,6 +86,7 @@ private slots:
     void refusalSendsNothing();
     void boundaryValuesGoOut_data();
     void boundaryValuesGoOut();
+    void garbledReplyIsNotCalledSilence();
     void portThatCannotReopenIsReportedOnce();
     void chineseNamePacksAsUtf16AndReadsBack();
     void chineseNameIsCutToEightUnits();
@@ -754,6 +756,24 @@ void TestPageEngine::boundaryValuesGoOut() {
     f.engine->write(block);
     QCOMPARE(f.frames().value(frame).left(12), request);
     QCOMPARE(f.prompter.shown, QStringList{"error:pgnoanswer"});
+}
+
+void TestPageEngine::garbledReplyIsNotCalledSilence() {
+    // The delay page's first block: silence, then a whole reply with one check character changed.
+    PageFixture f(pages::delayPage());
+    f.engine->read(0);
+    QCOMPARE(f.prompter.shown.size(), 1);
+    QVERIFY2(f.prompter.shown.at(0).startsWith("error:") && f.prompter.shown.at(0).endsWith(": no answer"),
+             qPrintable(f.prompter.shown.at(0)));
+    QString reply = link::BuildFrame("00040A" + QString(20, QLatin1Char('0')));
+    reply[reply.size() - 3] =
+        reply.at(reply.size() - 3) == QLatin1Char('0') ? QLatin1Char('1') : QLatin1Char('0');
+    f.reply = reply;
+    f.prompter.shown.clear();
+    f.engine->read(0);
+    QCOMPARE(f.prompter.shown.size(), 1);
+    QVERIFY2(f.prompter.shown.at(0).startsWith("error:") && f.prompter.shown.at(0).endsWith(": garbled"),
+             qPrintable(f.prompter.shown.at(0)));
 }
 
 void TestPageEngine::portThatCannotReopenIsReportedOnce() {
