@@ -74,7 +74,9 @@ void Terminal::progress(const QString& port, const QString& what, int position, 
     m_progressShown = true;
 }
 
-void ConsolePrompter::show(const QString& text) {
+void ConsolePrompter::show(const QString& given) {
+    QString text = given;
+    if (!m_iniFile.isEmpty()) text.replace(QLatin1String("system.ini"), m_iniFile);
     m_shown << text;
     m_terminal.line(m_label.isEmpty() ? text : m_label + QStringLiteral(": ") + text);
 }

@@ -68,6 +68,9 @@ public:
     void setQuiet(const QStringList& texts) { m_quiet = texts; }
     /// --quiet: no information at all, only errors and questions.
     void setSilent(bool silent) { m_silent = silent; }
+    /// The engines name the file they load as "system.ini": a tool that gave them another file under
+    /// that name shows `file` instead.
+    void setIniFile(const QString& file) { m_iniFile = file; }
 
     int errors() const { return m_errors; }
     /// Every text shown so far, information and errors alike, in order.
@@ -82,6 +85,7 @@ private:
     QString m_label;
     bool m_assumeYes = false;
     bool m_silent = false;
+    QString m_iniFile;
     std::optional<QString> m_input;
     QStringList m_quiet;
     QStringList m_shown;

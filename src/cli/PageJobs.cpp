@@ -83,7 +83,25 @@ public:
                 m_session.text("ctlfile", "Cannot use the file %1: %2", {file, out.errorString()}));
             return false;
         }
+        m_session.prompter().setIniFile(file);  // the engines' "system.ini" is this file
         return true;
+    }
+
+    /// The first field of `refs` whose text the file holds is one its field refuses ("Ys.ys3 = 300"),
+    /// or empty (a refusal of two fields together, an upper limit below its lower one).
+    QString refusedField(const QVector<BlockRef>& refs) const {
+        const QString language = m_session.settings().language;
+        const pages::FieldCodec codec(m_folder, [language] { return language; });
+        for (const BlockRef& ref : refs) {
+            const pages::Block& b = block(ref);
+            const config::IniSection saved = m_folder.readSection(kIniFile, b.section);
+            for (const pages::Field* f : b.keyedFields())
+                if (f->kind != pages::FieldKind::Bit && saved.contains(f->key) &&
+                    codec.check(*f, m_units[size_t(ref.unit)].view->text(f->control)) != pages::Refusal::None)
+                    return QStringLiteral("%1.%2 = %3")
+                        .arg(b.section, f->key, saved.value(f->key, QString()));
+        }
+        return {};
     }
 
     QVector<BlockRef> allBlocks() const {
@@ -206,8 +224,13 @@ int loadAndCheck(Session& session, PageWork& work, const QString& file, const QV
         return kExitDiffers;
     }
     if (!work.checkWrite(refs)) {
-        session.prompter().error(
-            session.text("ctlrefused", "%1: a value was refused. Nothing was sent.", {file}));
+        const QString field = work.refusedField(refs);
+        if (!field.isEmpty())
+            session.prompter().error(
+                session.text("ctlrefusedkey", "%1: %2 was refused. Nothing was sent.", {file, field}));
+        else
+            session.prompter().error(
+                session.text("ctlrefused", "%1: a value was refused. Nothing was sent.", {file}));
         return kExitDiffers;
     }
     return kExitOk;

@@ -120,6 +120,7 @@ private slots:
     void restoreWritesOnlyWhatDiffers();
     void slowLineTakesATimeout();
     void serveOnDamagedSettingsSaysSo();
+    void refusalsNameTheFileAndTheKey();
 
 private:
     Run run(const QStringList& args, const QString& workingDir = QString());
@@ -798,6 +799,32 @@ void TestTarsynctl::serveOnDamagedSettingsSaysSo() {
     QVERIFY2(err.contains(QLatin1String("system.ini Error!")) && err.contains(data.filePath("system.ini")),
              qPrintable(err));
     QVERIFY2(!err.contains(QLatin1String("no line to serve")), qPrintable(err));
+}
+
+void TestTarsynctl::refusalsNameTheFileAndTheKey() {
+    auto controller = sim(QStringLiteral("refuse"));
+    QVERIFY(controller);
+    const QString port = path(QStringLiteral("refuse"));
+    const auto write = [&](const QString& name, const QByteArray& bytes) {
+        QFile f(path(name));
+        if (f.open(QIODevice::WriteOnly)) f.write(bytes);
+        return path(name);
+    };
+    // Only one delay of the block: the message names the file given, never system.ini.
+    const QString partial = write(QStringLiteral("partial.ini"), "[Ys]\r\nys1=5\r\n");
+    Run r = run({"--port", port, "page", "write", "delays", partial});
+    QCOMPARE(r.exitCode, 1);
+    QVERIFY2(r.err.contains(partial + QLatin1String(" holds only some")), qPrintable(r.err));
+    QVERIFY2(!r.err.contains(QLatin1String("system.ini")), qPrintable(r.err));
+
+    // A value out of range: the key and the file's value.
+    QByteArray ini = "[Ys]\r\n";
+    for (int i = 1; i <= 22; ++i) ini += "ys" + QByteArray::number(i) + "=" + (i == 3 ? "300" : "5") + "\r\n";
+    const QString big = write(QStringLiteral("big.ini"), ini);
+    r = run({"--port", port, "restore", big, "--yes"});
+    QCOMPARE(r.exitCode, 1);
+    QVERIFY2(r.err.contains(big + QLatin1String(": Ys.ys3 = 300 was refused")), qPrintable(r.err));
+    QCOMPARE(controller->requestsStartingWith(QStringLiteral("0007")), QStringList());
 }
 
 QTEST_GUILESS_MAIN(TestTarsynctl)
