@@ -121,6 +121,7 @@ private slots:
     void slowLineTakesATimeout();
     void serveOnDamagedSettingsSaysSo();
     void refusalsNameTheFileAndTheKey();
+    void watchOfASilentControllerPrintsAtTheRefreshTime();
 
 private:
     Run run(const QStringList& args, const QString& workingDir = QString());
@@ -825,6 +826,41 @@ void TestTarsynctl::refusalsNameTheFileAndTheKey() {
     QCOMPARE(r.exitCode, 1);
     QVERIFY2(r.err.contains(big + QLatin1String(": Ys.ys3 = 300 was refused")), qPrintable(r.err));
     QCOMPARE(controller->requestsStartingWith(QStringLiteral("0007")), QStringList());
+}
+
+void TestTarsynctl::watchOfASilentControllerPrintsAtTheRefreshTime() {
+    auto controller = sim(QStringLiteral("mute"), {QStringLiteral("--no-answer")});
+    QVERIFY(controller);
+    QTemporaryDir data;
+    QVERIFY(
+        QFile::copy(binDir() + QStringLiteral("/English.lag"), data.filePath(QStringLiteral("English.lag"))));
+    QFile ini(data.filePath(QStringLiteral("system.ini")));
+    QVERIFY(ini.open(QIODevice::WriteOnly));
+    ini.write("[Set]\r\nlanguage=English\r\nflash=3\r\n");
+    ini.close();
+    QProcess p;
+    p.setProcessEnvironment(headless());
+    p.start(binDir() + QStringLiteral("/tarsynctl"),
+            {"--data-dir", data.path(), "--port", path(QStringLiteral("mute")), "live", "--watch", "--json"});
+    QVERIFY(p.waitForStarted(10000));
+    // Three polls, each printed as it comes: their stamps are the refresh time (3 s) apart, not the
+    // one-second wait of an unanswered request.
+    QStringList lines;
+    QTRY_VERIFY_WITH_TIMEOUT(
+        (lines += QString::fromUtf8(p.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts)).size() >= 3,
+        30000);
+    ::kill(pid_t(p.processId()), SIGINT);
+    QVERIFY(p.waitForFinished(10000));
+    QCOMPARE(p.exitCode(), 0);
+    QVector<QDateTime> times;
+    for (const QString& line : lines.mid(0, 3)) {
+        const QJsonObject o = QJsonDocument::fromJson(line.toUtf8()).object();
+        QCOMPARE(o[QStringLiteral("linked")].toBool(), false);
+        times << QDateTime::fromString(o[QStringLiteral("time")].toString(), Qt::ISODate);
+    }
+    // Stamped in whole seconds: two periods of 3 s are 6 or 7 apart (2 s periods would be 4 or 5).
+    const qint64 span = times.at(0).secsTo(times.at(2));
+    QVERIFY2(span >= 6 && span <= 7, qPrintable(QString::number(span)));
 }
 
 QTEST_GUILESS_MAIN(TestTarsynctl)
