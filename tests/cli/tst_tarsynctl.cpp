@@ -424,6 +424,10 @@ void TestTarsynctl::serveRecordsEveryLineAtItsCadenceUntilSigterm() {
         history.journal(QStringLiteral("South")).contains(QStringLiteral("alarm-raised zs9 Emergency stop")),
         30000);
     QVERIFY(history.journal(QStringLiteral("North")).isEmpty());
+    QVERIFY(south->command("alarm off"));
+    QTRY_VERIFY_WITH_TIMEOUT(
+        history.journal(QStringLiteral("South")).contains(QStringLiteral("alarm-cleared zs9 Emergency stop")),
+        30000);
 
     serve.terminate();  // SIGTERM
     QVERIFY(serve.waitForFinished(30000));
@@ -431,6 +435,9 @@ void TestTarsynctl::serveRecordsEveryLineAtItsCadenceUntilSigterm() {
     const QString err = QString::fromUtf8(serve.readAllStandardError());
     QVERIFY2(serve.exitCode() == 0, qPrintable(err));
     QVERIFY2(err.contains(QLatin1String("(Dead): no answer from the controller yet")), qPrintable(err));
+    // The log says the alarm's raising and its clearing, each once.
+    QCOMPARE(err.count(QLatin1String("(South): alarm raised: zs9 Emergency stop")), 1);
+    QCOMPARE(err.count(QLatin1String("(South): alarm cleared: zs9 Emergency stop")), 1);
 
     for (const char* remark : {"North", "South"}) {
         const QString name = QLatin1String(remark);
