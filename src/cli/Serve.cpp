@@ -252,7 +252,11 @@ int Service::start() {
             probe.OpenPort();
             probe.ClosePort();
         } catch (const link::PortOpenError& e) {
-            if (e.reason() == link::PortOpenError::Reason::InUse) refused << e.device();
+            // Named as configured, with the real device the lock is taken under when that differs.
+            if (e.reason() == link::PortOpenError::Reason::InUse)
+                refused << (e.device() == line.port.trimmed()
+                                ? e.device()
+                                : QStringLiteral("%1 (%2)").arg(line.port.trimmed(), e.device()));
         } catch (const link::SerialError&) {
         }
     }
