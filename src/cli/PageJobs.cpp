@@ -52,16 +52,37 @@ public:
         for (const pages::Page* page : pages) {
             Unit unit;
             unit.page = page;
-            const QString title = session.messages().text(page->titleKey);
+            if (m_progressLabel.isEmpty()) m_progressLabel = session.messages().text(page->titleKey);
             unit.view = std::make_unique<HeadlessPageView>(
-                *page, translations,
-                [&session, title](int position, int maximum) { session.progress(title, position, maximum); });
+                *page, translations, [this](int position, int maximum) { progress(position, maximum); });
             pages::PageServices services{session.link(), session.poll(), m_folder, session.messages(),
                                          session.prompter()};
             services.controller = [&session] { return session.portName(); };
             unit.engine = std::make_unique<pages::PageEngine>(*page, *unit.view, services);
             m_units.push_back(std::move(unit));
         }
+    }
+
+    ~PageWork() { m_session.progress(m_progressLabel, -1, 0); }
+
+    /// The progress of every block of a job on one bar under one label, counting up once from 0 to
+    /// `total` (the sum of the blocks' own bars), rather than from 0 again for every block.
+    void beginProgress(const QString& label, int total) {
+        if (!label.isEmpty()) m_progressLabel = label;
+        m_progressDone = 0;
+        m_progressTotal = total;
+    }
+    /// The bars of reading `refs`: each block's wait in steps (at least --timeout's).
+    int readProgress(const QVector<BlockRef>& refs) const {
+        int total = 0;
+        for (const BlockRef& ref : refs) total += qMax(block(ref).steps, m_session.settings().timeoutMs);
+        return total;
+    }
+    /// The bars of writing `refs`.
+    int writeProgress(const QVector<BlockRef>& refs) const {
+        int total = 0;
+        for (const BlockRef& ref : refs) total += block(ref).progressMax;
+        return total;
     }
 
     bool ready() const { return m_dir.isValid(); }
@@ -133,6 +154,7 @@ public:
 
     /// Reads each block from the controller; false at the first that failed (its error shown).
     bool read(const QVector<BlockRef>& refs) {
+        beginProgress(QString(), readProgress(refs));
         for (const BlockRef& ref : refs) {
             const int errors = m_session.prompter().errors();
             engine(ref).read(ref.block);
@@ -172,6 +194,7 @@ public:
     /// kExitDiffers when it holds some field differently (the engine names them), kExitLink when it
     /// did not answer (the remaining blocks are not tried).
     int write(const QVector<BlockRef>& refs) {
+        beginProgress(QString(), writeProgress(refs));
         int worst = kExitOk;
         for (const BlockRef& ref : refs) {
             engine(ref).write(ref.block);
@@ -192,6 +215,20 @@ public:
     }
 
 private:
+    // One block's bar: shown from 0 to its maximum, then hidden (-1, maybe more than once): it then
+    // counts as done.
+    void progress(int position, int maximum) {
+        if (position < 0) {
+            if (m_barOpen) m_progressDone += m_barMaximum;
+            m_barOpen = false;
+            return;
+        }
+        m_barOpen = true;
+        m_barMaximum = maximum;
+        const int total = qMax(m_progressTotal, m_progressDone + maximum);
+        m_session.progress(m_progressLabel, qMin(m_progressDone + position, total), total);
+    }
+
     struct Unit {
         const pages::Page* page = nullptr;
         std::unique_ptr<HeadlessPageView> view;
@@ -202,6 +239,11 @@ private:
     QTemporaryDir m_dir;
     config::Config m_folder;
     std::vector<Unit> m_units;
+    QString m_progressLabel;
+    int m_progressDone = 0;
+    int m_progressTotal = 0;
+    bool m_barOpen = false;
+    int m_barMaximum = 0;
 };
 
 QVector<const pages::Page*> allPages() {
@@ -347,6 +389,7 @@ int PageWrite(Session& session, const pages::Page& page, const QString& file) {
 
 int Backup(Session& session, const QString& file) {
     PageWork work(session, allPages());
+    work.beginProgress(file, 0);  // every page of the file on one bar
     if (noFolder(session, work)) return kExitLink;
     const QVector<BlockRef> refs = work.allBlocks();
     if (!work.read(refs) || !work.save(refs)) return kExitLink;
@@ -364,6 +407,7 @@ int Backup(Session& session, const QString& file) {
 
 int Restore(Session& session, const QString& file, const RestoreMode& mode) {
     PageWork work(session, allPages());
+    work.beginProgress(file, 0);  // every page of the file on one bar
     if (noFolder(session, work)) return kExitLink;
     if (!work.useFile(file)) return kExitUsage;  // a file error, never "differs"
     const QVector<BlockRef> refs = work.blocksInFile();
@@ -391,6 +435,7 @@ int Restore(Session& session, const QString& file, const RestoreMode& mode) {
         }
     } else {
         PageWork held(session, allPages());
+        held.beginProgress(file, 0);
         if (noFolder(session, held)) return kExitLink;
         if (!held.read(refs)) return kExitLink;
         int fields = 0;
@@ -403,7 +448,11 @@ int Restore(Session& session, const QString& file, const RestoreMode& mode) {
         }
     }
     int wordCount = 0;
-    for (const auto& [ref, words] : plan) wordCount += int(words.frames.size() + words.extras.size());
+    QVector<BlockRef> planned;
+    for (const auto& [ref, words] : plan) {
+        wordCount += int(words.frames.size() + words.extras.size());
+        planned << ref;
+    }
     if (mode.dryRun) {
         for (const QString& line : listed) session.out() += (line + QLatin1Char('\n')).toUtf8();
         session.prompter().information(
@@ -428,6 +477,7 @@ int Restore(Session& session, const QString& file, const RestoreMode& mode) {
         return kExitDiffers;
     }
     int worst = kExitOk;
+    work.beginProgress(file, work.writeProgress(planned));
     for (const auto& [ref, words] : plan) {
         work.engine(ref).write(ref.block, words);
         const auto outcome = work.engine(ref).lastWrite();
@@ -446,6 +496,7 @@ int Restore(Session& session, const QString& file, const RestoreMode& mode) {
 int Diff(Session& session, const QString& file, bool json) {
     PageWork saved(session, allPages());
     PageWork held(session, allPages());
+    held.beginProgress(file, 0);
     if (noFolder(session, saved) || noFolder(session, held)) return kExitLink;
     // Anything wrong with the file is a usage error (2): "diff … || echo changed" must not take a
     // missing file for a changed controller.

@@ -13,6 +13,7 @@
 #include <QRegularExpression>
 #include <QSqlDatabase>
 #include <QSqlQuery>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <memory>
@@ -122,6 +123,7 @@ private slots:
     void serveOnDamagedSettingsSaysSo();
     void refusalsNameTheFileAndTheKey();
     void watchOfASilentControllerPrintsAtTheRefreshTime();
+    void progressOnATerminalCountsUpOnce();
 
 private:
     Run run(const QStringList& args, const QString& workingDir = QString());
@@ -868,6 +870,34 @@ void TestTarsynctl::watchOfASilentControllerPrintsAtTheRefreshTime() {
     // Stamped in whole seconds: two periods of 3 s are 6 or 7 apart (2 s periods would be 4 or 5).
     const qint64 span = times.at(0).secsTo(times.at(2));
     QVERIFY2(span >= 6 && span <= 7, qPrintable(QString::number(span)));
+}
+
+void TestTarsynctl::progressOnATerminalCountsUpOnce() {
+    if (QStandardPaths::findExecutable(QStringLiteral("script")).isEmpty())
+        QSKIP("no script(1) to give tarsynctl a terminal");
+    auto controller = sim(QStringLiteral("bar"));
+    QVERIFY(controller);
+    // The delay page's two blocks, each read in 300 one-millisecond steps: one bar of 600 under one
+    // label, not 0/300 twice.
+    const QString command =
+        QStringLiteral("%1/tarsynctl --data-dir %1 --language English --port %2 page read delays")
+            .arg(binDir(), path(QStringLiteral("bar")));
+    QProcess p;
+    p.setProcessEnvironment(headless());
+    p.start(QStringLiteral("script"), {"-qc", command, "/dev/null"});
+    QVERIFY(p.waitForFinished(60000));
+    const QString tty = QString::fromUtf8(p.readAllStandardOutput());
+    QSet<int> totals;
+    int highest = -1;
+    QRegularExpressionMatchIterator it =
+        QRegularExpression(QStringLiteral(" (\\d+)/(\\d+)")).globalMatch(tty);
+    while (it.hasNext()) {
+        const QRegularExpressionMatch m = it.next();
+        totals.insert(m.captured(2).toInt());
+        highest = qMax(highest, m.captured(1).toInt());
+    }
+    QCOMPARE(totals, QSet<int>{600});
+    QCOMPARE(highest, 600);
 }
 
 QTEST_GUILESS_MAIN(TestTarsynctl)
