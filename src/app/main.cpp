@@ -126,8 +126,10 @@ int runInitConfig(int argc, char* argv[]) {
     QCoreApplication application(argc, argv);
     const QStringList args = QCoreApplication::arguments();
     config::DataFolder folder = config::ResolveDataFolder(args);
-    // An installed program's first --init-config makes the user's data folder.
-    if (!folder.ok() && folder.perUser && !QFileInfo::exists(folder.path) && QDir().mkpath(folder.path))
+    // --init-config makes its data folder when it is missing: the user's on an installed program's
+    // first run, or the --data-dir named.
+    if (!folder.ok() && !folder.path.isEmpty() && !QFileInfo::exists(folder.path) &&
+        QDir().mkpath(folder.path))
         folder = config::ResolveDataFolder(args);
     if (!folder.ok()) {
         std::fprintf(stderr, "%s\n", qPrintable(folder.error));

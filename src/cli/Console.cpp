@@ -1,5 +1,8 @@
 #include "cli/Console.h"
 
+#include <poll.h>
+#include <unistd.h>
+
 #include <QTextStream>
 #include <cstdio>
 
@@ -31,6 +34,15 @@ bool Terminal::readLine(const QString& prompt, QString& answer) {
     clearProgressLocked();
     std::fprintf(stderr, "%s", prompt.toLocal8Bit().constData());
     std::fflush(stderr);
+    // The answer is waited for in slices, so that SIGINT or SIGTERM ends a question too.
+    for (;;) {
+        if (const StopRequest* stop = m_stop.load(); stop && stop->signal() != 0) {
+            std::fputc('\n', stderr);
+            throw Stopped{stop->signal()};
+        }
+        pollfd input{STDIN_FILENO, POLLIN, 0};
+        if (::poll(&input, 1, 50) != 0) break;
+    }
     char buffer[512];
     if (!std::fgets(buffer, sizeof buffer, stdin)) return false;
     answer = QString::fromLocal8Bit(buffer).trimmed();
@@ -62,13 +74,15 @@ void Terminal::progress(const QString& port, const QString& what, int position, 
     m_progressShown = true;
 }
 
-void ConsolePrompter::show(const QString& text) {
+void ConsolePrompter::show(const QString& given) {
+    QString text = given;
+    if (!m_iniFile.isEmpty()) text.replace(QLatin1String("system.ini"), m_iniFile);
     m_shown << text;
     m_terminal.line(m_label.isEmpty() ? text : m_label + QStringLiteral(": ") + text);
 }
 
 void ConsolePrompter::information(const QString& text) {
-    if (m_quiet.contains(text)) {
+    if (m_silent || m_quiet.contains(text)) {
         m_shown << text;
         return;
     }

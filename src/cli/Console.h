@@ -6,6 +6,7 @@
 #include <QStringList>
 #include <optional>
 
+#include "cli/Stop.h"
 #include "config/Prompter.h"
 
 namespace tarsyn::cli {
@@ -21,6 +22,8 @@ public:
     /// Both standard input and standard error are terminals: questions can be asked.
     bool interactive() const { return m_interactive; }
     bool showsProgress() const { return m_showProgress; }
+    /// While set, a question waiting for its answer ends (Stopped) once a stop is requested.
+    void setStop(const StopRequest* stop) { m_stop.store(stop); }
 
     /// One line on standard error.
     void line(const QString& text);
@@ -38,6 +41,7 @@ private:
     void clearProgressLocked();
 
     QMutex m_mutex;
+    std::atomic<const StopRequest*> m_stop{nullptr};
     bool m_interactive;
     bool m_showProgress;
     bool m_progressShown = false;
@@ -62,6 +66,11 @@ public:
     void setInput(const QString& text) { m_input = text; }
     /// Texts of success messages left unprinted (the engines' "read", "saved", "loaded").
     void setQuiet(const QStringList& texts) { m_quiet = texts; }
+    /// --quiet: no information at all, only errors and questions.
+    void setSilent(bool silent) { m_silent = silent; }
+    /// The engines name the file they load as "system.ini": a tool that gave them another file under
+    /// that name shows `file` instead.
+    void setIniFile(const QString& file) { m_iniFile = file; }
 
     int errors() const { return m_errors; }
     /// Every text shown so far, information and errors alike, in order.
@@ -75,6 +84,8 @@ private:
     Terminal& m_terminal;
     QString m_label;
     bool m_assumeYes = false;
+    bool m_silent = false;
+    QString m_iniFile;
     std::optional<QString> m_input;
     QStringList m_quiet;
     QStringList m_shown;

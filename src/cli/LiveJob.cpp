@@ -1,6 +1,7 @@
 #include "cli/LiveJob.h"
 
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -140,10 +141,16 @@ int Live(Session& session, bool json, bool watch, int intervalSeconds, bool stat
     link::SystemClock clock;
     link::LinkMeter meter(session.link().port(), clock);
     link::ControllerLink line(meter, session.link().sleeper());
+    line.setSlowLine(session.settings().timeoutMs, session.settings().retries);
     const auto withStats = [&](QJsonObject o) {
         if (stats) o.insert(QStringLiteral("stats"), statsJson(session, meter));
         return o;
     };
+    // A watch prints on a fixed grid of the refresh time, whether the controller answered or not: a
+    // silent controller's poll is shorter, and must not make the watch print more often.
+    QElapsedTimer watchClock;
+    watchClock.start();
+    qint64 due = 0;
     for (;;) {
         monitor::LiveReading reading;
         reading.port = session.portName();
@@ -177,8 +184,10 @@ int Live(Session& session, bool json, bool watch, int intervalSeconds, bool stat
                                               .toUtf8() +
                                           '\n';
         session.terminal().out(out);
-        // The two reads took about two seconds of the interval.
-        line.sleeper().sleep(qMax(0, intervalSeconds * 1000 - 2 * kReplyWaitMs));
+        // The next slot of the grid; a poll longer than the refresh time goes on at once.
+        const qint64 elapsed = watchClock.elapsed();
+        due = qMax(due + qint64(intervalSeconds) * 1000, elapsed);
+        line.sleeper().sleep(int(due - elapsed));
     }
 }
 

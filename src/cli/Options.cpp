@@ -3,17 +3,20 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QSet>
 #include <QTextStream>
 
 #include "config/Config.h"
+#include "config/SettingsLimits.h"
 #include "link/LineSettings.h"
+#include "link/PortLock.h"
 
 namespace tarsyn::cli {
 
 QString ParseOptions(const QStringList& arguments, Options& options) {
     // Options that take a value, as "--name VALUE" or "--name=VALUE".
-    const QStringList valued = {"--port",     "--ports-file", "--data-dir", "--code-page",
-                                "--language", "--controller", "--channel"};
+    const QStringList valued = {"--port",       "--ports-file", "--data-dir", "--code-page", "--language",
+                                "--controller", "--channel",    "--timeout",  "--retries"};
     for (int i = 0; i < arguments.size(); ++i) {
         QString arg = arguments.at(i);
         QString value;
@@ -40,7 +43,18 @@ QString ParseOptions(const QStringList& arguments, Options& options) {
                 options.language = value;
             else if (arg == QLatin1String("--controller"))
                 options.controller = value;
-            else
+            else if (arg == QLatin1String("--timeout") || arg == QLatin1String("--retries")) {
+                // Whole numbers in their range, "+5" and "5ms" refused as the settings are.
+                const bool timeout = arg == QLatin1String("--timeout");
+                const qint64 low = timeout ? kMinTimeoutMs : 0, high = timeout ? kMaxTimeoutMs : kMaxRetries;
+                const std::optional<qint64> n = config::WholeNumber(value);
+                if (!n || *n < low || *n > high)
+                    return QStringLiteral("%1 \"%2\": give %3 from %4 to %5")
+                        .arg(arg, value, QLatin1String(timeout ? "milliseconds" : "a count"))
+                        .arg(low)
+                        .arg(high);
+                (timeout ? options.timeoutMs : options.retries) = int(*n);
+            } else
                 options.channel = value;
             continue;
         }
@@ -61,6 +75,14 @@ QString ParseOptions(const QStringList& arguments, Options& options) {
             options.day = true;
         else if (arg == QLatin1String("--hour"))
             options.hour = true;
+        else if (arg == QLatin1String("--quiet") || arg == QLatin1String("-q"))
+            options.quiet = true;
+        else if (arg == QLatin1String("--dry-run"))
+            options.dryRun = true;
+        else if (arg == QLatin1String("--all"))
+            options.all = true;
+        else if (arg == QLatin1String("--one-file"))
+            options.oneFile = true;
         else if (arg.startsWith(QLatin1Char('-')) && arg.size() > 1 && !arg.at(1).isDigit())
             return QStringLiteral("unknown option %1").arg(arg);
         else if (options.command.isEmpty())
@@ -79,24 +101,33 @@ QString ReadPortsFile(const QString& path, QStringList& ports) {
     while (!in.atEnd()) {
         const QString line = in.readLine().trimmed();
         if (line.isEmpty() || line.startsWith(QLatin1Char('#'))) continue;
+        // A longer list is refused at its first line too many, however long the file.
+        if (ports.size() >= kMaxLines) return TooManyLines();
         ports << line;
     }
     return {};
 }
 
+QString TooManyLines() {
+    return QStringLiteral("more than %1 lines: one run serves at most %1 ports, as the program's port list")
+        .arg(kMaxLines);
+}
+
 QString CheckPortNames(const QStringList& ports, const config::Config& config) {
-    // The rules of the settings window's port list: a name, once, storable in system.ini.
-    QStringList devices;
+    // The rules of the settings window's port list: a name, once, storable in system.ini. Once means
+    // one device: two names of it (a symbolic link, "..") are the same line.
+    if (ports.size() > kMaxLines) return TooManyLines();
+    QSet<QString> devices;
     for (int i = 0; i < ports.size(); ++i) {
         const QString port = ports.at(i).trimmed();
         if (port.isEmpty()) return QStringLiteral("port %1 has an empty name").arg(i + 1);
         if (!config.representable(port) || port.contains(QLatin1Char('\n')) ||
             port.contains(QLatin1Char('\r')))
             return QStringLiteral("port \"%1\" holds characters system.ini cannot store").arg(port);
-        const QString device = link::DevicePathForPortName(port);
+        const QString device = link::RealDevicePath(link::DevicePathForPortName(port));
         if (devices.contains(device))
             return QStringLiteral("port \"%1\" is given twice (device %2)").arg(port, device);
-        devices << device;
+        devices.insert(device);
     }
     return {};
 }

@@ -6,6 +6,7 @@
 #include <QEventLoop>
 #include <QFileInfo>
 #include <QSemaphore>
+#include <QSet>
 #include <QSysInfo>
 #include <QThread>
 
@@ -15,8 +16,10 @@
 #include "cli/Options.h"
 #include "history/HistoryRecorder.h"
 #include "history/HistoryStore.h"
+#include "history/Journal.h"
 #include "history/JournalStore.h"
 #include "link/LinkError.h"
+#include "link/PortLock.h"
 #include "link/QtSerialPort.h"
 #include "monitor/PortProblem.h"
 #include "publish/MqttSettings.h"
@@ -27,11 +30,12 @@ namespace tarsyn::cli {
 
 QVector<config::PortEntry> ServeLines(const QStringList& ports, const QVector<config::PortEntry>& portList) {
     QVector<config::PortEntry> lines;
-    QStringList taken;
+    QSet<QString> taken;
     const auto add = [&](const config::PortEntry& line) {
-        // A port listed twice is one line: its first row names it.
-        if (taken.contains(line.port.trimmed())) return;
-        taken << line.port.trimmed();
+        // A port listed twice, under any of its names, is one line: its first row names it.
+        const QString device = link::RealDevicePath(link::DevicePathForPortName(line.port));
+        if (taken.contains(device)) return;
+        taken.insert(device);
         lines.append(line);
     };
     if (ports.isEmpty()) {
@@ -53,9 +57,23 @@ QVector<config::PortEntry> ServeLines(const QStringList& ports, const QVector<co
 
 // What the window would draw or box goes to the log: the link going up or down, why the port will not
 // open, a tick's failure, the desktop notifications of new alarms. It also counts the live readings.
-class ServeLine::Log : public monitor::ReadingSubscriber, public aware::Notifier {
+class ServeLine::Log : public monitor::ReadingSubscriber, public aware::Notifier, public history::Journal {
 public:
     explicit Log(ServeLine& line) : m_line(line) {}
+
+    // The awareness's journal: every event goes to the line's journal as it is, with its values, and
+    // each alarm or own limit edge is said in the log, the clearing as well as the raising.
+    void record(history::JournalKind kind, const QString& controller, const QString& detail) override {
+        m_line.m_journal->record(kind, controller, detail);
+        say(kind, detail);
+    }
+    void recordWithData(history::JournalKind kind, const QString& controller, const QString& detail,
+                        const QString& data) override {
+        m_line.m_journal->recordWithData(kind, controller, detail, data);
+        say(kind, detail);
+    }
+    void beginGroup() override { m_line.m_journal->beginGroup(); }
+    void endGroup() override { m_line.m_journal->endGroup(); }
 
     void readingArrived(const monitor::LiveReading&, monitor::ReplyBlock block, const QString&) override {
         if (block == monitor::ReplyBlock::Live) ++m_readings;
@@ -74,14 +92,34 @@ public:
         m_line.log(problem.isEmpty() ? QStringLiteral("the port is open again") : problem);
         m_portProblem = problem;
     }
-    void notify(const QString& title, const QString& text) override {
-        // The title names the controller, as the line's label already does.
-        m_line.log(title == m_line.m_entry.remark.trimmed() ? text
-                                                            : QStringLiteral("%1: %2").arg(title, text));
+    void notify(const QString&, const QString&) override {
+        // The desktop's notice of a raised alarm: the log has said it already, with its clearing,
+        // through the journal above.
     }
     qint64 readings() const { return m_readings; }
 
 private:
+    void say(history::JournalKind kind, const QString& detail) {
+        const char* what = nullptr;
+        switch (kind) {
+            case history::JournalKind::AlarmRaised:
+                what = "alarm raised";
+                break;
+            case history::JournalKind::AlarmCleared:
+                what = "alarm cleared";
+                break;
+            case history::JournalKind::WatchRaised:
+                what = "own limit crossed";
+                break;
+            case history::JournalKind::WatchCleared:
+                what = "own limit back";
+                break;
+            default:
+                return;
+        }
+        m_line.log(QStringLiteral("%1: %2").arg(QLatin1String(what), detail));
+    }
+
     static constexpr int kSilentTicks = 5;
     ServeLine& m_line;
     bool m_answered = false;
@@ -143,7 +181,7 @@ ServeLine::ServeLine(const SessionSettings& settings, const config::PortEntry& e
         location, clock, [this](const QString& m) { this->log(m); },
         location.kind == history::HistoryLocation::Kind::Sqlite ? turns : nullptr);
     m_log = std::make_unique<Log>(*this);
-    m_awareness = std::make_unique<aware::Awareness>(clock, m_config, m_settings, *m_journal, *m_log);
+    m_awareness = std::make_unique<aware::Awareness>(clock, m_config, m_settings, *m_log, *m_log);
     m_station = std::make_unique<station::Station>(port, sleeper, clock, m_settings, m_messages);
     // The window program's order: the awareness, then the recorder.
     m_station->subscribe(m_awareness.get());
@@ -224,7 +262,11 @@ int Service::start() {
             probe.OpenPort();
             probe.ClosePort();
         } catch (const link::PortOpenError& e) {
-            if (e.reason() == link::PortOpenError::Reason::InUse) refused << e.device();
+            // Named as configured, with the real device the lock is taken under when that differs.
+            if (e.reason() == link::PortOpenError::Reason::InUse)
+                refused << (e.device() == line.port.trimmed()
+                                ? e.device()
+                                : QStringLiteral("%1 (%2)").arg(line.port.trimmed(), e.device()));
         } catch (const link::SerialError&) {
         }
     }

@@ -21,6 +21,8 @@ Session::Session(const SessionSettings& settings, const QString& port, Terminal&
     m_liveSettings.setLanguage(settings.language);
     m_port.setPortName(m_portName);
     m_port.setLineSettings(link::LineSettings::controllerDefault());
+    m_link.setSlowLine(settings.timeoutMs, settings.retries);
+    m_prompter.setSilent(settings.quiet);
 }
 
 namespace {
@@ -70,6 +72,7 @@ bool Session::probe() {
 }
 
 void Session::progress(const QString& what, int position, int maximum) {
+    if (m_settings.quiet) return;
     terminal().progress(m_portName, what, position, maximum);
 }
 

@@ -4,6 +4,7 @@
 #include <QString>
 
 #include "cli/Console.h"
+#include "cli/Stop.h"
 #include "config/Config.h"
 #include "config/LiveSettings.h"
 #include "link/Clock.h"
@@ -20,6 +21,10 @@ struct SessionSettings {
     QByteArray codePage = QByteArrayLiteral("GBK");
     QString language = QStringLiteral("English");
     bool yes = false;
+    const StopRequest* stop = nullptr;  ///< SIGINT or SIGTERM taken: every wait of the line ends its job
+    int timeoutMs = 0;                  ///< --timeout: the least wait for any reply (0: the program's waits)
+    int retries = 0;     ///< --retries: a read without a usable reply is sent again this many times
+    bool quiet = false;  ///< --quiet: errors and data only, no information and no progress
 };
 
 /// The poll cycle's place for a tool that does not poll: no rotation, no timer to stop, and "linked"
@@ -76,7 +81,7 @@ private:
     config::Messages m_messages;
     ConsolePrompter m_prompter;
     link::QtSerialPort m_port;
-    link::ThreadSleeper m_sleeper;
+    StopSleeper m_sleeper{m_settings.stop};
     link::ControllerLink m_link{m_port, m_sleeper};
     HeadlessPoll m_poll;
     QByteArray m_out;

@@ -2,8 +2,14 @@
 
 #include <unistd.h>
 
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QSet>
 #include <cstdio>
+#include <functional>
 
 #include "cli/ControllerJobs.h"
 #include "cli/HistoryExport.h"
@@ -49,7 +55,7 @@ int usage(const char* command, const QString& problem);
 /// The file a per-port job reads or writes: FILE itself for one port, FILE with the port's base name
 /// inserted for several.
 QString fileFor(const Context& ctx, const QString& file, const QString& port) {
-    return ctx.ports.size() > 1 ? PerPortFile(file, port) : file;
+    return ctx.ports.size() > 1 && !ctx.options.oneFile ? PerPortFile(file, port) : file;
 }
 
 /// Several ports whose base names coincide would share a file.
@@ -60,6 +66,13 @@ QString perPortClash(const Context& ctx, const QString& file) {
         if (seen.contains(name)) return QStringLiteral("two ports would share the file %1").arg(name);
         seen.insert(name);
     }
+    return {};
+}
+
+/// Why `file` cannot be read, or empty.
+QString unreadable(const QString& file) {
+    QFile f(file);
+    if (!f.open(QIODevice::ReadOnly)) return QStringLiteral("cannot read %1: %2").arg(file, f.errorString());
     return {};
 }
 
@@ -79,22 +92,60 @@ int runPage(Context& ctx) {
         return runOnPorts(ctx, [page](Session& s) { return PageRead(s, *page); });
     if (w.at(0) == QLatin1String("write") && w.size() == 3) {
         const QString file = w.at(2);
+        if (const QString error = unreadable(file); !error.isEmpty()) return usage("page", error);
         return runOnPorts(ctx, [page, file](Session& s) { return PageWrite(s, *page, file); });
     }
     return usage("page", QStringLiteral("page read NAME, or page write NAME FILE"));
 }
 
-int runFileJob(Context& ctx, const char* name, int (*job)(Session&, const QString&)) {
-    if (ctx.options.words.size() != 1) return usage(name, QStringLiteral("give one FILE"));
-    const QString file = ctx.options.words.at(0);
-    if (const QString clash = perPortClash(ctx, file); !clash.isEmpty()) return usage(name, clash);
-    return runOnPorts(ctx,
-                      [&ctx, file, job](Session& s) { return job(s, fileFor(ctx, file, s.portName())); });
+/// Several ports' JSON objects as one document: an array in port order, a port that printed none
+/// as its port and "linked": false; one port's object as it is.
+int finishJson(const QVector<PortResult>& results) {
+    if (results.size() < 2) return FinishPorts(results);
+    QJsonArray array;
+    int worst = kExitOk;
+    for (const PortResult& r : results) {
+        QJsonObject o = QJsonDocument::fromJson(r.out).object();
+        if (o.isEmpty() || !o.contains(QStringLiteral("port")))
+            o = QJsonObject{{QStringLiteral("port"), r.port}, {QStringLiteral("linked"), false}};
+        array.append(o);
+        worst = qMax(worst, r.exitCode);
+    }
+    const QByteArray out = QJsonDocument(array).toJson(QJsonDocument::Indented);
+    std::fwrite(out.constData(), 1, size_t(out.size()), stdout);
+    std::fflush(stdout);
+    return worst;
 }
 
-int runBackup(Context& ctx) { return runFileJob(ctx, "backup", Backup); }
-int runRestore(Context& ctx) { return runFileJob(ctx, "restore", Restore); }
-int runDiff(Context& ctx) { return runFileJob(ctx, "diff", Diff); }
+int runFileJob(Context& ctx, const char* name, const std::function<int(Session&, const QString&)>& job,
+               bool reads, bool json = false) {
+    if (ctx.options.words.size() != 1) return usage(name, QStringLiteral("give one FILE"));
+    const QString file = ctx.options.words.at(0);
+    if (!ctx.options.oneFile)
+        if (const QString clash = perPortClash(ctx, file); !clash.isEmpty()) return usage(name, clash);
+    // A file to read that is missing or unreadable is a usage error before any port is opened.
+    if (reads)
+        for (const QString& port : ctx.ports)
+            if (const QString error = unreadable(fileFor(ctx, file, port)); !error.isEmpty())
+                return usage(name, error);
+    const PortJob perPort = [&ctx, file, job](Session& s) {
+        return job(s, fileFor(ctx, file, s.portName()));
+    };
+    if (json) return finishJson(RunOnPorts(ctx.ports, ctx.settings, ctx.terminal, perPort));
+    return runOnPorts(ctx, perPort);
+}
+
+int runBackup(Context& ctx) { return runFileJob(ctx, "backup", Backup, false); }
+int runRestore(Context& ctx) {
+    const RestoreMode mode{ctx.options.all, ctx.options.dryRun};
+    return runFileJob(
+        ctx, "restore", [mode](Session& s, const QString& file) { return Restore(s, file, mode); }, true);
+}
+int runDiff(Context& ctx) {
+    const bool json = ctx.options.json;
+    return runFileJob(
+        ctx, "diff", [json](Session& s, const QString& file) { return Diff(s, file, json); }, true, json);
+}
 
 int runLive(Context& ctx) {
     if (!ctx.options.words.isEmpty()) return usage("live", QStringLiteral("takes no words"));
@@ -105,8 +156,18 @@ int runLive(Context& ctx) {
         ctx.data.reini(QStringLiteral("system.ini"), QStringLiteral("Set"), QStringLiteral("flash"))
             .toInt(&ok);
     if (!ok || interval < 1 || interval > 3600) interval = 1;
-    return runOnPorts(
-        ctx, [json, watch, interval, stats](Session& s) { return Live(s, json, watch, interval, stats); });
+    const PortJob job = [json, watch, interval, stats](Session& s) {
+        try {
+            return Live(s, json, watch, interval, stats);
+        } catch (const Stopped&) {
+            if (watch) return int(kExitOk);  // a watch runs until stopped: that is its end
+            throw;
+        }
+    };
+    if (!json || watch) return runOnPorts(ctx, job);
+    // One poll of several ports is one JSON document, an array of their objects in port order (a
+    // port that gave no reading: its port and "linked": false), so that jq reads it whole.
+    return finishJson(RunOnPorts(ctx.ports, ctx.settings, ctx.terminal, job));
 }
 
 int runAlarms(Context& ctx) {
@@ -162,12 +223,25 @@ int runServe(Context& ctx) {
     if (!ctx.options.words.isEmpty()) return usage("serve", QStringLiteral("takes no words"));
     config::LiveSettings settings;
     settings.load(ctx.data);
-    return Serve(ctx.settings, ServeLines(ctx.ports, settings.ports()), ctx.terminal);
+    const QVector<config::PortEntry> lines = ServeLines(ctx.ports, settings.ports());
+    // No line because the settings are damaged (random bytes, no section Set): said as the window
+    // program says it, not taken for an empty port list.
+    if (lines.isEmpty() && QFileInfo::exists(ctx.data.filePath(QStringLiteral("system.ini"))) &&
+        ctx.data.readSection(QStringLiteral("system.ini"), QStringLiteral("Set")).size() == 0) {
+        QString problem = config::SettingsCheckProblem(ctx.data);
+        if (problem.isEmpty())
+            problem = QStringLiteral("%1 has no section [Set]")
+                          .arg(ctx.data.filePath(QStringLiteral("system.ini")));
+        ctx.terminal.line(QStringLiteral("tarsynctl serve: system.ini Error! %1").arg(problem));
+        return kExitUsage;
+    }
+    return Serve(ctx.settings, lines, ctx.terminal);
 }
 
 const QString kFilesRule = QStringLiteral(
     "With several ports, FILE names one file per port: the port's base name is inserted before the\n"
-    "extension (--port /dev/ttyUSB0 --port COM2 with backup.ini: backup-ttyUSB0.ini, backup-ttyS1.ini).\n");
+    "extension (--port /dev/ttyUSB0 --port COM2 with backup.ini: backup-ttyUSB0.ini, backup-ttyS1.ini).\n"
+    "diff and restore --one-file use FILE itself for every port (one reference for many controllers).\n");
 
 const SubCommand kCommands[] = {
     {"page",
@@ -191,20 +265,27 @@ const SubCommand kCommands[] = {
      Ports::Needed,
      runBackup},
     {"restore",
-     "restore FILE [--yes]",
-     "Writes every page section FILE holds (a whole backup, or only some sections) to the controller.\n"
-     "Every field of every section is checked before the first word goes out; then each block is\n"
-     "written and read back, and any field the controller did not take is named (exit 1). Asks on a\n"
-     "terminal unless --yes is given; without either nothing is sent (exit 1).\n",
-     {"yes"},
+     "restore FILE [--yes] [--dry-run] [--all] [--one-file]",
+     "Writes the page sections FILE holds (a whole backup, or only some sections) to the controller.\n"
+     "Every field of every section is checked before the first word goes out. The blocks are read\n"
+     "first and only the stored words the controller holds differently are written (about a second\n"
+     "a word), each block read back whole; any field the controller did not take is named (exit 1).\n"
+     "A controller that holds the file already gets nothing (exit 0). --all writes every word of the\n"
+     "file's blocks without reading them first. --dry-run prints what would be written (each field:\n"
+     "the controller's value and the file's; with --all, every field) and sends nothing: exit 0 when\n"
+     "nothing would be written, 1 when something would. Asks on a terminal unless --yes is given;\n"
+     "without either nothing is sent (exit 1).\n",
+     {"yes", "dry-run", "all", "one-file"},
      Ports::Needed,
      runRestore},
     {"diff",
-     "diff FILE",
+     "diff FILE [--json] [--one-file]",
      "Reads the blocks FILE holds from the controller and compares them field by field with the\n"
      "file, as the controller stores them. Prints one line per differing field (section.key, its\n"
-     "caption, the controller's value and the file's) and exits 1 when any differs.\n",
-     {},
+     "caption, the controller's value and the file's) and exits 1 when any differs. --json prints one\n"
+     "JSON object instead (port, file, fields compared, differences: section, key, caption,\n"
+     "controller, file), and with several ports one JSON array of them.\n",
+     {"json", "one-file"},
      Ports::Needed,
      runDiff},
     {"live",
@@ -216,8 +297,11 @@ const SubCommand kCommands[] = {
      "lists the keys), every indicator, the active ones with their captions). A reply with a value\n"
      "outside its physical range counts as a check error, not an answer. --watch polls again at the\n"
      "refresh time of the data folder's system.ini (else every second) and prints each poll as it\n"
-     "comes, one JSON object a line with --json, until stopped (Ctrl+C); a poll without an\n"
-     "answer is printed with \"linked\": false. Without --watch no answer exits 3. --stats adds the\n"
+     "comes, one JSON object a line with --json (JSON lines, each with its \"port\"), until stopped\n"
+     "(Ctrl+C, exit 0); a poll without an answer is printed with \"linked\": false. Without --watch,\n"
+     "--json prints one JSON document: the object for one port, an array of the objects (each with\n"
+     "\"port\"; {\"port\", \"linked\": false} for one without a reading) for several.\n"
+     "Without --watch no answer exits 3. --stats adds the\n"
      "line's counters since the tool started and for the last hour (requests, complete replies,\n"
      "timeouts, short, check-error and non-hexadecimal replies, port reopenings, median and 95th\n"
      "percentile reply time), as rows after the table or as \"stats\" in the JSON object.\n",
@@ -266,14 +350,17 @@ const SubCommand kCommands[] = {
      "serve",
      "The site service without a screen: polls every line of the data folder's port list (system.ini\n"
      "[Set], as the settings window lists them), or the --port lines given, all at once, each on a\n"
-     "thread of its own at the refresh time, and records the history (\"nls\", \"24xs\") and the event\n"
+     "thread of its own, and records the history (\"nls\", \"24xs\") and the event\n"
      "journal exactly as the window program does (kalde.db or the configured PostgreSQL; the same\n"
      "tables and acceptance rules), with the alarm edges, the link watch and the operator's own watch\n"
      "limits. A --port that the port list names is recorded under its remark, any other under its\n"
      "base name. Refuses to start (exit 3) while another program, the window program included, holds\n"
      "one of the lines. Runs until SIGTERM or SIGINT, then writes every row and event it has taken\n"
      "and exits 0, printing each line's count. Everything it says goes to standard error, one line\n"
-     "each, labelled with the port (the system journal when run as a service).\n",
+     "each, labelled with the port (the system journal when run as a service).\n"
+     "Each line is read as the window program reads a fixed port: one block a second, live and delays\n"
+     "in turn (a reading every two seconds); the refresh time is how often a closed or lost port is\n"
+     "opened again, and the history takes rows at save1/save2, on a fixed grid.\n",
      {},
      Ports::Optional,
      runServe},
@@ -301,6 +388,9 @@ QString foreignFlag(const Options& o, const SubCommand& command) {
                                                   {"stats", o.stats},
                                                   {"day", o.day},
                                                   {"hour", o.hour},
+                                                  {"dry-run", o.dryRun},
+                                                  {"all", o.all},
+                                                  {"one-file", o.oneFile},
                                                   {"controller", !o.controller.isEmpty()},
                                                   {"channel", !o.channel.isEmpty()}};
     for (const auto& [flag, on] : given)
@@ -318,26 +408,38 @@ QString UsageText() {
         "and range checks, without a display.\n\n"
         "Options:\n"
         "  --port NAME        a controller's serial line, named as in the program's port list (COM1,\n"
-        "                     ttyUSB0, /dev/ttyUSB0); repeat it for several controllers, each served\n"
-        "                     on its own thread at once\n"
-        "  --ports-file FILE  more ports, one name a line (# starts a comment)\n"
+        "                     ttyUSB0 under /dev, /dev/ttyUSB0, or with a / in it a path relative to\n"
+        "                     the working folder: build/demo/controller-1); repeat it for several\n"
+        "                     controllers, each served on its own thread at once\n"
+        "  --ports-file FILE  more ports, one name a line (# starts a comment); 64 ports at most\n"
         "  --data-dir DIR     data folder with system.ini and the catalogues (default: the program's,\n"
         "                     as tarsyn finds it)\n"
         "  --code-page NAME   code page of system.ini, the catalogues and page files (default GBK)\n"
         "  --language NAME    catalogue for alarm texts and messages (default: system.ini's language,\n"
         "                     else English)\n"
+        "  --timeout MS       wait at least MS milliseconds (100 to 60000) for every reply, for a slow\n"
+        "                     line (default: the program's own waits, a second for a live block)\n"
+        "  --retries N        send a read again up to N times (0 to 10, default 0) when no usable\n"
+        "                     reply came; writes are never repeated\n"
+        "  --quiet, -q        errors and data only: no information lines, no progress\n"
         "  --help             this text; COMMAND --help for one command\n"
         "  --version          the program's version (alone)\n\n"
         "Commands:\n");
     for (const SubCommand& c : kCommands) text += QStringLiteral("  %1\n").arg(QLatin1String(c.synopsis));
     text += QStringLiteral(
-        "\nEvery port is opened exclusively: a line another program holds is refused (exit 3).\n");
+        "\nEvery port is opened exclusively, locked under its real device (/run/lock/LCK..ttyUSB0; a\n"
+        "symbolic link and its target are one line): a line another program holds is refused (exit 3),\n"
+        "a lock whose process has ended is taken over. At most 64 ports a run (--port and --ports-file\n"
+        "together, as the program's port list); more are refused at once (exit 2).\n"
+        "SIGINT (Ctrl+C) or SIGTERM ends every line at its next wait, its port closed and its lock\n"
+        "removed: a --watch so ended exits 0, any other command 128 + the signal (130, 143).\n");
     text += kFilesRule;
     text += QStringLiteral(
         "Output: data on standard output (labelled \"==> PORT <==\" per port when there are several),\n"
         "messages on standard error, progress only when standard error is a terminal.\n"
-        "Exit codes: 0 success; 1 a difference, a refused value or an unconfirmed command; 2 usage;\n"
-        "3 a port that would not open or a controller that did not answer (the worst of all ports).\n");
+        "Exit codes: 0 success; 1 a difference, a refused value or an unconfirmed command; 2 usage, or a\n"
+        "FILE that is missing, unreadable or holds no page section; 3 a port that would not open or a "
+        "controller that did not answer (the worst of all ports).\n");
     return text;
 }
 
@@ -350,8 +452,9 @@ QString CommandHelp(const QString& name) {
         text += QStringLiteral("\nNeeds --port NAME (repeatable) or --ports-file FILE.\n");
         if (QByteArray(c->synopsis).contains("FILE") && name != QLatin1String("page")) text += kFilesRule;
     }
-    text +=
-        QStringLiteral("Exit codes: 0 success, 1 difference or refusal, 2 usage, 3 port or link failure.\n");
+    text += QStringLiteral(
+        "Exit codes: 0 success, 1 difference or refusal, 2 usage or a bad FILE, 3 port or link "
+        "failure.\n");
     return text;
 }
 
@@ -404,6 +507,9 @@ int RunTarsynctl(const QStringList& arguments, const QString& applicationDir) {
     settings.dataDir = folder.path;
     settings.codePage = options.codePage;
     settings.yes = options.yes;
+    settings.timeoutMs = options.timeoutMs;
+    settings.retries = options.retries;
+    settings.quiet = options.quiet;
     const QStringList installed = config::CatalogueNames(folder.path);
     if (!options.language.isEmpty()) {
         if (!installed.contains(options.language)) {

@@ -8,6 +8,7 @@
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QStringList>
+#include <QThread>
 
 #include "config/Config.h"
 
@@ -157,6 +158,36 @@ QSqlDatabase HistoryStore::database() const { return QSqlDatabase::database(m_co
 
 bool HistoryStore::isOpen() const { return QSqlDatabase::contains(m_connectionName) && database().isOpen(); }
 
+namespace {
+
+/// Puts an SQLite file into write-ahead logging; the reason when it could not. Several lines opening
+/// one fresh file at once race for the switch, which SQLite answers with "database is locked" rather
+/// than waiting: the switch is tried again for a while, and a file another connection has switched
+/// already is left as it is.
+QString switchToWal(QSqlQuery& q) {
+    constexpr int kAttempts = 50;
+    constexpr int kPauseMs = 40;  // two seconds in all: the other lines' switch takes milliseconds
+    QString error;
+    for (int attempt = 0; attempt < kAttempts; ++attempt) {
+        if (attempt > 0) QThread::msleep(kPauseMs);
+        const bool wal = q.exec(QStringLiteral("PRAGMA journal_mode")) && q.next() &&
+                         q.value(0).toString().compare(QLatin1String("wal"), Qt::CaseInsensitive) == 0;
+        q.finish();
+        if (wal) return {};
+        if (q.exec(QStringLiteral("PRAGMA journal_mode=WAL")) && q.next() &&
+            q.value(0).toString().compare(QLatin1String("wal"), Qt::CaseInsensitive) == 0) {
+            q.finish();
+            return {};
+        }
+        error = SqlErrorText(q.lastError());
+        q.finish();
+        if (!error.contains(QLatin1String("locked")) && !error.contains(QLatin1String("busy"))) break;
+    }
+    return QStringLiteral("cannot switch to write-ahead logging: %1").arg(error);
+}
+
+}  // namespace
+
 bool HistoryStore::openConnection(const HistoryLocation& location, const QString& connectionName,
                                   Durability durability, QString* error) {
     auto fail = [&](const QString& why) {
@@ -187,13 +218,17 @@ bool HistoryStore::openConnection(const HistoryLocation& location, const QString
     QString why;
     QSqlQuery q(db);
     if (!pg) {
+        // Another program's database is refused before anything is changed in it: switching the
+        // journal mode rewrites the file's header.
+        if (const QString foreign = foreignTables(db); !foreign.isEmpty()) {
+            db.close();
+            return fail(QStringLiteral("Cannot open the history database %1: %2")
+                            .arg(location.displayText(), foreign));
+        }
         // WAL lets the curve window read while a row is written. FULL makes a commit survive a power
         // cut; NORMAL (the journal's many small commits) survives a killed program, as the WAL is
         // written before the commit returns and only its sync to the disk is left to the system.
-        if (!q.exec(QStringLiteral("PRAGMA journal_mode=WAL")) || !q.next() ||
-            q.value(0).toString().compare(QLatin1String("wal"), Qt::CaseInsensitive) != 0)
-            why = QStringLiteral("cannot switch to write-ahead logging: %1").arg(SqlErrorText(q.lastError()));
-        q.finish();
+        why = switchToWal(q);
         const QString sync = durability == Durability::PowerCut ? QStringLiteral("PRAGMA synchronous=FULL")
                                                                 : QStringLiteral("PRAGMA synchronous=NORMAL");
         if (why.isEmpty() && !q.exec(sync)) why = SqlErrorText(q.lastError());

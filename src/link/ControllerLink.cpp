@@ -21,19 +21,30 @@ ReplyVerdict ControllerLink::finish(const QString& request, int count) {
 }
 
 ReplyVerdict ControllerLink::Transaction(const QString& request, int count, int waitMs) {
-    send(request);
-    m_sleeper.sleep(waitMs);
-    return finish(request, count);
+    ReplyVerdict verdict = ReplyVerdict::NoReply;
+    for (int attempt = 0; attempt <= m_retries; ++attempt) {
+        send(request);
+        m_sleeper.sleep(qMax(waitMs, m_minimumWaitMs));
+        verdict = finish(request, count);
+        if (verdict == ReplyVerdict::Ok) break;
+    }
+    return verdict;
 }
 
 ReplyVerdict ControllerLink::PageTransaction(const QString& request, int count, int steps,
                                              const PageProgress& progress) {
-    send(request);
-    for (int i = 1; i <= steps; ++i) {
-        if (progress) progress(i, steps);
-        m_sleeper.sleep(1);
+    steps = qMax(steps, m_minimumWaitMs);
+    ReplyVerdict verdict = ReplyVerdict::NoReply;
+    for (int attempt = 0; attempt <= m_retries; ++attempt) {
+        send(request);
+        for (int i = 1; i <= steps; ++i) {
+            if (progress) progress(i, steps);
+            m_sleeper.sleep(1);
+        }
+        verdict = finish(request, count);
+        if (verdict == ReplyVerdict::Ok) break;
     }
-    return finish(request, count);
+    return verdict;
 }
 
 void ControllerLink::refuseReply() {

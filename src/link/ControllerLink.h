@@ -38,6 +38,15 @@ public:
     ReplyVerdict PageTransaction(const QString& request, int count, int steps,
                                  const PageProgress& progress = {});
 
+    /// A slow line's allowance, for the command-line tool's --timeout and --retries: every reply is
+    /// waited for at least `minimumWaitMs`, and a read whose reply is missing or unusable is sent
+    /// again up to `retries` times (reads only: a write is never repeated). The program's own waits
+    /// are the default (0, 0), so the wire is exactly the specified one unless a tool asks.
+    void setSlowLine(int minimumWaitMs, int retries) {
+        m_minimumWaitMs = minimumWaitMs;
+        m_retries = retries;
+    }
+
     /// An unacknowledged write: wait 1000 ms, purge, write the framed request; nothing is read.
     void PageWrite(const QString& request);
 
@@ -58,6 +67,8 @@ private:
     Sleeper& m_sleeper;
     QString m_lastReply;
     ReplyVerdict m_lastVerdict = ReplyVerdict::NoReply;
+    int m_minimumWaitMs = 0;
+    int m_retries = 0;
 };
 
 }  // namespace tarsyn::link

@@ -1,5 +1,6 @@
 #include "link/LineSettings.h"
 
+#include <QDir>
 #include <QRegularExpression>
 
 #include "link/LinkError.h"
@@ -66,6 +67,9 @@ LineSettings LineSettings::fromTexts(const QString& baud, const QString& dataBit
 QString DevicePathForPortName(const QString& portName) {
     const QString name = portName.trimmed();
     if (name.startsWith(QLatin1Char('/'))) return name;
+    // A name with a folder in it is a path, relative to the working folder ("build/demo/controller-1");
+    // only a bare name lives under /dev.
+    if (name.contains(QLatin1Char('/'))) return QDir::cleanPath(QDir::current().absoluteFilePath(name));
     static const QRegularExpression com(QStringLiteral("^com([1-9]\\d*)$"),
                                         QRegularExpression::CaseInsensitiveOption);
     const auto m = com.match(name);

@@ -24,7 +24,8 @@ struct LineSettings {
     }
 };
 
-/// The device a configured port name means on this system: a path ("/dev/ttyUSB0") as it is, a bare
+/// The device a configured port name means on this system: an absolute path ("/dev/ttyUSB0") as it is,
+/// a name with a "/" in it ("build/demo/controller-1") as a path relative to the working folder, a bare
 /// name ("ttyUSB0") under /dev, and "COMn" (any case) as /dev/ttyS(n-1) on Linux, the device itself on
 /// Windows.
 QString DevicePathForPortName(const QString& portName);

@@ -5,6 +5,7 @@
 #include <QFile>
 
 #include "link/LinkError.h"
+#include "link/PortLock.h"
 
 namespace tarsyn::link {
 
@@ -28,9 +29,23 @@ QtSerialPort::~QtSerialPort() {
 
 void QtSerialPort::OpenPort() {
     if (m_port.isOpen()) return;
-    const QString device = DevicePathForPortName(m_name);
+    // The device is opened, and locked, under its real path: one device under two names (a symbolic
+    // link and /dev/pts/29) is one lock, so the second open is refused, as root too.
+    const QString device = RealDevicePath(DevicePathForPortName(m_name));
     m_port.setPortName(device);
     m_received.clear();
+    // A lock left by a program that was killed names a process that has ended: it is taken over. One
+    // of a living process is respected whichever program wrote it (the serial layer would take a lock
+    // in the convention's plain form for stale).
+    const LockCheck lock = TakeOverStaleLock(device);
+    if (!lock.stuck.isEmpty())
+        throw PortOpenError(QStringLiteral("Could not open %1 (%2): %3").arg(m_name, device, lock.stuck),
+                            device, PortOpenError::Reason::Other, lock.stuck);
+    if (lock.holder != 0) {
+        const QString held = QStringLiteral("locked by process %1").arg(lock.holder);
+        throw PortOpenError(QStringLiteral("Could not open %1 (%2): %3").arg(m_name, device, held), device,
+                            PortOpenError::Reason::InUse, held);
+    }
     if (!m_port.open(QIODevice::ReadWrite)) {
         // The serial layer reports a refused open and a busy device alike as a permission error;
         // whether the user may open the device at all tells them apart.

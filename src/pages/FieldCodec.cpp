@@ -25,14 +25,31 @@ QLocale userLocale() {
     return locale;
 }
 
+/// Only digits (and, for a decimal, its point): the number conversions would also take a sign
+/// ("+5"), an exponent ("5e0") or stop at a null character ("5\0"), none of which a page field holds.
+bool plainNumber(const QString& text, bool decimal) {
+    if (text.isEmpty()) return false;
+    const QString point = userLocale().decimalPoint();
+    for (const QChar c : text) {
+        if (c >= QLatin1Char('0') && c <= QLatin1Char('9')) continue;
+        if (decimal && (c == QLatin1Char('.') || point == QString(c))) continue;
+        if (c == QLatin1Char('-')) continue;  // a negative number is refused by its range
+        return false;
+    }
+    return true;
+}
+
 bool parseWhole(const QString& text, qint64& value) {
     bool ok = false;
-    value = text.trimmed().toLongLong(&ok, 10);
+    const QString t = text.trimmed();
+    if (!plainNumber(t, false)) return false;
+    value = t.toLongLong(&ok, 10);
     return ok;
 }
 
 bool parseDecimal(const QString& text, double& value) {
     const QString t = text.trimmed();
+    if (!plainNumber(t, true)) return false;
     bool ok = false;
     value = userLocale().toDouble(t, &ok);
     if (!ok) value = QLocale::c().toDouble(t, &ok);  // a value typed with a point still reads

@@ -201,9 +201,10 @@ void PageEngine::read(int b) {
                 showMessage("pgread");
             }
         } else {
-            // Nothing usable came back (silence, a cut or spoilt reply): the fields keep what they
-            // held, and the operator learns that the read did not happen.
-            m_services.prompter.error(message("pgreadnone", {blockName(b)}));
+            // Nothing usable came back: the fields keep what they held, and the operator learns that
+            // the read did not happen, and whether nothing came or a reply that failed its check.
+            const bool silent = link.LastVerdict() == link::ReplyVerdict::NoReply;
+            m_services.prompter.error(message(silent ? "pgreadnone" : "pgreadgarbled", {blockName(b)}));
         }
     } catch (const link::LinkError& e) {
         // Shown once; the page is ready again and polling has resumed with the guard.
@@ -521,7 +522,17 @@ bool PageEngine::checkWrite(int b) {
     return checkKnown(b) && checkFields(block) && checkLimits(block);
 }
 
-void PageEngine::write(int b) {
+PageEngine::Words PageEngine::allWords(int b) const {
+    const Block& block = m_page.blocks.at(b);
+    Words words;
+    for (int k = 0; k < block.frames; ++k) words.frames.insert(k);
+    for (const ExtraFrame& extra : block.extras) words.extras.insert(extra.control);
+    return words;
+}
+
+void PageEngine::write(int b) { write(b, allWords(b)); }
+
+void PageEngine::write(int b, const Words& words) {
     m_lastWrite.reset();
     if (m_busy) return;
     const Block& block = m_page.blocks.at(b);
@@ -542,12 +553,14 @@ void PageEngine::write(int b) {
         {
             monitor::ExclusiveExchange exchange(m_services.poll);
             for (int k = 0; k < block.frames; ++k) {
+                if (!words.frames.contains(k)) continue;
                 link.PageWrite(QStringLiteral("0007") + link::ToHex(quint32(block.start + 2 * k), 4) +
                                image.mid(4 * k, 4));
                 m_view.setProgress(4 * k + 1);
                 m_view.processEvents();
             }
             for (const ExtraFrame& extra : block.extras) {
+                if (!words.extras.contains(extra.control)) continue;
                 quint32 value = 0;
                 m_codec.check(*block.field(extra.control), m_view.text(extra.control), &value);
                 link.PageWrite(extra.head + link::ToHex(value, 4));

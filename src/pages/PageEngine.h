@@ -75,6 +75,17 @@ public:
     void save(int block);
     void read(int block);
     void write(int block);
+    /// Which stored words of a block a write sends: the frames by index (frame k carries the image's
+    /// word k) and the extra frames by their field's control. A write of some words checks, waits
+    /// and reads back the whole block as a write of all of them does.
+    struct Words {
+        QSet<int> frames;
+        QSet<QString> extras;
+    };
+    /// Writes only `words` of `block` (a tool writing only what differs from the controller).
+    void write(int block, const Words& words);
+    /// Every word of `block`.
+    Words allWords(int block) const;
     /// The checks a write makes before anything is sent, without sending: true when `block` may be
     /// written; otherwise the refusal naming the field has been shown. A tool that writes several
     /// blocks checks them all first, so that a refused field leaves the controller untouched.

@@ -14,6 +14,7 @@
 #include "history/HistoryRecorder.h"
 #include "history/HistoryStore.h"
 #include "link/Codec.h"
+#include "monitor/LiveReading.h"
 #include "monitor/PollCycle.h"
 
 using namespace tarsyn;
@@ -75,6 +76,51 @@ private slots:
         QCOMPARE(writtenWhileOpen, 4);  // one request per tick, delay and live in turn
         QCOMPARE(view.connection, monitor::kLinkedImage);
         QVERIFY(!recorder.isOk());
+    }
+
+    void rowsAreDueOnAFixedGrid_data() {
+        QTest::addColumn<int>("earlyMs");  // how much sooner than the even two seconds each reading comes
+        QTest::addColumn<int>("hourRows");
+        QTest::addColumn<int>("dayRows");
+        // Ten minutes of a reading every two seconds (the live block every second tick), save1 = 6 s,
+        // save2 = 1 min: 600 / 6 = 100 rows in "nls", 600 / 60 = 10 in "24xs", whether each reading is
+        // on the second or a few milliseconds early (then 6 to 8 s apart, 6 s on average).
+        QTest::newRow("on time") << 0 << 100 << 10;
+        QTest::newRow("4 ms early") << 4 << 100 << 10;
+        QTest::newRow("900 ms early") << 900 << 100 << 10;
+    }
+    void rowsAreDueOnAFixedGrid() {
+        QFETCH(int, earlyMs);
+        QFETCH(int, hourRows);
+        QFETCH(int, dayRows);
+        QTemporaryDir dir;
+        test::FakeClock clock;
+        history::HistoryStore store(history::HistoryLocation::sqliteFile(dir.filePath("kalde.db")));
+        QVERIFY(store.connect());
+        history::HistoryRecorder recorder(
+            store, clock, [] { return QString("1"); }, [] { return QString("6"); }, nullptr);
+        const QString reply = test::countingReply();
+        monitor::LiveReading reading;
+        reading.remark = "Gen A";
+        QVERIFY(monitor::DecodeLiveReply(reply, reading));
+        const QDateTime start = clock.now();
+        for (int k = 0; k < 300; ++k) {  // readings at 0, 2, 4 … 598 s
+            clock.set(start.addMSecs(qint64(k) * 2000 - (k > 0 ? earlyMs : 0)));
+            reading.time = clock.now();
+            recorder.readingArrived(reading, monitor::ReplyBlock::Live, reply);
+        }
+        recorder.flush();
+        QCOMPARE(recorder.rowsHandedOver(history::HistoryTable::Hour), qint64(hourRows));
+        QCOMPARE(recorder.rowsHandedOver(history::HistoryTable::Day), qint64(dayRows));
+        QCOMPARE(store.rowCount(history::HistoryTable::Hour), qint64(hourRows));
+
+        // An outage of a minute skips its slots rather than making them up afterwards.
+        clock.set(start.addSecs(600 + 60));
+        recorder.readingArrived(reading, monitor::ReplyBlock::Live, reply);
+        clock.advanceSecs(2);
+        recorder.readingArrived(reading, monitor::ReplyBlock::Live, reply);
+        QCOMPARE(recorder.rowsHandedOver(history::HistoryTable::Hour), qint64(hourRows + 1));
+        QCOMPARE(recorder.nextHourTime(), start.addSecs(666));
     }
 };
 

@@ -229,6 +229,11 @@ private slots:
         }
         QSqlDatabase::removeDatabase("foreign");
         const QStringList before = schemaOf(dbPath());
+        const auto bytesOf = [this] {
+            QFile f(dbPath());
+            return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+        };
+        const QByteArray file = bytesOf();  // header included: the journal mode is not switched either
 
         HistoryStore store(HistoryLocation::sqliteFile(dbPath()));
         QVERIFY(!store.connect());
@@ -239,6 +244,8 @@ private slots:
         QVERIFY(!journal.open());
         QVERIFY2(journal.lastError().contains("\"" + table + "\""), qPrintable(journal.lastError()));
         QCOMPARE(schemaOf(dbPath()), before);  // not a table, not an index added
+        QVERIFY(bytesOf() == file);
+        QVERIFY(!QFile::exists(dbPath() + "-wal"));
     }
 };
 

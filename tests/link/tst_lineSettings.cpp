@@ -67,6 +67,11 @@ private slots:
                                << "/dev/ttyS11";
         QTest::newRow("blanks trimmed") << "  ttyACM0 "
                                         << "/dev/ttyACM0";
+        // A name with a folder in it is relative to the working folder, never looked up under /dev.
+        QTest::newRow("relative path")
+            << "build/demo/controller-1" << QDir::currentPath() + "/build/demo/controller-1";
+        QTest::newRow("dot path") << "./ctl" << QDir::currentPath() + "/ctl";
+        QTest::newRow("pts relative") << "pts/3" << QDir::currentPath() + "/pts/3";
     }
     void portNames() {
         QFETCH(QString, name);

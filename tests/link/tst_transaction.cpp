@@ -26,6 +26,48 @@ private slots:
         QCOMPARE(link.LastReply(), QString("0005100000FFEA\r\n"));
         QVERIFY(port.incoming.isEmpty());  // the tail was purged
     }
+    void slowLineWaitsLongerAndRetriesReadsOnly() {
+        test::FakeSerialPort port;
+        test::FakeSleeper sleeper;
+        ControllerLink link(port, sleeper);
+        port.OpenPort();
+        // The program's waits stay as they are unless a tool asks.
+        QCOMPARE(link.Transaction("000400360016", 53, 500), ReplyVerdict::NoReply);
+        QCOMPARE(port.written.size(), 1);
+        QCOMPARE(sleeper.sleeps, QList<int>{500});
+
+        // --timeout 2000 --retries 2: a silent line is asked three times, each waited 2 s.
+        link.setSlowLine(2000, 2);
+        port.written.clear();
+        sleeper.sleeps.clear();
+        QCOMPARE(link.Transaction("000400360016", 53, 500), ReplyVerdict::NoReply);
+        QCOMPARE(port.written.size(), 3);
+        QCOMPARE(sleeper.sleeps, (QList<int>{2000, 2000, 2000}));
+
+        // The second try answered: no third; a longer wait of the caller's own stands.
+        int tries = 0;
+        port.onWrite = [&](const QString&) {
+            if (++tries == 2) port.arrive("0005100000FFEA\r\n");
+        };
+        port.written.clear();
+        sleeper.sleeps.clear();
+        QCOMPARE(link.Transaction("0005100000FF", 2, 2500), ReplyVerdict::Ok);
+        QCOMPARE(port.written.size(), 2);
+        QCOMPARE(sleeper.sleeps, (QList<int>{2500, 2500}));
+
+        // A page read waits at least the timeout in its 1 ms steps; a write is never repeated.
+        tries = 0;
+        port.onWrite = [&](const QString&) {
+            if (++tries == 2) port.arrive("0004020C0A00\r\n");
+        };
+        port.written.clear();
+        QList<int> steps;
+        link.PageTransaction("000400800002", 14, 300, [&](int, int n) { steps << n; });
+        QCOMPARE(steps.size(), 2 * 2000);
+        port.written.clear();
+        link.PageWrite("000700800005");
+        QCOMPARE(port.written.size(), 1);
+    }
     void noAnswerGivesEmptyReply() {
         test::FakeSerialPort port;
         test::FakeSleeper sleeper;

@@ -63,6 +63,8 @@ public:
                            {"Messages", "pgpart", "%1/%2"},
                            {"Messages", "pgfields", "%1..%2"},
                            {"Messages", "pgbadreply", "%1: %2: %3"},
+                           {"Messages", "pgreadnone", "%1: no answer"},
+                           {"Messages", "pgreadgarbled", "%1: garbled"},
                            {"Messages", "pgtitle", "%1 @ %2"},
                            {"Messages", "pgrange", "%1: %2-%3"},
                            {"Messages", "pgphone", "%1: digits"},

@@ -6,6 +6,7 @@
 
 #include "PageFixture.h"
 #include "config/CatalogueText.h"
+#include "link/Codec.h"
 #include "pages/PageTable.h"
 
 using namespace tarsyn;
@@ -86,6 +87,7 @@ private slots:
     void refusalSendsNothing();
     void boundaryValuesGoOut_data();
     void boundaryValuesGoOut();
+    void garbledReplyIsNotCalledSilence();
     void portThatCannotReopenIsReportedOnce();
     void chineseNamePacksAsUtf16AndReadsBack();
     void chineseNameOverEightUnitsIsRefused();
@@ -643,6 +645,18 @@ void TestPageEngine::refusalSendsNothing_data() {
     QTest::newRow("cranking over 60 s") << "TForm6" << 0 << "edtys4"
                                         << "61"
                                         << "启动运转延时: 0-60";
+    // A sign, a null character or an exponent is not part of a stored number.
+    QTest::newRow("plus sign") << "TForm6" << 0 << "edtys1"
+                               << "+5"
+                               << "冷却停机延时: 0-255";
+    QTest::newRow("null character") << "TForm6" << 0 << "edtys1" << QString("5") + QChar(0)
+                                    << "冷却停机延时: 0-255";
+    QTest::newRow("exponent in a word") << "TForm7" << 0 << "edtys2"
+                                        << "1e3"
+                                        << "水温曲线/水温2: 0-65535";
+    QTest::newRow("plus sign in hundredths") << "TForm7" << 1 << "edtyyy8"
+                                             << "+1.5"
+                                             << "油压曲线/电压值8: 0.00-655.35";
     QTest::newRow("decimals in a byte") << "TForm6" << 0 << "edtys1"
                                         << "1.5"
                                         << "冷却停机延时: 0-255";
@@ -768,6 +782,24 @@ void TestPageEngine::boundaryValuesGoOut() {
     f.engine->write(block);
     QCOMPARE(f.frames().value(frame).left(12), request);
     QCOMPARE(f.prompter.shown, QStringList{"error:pgnoanswer"});
+}
+
+void TestPageEngine::garbledReplyIsNotCalledSilence() {
+    // The delay page's first block: silence, then a whole reply with one check character changed.
+    PageFixture f(pages::delayPage());
+    f.engine->read(0);
+    QCOMPARE(f.prompter.shown.size(), 1);
+    QVERIFY2(f.prompter.shown.at(0).startsWith("error:") && f.prompter.shown.at(0).endsWith(": no answer"),
+             qPrintable(f.prompter.shown.at(0)));
+    QString reply = link::BuildFrame("00040A" + QString(20, QLatin1Char('0')));
+    reply[reply.size() - 3] =
+        reply.at(reply.size() - 3) == QLatin1Char('0') ? QLatin1Char('1') : QLatin1Char('0');
+    f.reply = reply;
+    f.prompter.shown.clear();
+    f.engine->read(0);
+    QCOMPARE(f.prompter.shown.size(), 1);
+    QVERIFY2(f.prompter.shown.at(0).startsWith("error:") && f.prompter.shown.at(0).endsWith(": garbled"),
+             qPrintable(f.prompter.shown.at(0)));
 }
 
 void TestPageEngine::portThatCannotReopenIsReportedOnce() {

@@ -122,6 +122,17 @@ private slots:
         QCOMPARE(set("cjkl"), QString::number(config::ProductHash("boss")));
     }
 
+    // A --data-dir that does not exist yet is made, so that the README's next step finds it.
+    void initConfigMakesAMissingDataDir() {
+        QTemporaryDir parent;
+        const QString data = parent.filePath("site/data");
+        const Run r = run({"--init-config", "--data-dir", data, "--language", "English", "--super-password",
+                           "boss", "--ordinary-password", "crew"},
+                          m_env);
+        QVERIFY2(r.finished && r.exitCode == 0, qPrintable(r.err));
+        QVERIFY(QFile::exists(data + "/system.ini"));
+    }
+
     // A fresh folder: --init-config copies the program's own catalogues and help files in, reads the
     // passwords from a pipe (one line per prompt), and the program then starts on that folder.
     void initConfigIntoFreshFolderThenStart() {
