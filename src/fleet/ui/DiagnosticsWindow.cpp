@@ -110,7 +110,10 @@ DiagnosticsWindow::DiagnosticsWindow(link::LinkMeter& meter, FrameLog& log, Curr
     m_counters = new QTableWidget(2, int(link::LinkTallyFields().size()), split);
     m_counters->setObjectName(QStringLiteral("tblcounters"));
     m_counters->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_counters->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+    // Each figure as wide as its caption's longest line ("Non-hexadecimal"), the last one taking the
+    // rest: equal shares would cut the longest words.
+    m_counters->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    m_counters->horizontalHeader()->setStretchLastSection(true);
     m_counters->verticalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     m_counters->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     for (int r = 0; r < m_counters->rowCount(); ++r)

@@ -141,6 +141,11 @@ void FleetWindow::relabel() {
     fitColumns();
 }
 
+void FleetWindow::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    fitColumns();
+}
+
 void FleetWindow::fitColumns() {
     m_table->resizeColumnsToContents();
     // The remark names the set; the port, often a long device path, gives way first.

@@ -31,7 +31,8 @@ AlarmHistoryWindow::AlarmHistoryWindow(AlarmHistory& history, AlarmCsvExport& cs
                                        QWidget* parent)
     : QDialog(parent), m_history(history), m_csv(csv), m_services(std::move(services)) {
     setObjectName(QStringLiteral("TForm17"));
-    setFixedSize(500, 400);
+    // Wide enough for the paging row in either language: the page caption and four buttons.
+    setFixedSize(560, 400);
 
     auto* column = new QVBoxLayout(this);
     auto* title = label("lblgzgj", QStringLiteral("故障告警记录"), this);
