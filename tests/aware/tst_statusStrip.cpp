@@ -162,6 +162,10 @@ private slots:
         QVERIFY(r.window->panel("pnl17")->palette().color(QPalette::Window) != plain);
         QCOMPARE(r.window->panel("pnl11")->palette().color(QPalette::Window), plain);
         QVERIFY(r.text("lblalarms").contains(QStringLiteral("Own limits: 1")));
+        // No alarm of the controller's: the count is not drawn as one (red), but as a warning.
+        QVERIFY(r.text("lblalarms").startsWith(QStringLiteral("Active alarms: 0")));
+        const QString style = r.window->findChild<QLabel*>("lblalarms")->styleSheet();
+        QVERIFY2(!style.contains("#b3261e") && style.contains("#8a5300"), qPrintable(style));
         // The value back inside: the mark goes.
         r.awareness->setWatchLimits({});
         r.tick(2);

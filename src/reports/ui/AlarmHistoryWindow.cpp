@@ -122,6 +122,8 @@ void AlarmHistoryWindow::relabel() {
     m_list->setHorizontalHeaderLabels({m_services.messages(QStringLiteral("dl30")),
                                        m_services.messages(QStringLiteral("dl31")),
                                        m_services.messages(QStringLiteral("dl32"))});
+    // The alarms on show are named again in the new language.
+    fillList(m_history.state().rows);
 }
 
 void AlarmHistoryWindow::refresh() {
@@ -148,7 +150,10 @@ void AlarmHistoryWindow::fillList(const QList<AlarmRow>& rows) {
     m_list->setRowCount(int(rows.size()));
     for (int r = 0; r < rows.size(); ++r) {
         const AlarmRow& row = rows[r];
-        const QString cells[3] = {QString::number(row.number), row.record.text, row.record.time};
+        // Named in the language in effect as the list is drawn, from the record's code ("E" + code).
+        const QString name = m_services.messages ? m_services.messages(QStringLiteral("E") + row.record.code)
+                                                 : row.record.text;
+        const QString cells[3] = {QString::number(row.number), name, row.record.time};
         for (int c = 0; c < 3; ++c) m_list->setItem(r, c, new QTableWidgetItem(cells[c]));
     }
 }
