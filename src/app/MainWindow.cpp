@@ -166,10 +166,10 @@ void MainWindow::showAwareness(const aware::AwarenessStatus& status) {
     // when only the operator's own limits are crossed ("Active alarms: 0" in red would contradict
     // itself); never green.
     m_alarmCountLabel->setStyleSheet(
-        !status.alarmsKnown       ? QStringLiteral("color: #8a5300; font-weight: bold;")
-        : status.alarms > 0       ? QStringLiteral("color: #b3261e; font-weight: bold;")
+        !status.alarmsKnown      ? QStringLiteral("color: #8a5300; font-weight: bold;")
+        : status.alarms > 0      ? QStringLiteral("color: #b3261e; font-weight: bold;")
         : status.ownWarnings > 0 ? QStringLiteral("color: #8a5300; font-weight: bold;")
-                                  : QString());
+                                 : QString());
     setStale(status.stale);
     if (status.warnedPanels != m_warnedPanels) {
         m_warnedPanels = status.warnedPanels;

@@ -148,6 +148,19 @@ private slots:
         QCOMPARE(r.journal.count(JournalKind::AlarmCleared), 1);
     }
 
+    // A port that opens but never answers (a COM1 with nothing on it), chosen in the port dialog,
+    // which shows it linked at once: it was never reached, so no link was lost.
+    void aPortThatNeverAnsweredIsNotReachedYet() {
+        Rig r;
+        r.silent = true;
+        r.tick();  // the port is open
+        r.window->poll().setConnectionIndicator(7);
+        r.window->poll().setPollState(1);
+        r.tick(8);
+        QCOMPARE(r.text("lbllink"), QStringLiteral("Not yet linked"));
+        QCOMPARE(r.journal.count(JournalKind::LinkLost), 0);
+    }
+
     void anOwnLimitCrossedMarksItsValue() {
         Rig r;
         aware::WatchLimit battery;
