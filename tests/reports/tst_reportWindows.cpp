@@ -39,6 +39,7 @@ struct Catalogue {
                                                         {"csvcode", "Code"},
                                                         {"csvdone", "Exported to"},
                                                         {"pdfdone", "Saved to"},
+                                                        {"pdfwritten", "PDF written: %1"},
                                                         {"E05", "High water temperature"},
                                                         {"bmpexists", "%1 exists. Replace it?"},
                                                         {"alprfail", "The log could not be read completely."},
@@ -282,6 +283,8 @@ private slots:
         QVERIFY(pdf.startsWith("%PDF-"));
         QCOMPARE(pdf.count("/Type /Page\n") + pdf.count("/Type /Page\r"), 3);
         QVERIFY(f.prompter.of("error").isEmpty());
+        // The file is named, as the report's PDF is.
+        QCOMPARE(f.prompter.of("info"), QStringList{"PDF written: " + f.dir.filePath("picture.pdf")});
     }
 
     void printingRefusesALogNotReadCompletely() {

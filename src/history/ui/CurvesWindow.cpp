@@ -261,9 +261,12 @@ void CurvesWindow::savePicture() {
 }
 
 void CurvesWindow::printPicture() {
-    QString error;
-    if (!widgets::PrintPicture(picture(), kPrintScale, this, &error, m_hooks.choosePdf) && !error.isEmpty())
-        m_prompter.error(error);
+    QString error, pdf;
+    if (!widgets::PrintPicture(picture(), kPrintScale, this, &error, m_hooks.choosePdf, &pdf)) {
+        if (!error.isEmpty()) m_prompter.error(error);
+    } else if (!pdf.isEmpty()) {
+        m_prompter.information(m_messages.text(QStringLiteral("pdfwritten")).arg(pdf));
+    }
 }
 
 }  // namespace tarsyn::history
