@@ -302,9 +302,11 @@ private slots:
         main->move(kFrameSides / 2, kFrameTop);
         // The login at the main window's showing, answered as the operator would.
         QTimer login;
-        QObject::connect(&login, &QTimer::timeout, [&login] {
+        bool readingsBehindTheLogin = true;
+        QObject::connect(&login, &QTimer::timeout, [&login, &readingsBehindTheLogin, main] {
             auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
             if (!dialog || dialog->objectName() != "TForm16") return;
+            readingsBehindTheLogin = main->findChild<QLabel*>("pnl11")->isVisible();
             dialog->findChild<QLineEdit*>("edtEdit2")->setText(QString::fromLatin1(kPassword));
             dialog->findChild<QPushButton*>("btnButton1")->click();
             login.stop();
@@ -313,6 +315,9 @@ private slots:
         main->show();
         QVERIFY(QTest::qWaitForWindowExposed(main));
         QTRY_VERIFY(!login.isActive());
+        // Nothing of the controller's is shown until the password is given.
+        QVERIFY(!readingsBehindTheLogin);
+        QVERIFY(main->findChild<QLabel*>("pnl11")->isVisible());
         QStringList problems;
         const QString shots = qEnvironmentVariable("TARSYN_SCREENSHOT_DIR");
         for (QWidget* w : program.secondaryWindows()) {
