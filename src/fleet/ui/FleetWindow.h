@@ -51,6 +51,8 @@ public slots:
 protected:
     /// The columns fit their captions and texts in the font the window is shown with.
     void showEvent(QShowEvent* event) override;
+    /// The columns share the new width.
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     void fitColumns();
