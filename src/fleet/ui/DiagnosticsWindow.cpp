@@ -168,7 +168,8 @@ void DiagnosticsWindow::fitCounters() {
 
 void DiagnosticsWindow::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
-    fitCounters();
+    // Once the layout has given the counters their new width.
+    QTimer::singleShot(0, this, [this] { fitCounters(); });
 }
 
 void DiagnosticsWindow::togglePause() {
