@@ -32,7 +32,7 @@ AboutBox::AboutBox(const config::Messages& messages, QWidget* parent)
     auto* row = new QHBoxLayout(group);
     row->addWidget(picture, 0, Qt::AlignTop);
     row->addLayout(lines, 1);
-    auto* core = new QLabel(QStringLiteral("Core：V3"), this);
+    auto* core = m_core = new QLabel(QStringLiteral("Core：V3"), this);
     core->setObjectName(QStringLiteral("Label1"));
     core->setEnabled(false);
     auto* ok = m_ok = new QPushButton(QStringLiteral("OK"), this);
@@ -69,9 +69,12 @@ void AboutBox::relabel() {
 }
 
 void AboutBox::showButtonText() {
-    // The button speaks the operator's language too; a catalogue without the key keeps "OK".
+    // The button and the core line speak the operator's language too; a catalogue without the key
+    // keeps the design text.
     const QString text = m_messages.text(QStringLiteral("gyok"));
     if (text != QLatin1String("0")) m_ok->setText(text);
+    const QString core = m_messages.text(QStringLiteral("gycore"));
+    if (core != QLatin1String("0")) m_core->setText(core);
 }
 
 QString AboutBox::line(int number) const { return m_lines[number - 1]->text(); }

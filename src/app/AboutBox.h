@@ -32,6 +32,7 @@ private:
     void showButtonText();
     QLabel* m_lines[4] = {};
     QPushButton* m_ok = nullptr;
+    QLabel* m_core = nullptr;  ///< "Core：V3", in the catalogue's words (gycore)
 };
 
 }  // namespace tarsyn::app

@@ -162,11 +162,14 @@ void MainWindow::showAwareness(const aware::AwarenessStatus& status) {
                                                   : QStringLiteral("color: #1d7a2e;"));
     m_lastReadingLabel->setText(status.lastReplyText);
     m_alarmCountLabel->setText(status.alarmText);
-    // Red for alarms known to be active; amber while nothing is known (no link), never green.
+    // Red for the controller's alarms known to be active; amber while nothing is known (no link) or
+    // when only the operator's own limits are crossed ("Active alarms: 0" in red would contradict
+    // itself); never green.
     m_alarmCountLabel->setStyleSheet(
-        !status.alarmsKnown                      ? QStringLiteral("color: #8a5300; font-weight: bold;")
-        : status.alarms + status.ownWarnings > 0 ? QStringLiteral("color: #b3261e; font-weight: bold;")
-                                                 : QString());
+        !status.alarmsKnown      ? QStringLiteral("color: #8a5300; font-weight: bold;")
+        : status.alarms > 0      ? QStringLiteral("color: #b3261e; font-weight: bold;")
+        : status.ownWarnings > 0 ? QStringLiteral("color: #8a5300; font-weight: bold;")
+                                 : QString());
     setStale(status.stale);
     if (status.warnedPanels != m_warnedPanels) {
         m_warnedPanels = status.warnedPanels;

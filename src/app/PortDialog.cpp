@@ -116,8 +116,8 @@ int PortDialog::runModal() {
 }
 
 void PortDialog::applyPressed() {
-    if (m_logic.apply(m_box->currentIndex(), m_logic.portNameFor(m_box->currentIndex(), m_box->currentText()))
-            .isEmpty())
+    const int entry = m_logic.entryFor(m_box->currentIndex(), m_box->currentText());
+    if (m_logic.apply(entry, m_logic.portNameFor(m_box->currentIndex(), m_box->currentText())).isEmpty())
         return;  // blank: stays open
     accept();
 }

@@ -471,7 +471,14 @@ Program::Program(const QString& dataDir, const QByteArray& codePage, const Subst
         p.store->disconnect();
         p.journal->close();
     };
-    hooks.runLogin = [&p] { return p.loginDialog->runModal(); };
+    // The readings are the controller's: nobody sees them behind the login box, only once logged in.
+    hooks.runLogin = [&p] {
+        QWidget* readings = p.mainWindow->centralWidget();
+        readings->hide();
+        const LoginResult result = p.loginDialog->runModal();
+        if (result == LoginResult::Granted) readings->show();
+        return result;
+    };
     hooks.loggedIn = [&p] { p.tray->startAnimation(); };
     hooks.canHideToTray = [&p] { return p.tray->canBringBack(); };
     p.shell = std::make_unique<Shell>(p.config, p.access, p.messages, p.prompter, hooks);

@@ -3,11 +3,14 @@
 #include <QWidget>
 
 #include "app/LanguageSwitcher.h"
+#include "widgets/ScreenPlacement.h"
 
 namespace tarsyn::app {
 
 void WindowRegistry::add(QWidget* widget, const QString& titleKey, Relabel relabel) {
     m_windows.append({widget->objectName(), widget, titleKey, std::move(relabel)});
+    // Wherever the window manager or the operator last put it, it opens whole on the screen.
+    widgets::KeepOnScreen(widget);
 }
 
 QList<QWidget*> WindowRegistry::secondaryWindows() const {

@@ -26,7 +26,7 @@ public:
         Relabel relabel;   ///< what the hot key does to it; empty for a window it leaves alone (login)
     };
 
-    /// Adds the window created next.
+    /// Adds the window created next, kept whole on the screen each time it opens.
     void add(QWidget* widget, const QString& titleKey, Relabel relabel = {});
 
     const QVector<Window>& windows() const { return m_windows; }

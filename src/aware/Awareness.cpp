@@ -132,7 +132,7 @@ void Awareness::tickEnded(const monitor::TickEnd& end) { afterTick(TickState::of
 void Awareness::afterTickOf(monitor::PollCycle& poll) {
     TickState s;
     s.controller = poll.view().remarkText();
-    s.linked = poll.linked();
+    s.linked = poll.answering();
     s.rotation = poll.RotationMode();
     s.connectionStepRan = poll.nextRefreshTime() != m_lastRefresh;
     m_lastRefresh = poll.nextRefreshTime();

@@ -3,6 +3,8 @@
 #include <unistd.h>
 
 #include <QFile>
+#include <cerrno>
+#include <cstring>
 
 #include "link/LinkError.h"
 #include "link/PortLock.h"
@@ -50,15 +52,24 @@ void QtSerialPort::OpenPort() {
         // The serial layer reports a refused open and a busy device alike as a permission error;
         // whether the user may open the device at all tells them apart.
         PortOpenError::Reason reason = PortOpenError::Reason::Other;
-        if (m_port.error() == QSerialPort::DeviceNotFoundError)
+        QString systemText = m_port.errorString();
+        if (m_port.error() == QSerialPort::DeviceNotFoundError) {
             reason = PortOpenError::Reason::NoSuchDevice;
-        else if (m_port.error() == QSerialPort::PermissionError)
-            reason = ::access(QFile::encodeName(device).constData(), R_OK | W_OK) == 0
-                         ? PortOpenError::Reason::InUse
-                         : PortOpenError::Reason::PermissionDenied;
-        throw PortOpenError(
-            QStringLiteral("Could not open %1 (%2): %3").arg(m_name, device, m_port.errorString()), device,
-            reason, m_port.errorString());
+        } else if (m_port.error() == QSerialPort::PermissionError) {
+            // Only a refusal of the device itself is the dialout group's business: a name too long
+            // for the system (or its lock file), a missing folder, are said as the system says them.
+            errno = 0;
+            if (::access(QFile::encodeName(device).constData(), R_OK | W_OK) == 0)
+                reason = PortOpenError::Reason::InUse;
+            else if (errno == EACCES || errno == EPERM)
+                reason = PortOpenError::Reason::PermissionDenied;
+            else if (errno == ENOENT)
+                reason = PortOpenError::Reason::NoSuchDevice;
+            else
+                systemText = QString::fromLocal8Bit(std::strerror(errno));
+        }
+        throw PortOpenError(QStringLiteral("Could not open %1 (%2): %3").arg(m_name, device, systemText),
+                            device, reason, systemText);
     }
     const bool ok = m_port.setBaudRate(m_settings.baudRate) && m_port.setDataBits(m_settings.dataBits) &&
                     m_port.setStopBits(m_settings.stopBits) && m_port.setParity(m_settings.parity) &&

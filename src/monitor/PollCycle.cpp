@@ -246,6 +246,7 @@ void PollCycle::readReply(ReplyBlock block, QString& reply, bool& accepted) {
         m_port.replyRefused();
     }
     accepted = m_lastVerdict == link::ReplyVerdict::Ok;
+    m_answered = accepted;
     if (!accepted) {
         setConnectionIndicator(kNotLinkedImage);
         return;
@@ -281,7 +282,8 @@ void PollCycle::publishTickEnd() {
     TickEnd end;
     end.remark = m_view.remarkText();
     end.port = m_port.portName();
-    end.linked = linked();
+    // A port shown as linked at once as it is chosen has not answered yet: no link to lose.
+    end.linked = answering();
     end.rotation = m_rotationMode;
     end.connectionStepRan = m_nextRefreshTime != m_refreshAtLastTickEnd;
     end.time = m_clock.now();
@@ -337,6 +339,7 @@ void PollCycle::ClearLiveDisplay() {
 void PollCycle::setConnectionIndicator(int image) {
     const bool was = linked();
     m_connectionImage = image;
+    if (image != kLinkedImage) m_answered = false;
     m_view.setConnectionImage(image);
     if (was == linked()) return;
     LinkChange change;

@@ -76,6 +76,9 @@ public:
     int ConnectionIndicator() const { return m_connectionImage; }
     void setConnectionIndicator(int image);
     bool linked() const override { return m_connectionImage == kLinkedImage; }
+    /// Linked, and the controller has answered since: what the link watch calls a link (a port
+    /// chosen in the port dialog shows linked at once, before any reply).
+    bool answering() const { return linked() && m_answered; }
     /// The check's verdict on the latest reply the cycle read (NoReply before the first).
     link::ReplyVerdict lastReplyVerdict() const { return m_lastVerdict; }
     void stopPolling() override { m_timer.stop(); }
@@ -139,6 +142,7 @@ private:
     int m_sentPortIndex = 0;
     bool m_rotationMode = false;
     int m_connectionImage = kNotLinkedImage;
+    bool m_answered = false;  ///< the last reply read was accepted, since the indicator was last off
     link::ReplyVerdict m_lastVerdict = link::ReplyVerdict::NoReply;
     QDateTime m_nextRefreshTime;  // invalid = long past
     bool m_inTick = false;

@@ -19,7 +19,7 @@ struct LinkChange {
 struct TickEnd {
     QString remark;  ///< the current entry's remark
     QString port;
-    bool linked = false;             ///< `ConnectionIndicator` shows linked
+    bool linked = false;             ///< `ConnectionIndicator` shows linked and the controller has answered
     bool rotation = false;           ///< `RotationMode`
     bool connectionStepRan = false;  ///< the refresh time moved since the previous tick's end
     QDateTime time;

@@ -27,8 +27,8 @@ AlarmHistory::AlarmHistory(link::ControllerLink& link, monitor::PollControl& pol
     : m_link(link), m_poll(poll), m_prompter(prompter), m_messages(std::move(messages)) {}
 
 void AlarmHistory::clearForShowing() {
-    m_state.totalText.clear();
-    m_state.rows.clear();
+    // Nothing of an earlier showing stays: its page "1 / 3" would describe a log not read now.
+    m_state = AlarmHistoryState();
     m_logKnown = false;  // the log may have changed since the last showing
 }
 
@@ -55,8 +55,14 @@ void AlarmHistory::firstRead() {
         guard.poll().setPollState(1);
         m_link.Transaction(alarmlog::kFirstRequest, alarmlog::kFirstCount, alarmlog::kWaitMs);
         reply = m_link.LastReply();
-        if (!accepted(reply, alarmlog::kFirstCount, alarmlog::kFirstHeader)) return;
-        if (!plausibleFirst(reply)) return;  // another block's bytes: neither count nor records shown
+        // A reply that fails its check, or carries another block's bytes (records that are no dates),
+        // gives no count: paging, pictures and the export all need it, so say why they stay off.
+        if (!accepted(reply, alarmlog::kFirstCount, alarmlog::kFirstHeader) || !plausibleFirst(reply)) {
+            m_state = AlarmHistoryState();
+            m_prompter.error(m_messages ? m_messages(QStringLiteral("alnocount"))
+                                        : QStringLiteral("alnocount"));
+            return;
+        }
 
         const int total = int(link::HexField(reply, 7, 2));
         m_page = 1;

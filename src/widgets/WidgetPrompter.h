@@ -1,11 +1,16 @@
 #pragma once
 
+#include <QFontMetrics>
 #include <QPointer>
 #include <QWidget>
 
 #include "config/Prompter.h"
 
 namespace tarsyn::widgets {
+
+/// The width below which a box titled `title` would have its title cut by the window manager's title
+/// bar (its icon and buttons beside the text).
+int MessageBoxMinimumWidth(const QFontMetrics& metrics, const QString& title);
 
 /// The program's message and input boxes, all titled "Tarsyn", shown over `parent` (the main window
 /// once it exists).

@@ -94,8 +94,9 @@ void SetUpPdf(QPrinter& printer, const QString& path) {
 }
 
 bool PrintPictures(const QList<QImage>& pictures, int scale, QWidget* parent, QString* error,
-                   const PdfFileChooser& choosePdf) {
+                   const PdfFileChooser& choosePdf, QString* pdfWritten) {
     if (error) error->clear();
+    if (pdfWritten) pdfWritten->clear();
     const QPrinterInfo defaultPrinter = QPrinterInfo::defaultPrinter();
     if (!defaultPrinter.isNull()) {
         QPrinter printer(defaultPrinter, QPrinter::HighResolution);
@@ -109,14 +110,17 @@ bool PrintPictures(const QList<QImage>& pictures, int scale, QWidget* parent, QS
     if (path.isEmpty()) return false;
     QPrinter printer;
     SetUpPdf(printer, path);
-    if (PrintOnPages(printer, pictures, scale)) return true;
+    if (PrintOnPages(printer, pictures, scale)) {
+        if (pdfWritten) *pdfWritten = printer.outputFileName();
+        return true;
+    }
     if (error) *error = QStringLiteral("Cannot write \"%1\"").arg(printer.outputFileName());
     return false;
 }
 
 bool PrintPicture(const QImage& picture, int scale, QWidget* parent, QString* error,
-                  const PdfFileChooser& choosePdf) {
-    return PrintPictures({picture}, scale, parent, error, choosePdf);
+                  const PdfFileChooser& choosePdf, QString* pdfWritten) {
+    return PrintPictures({picture}, scale, parent, error, choosePdf, pdfWritten);
 }
 
 }  // namespace tarsyn::widgets

@@ -61,11 +61,12 @@ using PdfFileChooser = std::function<QString(QWidget* parent)>;
 
 /// Prints `pictures`, one a page, on the default printer or, where the machine has none, into a
 /// PDF file that `choosePdf` names (by default a save dialog). Returns false with `error` set when
-/// printing failed, and false with `error` empty when the operator cancelled the file choice.
+/// printing failed, and false with `error` empty when the operator cancelled the file choice. The
+/// file written, when it went into a PDF, is put in `pdfWritten` (else it is emptied).
 bool PrintPictures(const QList<QImage>& pictures, int scale, QWidget* parent, QString* error = nullptr,
-                   const PdfFileChooser& choosePdf = {});
+                   const PdfFileChooser& choosePdf = {}, QString* pdfWritten = nullptr);
 /// One picture.
 bool PrintPicture(const QImage& picture, int scale, QWidget* parent, QString* error = nullptr,
-                  const PdfFileChooser& choosePdf = {});
+                  const PdfFileChooser& choosePdf = {}, QString* pdfWritten = nullptr);
 
 }  // namespace tarsyn::widgets

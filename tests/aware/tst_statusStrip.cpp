@@ -148,6 +148,19 @@ private slots:
         QCOMPARE(r.journal.count(JournalKind::AlarmCleared), 1);
     }
 
+    // A port that opens but never answers (a COM1 with nothing on it), chosen in the port dialog,
+    // which shows it linked at once: it was never reached, so no link was lost.
+    void aPortThatNeverAnsweredIsNotReachedYet() {
+        Rig r;
+        r.silent = true;
+        r.tick();  // the port is open
+        r.window->poll().setConnectionIndicator(7);
+        r.window->poll().setPollState(1);
+        r.tick(8);
+        QCOMPARE(r.text("lbllink"), QStringLiteral("Not yet linked"));
+        QCOMPARE(r.journal.count(JournalKind::LinkLost), 0);
+    }
+
     void anOwnLimitCrossedMarksItsValue() {
         Rig r;
         aware::WatchLimit battery;
@@ -162,6 +175,10 @@ private slots:
         QVERIFY(r.window->panel("pnl17")->palette().color(QPalette::Window) != plain);
         QCOMPARE(r.window->panel("pnl11")->palette().color(QPalette::Window), plain);
         QVERIFY(r.text("lblalarms").contains(QStringLiteral("Own limits: 1")));
+        // No alarm of the controller's: the count is not drawn as one (red), but as a warning.
+        QVERIFY(r.text("lblalarms").startsWith(QStringLiteral("Active alarms: 0")));
+        const QString style = r.window->findChild<QLabel*>("lblalarms")->styleSheet();
+        QVERIFY2(!style.contains("#b3261e") && style.contains("#8a5300"), qPrintable(style));
         // The value back inside: the mark goes.
         r.awareness->setWatchLimits({});
         r.tick(2);

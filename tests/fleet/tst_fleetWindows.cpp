@@ -197,6 +197,28 @@ private slots:
             QVERIFY2(w->size().width() <= 1024 && w->size().height() <= 700, w->objectName().toLatin1());
             QVERIFY(w->minimumSizeHint().width() <= 1024 && w->minimumSizeHint().height() <= 700);
         }
+        // Every column of the overview on screen, the last one too, in both languages, with device
+        // paths for ports: nothing scrolls out of sight to the right.
+        c.settings.setPorts({{"/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0",
+                              "Standby generator, hospital wing B",
+                              {}},
+                             {"COM1", "Genset 3", {}}});
+        QVERIFY(QFile::copy(qEnvironmentVariable("TARSYN_SOURCE_DIR") + "/data/Chinese.lag",
+                            c.dir.filePath("Chinese.lag")));
+        for (const char* language : {"English", "Chinese"}) {
+            c.settings.setLanguage(language);
+            model.reloadPorts();
+            fleetWindow.relabel();
+            fleetWindow.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&fleetWindow));
+            auto* table = fleetWindow.findChild<QTableView*>("tblfleet");
+            int total = 0;
+            for (int col = 0; col < table->model()->columnCount(); ++col) total += table->columnWidth(col);
+            QVERIFY2(
+                total <= table->viewport()->width(),
+                qPrintable(QString("%1: %2 > %3").arg(language).arg(total).arg(table->viewport()->width())));
+            fleetWindow.hide();
+        }
     }
 
     void diagnosticsLogsAndCountsTheGarbage() {

@@ -47,7 +47,8 @@ struct Fixture {
         // A names only the first channel; every other key is missing and reads "0".
         writeFile(dir.filePath("A.lag"),
                   "[Translations]\r\nlbl11.Caption=Volts A\r\nlbl23.Caption=Speed\r\nbtncx.Caption=Query\r\n"
-                  "[Messages]\r\nqxwxmc=No such curve\r\ndl18=Saved\r\nForm5caption=Curves A\r\n");
+                  "[Messages]\r\nqxwxmc=No such curve\r\ndl18=Saved\r\nForm5caption=Curves "
+                  "A\r\npdfwritten=PDF: %1\r\n");
         writeFile(dir.filePath("B.lag"),
                   "[Translations]\r\nlbl11.Caption=Spannung A\r\nlbl16.Caption=Strom C\r\n"
                   "[Messages]\r\nForm5caption=Kurven B\r\n");
@@ -132,8 +133,11 @@ private slots:
         auto w = f.makeWindow();
         auto* port = w->findChild<QLabel*>("lblckh");
         QCOMPARE(port->toolTip(), QString("/home/operator/site-b/serial-adapters/ttyusb0"));
-        QVERIFY2(port->text().endsWith("ttyusb0") && port->text().startsWith(QChar(0x2026)),
-                 qPrintable(port->text()));
+        // The device's own name, whole, rather than the path's cut end ("…ntroller-1").
+        QCOMPARE(port->text(), QString("ttyusb0"));
+        f.portName = "/home/operator/site-b/build/demo/controller-1";
+        w->findChild<QPushButton*>("btncx")->click();
+        QCOMPARE(port->text(), QString("controller-1"));
         QVERIFY(port->fontMetrics().horizontalAdvance(port->text()) <= port->width());
     }
 
@@ -303,8 +307,11 @@ private slots:
         QFile pdf(f.pdfPath);
         QVERIFY(pdf.open(QIODevice::ReadOnly));
         QVERIFY(pdf.read(5) == "%PDF-");
-        QVERIFY(f.prompter.shown.isEmpty());
+        // The file written is named, once.
+        QCOMPARE(f.prompter.of("info").size(), 1);
+        QVERIFY2(f.prompter.of("info").first().contains(f.pdfPath), qPrintable(f.prompter.shown.join('|')));
         // Cancelling the file choice prints nothing and says nothing.
+        f.prompter.shown.clear();
         f.pdfPath.clear();
         w->findChild<QPushButton*>("btnqxdy")->click();
         QCOMPARE(f.pdfQuestions, 2);

@@ -8,6 +8,7 @@
 #include "config/Config.h"
 #include "config/LiveSettings.h"
 #include "link/LinkError.h"
+#include "link/QtSerialPort.h"
 #include "monitor/PollCycle.h"
 #include "monitor/PortProblem.h"
 
@@ -98,6 +99,30 @@ private slots:
         cycle.tick();
         QVERIFY(port.Connected());
         QCOMPARE(view.portProblem, QString());
+    }
+
+    // The real serial layer with names it cannot open for reasons other than a refusal: the strip
+    // says the system's reason, never "permission denied - is the user in the dialout group?".
+    void realReasonsForNamesThatCannotBeOpened_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("reason");
+        QTest::addColumn<QString>("says");
+        QTest::newRow("300 characters") << QString("c").repeated(300) << int(Reason::Other) << "too long";
+        QTest::newRow("missing folder") << "/nonexistent-folder/ttyUSB0" << int(Reason::NoSuchDevice) << "";
+    }
+    void realReasonsForNamesThatCannotBeOpened() {
+        QFETCH(QString, name);
+        QFETCH(int, reason);
+        QFETCH(QString, says);
+        link::QtSerialPort port;
+        port.setPortName(name);
+        try {
+            port.OpenPort();
+            QFAIL("opened");
+        } catch (const link::PortOpenError& e) {
+            QCOMPARE(int(e.reason()), reason);
+            QVERIFY2(e.systemText().contains(says, Qt::CaseInsensitive), qPrintable(e.systemText()));
+        }
     }
 };
 

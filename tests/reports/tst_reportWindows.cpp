@@ -39,12 +39,14 @@ struct Catalogue {
                                                         {"csvcode", "Code"},
                                                         {"csvdone", "Exported to"},
                                                         {"pdfdone", "Saved to"},
+                                                        {"pdfwritten", "PDF written: %1"},
                                                         {"E05", "High water temperature"},
                                                         {"bmpexists", "%1 exists. Replace it?"},
                                                         {"alprfail", "The log could not be read completely."},
-                                                        {"csvnocount", "No count."}};
+                                                        {"csvnocount", "No count."},
+                                                        {"alnocount", "No count: open again."}};
         static const QHash<QString, QString> chinese = {
-            {"dl30", "编号"}, {"dl31", "告警内容"}, {"dl32", "时间"}};
+            {"dl30", "编号"}, {"dl31", "告警内容"}, {"dl32", "时间"}, {"E05", "水温高"}};
         return (language == QLatin1String("English") ? english : chinese).value(key, QStringLiteral("0"));
     }
 };
@@ -163,6 +165,19 @@ private slots:
         QCOMPARE(captions(), (QStringList{"编号", "告警内容", "时间"}));
     }
 
+    // Shift+End while the log is on show: the alarms are named again in the new language.
+    void alarmNamesFollowTheLanguage() {
+        AlarmFixture f;
+        f.controller.addRecord(QStringLiteral("05091231235958"));
+        f.window.show();
+        f.window.firstRead();
+        QCOMPARE(f.cell(0, 1), QStringLiteral("High water temperature"));
+        f.catalogue.language = QStringLiteral("Chinese");
+        f.window.relabel();
+        QCOMPARE(f.cell(0, 1), QStringLiteral("水温高"));
+        QCOMPARE(f.cell(0, 2), QStringLiteral("2009-12-31 23:59:58"));
+    }
+
     void showingReadsOneSecondLaterAndPages() {
         AlarmFixture f;
         f.controller.fill(12);
@@ -271,6 +286,8 @@ private slots:
         QVERIFY(pdf.startsWith("%PDF-"));
         QCOMPARE(pdf.count("/Type /Page\n") + pdf.count("/Type /Page\r"), 3);
         QVERIFY(f.prompter.of("error").isEmpty());
+        // The file is named, as the report's PDF is.
+        QCOMPARE(f.prompter.of("info"), QStringList{"PDF written: " + f.dir.filePath("picture.pdf")});
     }
 
     void printingRefusesALogNotReadCompletely() {
@@ -295,10 +312,18 @@ private slots:
         QVERIFY(enabled(&f.window, "btndccsv"));
         f.window.close();
         f.controller.shape = [](const QString&) { return QString(); };  // the controller falls silent
+        f.prompter.shown.clear();
         f.window.show();
         f.window.firstRead();
         QVERIFY(!enabled(&f.window, "btndccsv"));
         QVERIFY(!enabled(&f.window, "btnqxdy"));
+        // Said why, and nothing of the earlier showing's "page 1 of 3" stays.
+        QCOMPARE(f.prompter.shown, QStringList{"error:No count: open again."});
+        for (const char* label : {"lblgzts", "lbldqzy", "lblgzzys"})
+            QVERIFY2(child<QLabel>(&f.window, label)->text().isEmpty(), label);
+        QCOMPARE(f.list()->rowCount(), 0);
+        for (const char* button : {"Buttonsy", "Buttonshy", "Buttonxy", "Buttonmy"})
+            QVERIFY2(!enabled(&f.window, button), button);
         // Even when asked directly, nothing is written without a fresh count.
         f.prompter.shown.clear();
         QVERIFY(!f.csv.run(f.dir.filePath("log.csv")));

@@ -31,11 +31,17 @@ QStringList PortSelection::portLabels() const {
     return labels;
 }
 
-QString PortSelection::portNameFor(int selectedIndex, const QString& boxText) const {
+int PortSelection::entryFor(int selectedIndex, const QString& boxText) const {
     const QStringList labels = portLabels();
     if (selectedIndex >= 0 && selectedIndex < labels.size() && boxText == labels.at(selectedIndex))
-        return portNames().at(selectedIndex);
-    return boxText;
+        return selectedIndex;
+    // An entry's label typed (or pasted) as it is shown in the list names that entry, not a device.
+    return int(labels.indexOf(boxText.trimmed()));
+}
+
+QString PortSelection::portNameFor(int selectedIndex, const QString& boxText) const {
+    const int entry = entryFor(selectedIndex, boxText);
+    return entry >= 0 ? portNames().at(entry) : boxText;
 }
 
 int PortSelection::initialSelection() const {

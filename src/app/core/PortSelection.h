@@ -50,8 +50,11 @@ public:
     /// What the dialog lists for each row: "remark (port)", or the port alone when the row has no
     /// remark; the same order as portNames().
     QStringList portLabels() const;
-    /// The port name the dialog's box stands for: the row's port when the box shows that row's label,
-    /// else the typed text.
+    /// The entry the dialog's box stands for: the selected row while the box shows its label, a row
+    /// whose label was typed, else -1 (a device name typed).
+    int entryFor(int selectedIndex, const QString& boxText) const;
+    /// The port name the dialog's box stands for: the port of the entry it names (entryFor), else the
+    /// typed text.
     QString portNameFor(int selectedIndex, const QString& boxText) const;
     /// The entry to select when the dialog is shown: `PortIndex` (-1 selects nothing).
     int initialSelection() const;

@@ -32,10 +32,7 @@ QString FallBackToInstalledLanguage(config::LiveSettings& settings, const config
 SettingsLogic::SettingsLogic(config::Config& config, config::LiveSettings& settings,
                              const config::Messages& messages, config::Prompter& prompter)
     : m_config(config), m_settings(settings), m_messages(messages), m_prompter(prompter) {
-    m_draft.assign(m_settings);
-    // The hot key changes the language in effect; an open window's box follows it.
-    QObject::connect(&m_settings, &config::LiveSettings::changed, &m_draft,
-                     [this] { m_draft.setLanguage(m_settings.language()); });
+    beginEdit();
 }
 
 void SettingsLogic::load() {
@@ -44,7 +41,13 @@ void SettingsLogic::load() {
     beginEdit();
 }
 
-void SettingsLogic::beginEdit() { m_draft.assign(m_settings); }
+void SettingsLogic::beginEdit() {
+    m_draft.assign(m_settings);
+    // The box shows the language the settings hold, not the one Shift+End switched to for the moment:
+    // a save keeps what is stored unless the operator chooses otherwise.
+    const QString stored = m_config.reini(kIni, kSet, QStringLiteral("language")).trimmed();
+    if (catalogueList().contains(stored)) m_draft.setLanguage(stored);
+}
 
 QStringList SettingsLogic::catalogueList() const { return config::CatalogueNames(m_config.dataDir()); }
 

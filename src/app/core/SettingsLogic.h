@@ -58,7 +58,8 @@ public:
     /// What the window shows and edits. Its language follows the live one when the hot key changes it.
     config::LiveSettings& draft() { return m_draft; }
     const config::LiveSettings& draft() const { return m_draft; }
-    /// The window opens: the draft starts again from the settings in effect.
+    /// The window opens: the draft starts again from the settings in effect, with the stored language
+    /// (when its catalogue is installed) rather than one the hot key switched to.
     void beginEdit();
 
     void setFieldLabels(const FieldLabels& labels) { m_labels = labels; }

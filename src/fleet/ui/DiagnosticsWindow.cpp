@@ -110,7 +110,9 @@ DiagnosticsWindow::DiagnosticsWindow(link::LinkMeter& meter, FrameLog& log, Curr
     m_counters = new QTableWidget(2, int(link::LinkTallyFields().size()), split);
     m_counters->setObjectName(QStringLiteral("tblcounters"));
     m_counters->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_counters->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+    // Each figure as wide as its caption's longest line ("Non-hexadecimal"), the room left shared
+    // out evenly (fitCounters): equal shares alone would cut the longest words.
+    m_counters->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
     m_counters->verticalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     m_counters->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     for (int r = 0; r < m_counters->rowCount(); ++r)
@@ -151,6 +153,23 @@ void DiagnosticsWindow::relabel() {
         header->setToolTip(figure);
         m_counters->setHorizontalHeaderItem(c, header);
     }
+    fitCounters();
+}
+
+void DiagnosticsWindow::fitCounters() {
+    m_counters->resizeColumnsToContents();
+    const int columns = m_counters->columnCount();
+    int total = 0;
+    for (int c = 0; c < columns; ++c) total += m_counters->columnWidth(c);
+    const int extra = columns > 0 ? (m_counters->viewport()->width() - total) / columns : 0;
+    if (extra > 0)
+        for (int c = 0; c < columns; ++c) m_counters->setColumnWidth(c, m_counters->columnWidth(c) + extra);
+}
+
+void DiagnosticsWindow::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    // Once the layout has given the counters their new width.
+    QTimer::singleShot(0, this, [this] { fitCounters(); });
 }
 
 void DiagnosticsWindow::togglePause() {

@@ -55,8 +55,12 @@ public slots:
 protected:
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
+    /// The counters' columns share the new width.
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
+    /// Each counter's column as wide as its caption, the room left shared out evenly.
+    void fitCounters();
     void fillPorts();
     void showPauseText();
 

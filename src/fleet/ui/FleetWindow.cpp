@@ -11,6 +11,7 @@
 #include <QShortcut>
 #include <QTableView>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "config/Config.h"
 #include "config/LiveSettings.h"
@@ -125,6 +126,16 @@ FleetWindow::FleetWindow(FleetModel& model, const config::Config& config,
     }
     // The first columns tell the sets apart; the rest are numbers.
     connect(&m_model, &QAbstractItemModel::modelReset, this, &FleetWindow::fitColumns);
+    // A text that grew (a reading's age: "15:06:14, 2 min old") widens its column again.
+    connect(&m_model, &QAbstractItemModel::dataChanged, this,
+            [this](const QModelIndex& from, const QModelIndex& to) {
+                for (int c = from.column(); c <= to.column(); ++c)
+                    if (static_cast<QAbstractItemView*>(m_table)->sizeHintForColumn(c) >
+                        m_table->columnWidth(c)) {
+                        fitColumns();
+                        return;
+                    }
+            });
     resize(1016, 420);
     relabel();
 }
@@ -141,12 +152,35 @@ void FleetWindow::relabel() {
     fitColumns();
 }
 
+void FleetWindow::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    fitColumns();
+}
+
+void FleetWindow::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    fitColumns();
+}
+
 void FleetWindow::fitColumns() {
     m_table->resizeColumnsToContents();
     // The remark names the set; the port, often a long device path, gives way first.
     constexpr int kPortWidth = 110;
     if (m_table->columnWidth(FleetModel::PortColumn) > kPortWidth)
         m_table->setColumnWidth(FleetModel::PortColumn, kPortWidth);
+    // Every column on screen, the last ("Own limits") too: the texts that can lose their middle give
+    // way, down to a few characters each, rather than push the last columns out of sight.
+    int total = 0;
+    for (int c = 0; c < m_table->model()->columnCount(); ++c) total += m_table->columnWidth(c);
+    const int room = m_table->viewport()->width();
+    constexpr int kNarrowest = 64;
+    for (const int c : {int(FleetModel::PortColumn), int(FleetModel::LinkColumn),
+                        int(FleetModel::ReadingColumn), int(FleetModel::RemarkColumn)}) {
+        if (total <= room) break;
+        const int cut = std::min(total - room, std::max(0, m_table->columnWidth(c) - kNarrowest));
+        m_table->setColumnWidth(c, m_table->columnWidth(c) - cut);
+        total -= cut;
+    }
 }
 
 void FleetWindow::choose(int viewRow) {

@@ -48,6 +48,12 @@ public slots:
     /// Double-click or Enter on the table's row `viewRow`: that set on screen, or the refusal shown.
     void choose(int viewRow);
 
+protected:
+    /// The columns fit their captions and texts in the font the window is shown with.
+    void showEvent(QShowEvent* event) override;
+    /// The columns share the new width.
+    void resizeEvent(QResizeEvent* event) override;
+
 private:
     void fitColumns();
 

@@ -3,6 +3,7 @@
 #include <QFont>
 #include <QPainter>
 #include <QPen>
+#include <algorithm>
 
 namespace tarsyn::history {
 
@@ -90,7 +91,9 @@ void drawMarker(Canvas& c, const ChartData& chart, int W, int H, int xRange, int
 
     int textX = column - 20;
     if (textX < 8) textX = 8;
-    const int rightmost = W - (hour ? 56 : 48);
+    // Never past the chart's right edge, whatever the font makes of "12:35:58".
+    const int rightmost =
+        std::min(W - (hour ? 56 : 48), W - 2 - c.painter().fontMetrics().horizontalAdvance(time));
     if (textX > rightmost) textX = rightmost;
     const int textY = roundHalfEven(level - 20);
     // The text's top-left corner sits at (textX, textY), as a canvas writes text.

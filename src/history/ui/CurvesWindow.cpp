@@ -87,9 +87,10 @@ CurvesWindow::CurvesWindow(CurveQuery& query, const config::Config& config, cons
     setModal(true);
     setFixedSize(kClientWidth, kClientHeight);
 
-    addLabel(this, QStringLiteral("lbldqrq"), QString(), QRect(8, 12, 110, 18));
-    addLabel(this, QStringLiteral("lblckm"), QStringLiteral("串口号："), QRect(120, 12, 64, 18));
-    addLabel(this, QStringLiteral("lblckh"), QString(), QRect(186, 12, 70, 18));
+    // The date is ten characters; the port gets the room it leaves.
+    addLabel(this, QStringLiteral("lbldqrq"), QString(), QRect(8, 12, 80, 18));
+    addLabel(this, QStringLiteral("lblckm"), QStringLiteral("串口号："), QRect(90, 12, 64, 18));
+    addLabel(this, QStringLiteral("lblckh"), QString(), QRect(156, 12, 100, 18));
     addLabel(this, QStringLiteral("lblmc"), QStringLiteral("曲线名称："), QRect(258, 12, 76, 18));
     m_channels = new QComboBox(this);
     m_channels->setObjectName(QStringLiteral("cbbmc"));
@@ -212,10 +213,14 @@ bool CurvesWindow::queryCharts(bool quietWhenClosed) {
     const QString unit = channelUnit(channel);
     m_labels.value(QStringLiteral("lbldw"))->setText(unit);
     m_labels.value(QStringLiteral("lbldw1"))->setText(unit);
-    // A device path longer than the label keeps its end ("…/ttyUSB0"); the whole name is its tip.
+    // A device path longer than the label shows the device's own name ("controller-1", "ttyusb0"),
+    // cut at its start only if even that is too long; the whole path is the tip.
     QLabel* port = m_labels.value(QStringLiteral("lblckh"));
     const QString portName = m_hooks.portName ? m_hooks.portName().toLower() : QString();
-    port->setText(port->fontMetrics().elidedText(portName, Qt::ElideLeft, port->width()));
+    const QString shown = port->fontMetrics().horizontalAdvance(portName) <= port->width()
+                              ? portName
+                              : portName.mid(portName.lastIndexOf(QLatin1Char('/')) + 1);
+    port->setText(port->fontMetrics().elidedText(shown, Qt::ElideLeft, port->width()));
     port->setToolTip(portName);
     const QString device = m_hooks.device ? m_hooks.device() : QString();
     try {
@@ -261,9 +266,12 @@ void CurvesWindow::savePicture() {
 }
 
 void CurvesWindow::printPicture() {
-    QString error;
-    if (!widgets::PrintPicture(picture(), kPrintScale, this, &error, m_hooks.choosePdf) && !error.isEmpty())
-        m_prompter.error(error);
+    QString error, pdf;
+    if (!widgets::PrintPicture(picture(), kPrintScale, this, &error, m_hooks.choosePdf, &pdf)) {
+        if (!error.isEmpty()) m_prompter.error(error);
+    } else if (!pdf.isEmpty()) {
+        m_prompter.information(m_messages.text(QStringLiteral("pdfwritten")).arg(pdf));
+    }
 }
 
 }  // namespace tarsyn::history

@@ -31,7 +31,8 @@ AlarmHistoryWindow::AlarmHistoryWindow(AlarmHistory& history, AlarmCsvExport& cs
                                        QWidget* parent)
     : QDialog(parent), m_history(history), m_csv(csv), m_services(std::move(services)) {
     setObjectName(QStringLiteral("TForm17"));
-    setFixedSize(500, 400);
+    // Wide enough for the paging row in either language: the page caption and four buttons.
+    setFixedSize(560, 400);
 
     auto* column = new QVBoxLayout(this);
     auto* title = label("lblgzgj", QStringLiteral("故障告警记录"), this);
@@ -121,6 +122,8 @@ void AlarmHistoryWindow::relabel() {
     m_list->setHorizontalHeaderLabels({m_services.messages(QStringLiteral("dl30")),
                                        m_services.messages(QStringLiteral("dl31")),
                                        m_services.messages(QStringLiteral("dl32"))});
+    // The alarms on show are named again in the new language.
+    fillList(m_history.state().rows);
 }
 
 void AlarmHistoryWindow::refresh() {
@@ -147,7 +150,10 @@ void AlarmHistoryWindow::fillList(const QList<AlarmRow>& rows) {
     m_list->setRowCount(int(rows.size()));
     for (int r = 0; r < rows.size(); ++r) {
         const AlarmRow& row = rows[r];
-        const QString cells[3] = {QString::number(row.number), row.record.text, row.record.time};
+        // Named in the language in effect as the list is drawn, from the record's code ("E" + code).
+        const QString name = m_services.messages ? m_services.messages(QStringLiteral("E") + row.record.code)
+                                                 : row.record.text;
+        const QString cells[3] = {QString::number(row.number), name, row.record.time};
         for (int c = 0; c < 3; ++c) m_list->setItem(r, c, new QTableWidgetItem(cells[c]));
     }
 }

@@ -19,9 +19,13 @@ void SavePicture(const WindowServices& services, const QImage& picture) {
 
 void PrintPictures(const WindowServices& services, const QList<QImage>& pictures, int scale,
                    QWidget* parent) {
-    QString error;
-    if (!widgets::PrintPictures(pictures, scale, parent, &error, services.choosePdf) && !error.isEmpty())
-        services.prompter->error(error);
+    QString error, pdf;
+    if (!widgets::PrintPictures(pictures, scale, parent, &error, services.choosePdf, &pdf)) {
+        if (!error.isEmpty()) services.prompter->error(error);
+    } else if (!pdf.isEmpty()) {
+        // Without a printer the pages went into a file: say which, as the report's PDF does.
+        services.prompter->information(services.messages(QStringLiteral("pdfwritten")).arg(pdf));
+    }
 }
 
 }  // namespace tarsyn::reports::ui

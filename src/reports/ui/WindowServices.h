@@ -43,7 +43,7 @@ QPushButton* NamedButton(const char* name, const QString& text, QWidget* parent)
 /// `dl18`; a failed write shows its error.
 void SavePicture(const WindowServices& services, const QImage& picture);
 /// The window pictures printed at `scale`, one a page (into a PDF the user chooses when there is no
-/// printer); a failure shows its error, a cancel nothing.
+/// printer, then `pdfwritten` names it); a failure shows its error, a cancel nothing.
 void PrintPictures(const WindowServices& services, const QList<QImage>& pictures, int scale, QWidget* parent);
 
 }  // namespace tarsyn::reports::ui

@@ -39,7 +39,24 @@ private slots:
     void missingHelpAtStartKeepsTheDesignTextAndReportsThePath();
     void hotKeyToALanguageWithoutHelpSaysSo();
     void shippedCataloguesCarryTheProgramsVersion();
+    void aboutSpeaksTheLanguageInEffect();
 };
+
+void TestHelpAbout::aboutSpeaksTheLanguageInEffect() {
+    // Every line of the box, the core line and the button too, in the shipped catalogue's language.
+    Folder f;
+    const QString source = qEnvironmentVariable("TARSYN_SOURCE_DIR") + "/data/";
+    for (const char* language : {"Chinese", "English"})
+        QVERIFY(QFile::copy(source + language + ".lag", f.dir.filePath(QString(language) + ".lag")));
+    f.settings.setLanguage("Chinese");
+    app::AboutBox about(f.messages);
+    about.open();
+    QCOMPARE(about.findChild<QLabel*>("Label1")->text(), QString::fromUtf8("内核：V3"));
+    QCOMPARE(about.findChild<QPushButton*>("OKButton")->text(), QString::fromUtf8("确定"));
+    f.settings.setLanguage("English");
+    about.relabel();
+    QCOMPARE(about.findChild<QLabel*>("Label1")->text(), QString("Core: V3"));
+}
 
 void TestHelpAbout::aboutWithoutDl14KeepsItsFirstLineUntilTheHotKey() {
     Folder f;

@@ -108,6 +108,20 @@ QSet<QString> quotableTexts(const Config& config, const QString& language) {
     }
     return texts;
 }
+
+/// What a help file quotes: the text between straight double quotes, or between Chinese ones
+/// (“…”), blanks and line breaks made single spaces.
+QStringList helpQuotes(const QString& help) {
+    static const QRegularExpression quote(QStringLiteral("\"([^\"]+)\"|\u201C([^\u201D]+)\u201D"));
+    static const QRegularExpression blanks(QStringLiteral("\\s+"));
+    QStringList quotes;
+    for (auto m = quote.globalMatch(help); m.hasNext();) {
+        const QRegularExpressionMatch match = m.next();
+        QString quoted = match.captured(1).isEmpty() ? match.captured(2) : match.captured(1);
+        quotes << quoted.replace(blanks, QStringLiteral(" ")).trimmed();
+    }
+    return quotes;
+}
 }  // namespace
 
 class TestCatalogueFiles : public QObject {
@@ -243,12 +257,9 @@ private slots:
         QString help, error;
         QVERIFY2(LoadHelpText(config, language, help, error), qPrintable(error));
         const QSet<QString> texts = quotableTexts(config, language);
-        static const QRegularExpression quote(QStringLiteral("\"([^\"]+)\""));
-        static const QRegularExpression blanks(QStringLiteral("\\s+"));
         QStringList unknown;
         int quotes = 0;
-        for (auto m = quote.globalMatch(help); m.hasNext();) {
-            const QString quoted = m.next().captured(1).replace(blanks, QStringLiteral(" ")).trimmed();
+        for (const QString& quoted : helpQuotes(help)) {
             ++quotes;
             // The one fixed message, the same in every language.
             if (quoted == QLatin1String("system.ini Error!")) continue;
@@ -257,6 +268,37 @@ private slots:
         QVERIFY(quotes > 15);
         QVERIFY2(unknown.isEmpty(), qPrintable(language + ".hlp quotes what " + language +
                                                ".lag does not hold: \"" + unknown.join("\", \"") + "\""));
+    }
+
+    void theHelpQuotesEveryPageButtonCommandAndWriteVerdict_data() {
+        QTest::addColumn<QString>("language");
+        QTest::newRow("Chinese") << "Chinese";
+        QTest::newRow("English") << "English";
+    }
+    void theHelpQuotesEveryPageButtonCommandAndWriteVerdict() {
+        // Where the help tells of a page's buttons, a command or what a write answers, it quotes the
+        // words the operator sees, as the catalogue has them: a help that still says "Read" and
+        // "Write" for buttons captioned otherwise, or leaves out the verification, fails here.
+        QFETCH(QString, language);
+        const Config config(dataDir());
+        QString help, error;
+        QVERIFY2(LoadHelpText(config, language, help, error), qPrintable(error));
+        const QStringList quotes = helpQuotes(help);
+        static const QRegularExpression mnemonic(QStringLiteral("\\((?:&)?[A-Z]\\)$|&(?=\\S)"));
+        QStringList expected;
+        for (const char* control : {"btngsm1", "btngsm2", "btngsm3", "btngsm4", "btngsm5", "dport3", "dport4",
+                                    "dport5", "dport6", "dport7"})
+            expected
+                << TranslationText(config, language, QLatin1String(control) + ".Caption").remove(mnemonic);
+        for (const char* message : {"pgverified", "pgnoanswer"})
+            expected << config.reini(CatalogueFileName(language), "Messages", QLatin1String(message));
+        QStringList missing;
+        for (const QString& text : expected) {
+            QVERIFY2(!text.isEmpty() && text != "0", qPrintable(language + ": no text"));
+            if (!quotes.contains(text.trimmed())) missing << text;
+        }
+        QVERIFY2(missing.isEmpty(),
+                 qPrintable(language + ".hlp does not quote: \"" + missing.join("\", \"") + "\""));
     }
 };
 

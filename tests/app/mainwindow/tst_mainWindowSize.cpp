@@ -1,11 +1,18 @@
-// The main window on a 1024×768 panel PC, in each shipped language: it fits, no caption is clipped,
-// every reading, delay and indicator is on screen without scrolling, and every toolbar button is
-// on the toolbar rather than behind its overflow arrow.
+// The program's windows on a 1024×768 panel PC, in each shipped language. The main window fits, no
+// caption is clipped, every reading, delay and indicator is on screen without scrolling, and every
+// toolbar button is on the toolbar rather than behind its overflow arrow. Every other window opens no
+// larger than the screen less a window frame and a task bar, whole on the screen, nothing in it cut.
 #include <QAbstractButton>
+#include <QDialog>
+#include <QGuiApplication>
+#include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QStatusBar>
+#include <QStyle>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QToolBar>
@@ -16,6 +23,7 @@
 #include "FakeSerialPort.h"
 #include "ScriptedPrompter.h"
 #include "app/MainWindow.h"
+#include "app/Program.h"
 #include "aware/Awareness.h"
 #include "config/Config.h"
 #include "config/LiveSettings.h"
@@ -64,6 +72,11 @@ struct Rig {
     std::unique_ptr<app::MainWindow> window;
 };
 
+/// Room a window manager's frame takes around a window: borders and a title bar.
+constexpr int kFrameSides = 2 * 4;
+constexpr int kFrameTop = 30;
+constexpr int kFrameBottom = 4;
+
 bool inside(QWidget* w, QWidget* window) {
     const QRect r(w->mapTo(window, QPoint(0, 0)), w->size());
     return window->rect().contains(r);
@@ -71,7 +84,7 @@ bool inside(QWidget* w, QWidget* window) {
 
 /// Everything that would make the window unreadable at its current size: a caption cut, a control
 /// off screen, a toolbar button in the overflow menu, a reading or lamp not on screen.
-QStringList layoutProblems(app::MainWindow& window) {
+QStringList layoutProblems(QWidget& window) {
     QStringList problems;
     for (QLabel* l : window.findChildren<QLabel*>()) {
         if (!l->isVisibleTo(&window) || l->text().isEmpty()) continue;
@@ -92,10 +105,14 @@ QStringList layoutProblems(app::MainWindow& window) {
     }
     for (QAbstractButton* b : window.findChildren<QAbstractButton*>()) {
         if (!b->isVisibleTo(&window) || b->text().isEmpty()) continue;
-        // The caption must fit: the button's width at least the width of its text and margins.
+        // The caption must fit: the button's width at least the width of its text and margins, or,
+        // for a caption that wraps, its longest word and the height of its lines.
         const int textWidth = b->fontMetrics().horizontalAdvance(b->text());
-        if (b->width() < qMin(b->sizeHint().width(), textWidth + 8))
-            problems << b->objectName() + " clipped: " + b->text();
+        const bool fits =
+            b->sizePolicy().hasHeightForWidth()
+                ? b->width() >= b->minimumSizeHint().width() && b->height() >= b->heightForWidth(b->width())
+                : b->width() >= qMin(b->sizeHint().width(), textWidth + 8);
+        if (!fits) problems << b->objectName() + " clipped: " + b->text();
         if (!inside(b, &window)) problems << b->objectName() + " off screen";
     }
     // Every toolbar button on the toolbar itself, none in the overflow menu.
@@ -114,7 +131,56 @@ QStringList layoutProblems(app::MainWindow& window) {
         if (!lamp->isVisibleTo(&window) || !inside(lamp, &window) || lamp->height() < 8)
             problems << lamp->objectName() + " not on screen";
     }
+    // Every column caption of a list whole, unless the list scrolls sideways to it.
+    for (QHeaderView* header : window.findChildren<QHeaderView*>()) {
+        if (header->orientation() != Qt::Horizontal || !header->isVisibleTo(&window)) continue;
+        auto* view = qobject_cast<QAbstractItemView*>(header->parentWidget());
+        if (!view || !header->model()) continue;
+        for (int i = 0; i < header->count(); ++i) {
+            if (header->isSectionHidden(i)) continue;
+            const QString caption = header->model()->headerData(i, Qt::Horizontal).toString();
+            // The widest line of a caption of two, within the style's margins.
+            const int margins = 2 * header->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, header);
+            int needed = 0;
+            for (const QString& line : caption.split('\n'))
+                needed = qMax(needed, header->fontMetrics().horizontalAdvance(line) + margins);
+            if (!caption.isEmpty() && header->sectionSize(i) < needed)
+                problems << QString("%1 column \"%2\" cut (%3 < %4 px)")
+                                .arg(view->objectName(), caption)
+                                .arg(header->sectionSize(i))
+                                .arg(needed);
+        }
+    }
     return problems;
+}
+
+const QByteArray kPassword = "super123";
+
+/// A data folder in `language` with three lines, one of them named at length, as a site has them.
+bool makeDataFolder(const QTemporaryDir& data, const QString& language) {
+    const QString source = qEnvironmentVariable("TARSYN_SOURCE_DIR") + "/data/";
+    for (const char* f : {"English.lag", "Chinese.lag", "English.hlp", "Chinese.hlp"})
+        if (!QFile::copy(source + f, data.filePath(f))) return false;
+    config::Config(data.path())
+        .wriniBatch("system.ini",
+                    {{"Set", "language", language},
+                     {"Set", "flash", "6"},
+                     {"Set", "save1", "60"},
+                     {"Set", "save2", "1"},
+                     {"Set", "ports", "3"},
+                     {"Set", "port0", "/dev/ttyUSB0"},
+                     {"Set", "remark0", "Genset 1"},
+                     {"Set", "portremark0", "Pump house"},
+                     {"Set", "port1", "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00"},
+                     {"Set", "remark1", "Standby generator, hospital wing B"},
+                     {"Set", "portremark1", "Behind the second fuel tank"},
+                     {"Set", "port2", "COM1"},
+                     {"Set", "remark2", "Genset 3"},
+                     {"Set", "portremark2", ""}});
+    config::Config config(data.path());
+    config.wrini("system.ini", "Set", "cjkl", QString::number(config::ProductHash(kPassword)));
+    config.wrini("system.ini", "Set", "jzm", config::StoredCheckValue(config));
+    return true;
 }
 
 }  // namespace
@@ -209,7 +275,94 @@ private slots:
         QCoreApplication::processEvents();
         QCOMPARE(window.size(), QSize(kWidth, kHeight));
     }
+
+    // Every window the program makes, opened over the main window: no larger than the screen less a
+    // frame and a task bar, nothing in it cut, and its frame whole on the screen even where it was
+    // left half off the screen (by the operator, or a window manager's own placement).
+    void everyWindowOpensWholeOnTheScreen_data() {
+        QTest::addColumn<QString>("language");
+        QTest::newRow("English") << "English";
+        QTest::newRow("Chinese") << "Chinese";
+    }
+    void everyWindowOpensWholeOnTheScreen() {
+        QFETCH(QString, language);
+        QTemporaryDir data;
+        QVERIFY(makeDataFolder(data, language));
+        test::ScriptedPrompter prompter;
+        test::FakeClock clock;
+        test::FakeSleeper sleeper{&clock};
+        test::FakeSerialPort port;
+        app::Program program(data.path(), "GBK",
+                             app::Program::Substitutes{&prompter, &sleeper, &clock, &port});
+        const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+        QCOMPARE(screen.size(), QSize(1024, 768));
+
+        QWidget* main = program.mainWindow();
+        main->resize(kWidth, kHeight);
+        main->move(kFrameSides / 2, kFrameTop);
+        // The login at the main window's showing, answered as the operator would.
+        QTimer login;
+        bool readingsBehindTheLogin = true;
+        QObject::connect(&login, &QTimer::timeout, [&login, &readingsBehindTheLogin, main] {
+            auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+            if (!dialog || dialog->objectName() != "TForm16") return;
+            readingsBehindTheLogin = main->findChild<QLabel*>("pnl11")->isVisible();
+            dialog->findChild<QLineEdit*>("edtEdit2")->setText(QString::fromLatin1(kPassword));
+            dialog->findChild<QPushButton*>("btnButton1")->click();
+            login.stop();
+        });
+        login.start(10);
+        main->show();
+        QVERIFY(QTest::qWaitForWindowExposed(main));
+        QTRY_VERIFY(!login.isActive());
+        // Nothing of the controller's is shown until the password is given.
+        QVERIFY(!readingsBehindTheLogin);
+        QVERIFY(main->findChild<QLabel*>("pnl11")->isVisible());
+        QStringList problems;
+        const QString shots = qEnvironmentVariable("TARSYN_SCREENSHOT_DIR");
+        for (QWidget* w : program.secondaryWindows()) {
+            w->move(screen.right() - w->width() / 2, screen.bottom() - w->height() / 2);
+            w->show();
+            QVERIFY(QTest::qWaitForWindowExposed(w));
+            const QString name = w->objectName();
+            QTRY_VERIFY2(screen.contains(w->geometry()), qPrintable(name));
+            if (w->width() > screen.width() - kFrameSides || w->height() > kHeight)
+                problems << QString("%1 is %2×%3").arg(name).arg(w->width()).arg(w->height());
+            // The frame a window manager adds is counted where the platform draws none.
+            QRect frame = w->frameGeometry();
+            if (frame == w->geometry())
+                frame.adjust(-kFrameSides / 2, -kFrameTop, kFrameSides / 2, kFrameBottom);
+            if (!screen.contains(frame))
+                problems << QString("%1 opens at %2,%3 (%4×%5 with its frame): off the screen")
+                                .arg(name)
+                                .arg(frame.x())
+                                .arg(frame.y())
+                                .arg(frame.width())
+                                .arg(frame.height());
+            for (const QString& p : layoutProblems(*w)) problems << name + ": " + p;
+            if (!shots.isEmpty())
+                w->screen()->grabWindow(0).save(QString("%1/%2-%3.png").arg(shots, language, name));
+            w->hide();
+        }
+        QVERIFY2(problems.isEmpty(), qPrintable(problems.join("\n")));
+    }
 };
 
-QTEST_MAIN(TestMainWindowSize)
+/// The offscreen platform's screen is 800×600 unless told otherwise: here it is the panel PC's.
+int main(int argc, char** argv) {
+    QTemporaryDir screenConfig;
+    if (qgetenv("QT_QPA_PLATFORM") == "offscreen") {
+        QFile f(screenConfig.filePath("screen.json"));
+        if (!f.open(QIODevice::WriteOnly)) return 1;
+        f.write(R"({"screens": [{"name": "panel", "x": 0, "y": 0, "width": 1024, "height": 768,)"
+                R"( "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1}]})");
+        f.close();
+        qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" + f.fileName().toLocal8Bit());
+    }
+    QApplication app(argc, argv);
+    app.setAttribute(Qt::AA_Use96Dpi, true);
+    TestMainWindowSize test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_mainWindowSize.moc"

@@ -74,7 +74,10 @@ private slots:
         QCOMPARE(logic.portNameFor(0, "Pump house (com1)"), QString("com1"));
         QCOMPARE(logic.portNameFor(1, "com2"), QString("com2"));
         QCOMPARE(logic.portNameFor(0, "/dev/ttyS3"), QString("/dev/ttyS3"));
-        QCOMPARE(logic.portNameFor(-1, "Pump house (com1)"), QString("Pump house (com1)"));
+        // A label typed as the list shows it names that entry, never a device called "Pump house (com1)".
+        QCOMPARE(logic.portNameFor(-1, "Pump house (com1)"), QString("com1"));
+        QCOMPARE(logic.entryFor(-1, " Pump house (com1) "), 0);
+        QCOMPARE(logic.entryFor(-1, "/dev/ttyS3"), -1);
     }
 
     void apply_data() {

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
+#include <QDialog>
 #include <QFontMetrics>
 #include <QGroupBox>
 #include <QHeaderView>
@@ -11,6 +12,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QSystemTrayIcon>
+#include <QTimer>
 #include <QTreeWidget>
 #include <QtTest>
 #include <algorithm>
@@ -29,6 +31,7 @@
 #include "app/core/Shell.h"
 #include "monitor/LiveView.h"
 #include "monitor/PollCycle.h"
+#include "widgets/WidgetPrompter.h"
 
 using namespace tarsyn;
 using namespace tarsyn::app;
@@ -379,8 +382,17 @@ private slots:
         QCOMPARE(window.windowTitle(), QString("Einstellungen"));
         QCOMPARE(window.findChild<QTreeWidget*>("lv1")->headerItem()->text(0), QString("P"));
         QCOMPARE(window.findChild<QTreeWidget*>("lv1")->headerItem()->text(1), QString("0"));  // missing key
-        fx.live.setLanguage("Test");  // someone else (the hot key) changes it: the box follows
+        // The hot key changes the language in effect only: the box keeps showing the stored one, also
+        // when the window opens again.
+        fx.config.wrini("system.ini", "Set", "language", "Test");
+        logic.beginEdit();
         QCOMPARE(window.languageBox()->currentText(), QString("Test"));
+        fx.live.setLanguage("Other");
+        QCOMPARE(window.languageBox()->currentText(), QString("Test"));
+        window.show();
+        QCOMPARE(window.languageBox()->currentText(), QString("Test"));
+        QCOMPARE(fx.live.language(), QString("Other"));
+        window.hide();
     }
 
     void portDialogTypedName() {
@@ -418,6 +430,49 @@ private slots:
         dialog.applyPressed();
         QCOMPARE(target.portIndex, 3);
         QCOMPARE(target.serial.portName(), QString("com9"));  // the port, not the label
+
+        // An entry's label typed as the list shows it is that entry, not a device of that name.
+        dialog.prepare();
+        box->setCurrentIndex(-1);
+        box->setEditText("gen1 (com2)");
+        dialog.applyPressed();
+        QCOMPARE(target.serial.portName(), QString("com2"));
+        QCOMPARE(target.portIndex, 1);
+    }
+
+    // A short message in a narrow box: the box is wide enough for its title beside the title bar's
+    // icon and buttons ("Tarsyn", not "T…n").
+    void shortMessagesKeepTheirTitleWhole_data() {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("text");
+        for (const char* kind : {"information", "confirm", "error"}) {
+            QTest::newRow(qPrintable(QString("%1, English").arg(kind))) << kind << "Saved.";
+            QTest::newRow(qPrintable(QString("%1, Chinese").arg(kind)))
+                << kind << QString::fromUtf8("保存成功！");
+        }
+    }
+    void shortMessagesKeepTheirTitleWhole() {
+        QFETCH(QString, kind);
+        QFETCH(QString, text);
+        tarsyn::widgets::WidgetPrompter prompter;
+        int width = 0, needed = 0;
+        QString title;
+        QTimer::singleShot(0, [&] {
+            QWidget* box = QApplication::activeModalWidget();
+            QVERIFY(box);
+            title = box->windowTitle();
+            width = box->width();
+            needed = tarsyn::widgets::MessageBoxMinimumWidth(box->fontMetrics(), title);
+            qobject_cast<QDialog*>(box)->reject();
+        });
+        if (kind == "information")
+            prompter.information(text);
+        else if (kind == "confirm")
+            QVERIFY(!prompter.confirm(text));
+        else
+            prompter.error(text);
+        QCOMPARE(title, QString("Tarsyn"));
+        QVERIFY2(width >= needed, qPrintable(QString("%1 < %2").arg(width).arg(needed)));
     }
 
     void portDialogDrivesThePollCycle() {
