@@ -39,6 +39,9 @@ struct Options {
     bool hour = false;
     QString controller;  ///< history export --controller
     QString channel;     ///< history export --channel
+    /// remote: the broker, the sender and its key, the site, the authority, the broker's user and
+    /// password file, the seconds to wait for the result (empty: 10).
+    QString broker, client, keyFile, site, cafile, user, passwordFile, timeout;
 };
 
 /// Reads `arguments` (without the program's name). Returns an error text for anything it cannot

@@ -22,6 +22,7 @@ enum class JournalKind {
     WatchCleared,     ///< ... and the value came back past its hysteresis
     CommandDeclined,  ///< the operator answered No to an operating command's question: nothing sent
     HistoryDropped,   ///< history rows went unwritten: the spool was full (detail: how many)
+    CommandRefused,   ///< a remote command was refused: nothing sent (detail: word, reason, client, id)
 };
 
 /// All kinds, in the order above (filters and tests walk them).
@@ -30,7 +31,7 @@ inline constexpr JournalKind kJournalKinds[] = {
     JournalKind::LinkRegained,    JournalKind::CommandSent,    JournalKind::CalibrationSent,
     JournalKind::BlockWritten,    JournalKind::SettingsSaved,  JournalKind::LoginSucceeded,
     JournalKind::LoginFailed,     JournalKind::WatchRaised,    JournalKind::WatchCleared,
-    JournalKind::CommandDeclined, JournalKind::HistoryDropped,
+    JournalKind::CommandDeclined, JournalKind::HistoryDropped, JournalKind::CommandRefused,
 };
 
 /// The stored code of a kind ("alarm-raised", "link-lost", …); also the suffix of its catalogue key

@@ -40,6 +40,7 @@ const KindCode kCodes[] = {
     {JournalKind::WatchCleared, "watch-cleared"},
     {JournalKind::CommandDeclined, "command-declined"},
     {JournalKind::HistoryDropped, "history-dropped"},
+    {JournalKind::CommandRefused, "command-refused"},
 };
 
 }  // namespace

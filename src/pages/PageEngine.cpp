@@ -158,7 +158,7 @@ void PageEngine::read(int b) {
     QString openError;
     try {
         {
-            monitor::ExclusiveExchange exchange(m_services.poll);
+            monitor::ExclusiveExchange exchange(m_services.poll, monitor::LineActivity::Kind::PageExchange);
             m_services.poll.setPollState(1);
             if (link.port().Connected()) link.port().ClosePort();
             bool opened = true;
@@ -435,7 +435,7 @@ void PageEngine::write(int b) {
         m_view.showProgress(block.progressMax);
         m_view.processEvents();
         {
-            monitor::ExclusiveExchange exchange(m_services.poll);
+            monitor::ExclusiveExchange exchange(m_services.poll, monitor::LineActivity::Kind::PageExchange);
             for (int k = 0; k < block.frames; ++k) {
                 link.PageWrite(QStringLiteral("0007") + link::ToHex(quint32(block.start + 2 * k), 4) +
                                image.mid(4 * k, 4));
