@@ -79,8 +79,10 @@ void Awareness::takeReading(const monitor::LiveReading& reading, const QString& 
 
 void Awareness::alarmEdge(const QString& controller, const AlarmEdge& edge, const QDateTime& now) {
     const QString what = indicatorText(edge.indicator);
-    m_journal.record(edge.raised ? history::JournalKind::AlarmRaised : history::JournalKind::AlarmCleared,
-                     controller, edge.indicator + QLatin1Char(' ') + what);
+    const history::JournalKind kind = edge.atStart  ? history::JournalKind::AlarmActiveAtStart
+                                      : edge.raised ? history::JournalKind::AlarmRaised
+                                                    : history::JournalKind::AlarmCleared;
+    m_journal.record(kind, controller, edge.indicator + QLatin1Char(' ') + what);
     if (edge.raised) notify(controller, edge.indicator, what, now);
 }
 

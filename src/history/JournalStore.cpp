@@ -41,6 +41,7 @@ const KindCode kCodes[] = {
     {JournalKind::CommandDeclined, "command-declined"},
     {JournalKind::HistoryDropped, "history-dropped"},
     {JournalKind::CommandRefused, "command-refused"},
+    {JournalKind::AlarmActiveAtStart, "alarm-active-at-start"},
 };
 
 }  // namespace

@@ -39,6 +39,10 @@ constexpr size_t kInFlight = 32;
 // dashboard, seldom enough that a hundred lines' publishers leave the poll threads' caches alone.
 constexpr int kPumpMs = 250;
 constexpr int kClientLength = 64;
+// A dashboard stops believing a controller's sensors after this many state intervals without one (a
+// minute at least): the process may be gone without its will having been heard yet.
+constexpr int kExpireIntervals = 3;
+constexpr int kMinExpireSeconds = 60;
 
 // The controller's level in the topics: its remark, else its port's name.
 QString controllerLevel(const QString& remark, const QString& port) {
@@ -87,6 +91,8 @@ public:
         /// What to subscribe to for commands: every controller's topic, or this line's controllers' only.
         QList<QByteArray> commandTopics;
         std::function<void()> listening;  // every command topic is subscribed (called on this thread)
+        QString process;                  // this process's level of its status topic
+        int expireAfter = 0;              // seconds without a state before a dashboard stops believing one
     };
     explicit PublishWorker(Setup setup) : m_setup(std::move(setup)) {}
 
@@ -124,8 +130,7 @@ public:
             if (retained) m_client->publish(topic, QByteArray(), 1, true);
             m_setup.command(controller, payload, retained);
         };
-        m_client = std::make_unique<MqttClient>(m_setup.settings, m_setup.clientId, m_setup.topics.status(),
-                                                kOffline, h);
+        m_client = std::make_unique<MqttClient>(m_setup.settings, m_setup.clientId, status(), kOffline, h);
         QString why;
         if (!m_client->start(&why)) lost(why);
         m_timer = new QTimer(this);
@@ -136,9 +141,18 @@ public:
 
     void end() {
         if (m_timer) m_timer->stop();
-        if (m_client) m_client->stop(m_setup.topics.status(), kOffline);
+        // A clean stop: no controller's state may go on saying linked, nor it available.
+        if (m_connected)
+            for (auto it = m_latest.begin(); it != m_latest.end(); ++it) {
+                it->reading.linked = false;
+                m_client->publish(m_setup.topics.state(it.key()), StateJson(it->reading, *it->texts), 1,
+                                  true);
+                m_client->publish(m_setup.topics.availability(it.key()), kOffline, 1, true);
+            }
+        if (m_client) m_client->stop(status(), kOffline);
         m_client.reset();
         m_outbox.reset();
+        m_inFlight.clear();
         m_connected = false;
         std::lock_guard<std::mutex> lock(m_flushMutex);
         m_ended = true;
@@ -150,9 +164,13 @@ public:
         if (level.isEmpty()) return;
         const bool fresh = !m_known.contains(level);
         m_known.insert(level, texts);
+        m_latest.insert(level, {reading, texts});
         if (!m_connected) return;
         if (fresh && m_setup.settings.discovery) discover(level, *texts);
         m_client->publish(m_setup.topics.state(level), StateJson(reading, *texts), 0, true);
+        const auto available = m_available.constFind(level);
+        if (available == m_available.cend() || *available != reading.linked)
+            publishAvailability(level, reading.linked);
     }
 
     /// From the station's thread: the latest reading of a controller waits for the next round of this
@@ -189,7 +207,9 @@ private:
 
     void connected() {
         m_connected = true;
-        m_client->publish(m_setup.topics.status(), kOnline, 1, true);
+        m_client->publish(status(), kOnline, 1, true);
+        for (auto it = m_latest.cbegin(); it != m_latest.cend(); ++it)
+            publishAvailability(it.key(), it->reading.linked);
         m_subscribed = 0;
         if (m_setup.settings.commands)
             for (const QByteArray& topic : m_setup.commandTopics) m_client->subscribe(topic, 1, true);
@@ -210,6 +230,8 @@ private:
     }
 
     void acknowledged(int mid) {
+        // The goodbye's messages are acknowledged after the outbox is closed: nothing to advance then.
+        if (!m_outbox) return;
         for (InFlight& f : m_inFlight)
             if (f.mid == mid) f.acked = true;
         advance();
@@ -269,8 +291,15 @@ private:
 
     void discover(const QString& level, const AlarmTexts& texts) {
         for (const auto& [topic, payload] :
-             DiscoveryConfigs(m_setup.topics, level, texts, m_setup.settings.commands))
+             DiscoveryConfigs(m_setup.topics, level, texts, {status(), m_setup.expireAfter}))
             m_client->publish(topic, payload, 1, true);
+    }
+
+    QByteArray status() const { return m_setup.topics.status(m_setup.process); }
+
+    void publishAvailability(const QString& level, bool online) {
+        if (m_client->publish(m_setup.topics.availability(level), online ? kOnline : kOffline, 1, true) >= 0)
+            m_available.insert(level, online);
     }
 
     struct InFlight {
@@ -287,6 +316,12 @@ private:
     qint64 m_readUpTo = 0;
     std::deque<InFlight> m_inFlight;
     QHash<QString, std::shared_ptr<const AlarmTexts>> m_known;  // controllers seen, for discovery
+    struct Latest {
+        monitor::LiveReading reading;
+        std::shared_ptr<const AlarmTexts> texts;
+    };
+    QHash<QString, Latest> m_latest;   // by level: the last state, for the goodbye
+    QHash<QString, bool> m_available;  // by level: the availability last published
     struct Offer {
         monitor::LiveReading reading;
         std::shared_ptr<const AlarmTexts> texts;
@@ -324,6 +359,8 @@ void Publisher::start() {
                                {},
                                {},
                                {},
+                               {},
+                               {},
                                {}};
     // One owner answers: a line listens on its own controllers' command topics only, so that one
     // command of a service with several lines gives one result.
@@ -353,6 +390,9 @@ void Publisher::start() {
     for (QChar& c : setup.clientId)
         if (c.unicode() >= 0x80 || !c.isLetterOrNumber()) c = QLatin1Char('-');
     setup.clientId = setup.clientId.right(kClientLength);
+    // One status topic per process: a line that loses the broker marks its own controllers only.
+    setup.process = m_scope.name.isEmpty() ? QStringLiteral("program") : TopicLevel(m_scope.name);
+    setup.expireAfter = std::max(kMinExpireSeconds, kExpireIntervals * intervalSeconds());
     setup.broker = [this](bool connected, const QString& why) {
         QMetaObject::invokeMethod(
             this, [this, connected, why] { brokerChanged(connected, why); }, Qt::QueuedConnection);

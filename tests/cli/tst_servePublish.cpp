@@ -61,7 +61,9 @@ void TestServePublish::everyLinePublishesItsOwnControllerUntilSigterm() {
     QTRY_VERIFY_WITH_TIMEOUT(!probe.on(root + QStringLiteral("North/state")).isEmpty() &&
                                  !probe.on(root + QStringLiteral("South/state")).isEmpty(),
                              30000);
-    QCOMPARE(probe.on(root + QStringLiteral("status")).value(0), QByteArray("online"));
+    // Each line has its status of its own (its will): one line losing the broker marks its sets only.
+    QCOMPARE(probe.on(root + QStringLiteral("north/status")).value(0), QByteArray("online"));
+    QCOMPARE(probe.on(root + QStringLiteral("south/status")).value(0), QByteArray("online"));
     QCOMPARE(probe.json(root + QStringLiteral("South/state")).last().value("controller").toString(),
              QStringLiteral("South"));
 
@@ -80,7 +82,14 @@ void TestServePublish::everyLinePublishesItsOwnControllerUntilSigterm() {
     QVERIFY(serve.waitForFinished(30000));
     QCOMPARE(serve.exitStatus(), QProcess::NormalExit);
     QCOMPARE(serve.exitCode(), 0);
-    QTRY_COMPARE_WITH_TIMEOUT(probe.on(root + QStringLiteral("status")).last(), QByteArray("offline"), 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(probe.on(root + QStringLiteral("north/status")).last(), QByteArray("offline"),
+                              10000);
+    QTRY_COMPARE_WITH_TIMEOUT(probe.on(root + QStringLiteral("south/status")).last(), QByteArray("offline"),
+                              10000);
+    // A clean stop: each controller's state says unlinked, then it is offline.
+    QCOMPARE(probe.json(root + QStringLiteral("South/state")).last().value("link").toObject().value("linked"),
+             QJsonValue(false));
+    QCOMPARE(probe.on(root + QStringLiteral("South/availability")).last(), QByteArray("offline"));
     // Each event once, from the line of its controller only.
     QStringList southEvents = raised(QStringLiteral("South"));
     const int count = int(southEvents.size());
@@ -167,6 +176,7 @@ void TestServePublish::aRemoteCommandIsAnsweredOnceByTheLineOfItsController() {
     QCOMPARE(serve.exitCode(), 0);
     // Exactly one result per command: three lines, one answer each time.
     QCOMPARE(probe.on(root + QStringLiteral("South/command/result")).size(), 1);
+    QCOMPARE(probe.on(root + QStringLiteral("south/status")).last(), QByteArray("offline"));
     QCOMPARE(probe.on(root + QStringLiteral("East/command/result")).size(), 1);
     QVERIFY(probe.on(root + QStringLiteral("North/command/result")).isEmpty());
     QCOMPARE(probe.json(root + QStringLiteral("South/command/result")).first().value("id"),

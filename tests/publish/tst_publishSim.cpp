@@ -60,10 +60,13 @@ private slots:
         QVERIFY(rig.startPublishing());
         auto probe = listen(rig);
         QVERIFY(probe);
-        QTRY_VERIFY_WITH_TIMEOUT(probe->on(rig.topic("status")).contains("online"), kWaitMs);
+        QTRY_VERIFY_WITH_TIMEOUT(probe->on(rig.topic("program/status")).contains("online"), kWaitMs);
         QTRY_VERIFY_WITH_TIMEOUT(rig.publisher->brokerStatus().connected, kWaitMs);
         rig.startPolling();
         for (int i = 0; i < 4; ++i) rig.tick();
+        // The controller is available once it answers.
+        QTRY_COMPARE_WITH_TIMEOUT(probe->on(rig.topic("Genset_1/availability")).value(0),
+                                  QByteArray("online"), kWaitMs);
         const QString stateTopic = rig.topic("Genset_1/state");
         // The latest state with the live block decoded.
         QJsonObject state;
@@ -171,7 +174,8 @@ private slots:
         QVERIFY(probe.connect());
         QTRY_VERIFY_WITH_TIMEOUT(rig.publisher->brokerStatus().connected, kWaitMs);
         rig.startPolling();
-        // 21 values, the nine alarm indicators, and the four commands only when they are on.
+        // 21 values and the nine alarm indicators; no command buttons (a button cannot sign), whose
+        // configs are emptied.
         const auto count = [&](const QString& component) {
             int n = 0;
             for (const test::HeardMessage& m : probe.heard())
@@ -181,7 +185,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(count("sensor") == 21 && count("binary_sensor") == 9, kWaitMs);
         QTRY_COMPARE_WITH_TIMEOUT(
             probe.on(QStringLiteral("homeassistant/button/%1/stop/config").arg(node)).size(), 1, kWaitMs);
-        QCOMPARE(count("button"), commands ? 4 : 0);
+        QCOMPARE(count("button"), 0);
         const QString state = rig.topic("Genset_1/state");
         const QJsonObject battery =
             QJsonDocument::fromJson(
@@ -190,7 +194,11 @@ private slots:
         QCOMPARE(battery["state_topic"].toString(), state);
         QCOMPARE(battery["unit_of_measurement"].toString(), QStringLiteral("V"));
         QCOMPARE(battery["device_class"].toString(), QStringLiteral("voltage"));
-        QCOMPARE(battery["availability_topic"].toString(), rig.topic("status"));
+        // Available while both the program and the controller are; unbelieved after three intervals.
+        QCOMPARE(battery["availability_mode"].toString(), QStringLiteral("all"));
+        QCOMPARE(battery["availability"][0]["topic"].toString(), rig.topic("program/status"));
+        QCOMPARE(battery["availability"][1]["topic"].toString(), rig.topic("Genset_1/availability"));
+        QCOMPARE(battery["expire_after"].toInt(), 60);  // a refresh of 1 s: the minute's floor
         QCOMPARE(battery["device"]["identifiers"][0].toString(), node);
         QCOMPARE(battery["device"]["name"].toString(), QStringLiteral("Genset_1"));
         const QJsonObject stop =
@@ -200,14 +208,71 @@ private slots:
         QCOMPARE(stop["name"].toString(), QStringLiteral("Emergency stop"));
         QCOMPARE(stop["device_class"].toString(), QStringLiteral("problem"));
         QCOMPARE(stop["device"]["identifiers"][0].toString(), node);
-        if (commands) {
-            const QJsonObject start =
-                QJsonDocument::fromJson(
-                    probe.on(QStringLiteral("homeassistant/button/%1/start/config").arg(node)).value(0))
-                    .object();
-            QCOMPARE(start["command_topic"].toString(), rig.topic("Genset_1/command"));
-            QCOMPARE(start["payload_press"].toString(), QStringLiteral("start"));
-        }
+        QCOMPARE(stop["availability_mode"].toString(), QStringLiteral("all"));
+        QVERIFY(stop.contains("expire_after"));
+    }
+
+    // A field not decoded is absent, never null (the first state, of the delay block alone, has no
+    // values and no indicators rather than nulls); and a clean stop leaves every controller unlinked
+    // and offline, then the program offline.
+    void statesHaveNoNullsAndACleanStopSaysUnlinked() {
+        test::PublishRig rig(test::throwawayBrokerUrl());
+        QVERIFY(rig.startPublishing());
+        auto probe = listen(rig);
+        QVERIFY(probe);
+        QTRY_VERIFY_WITH_TIMEOUT(rig.publisher->brokerStatus().connected, kWaitMs);
+        rig.station.poll().initialise(true);
+        rig.tick();  // the port opens
+        rig.tick();  // the delay block only
+        QTRY_VERIFY_WITH_TIMEOUT(!probe->on(rig.topic("Genset_1/state")).isEmpty(), kWaitMs);
+        const QJsonObject first = probe->json(rig.topic("Genset_1/state")).first();
+        QVERIFY2(!probe->on(rig.topic("Genset_1/state")).first().contains("null"),
+                 probe->on(rig.topic("Genset_1/state")).first().constData());
+        QCOMPARE(first["delays"].toObject().size(), 22);
+        QVERIFY(first["values"].toObject().isEmpty());
+        QVERIFY(first["indicators"].toObject().isEmpty());  // absent: never read as "off"
+        rig.sim.clock.advanceSecs(2);                       // the next state is due
+        rig.tick();                                         // the live block
+        QTRY_VERIFY_WITH_TIMEOUT(probe->on(rig.topic("Genset_1/state")).size() >= 2, kWaitMs);
+        for (const QByteArray& payload : probe->on(rig.topic("Genset_1/state")))
+            QVERIFY2(!payload.contains("null"), payload.constData());
+        QCOMPARE(probe->json(rig.topic("Genset_1/state")).last()["indicators"].toObject().size(), 32);
+        rig.publisher->flush(kWaitMs);
+        rig.publisher->stop();
+        QTRY_VERIFY_WITH_TIMEOUT(probe->on(rig.topic("program/status")).contains("offline"), kWaitMs);
+        const QJsonObject last = probe->json(rig.topic("Genset_1/state")).last();
+        QCOMPARE(last["link"]["linked"], QJsonValue(false));
+        QCOMPARE(probe->on(rig.topic("Genset_1/availability")).last(), QByteArray("offline"));
+        // In this order: the state, the controller's availability, then the program's status.
+        QStringList order;
+        for (const test::HeardMessage& m : probe->heard()) order << m.topic;
+        QVERIFY(order.lastIndexOf(rig.topic("Genset_1/state")) <
+                order.lastIndexOf(rig.topic("Genset_1/availability")));
+        QVERIFY(order.lastIndexOf(rig.topic("Genset_1/availability")) <
+                order.lastIndexOf(rig.topic("program/status")));
+    }
+
+    // An alarm that was on before the program started is "active at start", not raised again.
+    void anAlarmOnAtTheStartIsActiveAtStartNotRaised() {
+        test::PublishRig rig(test::throwawayBrokerUrl());
+        rig.sim.engine.setAlarm(true, false);  // emergency stop, before the program looks
+        QVERIFY(rig.startPublishing());
+        auto probe = listen(rig);
+        QVERIFY(probe);
+        QTRY_VERIFY_WITH_TIMEOUT(rig.publisher->brokerStatus().connected, kWaitMs);
+        rig.startPolling();
+        for (int i = 0; i < 4; ++i) rig.tick();
+        const QString eventTopic = rig.topic("Genset_1/event");
+        const auto kinds = [&] {
+            QStringList k;
+            for (const QJsonObject& e : probe->json(eventTopic))
+                if (e["detail"].toString().startsWith("zs9")) k << e["kind"].toString();
+            return k;
+        };
+        QTRY_COMPARE_WITH_TIMEOUT(kinds(), QStringList{"alarm-active-at-start"}, kWaitMs);
+        QCOMPARE(probe->json(eventTopic).first()["text"].toString(), QStringLiteral("Alarm active at start"));
+        QVERIFY(journalled(rig, history::JournalKind::AlarmRaised).isEmpty());
+        QCOMPARE(journalled(rig, history::JournalKind::AlarmActiveAtStart).size(), 2);  // zs9 and zs1
     }
 
     void withoutCommandsTheCommandTopicSendsNothing() {
