@@ -290,8 +290,8 @@ const SubCommand kCommands[] = {
      Ports::None,
      runHistory},
     {"remote",
-     "remote --broker URL --client NAME --key-file F [--site S] [--cafile F] [--user U --password-file F]\n"
-     "         [--timeout S] start|auto|stop|test CONTROLLER",
+     "remote --broker URL --client NAME --key-file F [--site S] [--cafile F] [--user U --password-file F] "
+     "[--timeout S] start|auto|stop|test CONTROLLER",
      "Sends one operating command to a site's service or window program through the MQTT broker, as\n"
      "the program takes them: signed with NAME's key from F (a file of \"NAME KEY\" lines, mode 0600\n"
      "or 0400, the site's commandKeys line of NAME), stamped with the time and a fresh id, on\n"
