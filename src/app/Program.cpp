@@ -118,6 +118,9 @@ struct Program::Parts {
     TrayNotifier notifier{config};
     std::unique_ptr<aware::Awareness> awareness;
     std::unique_ptr<publish::Publisher> publisher;  // with a [Mqtt] section only
+    // The operating commands' and calibrations' boxes: while one is open the line is the operator's,
+    // and a remote command is refused as busy.
+    std::unique_ptr<monitor::LinePrompter> linePrompter;
     std::unique_ptr<LanguageHotKey> hotKey;
     std::unique_ptr<monitor::CommandGate> gate;
     std::unique_ptr<SettingsLogic> settingsLogic;
@@ -281,6 +284,10 @@ Program::Program(const QString& dataDir, const QByteArray& codePage, const Subst
             *mqtt.settings,
             publish::Publisher::Services{p.station, *p.journal, p.config, p.settings, p.messages, p.clock});
         QObject::connect(p.publisher.get(), &publish::Publisher::brokerStatusChanged, &window, [&p, &window] {
+            window.setBrokerStatus(p.publisher->brokerStatus().connected, p.publisher->brokerStatusText());
+        });
+        // Every remote command shows on the strip as it is answered (the journal window lists it too).
+        QObject::connect(p.publisher.get(), &publish::Publisher::commandAnswered, &window, [&p, &window] {
             window.setBrokerStatus(p.publisher->brokerStatus().connected, p.publisher->brokerStatusText());
         });
         window.setBrokerStatus(false, p.publisher->brokerStatusText());
@@ -492,8 +499,9 @@ Program::Program(const QString& dataDir, const QByteArray& codePage, const Subst
     QObject::connect(&window, &MainWindow::portDialogRequested, &window, [&p] { p.portDialog->runModal(); });
     // Operating commands (dport3…dport7; their menu entries click them) and the "校准" buttons, with
     // the busy cursor while an exchange blocks the thread.
+    p.linePrompter = std::make_unique<monitor::LinePrompter>(p.prompter, window.poll().activity());
     operations::OperationServices exchange{
-        *p.gate, window.poll(), p.controllerLink, p.messages, p.prompter, [](bool busy) {
+        *p.gate, window.poll(), p.controllerLink, p.messages, *p.linePrompter, [](bool busy) {
             if (busy)
                 QApplication::setOverrideCursor(Qt::WaitCursor);
             else

@@ -34,11 +34,12 @@ QVector<AlarmEdge> AlarmEdges::update(const QString& controller, const monitor::
     for (const QString& name : alarmIndicators())
         if (bits.value(name)) now << name;
 
+    const bool first = !m_last.contains(controller);
     const QStringList before = m_last.value(controller);
     QVector<AlarmEdge> edges;
     for (const QString& name : alarmIndicators()) {
         const bool was = before.contains(name), is = now.contains(name);
-        if (was != is) edges.append({name, is});
+        if (was != is) edges.append({name, is, first});
     }
     m_last.insert(controller, now);
     return edges;

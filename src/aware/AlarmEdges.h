@@ -15,13 +15,17 @@ namespace tarsyn::aware {
 struct AlarmEdge {
     QString indicator;  ///< `zs1`…`zs9`
     bool raised;        ///< true: the bit rose; false: it fell
-    bool operator==(const AlarmEdge& o) const { return indicator == o.indicator && raised == o.raised; }
+    /// Set at the controller's first reply since the start: the alarm was on already (not a rise seen).
+    bool atStart = false;
+    bool operator==(const AlarmEdge& o) const {
+        return indicator == o.indicator && raised == o.raised && atStart == o.atStart;
+    }
 };
 
 /// The alarm bits of each controller as last read, and the edges between one reply and the next.
 /// The alarm indicators are the ones drawn with the alarm picture set (the alarm byte at 0x001A and
-/// overload in the state byte). The first reply of a controller counts against "nothing active", so an
-/// alarm that is already on when the program starts is raised once.
+/// overload in the state byte). At the first reply of a controller an alarm already on gives one edge
+/// marked `atStart`: it was on before the program looked, which is no rise.
 class AlarmEdges {
 public:
     /// The nine alarm indicators in the order of the live block (alarm byte bit 7 first, then overload).

@@ -80,9 +80,11 @@ void Awareness::takeReading(const monitor::LiveReading& reading, const QString& 
 
 void Awareness::alarmEdge(const QString& controller, const AlarmEdge& edge, const QDateTime& now) {
     const QString what = indicatorText(edge.indicator);
-    m_journal.recordWithData(
-        edge.raised ? history::JournalKind::AlarmRaised : history::JournalKind::AlarmCleared, controller,
-        edge.indicator + QLatin1Char(' ') + what, alarmData(edge.indicator));
+    const history::JournalKind kind = edge.atStart  ? history::JournalKind::AlarmActiveAtStart
+                                      : edge.raised ? history::JournalKind::AlarmRaised
+                                                    : history::JournalKind::AlarmCleared;
+    m_journal.recordWithData(kind, controller, edge.indicator + QLatin1Char(' ') + what,
+                             alarmData(edge.indicator));
     if (edge.raised) notify(controller, edge.indicator, what, now);
 }
 

@@ -25,6 +25,17 @@ QString calibrationSentText(const QString& what, const QString& value, const QSt
     return QStringLiteral("%1 = %2 (%3, %4)").arg(what, value, control, request);
 }
 
+QString remoteCommandText(const QString& commandText, const QString& client, const QString& id) {
+    return QStringLiteral("%1, origin mqtt, client %2, id %3").arg(commandText, client, id);
+}
+
+QString remoteRefusedText(const QString& word, const QString& reason, const QString& client,
+                          const QString& id) {
+    return QStringLiteral("%1 refused (%2), origin mqtt, client %3, id %4")
+        .arg(word.isEmpty() ? QStringLiteral("?") : word, reason, client,
+             id.isEmpty() ? QStringLiteral("-") : id);
+}
+
 QString historyDroppedText(qint64 rows) {
     return QStringLiteral("%1 rows over the limit of the spool").arg(rows);
 }

@@ -34,6 +34,15 @@ QString commandText(const QString& caption, const QString& control, const QStrin
 QString calibrationSentText(const QString& what, const QString& value, const QString& control,
                             const QString& request);
 
+/// A command that came through the broker and went out: the command's own text, its origin, the
+/// verified sender and the command's id: "Start (dport3, 0005100100FF), origin mqtt, client hq, id 7f3a".
+QString remoteCommandText(const QString& commandText, const QString& client, const QString& id);
+/// A remote command refused, nothing sent: its word (as sent), the reason, the verified sender
+/// ("unknown" when its signature did not hold) and its id ("-" when it had none): "start refused
+/// (retained), origin mqtt, client unknown, id 7f3a".
+QString remoteRefusedText(const QString& word, const QString& reason, const QString& client,
+                          const QString& id);
+
 /// History rows the spool could not keep: "12 rows over the limit of the spool".
 QString historyDroppedText(qint64 rows);
 

@@ -15,8 +15,17 @@ namespace tarsyn::cli {
 
 QString ParseOptions(const QStringList& arguments, Options& options) {
     // Options that take a value, as "--name VALUE" or "--name=VALUE".
-    const QStringList valued = {"--port",       "--ports-file", "--data-dir", "--code-page", "--language",
-                                "--controller", "--channel",    "--timeout",  "--retries"};
+    const QStringList valued = {"--port",     "--ports-file", "--data-dir", "--code-page",
+                                "--language", "--controller", "--channel",  "--timeout",
+                                "--retries",  "--broker",     "--client",   "--key-file",
+                                "--site",     "--cafile",     "--user",     "--password-file"};
+    const std::pair<const char*, QString*> remote[] = {{"--broker", &options.broker},
+                                                       {"--client", &options.client},
+                                                       {"--key-file", &options.keyFile},
+                                                       {"--site", &options.site},
+                                                       {"--cafile", &options.cafile},
+                                                       {"--user", &options.user},
+                                                       {"--password-file", &options.passwordFile}};
     for (int i = 0; i < arguments.size(); ++i) {
         QString arg = arguments.at(i);
         QString value;
@@ -31,7 +40,15 @@ QString ParseOptions(const QStringList& arguments, Options& options) {
                 if (i + 1 >= arguments.size()) return QStringLiteral("%1 needs a value").arg(arg);
                 value = arguments.at(++i);
             }
-            if (arg == QLatin1String("--port"))
+            bool taken = false;
+            for (const auto& [name, field] : remote)
+                if (arg == QLatin1String(name)) {
+                    *field = value;
+                    taken = true;
+                }
+            if (taken)
+                continue;
+            else if (arg == QLatin1String("--port"))
                 options.ports << value;
             else if (arg == QLatin1String("--ports-file"))
                 options.portsFile = value;

@@ -47,6 +47,9 @@ struct Options {
     bool oneFile = false;  ///< diff/restore --one-file: FILE itself for every port
     QString controller;    ///< history export --controller
     QString channel;       ///< history export --channel
+    /// remote: the broker, the sender and its key, the site, the authority, the broker's user and
+    /// password file (the wait for the result is --timeout's, default 10 s).
+    QString broker, client, keyFile, site, cafile, user, passwordFile;
 };
 
 /// Reads `arguments` (without the program's name). Returns an error text for anything it cannot

@@ -202,6 +202,12 @@ ServeLine::ServeLine(const SessionSettings& settings, const config::PortEntry& e
             scope);
         QObject::connect(m_publisher.get(), &publish::Publisher::brokerStatusChanged, m_publisher.get(),
                          [this] { log(m_publisher->brokerStatusText()); });
+        // Every remote command's result, as it went to the broker.
+        QObject::connect(m_publisher.get(), &publish::Publisher::commandAnswered, m_publisher.get(),
+                         [this](const QByteArray& result) {
+                             log(QStringLiteral("remote command: %1").arg(QString::fromUtf8(result)));
+                         });
+        if (mqtt.settings->commands && mqtt.settings->commandsInsecure) log(m_publisher->insecureWarning());
     } else if (mqtt.present && first) {
         log(mqtt.error);
     }

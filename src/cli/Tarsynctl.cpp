@@ -17,6 +17,7 @@
 #include "cli/Options.h"
 #include "cli/PageJobs.h"
 #include "cli/PortRunner.h"
+#include "cli/RemoteSender.h"
 #include "cli/Serve.h"
 #include "config/Config.h"
 #include "config/DataFolder.h"
@@ -238,6 +239,29 @@ int runServe(Context& ctx) {
     return Serve(ctx.settings, lines, ctx.terminal);
 }
 
+// Runs before the data folder is looked for: a sender of commands needs none.
+int runRemote(Context& ctx) {
+    const Options& o = ctx.options;
+    if (o.words.size() != 2) return usage("remote", QStringLiteral("COMMAND and CONTROLLER are needed"));
+    if (o.broker.isEmpty() || o.client.isEmpty() || o.keyFile.isEmpty())
+        return usage("remote", QStringLiteral("--broker, --client and --key-file are needed"));
+    if (o.user.isEmpty() != o.passwordFile.isEmpty())
+        return usage("remote", QStringLiteral("--user and --password-file go together"));
+    RemoteRequest request;
+    request.broker = o.broker;
+    request.client = o.client;
+    request.keyFile = o.keyFile;
+    request.site = o.site;
+    request.cafile = o.cafile;
+    request.user = o.user;
+    request.passwordFile = o.passwordFile;
+    if (o.timeoutMs > 0) request.timeoutMs = o.timeoutMs;  // already refused outside 100 to 60000
+    request.command = o.words.at(0).toLower();
+    request.controller = o.words.at(1);
+    const link::SystemClock clock;
+    return SendRemoteCommand(request, clock, ctx.terminal);
+}
+
 const QString kFilesRule = QStringLiteral(
     "With several ports, FILE names one file per port: the port's base name is inserted before the\n"
     "extension (--port /dev/ttyUSB0 --port COM2 with backup.ini: backup-ttyUSB0.ini, backup-ttyS1.ini).\n"
@@ -346,6 +370,22 @@ const SubCommand kCommands[] = {
      {"csv", "day", "hour", "controller", "channel"},
      Ports::None,
      runHistory},
+    {"remote",
+     "remote --broker URL --client NAME --key-file F [--site S] [--cafile F] [--user U --password-file F] "
+     "[--timeout MS] start|auto|stop|test CONTROLLER",
+     "Sends one operating command to a site's service or window program through the MQTT broker, as\n"
+     "the program takes them: signed with NAME's key from F (a file of \"NAME KEY\" lines, mode 0600\n"
+     "or 0400, the site's commandKeys line of NAME), stamped with the time and a fresh id, on\n"
+     "tarsyn/SITE/CONTROLLER/command (QoS 1, never retained). Waits (--timeout, default 10000 ms)\n"
+     "for the result with its id on .../command/result and prints it (one JSON line). CONTROLLER is the "
+     "port\n"
+     "entry's remark (\"Genset 1\") or its topic level (Genset_1); SITE defaults to this host's name.\n"
+     "URL: mqtt://host:1883 or mqtts://host:8883 (--cafile: the broker's authority). No --port and\n"
+     "no data folder. Exit codes: 0 accepted, 1 refused (the reason is in the result), 2 usage, 3 no\n"
+     "broker or no answer.\n",
+     {"broker", "client", "key-file", "site", "cafile", "user", "password-file"},
+     Ports::None,
+     runRemote},
     {"serve",
      "serve",
      "The site service without a screen: polls every line of the data folder's port list (system.ini\n"
@@ -392,7 +432,14 @@ QString foreignFlag(const Options& o, const SubCommand& command) {
                                                   {"all", o.all},
                                                   {"one-file", o.oneFile},
                                                   {"controller", !o.controller.isEmpty()},
-                                                  {"channel", !o.channel.isEmpty()}};
+                                                  {"channel", !o.channel.isEmpty()},
+                                                  {"broker", !o.broker.isEmpty()},
+                                                  {"client", !o.client.isEmpty()},
+                                                  {"key-file", !o.keyFile.isEmpty()},
+                                                  {"site", !o.site.isEmpty()},
+                                                  {"cafile", !o.cafile.isEmpty()},
+                                                  {"user", !o.user.isEmpty()},
+                                                  {"password-file", !o.passwordFile.isEmpty()}};
     for (const auto& [flag, on] : given)
         if (on && !command.flags.contains(QLatin1String(flag)))
             return QStringLiteral("--") + QLatin1String(flag);
@@ -491,6 +538,14 @@ int RunTarsynctl(const QStringList& arguments, const QString& applicationDir) {
         return usage(command->name,
                      QStringLiteral("%1 is not an option of %2").arg(flag, QLatin1String(command->name)));
 
+    if (command->run == runRemote) {
+        if (!options.ports.isEmpty() || !options.portsFile.isEmpty())
+            return usage(command->name, QStringLiteral("takes no --port"));
+        Terminal terminal(false, false);
+        const config::Config none{QString()};
+        Context ctx{options, {}, terminal, {}, none};
+        return runRemote(ctx);
+    }
     const config::DataFolder folder =
         config::ResolveDataFolder(QStringList{QStringLiteral("tarsynctl")} + options.dataDirArguments,
                                   applicationDir, config::UserDataFolder());

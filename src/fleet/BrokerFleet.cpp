@@ -102,7 +102,8 @@ QString BrokerFleet::watch(const QString& filter) {
     // Called on the network thread: the subscription is renewed at every connection, the messages go
     // to this object's thread.
     handlers.connected = [this, topic] { m_client->subscribe(topic, 0); };
-    handlers.message = [this, generation = m_generation](const QByteArray& t, const QByteArray& payload) {
+    handlers.message = [this, generation = m_generation](const QByteArray& t, const QByteArray& payload,
+                                                         bool) {
         QMetaObject::invokeMethod(
             this,
             [this, generation, t, payload] {

@@ -8,29 +8,32 @@ namespace tarsyn::history {
 /// What happened, as one row of the event journal records it. The code stored in the table is the
 /// short text of journalKindCode(); the journal window shows the catalogue's text for it.
 enum class JournalKind {
-    AlarmRaised,      ///< an alarm indicator of a controller turned on (detail: indicator and text)
-    AlarmCleared,     ///< ... and off again
-    LinkLost,         ///< the controller stopped answering
-    LinkRegained,     ///< the controller answers again
-    CommandSent,      ///< an operating command went to the controller
-    CalibrationSent,  ///< a calibration value went to the controller
-    BlockWritten,     ///< a parameter block was written (page, block, fields' old and new values)
-    SettingsSaved,    ///< the settings window wrote system.ini
-    LoginSucceeded,   ///< detail: the level granted, never what was typed
-    LoginFailed,      ///< detail: the level asked for at most, never what was typed
-    WatchRaised,      ///< an operator's own watch limit was crossed for its hold time (PC side only)
-    WatchCleared,     ///< ... and the value came back past its hysteresis
-    CommandDeclined,  ///< the operator answered No to an operating command's question: nothing sent
-    HistoryDropped,   ///< history rows went unwritten: the spool was full (detail: how many)
+    AlarmRaised,         ///< an alarm indicator of a controller turned on (detail: indicator and text)
+    AlarmCleared,        ///< ... and off again
+    LinkLost,            ///< the controller stopped answering
+    LinkRegained,        ///< the controller answers again
+    CommandSent,         ///< an operating command went to the controller
+    CalibrationSent,     ///< a calibration value went to the controller
+    BlockWritten,        ///< a parameter block was written (page, block, fields' old and new values)
+    SettingsSaved,       ///< the settings window wrote system.ini
+    LoginSucceeded,      ///< detail: the level granted, never what was typed
+    LoginFailed,         ///< detail: the level asked for at most, never what was typed
+    WatchRaised,         ///< an operator's own watch limit was crossed for its hold time (PC side only)
+    WatchCleared,        ///< ... and the value came back past its hysteresis
+    CommandDeclined,     ///< the operator answered No to an operating command's question: nothing sent
+    HistoryDropped,      ///< history rows went unwritten: the spool was full (detail: how many)
+    CommandRefused,      ///< a remote command was refused: nothing sent (detail: word, reason, client, id)
+    AlarmActiveAtStart,  ///< an alarm indicator was on at the controller's first reply since the start
 };
 
 /// All kinds, in the order above (filters and tests walk them).
 inline constexpr JournalKind kJournalKinds[] = {
-    JournalKind::AlarmRaised,     JournalKind::AlarmCleared,   JournalKind::LinkLost,
-    JournalKind::LinkRegained,    JournalKind::CommandSent,    JournalKind::CalibrationSent,
-    JournalKind::BlockWritten,    JournalKind::SettingsSaved,  JournalKind::LoginSucceeded,
-    JournalKind::LoginFailed,     JournalKind::WatchRaised,    JournalKind::WatchCleared,
-    JournalKind::CommandDeclined, JournalKind::HistoryDropped,
+    JournalKind::AlarmRaised,        JournalKind::AlarmCleared,   JournalKind::LinkLost,
+    JournalKind::LinkRegained,       JournalKind::CommandSent,    JournalKind::CalibrationSent,
+    JournalKind::BlockWritten,       JournalKind::SettingsSaved,  JournalKind::LoginSucceeded,
+    JournalKind::LoginFailed,        JournalKind::WatchRaised,    JournalKind::WatchCleared,
+    JournalKind::CommandDeclined,    JournalKind::HistoryDropped, JournalKind::CommandRefused,
+    JournalKind::AlarmActiveAtStart,
 };
 
 /// The stored code of a kind ("alarm-raised", "link-lost", …); also the suffix of its catalogue key

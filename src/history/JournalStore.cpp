@@ -41,6 +41,8 @@ const KindCode kCodes[] = {
     {JournalKind::WatchCleared, "watch-cleared"},
     {JournalKind::CommandDeclined, "command-declined"},
     {JournalKind::HistoryDropped, "history-dropped"},
+    {JournalKind::CommandRefused, "command-refused"},
+    {JournalKind::AlarmActiveAtStart, "alarm-active-at-start"},
 };
 
 }  // namespace

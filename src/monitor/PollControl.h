@@ -1,5 +1,7 @@
 #pragma once
 
+#include "monitor/LineActivity.h"
+
 namespace tarsyn::monitor {
 
 /// What a window that talks to the controller outside the poll cycle needs of it: the state its
@@ -19,15 +21,30 @@ public:
     virtual void resumePolling() = 0;
     /// `PollState` := `state` without touching the timer.
     virtual void setPollState(int state) = 0;
+
+    /// What the operator has under way on this line besides polling (a remote command waits for none
+    /// of it: it is refused while any is).
+    LineActivity& activity() { return m_activity; }
+    const LineActivity& activity() const { return m_activity; }
+
+private:
+    LineActivity m_activity;
 };
 
 /// The exclusive-exchange guard: while it lives the poll timer is stopped, so the window that holds it
 /// owns the serial port; on every way out of its scope (success, serial error, exception, cancel) it
-/// sets `PollState` to 1 and restarts the timer.
+/// sets `PollState` to 1 and restarts the timer. Meanwhile the line's activity shows `kind`.
 class ExclusiveExchange {
 public:
-    explicit ExclusiveExchange(PollControl& poll) : m_poll(poll) { m_poll.stopPolling(); }
-    ~ExclusiveExchange() { m_poll.resumePolling(); }
+    explicit ExclusiveExchange(PollControl& poll, LineActivity::Kind kind = LineActivity::Kind::Exchange)
+        : m_poll(poll), m_kind(kind) {
+        m_poll.activity().begin(m_kind);
+        m_poll.stopPolling();
+    }
+    ~ExclusiveExchange() {
+        m_poll.resumePolling();
+        m_poll.activity().end(m_kind);
+    }
     ExclusiveExchange(const ExclusiveExchange&) = delete;
     ExclusiveExchange& operator=(const ExclusiveExchange&) = delete;
 
@@ -35,6 +52,7 @@ public:
 
 private:
     PollControl& m_poll;
+    LineActivity::Kind m_kind;
 };
 
 }  // namespace tarsyn::monitor

@@ -7,6 +7,7 @@
 #include "link/Codec.h"
 #include "link/ReplyCheck.h"
 #include "monitor/CommandGate.h"
+#include "monitor/PollControl.h"
 
 namespace tarsyn::operations {
 
@@ -167,6 +168,8 @@ QString ChannelName(const OperationServices& services, const CalibrationChannel&
 void ChannelCalibration::CalibrateChannel(const CalibrationChannel& channel) {
     OperationServices& s = m_services;
     if (!s.gate.pass(monitor::GateRule::NeedsLink)) return;
+    // From the question to the last reply the line is the operator's.
+    monitor::LineActivityScope calibrating(s.poll.activity(), monitor::LineActivity::Kind::Calibration);
     const QString name = ChannelName(s, channel);
     const QString largest = channel.tenths ? QStringLiteral("6553.5") : QStringLiteral("65535");
     QString text;

@@ -159,7 +159,7 @@ void PageEngine::read(int b) {
     QString openError;
     try {
         {
-            monitor::ExclusiveExchange exchange(m_services.poll);
+            monitor::ExclusiveExchange exchange(m_services.poll, monitor::LineActivity::Kind::PageExchange);
             m_services.poll.setPollState(1);
             if (link.port().Connected()) link.port().ClosePort();
             bool opened = true;
@@ -551,7 +551,7 @@ void PageEngine::write(int b, const Words& words) {
         m_view.showProgress(block.progressMax);
         m_view.processEvents();
         {
-            monitor::ExclusiveExchange exchange(m_services.poll);
+            monitor::ExclusiveExchange exchange(m_services.poll, monitor::LineActivity::Kind::PageExchange);
             for (int k = 0; k < block.frames; ++k) {
                 if (!words.frames.contains(k)) continue;
                 link.PageWrite(QStringLiteral("0007") + link::ToHex(quint32(block.start + 2 * k), 4) +

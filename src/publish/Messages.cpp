@@ -40,7 +40,12 @@ QString objectId(const QString& text) {
 
 }  // namespace
 
-QByteArray Topics::status() const { return (kPrefix + m_site + QStringLiteral("/status")).toUtf8(); }
+QByteArray Topics::status(const QString& process) const {
+    return (kPrefix + m_site + '/' + process + QStringLiteral("/status")).toUtf8();
+}
+QByteArray Topics::availability(const QString& c) const {
+    return (kPrefix + m_site + '/' + c + QStringLiteral("/availability")).toUtf8();
+}
 QByteArray Topics::state(const QString& c) const {
     return (kPrefix + m_site + '/' + c + QStringLiteral("/state")).toUtf8();
 }
@@ -99,8 +104,7 @@ QByteArray StateJson(const monitor::LiveReading& r, const AlarmTexts& texts) {
     state.insert(QStringLiteral("port"), r.port);
     QJsonObject link;
     link.insert(QStringLiteral("linked"), r.linked);
-    link.insert(QStringLiteral("since"),
-                r.linkChangedAt.isValid() ? QJsonValue(IsoTime(r.linkChangedAt)) : QJsonValue());
+    if (r.linkChangedAt.isValid()) link.insert(QStringLiteral("since"), IsoTime(r.linkChangedAt));
     state.insert(QStringLiteral("link"), link);
     state.insert(QStringLiteral("values"), monitor::ReadingJson::values(r));
     state.insert(QStringLiteral("delays"), monitor::ReadingJson::delays(r));
@@ -138,7 +142,8 @@ QByteArray EventJson(const history::JournalEvent& e, const QString& kindText, co
 }
 
 QList<std::pair<QByteArray, QByteArray>> DiscoveryConfigs(const Topics& topics, const QString& controller,
-                                                          const AlarmTexts& texts, bool commands) {
+                                                          const AlarmTexts& texts,
+                                                          const DiscoveryOptions& options) {
     QList<std::pair<QByteArray, QByteArray>> configs;
     const QString node = objectId(QStringLiteral("tarsyn_") + topics.site() + '_' + controller);
     QJsonObject device;
@@ -148,11 +153,17 @@ QList<std::pair<QByteArray, QByteArray>> DiscoveryConfigs(const Topics& topics, 
     device.insert(QStringLiteral("model"), QStringLiteral("generator set controller"));
     device.insert(QStringLiteral("suggested_area"), topics.site());
     const QString state = QString::fromUtf8(topics.state(controller));
-    const QString status = QString::fromUtf8(topics.status());
+    // Available while the publishing process is online and the controller answers.
+    const QJsonArray availability{
+        QJsonObject{{QStringLiteral("topic"), QString::fromUtf8(options.processStatus)}},
+        QJsonObject{{QStringLiteral("topic"), QString::fromUtf8(topics.availability(controller))}}};
     auto add = [&](const QString& component, const QString& id, QJsonObject config) {
         config.insert(QStringLiteral("unique_id"), node + '_' + id);
         config.insert(QStringLiteral("device"), device);
-        config.insert(QStringLiteral("availability_topic"), status);
+        config.insert(QStringLiteral("availability"), availability);
+        config.insert(QStringLiteral("availability_mode"), QStringLiteral("all"));
+        if (component != QLatin1String("button") && options.expireAfter > 0)
+            config.insert(QStringLiteral("expire_after"), options.expireAfter);
         configs.append(
             {(kDiscoveryPrefix + '/' + component + '/' + node + '/' + id + QStringLiteral("/config"))
                  .toUtf8(),
@@ -181,22 +192,13 @@ QList<std::pair<QByteArray, QByteArray>> DiscoveryConfigs(const Topics& topics, 
         c.insert(QStringLiteral("device_class"), QStringLiteral("problem"));
         add(QStringLiteral("binary_sensor"), name, c);
     }
-    for (const RemoteCommand& rc : kRemoteCommands) {
-        const QString word = QLatin1String(rc.word);
-        if (!commands) {
-            // An empty retained config takes away a button published while commands were on.
-            configs.append({(kDiscoveryPrefix + QStringLiteral("/button/") + node + '/' + word +
-                             QStringLiteral("/config"))
-                                .toUtf8(),
-                            QByteArray()});
-            continue;
-        }
-        QJsonObject c;
-        c.insert(QStringLiteral("name"), word);
-        c.insert(QStringLiteral("command_topic"), QString::fromUtf8(topics.command(controller)));
-        c.insert(QStringLiteral("payload_press"), word);
-        add(QStringLiteral("button"), word, c);
-    }
+    // No buttons: a button sends a fixed payload, and a command must be signed, fresh and once. An
+    // empty retained config takes away a button an earlier version published.
+    for (const RemoteCommand& rc : kRemoteCommands)
+        configs.append({(kDiscoveryPrefix + QStringLiteral("/button/") + node + '/' + QLatin1String(rc.word) +
+                         QStringLiteral("/config"))
+                            .toUtf8(),
+                        QByteArray()});
     return configs;
 }
 

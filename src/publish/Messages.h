@@ -18,8 +18,12 @@ class Topics {
 public:
     explicit Topics(QString site) : m_site(std::move(site)) {}
     QString site() const { return m_site; }
-    /// "tarsyn/<site>/status": retained "online", the will "offline".
-    QByteArray status() const;
+    /// "tarsyn/<site>/<process>/status" of one process (one line of a service, or the window program):
+    /// retained "online", the will "offline".
+    QByteArray status(const QString& process) const;
+    /// "tarsyn/<site>/<controller>/availability": retained "online" while the controller's link is up
+    /// as the awareness judges it, "offline" when it is lost and when the program stops.
+    QByteArray availability(const QString& controller) const;
     /// "tarsyn/<site>/<controller>/state": retained JSON, one per interval.
     QByteArray state(const QString& controller) const;
     /// "tarsyn/<site>/<controller>/event"; events of no controller (a login, saved settings) go to
@@ -52,7 +56,7 @@ struct AlarmTexts {
 /// The retained state of one controller: time, link and since when, the 21 values with their units,
 /// the 22 delays, the 32 indicators by name (the one reading serializer, monitor::ReadingJson, keyed
 /// by the live-field table's keys) and the active alarms in both languages. A field not decoded is
-/// absent.
+/// absent, never null (a dashboard would take null for "off").
 QByteArray StateJson(const monitor::LiveReading& reading, const AlarmTexts& texts);
 
 /// One journal row as an event message, with the row's id so that a consumer can drop a repeat:
@@ -61,11 +65,21 @@ QByteArray StateJson(const monitor::LiveReading& reading, const AlarmTexts& text
 QByteArray EventJson(const history::JournalEvent& event, const QString& kindText,
                      const config::Catalogue& local, const config::Catalogue& english);
 
+/// What discovery needs besides the controller: the publishing process's status topic, and after how
+/// many seconds without a state a sensor is no longer believed.
+struct DiscoveryOptions {
+    QByteArray processStatus;
+    int expireAfter = 0;
+};
+
 /// Home Assistant discovery configs of one controller: every value a sensor, every alarm indicator a
-/// binary sensor, and with `commands` the four operating commands as buttons (without, empty payloads
-/// that take earlier buttons away); one device per controller. Pairs of topic and retained payload.
+/// binary sensor (empty payloads take away the command buttons of earlier versions: a command must be
+/// signed, which a button cannot do); one device per controller, available while both the process and the
+/// controller are (availability mode "all"); sensors expire after `expireAfter` seconds without a state.
+/// Pairs of topic and retained payload.
 QList<std::pair<QByteArray, QByteArray>> DiscoveryConfigs(const Topics& topics, const QString& controller,
-                                                          const AlarmTexts& texts, bool commands);
+                                                          const AlarmTexts& texts,
+                                                          const DiscoveryOptions& options);
 
 /// The four commands a broker may send, by their word on the command topic, and the toolbar button of
 /// the same command.

@@ -1,6 +1,7 @@
 #include "publish/MqttClient.h"
 
 #include <mosquitto.h>
+#include <mqtt_protocol.h>
 
 #include <QFile>
 #include <cerrno>
@@ -50,7 +51,9 @@ bool MqttClient::start(QString* reason) {
     m_mosq = mosquitto_new(m_clientId.constData(), true, this);
     if (!m_mosq) return fail(QStringLiteral("libmosquitto: %1").arg(reasonOf(MOSQ_ERR_NOMEM)));
     mosquitto_threaded_set(m_mosq, true);
-    mosquitto_int_option(m_mosq, MOSQ_OPT_PROTOCOL_VERSION, MQTT_PROTOCOL_V311);
+    // MQTT 5: only there does a subscriber learn that a message was published retained while it was
+    // subscribed (retain as published), which a remote command must be refused for.
+    mosquitto_int_option(m_mosq, MOSQ_OPT_PROTOCOL_VERSION, MQTT_PROTOCOL_V5);
     if (!m_settings.user.isEmpty() || !m_settings.password.isEmpty()) {
         const QByteArray user = m_settings.user.toUtf8(), password = m_settings.password.toUtf8();
         mosquitto_username_pw_set(m_mosq, user.isEmpty() ? nullptr : user.constData(),
@@ -72,6 +75,7 @@ bool MqttClient::start(QString* reason) {
     mosquitto_disconnect_callback_set(m_mosq, &MqttClient::onDisconnect);
     mosquitto_publish_callback_set(m_mosq, &MqttClient::onPublish);
     mosquitto_message_callback_set(m_mosq, &MqttClient::onMessage);
+    mosquitto_subscribe_callback_set(m_mosq, &MqttClient::onSubscribe);
     m_stop = false;
     m_thread = std::thread([this] { run(); });
     return true;
@@ -100,9 +104,11 @@ int MqttClient::publish(const QByteArray& topic, const QByteArray& payload, int 
     return rc == MOSQ_ERR_SUCCESS ? mid : -1;
 }
 
-bool MqttClient::subscribe(const QByteArray& topic, int qos) {
+bool MqttClient::subscribe(const QByteArray& topic, int qos, bool retainAsPublished) {
     if (!m_mosq || !m_connected) return false;
-    return mosquitto_subscribe(m_mosq, nullptr, topic.constData(), qos) == MOSQ_ERR_SUCCESS;
+    return mosquitto_subscribe_v5(m_mosq, nullptr, topic.constData(), qos,
+                                  retainAsPublished ? MQTT_SUB_OPT_RETAIN_AS_PUBLISHED : 0,
+                                  nullptr) == MOSQ_ERR_SUCCESS;
 }
 
 bool MqttClient::waitBeforeRetry(int seconds) {
@@ -147,7 +153,7 @@ void MqttClient::run() {
 void MqttClient::onConnect(mosquitto*, void* self, int rc) {
     auto* c = static_cast<MqttClient*>(self);
     if (rc != 0) {
-        c->m_refusal = QString::fromUtf8(mosquitto_connack_string(rc));
+        c->m_refusal = QString::fromUtf8(mosquitto_reason_string(rc));
         return;
     }
     c->m_connected = true;
@@ -164,11 +170,17 @@ void MqttClient::onPublish(mosquitto*, void* self, int mid) {
     if (c->m_handlers.acknowledged) c->m_handlers.acknowledged(mid);
 }
 
+void MqttClient::onSubscribe(mosquitto*, void* self, int, int, const int*) {
+    auto* c = static_cast<MqttClient*>(self);
+    if (c->m_handlers.subscribed) c->m_handlers.subscribed();
+}
+
 void MqttClient::onMessage(mosquitto*, void* self, const mosquitto_message* message) {
     auto* c = static_cast<MqttClient*>(self);
     if (!c->m_handlers.message || !message->topic) return;
     c->m_handlers.message(QByteArray(message->topic),
-                          QByteArray(static_cast<const char*>(message->payload), message->payloadlen));
+                          QByteArray(static_cast<const char*>(message->payload), message->payloadlen),
+                          message->retain);
 }
 
 }  // namespace tarsyn::publish

@@ -29,7 +29,9 @@ public:
         std::function<void()> connected;                  ///< the broker accepted the connection
         std::function<void(const QString& reason)> lost;  ///< a connection or an attempt failed
         std::function<void(int messageId)> acknowledged;  ///< a QoS 1 message reached the broker
-        std::function<void(const QByteArray& topic, const QByteArray& payload)> message;
+        /// A message of a subscription; `retained` when the broker kept it and delivers it as old news.
+        std::function<void(const QByteArray& topic, const QByteArray& payload, bool retained)> message;
+        std::function<void()> subscribed;  ///< the broker took a subscription
     };
     static constexpr int kFirstRetrySeconds = 1;
     static constexpr int kLastRetrySeconds = 60;
@@ -52,8 +54,10 @@ public:
 
     /// Queues a message; its id (for acknowledged()) or -1 when it could not be queued (not connected).
     int publish(const QByteArray& topic, const QByteArray& payload, int qos, bool retain);
-    /// Subscribes; false when not connected.
-    bool subscribe(const QByteArray& topic, int qos);
+    /// Subscribes; false when not connected. With `retainAsPublished` a message published retained
+    /// while this client listens still comes with its retain flag (MQTT 5), not only the one kept for
+    /// a new subscription.
+    bool subscribe(const QByteArray& topic, int qos, bool retainAsPublished = false);
     bool connected() const { return m_connected.load(); }
 
 private:
@@ -61,6 +65,7 @@ private:
     static void onDisconnect(mosquitto*, void* self, int rc);
     static void onPublish(mosquitto*, void* self, int mid);
     static void onMessage(mosquitto*, void* self, const mosquitto_message* message);
+    static void onSubscribe(mosquitto*, void* self, int mid, int count, const int* granted);
     void run();
     bool waitBeforeRetry(int seconds);
 

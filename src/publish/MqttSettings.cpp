@@ -1,7 +1,5 @@
 #include "publish/MqttSettings.h"
 
-#include <sys/stat.h>
-
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -43,6 +41,21 @@ QString TopicLevel(const QString& remark) {
     return level;
 }
 
+std::optional<MqttSettings> BrokerFromUrl(const QString& text) {
+    MqttSettings s;
+    s.url = text;
+    const QUrl url(s.url, QUrl::StrictMode);
+    const QString scheme = url.scheme().toLower();
+    s.tls = scheme == QLatin1String("mqtts");
+    s.host = url.host();
+    s.port = url.port(s.tls ? 8883 : 1883);
+    // QUrl takes a port up to 65535 only: a larger one leaves the url invalid.
+    if (s.url.isEmpty() || !url.isValid() || (scheme != QLatin1String("mqtt") && !s.tls) ||
+        s.host.isEmpty() || (!url.path().isEmpty() && url.path() != QLatin1String("/")) || s.port < 1)
+        return std::nullopt;
+    return s;
+}
+
 MqttSettingsLoad LoadMqttSettings(const config::Config& config, const config::Messages& messages,
                                   const QString& hostName,
                                   const std::function<QString(const char*)>& environment) {
@@ -56,19 +69,14 @@ MqttSettingsLoad LoadMqttSettings(const config::Config& config, const config::Me
     };
     MqttSettings s;
 
-    s.url = section.value(QStringLiteral("url"), QString()).trimmed();
-    const QUrl url(s.url, QUrl::StrictMode);
-    const QString scheme = url.scheme().toLower();
-    s.tls = scheme == QLatin1String("mqtts");
-    s.host = url.host();
-    s.port = url.port(s.tls ? 8883 : 1883);
-    // QUrl takes a port up to 65535 only: a larger one leaves the url invalid.
-    if (s.url.isEmpty() || !url.isValid() || (scheme != QLatin1String("mqtt") && !s.tls) ||
-        s.host.isEmpty() || (!url.path().isEmpty() && url.path() != QLatin1String("/")) || s.port < 1)
+    const QString urlText = section.value(QStringLiteral("url"), QString()).trimmed();
+    const std::optional<MqttSettings> broker = BrokerFromUrl(urlText);
+    if (broker) s = *broker;
+    if (!broker)
         return refuse(MessageOr(messages, "mqttbadurl",
                                 "[Mqtt] url \"%1\" is not understood: write mqtt://host:1883 or "
                                 "mqtts://host:8883 (port 1 to 65535)")
-                          .arg(s.url));
+                          .arg(urlText));
 
     s.site = section.value(QStringLiteral("site"), QString()).trimmed();
     if (s.site.isEmpty()) s.site = TopicLevel(hostName);
@@ -88,8 +96,8 @@ MqttSettingsLoad LoadMqttSettings(const config::Config& config, const config::Me
                                     "3600 (leave it out for the refresh time)")
                               .arg(interval));
     }
-    for (const auto& [key, flag] :
-         {std::pair{"discovery", &s.discovery}, std::pair{"commands", &s.commands}}) {
+    for (const auto& [key, flag] : {std::pair{"discovery", &s.discovery}, std::pair{"commands", &s.commands},
+                                    std::pair{"commandsInsecure", &s.commandsInsecure}}) {
         const std::optional<bool> on = readSwitch(section, QLatin1String(key));
         if (!on)
             return refuse(MessageOr(messages, "mqttbadswitch", "[Mqtt] %1 \"%2\" is not understood: 0 or 1")
@@ -104,17 +112,17 @@ MqttSettingsLoad LoadMqttSettings(const config::Config& config, const config::Me
     const QString passwordFile = section.value(QStringLiteral("passwordFile"), QString()).trimmed();
     if (!passwordFile.isEmpty()) {
         const QString path = inDataFolder(passwordFile);
-        struct stat st {};
-        if (::stat(QFile::encodeName(path).constData(), &st) != 0 || !S_ISREG(st.st_mode))
-            return refuse(MessageOr(messages, "mqttpwread", "[Mqtt] passwordFile %1 cannot be read")
-                              .arg(QDir::toNativeSeparators(path)));
-        const int mode = int(st.st_mode & 07777);
-        if (mode != 0600)
+        int mode = 0;
+        if (!remote::OwnerOnlyFile(path, &mode)) {
+            if (mode < 0)
+                return refuse(MessageOr(messages, "mqttpwread", "[Mqtt] passwordFile %1 cannot be read")
+                                  .arg(QDir::toNativeSeparators(path)));
             return refuse(MessageOr(messages, "mqttpwmode",
-                                    "[Mqtt] passwordFile %1 has mode %2: it must be 0600 (readable by its "
-                                    "owner only; chmod 600 %1). Nothing connects until then")
+                                    "[Mqtt] passwordFile %1 has mode %2: it must be 0600 or 0400 (readable "
+                                    "by its owner only; chmod 600 %1). Nothing connects until then")
                               .arg(QDir::toNativeSeparators(path))
                               .arg(mode, 4, 8, QLatin1Char('0')));
+        }
         QFile file(path);
         if (!file.open(QIODevice::ReadOnly))
             return refuse(MessageOr(messages, "mqttpwread", "[Mqtt] passwordFile %1 cannot be read")
@@ -131,6 +139,44 @@ MqttSettingsLoad LoadMqttSettings(const config::Config& config, const config::Me
         if (!QFileInfo(s.cafile).isReadable())
             return refuse(MessageOr(messages, "mqttcafile", "[Mqtt] cafile %1 cannot be read")
                               .arg(QDir::toNativeSeparators(s.cafile)));
+    }
+
+    if (s.commands) {
+        // A command acts on an engine: only over a link nobody can read or write into.
+        if (!s.commandsInsecure && (!s.tls || s.cafile.isEmpty() || s.user.isEmpty() || s.password.isEmpty()))
+            return refuse(
+                MessageOr(messages, "mqttcmdlink",
+                          "[Mqtt] commands=1 needs a protected link: url mqtts://, a cafile, a user "
+                          "and a password (commandsInsecure=1 for a lab only). Nothing connects "
+                          "until then"));
+        const QString keysFile = section.value(QStringLiteral("commandKeys"), QString()).trimmed();
+        const QString path = inDataFolder(keysFile);
+        const remote::CommandKeysLoad keys =
+            keysFile.isEmpty() ? remote::CommandKeysLoad{} : remote::LoadCommandKeys(path);
+        if (keysFile.isEmpty() || keys.problem == remote::KeysProblem::Unreadable)
+            return refuse(MessageOr(messages, "mqttkeysread",
+                                    "[Mqtt] commands=1 needs commandKeys, a file of \"client key\" lines: "
+                                    "\"%1\" cannot be read")
+                              .arg(QDir::toNativeSeparators(keysFile.isEmpty() ? keysFile : path)));
+        if (keys.problem == remote::KeysProblem::Mode)
+            return refuse(MessageOr(messages, "mqttkeysmode",
+                                    "[Mqtt] commandKeys %1 has mode %2: it must be 0600 or 0400 (readable by "
+                                    "its owner only; chmod 600 %1). Nothing connects until then")
+                              .arg(QDir::toNativeSeparators(path))
+                              .arg(keys.mode, 4, 8, QLatin1Char('0')));
+        if (keys.problem == remote::KeysProblem::Empty)
+            return refuse(
+                MessageOr(messages, "mqttkeysempty",
+                          "[Mqtt] commandKeys %1 has no \"client key\" line: no client could send a "
+                          "command")
+                    .arg(QDir::toNativeSeparators(path)));
+        if (!keys.keys)
+            return refuse(MessageOr(messages, "mqttkeysline",
+                                    "[Mqtt] commandKeys %1: line %2 is not \"client key\" (one line per "
+                                    "client, each client once)")
+                              .arg(QDir::toNativeSeparators(path))
+                              .arg(keys.line));
+        s.commandKeys = *keys.keys;
     }
     load.settings = s;
     return load;

@@ -4,6 +4,8 @@
 #include <functional>
 #include <optional>
 
+#include "remote/CommandKeys.h"
+
 namespace tarsyn::config {
 class Config;
 class Messages;
@@ -24,6 +26,12 @@ struct MqttSettings {
     int interval = 0;  ///< seconds between state messages of one controller; 0: the refresh time
     bool discovery = false;
     bool commands = false;
+    /// With `commands`: the keys of the clients that may send them (`commandKeys`, a file of mode 0600
+    /// or 0400 with one `client key` line each).
+    remote::CommandKeys commandKeys;
+    /// `commandsInsecure=1`: commands over a link without TLS, a CA or a user and password, for a lab
+    /// only; the strip and the service's log say so as long as it runs.
+    bool commandsInsecure = false;
 };
 
 /// What reading [Mqtt] gave: nothing (no section: nothing connects, nothing listens), settings, or a
@@ -39,11 +47,17 @@ inline constexpr char kPasswordVariable[] = "TARSYN_MQTT_PASSWORD";
 
 /// Reads [Mqtt] of system.ini. `hostName` is the default site; `environment` looks up a variable (the
 /// process environment unless a test gives its own). The password file (a full path, or a name in the
-/// data folder) is refused unless its mode is 0600: a password others may read is no secret. Texts
+/// data folder) is refused unless its mode is 0600 or 0400: a password others may read is no secret.
+/// `commands=1` is refused without a keys file, and unless the link is protected (`mqtts://` with a
+/// `cafile`, a user and a password) or `commandsInsecure=1` says it need not be. Texts
 /// come from the catalogue in effect (English when it has none).
 MqttSettingsLoad LoadMqttSettings(const config::Config& config, const config::Messages& messages,
                                   const QString& hostName,
                                   const std::function<QString(const char*)>& environment = {});
+
+/// The broker of a url ("mqtt://host:1883", "mqtts://host:8883"): url, host, port and tls set, the
+/// rest default; nullopt when it is not such a url.
+std::optional<MqttSettings> BrokerFromUrl(const QString& url);
 
 /// A catalogue message with its English text when the catalogue has none (a catalogue's missing key
 /// reads "0").

@@ -23,6 +23,8 @@
 #include "monitor/LiveMap.h"
 #include "operations/OperatingCommands.h"
 #include "publish/MqttClient.h"
+#include "remote/CommandPolicy.h"
+#include "remote/SeenIds.h"
 #include "station/Station.h"
 
 namespace tarsyn::publish {
@@ -37,6 +39,10 @@ constexpr size_t kInFlight = 32;
 // dashboard, seldom enough that a hundred lines' publishers leave the poll threads' caches alone.
 constexpr int kPumpMs = 250;
 constexpr int kClientLength = 64;
+// A dashboard stops believing a controller's sensors after this many state intervals without one (a
+// minute at least): the process may be gone without its will having been heard yet.
+constexpr int kExpireIntervals = 3;
+constexpr int kMinExpireSeconds = 60;
 
 // The controller's level in the topics: its remark, else its port's name.
 QString controllerLevel(const QString& remark, const QString& port) {
@@ -83,7 +89,12 @@ public:
         QString clientId;
         QString since;  // the journal stamp of the start: the first start's outbox begins there
         std::function<void(bool connected, const QString& reason)> broker;  // called on this thread
-        std::function<void(const QString& controller, const QByteArray& payload)> command;
+        std::function<void(const QString& controller, const QByteArray& payload, bool retained)> command;
+        /// What to subscribe to for commands: every controller's topic, or this line's controllers' only.
+        QList<QByteArray> commandTopics;
+        std::function<void()> listening;  // every command topic is subscribed (called on this thread)
+        QString process;                  // this process's level of its status topic
+        int expireAfter = 0;              // seconds without a state before a dashboard stops believing one
     };
     explicit PublishWorker(Setup setup) : m_setup(std::move(setup)) {}
 
@@ -100,16 +111,28 @@ public:
             QMetaObject::invokeMethod(
                 this, [this, why] { lost(why); }, Qt::QueuedConnection);
         };
+        h.subscribed = [this] {
+            QMetaObject::invokeMethod(
+                this,
+                [this] {
+                    if (++m_subscribed == m_setup.commandTopics.size() && m_setup.listening)
+                        m_setup.listening();
+                },
+                Qt::QueuedConnection);
+        };
         h.acknowledged = [this](int mid) {
             QMetaObject::invokeMethod(
                 this, [this, mid] { acknowledged(mid); }, Qt::QueuedConnection);
         };
-        h.message = [this](const QByteArray& topic, const QByteArray& payload) {
+        h.message = [this](const QByteArray& topic, const QByteArray& payload, bool retained) {
             const QString controller = m_setup.topics.commandController(topic);
-            if (!controller.isNull() && m_setup.command) m_setup.command(controller, payload);
+            // An empty message is a retained command being cleared (ours or anyone's): no command.
+            if (controller.isNull() || payload.isEmpty() || !m_setup.command) return;
+            // A retained command never acts; it is taken off the broker so that it cannot come again.
+            if (retained) m_client->publish(topic, QByteArray(), 1, true);
+            m_setup.command(controller, payload, retained);
         };
-        m_client = std::make_unique<MqttClient>(m_setup.settings, m_setup.clientId, m_setup.topics.status(),
-                                                kOffline, h);
+        m_client = std::make_unique<MqttClient>(m_setup.settings, m_setup.clientId, status(), kOffline, h);
         QString why;
         if (!m_client->start(&why)) lost(why);
         m_timer = new QTimer(this);
@@ -120,9 +143,18 @@ public:
 
     void end() {
         if (m_timer) m_timer->stop();
-        if (m_client) m_client->stop(m_setup.topics.status(), kOffline);
+        // A clean stop: no controller's state may go on saying linked, nor it available.
+        if (m_connected)
+            for (auto it = m_latest.begin(); it != m_latest.end(); ++it) {
+                it->reading.linked = false;
+                m_client->publish(m_setup.topics.state(it.key()), StateJson(it->reading, *it->texts), 1,
+                                  true);
+                m_client->publish(m_setup.topics.availability(it.key()), kOffline, 1, true);
+            }
+        if (m_client) m_client->stop(status(), kOffline);
         m_client.reset();
         m_outbox.reset();
+        m_inFlight.clear();
         m_connected = false;
         std::lock_guard<std::mutex> lock(m_flushMutex);
         m_ended = true;
@@ -134,9 +166,13 @@ public:
         if (level.isEmpty()) return;
         const bool fresh = !m_known.contains(level);
         m_known.insert(level, texts);
+        m_latest.insert(level, {reading, texts});
         if (!m_connected) return;
         if (fresh && m_setup.settings.discovery) discover(level, *texts);
         m_client->publish(m_setup.topics.state(level), StateJson(reading, *texts), 0, true);
+        const auto available = m_available.constFind(level);
+        if (available == m_available.cend() || *available != reading.linked)
+            publishAvailability(level, reading.linked);
     }
 
     /// From the station's thread: the latest reading of a controller waits for the next round of this
@@ -173,8 +209,12 @@ private:
 
     void connected() {
         m_connected = true;
-        m_client->publish(m_setup.topics.status(), kOnline, 1, true);
-        if (m_setup.settings.commands) m_client->subscribe(m_setup.topics.commandFilter(), 1);
+        m_client->publish(status(), kOnline, 1, true);
+        for (auto it = m_latest.cbegin(); it != m_latest.cend(); ++it)
+            publishAvailability(it.key(), it->reading.linked);
+        m_subscribed = 0;
+        if (m_setup.settings.commands)
+            for (const QByteArray& topic : m_setup.commandTopics) m_client->subscribe(topic, 1, true);
         if (m_setup.settings.discovery)
             for (auto it = m_known.cbegin(); it != m_known.cend(); ++it) discover(it.key(), *it.value());
         // What was on its way when the link dropped goes again, from the last acknowledged event.
@@ -192,6 +232,8 @@ private:
     }
 
     void acknowledged(int mid) {
+        // The goodbye's messages are acknowledged after the outbox is closed: nothing to advance then.
+        if (!m_outbox) return;
         for (InFlight& f : m_inFlight)
             if (f.mid == mid) f.acked = true;
         advance();
@@ -253,8 +295,15 @@ private:
 
     void discover(const QString& level, const AlarmTexts& texts) {
         for (const auto& [topic, payload] :
-             DiscoveryConfigs(m_setup.topics, level, texts, m_setup.settings.commands))
+             DiscoveryConfigs(m_setup.topics, level, texts, {status(), m_setup.expireAfter}))
             m_client->publish(topic, payload, 1, true);
+    }
+
+    QByteArray status() const { return m_setup.topics.status(m_setup.process); }
+
+    void publishAvailability(const QString& level, bool online) {
+        if (m_client->publish(m_setup.topics.availability(level), online ? kOnline : kOffline, 1, true) >= 0)
+            m_available.insert(level, online);
     }
 
     struct InFlight {
@@ -267,9 +316,16 @@ private:
     std::unique_ptr<EventOutbox> m_outbox;
     QTimer* m_timer = nullptr;
     bool m_connected = false;
+    int m_subscribed = 0;  // command topics the broker took since the last connection
     qint64 m_readUpTo = 0;
     std::deque<InFlight> m_inFlight;
     QHash<QString, std::shared_ptr<const AlarmTexts>> m_known;  // controllers seen, for discovery
+    struct Latest {
+        monitor::LiveReading reading;
+        std::shared_ptr<const AlarmTexts> texts;
+    };
+    QHash<QString, Latest> m_latest;   // by level: the last state, for the goodbye
+    QHash<QString, bool> m_available;  // by level: the availability last published
     struct Offer {
         monitor::LiveReading reading;
         std::shared_ptr<const AlarmTexts> texts;
@@ -307,7 +363,27 @@ void Publisher::start() {
                                {},
                                history::stampText(m_services.clock.now()),
                                {},
+                               {},
+                               {},
+                               {},
+                               {},
                                {}};
+    // One owner answers: a line listens on its own controllers' command topics only, so that one
+    // command of a service with several lines gives one result.
+    if (m_scope.controllers.isEmpty()) {
+        setup.commandTopics << m_topics.commandFilter();
+    } else {
+        for (const QString& remark : m_scope.controllers) {
+            m_commandLevels << controllerLevel(remark, m_scope.name);
+            setup.commandTopics << m_topics.command(m_commandLevels.last());
+        }
+    }
+    if (m_settings.commands) {
+        m_seenIds =
+            std::make_unique<remote::SeenIds>(m_services.journal.location(), m_services.journal.writeTurns());
+        m_policy =
+            std::make_unique<remote::CommandPolicy>(m_settings.commandKeys, *m_seenIds, m_services.clock);
+    }
     const auto message = [this](const QString& key) { return m_services.messages.text(key); };
     for (history::JournalKind kind : history::kJournalKinds) {
         const QString text = aware::JournalKindText(kind, message);
@@ -320,13 +396,26 @@ void Publisher::start() {
     for (QChar& c : setup.clientId)
         if (c.unicode() >= 0x80 || !c.isLetterOrNumber()) c = QLatin1Char('-');
     setup.clientId = setup.clientId.right(kClientLength);
+    // One status topic per process: a line that loses the broker marks its own controllers only.
+    setup.process = m_scope.name.isEmpty() ? QStringLiteral("program") : TopicLevel(m_scope.name);
+    setup.expireAfter = std::max(kMinExpireSeconds, kExpireIntervals * intervalSeconds());
     setup.broker = [this](bool connected, const QString& why) {
         QMetaObject::invokeMethod(
             this, [this, connected, why] { brokerChanged(connected, why); }, Qt::QueuedConnection);
     };
-    setup.command = [this](const QString& controller, const QByteArray& payload) {
+    setup.listening = [this] {
         QMetaObject::invokeMethod(
-            this, [this, controller, payload] { command(controller, payload); }, Qt::QueuedConnection);
+            this,
+            [this] {
+                m_listening = true;
+                emit listening();
+            },
+            Qt::QueuedConnection);
+    };
+    setup.command = [this](const QString& controller, const QByteArray& payload, bool retained) {
+        QMetaObject::invokeMethod(
+            this, [this, controller, payload, retained] { command(controller, payload, retained); },
+            Qt::QueuedConnection);
     };
     m_status = BrokerStatus{false, false, m_services.clock.now(), QString()};
     m_thread = new QThread;
@@ -351,6 +440,8 @@ void Publisher::stop() {
     delete m_thread;
     m_worker = nullptr;
     m_thread = nullptr;
+    m_policy.reset();
+    m_seenIds.reset();
 }
 
 bool Publisher::flush(int timeoutMs) {
@@ -361,12 +452,24 @@ bool Publisher::flush(int timeoutMs) {
 
 QString Publisher::brokerStatusText() const {
     const QString where = QStringLiteral("%1:%2").arg(m_settings.host).arg(m_settings.port);
+    QString text;
     if (m_status.connected)
-        return MessageOr(m_services.messages, "mqttconnected", "MQTT broker: connected (%1)").arg(where);
-    if (!m_status.everConnected && m_status.reason.isEmpty())
-        return MessageOr(m_services.messages, "mqttconnecting", "MQTT broker: connecting to %1").arg(where);
-    return MessageOr(m_services.messages, "mqttlost", "MQTT broker %1 lost since %2: %3")
-        .arg(where, m_status.since.toString(QStringLiteral("HH:mm:ss")), m_status.reason);
+        text = MessageOr(m_services.messages, "mqttconnected", "MQTT broker: connected (%1)").arg(where);
+    else if (!m_status.everConnected && m_status.reason.isEmpty())
+        text = MessageOr(m_services.messages, "mqttconnecting", "MQTT broker: connecting to %1").arg(where);
+    else
+        text = MessageOr(m_services.messages, "mqttlost", "MQTT broker %1 lost since %2: %3")
+                   .arg(where, m_status.since.toString(QStringLiteral("HH:mm:ss")), m_status.reason);
+    // As long as it runs so: remote commands over a link anyone on the network may read and write.
+    if (m_settings.commands && m_settings.commandsInsecure) text += QLatin1Char(' ') + insecureWarning();
+    if (!m_lastCommand.isEmpty()) text += QStringLiteral(" | ") + m_lastCommand;
+    return text;
+}
+
+QString Publisher::insecureWarning() const {
+    return MessageOr(
+        m_services.messages, "mqttcmdinsecure",
+        "WARNING: remote commands over an unprotected link (commandsInsecure=1, for a lab only)");
 }
 
 void Publisher::brokerChanged(bool connected, const QString& reason) {
@@ -431,50 +534,66 @@ void Publisher::sendState(monitor::LiveReading reading, bool linked) {
     m_worker->offer(reading, alarmTexts());
 }
 
-void Publisher::command(const QString& controller, const QByteArray& payload) {
-    if (!m_started || !m_settings.commands) return;
-    // The payload is the command's word, or JSON naming it and the sender: {"command":"start","client":"hq"}.
-    QString word = QString::fromUtf8(payload).trimmed(), client;
-    const QJsonDocument doc = QJsonDocument::fromJson(payload);
-    if (doc.isObject()) {
-        word = doc.object().value(QStringLiteral("command")).toString();
-        client = doc.object().value(QStringLiteral("client")).toString().trimmed().left(kClientLength);
-    }
-    word = word.toLower().left(kClientLength);
-    if (client.isEmpty()) client = QStringLiteral("unknown");
+void Publisher::command(const QString& controller, const QByteArray& payload, bool retained) {
+    if (!m_started || !m_settings.commands || !m_policy) return;
+    // Another line's controller: its own line answers.
+    if (!m_commandLevels.isEmpty() && !m_commandLevels.contains(controller)) return;
+    station::Station& station = m_services.station;
+    const QString onScreen = history::trimRemark(station.view().remarkText());
+    const QString onScreenLevel = controllerLevel(onScreen, station.view().portText());
+    const QString journalled = controller == onScreenLevel ? onScreen : controller;
+
+    const remote::Verdict verdict = m_policy->check(
+        payload, retained, [&controller](const QString& c) { return TopicLevel(c) == controller; });
+    const QString word = verdict.word;
     auto answer = [&](bool accepted, const QString& reason) {
         QJsonObject o;
         o.insert(QStringLiteral("command"), word);
-        o.insert(QStringLiteral("client"), client);
+        o.insert(QStringLiteral("controller"), controller);
+        o.insert(QStringLiteral("id"), verdict.id);
+        o.insert(QStringLiteral("client"), verdict.client);
         o.insert(QStringLiteral("accepted"), accepted);
         o.insert(QStringLiteral("reason"), reason);
         o.insert(QStringLiteral("time"), IsoTime(m_services.clock.now()));
         const QByteArray result = QJsonDocument(o).toJson(QJsonDocument::Compact);
+        m_lastCommand =
+            MessageOr(m_services.messages, "mqttcmdlast", "remote %1 from %2 at %3: %4")
+                .arg(word.isEmpty() ? QStringLiteral("?") : word, verdict.client,
+                     m_services.clock.now().toString(QStringLiteral("HH:mm:ss")),
+                     accepted ? MessageOr(m_services.messages, "mqttcmdaccepted", "accepted")
+                              : MessageOr(m_services.messages, "mqttcmdrefused", "refused (%1)").arg(reason));
         QMetaObject::invokeMethod(
             m_worker, [w = m_worker, controller, result] { w->result(controller, result); },
             Qt::QueuedConnection);
         emit commandAnswered(result);
     };
+    // Every refusal is journalled with its reason: nothing went out.
+    auto refuse = [&](const QString& reason) {
+        m_services.journal.record(history::JournalKind::CommandRefused, journalled,
+                                  aware::remoteRefusedText(word, reason, verdict.client, verdict.id));
+        answer(false, reason);
+    };
+    if (!verdict.accepted) return refuse(verdict.reason);
 
     const RemoteCommand* remote = nullptr;
     for (const RemoteCommand& rc : kRemoteCommands)
         if (word == QLatin1String(rc.word)) remote = &rc;
     if (!remote)
-        return answer(false, MessageOr(m_services.messages, "mqttcmdunknown",
-                                       "Unknown command \"%1\": start, auto, stop or test only")
-                                 .arg(word));
-    station::Station& station = m_services.station;
-    const QString onScreen = history::trimRemark(station.view().remarkText());
-    const QString onScreenLevel = controllerLevel(onScreen, station.view().portText());
+        return refuse(MessageOr(m_services.messages, "mqttcmdunknown",
+                                "Unknown command \"%1\": start, auto, stop or test only")
+                          .arg(word));
     if (controller != onScreenLevel)
-        return answer(false, MessageOr(m_services.messages, "mqttcmdother",
-                                       "Refused: %1 is not the controller on screen (%2)")
-                                 .arg(controller, onScreenLevel));
+        return refuse(
+            MessageOr(m_services.messages, "mqttcmdother", "Refused: %1 is not the controller on screen (%2)")
+                .arg(controller, onScreenLevel));
+    // The operator comes first: nothing cuts into a question, an exchange or a calibration of theirs.
+    if (const std::optional<monitor::LineActivity::Kind> busy = station.poll().activity().current())
+        return refuse(BusyReason(*busy));
 
-    // The menu's gate and the menu's command, with the sender's message standing for the Yes.
+    // The menu's gate and the menu's command, with the sender's signed message standing for the Yes.
     RemotePrompter prompter;
     const monitor::CommandGate gate(station.poll(), m_services.messages, prompter);
-    if (!gate.pass(monitor::GateRule::NeedsLink)) return answer(false, prompter.told);
+    if (!gate.pass(monitor::GateRule::NeedsLink)) return refuse(prompter.told);
     bool sent = false;
     operations::OperationServices exchange{
         gate, station.poll(), station.controllerLink(), m_services.messages, prompter, {}};
@@ -487,19 +606,33 @@ void Publisher::command(const QString& controller, const QByteArray& payload) {
         if (caption == QLatin1String("0")) caption = word;
         m_services.journal.recordWithData(
             history::JournalKind::CommandSent, onScreen,
-            RemoteCommandText(aware::commandText(caption, control, request), client),
-            aware::remoteCommandData(control, request, client));
+            aware::remoteCommandText(aware::commandText(caption, control, request), verdict.client,
+                                     verdict.id),
+            aware::remoteCommandData(control, request, verdict.client));
     };
     exchange.controller = [&] { return onScreen.isEmpty() ? station.port().portName() : onScreen; };
     operations::OperatingCommands(exchange).SendOperatingCommand(
         *operations::FindOperatingCommand(QLatin1String(remote->button)));
-    answer(sent, sent ? prompter.told
-                      : MessageOr(m_services.messages, "mqttcmdnotsent",
-                                  "The command did not go out: the serial line failed"));
+    if (!sent)
+        return refuse(MessageOr(m_services.messages, "mqttcmdnotsent",
+                                "The command did not go out: the serial line failed"));
+    answer(true, prompter.told);
 }
 
-QString RemoteCommandText(const QString& commandText, const QString& client) {
-    return QStringLiteral("%1, origin mqtt, client %2").arg(commandText, client);
+QString BusyReason(monitor::LineActivity::Kind kind) {
+    switch (kind) {
+        case monitor::LineActivity::Kind::Answering:
+            return QStringLiteral("busy: the operator is answering a command");
+        case monitor::LineActivity::Kind::PageExchange:
+            return QStringLiteral("busy: a parameter block is being written");
+        case monitor::LineActivity::Kind::AlarmLog:
+            return QStringLiteral("busy: the alarm log is being read");
+        case monitor::LineActivity::Kind::Calibration:
+            return QStringLiteral("busy: a calibration is under way");
+        case monitor::LineActivity::Kind::Exchange:
+            break;
+    }
+    return QStringLiteral("busy: the operator's exchange with the controller is under way");
 }
 
 }  // namespace tarsyn::publish

@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "aware/LinkWatch.h"
+#include "monitor/LineActivity.h"
 #include "monitor/ReadingSubscriber.h"
 #include "publish/EventOutbox.h"
 #include "publish/Messages.h"
@@ -25,6 +26,10 @@ class JournalStore;
 namespace tarsyn::link {
 class Clock;
 }
+namespace tarsyn::remote {
+class CommandPolicy;
+class SeenIds;
+}  // namespace tarsyn::remote
 namespace tarsyn::station {
 class Station;
 }
@@ -43,7 +48,10 @@ struct BrokerStatus {
 
 /// One line's publisher: a subscriber of the line's station that sends its controllers' state, the
 /// line's journal events and (when asked for) Home Assistant discovery to an MQTT broker, and takes
-/// the four operating commands from it when `commands` is on.
+/// the four operating commands from it when `commands` is on: signed, fresh, never seen before and
+/// never retained (remote::CommandPolicy), for a controller of this line, while the operator has
+/// nothing under way on it (monitor::LineActivity). Every attempt is journalled and answered once on
+/// the controller's `command/result` topic with the command's id.
 ///
 /// It lives on the station's thread and costs the poll tick a copy of a reading at most once per
 /// interval per controller: the broker connection, the journal reads and the JSON are the work of a
@@ -87,9 +95,13 @@ public:
 
     const MqttSettings& settings() const { return m_settings; }
     BrokerStatus brokerStatus() const { return m_status; }
+    /// With `commands`: the command topics were subscribed at least once.
+    bool isListening() const { return m_listening; }
     /// The strip's text: "MQTT broker: connected (host:1883)" or "MQTT broker lost since 10:02:13:
     /// Connection refused", in the language in effect.
     QString brokerStatusText() const;
+    /// The warning that stays on the strip and in the service's log while `commandsInsecure=1`.
+    QString insecureWarning() const;
 
     void readingArrived(const monitor::LiveReading& reading, monitor::ReplyBlock block,
                         const QString& reply) override;
@@ -101,13 +113,15 @@ public:
 signals:
     /// The broker link went up or down (once per change, never per attempt).
     void brokerStatusChanged();
+    /// With `commands`: the broker took the subscriptions of the command topics (after each connection).
+    void listening();
     /// A remote command was answered (accepted or refused); the payload of its result.
     void commandAnswered(const QByteArray& result);
 
 private:
     void sendState(monitor::LiveReading reading, bool linked);
     void brokerChanged(bool connected, const QString& reason);
-    void command(const QString& controller, const QByteArray& payload);
+    void command(const QString& controller, const QByteArray& payload, bool retained);
     std::shared_ptr<const AlarmTexts> alarmTexts();
     int intervalSeconds() const;
 
@@ -124,10 +138,15 @@ private:
     QThread* m_thread = nullptr;
     PublishWorker* m_worker = nullptr;  // lives on m_thread
     bool m_started = false;
+    bool m_listening = false;
+    QString m_lastCommand;        // the strip's words on the last remote command
+    QStringList m_commandLevels;  // the controllers whose commands this line answers; empty: all
+    std::unique_ptr<remote::SeenIds> m_seenIds;
+    std::unique_ptr<remote::CommandPolicy> m_policy;
 };
 
-/// The journal's detail of a command that came through the broker: the command's own text, its origin
-/// and the sender's identifier: "Start (dport3, 0005100100FF), origin mqtt, client hq".
-QString RemoteCommandText(const QString& commandText, const QString& client);
+/// Why a remote command is refused while the operator has `kind` under way on the line:
+/// "busy: the operator is answering a command"…
+QString BusyReason(monitor::LineActivity::Kind kind);
 
 }  // namespace tarsyn::publish

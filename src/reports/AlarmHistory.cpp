@@ -41,7 +41,7 @@ void AlarmHistory::firstRead() {
     m_logKnown = false;  // until this read answers, the count of an earlier one may be stale
     QString reply;
     try {
-        monitor::ExclusiveExchange guard(m_poll);
+        monitor::ExclusiveExchange guard(m_poll, monitor::LineActivity::Kind::AlarmLog);
         link::SerialPort& port = m_link.port();
         if (port.Connected()) port.ClosePort();
         bool opened = false;
@@ -126,7 +126,7 @@ void AlarmHistory::readPage(int page) {
     try {
         QString reply;
         {
-            monitor::ExclusiveExchange guard(m_poll);
+            monitor::ExclusiveExchange guard(m_poll, monitor::LineActivity::Kind::AlarmLog);
             reply = exchangePage(page);
         }
         // A port error has left by now, before the list is emptied: the previous page stays.
@@ -154,7 +154,7 @@ WholeAlarmLog AlarmHistory::readWholeLog(const LogProgress& progress) {
     int steps = kStepsPerPage * AlarmPageCount(m_total);  // until the count is known
     int page = 0;                                         // 0: the count read
     try {
-        monitor::ExclusiveExchange guard(m_poll);
+        monitor::ExclusiveExchange guard(m_poll, monitor::LineActivity::Kind::AlarmLog);
         if (progress) progress(0, steps);
         const QString first = exchangeCount([&](int wait) {
             if (progress) progress(wait, steps);

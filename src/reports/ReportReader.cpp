@@ -46,7 +46,7 @@ void ReportReader::clear(ReportSurface& surface) {
 
 void ReportReader::read(ReportSurface& surface) {
     try {
-        monitor::ExclusiveExchange guard(m_poll);
+        monitor::ExclusiveExchange guard(m_poll, monitor::LineActivity::Kind::AlarmLog);
         m_link.sleeper().sleep(kSettleMs);
         guard.poll().setPollState(1);
 

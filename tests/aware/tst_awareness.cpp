@@ -72,6 +72,20 @@ private slots:
         QCOMPARE(r.notifier.notes.size(), 1);  // a clearing is journalled, not notified
     }
 
+    // An alarm on at a controller's first reply was on before the program looked: "active at start",
+    // never "raised"; a later rise of another alarm is raised as usual.
+    void anAlarmOnAtTheFirstReplyIsActiveAtStart() {
+        Rig r;
+        r.reply(aliveReply(kEmergencyStop));
+        QCOMPARE(r.journal.entries.size(), 1);
+        QCOMPARE(r.journal.entries[0].kind, JournalKind::AlarmActiveAtStart);
+        QCOMPARE(r.journal.entries[0].detail, QStringLiteral("zs9 Emergency stop"));
+        r.reply(aliveReply(kEmergencyStop | kVoltageFault));
+        QCOMPARE(r.journal.entries.size(), 2);
+        QCOMPARE(r.journal.entries[1].kind, JournalKind::AlarmRaised);
+        QCOMPARE(r.journal.count(JournalKind::AlarmRaised), 1);
+    }
+
     void onlyTheAlarmIndicatorsCountOverloadIncluded() {
         Rig r;
         r.reply(aliveReply(kVoltageFault, kOverload | kAutomatic));
@@ -100,7 +114,7 @@ private slots:
         QString broken = aliveReply(0);
         broken.replace(46, 2, QStringLiteral("ZZ"));  // the alarm byte at position 47
         r.reply(broken);
-        QCOMPARE(r.journal.count(JournalKind::AlarmRaised), 1);
+        QCOMPARE(r.journal.count(JournalKind::AlarmActiveAtStart), 1);  // on at the first reply
         QCOMPARE(r.journal.count(JournalKind::AlarmCleared), 0);
         QCOMPARE(r.awareness->status().alarms, 1);
     }
@@ -111,7 +125,9 @@ private slots:
             r.reply(aliveReply(kEmergencyStop));
             r.reply(aliveReply(0));
         }
-        QCOMPARE(r.journal.count(JournalKind::AlarmRaised), 10);
+        // The first was on at the controller's first reply: active at start, then nine rises.
+        QCOMPARE(r.journal.count(JournalKind::AlarmActiveAtStart), 1);
+        QCOMPARE(r.journal.count(JournalKind::AlarmRaised), 9);
         QCOMPARE(r.journal.count(JournalKind::AlarmCleared), 10);
         QCOMPARE(r.notifier.notes.size(), 1);
         // After the quiet period the next rise notifies again, with the repeats held back.

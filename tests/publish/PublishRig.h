@@ -14,13 +14,18 @@
 #include "history/JournalStore.h"
 #include "link/Codec.h"
 #include "publish/Publisher.h"
+#include "remote/SignedCommand.h"
 #include "station/Station.h"
 
 namespace tarsyn::test {
 
 /// One line to the simulator in-process, polled by a station whose awareness journals alarm edges to
 /// the line's journal (kalde.db in a data folder of its own), and a publisher to the broker at `url`
-/// under a site of the test's own (so that retained messages of other tests do not show).
+/// under a site of the test's own (so that retained messages of other tests do not show). With
+/// `commands`, the link is the throwaway broker's plain mqtt:// on loopback, so commandsInsecure=1 is
+/// set, and the keys file (mode 0600) knows the clients "hq" and "desk" (kHqKey, kDeskKey).
+inline const QByteArray kHqKey = QByteArrayLiteral("hq-secret-4f1c");
+inline const QByteArray kDeskKey = QByteArrayLiteral("desk-secret-9a07");
 struct PublishRig {
     class QuietNotifier : public aware::Notifier {
         void notify(const QString&, const QString&) override {}
@@ -40,6 +45,15 @@ struct PublishRig {
         config.wrini("system.ini", "Mqtt", "url", url);
         config.wrini("system.ini", "Mqtt", "site", site);
         config.wrini("system.ini", "Mqtt", "commands", commands ? "1" : "0");
+        if (commands) {
+            config.wrini("system.ini", "Mqtt", "commandsInsecure", "1");
+            QFile keys(QDir(folder).filePath(QStringLiteral("command.keys")));
+            if (keys.open(QIODevice::WriteOnly | QIODevice::Truncate))
+                keys.write("# client key\nhq " + kHqKey + "\ndesk " + kDeskKey + "\n");
+            keys.close();
+            keys.setPermissions(QFile::ReadOwner | QFile::WriteOwner);
+            config.wrini("system.ini", "Mqtt", "commandKeys", "command.keys");
+        }
         journal.open();
         station.subscribe(&awareness);
     }
@@ -72,6 +86,20 @@ struct PublishRig {
         station.poll().tick();
     }
     QString topic(const QString& leaf) const { return QStringLiteral("tarsyn/%1/%2").arg(site, leaf); }
+    /// A command signed as a sender would sign it, at the simulator's clock moved by `offsetSecs`.
+    QByteArray signedCommand(const QString& word, const QString& id,
+                             const QString& client = QStringLiteral("hq"), const QByteArray& key = kHqKey,
+                             int offsetSecs = 0,
+                             const QString& controller = QStringLiteral("Genset_1")) const {
+        remote::SignedCommand c;
+        c.command = word;
+        c.controller = controller;
+        c.time = sim.clock.now().addSecs(offsetSecs).toUTC().toString(Qt::ISODate);
+        c.id = id;
+        c.client = client;
+        c.sig = remote::Signature(c, key);
+        return remote::CommandJson(c);
+    }
 
     QString site;
     QTemporaryDir own;

@@ -1,6 +1,8 @@
 // The [Mqtt] section of system.ini as the publisher reads it: nothing without it, the defaults, each
 // key's refusal naming the key and what it may hold, the password file's mode; and the pieces of the
 // messages that do not need a broker (topic levels, times with their offset, an event's texts).
+#include <sys/stat.h>
+
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -73,7 +75,12 @@ private slots:
         f.set("interval", "30");
         f.set("discovery", "1");
         f.set("commands", "1");
-        const publish::MqttSettings t = *f.load().settings;
+        // Commands need a keys file, and a protected link unless a lab says otherwise.
+        f.set("commandsInsecure", "1");
+        f.set("commandKeys", f.writePassword("command.keys", "hq k\n", kOwnerOnly));
+        const publish::MqttSettingsLoad on = f.load();
+        QVERIFY2(on.settings, qPrintable(on.error));
+        const publish::MqttSettings t = *on.settings;
         QCOMPARE(t.port, 8883);
         QVERIFY(t.tls);
         QCOMPARE(t.site, QStringLiteral("north"));
@@ -156,10 +163,88 @@ private slots:
         QCOMPARE(accepted.settings->password,
                  QStringLiteral("s3cret"));  // the file wins, without its line end
 
+        // Read-only for its owner is as secret.
+        QVERIFY(QFile::setPermissions(path, QFile::ReadOwner));
+        const publish::MqttSettingsLoad readOnly = f.load(QStringLiteral("from-env"));
+        QVERIFY2(readOnly.settings, qPrintable(readOnly.error));
+        QCOMPARE(readOnly.settings->password, QStringLiteral("s3cret"));
+
         // A name without a folder is a file of the data folder; a missing one is refused by name.
         f.set("passwordFile", "missing.pw");
         const publish::MqttSettingsLoad missing = f.load();
         QVERIFY(missing.error.contains("missing.pw") && missing.error.contains("cannot be read"));
+    }
+
+    // commands=1 acts on engines: only over mqtts:// with an authority, a user and a password (or with
+    // commandsInsecure=1 for a lab), and only with a keys file nobody else may read.
+    void commandsNeedAProtectedLinkAndAKeysFile_data() {
+        QTest::addColumn<QString>("url");
+        QTest::addColumn<bool>("cafile");
+        QTest::addColumn<bool>("login");
+        QTest::addColumn<QString>("insecure");
+        QTest::addColumn<QString>("keys");  // the keys file's text; empty: no commandKeys
+        QTest::addColumn<int>("keysMode");
+        QTest::addColumn<QString>("says");  // empty: accepted
+        const QString good = QStringLiteral("hq abc123\n# a comment\n\ndesk  d e f\n");
+        QTest::newRow("protected") << "mqtts://broker:8883" << true << true << "" << good << 0600 << "";
+        QTest::newRow("keys read-only") << "mqtts://broker:8883" << true << true << "" << good << 0400 << "";
+        QTest::newRow("plain mqtt") << "mqtt://broker:1883" << true << true << "" << good << 0600
+                                    << "needs a protected link: url mqtts://";
+        QTest::newRow("no cafile") << "mqtts://broker:8883" << false << true << "" << good << 0600
+                                   << "needs a protected link";
+        QTest::newRow("no user") << "mqtts://broker:8883" << true << false << "" << good << 0600
+                                 << "needs a protected link";
+        QTest::newRow("plain mqtt in a lab")
+            << "mqtt://broker:1883" << false << false << "1" << good << 0600 << "";
+        QTest::newRow("no keys file") << "mqtts://broker:8883" << true << true << ""
+                                      << "" << 0600 << "needs commandKeys";
+        QTest::newRow("keys others may read") << "mqtts://broker:8883" << true << true << "" << good << 0644
+                                              << "has mode 0644: it must be 0600 or 0400";
+        QTest::newRow("a key line without key") << "mqtts://broker:8883" << true << true << ""
+                                                << "hq abc\ndesk\n"
+                                                << 0600 << "line 2 is not \"client key\"";
+        QTest::newRow("a client twice") << "mqtts://broker:8883" << true << true << ""
+                                        << "hq a\nhq b\n"
+                                        << 0600 << "line 2 is not";
+        QTest::newRow("only comments") << "mqtts://broker:8883" << true << true << ""
+                                       << "# none\n"
+                                       << 0600 << "no \"client key\" line";
+        QTest::newRow("insecure 2") << "mqtt://broker:1883" << false << false << "2" << good << 0600
+                                    << "[Mqtt] commandsInsecure \"2\" is not understood: 0 or 1";
+    }
+    void commandsNeedAProtectedLinkAndAKeysFile() {
+        QFETCH(QString, url);
+        QFETCH(bool, cafile);
+        QFETCH(bool, login);
+        QFETCH(QString, insecure);
+        QFETCH(QString, keys);
+        QFETCH(int, keysMode);
+        QFETCH(QString, says);
+        Folder f;
+        f.set("url", url);
+        f.set("commands", "1");
+        if (!insecure.isEmpty()) f.set("commandsInsecure", insecure);
+        if (cafile) f.set("cafile", f.writePassword("ca.pem", "-----BEGIN CERTIFICATE-----\n", kOwnerOnly));
+        if (login) {
+            f.set("user", "hq-site");
+            f.set("passwordFile", f.writePassword("broker.pw", "pw\n", kOwnerOnly));
+        }
+        if (!keys.isEmpty()) {
+            const QString path = f.writePassword("command.keys", keys.toUtf8(), kOwnerOnly);
+            QVERIFY(::chmod(QFile::encodeName(path).constData(), mode_t(keysMode)) == 0);
+            f.set("commandKeys", "command.keys");
+        }
+        const publish::MqttSettingsLoad load = f.load();
+        if (says.isEmpty()) {
+            QVERIFY2(load.settings, qPrintable(load.error));
+            QVERIFY(load.settings->commands);
+            QCOMPARE(load.settings->commandKeys.value(QStringLiteral("hq")), QByteArray("abc123"));
+            QCOMPARE(load.settings->commandKeys.value(QStringLiteral("desk")), QByteArray("d e f"));
+            QCOMPARE(load.settings->commandKeys.size(), 2);
+        } else {
+            QVERIFY(!load.settings);
+            QVERIFY2(load.error.contains(says), qPrintable(load.error));
+        }
     }
 
     void topicLevels_data() {

@@ -75,7 +75,7 @@ private slots:
         const QString site = QStringLiteral("k%1").arg(QRandomGenerator::global()->generate());
         config.wrini("system.ini", "Mqtt", "url", url);
         config.wrini("system.ini", "Mqtt", "site", site);
-        const QString status = QStringLiteral("tarsyn/%1/status").arg(site);
+        const QString status = QStringLiteral("tarsyn/%1/program/status").arg(site);
         const QString events = QStringLiteral("tarsyn/%1/event").arg(site);
         test::MqttProbe dashboard(url, QStringLiteral("dash-") + site, {status, events});
         QVERIFY(dashboard.connect());

@@ -2,7 +2,9 @@
 // it, and the publisher sends to the throwaway broker (scripts/mqtt-throwaway), where a probe of the
 // test's own listens as a dashboard would. The state carries the simulator's values, an alarm raised on
 // the simulator arrives as an event with its journal id, and the command topic is deaf with commands=0
-// and goes through the menu's gate with commands=1.
+// and goes through the menu's gate with commands=1. A remote command cannot surprise: retained,
+// replayed, stale, forged or unsigned ones never act, and one that comes while the operator answers a
+// local question is refused as busy. Each attempt is answered once and journalled.
 #include <QCoreApplication>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -10,7 +12,10 @@
 #include <QtTest>
 
 #include "PublishRig.h"
+#include "ScriptedPrompter.h"
 #include "SimFleet.h"
+#include "monitor/CommandGate.h"
+#include "operations/OperatingCommands.h"
 
 using namespace tarsyn;
 
@@ -18,6 +23,15 @@ namespace {
 
 const QString kStartFrame = link::BuildFrame(QStringLiteral("0005100100FF"));
 constexpr int kWaitMs = 10000;
+
+int startFrames(const test::PublishRig& rig) { return int(rig.sim.port.written.count(kStartFrame)); }
+
+QVector<history::JournalEvent> journalled(test::PublishRig& rig, history::JournalKind kind) {
+    rig.journal.flush();
+    history::JournalFilter filter;
+    filter.kind = kind;
+    return rig.journal.events(filter);
+}
 
 bool wroteCommand(const test::PublishRig& rig) {
     for (const QString& frame : rig.sim.port.written)
@@ -46,10 +60,13 @@ private slots:
         QVERIFY(rig.startPublishing());
         auto probe = listen(rig);
         QVERIFY(probe);
-        QTRY_VERIFY_WITH_TIMEOUT(probe->on(rig.topic("status")).contains("online"), kWaitMs);
+        QTRY_VERIFY_WITH_TIMEOUT(probe->on(rig.topic("program/status")).contains("online"), kWaitMs);
         QTRY_VERIFY_WITH_TIMEOUT(rig.publisher->brokerStatus().connected, kWaitMs);
         rig.startPolling();
         for (int i = 0; i < 4; ++i) rig.tick();
+        // The controller is available once it answers.
+        QTRY_COMPARE_WITH_TIMEOUT(probe->on(rig.topic("Genset_1/availability")).value(0),
+                                  QByteArray("online"), kWaitMs);
         const QString stateTopic = rig.topic("Genset_1/state");
         // The latest state with the live block decoded.
         QJsonObject state;
@@ -157,7 +174,8 @@ private slots:
         QVERIFY(probe.connect());
         QTRY_VERIFY_WITH_TIMEOUT(rig.publisher->brokerStatus().connected, kWaitMs);
         rig.startPolling();
-        // 21 values, the nine alarm indicators, and the four commands only when they are on.
+        // 21 values and the nine alarm indicators; no command buttons (a button cannot sign), whose
+        // configs are emptied.
         const auto count = [&](const QString& component) {
             int n = 0;
             for (const test::HeardMessage& m : probe.heard())
@@ -167,7 +185,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(count("sensor") == 21 && count("binary_sensor") == 9, kWaitMs);
         QTRY_COMPARE_WITH_TIMEOUT(
             probe.on(QStringLiteral("homeassistant/button/%1/stop/config").arg(node)).size(), 1, kWaitMs);
-        QCOMPARE(count("button"), commands ? 4 : 0);
+        QCOMPARE(count("button"), 0);
         const QString state = rig.topic("Genset_1/state");
         const QJsonObject battery =
             QJsonDocument::fromJson(
@@ -176,7 +194,11 @@ private slots:
         QCOMPARE(battery["state_topic"].toString(), state);
         QCOMPARE(battery["unit_of_measurement"].toString(), QStringLiteral("V"));
         QCOMPARE(battery["device_class"].toString(), QStringLiteral("voltage"));
-        QCOMPARE(battery["availability_topic"].toString(), rig.topic("status"));
+        // Available while both the program and the controller are; unbelieved after three intervals.
+        QCOMPARE(battery["availability_mode"].toString(), QStringLiteral("all"));
+        QCOMPARE(battery["availability"][0]["topic"].toString(), rig.topic("program/status"));
+        QCOMPARE(battery["availability"][1]["topic"].toString(), rig.topic("Genset_1/availability"));
+        QCOMPARE(battery["expire_after"].toInt(), 60);  // a refresh of 1 s: the minute's floor
         QCOMPARE(battery["device"]["identifiers"][0].toString(), node);
         QCOMPARE(battery["device"]["name"].toString(), QStringLiteral("Genset_1"));
         const QJsonObject stop =
@@ -186,14 +208,71 @@ private slots:
         QCOMPARE(stop["name"].toString(), QStringLiteral("Emergency stop"));
         QCOMPARE(stop["device_class"].toString(), QStringLiteral("problem"));
         QCOMPARE(stop["device"]["identifiers"][0].toString(), node);
-        if (commands) {
-            const QJsonObject start =
-                QJsonDocument::fromJson(
-                    probe.on(QStringLiteral("homeassistant/button/%1/start/config").arg(node)).value(0))
-                    .object();
-            QCOMPARE(start["command_topic"].toString(), rig.topic("Genset_1/command"));
-            QCOMPARE(start["payload_press"].toString(), QStringLiteral("start"));
-        }
+        QCOMPARE(stop["availability_mode"].toString(), QStringLiteral("all"));
+        QVERIFY(stop.contains("expire_after"));
+    }
+
+    // A field not decoded is absent, never null (the first state, of the delay block alone, has no
+    // values and no indicators rather than nulls); and a clean stop leaves every controller unlinked
+    // and offline, then the program offline.
+    void statesHaveNoNullsAndACleanStopSaysUnlinked() {
+        test::PublishRig rig(test::throwawayBrokerUrl());
+        QVERIFY(rig.startPublishing());
+        auto probe = listen(rig);
+        QVERIFY(probe);
+        QTRY_VERIFY_WITH_TIMEOUT(rig.publisher->brokerStatus().connected, kWaitMs);
+        rig.station.poll().initialise(true);
+        rig.tick();  // the port opens
+        rig.tick();  // the delay block only
+        QTRY_VERIFY_WITH_TIMEOUT(!probe->on(rig.topic("Genset_1/state")).isEmpty(), kWaitMs);
+        const QJsonObject first = probe->json(rig.topic("Genset_1/state")).first();
+        QVERIFY2(!probe->on(rig.topic("Genset_1/state")).first().contains("null"),
+                 probe->on(rig.topic("Genset_1/state")).first().constData());
+        QCOMPARE(first["delays"].toObject().size(), 22);
+        QVERIFY(first["values"].toObject().isEmpty());
+        QVERIFY(first["indicators"].toObject().isEmpty());  // absent: never read as "off"
+        rig.sim.clock.advanceSecs(2);                       // the next state is due
+        rig.tick();                                         // the live block
+        QTRY_VERIFY_WITH_TIMEOUT(probe->on(rig.topic("Genset_1/state")).size() >= 2, kWaitMs);
+        for (const QByteArray& payload : probe->on(rig.topic("Genset_1/state")))
+            QVERIFY2(!payload.contains("null"), payload.constData());
+        QCOMPARE(probe->json(rig.topic("Genset_1/state")).last()["indicators"].toObject().size(), 32);
+        rig.publisher->flush(kWaitMs);
+        rig.publisher->stop();
+        QTRY_VERIFY_WITH_TIMEOUT(probe->on(rig.topic("program/status")).contains("offline"), kWaitMs);
+        const QJsonObject last = probe->json(rig.topic("Genset_1/state")).last();
+        QCOMPARE(last["link"]["linked"], QJsonValue(false));
+        QCOMPARE(probe->on(rig.topic("Genset_1/availability")).last(), QByteArray("offline"));
+        // In this order: the state, the controller's availability, then the program's status.
+        QStringList order;
+        for (const test::HeardMessage& m : probe->heard()) order << m.topic;
+        QVERIFY(order.lastIndexOf(rig.topic("Genset_1/state")) <
+                order.lastIndexOf(rig.topic("Genset_1/availability")));
+        QVERIFY(order.lastIndexOf(rig.topic("Genset_1/availability")) <
+                order.lastIndexOf(rig.topic("program/status")));
+    }
+
+    // An alarm that was on before the program started is "active at start", not raised again.
+    void anAlarmOnAtTheStartIsActiveAtStartNotRaised() {
+        test::PublishRig rig(test::throwawayBrokerUrl());
+        rig.sim.engine.setAlarm(true, false);  // emergency stop, before the program looks
+        QVERIFY(rig.startPublishing());
+        auto probe = listen(rig);
+        QVERIFY(probe);
+        QTRY_VERIFY_WITH_TIMEOUT(rig.publisher->brokerStatus().connected, kWaitMs);
+        rig.startPolling();
+        for (int i = 0; i < 4; ++i) rig.tick();
+        const QString eventTopic = rig.topic("Genset_1/event");
+        const auto kinds = [&] {
+            QStringList k;
+            for (const QJsonObject& e : probe->json(eventTopic))
+                if (e["detail"].toString().startsWith("zs9")) k << e["kind"].toString();
+            return k;
+        };
+        QTRY_COMPARE_WITH_TIMEOUT(kinds(), QStringList{"alarm-active-at-start"}, kWaitMs);
+        QCOMPARE(probe->json(eventTopic).first()["text"].toString(), QStringLiteral("Alarm active at start"));
+        QVERIFY(journalled(rig, history::JournalKind::AlarmRaised).isEmpty());
+        QCOMPARE(journalled(rig, history::JournalKind::AlarmActiveAtStart).size(), 2);  // zs9 and zs1
     }
 
     void withoutCommandsTheCommandTopicSendsNothing() {
@@ -219,17 +298,19 @@ private slots:
         QVERIFY(rig.startPublishing());
         auto probe = listen(rig);
         QVERIFY(probe);
-        QTRY_VERIFY_WITH_TIMEOUT(rig.publisher->brokerStatus().connected, kWaitMs);
+        QTRY_VERIFY_WITH_TIMEOUT(rig.publisher->isListening(), kWaitMs);
         rig.startPolling();
         QSignalSpy answered(rig.publisher.get(), &publish::Publisher::commandAnswered);
-        probe->publish(rig.topic("Genset_1/command"), R"({"command":"start","client":"hq-desk"})");
+        probe->publish(rig.topic("Genset_1/command"),
+                       rig.signedCommand("start", "c-1", "desk", test::kDeskKey));
         QTRY_COMPARE_WITH_TIMEOUT(answered.count(), 1, kWaitMs);
         QVERIFY(rig.sim.port.written.contains(kStartFrame));
         const QString resultTopic = rig.topic("Genset_1/command/result");
         QTRY_VERIFY_WITH_TIMEOUT(!probe->json(resultTopic).isEmpty(), kWaitMs);
         const QJsonObject result = probe->json(resultTopic).first();
         QVERIFY(result["accepted"].toBool());
-        QCOMPARE(result["client"].toString(), QStringLiteral("hq-desk"));
+        QCOMPARE(result["client"].toString(), QStringLiteral("desk"));
+        QCOMPARE(result["id"].toString(), QStringLiteral("c-1"));
         rig.journal.flush();
         history::JournalFilter filter;
         filter.kind = history::JournalKind::CommandSent;
@@ -237,14 +318,14 @@ private slots:
         QCOMPARE(sent.size(), 1);
         QCOMPARE(sent.first().controller, QStringLiteral("Genset 1"));
         QCOMPARE(sent.first().detail,
-                 QStringLiteral("Start (dport3, 0005100100FF), origin mqtt, client hq-desk"));
+                 QStringLiteral("Start (dport3, 0005100100FF), origin mqtt, client desk, id c-1"));
         // The journalled command goes out on the event topic like every event.
         QTRY_VERIFY_WITH_TIMEOUT(
             [&] {
                 for (const QJsonObject& e : probe->json(rig.topic("Genset_1/event")))
                     if (e["kind"] == QLatin1String("command-sent") &&
-                        e["detail"].toString().contains("hq-desk") &&
-                        e["detail_english"] == QLatin1String("Start, sent by MQTT client hq-desk") &&
+                        e["detail"].toString().contains("client desk") &&
+                        e["detail_english"] == QLatin1String("Start, sent by MQTT client desk") &&
                         e["detail_local"] == e["detail_english"] && e["language"] == QLatin1String("English"))
                         return true;
                 return false;
@@ -255,33 +336,39 @@ private slots:
     void refusalsSendNothingAndAreAnswered_data() {
         QTest::addColumn<QString>("situation");
         QTest::addColumn<QString>("controller");
-        QTest::addColumn<QByteArray>("payload");
+        QTest::addColumn<QString>("word");  // signed by hq, for the controller of the topic
         QTest::addColumn<QString>("reason");
         QTest::newRow("another controller") << ""
-                                            << "Genset_2" << QByteArray("start") << "Genset_1";
-        QTest::newRow("rotation mode")
-            << "rotation"
-            << "Genset_1" << QByteArray("stop") << "Not available while polling all ports";
+                                            << "Genset_2"
+                                            << "start"
+                                            << "Genset_1";
+        QTest::newRow("rotation mode") << "rotation"
+                                       << "Genset_1"
+                                       << "stop"
+                                       << "Not available while polling all ports";
         QTest::newRow("not linked") << "unplugged"
-                                    << "Genset_1" << QByteArray("test")
+                                    << "Genset_1"
+                                    << "test"
                                     << "The link to the controller is not up";
-        QTest::newRow("factory defaults are never remote")
-            << ""
-            << "Genset_1" << QByteArray("default") << "start, auto, stop or test only";
-        QTest::newRow("a parameter write is never remote")
-            << ""
-            << "Genset_1" << QByteArray("000601050001") << "start, auto, stop or test only";
+        QTest::newRow("factory defaults are never remote") << ""
+                                                           << "Genset_1"
+                                                           << "default"
+                                                           << "start, auto, stop or test only";
+        QTest::newRow("a parameter write is never remote") << ""
+                                                           << "Genset_1"
+                                                           << "000601050001"
+                                                           << "start, auto, stop or test only";
     }
     void refusalsSendNothingAndAreAnswered() {
         QFETCH(QString, situation);
         QFETCH(QString, controller);
-        QFETCH(QByteArray, payload);
+        QFETCH(QString, word);
         QFETCH(QString, reason);
         test::PublishRig rig(test::throwawayBrokerUrl(), QString(), true);
         QVERIFY(rig.startPublishing());
         auto probe = listen(rig);
         QVERIFY(probe);
-        QTRY_VERIFY_WITH_TIMEOUT(rig.publisher->brokerStatus().connected, kWaitMs);
+        QTRY_VERIFY_WITH_TIMEOUT(rig.publisher->isListening(), kWaitMs);
         rig.startPolling();
         if (situation == QLatin1String("rotation")) rig.station.poll().setRotationMode(true);
         if (situation == QLatin1String("unplugged")) {
@@ -291,7 +378,8 @@ private slots:
         }
         const int written = rig.sim.port.written.size();
         QSignalSpy answered(rig.publisher.get(), &publish::Publisher::commandAnswered);
-        probe->publish(rig.topic(controller + "/command"), payload);
+        probe->publish(rig.topic(controller + "/command"),
+                       rig.signedCommand(word, "r-1", "hq", test::kHqKey, 0, controller));
         QTRY_COMPARE_WITH_TIMEOUT(answered.count(), 1, kWaitMs);
         const QString resultTopic = rig.topic(controller + "/command/result");
         QTRY_VERIFY_WITH_TIMEOUT(!probe->json(resultTopic).isEmpty(), kWaitMs);
@@ -299,10 +387,183 @@ private slots:
         QVERIFY(!result["accepted"].toBool());
         QVERIFY2(result["reason"].toString().contains(reason), qPrintable(result["reason"].toString()));
         QCOMPARE(rig.sim.port.written.size(), written);
-        rig.journal.flush();
-        history::JournalFilter filter;
-        filter.kind = history::JournalKind::CommandSent;
-        QVERIFY(rig.journal.events(filter).isEmpty());
+        QVERIFY(journalled(rig, history::JournalKind::CommandSent).isEmpty());
+        // The refusal is journalled with its reason, the verified client, the id and the word.
+        const QVector<history::JournalEvent> refused = journalled(rig, history::JournalKind::CommandRefused);
+        QCOMPARE(refused.size(), 1);
+        QVERIFY2(refused.first().detail.startsWith(word + QStringLiteral(" refused (")),
+                 qPrintable(refused.first().detail));
+        QVERIFY2(refused.first().detail.contains(reason) &&
+                     refused.first().detail.endsWith(QStringLiteral("origin mqtt, client hq, id r-1")),
+                 qPrintable(refused.first().detail));
+    }
+
+    // Retained, replayed, stale, forged and unsigned commands: nothing reaches the line, each attempt
+    // has one result with its id and a journal row naming the verified client (never the claimed one).
+    void untrustedCommandsNeverAct_data() {
+        QTest::addColumn<QString>("situation");
+        QTest::addColumn<int>("accepted");  // results accepted, of all the attempts
+        QTest::addColumn<int>("attempts");
+        QTest::addColumn<QString>("reason");  // of the last result
+        QTest::addColumn<QString>("names");   // the client and id the journal names
+        QTest::newRow("valid") << "valid" << 1 << 1 << ""
+                               << "client hq, id v-1";
+        QTest::newRow("retained start") << "retained" << 0 << 1 << "retained"
+                                        << "client unknown, id v-1";
+        QTest::newRow("replayed id") << "replayed" << 1 << 2 << "replayed: id v-1 was seen before"
+                                     << "client hq, id v-1";
+        QTest::newRow("stale by 31 s") << "stale" << 0 << 1 << "stale: signed 31 s from the site clock"
+                                       << "client hq, id v-1";
+        QTest::newRow("31 s ahead") << "ahead" << 0 << 1 << "stale: signed 31 s"
+                                    << "client hq, id v-1";
+        QTest::newRow("30 s old is fresh") << "fresh" << 1 << 1 << ""
+                                           << "client hq, id v-1";
+        QTest::newRow("wrong key") << "wrong key" << 0 << 1 << "bad signature"
+                                   << "client unknown, id v-1";
+        QTest::newRow("unknown client") << "anybody" << 0 << 1 << "unknown client"
+                                        << "client unknown, id v-1";
+        QTest::newRow("missing signature") << "unsigned" << 0 << 1 << "\"sig\" is missing"
+                                           << "client unknown, id v-1";
+        QTest::newRow("plain word") << "word" << 0 << 1 << "not a signed command"
+                                    << "client unknown, id -";
+        QTest::newRow("signed for another controller")
+            << "other" << 0 << 1 << "signed for controller Genset_2"
+            << "client hq, id v-1";
+    }
+    void untrustedCommandsNeverAct() {
+        QFETCH(QString, situation);
+        QFETCH(int, accepted);
+        QFETCH(int, attempts);
+        QFETCH(QString, reason);
+        QFETCH(QString, names);
+        test::PublishRig rig(test::throwawayBrokerUrl(), QString(), true);
+        QVERIFY(rig.startPublishing());
+        auto probe = listen(rig);
+        QVERIFY(probe);
+        QTRY_VERIFY_WITH_TIMEOUT(rig.publisher->isListening(), kWaitMs);
+        rig.startPolling();
+        const QString commandTopic = rig.topic("Genset_1/command");
+        QByteArray payload = rig.signedCommand("start", "v-1");
+        bool retained = false;
+        if (situation == QLatin1String("retained")) retained = true;
+        if (situation == QLatin1String("stale"))
+            payload = rig.signedCommand("start", "v-1", "hq", test::kHqKey, -31);
+        if (situation == QLatin1String("ahead"))
+            payload = rig.signedCommand("start", "v-1", "hq", test::kHqKey, 31);
+        if (situation == QLatin1String("fresh"))
+            payload = rig.signedCommand("start", "v-1", "hq", test::kHqKey, -30);
+        if (situation == QLatin1String("wrong key"))
+            payload = rig.signedCommand("start", "v-1", "hq", test::kDeskKey);
+        if (situation == QLatin1String("anybody"))
+            payload = rig.signedCommand("start", "v-1", "anybody", QByteArrayLiteral("guess"));
+        if (situation == QLatin1String("unsigned")) {
+            QJsonObject o = QJsonDocument::fromJson(payload).object();
+            o.remove(QStringLiteral("sig"));
+            payload = QJsonDocument(o).toJson(QJsonDocument::Compact);
+        }
+        if (situation == QLatin1String("word")) payload = "start";
+        if (situation == QLatin1String("other"))
+            payload = rig.signedCommand("start", "v-1", "hq", test::kHqKey, 0, QStringLiteral("Genset_2"));
+        QSignalSpy answered(rig.publisher.get(), &publish::Publisher::commandAnswered);
+        for (int i = 0; i < attempts; ++i) {
+            probe->publish(commandTopic, payload, retained);
+            QTRY_COMPARE_WITH_TIMEOUT(answered.count(), i + 1, kWaitMs);
+        }
+        rig.publisher->flush(kWaitMs);
+        // Exactly the start frame, once, for the one command that held; nothing else on the line.
+        QCOMPARE(startFrames(rig), accepted);
+        QVERIFY(!wroteCommand(rig) || accepted > 0);
+        const QString resultTopic = rig.topic("Genset_1/command/result");
+        QTRY_COMPARE_WITH_TIMEOUT(probe->json(resultTopic).size(), attempts, kWaitMs);
+        int yes = 0;
+        for (const QJsonObject& r : probe->json(resultTopic)) yes += r["accepted"].toBool() ? 1 : 0;
+        QCOMPARE(yes, accepted);
+        const QJsonObject last = probe->json(resultTopic).last();
+        QCOMPARE(last["id"].toString(),
+                 situation == QLatin1String("word") ? QString() : QStringLiteral("v-1"));
+        QVERIFY2(last["reason"].toString().contains(reason), qPrintable(last["reason"].toString()));
+        const QVector<history::JournalEvent> sent = journalled(rig, history::JournalKind::CommandSent);
+        const QVector<history::JournalEvent> refused = journalled(rig, history::JournalKind::CommandRefused);
+        QCOMPARE(sent.size(), accepted);
+        QCOMPARE(refused.size(), attempts - accepted);
+        const history::JournalEvent& row = refused.isEmpty() ? sent.last() : refused.last();
+        QVERIFY2(row.detail.endsWith(QStringLiteral("origin mqtt, ") + names), qPrintable(row.detail));
+        if (!refused.isEmpty()) QVERIFY2(row.detail.contains(reason), qPrintable(row.detail));
+        if (retained) {
+            // The program took the retained command off the broker: an empty retained message.
+            QTRY_VERIFY_WITH_TIMEOUT(probe->on(commandTopic).contains(QByteArray()), kWaitMs);
+            test::MqttProbe late(test::throwawayBrokerUrl(), QStringLiteral("late-") + rig.site,
+                                 {commandTopic});
+            QVERIFY(late.connect());
+            QTest::qWait(200);  // a retained message comes right after the subscription: none must
+            QVERIFY(late.on(commandTopic).isEmpty());
+        }
+    }
+
+    // The ids are kept in the database: a restart does not make a message sent before it good again.
+    void anIdSeenBeforeARestartIsStillRefused() {
+        test::PublishRig rig(test::throwawayBrokerUrl(), QString(), true);
+        QVERIFY(rig.startPublishing());
+        auto probe = listen(rig);
+        QVERIFY(probe);
+        QTRY_VERIFY_WITH_TIMEOUT(rig.publisher->isListening(), kWaitMs);
+        rig.startPolling();
+        const QByteArray payload = rig.signedCommand("start", "once-1");
+        {
+            QSignalSpy answered(rig.publisher.get(), &publish::Publisher::commandAnswered);
+            probe->publish(rig.topic("Genset_1/command"), payload);
+            QTRY_COMPARE_WITH_TIMEOUT(answered.count(), 1, kWaitMs);
+        }
+        rig.publisher->stop();
+        QVERIFY(rig.startPublishing());
+        QTRY_VERIFY_WITH_TIMEOUT(rig.publisher->isListening(), kWaitMs);
+        QSignalSpy answered(rig.publisher.get(), &publish::Publisher::commandAnswered);
+        probe->publish(rig.topic("Genset_1/command"), payload);
+        QTRY_COMPARE_WITH_TIMEOUT(answered.count(), 1, kWaitMs);
+        QVERIFY(
+            !QJsonDocument::fromJson(answered.first().first().toByteArray()).object()["accepted"].toBool());
+        QCOMPARE(startFrames(rig), 1);
+    }
+
+    // The operator comes first: while the local "Start … now?" box is open, a remote stop is refused
+    // as busy and nothing goes on the line.
+    void aRemoteStopWhileALocalQuestionIsOpenIsRefusedAsBusy() {
+        test::PublishRig rig(test::throwawayBrokerUrl(), QString(), true);
+        QVERIFY(rig.startPublishing());
+        auto probe = listen(rig);
+        QVERIFY(probe);
+        QTRY_VERIFY_WITH_TIMEOUT(rig.publisher->isListening(), kWaitMs);
+        rig.startPolling();
+        test::ScriptedPrompter local;
+        local.defaultAnswer = false;  // the operator then says No
+        monitor::LinePrompter prompter(local, rig.station.poll().activity());
+        const monitor::CommandGate gate(rig.station.poll(), rig.messages, prompter);
+        operations::OperationServices services{gate,         rig.station.poll(), rig.station.controllerLink(),
+                                               rig.messages, prompter,           {}};
+        QSignalSpy answered(rig.publisher.get(), &publish::Publisher::commandAnswered);
+        local.whileOpen = [&] {
+            if (local.of(QStringLiteral("confirm")).size() != 1 || answered.count() > 0) return;
+            // The box's modal loop runs while the message arrives.
+            probe->publish(rig.topic("Genset_1/command"), rig.signedCommand("stop", "b-1"));
+            QTRY_COMPARE_WITH_TIMEOUT(answered.count(), 1, kWaitMs);
+        };
+        operations::OperatingCommands(services).SendOperatingCommand(
+            *operations::FindOperatingCommand(QStringLiteral("dport3")));
+        QCOMPARE(local.of(QStringLiteral("confirm")).size(), 1);
+        QCOMPARE(answered.count(), 1);
+        const QJsonObject result = QJsonDocument::fromJson(answered.first().first().toByteArray()).object();
+        QVERIFY(!result["accepted"].toBool());
+        QCOMPARE(result["reason"].toString(), QStringLiteral("busy: the operator is answering a command"));
+        QVERIFY(!wroteCommand(rig));
+        const QVector<history::JournalEvent> refused = journalled(rig, history::JournalKind::CommandRefused);
+        QCOMPARE(refused.size(), 1);
+        QVERIFY2(refused.first().detail.startsWith(
+                     QStringLiteral("stop refused (busy: the operator is answering")),
+                 qPrintable(refused.first().detail));
+        // Once the box is closed the same sender's next command is taken.
+        probe->publish(rig.topic("Genset_1/command"), rig.signedCommand("stop", "b-2"));
+        QTRY_COMPARE_WITH_TIMEOUT(answered.count(), 2, kWaitMs);
+        QVERIFY(QJsonDocument::fromJson(answered.last().first().toByteArray()).object()["accepted"].toBool());
     }
 
     // Rotation closes one controller's port and opens the next one's by design: no state message may

@@ -49,6 +49,11 @@ public:
             std::lock_guard<std::mutex> lock(p->m_mutex);
             ++p->m_subscriptions;
         });
+        mosquitto_publish_callback_set(m_mosq, [](mosquitto*, void* self, int mid) {
+            auto* p = static_cast<MqttProbe*>(self);
+            std::lock_guard<std::mutex> lock(p->m_mutex);
+            p->m_acked.append(mid);
+        });
         mosquitto_message_callback_set(m_mosq, [](mosquitto*, void* self, const mosquitto_message* m) {
             auto* p = static_cast<MqttProbe*>(self);
             std::lock_guard<std::mutex> lock(p->m_mutex);
@@ -62,6 +67,28 @@ public:
         mosquitto_destroy(m_mosq);
     }
 
+    /// A user and password for the broker, before connect().
+    void login(const QString& user, const QString& password) {
+        mosquitto_username_pw_set(m_mosq, user.toUtf8().constData(), password.toUtf8().constData());
+    }
+    /// Publishes (QoS 1) and waits (at most `timeoutMs`) until the broker acknowledged it: then the
+    /// broker has dealt with it, delivered or (refused by its access list) dropped.
+    bool publishAcknowledged(const QString& topic, const QByteArray& payload, bool retain = false,
+                             int timeoutMs = 10000) {
+        int mid = 0;
+        if (mosquitto_publish(m_mosq, &mid, topic.toUtf8().constData(), int(payload.size()),
+                              payload.constData(), 1, retain) != MOSQ_ERR_SUCCESS)
+            return false;
+        QDeadlineTimer deadline(timeoutMs);
+        while (!deadline.hasExpired()) {
+            {
+                std::lock_guard<std::mutex> lock(m_mutex);
+                if (m_acked.contains(mid)) return true;
+            }
+            QTest::qWait(10);
+        }
+        return false;
+    }
     /// Connects and waits (at most `timeoutMs`) until every filter is subscribed.
     bool connect(int timeoutMs = 10000) {
         if (mosquitto_connect_async(m_mosq, m_host.constData(), m_port, 30) != MOSQ_ERR_SUCCESS) return false;
@@ -105,6 +132,7 @@ private:
     mosquitto* m_mosq = nullptr;
     mutable std::mutex m_mutex;
     QList<HeardMessage> m_heard;
+    QList<int> m_acked;
     int m_subscriptions = 0;
 };
 
@@ -113,6 +141,10 @@ private:
 /// sessions and queued messages are kept on disk across a stop, as a broker in service keeps them.
 class PrivateBroker {
 public:
+    /// `access`: the lines that say who may connect ("allow_anonymous false\npassword_file …"); by
+    /// default anyone may.
+    explicit PrivateBroker(QString access = QStringLiteral("allow_anonymous true\n"))
+        : m_access(std::move(access)) {}
     ~PrivateBroker() { stop(); }
     static QString program() { return qEnvironmentVariable("TARSYN_TEST_MOSQUITTO"); }
 
@@ -140,10 +172,10 @@ private:
         const QString log = m_dir.filePath(QStringLiteral("broker.log"));
         QFile conf(m_dir.filePath(QStringLiteral("mosquitto.conf")));
         if (!conf.open(QIODevice::WriteOnly | QIODevice::Truncate)) return false;
-        conf.write(QStringLiteral("listener %1 127.0.0.1\nallow_anonymous true\npersistence true\n"
+        conf.write(QStringLiteral("listener %1 127.0.0.1\n%5persistence true\n"
                                   "persistence_location %2/\nuser %3\nlog_dest file %4\n")
                        .arg(m_port)
-                       .arg(m_dir.path(), qEnvironmentVariable("USER", QStringLiteral("root")), log)
+                       .arg(m_dir.path(), qEnvironmentVariable("USER", QStringLiteral("root")), log, m_access)
                        .toUtf8());
         conf.close();
         QFile::remove(log);
@@ -160,6 +192,7 @@ private:
         return false;
     }
 
+    QString m_access;
     QTemporaryDir m_dir;
     QProcess m_process;
     int m_port = 0;
