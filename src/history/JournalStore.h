@@ -3,6 +3,7 @@
 #include <QDateTime>
 #include <QString>
 #include <QVector>
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -56,6 +57,8 @@ public:
     using ErrorCallback = std::function<void(const QString&)>;
     static constexpr int kRetrySeconds = 30;
     static constexpr int kDefaultRetentionDays = 365;
+    /// How long closing waits for the writer before the events it has not written go to the spool.
+    static constexpr int kEndSeconds = 5;
 
     /// `writeTurns`: the history store's (HistoryStore::writeTurns()) when both write to one embedded
     /// database, so that the writer thread lets the recorder go first without SQLite's sleeps.
@@ -84,6 +87,12 @@ public:
     void endGroup() override;
     /// Waits until every event recorded so far is written (or the writer is failing).
     void flush();
+    /// The same for at most `limit` (the program ends and must not wait on a frozen server): events
+    /// not written by then go to the journal's spool, "kalde-journal.spool" beside the history's spool,
+    /// and the next open() writes them first. Returns how many events wait there (0: all written).
+    qint64 flushWithin(std::chrono::milliseconds limit);
+    /// Where flushWithin() leaves the events it could not write (empty: the history has no spool).
+    QString spoolPath() const;
 
     /// Deletes events older than `days` days before now; returns how many went (-1 on failure).
     int purgeOlderThan(int days);
