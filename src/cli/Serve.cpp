@@ -146,6 +146,7 @@ ServeLine::ServeLine(const SessionSettings& settings, const config::PortEntry& e
     m_journal = std::make_unique<history::JournalStore>(
         location, clock, [this](const QString& m) { this->log(m); },
         location.kind == history::HistoryLocation::Kind::Sqlite ? turns : nullptr);
+    m_journal->setWriter(history::JournalWriterIdentity(QSysInfo::machineHostName(), m_config.dataDir()));
     m_log = std::make_unique<Log>(*this);
     m_awareness = std::make_unique<aware::Awareness>(clock, m_config, m_settings, *m_journal, *m_log);
     m_station = std::make_unique<station::Station>(port, sleeper, clock, m_settings, m_messages);

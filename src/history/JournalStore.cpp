@@ -8,6 +8,7 @@
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QSqlRecord>
 #include <QStringList>
 #include <atomic>
 #include <chrono>
@@ -173,9 +174,12 @@ public:
     };
     static constexpr size_t kMaxQueued = 100000;  // a database gone for long must not eat the memory
 
-    JournalWriter(HistoryLocation location, QString connectionName, std::shared_ptr<WriteTurns> writeTurns)
+    JournalWriter(HistoryLocation location, QString connectionName, std::shared_ptr<WriteTurns> writeTurns,
+                  QString writer)
         : m_location(std::move(location)),
           m_connectionName(std::move(connectionName)),
+          // A null text would bind as SQL NULL: no identity is an empty one.
+          m_writer(writer.isNull() ? QStringLiteral("") : std::move(writer)),
           m_writeTurns(std::move(writeTurns)),
           m_thread([this] { run(); }) {}
     ~JournalWriter() {
@@ -319,7 +323,7 @@ private:
                     insert.emplace(QSqlDatabase::database(m_connectionName, false));
                     if (!insert->prepare(
                             QStringLiteral("INSERT INTO \"journal\" (\"sj\", \"port\", \"kind\", "
-                                           "\"detail\") VALUES (?, ?, ?, ?)"))) {
+                                           "\"detail\", \"writer\") VALUES (?, ?, ?, ?, ?)"))) {
                         why = SqlErrorText(insert->lastError());
                         endCall();
                         closeConnection();
@@ -347,6 +351,7 @@ private:
                     insert->bindValue(1, e.port);
                     insert->bindValue(2, e.kind);
                     insert->bindValue(3, e.detail);
+                    insert->bindValue(4, m_writer);
                     ok = insert->exec();
                     if (ok) insert->finish();
                 }
@@ -441,6 +446,7 @@ private:
 
     const HistoryLocation m_location;
     const QString m_connectionName;
+    const QString m_writer;  // this program's identity, in every event's "writer"
     const std::shared_ptr<WriteTurns> m_writeTurns;
     std::mutex m_mutex;
     std::condition_variable m_wake, m_idle;
@@ -513,11 +519,12 @@ bool JournalStore::open() {
     const QStringList statements = {
         pg ? QStringLiteral("CREATE TABLE IF NOT EXISTS \"journal\" (\"id\" BIGSERIAL PRIMARY KEY, "
                             "\"sj\" TEXT COLLATE \"C\" NOT NULL, \"port\" TEXT NOT NULL, "
-                            "\"kind\" TEXT NOT NULL, \"detail\" TEXT NOT NULL)")
+                            "\"kind\" TEXT NOT NULL, \"detail\" TEXT NOT NULL, "
+                            "\"writer\" TEXT NOT NULL DEFAULT '')")
            : QStringLiteral(
                  "CREATE TABLE IF NOT EXISTS \"journal\" (\"id\" INTEGER PRIMARY KEY AUTOINCREMENT, "
                  "\"sj\" TEXT NOT NULL, \"port\" TEXT NOT NULL, \"kind\" TEXT NOT NULL, "
-                 "\"detail\" TEXT NOT NULL)"),
+                 "\"detail\" TEXT NOT NULL, \"writer\" TEXT NOT NULL DEFAULT '')"),
         QStringLiteral("CREATE INDEX IF NOT EXISTS \"journal_sj\" ON \"journal\" (\"sj\")"),
     };
     const QString foreign = HistoryStore::foreignTables(db);
@@ -533,6 +540,9 @@ bool JournalStore::open() {
     if (ok && pg) ok = q.exec(QStringLiteral("SELECT pg_advisory_xact_lock(7316202401)"));
     for (const QString& sql : statements)
         if (ok) ok = q.exec(sql);
+    // A journal made by an older program has no "writer": its rows get an empty one.
+    if (ok && !db.record(QStringLiteral("journal")).contains(QStringLiteral("writer")))
+        ok = q.exec(QStringLiteral("ALTER TABLE \"journal\" ADD COLUMN \"writer\" TEXT NOT NULL DEFAULT ''"));
     if (ok) ok = db.commit();
     if (!ok) {
         m_lastError = QStringLiteral("Cannot create the event journal in %1: %2")
@@ -543,7 +553,7 @@ bool JournalStore::open() {
         return false;
     }
     m_writer = std::make_unique<JournalWriter>(m_location, m_connectionName + QStringLiteral("-writer"),
-                                               m_writeTurns);
+                                               m_writeTurns, m_writerIdentity);
     m_lastError.clear();
     m_reported = false;
     return true;
@@ -697,6 +707,10 @@ QStringList JournalStore::controllers() {
     QStringList out;
     while (q.next()) out << q.value(0).toString();
     return out;
+}
+
+QString JournalWriterIdentity(const QString& host, const QString& dataDir) {
+    return QStringLiteral("%1:%2").arg(host, QDir::cleanPath(QDir(dataDir).absolutePath()));
 }
 
 int JournalRetentionDays(const QString& setting) {

@@ -43,7 +43,7 @@ struct JournalFilter {
     int limit = 10000;                ///< newest first, at most this many
 };
 
-/// The event journal: table "journal" ("id", "sj", "port", "kind", "detail", index on "sj") in the
+/// The event journal: table "journal" ("id", "sj", "port", "kind", "detail", "writer", index on "sj") in the
 /// history database. record() stamps the event and hands it to a writer thread with a Qt SQL
 /// connection of its own, which commits each event (or each group of them, see Journal::beginGroup)
 /// in its own transaction a moment later, so an alarm storm costs the poll tick next to nothing and a killed
@@ -67,6 +67,12 @@ public:
     ~JournalStore() override;
     JournalStore(const JournalStore&) = delete;
     JournalStore& operator=(const JournalStore&) = delete;
+
+    /// Who writes the events (stored in column "writer"): several programs may share one journal,
+    /// and each publishes only its own. Set before open(); the composition root gives it
+    /// (JournalWriterIdentity). Empty by default.
+    void setWriter(const QString& writer) { m_writerIdentity = writer; }
+    QString writer() const { return m_writerIdentity; }
 
     /// Opens the connection and creates the table and its index when missing (an older kalde.db has
     /// neither); false with lastError() on failure.
@@ -114,6 +120,7 @@ private:
     QDateTime m_lastAttempt;
     bool m_reported = false;
     std::shared_ptr<WriteTurns> m_writeTurns;
+    QString m_writerIdentity;
     // The stamp of the last event: a storm stamps many events within one second.
     QDate m_stampDate;
     QTime m_stampSecond;
@@ -122,6 +129,10 @@ private:
     int m_groupDepth = 0;
     QVector<JournalWriterEvent> m_group;  // recorded in the open group, handed over at its end
 };
+
+/// The journal's writer identity of a program: the host and the data folder it runs on
+/// ("site-box:/var/lib/tarsyn"), the same at every start.
+QString JournalWriterIdentity(const QString& host, const QString& dataDir);
 
 /// The retention setting: system.ini [Aware] "days", whole days; a missing, zero or unreadable
 /// value gives the default of 365.

@@ -6,6 +6,7 @@
 #include <QJsonObject>
 #include <QThread>
 #include <QTimer>
+#include <algorithm>
 #include <condition_variable>
 #include <deque>
 #include <mutex>
@@ -82,12 +83,14 @@ public:
         QString since;  // the journal stamp of the start: the first start's outbox begins there
         std::function<void(bool connected, const QString& reason)> broker;  // called on this thread
         std::function<void(const QString& controller, const QByteArray& payload)> command;
+        QString writer;  // the journal's writer identity: the outbox publishes that writer's events only
     };
     explicit PublishWorker(Setup setup) : m_setup(std::move(setup)) {}
 
     void begin() {
-        m_outbox = std::make_unique<EventOutbox>(
-            m_setup.location, m_setup.topics.site() + '/' + m_setup.scope.name, m_setup.since, m_setup.turns);
+        m_outbox =
+            std::make_unique<EventOutbox>(m_setup.location, m_setup.topics.site() + '/' + m_setup.scope.name,
+                                          m_setup.since, m_setup.turns, m_setup.writer);
         openOutbox();
         MqttClient::Handlers h;
         h.connected = [this] {
@@ -200,7 +203,7 @@ private:
     void advance() {
         qint64 last = -1;
         while (!m_inFlight.empty() && m_inFlight.front().acked) {
-            last = m_inFlight.front().id;
+            last = std::max(last, m_inFlight.front().id);  // a late event's id is below the others
             m_inFlight.pop_front();
         }
         if (last >= 0) m_outbox->store(last);
@@ -236,7 +239,7 @@ private:
                     sent = true;
                 }
                 m_inFlight.push_back(f);
-                m_readUpTo = e.id;
+                m_readUpTo = std::max(m_readUpTo, e.id);
             }
             advance();
         }
@@ -301,7 +304,8 @@ void Publisher::start() {
                                {},
                                history::stampText(m_services.clock.now()),
                                {},
-                               {}};
+                               {},
+                               m_services.journal.writer()};
     const auto message = [this](const QString& key) { return m_services.messages.text(key); };
     for (history::JournalKind kind : history::kJournalKinds) {
         const QString text = aware::JournalKindText(kind, message);
