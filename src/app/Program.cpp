@@ -266,6 +266,7 @@ Program::Program(const QString& dataDir, const QByteArray& codePage, const Subst
     p.journal = std::make_unique<history::JournalStore>(
         p.store->location(), p.clock, [&window](const QString& m) { window.setHistoryStatus(false, m); },
         p.store->writeTurns());
+    p.journal->setWriter(history::JournalWriterIdentity(QSysInfo::machineHostName(), p.config.dataDir()));
     if (p.journal->open()) p.journal->purgeOlderThan(aware::JournalRetentionSetting(p.config));
     p.awareness = std::make_unique<aware::Awareness>(p.clock, p.config, p.settings, *p.journal, p.notifier);
     p.awareness->setStatusView(&window);

@@ -17,7 +17,8 @@ enum ExitCode {
     kExitOk = 0,
     kExitDiffers = 1,  ///< a difference, a refused value or a declined confirmation
     kExitUsage = 2,
-    kExitLink = 3,  ///< the port would not open or the controller did not answer
+    kExitLink = 3,    ///< the port would not open or the controller did not answer
+    kExitFailed = 4,  ///< serve: a line failed while it ran and could not be restarted
 };
 
 /// The command line of tarsynctl: the options shared by every sub-command, then the sub-command, its

@@ -1,7 +1,9 @@
 #include "cli/Serve.h"
 
+#include <pthread.h>
 #include <signal.h>
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QEventLoop>
 #include <QFileInfo>
@@ -9,6 +11,8 @@
 #include <QSet>
 #include <QSysInfo>
 #include <QThread>
+#include <algorithm>
+#include <chrono>
 
 #include "aware/Awareness.h"
 #include "aware/JournalTexts.h"
@@ -130,6 +134,7 @@ private:
 
 namespace {
 constexpr int kPublishFlushMs = 3000;  // within the service manager's stop time-out, whatever the broker does
+constexpr int kEndMs = 5000;           // the whole end of a line, whatever the database does
 }  // namespace
 
 history::HistoryLocation ServeLine::lineLocation(const config::Config& config, const QString& port) {
@@ -180,6 +185,7 @@ ServeLine::ServeLine(const SessionSettings& settings, const config::PortEntry& e
     m_journal = std::make_unique<history::JournalStore>(
         location, clock, [this](const QString& m) { this->log(m); },
         location.kind == history::HistoryLocation::Kind::Sqlite ? turns : nullptr);
+    m_journal->setWriter(history::JournalWriterIdentity(QSysInfo::machineHostName(), m_config.dataDir()));
     m_log = std::make_unique<Log>(*this);
     m_awareness = std::make_unique<aware::Awareness>(clock, m_config, m_settings, *m_log, *m_log);
     m_station = std::make_unique<station::Station>(port, sleeper, clock, m_settings, m_messages);
@@ -231,12 +237,26 @@ void ServeLine::start() {
 
 LineSummary ServeLine::finish() {
     m_station->stop();
-    m_recorder->flush();
-    m_journal->flush();
+    // A bounded end: a database that does not take the rows and events within kEndMs (a frozen
+    // server) does not hold the service up; they wait in the line's spools for the next start.
+    const QDeadlineTimer deadline(kEndMs);
+    const auto left = [&deadline] {
+        return std::chrono::milliseconds(qMax<qint64>(0, deadline.remainingTime()));
+    };
+    const qint64 rows = m_recorder->flushWithin(left());
+    if (rows > 0)
+        log(QStringLiteral("%1 history rows not written; they wait in %2 for the next start")
+                .arg(rows)
+                .arg(m_store->location().spoolPath));
+    const qint64 events = m_journal->flushWithin(left());
+    if (events > 0)
+        log(QStringLiteral("%1 journal events not written; they wait in %2 for the next start")
+                .arg(events)
+                .arg(m_journal->spoolPath()));
     if (m_publisher) {
         // The last events go out while the broker is there; any it missed wait in the journal for
         // the next start.
-        m_publisher->flush(kPublishFlushMs);
+        m_publisher->flush(int(qMin<qint64>(kPublishFlushMs, left().count())));
         m_publisher->stop();
     }
     LineSummary summary;
@@ -248,13 +268,36 @@ LineSummary ServeLine::finish() {
     return summary;
 }
 
-Service::Service(const SessionSettings& settings, QVector<config::PortEntry> lines, Terminal& log)
+Service::Service(const SessionSettings& settings, QVector<config::PortEntry> lines, Terminal& log,
+                 RestartPolicy policy, LineBody body)
     : m_settings(settings),
       m_lines(std::move(lines)),
       m_log(log),
-      m_turns(std::make_shared<history::WriteTurns>()) {}
+      m_policy(policy),
+      m_body(std::move(body)),
+      m_turns(std::make_shared<history::WriteTurns>()) {
+    if (!m_body)
+        m_body = [this](const config::PortEntry& entry, bool first, QEventLoop& loop,
+                        const std::function<void()>& running) {
+            // Everything of a line is made on its thread: the serial port, the station's timer and
+            // the database connections belong to the thread that made them.
+            link::QtSerialPort port;
+            link::ThreadSleeper sleeper;
+            link::SystemClock clock;
+            ServeLine line(m_settings, entry, port, sleeper, clock, m_turns, m_log, first);
+            line.start();
+            running();
+            loop.exec();
+            return line.finish();
+        };
+}
 
 Service::~Service() { stop(); }
+
+bool Service::failed() {
+    QMutexLocker lock(&m_mutex);
+    return m_failed;
+}
 
 int Service::start() {
     // A line held by another program is never shared: the service does not start at all, so that
@@ -284,44 +327,15 @@ int Service::start() {
                            .arg(port));
         return kExitLink;
     }
-    m_loops = QVector<QEventLoop*>(m_lines.size(), nullptr);
+    {
+        QMutexLocker lock(&m_mutex);
+        m_stopped = false;
+        m_loops = QVector<QEventLoop*>(m_lines.size(), nullptr);
+    }
     m_summaries = QVector<LineSummary>(m_lines.size());
     QSemaphore started;
     for (int i = 0; i < m_lines.size(); ++i) {
-        m_threads.emplace_back(QThread::create([this, i, &started] {
-            // Everything of a line is made on its thread: the serial port, the station's timer and
-            // the database connections belong to the thread that made them.
-            bool running = false;
-            try {
-                link::QtSerialPort port;
-                link::ThreadSleeper sleeper;
-                link::SystemClock clock;
-                ServeLine line(m_settings, m_lines.at(i), port, sleeper, clock, m_turns, m_log, i == 0);
-                QEventLoop loop;
-                {
-                    QMutexLocker lock(&m_mutex);
-                    m_loops[i] = &loop;
-                }
-                line.start();
-                running = true;
-                started.release();
-                loop.exec();
-                {
-                    QMutexLocker lock(&m_mutex);
-                    m_loops[i] = nullptr;
-                }
-                m_summaries[i] = line.finish();
-            } catch (const std::exception& e) {
-                // One line's failure ends that line, never the others or the wait for them to start.
-                {
-                    QMutexLocker lock(&m_mutex);
-                    m_loops[i] = nullptr;
-                }
-                m_log.line(QStringLiteral("%1: the line stopped: %2")
-                               .arg(m_lines.at(i).port, QString::fromLocal8Bit(e.what())));
-                if (!running) started.release();
-            }
-        }));
+        m_threads.emplace_back(QThread::create([this, i, &started] { runLine(i, &started); }));
         m_threads.back()->setObjectName(QStringLiteral("serve %1").arg(m_lines.at(i).port));
         m_threads.back()->start();
     }
@@ -329,11 +343,79 @@ int Service::start() {
     return kExitOk;
 }
 
+void Service::runLine(int index, QSemaphore* started) {
+    using Clock = std::chrono::steady_clock;
+    const config::PortEntry& entry = m_lines.at(index);
+    const QString label = QStringLiteral("%1 (%2)").arg(entry.port, entry.remark.trimmed());
+    // `started` lives in start(), which returns once every line has reported once: never touched after.
+    auto report = [&] {
+        if (started) started->release();
+        started = nullptr;
+    };
+    int failures = 0;  // in a row
+    for (;;) {
+        const Clock::time_point began = Clock::now();
+        QEventLoop loop;
+        auto forget = [&] {
+            QMutexLocker lock(&m_mutex);
+            m_loops[index] = nullptr;
+        };
+        {
+            QMutexLocker lock(&m_mutex);
+            if (m_stopped) break;
+            m_loops[index] = &loop;
+        }
+        try {
+            const LineSummary summary = m_body(entry, index == 0, loop, report);
+            forget();
+            m_summaries[index] = summary;
+            return;  // ended by stop()
+        } catch (const std::exception& e) {
+            // One line's failure ends that line, never the others or the wait for them to start.
+            forget();
+            m_log.line(
+                QStringLiteral("%1: the line stopped: %2").arg(label, QString::fromLocal8Bit(e.what())));
+        }
+        report();
+        const auto ran = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - began);
+        if (ran.count() >= m_policy.healthyMs) failures = 0;
+        if (++failures > m_policy.attempts) {
+            m_log.line(QStringLiteral("%1: the line could not be restarted (%2 tries in a row failed); the "
+                                      "service ends so that the service manager starts it again")
+                           .arg(label)
+                           .arg(m_policy.attempts));
+            {
+                QMutexLocker lock(&m_mutex);
+                m_failed = true;
+            }
+            if (m_failureHook) m_failureHook();
+            break;
+        }
+        // 1, 2, 4 … times the first wait, at most the longest.
+        const qint64 waitMs =
+            std::min<qint64>(qint64(m_policy.firstMs) << std::min(failures - 1, 30), m_policy.maxMs);
+        m_log.line(QStringLiteral("%1: the line is made again in %2 s (try %3 of %4)")
+                       .arg(label)
+                       .arg(double(waitMs) / 1000.0)
+                       .arg(failures)
+                       .arg(m_policy.attempts));
+        QMutexLocker lock(&m_mutex);
+        if (!m_stopped) m_stopping.wait(&m_mutex, QDeadlineTimer(waitMs));
+        if (m_stopped) break;
+    }
+    report();
+    m_summaries[index].port = entry.port;
+    m_summaries[index].remark = entry.remark.trimmed();
+}
+
 QVector<LineSummary> Service::stop() {
     if (m_threads.empty()) return {};
     {
-        // Queued, so that a loop told before it runs still ends as soon as it does.
+        // Queued, so that a loop told before it runs still ends as soon as it does; a line waiting to
+        // be made again is woken, and one made from now on is not.
         QMutexLocker lock(&m_mutex);
+        m_stopped = true;
+        m_stopping.wakeAll();
         for (QEventLoop* loop : m_loops)
             if (loop) QMetaObject::invokeMethod(loop, &QEventLoop::quit, Qt::QueuedConnection);
     }
@@ -342,7 +424,8 @@ QVector<LineSummary> Service::stop() {
     return m_summaries;
 }
 
-int Serve(const SessionSettings& settings, const QVector<config::PortEntry>& lines, Terminal& log) {
+int Serve(const SessionSettings& settings, const QVector<config::PortEntry>& lines, Terminal& log,
+          RestartPolicy policy, LineBody body) {
     if (lines.isEmpty()) {
         log.line(
             QStringLiteral("tarsynctl serve: no line to serve: give --port, or list the lines in the "
@@ -351,13 +434,17 @@ int Serve(const SessionSettings& settings, const QVector<config::PortEntry>& lin
     }
     // The stop signals are taken by this thread alone, by sigwait, and never interrupt a line's
     // exchange: blocked here before any line's thread starts, they stay blocked on every one of them.
+    // SIGUSR1 is the service's own: a line that has been given up sends it to this thread.
     sigset_t stopSignals;
     sigemptyset(&stopSignals);
     sigaddset(&stopSignals, SIGTERM);
     sigaddset(&stopSignals, SIGINT);
+    sigaddset(&stopSignals, SIGUSR1);
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
 
-    Service service(settings, lines, log);
+    Service service(settings, lines, log, policy, std::move(body));
+    const pthread_t self = pthread_self();
+    service.setFailureHook([self] { pthread_kill(self, SIGUSR1); });
     if (const int code = service.start(); code != kExitOk) return code;
     QStringList names;
     for (const config::PortEntry& line : lines) names << line.port;
@@ -365,16 +452,24 @@ int Serve(const SessionSettings& settings, const QVector<config::PortEntry>& lin
                  .arg(lines.size())
                  .arg(names.join(QStringLiteral(", "))));
     int signal = 0;
-    sigwait(&stopSignals, &signal);
-    log.line(QStringLiteral("tarsynctl serve: %1 received, ending")
-                 .arg(QLatin1String(signal == SIGTERM ? "SIGTERM" : "SIGINT")));
+    for (;;) {
+        sigwait(&stopSignals, &signal);
+        if (signal != SIGUSR1 || service.failed()) break;  // a SIGUSR1 from elsewhere changes nothing
+    }
+    const bool failed = service.failed();
+    if (failed)
+        log.line(QStringLiteral("tarsynctl serve: a line failed and could not be restarted, ending (exit %1)")
+                     .arg(int(kExitFailed)));
+    else
+        log.line(QStringLiteral("tarsynctl serve: %1 received, ending")
+                     .arg(QLatin1String(signal == SIGTERM ? "SIGTERM" : "SIGINT")));
     for (const LineSummary& s : service.stop())
         log.line(QStringLiteral("%1 (%2): %3 live readings, %4 rows in \"nls\", %5 in \"24xs\"")
                      .arg(s.port, s.remark)
                      .arg(s.readings)
                      .arg(s.hourRows)
                      .arg(s.dayRows));
-    return kExitOk;
+    return failed ? kExitFailed : kExitOk;
 }
 
 }  // namespace tarsyn::cli

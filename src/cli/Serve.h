@@ -3,6 +3,8 @@
 #include <QMutex>
 #include <QString>
 #include <QVector>
+#include <QWaitCondition>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -14,6 +16,7 @@
 #include "link/SerialPort.h"
 
 class QEventLoop;
+class QSemaphore;
 class QThread;
 
 namespace tarsyn::history {
@@ -106,32 +109,67 @@ private:
     std::unique_ptr<station::Station> m_station;
 };
 
+/// How the service brings back a line that failed while it ran (its thread threw): made again after
+/// `firstMs`, each further try waiting twice as long up to `maxMs`, at most `attempts` times in a row;
+/// a line that ran `healthyMs` before it failed counts afresh. Past that the line is given up.
+struct RestartPolicy {
+    int firstMs = 1000;
+    int maxMs = 60000;
+    int attempts = 5;
+    int healthyMs = 10 * 60 * 1000;
+};
+
+/// One line's life on its thread: makes the line (`first`: the line that carries the events of no
+/// controller), calls `running` once it polls, runs `loop` until the service ends it, finishes the line
+/// and says what it did. Throws when the line cannot be made or fails while it runs.
+using LineBody = std::function<LineSummary(const config::PortEntry& entry, bool first, QEventLoop& loop,
+                                           const std::function<void()>& running)>;
+
 /// The headless site service: every line on a thread of its own with its own port, ServeLine and
-/// event loop, so that a silent line's waits never hold up another.
+/// event loop, so that a silent line's waits never hold up another. A line whose thread throws is
+/// logged and made again with backoff (RestartPolicy); one that cannot be is given up, failed() turns
+/// true and the failure hook runs (serve then ends with kExitFailed, for systemd to start it again).
 class Service {
 public:
-    Service(const SessionSettings& settings, QVector<config::PortEntry> lines, Terminal& log);
+    /// `body`: what runs each line (empty: a ServeLine on the line's own serial port).
+    Service(const SessionSettings& settings, QVector<config::PortEntry> lines, Terminal& log,
+            RestartPolicy policy = {}, LineBody body = {});
     ~Service();
 
+    /// Called on the line's thread when a line is given up (set before start()).
+    void setFailureHook(std::function<void()> hook) { m_failureHook = std::move(hook); }
     /// Refuses every line another program holds (the window program, another service), naming each
-    /// (kExitLink, nothing started); else starts every line and returns once each is polling.
+    /// (kExitLink, nothing started); else starts every line and returns once each is polling (or has
+    /// failed once: it is made again in the background).
     int start();
     /// Ends every line: its polling stops, its rows and events are written; then the threads end.
     QVector<LineSummary> stop();
+    /// True once a line has been given up.
+    bool failed();
 
 private:
+    void runLine(int index, QSemaphore* started);
+
     SessionSettings m_settings;
     QVector<config::PortEntry> m_lines;
     Terminal& m_log;
+    RestartPolicy m_policy;
+    LineBody m_body;
+    std::function<void()> m_failureHook;
     std::shared_ptr<history::WriteTurns> m_turns;
     std::vector<std::unique_ptr<QThread>> m_threads;
     QMutex m_mutex;
+    QWaitCondition m_stopping;     // wakes a line waiting to be made again
+    bool m_stopped = false;        // under m_mutex
+    bool m_failed = false;         // under m_mutex
     QVector<QEventLoop*> m_loops;  // each line's loop while it runs, under m_mutex
     QVector<LineSummary> m_summaries;
 };
 
 /// `tarsynctl serve`: starts the service and runs until SIGTERM or SIGINT, then ends it cleanly and
-/// prints every line's summary on standard error.
-int Serve(const SessionSettings& settings, const QVector<config::PortEntry>& lines, Terminal& log);
+/// prints every line's summary on standard error. A line given up ends it too, with kExitFailed.
+/// `policy` and `body` as for Service.
+int Serve(const SessionSettings& settings, const QVector<config::PortEntry>& lines, Terminal& log,
+          RestartPolicy policy = {}, LineBody body = {});
 
 }  // namespace tarsyn::cli

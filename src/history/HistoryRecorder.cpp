@@ -141,6 +141,12 @@ void HistoryRecorder::flush() {
     refreshStatus();
 }
 
+qint64 HistoryRecorder::flushWithin(std::chrono::milliseconds limit) {
+    const qint64 waiting = m_writer->flushWithin(limit);
+    refreshStatus();
+    return waiting;
+}
+
 QString HistoryRecorder::message(const char* key, const char* english) const {
     const QString text = m_messages ? m_messages(QLatin1String(key)) : QString();
     return text.isEmpty() || text == QLatin1String("0") ? QLatin1String(english) : text;

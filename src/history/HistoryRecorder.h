@@ -3,6 +3,7 @@
 #include <QDateTime>
 #include <QObject>
 #include <QString>
+#include <chrono>
 #include <functional>
 #include <memory>
 
@@ -63,6 +64,9 @@ public:
     void refreshStatus();
     /// Waits until the writer has tried the database for every row handed over, then refreshStatus().
     void flush();
+    /// The same for at most `limit` (the program ends): rows the database has not taken by then wait
+    /// in the spool for the next start. Returns how many wait there (0: all written).
+    qint64 flushWithin(std::chrono::milliseconds limit);
 
     /// True while both tables record (or have nothing due) and the database keeps up; false from a
     /// failure until both work again.

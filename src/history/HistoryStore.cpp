@@ -293,13 +293,20 @@ bool HistoryStore::ping() {
 }
 
 int HistoryStore::socketDescriptor() const {
-#ifdef TARSYN_HAVE_LIBPQ
     if (m_location.kind != HistoryLocation::Kind::Postgres || !isOpen()) return -1;
-    const QVariant handle = database().driver()->handle();
+    return PostgresSocket(database());
+}
+
+int PostgresSocket(const QSqlDatabase& db) {
+#ifdef TARSYN_HAVE_LIBPQ
+    if (!db.isOpen() || !db.driver()) return -1;
+    const QVariant handle = db.driver()->handle();
     // The driver's handle holds the libpq connection ("PGconn*", spelt "pg_conn*" by the metatype).
     if (handle.isValid() &&
         (qstrcmp(handle.typeName(), "PGconn*") == 0 || qstrcmp(handle.typeName(), "pg_conn*") == 0))
         if (PGconn* conn = *static_cast<PGconn* const*>(handle.data())) return PQsocket(conn);
+#else
+    Q_UNUSED(db);
 #endif
     return -1;
 }

@@ -4,6 +4,7 @@
 #include <QString>
 #include <QVector>
 #include <atomic>
+#include <condition_variable>
 #include <functional>
 #include <map>
 #include <memory>
@@ -27,27 +28,47 @@ namespace tarsyn::history {
 /// Turns at writing one embedded (SQLite) database within the program. The poll thread's recorder
 /// writes first: the event journal's writer thread steps aside while it waits, so the tick waits at
 /// most for one journal insert to end, never for SQLite's busy handler, which sleeps milliseconds.
+/// A background writer that steps aside sleeps on a condition until no recorder waits: it never spins.
 class WriteTurns {
 public:
     /// The recorder's turn: the next one.
     std::unique_lock<std::mutex> first() {
-        m_firstWaiting.fetch_add(1, std::memory_order_acq_rel);
+        {
+            std::lock_guard<std::mutex> state(m_state);
+            ++m_firstWaiting;
+        }
         std::unique_lock<std::mutex> turn(m_mutex);
-        m_firstWaiting.fetch_sub(1, std::memory_order_acq_rel);
+        {
+            std::lock_guard<std::mutex> state(m_state);
+            if (--m_firstWaiting == 0) m_noneFirst.notify_all();
+        }
         return turn;
     }
     /// A background writer's turn: after every recorder that waits.
     std::unique_lock<std::mutex> after() {
         for (;;) {
-            while (m_firstWaiting.load(std::memory_order_acquire) > 0) std::this_thread::yield();
+            {
+                std::unique_lock<std::mutex> state(m_state);
+                m_noneFirst.wait(state, [this] { return m_firstWaiting == 0; });
+            }
+            // A recorder that came meanwhile and waits for the turn goes first: this writer lets it
+            // have the turn and sleeps again until it has taken it.
             std::unique_lock<std::mutex> turn(m_mutex);
-            if (m_firstWaiting.load(std::memory_order_acquire) == 0) return turn;
+            std::lock_guard<std::mutex> state(m_state);
+            if (m_firstWaiting == 0) return turn;
         }
+    }
+    /// How many recorders wait for their turn now.
+    int firstWaiting() {
+        std::lock_guard<std::mutex> state(m_state);
+        return m_firstWaiting;
     }
 
 private:
-    std::mutex m_mutex;
-    std::atomic<int> m_firstWaiting{0};
+    std::mutex m_mutex;  // the turn itself
+    std::mutex m_state;  // guards m_firstWaiting; never held while waiting for the turn
+    std::condition_variable m_noneFirst;
+    int m_firstWaiting = 0;
 };
 
 /// One due row with the purge that goes before it: rows of the table with "sj" below `cutoff` go.
@@ -188,6 +209,9 @@ private:
     std::map<QString, std::unique_ptr<QSqlQuery>> m_prepared;
     int m_sqliteBusyMs = 0;
 };
+
+/// The network socket of an open PostgreSQL connection, or -1 (another driver, closed, or unknown).
+int PostgresSocket(const QSqlDatabase& db);
 
 /// The database's reason for a failure, never empty.
 QString SqlErrorText(const QSqlError& error);

@@ -233,6 +233,24 @@ void HistoryWriter::flush() {
     m_idle.wait(lock, [this, ticket] { return m_flushDone >= ticket; });
 }
 
+qint64 HistoryWriter::flushWithin(std::chrono::milliseconds limit) {
+    std::unique_lock<std::mutex> lock(m_mutex);
+    const quint64 ticket = ++m_flushAsked;
+    m_retryNow = true;
+    m_wake.notify_one();
+    if (!m_idle.wait_for(lock, limit, [this, ticket] { return m_flushDone >= ticket; })) {
+        // Time is up: the call that waits on the server fails at once, and what it held goes to the
+        // spool with every row behind it; writing a local file takes moments.
+        m_ending = true;
+        if (m_inCall) cutConnection();
+        const quint64 last = ++m_flushAsked;
+        m_retryNow = true;  // a round of its own, which only spools
+        m_wake.notify_one();
+        m_idle.wait(lock, [this, last] { return m_flushDone >= last; });
+    }
+    return m_status.waiting + qint64(m_queue.size()) + m_inHand;
+}
+
 void HistoryWriter::run() {
     using Clock = std::chrono::steady_clock;
     // The store lives on this thread: Qt SQL connections belong to the thread that opened them.
@@ -247,10 +265,13 @@ void HistoryWriter::run() {
 
     // Every call to the database is numbered and its socket known, so that the poll thread can cut
     // one that does not end; a connection is closed only after its socket is forgotten.
+    // No call begins once flushWithin() has run out of time: its rows go to the spool instead.
     auto beginCall = [&] {
         std::lock_guard<std::mutex> lock(m_mutex);
+        if (m_ending) return false;
         m_call += 1;
         m_inCall = true;
+        return true;
     };
     auto endCall = [&] {
         std::lock_guard<std::mutex> lock(m_mutex);
@@ -265,7 +286,7 @@ void HistoryWriter::run() {
     };
     auto connect = [&] {
         disconnect();
-        beginCall();
+        if (!beginCall()) return false;
         const bool ok = store.connect();
         endCall();
         std::lock_guard<std::mutex> lock(m_mutex);
@@ -275,8 +296,7 @@ void HistoryWriter::run() {
     // A failed call: the table's own fault, or (when the connection turns out to be gone) both's.
     auto fail = [&](const QString& why, int table) {
         nextTry = Clock::now() + std::chrono::milliseconds(m_limits.retryMs);
-        if (store.isOpen()) {
-            beginCall();
+        if (store.isOpen() && beginCall()) {
             const bool alive = store.ping();
             endCall();
             if (!alive) disconnect();  // opened afresh at the next try
@@ -296,7 +316,7 @@ void HistoryWriter::run() {
             }
             connectionError.clear();
         }
-        beginCall();
+        if (!beginCall()) return false;
         try {
             store.record(QVector<HistoryJob>(jobs.begin(), jobs.end()));
         } catch (const HistoryError& e) {
@@ -359,6 +379,7 @@ void HistoryWriter::run() {
         m_inHand = qint64(batch.size());
         const bool retryNow = m_retryNow;
         const bool stopping = m_stop;
+        const bool ending = m_ending;
         m_retryNow = false;
         const quint64 flushTicket = m_flushAsked;
         lock.unlock();
@@ -368,8 +389,8 @@ void HistoryWriter::run() {
         const bool tryNow = retryNow || Clock::now() >= nextTry;
         bool holdBack[2];
         for (int t = 0; t < 2; ++t)
-            holdBack[t] =
-                spool.count(t) > 0 || ((!error[t].isEmpty() || !connectionError.isEmpty()) && !tryNow);
+            holdBack[t] = ending || spool.count(t) > 0 ||
+                          ((!error[t].isEmpty() || !connectionError.isEmpty()) && !tryNow);
         std::vector<HistoryJob> spooled;
         for (HistoryJob& job : batch) {
             const int t = indexOf(job.table);
@@ -382,7 +403,7 @@ void HistoryWriter::run() {
         }
         toSpool(spooled);
         // Then the spool, oldest first, a chunk per transaction, when the database is to be tried.
-        if (!stopping && tryNow) {
+        if (!stopping && !ending && tryNow) {
             bool lost = false;  // no connection to be had: the other table need not try
             for (int t = 0; t < 2 && !lost; ++t) {
                 while (spool.count(t) > 0) {

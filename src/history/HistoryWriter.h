@@ -2,6 +2,7 @@
 
 #include <QDateTime>
 #include <QString>
+#include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <memory>
@@ -65,6 +66,11 @@ public:
     Status takeStatus(const QDateTime& now);
     /// Tries the database now for everything waiting and returns once the writer is idle again.
     void flush();
+    /// The same for at most `limit` (the program ends and must not wait on a frozen server): a call
+    /// the database has not answered by then has its connection cut, and every row still in memory
+    /// goes to the spool without another try of the database, for the next start to write. Returns
+    /// how many rows wait for the database (in the spool) after it: 0 when all were written.
+    qint64 flushWithin(std::chrono::milliseconds limit);
 
 private:
     void run();
@@ -80,6 +86,7 @@ private:
     // in memory, and counting them as gone would tell the strip it works before a row is written.
     qint64 m_inHand = 0;
     bool m_stop = false, m_retryNow = false;
+    bool m_ending = false;  // flushWithin() ran out of time: rows go to the spool, the database is not tried
     quint64 m_flushAsked = 0, m_flushDone = 0;
     Status m_status;  // written by the writer thread under the lock (dropped: also by push)
     // The database call in progress (written by the writer thread under the lock): its number, and

@@ -1,5 +1,10 @@
 #include "history/JournalStore.h"
 
+#include <sys/socket.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -13,6 +18,7 @@
 #include <mutex>
 #include <optional>
 #include <thread>
+#include <vector>
 
 #include "config/CsvWriter.h"
 #include "history/HistoryColumns.h"
@@ -47,12 +53,122 @@ const KindCode kCodes[] = {
 
 }  // namespace
 
+/// Events a bounded end left unwritten, in an SQLite file of their own beside the history's spool
+/// ("kalde-journal.spool" beside "kalde.spool"): table "spool" with each event and whether the next
+/// one belongs to its transaction, in the order they came ("id"). The next start writes them first.
+class JournalSpool {
+public:
+    JournalSpool(QString connectionName, QString path)
+        : m_connectionName(std::move(connectionName)), m_path(std::move(path)) {}
+    ~JournalSpool() {
+        if (QSqlDatabase::contains(m_connectionName)) {
+            QSqlDatabase::database(m_connectionName, false).close();
+            QSqlDatabase::removeDatabase(m_connectionName);
+        }
+    }
+    /// The file beside the history's spool; empty when the history has none (events wait in memory).
+    static QString pathFor(const HistoryLocation& location) {
+        if (location.spoolPath.isEmpty()) return {};
+        const QFileInfo spool(location.spoolPath);
+        return spool.dir().filePath(
+            QStringLiteral("%1-journal.%2").arg(spool.completeBaseName(), spool.suffix()));
+    }
+    const QString& path() const { return m_path; }
+
+    /// Every event waiting in the file, oldest first; `lastId` the id of the last.
+    std::deque<JournalWriterEvent> load(std::vector<bool>* more, qint64* lastId) {
+        std::deque<JournalWriterEvent> events;
+        if (m_path.isEmpty() || !QFile::exists(m_path) || !open()) return events;
+        QSqlQuery q(QSqlDatabase::database(m_connectionName, false));
+        q.setForwardOnly(true);
+        if (!q.exec(QStringLiteral("SELECT \"id\", \"sj\", \"port\", \"kind\", \"detail\", \"more\", "
+                                   "\"data\" FROM \"spool\" ORDER BY \"id\"")))
+            return events;
+        while (q.next()) {
+            *lastId = q.value(0).toLongLong();
+            events.push_back({q.value(1).toString(), q.value(2).toString(), q.value(3).toString(),
+                              q.value(4).toString(), q.value(6).toString()});
+            more->push_back(q.value(5).toInt() != 0);
+        }
+        return events;
+    }
+    /// Appends events to the file in one transaction; false with `why` when it cannot.
+    template <typename It>
+    bool append(It from, It to, QString* why) {
+        if (from == to) return true;
+        if (!open()) {
+            *why = m_error;
+            return false;
+        }
+        QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
+        QSqlQuery q(db);
+        bool ok = db.transaction() &&
+                  q.prepare(QStringLiteral("INSERT INTO \"spool\" (\"sj\", \"port\", \"kind\", \"detail\", "
+                                           "\"more\", \"data\") VALUES (?, ?, ?, ?, ?, ?)"));
+        for (It it = from; ok && it != to; ++it) {
+            q.bindValue(0, it->event.sj);
+            q.bindValue(1, it->event.port);
+            q.bindValue(2, it->event.kind);
+            q.bindValue(3, it->event.detail);
+            q.bindValue(4, it->more && std::next(it) != to ? 1 : 0);
+            q.bindValue(5, it->event.data);
+            ok = q.exec();
+        }
+        if (ok) ok = db.commit();
+        if (!ok) {
+            *why = SqlErrorText(q.lastError().isValid() ? q.lastError() : db.lastError());
+            db.rollback();
+        }
+        return ok;
+    }
+    /// Removes the events up to `lastId` (written to the journal by now).
+    void removeUpTo(qint64 lastId) {
+        if (!open()) return;
+        QSqlQuery q(QSqlDatabase::database(m_connectionName, false));
+        q.prepare(QStringLiteral("DELETE FROM \"spool\" WHERE \"id\" <= ?"));
+        q.bindValue(0, lastId);
+        q.exec();
+    }
+
+private:
+    bool open() {
+        if (m_open) return true;
+        if (m_path.isEmpty()) {
+            m_error = QStringLiteral("there is no spool file");
+            return false;
+        }
+        QSqlDatabase db = QSqlDatabase::contains(m_connectionName)
+                              ? QSqlDatabase::database(m_connectionName, false)
+                              : QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connectionName);
+        db.setDatabaseName(m_path);
+        QSqlQuery q(db);
+        m_open = db.open() && q.exec(QStringLiteral("PRAGMA journal_mode=WAL")) &&
+                 q.exec(QStringLiteral(
+                     "CREATE TABLE IF NOT EXISTS \"spool\" (\"id\" INTEGER PRIMARY KEY "
+                     "AUTOINCREMENT, \"sj\" TEXT NOT NULL, \"port\" TEXT NOT NULL, \"kind\" "
+                     "TEXT NOT NULL, \"detail\" TEXT NOT NULL, \"more\" INTEGER NOT NULL, \"data\" "
+                     "TEXT)"));
+        if (!m_open) {
+            m_error =
+                QStringLiteral("the spool %1 cannot be used: %2")
+                    .arg(m_path, SqlErrorText(q.lastError().isValid() ? q.lastError() : db.lastError()));
+            q = QSqlQuery();
+            db.close();
+        }
+        return m_open;
+    }
+
+    QString m_connectionName, m_path, m_error;
+    bool m_open = false;
+};
+
 /// Writes the journal's events on a thread and a connection of its own, each event (or group of events
 /// handed over together) a transaction of its own, in the order they came. The poll tick only hands an event
 /// over; the commit follows within milliseconds, so a killed program loses at most the event being written at
 /// that instant. A write that fails keeps its event, closes the connection and tries again after
-/// kRetrySeconds; the reason is handed to the store once. Stopping writes what is still queued (unless the
-/// database is gone).
+/// kRetrySeconds; the reason is handed to the store once. Stopping writes what is still queued; what the
+/// database does not take by then (it is gone, or frozen past the end's time limit) goes to the journal's
+/// spool, written first at the next start.
 class JournalWriter {
 public:
     /// An event; `more`: the next one belongs to the same transaction.
@@ -62,17 +178,25 @@ public:
     };
     static constexpr size_t kMaxQueued = 100000;  // a database gone for long must not eat the memory
 
-    JournalWriter(HistoryLocation location, QString connectionName, std::shared_ptr<WriteTurns> writeTurns)
+    JournalWriter(HistoryLocation location, QString connectionName, std::shared_ptr<WriteTurns> writeTurns,
+                  QString writer)
         : m_location(std::move(location)),
           m_connectionName(std::move(connectionName)),
+          // A null text would bind as SQL NULL: no identity is an empty one.
+          m_writer(writer.isNull() ? QStringLiteral("") : std::move(writer)),
           m_writeTurns(std::move(writeTurns)),
           m_thread([this] { run(); }) {}
     ~JournalWriter() {
         {
-            std::lock_guard<std::mutex> lock(m_mutex);
+            std::unique_lock<std::mutex> lock(m_mutex);
             m_stop = true;
+            m_wake.notify_all();
+            // The program ends: a call that has not ended within JournalStore::kEndSeconds is not
+            // waited for; its events and those behind it go to the spool.
+            if (!m_idle.wait_for(lock, std::chrono::seconds(JournalStore::kEndSeconds),
+                                 [this] { return m_exited; }))
+                endNow();
         }
-        m_wake.notify_all();
         m_thread.join();
     }
 
@@ -99,6 +223,19 @@ public:
         std::unique_lock<std::mutex> lock(m_mutex);
         m_idle.wait(lock, [this] { return (m_queue.empty() && !m_busy) || m_failing; });
     }
+    /// The same for at most `limit`, for the end of the program: events not written by then (the
+    /// database failing, or frozen in a call whose connection is then cut) go to the spool. Returns how
+    /// many events the spool holds after it.
+    qint64 flushWithin(std::chrono::milliseconds limit) {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        const bool idle =
+            m_idle.wait_for(lock, limit, [this] { return (m_queue.empty() && !m_busy) || m_failing; });
+        if (!idle || !m_queue.empty() || m_busy) {
+            endNow();
+            m_idle.wait(lock, [this] { return (m_queue.empty() && !m_busy) || m_exited; });
+        }
+        return m_spooled;
+    }
     /// A new failure's reason, once; empty when there is none.
     QString takeError() {
         std::lock_guard<std::mutex> lock(m_mutex);
@@ -110,15 +247,58 @@ public:
     }
 
 private:
+    // Under m_mutex: no call begins from now on, the one in progress fails at once (its socket is shut
+    // down; the writer closes the connection itself), and the writer spools whatever waits.
+    void endNow() {
+        m_ending = true;
+        if (m_inCall && m_socket >= 0) ::shutdown(m_socket, SHUT_RDWR);
+        m_wake.notify_all();
+    }
+
     void run() {
         using Clock = std::chrono::steady_clock;
         std::optional<QSqlQuery> insert;
         Clock::time_point nextTry{};
+        JournalSpool spool(m_connectionName + QStringLiteral("-spool"), JournalSpool::pathFor(m_location));
         auto closeConnection = [&] {
+            {
+                std::lock_guard<std::mutex> lock(m_mutex);
+                m_socket = -1;
+            }
             insert.reset();
             if (QSqlDatabase::contains(m_connectionName))
                 QSqlDatabase::database(m_connectionName, false).close();
         };
+        // A call to the database begins (false: the end has come, no call begins) and ends.
+        auto beginCall = [&] {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_inCall = !m_ending;
+            return m_inCall;
+        };
+        auto endCall = [&] {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_inCall = false;
+        };
+        auto endingNow = [&] {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            return m_ending;
+        };
+        // Events an earlier run left in the spool go first, before anything recorded since; they leave
+        // the spool once written (a kill in between writes them twice at most, never loses them).
+        qint64 spoolLastId = 0;
+        size_t fromSpool =
+            0;  // of the events at the front of the queue or batch, how many came from the spool
+        {
+            std::vector<bool> more;
+            std::deque<JournalWriterEvent> left = spool.load(&more, &spoolLastId);
+            std::lock_guard<std::mutex> lock(m_mutex);
+            for (size_t i = left.size(); i > 0; --i)
+                m_queue.push_front({std::move(left[i - 1]), more[i - 1]});
+            fromSpool = left.size();
+            m_spooled = qint64(fromSpool);
+            m_busy = false;  // flush() waits for these too
+            if (m_queue.empty()) m_idle.notify_all();
+        }
         std::unique_lock<std::mutex> lock(m_mutex);
         for (;;) {
             m_sleeping = true;
@@ -130,20 +310,30 @@ private:
             std::deque<Pending> batch;
             batch.swap(m_queue);
             m_busy = true;
+            const bool ending = m_ending;
             lock.unlock();
             QString why, droppedWhy;
             size_t done = 0;
             auto connect = [&] {
+                if (!beginCall()) return false;
                 if (HistoryStore::openConnection(m_location, m_connectionName,
                                                  HistoryStore::Durability::ProgramKill, &why)) {
+                    {
+                        // Known before the statement is prepared: a server prepares it under the
+                        // table's lock, which another client may hold.
+                        std::lock_guard<std::mutex> guard(m_mutex);
+                        m_socket = PostgresSocket(QSqlDatabase::database(m_connectionName, false));
+                    }
                     insert.emplace(QSqlDatabase::database(m_connectionName, false));
                     if (!insert->prepare(
                             QStringLiteral("INSERT INTO \"journal\" (\"sj\", \"port\", \"kind\", "
-                                           "\"detail\", \"data\") VALUES (?, ?, ?, ?, ?)"))) {
+                                           "\"detail\", \"data\", \"writer\") VALUES (?, ?, ?, ?, ?, ?)"))) {
                         why = SqlErrorText(insert->lastError());
+                        endCall();
                         closeConnection();
                     }
                 }
+                endCall();
                 if (!insert) nextTry = Clock::now() + std::chrono::seconds(JournalStore::kRetrySeconds);
                 return bool(insert);
             };
@@ -152,8 +342,12 @@ private:
                 QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
                 std::unique_lock<std::mutex> writing;
                 if (m_writeTurns) writing = m_writeTurns->after();
-                // One statement outside any transaction is a transaction of its own.
-                const bool group = to - from > 1;
+                if (!beginCall()) return false;
+                // One statement outside any transaction is a transaction of its own; on a server, an
+                // explicit one all the same: a statement that a frozen server holds when the end cuts
+                // the connection must not be committed by it once it runs again (its event is in the
+                // spool by then). Only a cut inside the commit can still write an event twice.
+                const bool group = to - from > 1 || m_location.kind == HistoryLocation::Kind::Postgres;
                 bool ok = !group || db.transaction();
                 for (size_t i = from; ok && i < to; ++i) {
                     const JournalWriterEvent& e = batch[i].event;
@@ -163,16 +357,18 @@ private:
                     insert->bindValue(3, e.detail);
                     insert->bindValue(
                         4, e.data.isEmpty() ? QVariant(QMetaType::fromType<QString>()) : QVariant(e.data));
+                    insert->bindValue(5, m_writer);
                     ok = insert->exec();
                     if (ok) insert->finish();
                 }
                 if (ok && group) ok = db.commit();
+                endCall();
                 if (ok) return true;
                 why = SqlErrorText(insert->lastError().isValid() ? insert->lastError() : db.lastError());
                 if (group) db.rollback();
                 return false;
             };
-            while (done < batch.size()) {
+            while (!ending && done < batch.size()) {
                 size_t end = done + 1;
                 while (end < batch.size() && batch[end - 1].more) ++end;
                 bool written = false, dropped = false;
@@ -184,7 +380,8 @@ private:
                         closeConnection();
                         if (connect()) {
                             written = exec(done, end);
-                            dropped = !written;
+                            // A call cut at the end is no refusal: its events go to the spool.
+                            dropped = !written && !endingNow();
                             if (dropped) droppedWhy = why;
                         }
                     }
@@ -192,7 +389,12 @@ private:
                 if (!written && !dropped) break;  // the database is not there: wait and try again
                 done = end;
             }
+            // The spool's events are the batch's first: once all of them are written, they leave it.
+            const size_t fromSpoolWritten = std::min(done, fromSpool);
+            fromSpool -= fromSpoolWritten;
+            if (fromSpoolWritten > 0 && fromSpool == 0) spool.removeUpTo(spoolLastId);
             lock.lock();
+            m_spooled -= qint64(fromSpoolWritten);
             m_busy = false;
             if (!droppedWhy.isEmpty()) {
                 m_error = QStringLiteral("Event journal (%1): %2").arg(m_location.displayText(), droppedWhy);
@@ -201,6 +403,31 @@ private:
             }
             if (done == batch.size()) {
                 m_failing = false;
+            } else if (m_stop || m_ending) {
+                // The program ends and the database does not take them: the events go to the spool with
+                // whatever was queued meanwhile (but those that came from it: they are still there).
+                for (Pending& p : m_queue) batch.push_back(std::move(p));
+                m_queue.clear();
+                m_busy = true;
+                lock.unlock();
+                QString spoolWhy;
+                const auto first = batch.begin() + std::ptrdiff_t(done + fromSpool);
+                const qint64 added = batch.end() - first;
+                const bool spooled = spool.append(first, batch.end(), &spoolWhy);
+                fromSpool = 0;  // in the file now, none of them in memory
+                lock.lock();
+                m_busy = false;
+                m_failing = true;
+                if (spooled) {
+                    m_spooled += added;
+                } else {
+                    m_error = QStringLiteral("Event journal (%1): %2 events lost: %3")
+                                  .arg(m_location.displayText())
+                                  .arg(added)
+                                  .arg(spoolWhy);
+                    m_newError = true;
+                    m_newErrorFlag.store(true, std::memory_order_release);
+                }
             } else {
                 // What was not written goes back before anything queued meanwhile, in its order.
                 for (size_t i = batch.size(); i > done; --i) m_queue.push_front(std::move(batch[i - 1]));
@@ -211,13 +438,13 @@ private:
                     m_newError = true;
                     m_newErrorFlag.store(true, std::memory_order_release);
                 }
-                if (m_stop)
-                    m_queue.clear();  // the database is gone and the program ends: nothing to wait for
                 m_idle.notify_all();
-                m_wake.wait_until(lock, nextTry, [this] { return m_stop; });
+                m_wake.wait_until(lock, nextTry, [this] { return m_stop || m_ending; });
             }
             if (m_queue.empty()) m_idle.notify_all();
         }
+        m_exited = true;
+        m_idle.notify_all();
         lock.unlock();
         closeConnection();
         if (QSqlDatabase::contains(m_connectionName)) QSqlDatabase::removeDatabase(m_connectionName);
@@ -225,11 +452,16 @@ private:
 
     const HistoryLocation m_location;
     const QString m_connectionName;
+    const QString m_writer;  // this program's identity, in every event's "writer"
     const std::shared_ptr<WriteTurns> m_writeTurns;
     std::mutex m_mutex;
     std::condition_variable m_wake, m_idle;
     std::deque<Pending> m_queue;
-    bool m_busy = false, m_stop = false, m_failing = false, m_newError = false, m_sleeping = false;
+    // Busy from the start until the spool's events are in the queue, so that a flush() waits for them.
+    bool m_busy = true, m_stop = false, m_failing = false, m_newError = false, m_sleeping = false;
+    bool m_ending = false, m_inCall = false, m_exited = false;
+    int m_socket = -1;     // the PostgreSQL connection's, for endNow(); -1 before it is closed
+    qint64 m_spooled = 0;  // events in the spool file not yet written
     QString m_error;
     std::atomic<bool> m_newErrorFlag{false};
     std::thread m_thread;  // last: starts once everything above exists
@@ -293,11 +525,12 @@ bool JournalStore::open() {
     const QStringList statements = {
         pg ? QStringLiteral("CREATE TABLE IF NOT EXISTS \"journal\" (\"id\" BIGSERIAL PRIMARY KEY, "
                             "\"sj\" TEXT COLLATE \"C\" NOT NULL, \"port\" TEXT NOT NULL, "
-                            "\"kind\" TEXT NOT NULL, \"detail\" TEXT NOT NULL, \"data\" TEXT)")
+                            "\"kind\" TEXT NOT NULL, \"detail\" TEXT NOT NULL, \"data\" TEXT, "
+                            "\"writer\" TEXT NOT NULL DEFAULT '')")
            : QStringLiteral(
                  "CREATE TABLE IF NOT EXISTS \"journal\" (\"id\" INTEGER PRIMARY KEY AUTOINCREMENT, "
                  "\"sj\" TEXT NOT NULL, \"port\" TEXT NOT NULL, \"kind\" TEXT NOT NULL, "
-                 "\"detail\" TEXT NOT NULL, \"data\" TEXT)"),
+                 "\"detail\" TEXT NOT NULL, \"data\" TEXT, \"writer\" TEXT NOT NULL DEFAULT '')"),
         QStringLiteral("CREATE INDEX IF NOT EXISTS \"journal_sj\" ON \"journal\" (\"sj\")"),
     };
     const QString foreign = HistoryStore::foreignTables(db);
@@ -319,6 +552,12 @@ bool JournalStore::open() {
     if (ok && db.record(QStringLiteral("journal")).indexOf(QStringLiteral("data")) < 0)
         ok = q.exec(pg ? QStringLiteral("ALTER TABLE \"journal\" ADD COLUMN IF NOT EXISTS \"data\" TEXT")
                        : QStringLiteral("ALTER TABLE \"journal\" ADD COLUMN \"data\" TEXT"));
+    // Nor a "writer": its rows get an empty one.
+    if (ok && !db.record(QStringLiteral("journal")).contains(QStringLiteral("writer")))
+        ok = q.exec(
+            pg ? QStringLiteral(
+                     "ALTER TABLE \"journal\" ADD COLUMN IF NOT EXISTS \"writer\" TEXT NOT NULL DEFAULT ''")
+               : QStringLiteral("ALTER TABLE \"journal\" ADD COLUMN \"writer\" TEXT NOT NULL DEFAULT ''"));
     if (ok) ok = db.commit();
     if (!ok) {
         m_lastError = QStringLiteral("Cannot create the event journal in %1: %2")
@@ -329,7 +568,7 @@ bool JournalStore::open() {
         return false;
     }
     m_writer = std::make_unique<JournalWriter>(m_location, m_connectionName + QStringLiteral("-writer"),
-                                               m_writeTurns);
+                                               m_writeTurns, m_writerIdentity);
     m_lastError.clear();
     m_reported = false;
     return true;
@@ -393,6 +632,20 @@ void JournalStore::takeWriterError() {
     m_lastError = failed;
     if (!m_reported && m_onError) m_onError(m_lastError);
     m_reported = true;
+}
+
+QString JournalStore::spoolPath() const { return JournalSpool::pathFor(m_location); }
+
+qint64 JournalStore::flushWithin(std::chrono::milliseconds limit) {
+    if (!m_writer) return 0;
+    const qint64 spooled = m_writer->flushWithin(limit);
+    const QString failed = m_writer->takeError();
+    if (!failed.isEmpty()) {
+        m_lastError = failed;
+        if (!m_reported && m_onError) m_onError(m_lastError);
+        m_reported = true;
+    }
+    return spooled;
 }
 
 void JournalStore::flush() {
@@ -475,6 +728,10 @@ QStringList JournalStore::controllers() {
     QStringList out;
     while (q.next()) out << q.value(0).toString();
     return out;
+}
+
+QString JournalWriterIdentity(const QString& host, const QString& dataDir) {
+    return QStringLiteral("%1:%2").arg(host, QDir::cleanPath(QDir(dataDir).absolutePath()));
 }
 
 int JournalRetentionDays(const QString& setting) {

@@ -3,6 +3,7 @@
 #include <QDateTime>
 #include <QString>
 #include <QVector>
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -44,21 +45,24 @@ struct JournalFilter {
     int limit = 10000;                ///< newest first, at most this many
 };
 
-/// The event journal: table "journal" ("id", "sj", "port", "kind", "detail", "data", index on "sj") in
-/// the history database. "data" (nullable) holds the event's values for a reader to say it in his
-/// language; a table made by an older program gets the column at open() and its old rows keep NULL. record()
-/// stamps the event and hands it to a writer thread with a Qt SQL connection of its own, which commits each
-/// event (or each group of them, see Journal::beginGroup) in its own transaction a moment later, so an alarm
-/// storm costs the poll tick next to nothing and a killed program loses at most the event being written at
-/// that instant; the writes do not wait for the disk's sync (a killed program keeps them, a power cut may
-/// not). Reads see every event recorded before them. record() never throws: a failure is kept in lastError(),
-/// reported once through the error callback, and the connection is tried again at most every kRetrySeconds.
-/// Reads, purge and schema use a second connection on the creating thread.
+/// The event journal: table "journal" ("id", "sj", "port", "kind", "detail", "data", "writer", index on "sj")
+/// in the history database. "data" (nullable) holds the event's values for a reader to say it in his language
+/// and "writer" the program that recorded it; a table made by an older program gets the columns at open() and
+/// its old rows keep NULL. record() stamps the event and hands it to a writer thread with a Qt SQL connection
+/// of its own, which commits each event (or each group of them, see Journal::beginGroup) in its own
+/// transaction a moment later, so an alarm storm costs the poll tick next to nothing and a killed program
+/// loses at most the event being written at that instant; the writes do not wait for the disk's sync (a
+/// killed program keeps them, a power cut may not). Reads see every event recorded before them. record()
+/// never throws: a failure is kept in lastError(), reported once through the error callback, and the
+/// connection is tried again at most every kRetrySeconds. Reads, purge and schema use a second connection on
+/// the creating thread.
 class JournalStore : public Journal {
 public:
     using ErrorCallback = std::function<void(const QString&)>;
     static constexpr int kRetrySeconds = 30;
     static constexpr int kDefaultRetentionDays = 365;
+    /// How long closing waits for the writer before the events it has not written go to the spool.
+    static constexpr int kEndSeconds = 5;
 
     /// `writeTurns`: the history store's (HistoryStore::writeTurns()) when both write to one embedded
     /// database, so that the writer thread lets the recorder go first without SQLite's sleeps.
@@ -67,6 +71,12 @@ public:
     ~JournalStore() override;
     JournalStore(const JournalStore&) = delete;
     JournalStore& operator=(const JournalStore&) = delete;
+
+    /// Who writes the events (stored in column "writer"): several programs may share one journal,
+    /// and each publishes only its own. Set before open(); the composition root gives it
+    /// (JournalWriterIdentity). Empty by default.
+    void setWriter(const QString& writer) { m_writerIdentity = writer; }
+    QString writer() const { return m_writerIdentity; }
 
     /// Opens the connection and creates the table and its index when missing (an older kalde.db has
     /// neither), and adds the "data" column to a table made without it; false with lastError() on
@@ -90,6 +100,12 @@ public:
     void endGroup() override;
     /// Waits until every event recorded so far is written (or the writer is failing).
     void flush();
+    /// The same for at most `limit` (the program ends and must not wait on a frozen server): events
+    /// not written by then go to the journal's spool, "kalde-journal.spool" beside the history's spool,
+    /// and the next open() writes them first. Returns how many events wait there (0: all written).
+    qint64 flushWithin(std::chrono::milliseconds limit);
+    /// Where flushWithin() leaves the events it could not write (empty: the history has no spool).
+    QString spoolPath() const;
 
     /// Deletes events older than `days` days before now; returns how many went (-1 on failure).
     int purgeOlderThan(int days);
@@ -111,6 +127,7 @@ private:
     QDateTime m_lastAttempt;
     bool m_reported = false;
     std::shared_ptr<WriteTurns> m_writeTurns;
+    QString m_writerIdentity;
     // The stamp of the last event: a storm stamps many events within one second.
     QDate m_stampDate;
     QTime m_stampSecond;
@@ -119,6 +136,10 @@ private:
     int m_groupDepth = 0;
     QVector<JournalWriterEvent> m_group;  // recorded in the open group, handed over at its end
 };
+
+/// The journal's writer identity of a program: the host and the data folder it runs on
+/// ("site-box:/var/lib/tarsyn"), the same at every start.
+QString JournalWriterIdentity(const QString& host, const QString& dataDir);
 
 /// The retention setting: system.ini [Aware] "days", whole days; a missing, zero or unreadable
 /// value gives the default of 365.

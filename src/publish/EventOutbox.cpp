@@ -5,17 +5,20 @@
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QVariant>
+#include <iterator>
+#include <optional>
 
 #include "history/HistoryColumns.h"
 
 namespace tarsyn::publish {
 
 EventOutbox::EventOutbox(history::HistoryLocation location, QString key, QString since,
-                         std::shared_ptr<history::WriteTurns> turns)
+                         std::shared_ptr<history::WriteTurns> turns, QString writer)
     : m_location(std::move(location)),
       m_key(std::move(key)),
       m_since(std::move(since)),
       m_connectionName(QStringLiteral("tarsyn-outbox-%1").arg(quintptr(this), 0, 16)),
+      m_writer(std::move(writer)),
       m_turns(std::move(turns)) {}
 
 EventOutbox::~EventOutbox() {
@@ -69,21 +72,82 @@ bool EventOutbox::open(QString* why) {
     return true;
 }
 
+namespace {
+
+// The columns read, in rowOf's order; a journal made by an older program gets its "data" column when
+// the journal store opens it, and until then its rows have no values.
+QString columns(bool dataColumn) {
+    return QStringLiteral("\"id\", \"sj\", \"port\", \"kind\", \"detail\", \"writer\", %1")
+        .arg(dataColumn ? QStringLiteral("\"data\"") : QStringLiteral("NULL"));
+}
+
+/// The row `q` is on; `mine`: whether this outbox's writer wrote it.
+OutboxRow rowOf(const QSqlQuery& q, bool mine) {
+    OutboxRow row;
+    history::JournalEvent& e = row.event;
+    e.id = q.value(0).toLongLong();
+    e.sj = q.value(1).toString();
+    e.controller = q.value(2).toString();
+    const std::optional<history::JournalKind> kind = history::journalKindFromCode(q.value(3).toString());
+    row.known = kind.has_value() && mine;
+    if (kind) e.kind = *kind;
+    e.detail = q.value(4).toString();
+    e.data = q.value(6).toString();
+    return row;
+}
+
+}  // namespace
+
+QVector<OutboxRow> EventOutbox::lateRows() {
+    QVector<OutboxRow> rows;
+    for (auto it = m_missing.begin(); it != m_missing.end();)
+        it = it->second.hasExpired() ? m_missing.erase(it) : std::next(it);
+    if (m_missing.empty()) return rows;
+    QStringList marks;
+    QVariantList ids;
+    for (auto it = m_missing.begin(); it != m_missing.end() && ids.size() < 500; ++it) {
+        marks << QStringLiteral("?");
+        ids << it->first;
+    }
+    QSqlQuery q(QSqlDatabase::database(m_connectionName, false));
+    q.setForwardOnly(true);
+    q.prepare(QStringLiteral("SELECT %1 FROM \"journal\" WHERE \"id\" IN (%2) ORDER BY \"id\"")
+                  .arg(columns(m_dataColumn), marks.join(QLatin1Char(','))));
+    for (const QVariant& id : ids) q.addBindValue(id);
+    if (!q.exec()) return rows;
+    while (q.next()) {
+        const bool mine = m_writer.isEmpty() || q.value(5).toString() == m_writer;
+        m_missing.erase(q.value(0).toLongLong());
+        // Another writer's late event is that writer's outbox's business.
+        if (mine) rows.append(rowOf(q, true));
+    }
+    return rows;
+}
+
+void EventOutbox::noteHoles(qint64 after, const QVector<qint64>& ids) {
+    qint64 previous = after;
+    for (qint64 id : ids) {
+        if (id - previous > 1 && id - previous - 1 <= kMaxHole)
+            for (qint64 missing = previous + 1; missing < id; ++missing)
+                m_missing.emplace(missing, QDeadlineTimer(kLateMs));
+        previous = id;
+    }
+}
+
 QVector<OutboxRow> EventOutbox::after(qint64 after, int limit) {
     QVector<OutboxRow> events;
     if (!m_open) return events;
     QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
-    // A journal made by an older program gets its "data" column when the journal store opens it;
-    // until then its rows have no values.
     if (!m_dataColumn)
         m_dataColumn = db.record(QStringLiteral("journal")).indexOf(QStringLiteral("data")) >= 0;
+    // Rows that committed late, first: the publisher sends them before the newer ones.
+    events = lateRows();
     QSqlQuery q(db);
     q.setForwardOnly(true);
-    q.prepare(QStringLiteral("SELECT \"id\", \"sj\", \"port\", \"kind\", \"detail\", %1 FROM \"journal\" "
-                             "WHERE \"id\" > ? ORDER BY \"id\" LIMIT ?")
-                  .arg(m_dataColumn ? QStringLiteral("\"data\"") : QStringLiteral("NULL")));
+    q.prepare(QStringLiteral("SELECT %1 FROM \"journal\" WHERE \"id\" > ? ORDER BY \"id\" LIMIT ?")
+                  .arg(columns(m_dataColumn)));
     q.addBindValue(after);
-    q.addBindValue(limit);
+    q.addBindValue(qMax(0, limit - int(events.size())));
     if (!q.exec()) {
         // The journal table appears with the journal store's first open; until then there is nothing.
         if (!QSqlDatabase::database(m_connectionName, false).tables().contains(QStringLiteral("journal")))
@@ -92,24 +156,19 @@ QVector<OutboxRow> EventOutbox::after(qint64 after, int limit) {
         m_open = false;
         return events;
     }
+    QVector<qint64> ids;
     while (q.next()) {
-        OutboxRow row;
-        history::JournalEvent& e = row.event;
-        e.id = q.value(0).toLongLong();
-        e.sj = q.value(1).toString();
-        e.controller = q.value(2).toString();
-        const std::optional<history::JournalKind> kind = history::journalKindFromCode(q.value(3).toString());
-        row.known = kind.has_value();
-        if (kind) e.kind = *kind;
-        e.detail = q.value(4).toString();
-        e.data = q.value(5).toString();
-        events.append(row);
+        const bool mine = m_writer.isEmpty() || q.value(5).toString() == m_writer;
+        events.append(rowOf(q, mine));
+        ids.append(events.last().event.id);
     }
+    noteHoles(after, ids);
     return events;
 }
 
 bool EventOutbox::store(qint64 id) {
     if (!m_open) return false;
+    if (id <= m_cursor) return true;  // a late event's: the cursor stays where it is
     QSqlQuery q(QSqlDatabase::database(m_connectionName, false));
     std::unique_lock<std::mutex> turn;
     if (m_turns) turn = m_turns->after();

@@ -6,6 +6,7 @@
 #include <QJsonObject>
 #include <QThread>
 #include <QTimer>
+#include <algorithm>
 #include <condition_variable>
 #include <deque>
 #include <mutex>
@@ -95,12 +96,14 @@ public:
         std::function<void()> listening;  // every command topic is subscribed (called on this thread)
         QString process;                  // this process's level of its status topic
         int expireAfter = 0;              // seconds without a state before a dashboard stops believing one
+        QString writer;  // the journal's writer identity: the outbox publishes that writer's events only
     };
     explicit PublishWorker(Setup setup) : m_setup(std::move(setup)) {}
 
     void begin() {
-        m_outbox = std::make_unique<EventOutbox>(
-            m_setup.location, m_setup.topics.site() + '/' + m_setup.scope.name, m_setup.since, m_setup.turns);
+        m_outbox =
+            std::make_unique<EventOutbox>(m_setup.location, m_setup.topics.site() + '/' + m_setup.scope.name,
+                                          m_setup.since, m_setup.turns, m_setup.writer);
         openOutbox();
         MqttClient::Handlers h;
         h.connected = [this] {
@@ -244,7 +247,7 @@ private:
     void advance() {
         qint64 last = -1;
         while (!m_inFlight.empty() && m_inFlight.front().acked) {
-            last = m_inFlight.front().id;
+            last = std::max(last, m_inFlight.front().id);  // a late event's id is below the others
             m_inFlight.pop_front();
         }
         if (last >= 0) m_outbox->store(last);
@@ -282,7 +285,7 @@ private:
                     sent = true;
                 }
                 m_inFlight.push_back(f);
-                m_readUpTo = e.id;
+                m_readUpTo = std::max(m_readUpTo, e.id);
             }
             advance();
         }
@@ -367,7 +370,8 @@ void Publisher::start() {
                                {},
                                {},
                                {},
-                               {}};
+                               {},
+                               m_services.journal.writer()};
     // One owner answers: a line listens on its own controllers' command topics only, so that one
     // command of a service with several lines gives one result.
     if (m_scope.controllers.isEmpty()) {
