@@ -112,6 +112,9 @@ private:
             case history::JournalKind::AlarmCleared:
                 what = "alarm cleared";
                 break;
+            case history::JournalKind::AlarmActiveAtStart:
+                what = "alarm active at start";
+                break;
             case history::JournalKind::WatchRaised:
                 what = "own limit crossed";
                 break;

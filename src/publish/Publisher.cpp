@@ -512,6 +512,8 @@ std::shared_ptr<const AlarmTexts> Publisher::alarmTexts() {
 }
 
 void Publisher::readingArrived(const monitor::LiveReading& reading, monitor::ReplyBlock, const QString&) {
+    // No state of half a controller: a dashboard takes a missing indicator for "off".
+    if (!readWhole(reading)) return;
     QDateTime& last = m_lastState[reading.remark];
     if (last.isValid() &&
         wallMsecsBetween(last, reading.time) < intervalSeconds() * 1000LL - kIntervalSlackMs)
@@ -526,12 +528,20 @@ void Publisher::tickEnded(const monitor::TickEnd& end) {
     if (change == aware::LinkWatch::Change::None) return;
     m_linkSince[state.controller] = end.time;
     const std::optional<monitor::LiveReading> latest = m_services.station.latest(state.controller);
-    if (!latest) return;
+    if (!latest || !readWhole(*latest)) return;  // not read whole yet: its first whole reading says it
     m_lastState[latest->remark] = latest->time;
     sendState(*latest, change != aware::LinkWatch::Change::Lost);
 }
 
+bool Publisher::readWhole(const monitor::LiveReading& reading) {
+    if (!reading.liveComplete()) return false;
+    for (const monitor::FieldValue& d : reading.delays)
+        if (!d.valid) return false;
+    return true;
+}
+
 void Publisher::sendState(monitor::LiveReading reading, bool linked) {
+    if (!readWhole(reading)) return;  // never read whole: nothing to say of it yet
     const auto since = m_linkSince.constFind(history::trimRemark(reading.remark));
     reading.linked = linked;
     if (since != m_linkSince.cend()) reading.linkChangedAt = *since;

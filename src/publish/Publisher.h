@@ -120,6 +120,8 @@ signals:
 
 private:
     void sendState(monitor::LiveReading reading, bool linked);
+    /// Both blocks of the controller were read whole (the live block with its indicators, the delays).
+    static bool readWhole(const monitor::LiveReading& reading);
     void brokerChanged(bool connected, const QString& reason);
     void command(const QString& controller, const QByteArray& payload, bool retained);
     std::shared_ptr<const AlarmTexts> alarmTexts();

@@ -91,9 +91,11 @@ def run(recipe, cwd):
     """(passed, output) of one recipe."""
     env = dict(os.environ)
     env.setdefault('QT_QPA_PLATFORM', 'offscreen')
+    # A process group of its own, to be interrupted whole; not a session of its own, whose leader would
+    # take the first terminal it opens (a controller's pseudo-terminal) as its controlling one.
     process = subprocess.Popen(['bash', '-e', '-o', 'pipefail', '-c', recipe.text], cwd=cwd, env=env,
                                stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
-                               stderr=subprocess.STDOUT, start_new_session=True)
+                               stderr=subprocess.STDOUT, process_group=0)
     until = recipe.attrs.get('interrupt')
     output, interrupted = b'', False
     selector = selectors.DefaultSelector()

@@ -2,7 +2,8 @@
 // the alarm history with the reply the fuzzer makes. Promises: a record's code and time are its
 // characters copied as they stand (nothing in a record can fail); a reply is accepted exactly when
 // it passes the reply check and its records are dates and times of day (else LastVerdict says
-// OutOfRange), and one that fails shows nothing; an accepted reply shows at most six rows,
+// OutOfRange), and one that fails shows nothing (a first read that fails says why the count is
+// missing, and keeps none); an accepted reply shows at most six rows,
 // numbered from the page's first record, each the record at its place in the reply. Input: one byte chooses
 // the page read (0 is the first read) and, with its top bit, whether the rest is the reply as it arrives or
 // the data digits of a well-framed reply.
@@ -82,7 +83,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         "accepted " + QString::number(accepted) + ": " + link::ReplyVerdictName(rig.link.LastVerdict()));
     if (!accepted) {
         FUZZ_REQUIRE(state.rows.isEmpty() && !state.pictureEnabled, "a refused reply showed rows: " + got);
-        FUZZ_REQUIRE(rig.prompter.shown.isEmpty(), "a refused reply was reported");
+        // A refused page shows nothing; a refused first read gives no count, and says once why paging,
+        // pictures and the export stay off.
+        const QStringList told =
+            page == 0 ? QStringList{QStringLiteral("error:") + lookup(QStringLiteral("alnocount"))}
+                      : QStringList{};
+        FUZZ_REQUIRE(rig.prompter.shown == told,
+                     "a refused reply was reported as: " + rig.prompter.shown.join('|'));
+        FUZZ_REQUIRE(page > 0 || (!rig.history.logKnown() && state.totalText.isEmpty()),
+                     "a refused first read kept a count");
         return 0;
     }
     if (page == 0) {
