@@ -96,6 +96,16 @@ def run(recipe, cwd):
     process = subprocess.Popen(['bash', '-e', '-o', 'pipefail', '-c', recipe.text], cwd=cwd, env=env,
                                stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
                                stderr=subprocess.STDOUT, process_group=0)
+    try:
+        return follow(recipe, process)
+    finally:
+        if process.poll() is None:
+            os.killpg(process.pid, signal.SIGKILL)
+            process.wait()
+
+
+def follow(recipe, process):
+    """(passed, output) of a recipe's running process."""
     until = recipe.attrs.get('interrupt')
     output, interrupted = b'', False
     selector = selectors.DefaultSelector()
@@ -126,6 +136,8 @@ def run(recipe, cwd):
 
 
 def main():
+    # Ended from outside (ctest's time-out, Ctrl+C): the finally clauses still stop the controllers.
+    signal.signal(signal.SIGTERM, lambda *_: sys.exit(143))
     parser = argparse.ArgumentParser()
     parser.add_argument('--source', required=True)
     parser.add_argument('--bin', required=True)
