@@ -22,12 +22,7 @@ class TestJournalStore : public QObject {
 
     bool m_postgres = test::postgresVariant();
     QString dbPath() const { return m_dir.filePath(QStringLiteral("kalde.db")); }
-    history::HistoryLocation location() const {
-        if (m_postgres)
-            return history::HistoryLocation::fromSetting(qEnvironmentVariable("TARSYN_TEST_PG_URL"),
-                                                         QString());
-        return history::HistoryLocation::sqliteFile(dbPath());
-    }
+    history::HistoryLocation location() const { return test::variantLocation(dbPath()); }
 
     // A known journal: five events over three days, two controllers.
     void fill(history::JournalStore& j, test::FakeClock& clock) {

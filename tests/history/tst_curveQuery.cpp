@@ -39,10 +39,7 @@ class TestCurveQuery : public QObject {
     test::FakeClock m_clock;
     std::unique_ptr<HistoryStore> m_store;
 
-    HistoryLocation location() const {
-        if (!m_postgres) return HistoryLocation::sqliteFile(m_dir->filePath("kalde.db"));
-        return HistoryLocation::fromSetting(qEnvironmentVariable("TARSYN_TEST_PG_URL"), QString());
-    }
+    HistoryLocation location() const { return test::variantLocation(m_dir->filePath("kalde.db")); }
     QStringList stamps(HistoryTable table, const QString& port) {
         QStringList out;
         for (const HistoryRow& r : m_store->rowsSince(table, port, QDateTime())) out << r.sj;

@@ -40,10 +40,7 @@ class TestHistoryStore : public QObject {
     QString m_hour = "60";  // "save1", seconds
     QStringList m_errors;
 
-    HistoryLocation location() const {
-        if (!m_postgres) return HistoryLocation::sqliteFile(m_dir->filePath("kalde.db"));
-        return HistoryLocation::fromSetting(qEnvironmentVariable("TARSYN_TEST_PG_URL"), QString());
-    }
+    HistoryLocation location() const { return test::variantLocation(m_dir->filePath("kalde.db")); }
     std::unique_ptr<HistoryStore> openStore() {
         auto s = std::make_unique<HistoryStore>(location());
         if (!s->connect()) qWarning() << s->lastError();

@@ -45,10 +45,7 @@ class TestEventOutbox : public QObject {
     bool m_postgres = test::postgresVariant();
     QTemporaryDir m_dir;
     history::HistoryLocation location() const {
-        if (m_postgres)
-            return history::HistoryLocation::fromSetting(qEnvironmentVariable("TARSYN_TEST_PG_URL"),
-                                                         QString());
-        return history::HistoryLocation::sqliteFile(m_dir.filePath(QStringLiteral("kalde.db")));
+        return test::variantLocation(m_dir.filePath(QStringLiteral("kalde.db")));
     }
     // The first start of an outbox begins after the events stamped before this.
     const QString kSince = QStringLiteral("2026-03-01 00:00:00");

@@ -38,10 +38,7 @@ class TestCommandPolicy : public QObject {
     bool m_postgres = test::postgresVariant();
     QTemporaryDir m_dir;
     history::HistoryLocation location() const {
-        if (m_postgres)
-            return history::HistoryLocation::fromSetting(qEnvironmentVariable("TARSYN_TEST_PG_URL"),
-                                                         QString());
-        return history::HistoryLocation::sqliteFile(m_dir.filePath(QStringLiteral("kalde.db")));
+        return test::variantLocation(m_dir.filePath(QStringLiteral("kalde.db")));
     }
     QByteArray signedAt(const QDateTime& time, const QString& id, const QByteArray& key = kKey,
                         const QString& client = QStringLiteral("hq")) const {

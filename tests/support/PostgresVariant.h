@@ -2,12 +2,22 @@
 
 #include <QtTest>
 
+#include "history/HistoryStore.h"
+
 namespace tarsyn::test {
 
 /// True in the PostgreSQL variant of a suite (TARSYN_HISTORY_BACKEND=postgresql, set by
 /// tarsyn_add_postgresql_variant in CMake).
 inline bool postgresVariant() {
     return qEnvironmentVariable("TARSYN_HISTORY_BACKEND") == QLatin1String("postgresql");
+}
+
+/// Where a suite with a PostgreSQL variant keeps its history: the server of TARSYN_TEST_PG_URL in that
+/// variant, else the SQLite file `sqliteFile`.
+inline history::HistoryLocation variantLocation(const QString& sqliteFile) {
+    if (postgresVariant())
+        return history::HistoryLocation::fromSetting(qEnvironmentVariable("TARSYN_TEST_PG_URL"), QString());
+    return history::HistoryLocation::sqliteFile(sqliteFile);
 }
 
 }  // namespace tarsyn::test
